@@ -1,0 +1,2 @@
+// Feed record layouts.
+#include "traffic_service/traffic_records.h"
