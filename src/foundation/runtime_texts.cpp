@@ -2,6 +2,7 @@
 #include "foundation/runtime_texts.h"
 
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <stdexcept>
@@ -40,6 +41,21 @@ float stof(const std::string& text, std::size_t* consumed)
     if (consumed)
         *consumed = static_cast<std::size_t>(end - begin);
     return value;
+}
+
+int stoi(const std::string& text, std::size_t* consumed)
+{
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(begin, &end, 10);
+    if (end == begin)
+        throw std::invalid_argument(kInvalidStoi);
+    if (errno == ERANGE || value < INT_MIN || value > INT_MAX)
+        throw std::out_of_range(kStoiOutOfRange);
+    if (consumed)
+        *consumed = static_cast<std::size_t>(end - begin);
+    return static_cast<int>(value);
 }
 
 }  // namespace tvx

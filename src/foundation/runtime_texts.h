@@ -10,6 +10,8 @@ namespace tvx {
 
 inline constexpr const char* kInvalidMapKey = "invalid unordered_map<K, T> key";
 inline constexpr const char* kInvalidStod = "invalid stod argument";
+inline constexpr const char* kInvalidStoi = "invalid stoi argument";
+inline constexpr const char* kStoiOutOfRange = "stoi argument out of range";
 inline constexpr const char* kInvalidStof = "invalid stof argument";
 inline constexpr const char* kStodOutOfRange = "stod argument out of range";
 inline constexpr const char* kStofOutOfRange = "stof argument out of range";
@@ -24,6 +26,9 @@ inline constexpr const char* kInvalidArraySubscript = "invalid array<T, N> subsc
 // the text (leading blanks skipped), std::out_of_range when it does not fit.
 double stod(const std::string& text, std::size_t* consumed = nullptr);
 float stof(const std::string& text, std::size_t* consumed = nullptr);
+// std::stoi (base 10) with the runtime's texts "invalid stoi argument" and
+// "stoi argument out of range".
+int stoi(const std::string& text, std::size_t* consumed = nullptr);
 
 // map.at(key) with the runtime's text for a missing key.
 template <typename Map, typename Key>

@@ -1,0 +1,35 @@
+// Shared inner state of the headless Win32 layer: the hooks between the window registry
+// (window_model.cpp) and the message queue (win_api.cpp). Not for the program's use.
+//
+// Thread-safe; each side guards its own state with its own mutex and never calls the other's
+// hooks while holding it.
+#pragma once
+
+#ifndef _WIN32
+
+#include <atomic>
+#include <string>
+#include <string_view>
+
+#include "win32/win_api.h"
+
+namespace win32 {
+
+// Window procedure of the window's class; null for unknown windows and plain controls.
+WNDPROC lf_windowProcOf(HWND hWnd);
+// Posts WM_PAINT for the window unless one is already waiting.
+void lf_postPaintOnce(HWND hWnd);
+// Drops every queued message (WindowModel::reset).
+void lf_clearQueue();
+// Timer resolution requests in force.
+extern std::atomic<int> g_timerPeriodDepth;
+// UTF-8 <-> wide text (UTF-32 off Windows); invalid input becomes U+FFFD, never an error, since
+// the Win32 calls cannot report one.
+std::string lf_wideToUtf8(const wchar_t* text);
+std::wstring lf_utf8ToWide(std::string_view text);
+// Called by the model on every change, so waitFor() re-checks.
+void lf_notifyModelChanged();
+
+}  // namespace win32
+
+#endif

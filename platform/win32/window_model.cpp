@@ -1,0 +1,614 @@
+// The headless window model and the user32 window and control calls that feed it: registered
+// classes, windows and controls by handle and control id, their text, enabled and checked state,
+// the status and error lines (echoed to standard output) and the painted values.
+//
+// Any thread; one mutex guards the registry and the model. Window procedures are called without
+// it (SendMessageW of an unhandled message, WM_CREATE).
+#ifndef _WIN32
+
+#include "win32/window_model.h"
+
+#include <condition_variable>
+#include <cstdio>
+#include <map>
+#include <mutex>
+
+#include "win32/headless_internal.h"
+#include "win32/win_api.h"
+
+namespace win32 {
+
+namespace {
+
+struct Window {
+    HWND parent = nullptr;
+    ControlState state;
+    WNDPROC proc = nullptr;
+};
+
+struct Registry {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::uint64_t version = 0;
+    std::map<std::string, WNDPROC> classes;
+    std::map<std::uintptr_t, Window> windows;  // by handle value, in creation order
+    std::uintptr_t nextHandle = 0x10000;
+    std::string statusLine, errorLine;
+    std::vector<std::string> statusHistory, errorHistory;
+    std::map<std::string, std::string> painted;
+    int invalidations = 0;
+    bool echo = true;
+};
+
+Registry& lf_registry()
+{
+    static Registry r;
+    return r;
+}
+
+std::uintptr_t lf_key(HWND h)
+{
+    return reinterpret_cast<std::uintptr_t>(h);
+}
+
+Window* lf_find(Registry& r, HWND h)
+{
+    auto it = r.windows.find(lf_key(h));
+    return it == r.windows.end() ? nullptr : &it->second;
+}
+
+// Control of a dialog (parent) by id; the first created wins.
+Window* lf_child(Registry& r, HWND parent, int id)
+{
+    for (auto& [key, w] : r.windows)
+        if (w.parent == parent && w.parent != nullptr && w.state.id == id)
+            return &w;
+    return nullptr;
+}
+
+void lf_changed(Registry& r)
+{
+    ++r.version;
+    r.changed.notify_all();
+}
+
+}  // namespace
+
+// ---- text --------------------------------------------------------------------------------------
+
+std::string lf_wideToUtf8(const wchar_t* text)
+{
+    std::string out;
+    if (!text)
+        return out;
+    for (; *text; ++text) {
+        auto c = static_cast<std::uint32_t>(*text);
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+            c = 0xFFFD;
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+std::wstring lf_utf8ToWide(std::string_view text)
+{
+    std::wstring out;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        int extra = b < 0x80 ? 0 : (b >> 5) == 0x6 ? 1 : (b >> 4) == 0xE ? 2 : (b >> 3) == 0x1E ? 3 : -1;
+        std::uint32_t c = extra == 0 ? b : extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 0x07);
+        bool ok = extra >= 0 && i + static_cast<std::size_t>(extra) < text.size();
+        for (int k = 1; ok && k <= extra; ++k) {
+            const auto n = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+            if ((n & 0xC0) != 0x80)
+                ok = false;
+            else
+                c = (c << 6) | (n & 0x3F);
+        }
+        if (!ok) {
+            out.push_back(L'\uFFFD');
+            ++i;
+            continue;
+        }
+        out.push_back(static_cast<wchar_t>(c));
+        i += static_cast<std::size_t>(extra) + 1;
+    }
+    return out;
+}
+
+void lf_notifyModelChanged()
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    lf_changed(r);
+}
+
+WNDPROC lf_windowProcOf(HWND hWnd)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    Window* w = lf_find(r, hWnd);
+    return w ? w->proc : nullptr;
+}
+
+// ---- the model ---------------------------------------------------------------------------------
+
+WindowModel& windowModel()
+{
+    static WindowModel model;
+    return model;
+}
+
+std::optional<ControlState> WindowModel::control(int id) const
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    for (const auto& [key, w] : r.windows)
+        if (w.parent != nullptr && w.state.id == id)
+            return w.state;
+    return std::nullopt;
+}
+
+std::vector<ControlState> WindowModel::controls() const
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    std::vector<ControlState> out;
+    for (const auto& [key, w] : r.windows)
+        if (w.parent != nullptr)
+            out.push_back(w.state);
+    return out;
+}
+
+bool WindowModel::enabled(int id) const
+{
+    auto c = control(id);
+    return c && c->enabled;
+}
+
+bool WindowModel::checked(int id) const
+{
+    auto c = control(id);
+    return c && c->checked;
+}
+
+std::string WindowModel::text(int id) const
+{
+    auto c = control(id);
+    return c ? c->text : std::string();
+}
+
+std::string WindowModel::windowTitle() const
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    for (const auto& [key, w] : r.windows)
+        if (w.parent == nullptr)
+            return w.state.text;
+    return {};
+}
+
+HWND WindowModel::mainWindow() const
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    for (const auto& [key, w] : r.windows)
+        if (w.parent == nullptr)
+            return w.state.hwnd;
+    return nullptr;
+}
+
+void WindowModel::setStatusLine(std::string text)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    if (text == r.statusLine)
+        return;
+    r.statusLine = std::move(text);
+    r.statusHistory.push_back(r.statusLine);
+    if (r.echo) {
+        std::printf("[status] %s\n", r.statusLine.c_str());
+        std::fflush(stdout);
+    }
+    lf_changed(r);
+}
+
+std::string WindowModel::statusLine() const
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    return r.statusLine;
+}
+
+void WindowModel::setErrorLine(std::string text)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    if (text == r.errorLine)
+        return;
+    r.errorLine = std::move(text);
+    r.errorHistory.push_back(r.errorLine);
+    if (r.echo) {
+        std::printf("[error] %s\n", r.errorLine.c_str());
+        std::fflush(stdout);
+    }
+    lf_changed(r);
+}
+
+std::string WindowModel::errorLine() const
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    return r.errorLine;
+}
+
+std::vector<std::string> WindowModel::statusHistory() const
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    return r.statusHistory;
+}
+
+std::vector<std::string> WindowModel::errorHistory() const
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    return r.errorHistory;
+}
+
+void WindowModel::setPainted(const std::string& key, std::string value)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    auto it = r.painted.find(key);
+    if (it != r.painted.end() && it->second == value)
+        return;
+    r.painted[key] = std::move(value);
+    lf_changed(r);
+}
+
+std::optional<std::string> WindowModel::painted(const std::string& key) const
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    auto it = r.painted.find(key);
+    if (it == r.painted.end())
+        return std::nullopt;
+    return it->second;
+}
+
+std::map<std::string, std::string> WindowModel::paintedValues() const
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    return r.painted;
+}
+
+int WindowModel::invalidations() const
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    return r.invalidations;
+}
+
+void WindowModel::setEcho(bool on)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    r.echo = on;
+}
+
+bool WindowModel::waitFor(const std::function<bool(const WindowModel&)>& cond,
+                          std::chrono::milliseconds timeout) const
+{
+    Registry& r = lf_registry();
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::unique_lock lock(r.mutex);
+    while (true) {
+        const std::uint64_t seen = r.version;
+        lock.unlock();
+        if (cond(*this))  // cond reads the model, which takes the mutex itself
+            return true;
+        lock.lock();
+        if (!r.changed.wait_until(lock, deadline, [&] { return r.version != seen; }))
+            return false;
+    }
+}
+
+int WindowModel::timerPeriodDepth() const
+{
+    return g_timerPeriodDepth.load();
+}
+
+void WindowModel::reset()
+{
+    {
+        Registry& r = lf_registry();
+        std::lock_guard lock(r.mutex);
+        r.classes.clear();
+        r.windows.clear();
+        r.statusLine.clear();
+        r.errorLine.clear();
+        r.statusHistory.clear();
+        r.errorHistory.clear();
+        r.painted.clear();
+        r.invalidations = 0;
+        lf_changed(r);
+    }
+    lf_clearQueue();
+    g_timerPeriodDepth = 0;
+}
+
+}  // namespace win32
+
+// ---- user32 --------------------------------------------------------------------------------------
+
+using namespace win32;
+
+ATOM RegisterClassExW(const WNDCLASSEXW* wc)
+{
+    if (!wc || !wc->lpszClassName) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    r.classes[lf_wideToUtf8(wc->lpszClassName)] = wc->lpfnWndProc;
+    return static_cast<ATOM>(r.classes.size());
+}
+
+HWND CreateWindowExW(DWORD, LPCWSTR className, LPCWSTR windowName, DWORD style, int, int, int, int, HWND parent,
+                     HMENU menu, HINSTANCE, void*)
+{
+    Registry& r = lf_registry();
+    HWND hwnd = nullptr;
+    WNDPROC proc = nullptr;
+    {
+        std::lock_guard lock(r.mutex);
+        if (parent != nullptr && !lf_find(r, parent)) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return nullptr;
+        }
+        Window w;
+        w.parent = parent;
+        w.state.className = lf_wideToUtf8(className);
+        w.state.text = lf_wideToUtf8(windowName);
+        w.state.style = style;
+        w.state.id = parent ? static_cast<int>(reinterpret_cast<std::intptr_t>(menu)) : 0;
+        auto cls = r.classes.find(w.state.className);
+        w.proc = cls == r.classes.end() ? nullptr : cls->second;
+        hwnd = reinterpret_cast<HWND>(r.nextHandle);
+        r.nextHandle += 0x10;
+        w.state.hwnd = hwnd;
+        proc = w.proc;
+        r.windows.emplace(lf_key(hwnd), std::move(w));
+        lf_changed(r);
+    }
+    if (proc)
+        proc(hwnd, WM_CREATE, 0, 0);
+    return hwnd;
+}
+
+BOOL DestroyWindow(HWND hWnd)
+{
+    Registry& r = lf_registry();
+    WNDPROC proc = nullptr;
+    {
+        std::lock_guard lock(r.mutex);
+        Window* w = lf_find(r, hWnd);
+        if (!w) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return FALSE;
+        }
+        proc = w->proc;
+    }
+    if (proc)
+        proc(hWnd, WM_DESTROY, 0, 0);
+    std::lock_guard lock(r.mutex);
+    // The window and its controls go; the status area's lines stay readable for tests.
+    std::erase_if(r.windows, [&](const auto& kv) { return kv.first == lf_key(hWnd) || kv.second.parent == hWnd; });
+    lf_changed(r);
+    return TRUE;
+}
+
+BOOL ShowWindow(HWND hWnd, int)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    return lf_find(r, hWnd) ? TRUE : FALSE;
+}
+
+BOOL UpdateWindow(HWND hWnd)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    return lf_find(r, hWnd) ? TRUE : FALSE;
+}
+
+LRESULT DefWindowProcW(HWND hWnd, UINT msg, WPARAM, LPARAM)
+{
+    if (msg == WM_CLOSE)
+        DestroyWindow(hWnd);
+    return 0;
+}
+
+HWND GetDlgItem(HWND hDlg, int controlId)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    Window* w = lf_child(r, hDlg, controlId);
+    return w ? w->state.hwnd : nullptr;
+}
+
+int GetDlgCtrlID(HWND hWnd)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    Window* w = lf_find(r, hWnd);
+    return w ? w->state.id : 0;
+}
+
+BOOL EnableWindow(HWND hWnd, BOOL enable)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    Window* w = lf_find(r, hWnd);
+    if (!w)
+        return FALSE;
+    const bool wasDisabled = !w->state.enabled;
+    w->state.enabled = enable != FALSE;
+    lf_changed(r);
+    return wasDisabled ? TRUE : FALSE;
+}
+
+BOOL IsWindowEnabled(HWND hWnd)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    Window* w = lf_find(r, hWnd);
+    return w && w->state.enabled ? TRUE : FALSE;
+}
+
+BOOL InvalidateRect(HWND hWnd, const RECT*, BOOL)
+{
+    Registry& r = lf_registry();
+    bool post = false;
+    {
+        std::lock_guard lock(r.mutex);
+        ++r.invalidations;
+        Window* w = hWnd ? lf_find(r, hWnd) : nullptr;
+        post = w && w->proc;
+        lf_changed(r);
+    }
+    if (post)
+        lf_postPaintOnce(hWnd);
+    return TRUE;
+}
+
+BOOL CheckDlgButton(HWND hDlg, int buttonId, UINT check)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    Window* w = lf_child(r, hDlg, buttonId);
+    if (!w) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    w->state.checked = check == BST_CHECKED;
+    lf_changed(r);
+    return TRUE;
+}
+
+UINT IsDlgButtonChecked(HWND hDlg, int buttonId)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    Window* w = lf_child(r, hDlg, buttonId);
+    return w && w->state.checked ? BST_CHECKED : BST_UNCHECKED;
+}
+
+BOOL SetWindowTextW(HWND hWnd, LPCWSTR text)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    Window* w = lf_find(r, hWnd);
+    if (!w) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    w->state.text = lf_wideToUtf8(text);
+    lf_changed(r);
+    return TRUE;
+}
+
+namespace {
+
+// Copies text into a caller's buffer of maxCount characters, always terminated; the count copied.
+int lf_copyOut(const std::string& utf8, LPWSTR buffer, int maxCount)
+{
+    if (!buffer || maxCount <= 0)
+        return 0;
+    const std::wstring wide = lf_utf8ToWide(utf8);
+    const std::size_t n = std::min(wide.size(), static_cast<std::size_t>(maxCount - 1));
+    wide.copy(buffer, n);
+    buffer[n] = L'\0';
+    return static_cast<int>(n);
+}
+
+}  // namespace
+
+int GetWindowTextW(HWND hWnd, LPWSTR buffer, int maxCount)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    Window* w = lf_find(r, hWnd);
+    return lf_copyOut(w ? w->state.text : std::string(), buffer, maxCount);
+}
+
+BOOL SetDlgItemTextW(HWND hDlg, int controlId, LPCWSTR text)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    Window* w = lf_child(r, hDlg, controlId);
+    if (!w) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    w->state.text = lf_wideToUtf8(text);
+    lf_changed(r);
+    return TRUE;
+}
+
+UINT GetDlgItemTextW(HWND hDlg, int controlId, LPWSTR buffer, int maxCount)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    Window* w = lf_child(r, hDlg, controlId);
+    return static_cast<UINT>(lf_copyOut(w ? w->state.text : std::string(), buffer, maxCount));
+}
+
+LRESULT SendMessageW(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    Registry& r = lf_registry();
+    WNDPROC proc = nullptr;
+    {
+        std::lock_guard lock(r.mutex);
+        Window* w = lf_find(r, hWnd);
+        if (!w)
+            return 0;
+        switch (msg) {
+        case BM_SETCHECK:
+            w->state.checked = wParam == BST_CHECKED;
+            lf_changed(r);
+            return 0;
+        case BM_GETCHECK:
+            return w->state.checked ? BST_CHECKED : BST_UNCHECKED;
+        case WM_SETTEXT:
+            w->state.text = lf_wideToUtf8(reinterpret_cast<LPCWSTR>(lParam));
+            lf_changed(r);
+            return TRUE;
+        case WM_GETTEXT:
+            return lf_copyOut(w->state.text, reinterpret_cast<LPWSTR>(lParam), static_cast<int>(wParam));
+        default:
+            proc = w->proc;
+        }
+    }
+    return proc ? proc(hWnd, msg, wParam, lParam) : 0;
+}
+
+#endif  // _WIN32

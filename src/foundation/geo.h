@@ -1,0 +1,36 @@
+// Great-circle geometry on positions in degrees: distance in nautical miles, destination point,
+// the quadratic ground curves of taxiing aircraft, and angle differences. Pure functions, any
+// thread.
+#pragma once
+
+#include <array>
+
+struct GeoPos {
+    double lat = 0.0;  // degrees
+    double lon = 0.0;  // degrees
+};
+
+// A ground curve: reference latitude, reference longitude, t0, end point north, end point east,
+// t1, control point east, control point north (points in metres from the reference).
+using Curve = std::array<double, 8>;
+
+// Great-circle distance in nautical miles (haversine, 6875.493541569878 × asin(sqrt(h)); h is
+// kept within 0..1 so rounding never gives NaN).
+double gf_distanceNm(double lat1, double lon1, double lat2, double lon2);
+inline double gf_distanceNm(const GeoPos& a, const GeoPos& b) { return gf_distanceNm(a.lat, a.lon, b.lat, b.lon); }
+
+// Destination from a start (degrees) along a bearing (radians) over a distance in feet; the
+// longitude is brought into −180..180. A distance of 0 returns the start unchanged.
+GeoPos gf_destinationPoint(double lat, double lon, double bearing, double distanceFeet);
+inline GeoPos gf_destinationPoint(const GeoPos& start, double bearing, double distanceFeet)
+{
+    return gf_destinationPoint(start.lat, start.lon, bearing, distanceFeet);
+}
+
+// Position and heading (0..2π) at t on the curve B(u) = 2u(1 − u)·P1 + u²·P2, u = (t − t0)/(t1 − t0).
+// False (outputs untouched) when t lies outside t0..t1, u outside 0..1, or the control point is
+// not a number.
+bool gf_curvePosition(const Curve& curve, double t, GeoPos& position, double& heading);
+
+// b − a wrapped into (−π, π]; 0 when they are equal.
+double gf_angleDiff(double a, double b);

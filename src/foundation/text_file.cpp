@@ -1,0 +1,100 @@
+// Text helpers and whole-file reading and writing. Any thread; no shared state.
+#include "foundation/text_file.h"
+
+#include <cmath>
+#include <fstream>
+
+#include "foundation/format.h"
+
+namespace {
+
+std::string_view lf_trim(std::string_view text)
+{
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+// Files written on Windows end their lines with CR LF; the CR is no part of the line.
+void lf_dropCr(std::string& line)
+{
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+}
+
+}  // namespace
+
+std::string gf_numberText(double value)
+{
+    if (value != std::trunc(value))
+        return tvx::format("{:.1F}", value);
+    return tvx::format("{:.0f}", value);
+}
+
+std::vector<std::string> gf_splitCommas(std::string_view text)
+{
+    std::vector<std::string> fields;
+    if (lf_trim(text).empty())
+        return fields;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = text.find(',', start);
+        const std::size_t end = comma == std::string_view::npos ? text.size() : comma;
+        fields.emplace_back(lf_trim(text.substr(start, end - start)));
+        if (comma == std::string_view::npos)
+            break;
+        start = comma + 1;
+    }
+    return fields;
+}
+
+std::vector<std::string> TextFile::read(const std::filesystem::path& path, std::size_t reserve)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open())
+        return {};
+    std::vector<std::string> lines;
+    lines.reserve(reserve);
+    std::string line;
+    while (std::getline(in, line)) {
+        lf_dropCr(line);
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+bool gf_writeTextFile(std::string_view text, const std::filesystem::path& path, bool lineEnd)
+{
+    std::ofstream out(path, std::ios::out | std::ios::trunc);
+    if (!out.is_open())
+        return false;
+    out << text;
+    if (lineEnd)
+        out << '\n';
+    out.flush();
+    return static_cast<bool>(out);
+}
+
+bool gf_writeLines(const std::vector<std::string>& lines, const std::filesystem::path& path)
+{
+    std::ofstream out(path, std::ios::out | std::ios::trunc);
+    if (!out.is_open())
+        return false;
+    for (const auto& line : lines)
+        out << line << '\n';
+    out.flush();
+    return static_cast<bool>(out);
+}
+
+std::vector<std::string> gf_readLines(std::istream& in)
+{
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(in, line)) {
+        lf_dropCr(line);
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}

@@ -1,0 +1,32 @@
+// Text helpers and whole-file text reading and writing. Any thread; no shared state.
+#pragma once
+
+#include <filesystem>
+#include <istream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+inline const std::string g_emptyString;
+inline const std::string g_pluralSuffix = "s";
+
+// "{:.1F}" when the number has a fractional part, else "{:.0f}".
+std::string gf_numberText(double value);
+// The comma-separated fields, each trimmed of blanks, tabs and line ends; an empty (or blank)
+// text gives no fields.
+std::vector<std::string> gf_splitCommas(std::string_view text);
+
+class TextFile {
+public:
+    // All lines of the file without line ends (a CR before the LF is dropped too); empty when the
+    // file cannot be opened or has no line. reserve: expected line count.
+    static std::vector<std::string> read(const std::filesystem::path& path, std::size_t reserve);
+};
+
+// Writes the text, replacing the file, with a line end when asked. False when it cannot be opened.
+bool gf_writeTextFile(std::string_view text, const std::filesystem::path& path, bool lineEnd);
+// Writes each text followed by a line end, replacing the file. False when it cannot be opened
+// (then nothing is written).
+bool gf_writeLines(const std::vector<std::string>& lines, const std::filesystem::path& path);
+// All lines of the stream in order, without line ends (a CR before the LF is dropped too).
+std::vector<std::string> gf_readLines(std::istream& in);
