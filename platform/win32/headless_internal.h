@@ -16,19 +16,19 @@
 namespace win32 {
 
 // Window procedure of the window's class; null for unknown windows and plain controls.
-WNDPROC lf_windowProcOf(HWND hWnd);
+WNDPROC gf_windowProcOf(HWND hWnd);
 // Posts WM_PAINT for the window unless one is already waiting.
-void lf_postPaintOnce(HWND hWnd);
+void gf_postPaintOnce(HWND hWnd);
 // Drops every queued message (WindowModel::reset).
-void lf_clearQueue();
+void gf_clearQueue();
 // Timer resolution requests in force.
 extern std::atomic<int> g_timerPeriodDepth;
 // UTF-8 <-> wide text (UTF-32 off Windows); invalid input becomes U+FFFD, never an error, since
 // the Win32 calls cannot report one.
-std::string lf_wideToUtf8(const wchar_t* text);
-std::wstring lf_utf8ToWide(std::string_view text);
+std::string gf_wideToUtf8(const wchar_t* text);
+std::wstring gf_utf8ToWide(std::string_view text);
 // Called by the model on every change, so waitFor() re-checks.
-void lf_notifyModelChanged();
+void gf_notifyModelChanged();
 
 }  // namespace win32
 

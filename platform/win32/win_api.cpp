@@ -40,8 +40,8 @@ struct Queue {
 
 Queue& lf_queue()
 {
-    static Queue q;
-    return q;
+    static Queue* q = new Queue;  // never destroyed: posting threads may outlive main
+    return *q;
 }
 
 bool lf_matches(const MSG& m, HWND hWnd, UINT filterMin, UINT filterMax)
@@ -99,7 +99,7 @@ std::string lf_lockFileName(const std::string& name)
 
 }  // namespace
 
-void lf_postPaintOnce(HWND hWnd)
+void gf_postPaintOnce(HWND hWnd)
 {
     Queue& q = lf_queue();
     {
@@ -111,7 +111,7 @@ void lf_postPaintOnce(HWND hWnd)
     q.arrived.notify_all();
 }
 
-void lf_clearQueue()
+void gf_clearQueue()
 {
     Queue& q = lf_queue();
     std::lock_guard lock(q.mutex);
@@ -181,7 +181,7 @@ LRESULT DispatchMessageW(const MSG* msg)
 {
     if (!msg || !msg->hwnd)
         return 0;
-    WNDPROC proc = lf_windowProcOf(msg->hwnd);
+    WNDPROC proc = gf_windowProcOf(msg->hwnd);
     return proc ? proc(msg->hwnd, msg->message, msg->wParam, msg->lParam) : 0;
 }
 
@@ -197,7 +197,7 @@ HANDLE CreateMutexW(void*, BOOL initialOwner, LPCWSTR name)
         SetLastError(ERROR_SUCCESS);
         return reinterpret_cast<HANDLE>(h);
     }
-    const auto path = lf_lockFolder() / lf_lockFileName(lf_wideToUtf8(name));
+    const auto path = lf_lockFolder() / lf_lockFileName(gf_wideToUtf8(name));
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) {
         SetLastError(ERROR_ACCESS_DENIED);
@@ -285,7 +285,7 @@ HRESULT SHGetFolderPathW(HWND, int csidl, HANDLE, DWORD, LPWSTR path)
             return E_FAIL;
         }
     }
-    const std::wstring wide = lf_utf8ToWide(result.string());
+    const std::wstring wide = gf_utf8ToWide(result.string());
     if (wide.size() >= MAX_PATH) {
         path[0] = L'\0';
         return E_FAIL;

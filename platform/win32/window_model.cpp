@@ -42,8 +42,8 @@ struct Registry {
 
 Registry& lf_registry()
 {
-    static Registry r;
-    return r;
+    static Registry* r = new Registry;  // never destroyed: other threads may outlive main
+    return *r;
 }
 
 std::uintptr_t lf_key(HWND h)
@@ -76,7 +76,7 @@ void lf_changed(Registry& r)
 
 // ---- text --------------------------------------------------------------------------------------
 
-std::string lf_wideToUtf8(const wchar_t* text)
+std::string gf_wideToUtf8(const wchar_t* text)
 {
     std::string out;
     if (!text)
@@ -104,7 +104,7 @@ std::string lf_wideToUtf8(const wchar_t* text)
     return out;
 }
 
-std::wstring lf_utf8ToWide(std::string_view text)
+std::wstring gf_utf8ToWide(std::string_view text)
 {
     std::wstring out;
     std::size_t i = 0;
@@ -131,14 +131,14 @@ std::wstring lf_utf8ToWide(std::string_view text)
     return out;
 }
 
-void lf_notifyModelChanged()
+void gf_notifyModelChanged()
 {
     Registry& r = lf_registry();
     std::lock_guard lock(r.mutex);
     lf_changed(r);
 }
 
-WNDPROC lf_windowProcOf(HWND hWnd)
+WNDPROC gf_windowProcOf(HWND hWnd)
 {
     Registry& r = lf_registry();
     std::lock_guard lock(r.mutex);
@@ -350,7 +350,7 @@ void WindowModel::reset()
         r.invalidations = 0;
         lf_changed(r);
     }
-    lf_clearQueue();
+    gf_clearQueue();
     g_timerPeriodDepth = 0;
 }
 
@@ -368,7 +368,7 @@ ATOM RegisterClassExW(const WNDCLASSEXW* wc)
     }
     Registry& r = lf_registry();
     std::lock_guard lock(r.mutex);
-    r.classes[lf_wideToUtf8(wc->lpszClassName)] = wc->lpfnWndProc;
+    r.classes[gf_wideToUtf8(wc->lpszClassName)] = wc->lpfnWndProc;
     return static_cast<ATOM>(r.classes.size());
 }
 
@@ -386,8 +386,8 @@ HWND CreateWindowExW(DWORD, LPCWSTR className, LPCWSTR windowName, DWORD style, 
         }
         Window w;
         w.parent = parent;
-        w.state.className = lf_wideToUtf8(className);
-        w.state.text = lf_wideToUtf8(windowName);
+        w.state.className = gf_wideToUtf8(className);
+        w.state.text = gf_wideToUtf8(windowName);
         w.state.style = style;
         w.state.id = parent ? static_cast<int>(reinterpret_cast<std::intptr_t>(menu)) : 0;
         auto cls = r.classes.find(w.state.className);
@@ -496,7 +496,7 @@ BOOL InvalidateRect(HWND hWnd, const RECT*, BOOL)
         lf_changed(r);
     }
     if (post)
-        lf_postPaintOnce(hWnd);
+        gf_postPaintOnce(hWnd);
     return TRUE;
 }
 
@@ -531,7 +531,7 @@ BOOL SetWindowTextW(HWND hWnd, LPCWSTR text)
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    w->state.text = lf_wideToUtf8(text);
+    w->state.text = gf_wideToUtf8(text);
     lf_changed(r);
     return TRUE;
 }
@@ -543,7 +543,7 @@ int lf_copyOut(const std::string& utf8, LPWSTR buffer, int maxCount)
 {
     if (!buffer || maxCount <= 0)
         return 0;
-    const std::wstring wide = lf_utf8ToWide(utf8);
+    const std::wstring wide = gf_utf8ToWide(utf8);
     const std::size_t n = std::min(wide.size(), static_cast<std::size_t>(maxCount - 1));
     wide.copy(buffer, n);
     buffer[n] = L'\0';
@@ -569,7 +569,7 @@ BOOL SetDlgItemTextW(HWND hDlg, int controlId, LPCWSTR text)
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    w->state.text = lf_wideToUtf8(text);
+    w->state.text = gf_wideToUtf8(text);
     lf_changed(r);
     return TRUE;
 }
@@ -599,7 +599,7 @@ LRESULT SendMessageW(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
         case BM_GETCHECK:
             return w->state.checked ? BST_CHECKED : BST_UNCHECKED;
         case WM_SETTEXT:
-            w->state.text = lf_wideToUtf8(reinterpret_cast<LPCWSTR>(lParam));
+            w->state.text = gf_wideToUtf8(reinterpret_cast<LPCWSTR>(lParam));
             lf_changed(r);
             return TRUE;
         case WM_GETTEXT:

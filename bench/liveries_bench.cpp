@@ -1,0 +1,133 @@
+// Benchmarks of the livery scan (aircraft.cfg files per second over a generated package tree of
+// 10,000 files) and of gf_matchLivery against a table of 20,000 liveries.
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "liveries/aircraft_db.h"
+#include "liveries/livery_match.h"
+#include "liveries/livery_scan.h"
+#include "liveries/livery_tables.h"
+#include "foundation/class_tables.h"
+#include "foundation/random.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::vector<std::string> kTypes{"A319", "A320", "A321", "A20N", "A332", "A333", "A359",
+                                      "A388", "B737", "B738", "B739", "B38M", "B744", "B763",
+                                      "B772", "B77W", "B788", "B789", "E190", "CRJ9"};
+
+// A database with the benchmark's types, spans and classes.
+void lf_loadDb()
+{
+    std::string xml = "<aircraftdb><types>";
+    for (std::size_t i = 0; i < kTypes.size(); ++i)
+        xml += "<t c=\"" + kTypes[i] + "\" span=\"" + std::to_string(28.0 + 2.5 * static_cast<double>(i)) + "\"/>";
+    xml += "</types><typesets><set name=\"large\">A319 A320 A321 A20N B737 B738 B739 B38M E190 CRJ9"
+           "</set><set name=\"heavy\">A332 A333 A359 A388 B744 B763 B772 B77W B788 B789</set>"
+           "</typesets></aircraftdb>";
+    gf_loadAircraftDbText(xml, "bench");
+}
+
+std::string lf_airline(std::size_t i)
+{
+    std::string code = "AAA";
+    code[0] = static_cast<char>('A' + i % 26);
+    code[1] = static_cast<char>('A' + (i / 26) % 26);
+    code[2] = static_cast<char>('A' + (i / 676) % 26);
+    return code;
+}
+
+// <root>/pkg-NNN/SimObjects/Airplanes/model-MMM/aircraft.cfg, three liveries each.
+struct PackageTree {
+    fs::path root;
+    std::size_t files = 0;
+
+    explicit PackageTree(std::size_t fileCount)
+    {
+        root = fs::temp_directory_path() / ("tavix-bench-liveries-" + std::to_string(std::random_device{}()));
+        const std::size_t perPackage = 50;
+        for (std::size_t f = 0; f < fileCount; ++f) {
+            const fs::path folder = root / ("pkg-" + std::to_string(f / perPackage)) / "SimObjects" /
+                                    "Airplanes" / ("model-" + std::to_string(f));
+            fs::create_directories(folder);
+            std::ofstream out(folder / "aircraft.cfg", std::ios::binary);
+            out << "[VERSION]\nmajor = 1\nminor = 0\n\n[GENERAL]\natc_type = \"TT:ATCCOM.ATC_NAME BOEING.0.text\"\n"
+                << "icao_type_designator = \"" << kTypes[f % kTypes.size()] << "\"\n"
+                << "Category = \"airplane\"\n\n[PILOT]\npilot = \"Pilot_Female_Uniform\"\n\n";
+            for (int v = 0; v < 3; ++v)
+                out << "[FLTSIM." << v << "]\ntitle = \"Livery " << f << "-" << v << "\" ; variation\n"
+                    << "model = \"\"\ntexture = \"" << v << "\"\natc_airline = \"Airline\"\n"
+                    << "icao_airline = \"" << lf_airline(f + v) << "\"\natc_id = \"PH-" << f << v << "\"\n"
+                    << "isAirTraffic = 1\n\n";
+            ++files;
+        }
+    }
+    ~PackageTree()
+    {
+        std::error_code ec;
+        fs::remove_all(root, ec);
+    }
+};
+
+void BM_LiveryScan(benchmark::State& state)
+{
+    lf_loadDb();
+    const PackageTree tree(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        const LiveryScanStats stats = gf_scanLiveries({tree.root});
+        benchmark::DoNotOptimize(stats.liveries);
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(tree.files));
+    state.counters["files/s"] =
+        benchmark::Counter(static_cast<double>(tree.files), benchmark::Counter::kIsIterationInvariantRate);
+    gf_setLiveries({});
+}
+BENCHMARK(BM_LiveryScan)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_MatchLivery(benchmark::State& state)
+{
+    lf_loadDb();
+    gf_initClassTables();
+    gf_seedRng(1);
+    // 20,000 liveries: 250 airlines x 20 types x 4, one in ten generic.
+    std::vector<LiveryData> liveries;
+    liveries.reserve(20000);
+    for (std::size_t i = 0; i < 20000; ++i) {
+        LiveryData l;
+        l.acType = kTypes[i % kTypes.size()];
+        l.airline = i % 10 == 0 ? "" : lf_airline((i / kTypes.size()) % 250);
+        l.title = "Livery " + std::to_string(i);
+        l.atcId = "R" + std::to_string(i);
+        liveries.push_back(std::move(l));
+    }
+    gf_setLiveries(std::move(liveries));
+    // Aircraft: known airline and type, unknown airline, unknown type, registration hits.
+    std::vector<AcData> aircraft;
+    for (std::size_t i = 0; i < 1024; ++i) {
+        FlightRecord head;
+        head.airline = i % 4 == 1 ? "ZZZ" : lf_airline(i % 250);
+        head.acType = i % 4 == 2 ? "B78X" : kTypes[i % kTypes.size()];
+        head.registration = i % 4 == 3 ? "R" + std::to_string(i * 7) : "";
+        aircraft.emplace_back(head);
+    }
+    std::size_t next = 0;
+    for (auto _ : state) {
+        AcData& ac = aircraft[next++ % aircraft.size()];
+        ac.title = {};
+        benchmark::DoNotOptimize(gf_matchLivery(ac));
+    }
+    state.SetItemsProcessed(state.iterations());
+    gf_setLiveries({});
+}
+BENCHMARK(BM_MatchLivery);
+
+}  // namespace
+
+BENCHMARK_MAIN();

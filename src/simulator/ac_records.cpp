@@ -1,0 +1,120 @@
+// The aircraft records' constructors, the per-class values they take at construction, and the
+// texts that name an aircraft in log lines. Runs on the main loop (and on the start-up thread for
+// records built before it); no shared state apart from the read-only size-class name table.
+#include "simulator/ac_records.h"
+
+#include <numbers>
+#include <unordered_map>
+
+#include "foundation/class_tables.h"
+#include "foundation/format.h"
+#include "foundation/random.h"
+#include "foundation/runtime_texts.h"
+#include "liveries/aircraft_db.h"
+
+namespace {
+
+constexpr double kDegToRad = std::numbers::pi / 180.0;
+
+}  // namespace
+
+AcData::AcData(const FlightRecord& head) : FlightRecord(head)
+{
+    size = gf_wingspan(acType);
+    sizeClass = gf_sizeClassOfType(acType);
+    const auto cls = static_cast<std::uint32_t>(sizeClass);
+    flareTicks = gf_flareTicks(cls);
+    touchdownTicks = gf_touchdownTicks(cls);
+    rotationTicks = gf_rotationTicks(cls);
+    climbOutPitchTicks = gf_climbOutPitchTicks(cls);
+    // Each aircraft rotates and climbs a little differently: exactly +-2.5 % and +-5 %.
+    rotationPitch = gf_randomPercent(gf_rotationPitchDeg(cls), 2.5) * kDegToRad;
+    climbPitch = gf_randomPercent(gf_climbPitchDeg(cls), 5.0) * kDegToRad;
+}
+
+StaticAc::StaticAc(const AcData& data, std::uint32_t standId_, double lat, double lon,
+                   double heading, std::uint8_t cargoStand_)
+    : AcData(data), standLat(lat), standLon(lon), standHeading(heading), standId(standId_),
+      cargoStand(cargoStand_)
+{
+}
+
+LiveAc::LiveAc(const PosRecord& first, const AcData& data, double firstTime)
+    : lastRecordTime(firstTime)
+{
+    static_cast<AcData&>(*this) = data;
+    stream.push_back(first);
+}
+
+// ---- Texts ---------------------------------------------------------------------------------
+
+std::string gf_airlineTypeText(const FlightRecord& ac)
+{
+    return tvx::format("{:3} {:4}", ac.airline, ac.acType);
+}
+
+bool gf_sameAirlineType(const FlightRecord& a, const FlightRecord& b)
+{
+    return a.airline == b.airline && a.acType == b.acType;
+}
+
+std::string lf_routeText(const FlightRecord& ac)
+{
+    if (ac.origin.empty() && ac.destination.empty())
+        return std::string(8, ' ');
+    return tvx::format("{:3}->{:3}", ac.origin, ac.destination);
+}
+
+std::string lf_callsignText(const FlightRecord& ac)
+{
+    return tvx::format("{:8}", ac.callsign);
+}
+
+std::string gf_routeRegCallsignText(const FlightRecord& ac)
+{
+    return tvx::format("{} {:8} {}", lf_callsignText(ac), ac.registration, lf_routeText(ac));
+}
+
+std::string gf_acText(const FlightRecord& ac)
+{
+    return tvx::format("{} {}", gf_routeRegCallsignText(ac), gf_airlineTypeText(ac));
+}
+
+std::string gf_acIdText(const FlightRecord& ac)
+{
+    return tvx::format("{} {} {}", lf_callsignText(ac), ac.registration, gf_airlineTypeText(ac));
+}
+
+std::string gf_airlineTypeRegText(const FlightRecord& ac)
+{
+    return tvx::format("{} {}", gf_airlineTypeText(ac), ac.registration);
+}
+
+std::string gf_sizeClassName(SizeClass sizeClass)
+{
+    static const std::unordered_map<std::uint32_t, std::string> names{
+        {0, "Light"}, {1, "Buzjets"}, {2, "Large"}, {3, "Heavy"}, {4, "HighPerf"}, {5, "Rotorcraft"},
+    };
+    return tvx::at(names, static_cast<std::uint32_t>(sizeClass));
+}
+
+// ---- Identity rules ------------------------------------------------------------------------
+
+bool gf_callsignValid(const FlightRecord& ac)
+{
+    return !ac.callsign.empty() && ac.callsign != "@@@@@@@@" && ac.callsign.size() <= 8;
+}
+
+bool gf_airlineFromCallsign(FlightRecord& ac)
+{
+    const std::string& cs = ac.callsign;
+    if (cs.size() < 4)
+        return false;
+    for (int i = 0; i < 3; ++i)
+        if (cs[i] < 'A' || cs[i] > 'Z')
+            return false;
+    if (cs[3] < '0' || cs[3] > '9')
+        return false;
+    ac.airline = cs.substr(0, 3);
+    return true;
+}

@@ -1,0 +1,186 @@
+// The aircraft records: AcData (an aircraft as the program keeps it), StaticAc (a parked aircraft
+// placed in the simulator) and LiveAc (a live aircraft following the feed), their size classes,
+// phases and states, and the one-line texts with which log lines name an aircraft. A LiveAc begins
+// with its StaticAc, which begins with its AcData, which begins with the FlightRecord head, so the
+// operations on the shorter record serve the longer ones. The records live in g_staticAc and
+// g_liveAc and belong to the main loop's thread; nothing here takes a lock.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <limits>
+#include <string>
+#include <string_view>
+
+#include "traffic_service/traffic_records.h"
+
+// Size class of an aircraft type; keys the per-class tables.
+enum class SizeClass : std::uint32_t {
+    Light = 0,
+    Buzjets = 1,
+    Large = 2,
+    Heavy = 3,
+    HighPerf = 4,
+    Rotorcraft = 5,
+};
+
+enum class AcPhase : std::uint32_t {
+    Pushback = 0,    // pushing back out of the stand
+    PushedBack = 1,  // pushed back and standing
+    Taxiing = 2,
+    TakeOff = 3,     // take-off roll and rotation
+    Airborne = 4,
+    TaxiIn = 5,      // taxiing in to a claimed stand
+    Parked = 6,      // parked at a stand
+    New = 7,         // set by the constructor, left when first spawned
+};
+
+enum class AcState : std::uint32_t {
+    Buffering = 0,
+    CreationRequested = 1,
+    Placed = 2,
+    Respawning = 3,
+    BeingRemoved = 4,
+};
+
+// An aircraft as the program keeps it: identity, size, per-class motion values, livery, hexid.
+struct AcData : FlightRecord {
+    SizeClass sizeClass = SizeClass::Large;
+    double size = 0.0;             // radius in nautical miles (half the wingspan)
+    double staticCgHeight = 0.0;   // feet, reported by the simulator for the object
+    double staticPitch = 0.0;      // radians, ground attitude reported with the CG height
+    double rotationPitch = 0.0;    // radians, negative = nose up
+    double climbPitch = 0.0;       // radians
+    double baseTurnRate = 0.0;     // radians per tick (set by the live creation)
+    double turnRate = 0.0;         // radians per tick, scaled by the ground movement
+    double vertRateCap = 0.0;      // feet per tick
+    double slowGroundSpeed = 0.0;  // knots
+    std::string_view title;        // view into the livery tables; empty until matched
+    std::uint32_t hexid = 0;       // ICAO address; 10000 or less for the program's parked aircraft
+    std::uint32_t flareTicks = 0;
+    std::uint32_t touchdownTicks = 0;
+    std::uint32_t rotationTicks = 0;
+    std::uint32_t climbOutPitchTicks = 0;
+    std::uint8_t cargo = 0;
+    std::uint8_t fsltl = 0;        // the livery belongs to an FSLTL model (title "FSLTL_...")
+
+    AcData() = default;
+    // Class, size and the per-class values of the head's type, rotation pitch +-2.5 % and climb
+    // pitch +-5 % at random. Throws std::out_of_range for a class missing from the tables.
+    explicit AcData(const FlightRecord& head);
+    AcData(const AcData&) = default;
+    AcData& operator=(const AcData&) = default;
+};
+
+// A parked aircraft placed (or to be placed) in the simulator.
+struct StaticAc : AcData {
+    std::uint32_t objectId = 0;        // simulator object id, 0 while it has none
+    double standLat = 0.0;             // degrees
+    double standLon = 0.0;             // degrees
+    double standHeading = 0.0;         // radians
+    std::uint64_t stamp = 0;           // schedule-clock stamp at which it parked
+    std::uint32_t serviceHexid = 0;    // hexid of the parked-traffic entry it was made from
+    std::uint32_t standId = 0;         // ParkPos it occupies, 0 for none
+    AcState state = AcState::Buffering;
+    std::uint32_t throttleIndex = 5;   // last throttle step sent (0..4), 5 = none yet
+    std::uint32_t flapsIndex = 4;      // last flaps step sent (0..4)
+    std::uint8_t cargoStand = 0;       // the stand's cargo attribute when it was taken
+    std::uint32_t planKind = 1;        // 1 stand schedule, 0 the service's parked list
+    std::uint8_t removeOnCreation = 0; // remove as soon as the object exists
+    std::uint8_t removeMark = 0;       // state 0 aircraft to be erased after the update walk
+
+    StaticAc() = default;
+    StaticAc(const AcData& data, std::uint32_t standId, double lat, double lon, double heading,
+             std::uint8_t cargoStand);
+};
+
+// The simulator state sent with every position update, in the update record's order.
+struct AcSimState {
+    double lat = 0.0;        // degrees
+    double lon = 0.0;        // degrees
+    double pitch = 0.0;      // radians, negative = nose up
+    double bank = 0.0;       // radians
+    double heading = 0.0;    // radians 0..2pi
+    double alt = 0.0;        // feet
+    double vertSpeed = 0.0;  // feet per second
+    double tas = 0.0;        // knots (signed: negative while pushing back)
+};
+
+inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// A live aircraft: a StaticAc following its stream of feed positions.
+struct LiveAc : StaticAc {
+    AcSimState sim;
+    std::deque<PosRecord> stream;      // front = record flown to or stood at, back = newest
+    double lastRecordTime = 0.0;       // feed seconds of the last accepted record
+    std::chrono::steady_clock::time_point parkingTime{};
+    std::int32_t holdCounter = 0;      // >0 extensions allowed, 0 none, -1 used up
+    std::uint32_t waitingStartTick = 0;
+    AcPhase phase = AcPhase::New;
+    AcPhase prevPhase = AcPhase::New;
+    std::uint8_t standApproachSeen = 0;
+    std::uint8_t onGround = 0;
+    std::uint8_t flightPlanSet = 0;
+    std::uint8_t heldNearUser = 0;
+    std::uint8_t waiting = 0;          // ground hold at the end of the stream
+
+    // Motion state of the air and ground legs.
+    double latStep = 0.0;
+    double lonStep = 0.0;
+    double pitchStep = 0.0;
+    double bankStep = 0.0;
+    double altStep = 0.0;              // feet per tick
+    double groundHeading = 0.0;        // radians
+    double vertSpeedFpm = 0.0;         // shown vertical speed of the coming leg
+    double legSpeed = 0.0;             // knots
+    // Quadratic ground curve: reference lat, lon, t0, end north, end east, t1, control east,
+    // control north (metres from the reference); unset = not a number.
+    std::array<double, 8> curve{kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN};
+    double curveT = 0.0;
+    std::uint8_t takeOff = 0;
+    std::uint8_t landing = 0;
+
+    std::int32_t earlyLimit = 1000;    // ticks a record's play-out tick may move earlier
+    std::int32_t lateLimit = 1000;     // ... or later
+    std::int32_t rotationTickCounter = 1;
+    std::uint32_t pushbackStep = 0;    // 1 engines started before moving off, 2 pushing back
+
+    // Stand arrival and pushback.
+    std::uint32_t recedingCount = 0;
+    double course = 0.0;               // radians
+    double heightAboveGround = 2500.0; // feet
+    double forcedHeading = 0.0;
+    std::uint8_t forcedHeadingSet = 0;
+    std::int32_t pushbackTurnSide = 0;
+    std::uint8_t pushbackTurnSideSet = 0;
+    double farthestStandDist = 0.0;
+    double firstStandDist = 0.0;
+    double lastStandDist = 0.0;
+
+    LiveAc() = default;
+    LiveAc(const PosRecord& first, const AcData& data, double firstTime);
+    LiveAc(const LiveAc&) = default;
+    LiveAc(LiveAc&&) = default;
+    // Member-wise, the stream copied record by record (erasing marked aircraft from g_liveAc).
+    LiveAc& operator=(const LiveAc&) = default;
+    LiveAc& operator=(LiveAc&&) = default;
+};
+
+// Texts naming an aircraft in log lines.
+std::string gf_airlineTypeText(const FlightRecord& ac);           // "{:3} {:4}"
+bool gf_sameAirlineType(const FlightRecord& a, const FlightRecord& b);
+std::string lf_routeText(const FlightRecord& ac);                 // "{:3}->{:3}", 8 blanks if none
+std::string lf_callsignText(const FlightRecord& ac);              // "{:8}"
+std::string gf_routeRegCallsignText(const FlightRecord& ac);
+std::string gf_acText(const FlightRecord& ac);
+std::string gf_acIdText(const FlightRecord& ac);
+std::string gf_airlineTypeRegText(const FlightRecord& ac);
+// Name of a size class; any other value throws std::out_of_range ("invalid unordered_map<K, T> key").
+std::string gf_sizeClassName(SizeClass sizeClass);
+
+// Not empty, not the feed's "@@@@@@@@", at most 8 characters.
+bool gf_callsignValid(const FlightRecord& ac);
+// Three capital letters and a digit: the airline code becomes those letters (true).
+bool gf_airlineFromCallsign(FlightRecord& ac);

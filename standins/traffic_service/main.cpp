@@ -1,0 +1,42 @@
+// tavix-traffic-standin: runs the traffic-service stand-in on 127.0.0.1 for the demo.
+// Usage: tavix-traffic-standin [scenario.json | -] [port] [idle-seconds]   (- : no traffic)
+// Prints the API base to point TAVIX_API_BASE at, serves until idle for the given seconds
+// (default 600), then exits. Threads: main thread waits; the server runs its own threads.
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "traffic_standin.h"
+
+int main(int argc, char** argv)
+{
+    tvxstandin::TrafficScenario scenario;
+    if (argc > 1 && std::string(argv[1]) != "-" && argv[1][0] != '\0') {
+        std::ifstream in(argv[1], std::ios::binary);
+        if (!in) {
+            std::cerr << "cannot open " << argv[1] << "\n";
+            return 2;
+        }
+        std::ostringstream text;
+        text << in.rdbuf();
+        try {
+            scenario = tvxstandin::gf_parseScenario(text.str());
+        } catch (const std::exception& e) {
+            std::cerr << argv[1] << ": " << e.what() << "\n";
+            return 2;
+        }
+    }
+    const int port = argc > 2 ? std::atoi(argv[2]) : 0;
+    const int idle = argc > 3 ? std::atoi(argv[3]) : 600;
+    tvxstandin::TrafficStandin standin(std::move(scenario));
+    if (!standin.start(port, std::chrono::seconds(idle > 0 ? idle : 600))) {
+        std::cerr << "cannot bind 127.0.0.1:" << port << "\n";
+        return 1;
+    }
+    std::cout << standin.apiBase() << std::endl;
+    standin.waitStopped();
+    standin.stop();
+    return 0;
+}

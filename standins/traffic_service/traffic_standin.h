@@ -1,0 +1,133 @@
+// The loopback stand-in of the traffic service: an HTTP server on 127.0.0.1 that speaks the
+// service's web API (/auth, /deauth, /traffic with locationtraffic, parkedtraffic and history
+// buffers, /weather, /nearestmetar) and replays a scenario. It checks sessions (401 for an
+// unknown GUID, 405 for too many sessions, 404/402 for unknown/expired licences), enforces the
+// rate limits (406, and counts every violation), and has switches for error statuses, slow
+// replies, truncated or malformed JSON, wrong value types, truncated gzip and dropped
+// connections. Tests and the demo use it; it stops by itself after an idle time.
+//
+// Threads: the server runs its own listener and worker threads; every public function may be
+// called from any thread (state under m_mutex, a leaf lock).
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "traffic_scenario.h"
+
+namespace httplib {
+class Server;
+struct Request;
+struct Response;
+}  // namespace httplib
+
+namespace tvxstandin {
+
+enum class StandinFault {
+    None,
+    Slow,            // the reply waits slowMs before it is sent
+    Truncated,       // the JSON body cut in the middle
+    Malformed,       // a body that is no JSON
+    WrongTypes,      // traffic entries with values of the wrong type, out of range, absurd
+    TruncatedGzip,   // a gzip body cut in the middle, sent as Content-Encoding gzip
+    Drop,            // the connection closed half-way through the body
+};
+
+struct StandinStats {
+    int auth = 0, deauth = 0;
+    int traffic = 0, parked = 0, buffered = 0;
+    int weather = 0, nearestmetar = 0;
+    int rateViolations = 0;
+    int openSessions = 0;
+    std::string lastSoftware, lastUserAgent, lastAcceptEncoding, lastTrafficForm;
+};
+
+class TrafficStandin {
+public:
+    explicit TrafficStandin(TrafficScenario scenario);
+    ~TrafficStandin();
+    TrafficStandin(const TrafficStandin&) = delete;
+    TrafficStandin& operator=(const TrafficStandin&) = delete;
+
+    // Binds 127.0.0.1 (port 0: a free port) and serves on a thread. It stops by itself after
+    // idleStop without a request. False when it cannot bind.
+    bool start(int port = 0, std::chrono::seconds idleStop = std::chrono::seconds(600));
+    void stop();
+    // Returns when the server has stopped (by stop() or after its idle time).
+    void waitStopped();
+    int port() const { return m_port; }
+    // "http://127.0.0.1:<port>/v5"
+    std::string apiBase() const;
+
+    // Scenario time (seconds after the scenario's start) of the replay: fixed when set, else
+    // running on from 0 at start() and looping over the scenario.
+    void setReplayTime(double seconds);
+    // The next count replies of the endpoint ("auth", "traffic", "weather", ...) carry the
+    // status (and its HTTP code, when mirrored).
+    void failNext(const std::string& endpoint, int status, int count = 1);
+    // The next count replies of the endpoint ("" = any but auth/deauth) carry the fault.
+    void setFault(StandinFault fault, int count = 1, const std::string& endpoint = "");
+    void setSlowMs(int ms);
+    void setRateLimits(int rrlMs, int wrrlMs);
+    // True (default): the HTTP status line mirrors the JSON status; false: always HTTP 200.
+    void setHttpStatusMirrors(bool mirror);
+    // Forgets every session (the next request with an old GUID gets 401).
+    void expireSessions();
+    void setStationQnh(const std::string& icao, double qnh);
+
+    StandinStats stats() const;
+    // Waits until the predicate holds for the statistics, at most the given time.
+    bool waitFor(const std::function<bool(const StandinStats&)>& predicate, std::chrono::milliseconds wait) const;
+
+private:
+    struct Session {
+        std::string licence;
+        std::chrono::steady_clock::time_point lastUse;
+        std::chrono::steady_clock::time_point lastRequest[2];
+        bool used[2] = {false, false};
+    };
+    struct Reply {
+        int status = 200;
+        std::string body;
+    };
+
+    void lf_handle(const std::string& endpoint, const httplib::Request& req, httplib::Response& res);
+    Reply lf_auth(const httplib::Request& req);
+    Reply lf_traffic(const httplib::Request& req, double replayTime);
+    Reply lf_nearestMetar(const httplib::Request& req);
+    Reply lf_weather(const httplib::Request& req);
+    double lf_replayTime() const;
+    void lf_watch(std::chrono::seconds idleStop);
+
+    TrafficScenario m_scenario;
+    std::unique_ptr<httplib::Server> m_server;
+    std::thread m_listener;
+    std::thread m_watchdog;
+    int m_port = 0;
+
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_cv;
+    bool m_stopping = false;
+    std::chrono::steady_clock::time_point m_started;
+    std::chrono::steady_clock::time_point m_lastRequest;
+    double m_fixedTime = -1.0;
+    std::map<std::string, std::vector<int>> m_forced;  // endpoint -> statuses to give, front first
+    StandinFault m_fault = StandinFault::None;
+    int m_faultCount = 0;
+    std::string m_faultEndpoint;
+    int m_slowMs = 3000;
+    int m_rrl = 2000, m_wrrl = 2000;
+    bool m_mirror = true;
+    std::map<std::string, Session> m_sessions;
+    int m_nextGuid = 1;
+    StandinStats m_stats;
+};
+
+}  // namespace tvxstandin
