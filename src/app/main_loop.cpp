@@ -1,0 +1,219 @@
+// The main loop on the start-up thread: a 10 ms wake with a 1 ms system timer resolution. Each wake
+// runs the AI work while a flight runs (or the idle work without one); each one-second tick, taken
+// from the simulator's on-ground reports, runs the per-second work and the schedules by second
+// count s:
+//   every second      lf_everyTick
+//   s % 5 == 0        lf_every5Seconds (reserved stand), and on s % 15 == 0 lf_every15Seconds
+//   s % 16 == 0       park-airport updates, but not when s % 15 == 0 or a plan rebuild is pending
+//   s % 30 == 0       lf_every30Seconds (no-match list every 1200 s, daily reset)
+//   s % 61 == 0       static twins of live aircraft, when static aircraft exist
+//   s % 62 == 0       Callsign2ObjectId.txt, with CALLSIGN_OBJECTIDS and MSFS_2020 on
+//   s % 1200 == 0     renewal of the static parked traffic (through the two turns of 15 s)
+//   s % 86400 == 0    daily reset (read by lf_every30Seconds)
+// Everything in this file runs on the start-up (main-loop) thread; its state is that thread's.
+#include "app/main_loop.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "app/exit.h"
+#include "app/subsystem_hooks.h"
+#include "app/window_model.h"
+#include "foundation/format.h"
+#include "foundation/log.h"
+#include "foundation/settings.h"
+#include "win32/win_api.h"
+
+std::function<void(std::chrono::milliseconds)> g_mainLoopSleep = [](std::chrono::milliseconds wait) {
+    std::this_thread::sleep_for(wait);
+};
+
+namespace {
+
+struct MainLoopState {
+    std::int64_t seconds = 0;       // one-second ticks since the main loop started
+    bool flightPaused = false;      // the last wake found no running flight
+    bool firstIdleWake = true;      // next idle wake is the first of its pause
+    bool renew = false;             // static parked traffic to be renewed by the next plan adjustment
+    bool dailyResetPending = false;
+    int every15Turn = 0;            // 0: disable controls and ask for buffers; 1: apply the changes
+};
+
+MainLoopState g_loop;
+std::atomic<bool> g_renewRequested{false};  // set by the window thread, taken on the next tick
+
+template <typename Hook, typename... Args>
+void lf_call(const Hook& hook, Args&&... args)
+{
+    if (hook)
+        hook(std::forward<Args>(args)...);
+}
+
+bool lf_ask(const std::function<bool()>& hook, bool whenEmpty)
+{
+    return hook ? hook() : whenEmpty;
+}
+
+}  // namespace
+
+std::int64_t gf_secondCounter()
+{
+    return g_loop.seconds;
+}
+
+void gf_resetMainLoopState()
+{
+    g_loop = MainLoopState{};
+}
+
+bool gf_renewPending()
+{
+    return g_loop.renew;
+}
+
+bool gf_dailyResetPending()
+{
+    return g_loop.dailyResetPending;
+}
+
+int gf_every15Turn()
+{
+    return g_loop.every15Turn;
+}
+
+void mainLoop()
+{
+    gf_resetMainLoopState();
+    gf_markMainLoopStarted();
+    timeBeginPeriod(1);
+    try {
+        lf_call(g_hooks.acceptUdpMessages, true);
+        lf_call(g_hooks.checkForParkAirportUpdates, true);
+        while (!g_exitRequested.load() && !g_shuttingDown.load()) {
+            lf_workTavix();
+            g_mainLoopSleep(std::chrono::milliseconds(10));
+        }
+    } catch (...) {
+        lf_handleException("mainLoop", std::current_exception());
+    }
+    timeEndPeriod(1);
+    gf_markMainLoopEnded();
+}
+
+void lf_workTavix()
+{
+    gf_runWindowCommands();
+    if (!lf_ask(g_hooks.flightRunning, false)) {
+        lf_workSimNotRunning();
+        return;
+    }
+    g_loop.firstIdleWake = true;
+    lf_call(g_hooks.updateAI);
+    if (!lf_ask(g_hooks.takeTickFlag, false))
+        return;
+    ++g_loop.seconds;
+    lf_everyTick();
+    lf_runSchedules(g_loop.seconds);
+}
+
+void gf_requestRenew()
+{
+    g_renewRequested.store(true);
+}
+
+void lf_runSchedules(std::int64_t s)
+{
+    if (g_renewRequested.exchange(false))
+        g_loop.renew = true;
+    // The flags first: the 15- and 30-second work of this same second reads them.
+    if (s % 1200 == 0) {
+        g_loop.renew = true;
+        g_loop.every15Turn = 0;  // start the two turns afresh
+    }
+    if (s % 86400 == 0)
+        g_loop.dailyResetPending = true;
+
+    if (s % 5 == 0)
+        lf_every5Seconds(s);
+    if (s % 16 == 0 && s % 15 != 0 && g_loop.every15Turn == 0)
+        lf_call(g_hooks.checkForParkAirportUpdates, false);
+    if (s % 30 == 0)
+        lf_every30Seconds(s);
+    if (s % 61 == 0 && lf_ask(g_hooks.staticAcExist, false))
+        lf_call(g_hooks.removeStaticTwinsOfLiveAc);
+    if (s % 62 == 0 && g_optCallsignObjectids.value() && g_optMsfs2020.value())
+        lf_call(g_hooks.writeCallsign2ObjectIdFile);
+}
+
+void lf_everyTick()
+{
+    if (g_loop.flightPaused) {
+        g_loop.flightPaused = false;
+        lf_call(g_hooks.acceptUdpMessages, true);
+        gf_log("{:%H:%M:%S} Flight resumed", std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
+    }
+    // A blank selection text would only report an unknown callsign every second.
+    if (!g_optCallsign2Objectid.value().empty())
+        lf_call(g_hooks.selectAcByCallsign);
+    lf_call(g_hooks.searchCoupledCallsigns);
+    lf_call(g_hooks.checkOneDuplicate);
+    if (gf_takeFlushStaticRequest()) {
+        lf_call(g_hooks.removeAllStaticAc);
+        gf_setCheckBox(g_optInitialLoadOnly, true);
+    }
+    const bool onGround = lf_ask(g_hooks.userOnGround, true);
+    if (onGround && g_optCollisionUserGnd.value())
+        lf_call(g_hooks.collisionAvoidanceUserGround);
+    if (!onGround && g_optCollisionUserAir.value())
+        lf_call(g_hooks.collisionAvoidanceUserAir);
+    if (g_optCollisionLiveParkedGnd.value())
+        lf_call(g_hooks.collisionAvoidanceLiveParked);
+    lf_call(g_hooks.updateParkedCounts);
+}
+
+void lf_every5Seconds(std::int64_t s)
+{
+    if (lf_ask(g_hooks.parkAirportHasReservedStand, false))
+        lf_call(g_hooks.clearReservedStand);
+    if (s % 15 == 0)
+        lf_every15Seconds();
+}
+
+void lf_every15Seconds()
+{
+    if (!lf_ask(g_hooks.parkAdjustmentsEnabled, false))
+        return;
+    if (g_loop.every15Turn == 0) {
+        lf_call(g_hooks.disableControls);
+        lf_call(g_hooks.requestHistoryBuffers);
+        g_loop.every15Turn = 1;
+        return;
+    }
+    g_loop.every15Turn = 0;
+    if (lf_ask(g_hooks.parkAirportHasStands, false)) {
+        lf_call(g_hooks.applyParkTrafficChanges, g_loop.renew);
+        g_loop.renew = false;
+    }
+}
+
+void lf_every30Seconds(std::int64_t s)
+{
+    if (s % 1200 == 0)
+        lf_call(g_hooks.logNoMatchList);
+    if (g_loop.dailyResetPending) {
+        lf_call(g_hooks.clearNoMatchSet);
+        g_loop.dailyResetPending = false;
+    }
+}
+
+void lf_workSimNotRunning()
+{
+    lf_call(g_hooks.simCommands);
+    lf_call(g_hooks.acceptUdpMessages, false);
+    g_loop.flightPaused = true;
+    if (g_loop.firstIdleWake) {
+        g_loop.firstIdleWake = false;
+        lf_call(g_hooks.clearAcPosUpdates);
+    }
+}

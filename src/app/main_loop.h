@@ -1,0 +1,36 @@
+// The main loop: 10 ms wakes on the start-up thread, the AI work of every wake and the schedules of
+// the one-second tick. Everything here runs on the start-up (main-loop) thread.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+
+// Runs until g_exitRequested; acknowledges its end through gf_markMainLoopEnded.
+void mainLoop();
+// One wake: the AI work, and on a one-second tick the per-second work and the schedules.
+void lf_workTavix();
+// The per-second schedules for second counter s (called by lf_workTavix on each tick).
+void lf_runSchedules(std::int64_t s);
+void lf_everyTick();
+void lf_every5Seconds(std::int64_t s);
+void lf_every15Seconds();
+void lf_every30Seconds(std::int64_t s);
+void lf_workSimNotRunning();
+
+// Second counter of the one-second tick (0 before the first tick), reset at each start.
+std::int64_t gf_secondCounter();
+// Main-loop state back to a fresh start (every start of the main loop, and tests).
+void gf_resetMainLoopState();
+
+// Flags of the schedules, for tests: renew of static parked traffic, daily reset pending, turn of
+// the 15-second work (0: next turn disables controls and asks for buffers, 1: next turn applies).
+bool gf_renewPending();
+bool gf_dailyResetPending();
+int gf_every15Turn();
+
+// RT_PARKTRAFFIC_ONLY switched on in the window: the next plan adjustment renews (window thread).
+void gf_requestRenew();
+
+// The wait of one wake (10 ms); tests replace it.
+extern std::function<void(std::chrono::milliseconds)> g_mainLoopSleep;

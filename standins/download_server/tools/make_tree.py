@@ -1,0 +1,114 @@
+#!/usr/bin/env python3
+"""Regenerates the download stand-in's committed data from ../shared/data (run from the repository
+root: python3 standins/download_server/tools/make_tree.py). Writes:
+  data/airports_msfs.xml, data/airports_msfs_names.xml   European (E*, L*) airports and PHNL, KJFK,
+                                                          KLAX of the OurAirports conversion
+  MSFS/archive/stock/<ICAO>.xml                           stock parking files: PHNL and BIKF from
+                                                          FlightGear ground networks, EHAM, LSZH, EDDF
+                                                          and EGLL from FlightGear apt.dat ramp rows
+Stands carry position, heading and radius only (no schedules); the parking files use the program's
+parking-file layout with publisher "stock".
+"""
+import math
+import os
+import re
+import xml.etree.ElementTree as ET
+
+SRC = os.path.join(os.path.dirname(__file__), "..", "..", "..", "..", "shared", "data")
+OUT = os.path.join(os.path.dirname(__file__), "..")
+KEEP_EXTRA = {"PHNL", "KJFK", "KLAX"}
+
+
+def keep(code):
+    return (len(code) == 4 and code[0] in "EL") or code in KEEP_EXTRA
+
+
+def airports():
+    tree = ET.parse(os.path.join(SRC, "airports_msfs_format_from_ourairports.xml"))
+    root = ET.Element("airports")
+    for a in tree.getroot():
+        if keep(a.get("code", "")):
+            ET.SubElement(root, "airport", a.attrib)
+    ET.indent(root)
+    ET.ElementTree(root).write(os.path.join(OUT, "data", "airports_msfs.xml"), encoding="UTF-8", xml_declaration=True)
+    names = ET.parse(os.path.join(SRC, "airport_names_msfs_format_from_ourairports.xml"))
+    root = ET.Element("AirportNames")
+    for a in names.getroot():
+        if keep(a.get("ICAO", "")):
+            ET.SubElement(root, "airport", a.attrib)
+    ET.indent(root)
+    ET.ElementTree(root).write(os.path.join(OUT, "data", "airports_msfs_names.xml"), encoding="UTF-8", xml_declaration=True)
+
+
+def fg_coord(text):
+    m = re.match(r"([NSEW])(\d+) ([\d.]+)", text.strip())
+    value = int(m.group(2)) + float(m.group(3)) / 60.0
+    return -value if m.group(1) in "SW" else value
+
+
+def write_apf(icao, name, alt, stands):
+    root = ET.Element("root")
+    meta = ET.SubElement(root, "meta")
+    for k, v in (("author", "Tavix"), ("version", "1"), ("date", "2026-01-01"),
+                 ("copyright", "FlightGear data, GPL-2+"), ("MSFS", "2020")):
+        ET.SubElement(meta, "info", name=k, value=v)
+    params = ET.SubElement(root, "parameters")
+    for k, v in (("airport_name", name), ("publisher", "stock"), ("altitude", str(alt)),
+                 ("num_parkpos", str(len(stands))), ("RT_traffic_week", "0")):
+        ET.SubElement(params, "parameter", name=k, value=v)
+    pp = ET.SubElement(root, "parkpositions")
+    seen = set()
+    for s in stands:
+        if s["id"] in seen:
+            continue
+        seen.add(s["id"])
+        ET.SubElement(pp, "parkpos", id=s["id"], latitude="%.6f" % s["lat"], longitude="%.6f" % s["lon"],
+                      heading="%.1f" % s["hdg"], radius="%.1f" % s["radius"], cargo=s["cargo"], ramp="false")
+    path = os.path.join(OUT, "MSFS", "archive", "stock", icao + ".xml")
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "w", encoding="utf-8") as f:
+        f.write('<?xml version="1.0"?>\n')
+        for child in root:
+            ET.indent(child)
+            f.write(ET.tostring(child, encoding="unicode") + "\n")
+
+
+def groundnets():
+    for icao, name, alt in (("PHNL", "Honolulu Intl", 13), ("BIKF", "Keflavik", 170)):
+        tree = ET.parse(os.path.join(SRC, "flightgear_groundnets", icao + ".groundnet.xml"))
+        stands = []
+        for p in tree.getroot().iter("Parking"):
+            stands.append({"id": (p.get("name", "") + p.get("number", "")).strip() or p.get("index"),
+                           "lat": fg_coord(p.get("lat")), "lon": fg_coord(p.get("lon")),
+                           "hdg": float(p.get("heading", "0")) % 360.0, "radius": float(p.get("radius", "20")),
+                           "cargo": "true" if "cargo" in p.get("type", "") else "false"})
+        write_apf(icao, name, alt, stands)
+
+
+def apt_dat():
+    wanted = {"EHAM": ("Schiphol", -11), "LSZH": ("Zurich", 1416), "EDDF": ("Frankfurt am Main", 355),
+              "EGLL": ("London Heathrow", 83)}
+    current = None
+    stands = {}
+    with open(os.path.join(SRC, "flightgear_apt_subset.dat"), encoding="utf-8", errors="replace") as f:
+        for line in f:
+            parts = line.split()
+            if not parts:
+                continue
+            if parts[0] == "1":
+                current = parts[4]
+            elif parts[0] == "15" and current in wanted:
+                sid = " ".join(parts[4:]) or "stand"
+                stands.setdefault(current, []).append({"id": sid, "lat": float(parts[1]), "lon": float(parts[2]),
+                                                       "hdg": float(parts[3]) % 360.0, "radius": 30.0,
+                                                       "cargo": "true" if "cargo" in sid.lower() else "false"})
+    for icao, (name, alt) in wanted.items():
+        if stands.get(icao):
+            write_apf(icao, name, alt, stands[icao])
+
+
+if __name__ == "__main__":
+    os.makedirs(os.path.join(OUT, "data"), exist_ok=True)
+    airports()
+    groundnets()
+    apt_dat()

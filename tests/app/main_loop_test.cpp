@@ -1,0 +1,296 @@
+// The main loop's schedules driven by a stepped clock: each lf_workTavix call with a raised tick
+// flag is one second; the hooks record which work ran on which second.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "app/exit.h"
+#include "app/main_loop.h"
+#include "app/window_model.h"
+#include "foundation/settings.h"
+#include "support/app_sandbox.h"
+
+namespace {
+
+using tvxtest::AppSandbox;
+using tvxtest::CallRecorder;
+
+// Runs seconds 1..last with a flight running and returns, for each hook name, the seconds it ran.
+class ScheduleClock {
+public:
+    ScheduleClock()
+    {
+        g_hooks.flightRunning = [this] { return m_flight; };
+        g_hooks.takeTickFlag = [this] { return std::exchange(m_tick, false); };
+        auto rec = [this](const char* name) { return [this, name] { m_seconds[name].push_back(gf_secondCounter()); }; };
+        g_hooks.updateAI = [this] { ++m_wakes; };
+        g_hooks.checkForParkAirportUpdates = [this](bool first) {
+            m_seconds[first ? "parkUpdates(true)" : "parkUpdates(false)"].push_back(gf_secondCounter());
+        };
+        g_hooks.removeStaticTwinsOfLiveAc = rec("staticTwins");
+        g_hooks.writeCallsign2ObjectIdFile = rec("callsign2ObjectId");
+        g_hooks.clearReservedStand = rec("clearReservedStand");
+        g_hooks.disableControls = rec("disableControls");
+        g_hooks.requestHistoryBuffers = rec("historyBuffers");
+        g_hooks.applyParkTrafficChanges = [this](bool renew) {
+            m_seconds[renew ? "apply(renew)" : "apply"].push_back(gf_secondCounter());
+        };
+        g_hooks.logNoMatchList = rec("logNoMatchList");
+        g_hooks.clearNoMatchSet = rec("clearNoMatchSet");
+        g_hooks.selectAcByCallsign = rec("selectAcByCallsign");
+        g_hooks.updateParkedCounts = rec("parkedCounts");
+    }
+
+    void runSeconds(std::int64_t last)
+    {
+        while (gf_secondCounter() < last) {
+            m_tick = true;
+            lf_workTavix();
+        }
+    }
+    // One wake without a tick.
+    void wake() { lf_workTavix(); }
+
+    const std::vector<std::int64_t>& seconds(const std::string& name) { return m_seconds[name]; }
+    bool m_flight = true;
+    int m_wakes = 0;
+
+private:
+    bool m_tick = false;
+    std::map<std::string, std::vector<std::int64_t>> m_seconds;
+};
+
+std::vector<std::int64_t> multiplesOf(std::int64_t n, std::int64_t last, std::int64_t exceptMultipleOf = 0)
+{
+    std::vector<std::int64_t> out;
+    for (std::int64_t s = n; s <= last; s += n) {
+        if (exceptMultipleOf == 0 || s % exceptMultipleOf != 0)
+            out.push_back(s);
+    }
+    return out;
+}
+
+TEST(MainLoopSchedule, ParkAirportUpdatesEvery16SecondsButNotOn15s)
+{
+    AppSandbox box;
+    ScheduleClock clock;
+    clock.runSeconds(480);
+    // 240 and 480 are multiples of both 15 and 16: skipped.
+    EXPECT_EQ(clock.seconds("parkUpdates(false)"), multiplesOf(16, 480, 15));
+    EXPECT_EQ(clock.seconds("parkUpdates(true)"), std::vector<std::int64_t>{});
+    EXPECT_EQ(clock.m_wakes, 480);
+    EXPECT_EQ(clock.seconds("parkedCounts").size(), 480u);
+}
+
+TEST(MainLoopSchedule, ParkAirportUpdatesWaitWhileAPlanRebuildIsPending)
+{
+    AppSandbox box;
+    ScheduleClock clock;
+    g_hooks.parkAdjustmentsEnabled = [] { return true; };
+    g_hooks.parkAirportHasStands = [] { return true; };
+    clock.runSeconds(120);
+    // The first turn runs at 15, 45, 75, 105 and leaves a rebuild pending until the second turn at
+    // 30, 60, 90, 120: 16, 48, 80 and 112 fall inside a pending rebuild and are skipped.
+    std::vector<std::int64_t> expected;
+    for (std::int64_t s = 16; s <= 120; s += 16) {
+        const bool pending = (s / 15) % 2 == 1;  // after an odd number of 15 s turns
+        if (s % 15 != 0 && !pending)
+            expected.push_back(s);
+    }
+    EXPECT_EQ(clock.seconds("parkUpdates(false)"), expected);
+    EXPECT_EQ(clock.seconds("disableControls"), (std::vector<std::int64_t>{15, 45, 75, 105}));
+    EXPECT_EQ(clock.seconds("historyBuffers"), (std::vector<std::int64_t>{15, 45, 75, 105}));
+    EXPECT_EQ(clock.seconds("apply"), (std::vector<std::int64_t>{30, 60, 90, 120}));
+}
+
+TEST(MainLoopSchedule, StaticTwinsEvery61SecondsOnlyWithStaticAircraft)
+{
+    AppSandbox box;
+    ScheduleClock clock;
+    bool staticAc = false;
+    g_hooks.staticAcExist = [&] { return staticAc; };
+    clock.runSeconds(122);
+    EXPECT_TRUE(clock.seconds("staticTwins").empty());
+    staticAc = true;
+    clock.runSeconds(244);
+    EXPECT_EQ(clock.seconds("staticTwins"), (std::vector<std::int64_t>{183, 244}));
+}
+
+TEST(MainLoopSchedule, Callsign2ObjectIdEvery62SecondsOnlyWithBothSettings)
+{
+    struct Case {
+        bool callsignObjectIds;
+        bool msfs2020;
+        std::vector<std::int64_t> expected;
+    };
+    const Case cases[] = {
+        {true, true, {62, 124, 186}},
+        {true, false, {}},
+        {false, true, {}},
+        {false, false, {}},
+    };
+    for (const Case& c : cases) {
+        AppSandbox box;
+        g_optCallsignObjectids.set(c.callsignObjectIds);
+        g_optMsfs2020.set(c.msfs2020);
+        ScheduleClock clock;
+        clock.runSeconds(200);
+        EXPECT_EQ(clock.seconds("callsign2ObjectId"), c.expected)
+            << "CALLSIGN_OBJECTIDS " << c.callsignObjectIds << " MSFS_2020 " << c.msfs2020;
+    }
+}
+
+TEST(MainLoopSchedule, ReservedStandClearedEveryFiveSeconds)
+{
+    AppSandbox box;
+    ScheduleClock clock;
+    bool reserved = true;
+    g_hooks.parkAirportHasReservedStand = [&] { return reserved; };
+    clock.runSeconds(20);
+    EXPECT_EQ(clock.seconds("clearReservedStand"), (std::vector<std::int64_t>{5, 10, 15, 20}));
+    reserved = false;
+    clock.runSeconds(40);
+    EXPECT_EQ(clock.seconds("clearReservedStand").size(), 4u);
+}
+
+TEST(MainLoopSchedule, RenewalEvery1200SecondsGoesThroughBothTurns)
+{
+    AppSandbox box;
+    ScheduleClock clock;
+    g_hooks.parkAdjustmentsEnabled = [] { return true; };
+    g_hooks.parkAirportHasStands = [] { return true; };
+    clock.runSeconds(1199);
+    EXPECT_TRUE(clock.seconds("apply(renew)").empty());
+    EXPECT_TRUE(clock.seconds("logNoMatchList").empty());
+    clock.runSeconds(1200);
+    EXPECT_TRUE(gf_renewPending());
+    EXPECT_EQ(clock.seconds("logNoMatchList"), std::vector<std::int64_t>{1200});
+    EXPECT_EQ(clock.seconds("disableControls").back(), 1200);
+    clock.runSeconds(1215);
+    EXPECT_EQ(clock.seconds("apply(renew)"), std::vector<std::int64_t>{1215});
+    EXPECT_FALSE(gf_renewPending());
+    clock.runSeconds(1245);
+    EXPECT_EQ(clock.seconds("apply").back(), 1245);  // later turns no longer renew
+    EXPECT_EQ(clock.seconds("apply(renew)").size(), 1u);
+}
+
+TEST(MainLoopSchedule, RenewalWaitsForAParkAirportWithStands)
+{
+    AppSandbox box;
+    ScheduleClock clock;
+    bool stands = false;
+    g_hooks.parkAdjustmentsEnabled = [] { return true; };
+    g_hooks.parkAirportHasStands = [&] { return stands; };
+    clock.runSeconds(1215);
+    EXPECT_TRUE(clock.seconds("apply(renew)").empty());
+    EXPECT_TRUE(gf_renewPending());
+    stands = true;
+    clock.runSeconds(1245);
+    EXPECT_EQ(clock.seconds("apply(renew)"), std::vector<std::int64_t>{1245});
+}
+
+TEST(MainLoopSchedule, DailyResetEmptiesTheNoMatchSetOnce)
+{
+    AppSandbox box;
+    ScheduleClock clock;
+    clock.runSeconds(86399);
+    EXPECT_TRUE(clock.seconds("clearNoMatchSet").empty());
+    clock.runSeconds(86400 + 60);
+    EXPECT_EQ(clock.seconds("clearNoMatchSet"), std::vector<std::int64_t>{86400});
+    EXPECT_FALSE(gf_dailyResetPending());
+    EXPECT_EQ(clock.seconds("logNoMatchList").size(), 72u);  // every 1200 s up to 86400
+}
+
+TEST(MainLoopSchedule, NoFlightRunsTheIdleWorkAndResumes)
+{
+    AppSandbox box;
+    ScheduleClock clock;
+    CallRecorder calls;
+    g_hooks.simCommands = [&] { calls.add("simCommands"); };
+    g_hooks.clearAcPosUpdates = [&] { calls.add("clearAcPosUpdates"); };
+    g_hooks.acceptUdpMessages = [&](bool on) { calls.add(on ? "accept(true)" : "accept(false)"); };
+    clock.runSeconds(3);
+    clock.m_flight = false;
+    for (int i = 0; i < 5; ++i)
+        clock.wake();
+    EXPECT_EQ(calls.count("simCommands"), 5);
+    EXPECT_EQ(calls.count("accept(false)"), 5);
+    EXPECT_EQ(calls.count("clearAcPosUpdates"), 1);  // only on the first idle wake
+    EXPECT_EQ(gf_secondCounter(), 3);                // no ticks without a flight
+    EXPECT_EQ(clock.m_wakes, 3);
+
+    clock.m_flight = true;
+    calls.clear();
+    clock.runSeconds(5);
+    EXPECT_EQ(calls.count("accept(true)"), 1);  // once, on the first tick after the pause
+    EXPECT_NE(box.logText().find("Flight resumed"), std::string::npos);
+
+    clock.m_flight = false;
+    clock.wake();
+    EXPECT_EQ(calls.count("clearAcPosUpdates"), 1);  // a new pause empties the updates again
+}
+
+TEST(MainLoopSchedule, FlushStaticRequestRemovesStaticAircraftOnceAndSetsInitialLoadOnly)
+{
+    AppSandbox box;
+    ScheduleClock clock;
+    CallRecorder calls;
+    g_hooks.removeAllStaticAc = [&] { calls.add("removeAllStaticAc"); };
+    ASSERT_FALSE(g_optInitialLoadOnly.value());
+    gf_requestFlushStatic();
+    clock.runSeconds(3);
+    EXPECT_EQ(calls.count("removeAllStaticAc"), 1);
+    EXPECT_TRUE(g_optInitialLoadOnly.value());
+}
+
+TEST(MainLoopSchedule, CollisionRulesFollowTheirSettingsAndTheUserState)
+{
+    struct Case {
+        bool onGround;
+        bool gnd, air, liveParked;
+        std::set<std::string> expected;
+    };
+    const Case cases[] = {
+        {true, true, true, false, {"userGround"}},
+        {false, true, true, false, {"userAir"}},
+        {true, false, true, true, {"liveParked"}},
+        {false, true, false, true, {"liveParked"}},
+    };
+    for (const Case& c : cases) {
+        AppSandbox box;
+        ScheduleClock clock;
+        std::set<std::string> ran;
+        g_optCollisionUserGnd.set(c.gnd);
+        g_optCollisionUserAir.set(c.air);
+        g_optCollisionLiveParkedGnd.set(c.liveParked);
+        g_hooks.userOnGround = [&] { return c.onGround; };
+        g_hooks.collisionAvoidanceUserGround = [&] { ran.insert("userGround"); };
+        g_hooks.collisionAvoidanceUserAir = [&] { ran.insert("userAir"); };
+        g_hooks.collisionAvoidanceLiveParked = [&] { ran.insert("liveParked"); };
+        clock.runSeconds(1);
+        EXPECT_EQ(ran, c.expected);
+    }
+}
+
+TEST(MainLoopSchedule, MainLoopLeavesOnExitAndAcknowledges)
+{
+    AppSandbox box;
+    CallRecorder calls;
+    int wakes = 0;
+    g_hooks.acceptUdpMessages = [&](bool on) { calls.add(on ? "accept(true)" : "accept(false)"); };
+    g_hooks.checkForParkAirportUpdates = [&](bool first) { calls.add(first ? "park(true)" : "park(false)"); };
+    g_hooks.flightRunning = [] { return true; };
+    g_hooks.updateAI = [&] {
+        if (++wakes == 25)
+            g_exitRequested.store(true);
+    };
+    gf_markMainLoopStarted();
+    mainLoop();
+    gf_markMainLoopEnded();
+    EXPECT_EQ(wakes, 25);
+    EXPECT_EQ(calls.calls(), (std::vector<std::string>{"accept(true)", "park(true)"}));
+    EXPECT_TRUE(gf_waitMainLoopEnded(std::chrono::milliseconds(0)));
+}
+
+}  // namespace
