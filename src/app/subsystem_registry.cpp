@@ -18,6 +18,7 @@
 #include "liveries/regcodes.h"
 #include "parking/addon_scan.h"
 #include "parking/dest_airport.h"
+#include "parking/park_read.h"
 #include "parking/parking_install.h"
 #include "simulator/ai_tick.h"
 #include "simulator/command_queues.h"
@@ -157,4 +158,5 @@ void gf_registerSubsystems()
     gf_installAirportList();
     gf_installAddonScan();
     gf_installDestApfProbe();
+    gf_installParkFileState();
 }

@@ -1,0 +1,186 @@
+// Airport list: reading airports_msfs.xml and airports_msfs_names.xml, lookups by code and by
+// position. Start-up thread (reading), then read only.
+#include "parking/airport_list.h"
+
+#include <algorithm>
+#include <exception>
+#include <filesystem>
+#include <stdexcept>
+
+#include <pugixml.hpp>
+
+#include "foundation/errors.h"
+#include "foundation/format.h"
+#include "foundation/geo.h"
+#include "foundation/log.h"
+#include "foundation/runtime_texts.h"
+#include "parking/parking_hooks.h"
+#include "simulator/live_hooks.h"
+
+std::vector<AirportEntry> g_airports;
+std::unordered_map<std::string, std::string> g_airportNames;
+AirportEntry g_parkAirport;
+
+namespace {
+
+constexpr std::size_t kAirportReserve = 44000;
+constexpr double kClosestSearchStartNm = 100.0;
+constexpr double kClosestAirportLimitNm = 5.0;
+constexpr double kNmToMetres = 1852.0;
+
+bool s_airportsRead = false;
+
+const std::filesystem::path& lf_airportsPath()
+{
+    static const std::filesystem::path path = std::filesystem::path("input") / "airports_msfs.xml";
+    return path;
+}
+
+const std::filesystem::path& lf_airportNamesPath()
+{
+    static const std::filesystem::path path = std::filesystem::path("input") / "airports_msfs_names.xml";
+    return path;
+}
+
+// The numbers of one airport element; a missing or malformed number throws the conversion error.
+void lf_readAirportEntry(const pugi::xml_node& node, AirportEntry& entry)
+{
+    entry.alt = static_cast<double>(tvx::stof(node.attribute("alt").as_string("")));
+    entry.lat = tvx::stod(node.attribute("lat").as_string(""));
+    entry.lon = tvx::stod(node.attribute("lon").as_string(""));
+}
+
+void lf_readAirportFile()
+{
+    const std::string pathText = lf_airportsPath().string();
+    pugi::xml_document doc;
+    const pugi::xml_parse_result result = doc.load_file(lf_airportsPath().c_str());
+    if (!result)
+        throw std::runtime_error(pathText + " not loaded " + result.description());
+
+    const pugi::xpath_node root = doc.select_node("/airports");
+    if (!root)
+        throw std::runtime_error(pathText + " not found");
+
+    for (const pugi::xml_node node : root.node().children("airport")) {
+        AirportEntry entry;
+        entry.code = node.attribute("code").as_string("");
+        lf_readAirportEntry(node, entry);
+        entry.iata = node.attribute("iata").as_string("");
+        g_airports.push_back(std::move(entry));
+    }
+}
+
+ClosestStand lf_closestStandOf(const AirportEntry& airport, double lat, double lon)
+{
+    if (!g_parkingHooks.readDestApfForClosestStand) {
+        gf_liveHookMissing("destination airport file probe", "nearest stand of a neighbouring airport");
+        return {};
+    }
+    return g_parkingHooks.readDestApfForClosestStand(airport, lat, lon);
+}
+
+}  // namespace
+
+std::string AirportEntry::text() const
+{
+    std::string result = code.empty() ? "?" : code;
+    if (!iata.empty())
+        result += " (" + iata + ")";
+    return result;
+}
+
+bool gf_readAirports()
+{
+    if (s_airportsRead)
+        return !g_airports.empty();
+    try {
+        g_airports.clear();
+        g_airports.reserve(kAirportReserve);
+        lf_readAirportFile();
+        std::stable_sort(g_airports.begin(), g_airports.end(),
+                         [](const AirportEntry& a, const AirportEntry& b) { return a.code < b.code; });
+        g_airports.shrink_to_fit();
+        s_airportsRead = true;
+        gf_log("{} airports read from \"{}\"", g_airports.size(), lf_airportsPath().string());
+    } catch (const pugi::xpath_exception& e) {
+        g_airports.clear();
+        throw tvx::UserErrorException(87, e.what());
+    } catch (const std::exception& e) {
+        g_airports.clear();
+        throw tvx::UserErrorException(88, e.what());
+    }
+    return !g_airports.empty();
+}
+
+bool gf_readAirportNames()
+{
+    pugi::xml_document doc;
+    if (doc.load_file(lf_airportNamesPath().c_str())) {
+        const pugi::xml_node root = doc.child("AirportNames");
+        if (root) {
+            for (const pugi::xml_node node : root.children("airport"))
+                g_airportNames.try_emplace(node.attribute("ICAO").as_string(""),
+                                           node.attribute("name").as_string(""));
+        }
+    }
+    gf_log("{} airport names read from \"{}\"", g_airportNames.size(), lf_airportNamesPath().string());
+    return !g_airportNames.empty();
+}
+
+std::optional<AirportEntry> gf_findAirport(std::string_view code)
+{
+    const auto it = std::find_if(g_airports.begin(), g_airports.end(),
+                                 [&](const AirportEntry& e) { return e.code == code; });
+    if (it == g_airports.end())
+        return std::nullopt;
+    return *it;
+}
+
+std::optional<AirportEntry> gf_closestAirportByStand(double lat, double lon)
+{
+    double bestDistance = kClosestSearchStartNm;
+    const AirportEntry* best = nullptr;
+    const AirportEntry* neighbour = nullptr;
+    for (const auto& airport : g_airports) {
+        const double d = gf_distanceNm(lat, lon, airport.lat, airport.lon);
+        if (d <= kClosestAirportLimitNm && d < bestDistance) {
+            if (best)
+                neighbour = best;
+            best = &airport;
+            bestDistance = d;
+        }
+    }
+    if (!best)
+        return std::nullopt;
+    if (!neighbour)
+        return *best;
+
+    gf_log("Airport {} is closest, neighbour is {}", best->code, neighbour->code);
+    const ClosestStand bestStand = lf_closestStandOf(*best, lat, lon);
+    const ClosestStand neighbourStand = lf_closestStandOf(*neighbour, lat, lon);
+    if (!(neighbourStand.distanceNm < bestStand.distanceNm))
+        return *best;
+    gf_log("Airport {} is closest, but stand {} at neighbouring airport {} is closest at {:.0F} meters ...",
+           best->code, neighbourStand.name, neighbour->code, neighbourStand.distanceNm * kNmToMetres);
+    return *neighbour;
+}
+
+bool lf_codeInText(std::string_view text, const AirportEntry& entry)
+{
+    std::string pattern = "-" + entry.code + "-";
+    if (text.find(pattern) != std::string_view::npos)
+        return true;
+    for (char& c : pattern) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text.find(pattern) != std::string_view::npos;
+}
+
+void lf_resetAirportList()
+{
+    g_airports.clear();
+    g_airports.shrink_to_fit();
+    s_airportsRead = false;
+}

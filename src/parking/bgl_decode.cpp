@@ -1,0 +1,429 @@
+// Airport BGL decoding for the add-on airport scan. Scan worker threads, one file per task; all
+// state of a task is its own (BglTaskState). See bgl_decode.h for the layout read.
+#include "parking/bgl_decode.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <exception>
+#include <fstream>
+#include <stdexcept>
+
+#include "app/folders.h"
+#include "foundation/format.h"
+#include "foundation/log.h"
+#include "foundation/settings.h"
+#include "parking/addon_scan.h"
+#include "parking/airport_list.h"
+
+namespace {
+
+constexpr const char* kErrorPrefix = "===> ";
+
+constexpr std::uint32_t kHeaderSize = 56;
+constexpr std::size_t kHeaderWords = 14;
+constexpr std::size_t kSectionWords = 5;
+constexpr std::uint32_t kAirportSection = 3;
+constexpr std::uint16_t kAirportRecord = 0x0056;
+constexpr std::uint16_t kUndecodableAirportRecord = 0x0113;
+constexpr std::uint16_t kHelipadRecord = 0x0026;
+constexpr std::uint16_t kParkingRecord = 0x00E7;
+constexpr std::size_t kAirportHeaderWords = 17;  // 68 bytes
+constexpr std::size_t kParkingEntryWords = 14;   // 56 bytes before the airline codes
+
+constexpr double kLonPerUnit = 4.470348358154297e-07;  // 360 / (3 * 2^28)
+constexpr double kLatPerUnit = 3.3527612686157227e-07;  // 180 / 2^29
+constexpr double kDegToRad = 0.017453292519943295;
+constexpr double kFullTurn = 6.283185307179586;
+constexpr double kFeetPerMetre = 3.2808399;
+
+constexpr const char* kNameLetters[] = {"a", "b", "c", "d", "e", "f"};
+
+double lf_packedLon(std::uint32_t raw)
+{
+    return raw * kLonPerUnit - 180.0;
+}
+
+double lf_packedLat(std::uint32_t raw)
+{
+    return 90.0 - raw * kLatPerUnit;
+}
+
+// Outside the globe, or at the "no position" spot off the coast of Africa.
+bool lf_isBadPosition(double lat, double lon)
+{
+    if (lat < -90.0 || lat > 90.0 || lon < -180.0 || lon > 180.0)
+        return true;
+    return lat >= 0.0 && lat <= 0.0009 && lon >= 0.0 && lon <= 0.05;
+}
+
+// Record step in words (signed division of the record size); 0 or less means no progress.
+std::int64_t lf_recordStep(std::uint32_t size)
+{
+    return static_cast<std::int32_t>(size) / 4;
+}
+
+}  // namespace
+
+std::uint32_t BglWords::at(std::size_t index) const
+{
+    if (index >= m_words.size())
+        throw std::out_of_range(tvx::format("BGL offset {} lies beyond the {} bytes read", index * 4,
+                                            m_words.size() * 4));
+    return m_words[index];
+}
+
+float BglWords::f32(std::size_t index) const
+{
+    return std::bit_cast<float>(at(index));
+}
+
+bool gf_readBglWords(const std::filesystem::path& file, std::vector<std::uint32_t>& words)
+{
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    if (!in)
+        return false;
+    const std::streamoff size = in.tellg();
+    if (size < 0)
+        return false;
+    in.seekg(0);
+    const std::size_t bytes = static_cast<std::size_t>(size);
+    words.resize((bytes + 3) / 4);
+    if (!words.empty())
+        words.back() = 0;  // the zero fill of a last incomplete word
+    in.read(reinterpret_cast<char*>(words.data()), static_cast<std::streamsize>(bytes));
+    if (static_cast<std::size_t>(in.gcount()) != bytes)
+        return false;
+    if constexpr (std::endian::native == std::endian::big) {
+        for (std::uint32_t& w : words)
+            w = __builtin_bswap32(w);
+    }
+    return true;
+}
+
+bool lf_hasAirportSection(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    if (!in)
+        return false;
+    const std::streamoff size = in.tellg();
+    if (size < 15)
+        return false;
+    in.seekg(0);
+    std::uint32_t header[kHeaderWords] = {};
+    if (!in.read(reinterpret_cast<char*>(header), sizeof header))
+        return false;
+    const std::uint64_t count = header[5];
+    if (count == 0 || kHeaderSize + 20 * count >= static_cast<std::uint64_t>(size))
+        return false;
+    std::vector<std::uint32_t> sections(count * kSectionWords);
+    if (!in.read(reinterpret_cast<char*>(sections.data()), static_cast<std::streamsize>(sections.size() * 4)))
+        return false;
+    for (std::size_t i = 0; i < count; ++i)
+        if (sections[i * kSectionWords] == kAirportSection)
+            return true;
+    return false;
+}
+
+std::pair<std::string, bool> lf_decodeIdentifierOrRegionCode(std::uint32_t packed)
+{
+    std::string text;
+    bool blank = false;
+    try {
+        std::uint32_t v = (packed >> 5) & 0x7FFFFFFu;
+        if (v > 37) {
+            std::vector<std::uint32_t> digits;
+            while (v > 0) {
+                digits.push_back(v % 38);
+                v /= 38;
+            }
+            for (auto it = digits.rbegin(); it != digits.rend(); ++it) {
+                const std::uint32_t d = *it;
+                if (d == 0) {
+                    text += ' ';
+                    blank = true;
+                } else if (d == 1) {
+                    text += static_cast<char>(54);
+                } else if (d <= 11) {
+                    text += static_cast<char>('0' + d - 2);
+                } else {
+                    text += static_cast<char>('A' + d - 12);
+                }
+            }
+        }
+    } catch (const std::exception&) {
+        gf_log("! Exception in {}", "lf_decodeIdentifierOrRegionCode");
+    }
+    return {text, !blank && text.size() == 4};
+}
+
+std::string lf_parkingNameText(std::uint32_t code)
+{
+    static constexpr const char* kNames[] = {"", "r", "p", "np", "ep", "sep", "sp", "swp", "wp", "nwp", "g", ""};
+    if (code < 12)
+        return kNames[code];
+    if (code < 64)
+        return std::string(1, static_cast<char>(code + 53));
+    return {};
+}
+
+bool lf_walkAirportRecords(const BglWords& words, bool is2020, const BglAirportVisitor& onAirport)
+{
+    const std::uint32_t sections = words.at(5);
+    for (std::uint32_t s = 0; s < sections; ++s) {
+        const std::size_t section = kHeaderWords + static_cast<std::size_t>(s) * kSectionWords;
+        if (words.at(section) != kAirportSection)
+            continue;
+        const std::uint32_t subRecordSize = ((words.at(section + 1) & 0x10000u) | 0x40000u) >> 14;
+        if (subRecordSize != 16)
+            continue;
+        // Each subsection's records lie in its own data block; the walk keeps inside it.
+        const std::uint32_t subsections = words.at(section + 2);
+        const std::size_t firstSub = words.at(section + 3) / 4;
+        for (std::uint32_t k = 0; k < subsections; ++k) {
+            const std::size_t sub = firstSub + static_cast<std::size_t>(k) * 4;
+            const std::size_t data = words.at(sub + 2) / 4;
+            const std::size_t dataWords = words.at(sub + 3) / 4;
+            if (dataWords > 0)
+                (void)words.at(data);  // data that starts beyond the file is damage, not an empty block
+            // A block cut short by the end of the file is read as far as it goes.
+            const std::size_t end = std::min<std::size_t>(words.size(), data + dataWords);
+            std::size_t index = data;
+            while (index + 1 < end) {
+                const std::uint16_t id = words.recordId(index);
+                const std::uint32_t size = words.recordSize(index);
+                if (!is2020 && id == kUndecodableAirportRecord)
+                    return false;
+                if (id == kAirportRecord) {
+                    const auto [code, complete] = lf_decodeIdentifierOrRegionCode(words.at(index + 10));
+                    if (complete)
+                        onAirport(index, size / 4, code);
+                }
+                const std::int64_t step = lf_recordStep(size);
+                if (step <= 0)
+                    break;
+                index += static_cast<std::size_t>(step);
+            }
+        }
+    }
+    return true;
+}
+
+void lf_decodeHelipad(std::size_t index, const BglWords& words, ScannedAirport& record, BglTaskState& state)
+{
+    const double lat = lf_packedLat(words.at(index + 4));
+    const double lon = lf_packedLon(words.at(index + 3));
+    const float width = words.f32(index + 7);
+    const std::string position = gf_latLonText(lat, lon);
+    if (lf_isBadPosition(lat, lon)) {
+        lf_addScanMessage("lat/lon helipad incorrect (skipped): " + position);
+        return;
+    }
+    if (std::find(state.helipads.begin(), state.helipads.end(), std::make_pair(lat, lon)) != state.helipads.end()) {
+        lf_addScanMessage("double helipad " + record.airportName + " (skipped) " + position);
+        return;
+    }
+    // A damaged width would give a stand of no size or of unknown size.
+    if (!std::isfinite(width) || width <= 0.0f) {
+        lf_addScanMessage(tvx::format("helipad with width {} meters (skipped) {}", width, position));
+        return;
+    }
+    state.helipads.emplace_back(lat, lon);
+    record.stands.emplace_back(tvx::format("helipad{}", record.helipadCounter), std::vector<ParkPosOption>{}, lat,
+                               lon, 0.0, width / 2.0, false, false, true);
+    ++record.helipadCounter;
+}
+
+void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const BglWords& words,
+                               ScannedAirport& record, BglTaskState& state, const std::string& path)
+{
+    const std::uint32_t count = words.at(index + 1) >> 16;
+    std::size_t entry = index + 2;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        // An entry must lie inside its subrecord: a count larger than the record holds would
+        // otherwise read the records that follow as stands.
+        const bool fits = entry + kParkingEntryWords <= endWord &&
+                          entry + kParkingEntryWords + (words.at(entry) >> 24) <= endWord;
+        if (!fits) {
+            lf_addScanMessage(tvx::format("{}{} parking entries listed, only {} lie inside their record, in {}",
+                                          kErrorPrefix, count, i, path));
+            return;
+        }
+        const std::size_t current = entry;
+        const std::uint32_t packed = words.at(current);
+        entry += kParkingEntryWords + (packed >> 24);
+
+        const float radius = words.f32(current + 1);
+        if (!(radius > 1.0f && radius < 200.0f)) {
+            lf_addScanMessage(tvx::format("skipped position with radius {:.1F} meters, in {}", radius, path));
+            continue;
+        }
+        const std::string decodedName = lf_parkingNameText(packed & 0x3Fu) + std::to_string((packed >> 12) & 0xFFFu);
+        const std::uint32_t type = (packed >> 8) & 0xFu;
+        if (type == 0 || type == 12 || type == 13)
+            continue;
+        const double lat = lf_packedLat(words.at(current + 8));
+        const double lon = lf_packedLon(words.at(current + 7));
+        if (lf_isBadPosition(lat, lon)) {
+            lf_addScanMessage(tvx::format("lat/lon: {}, incorrect (skipped) ", gf_latLonText(lat, lon)));
+            continue;
+        }
+        const float heading = words.f32(current + 2);
+        if (!std::isfinite(heading)) {
+            lf_addScanMessage(tvx::format("skipped position {} with heading {}, in {}", decodedName, heading, path));
+            continue;
+        }
+
+        std::string name = decodedName;
+        bool lettered = false;
+        if (!state.standNames.insert(name).second) {
+            bool placed = false;
+            for (const char* letter : kNameLetters) {
+                if (state.standNames.insert(decodedName + letter).second) {
+                    name = decodedName + letter;
+                    placed = true;
+                    break;
+                }
+            }
+            if (!placed) {
+                lf_addScanMessage(
+                    tvx::format("{}Warning more then 6 the same ids {}, in {}", kErrorPrefix, decodedName, path));
+                continue;
+            }
+            lettered = true;
+            state.suffixRaised = true;
+        }
+
+        const double headingRad = heading == 0.0f ? kFullTurn : heading * kDegToRad;
+        const bool ramp = (type >= 1 && type <= 7) || type == 14;
+        ParkPos& stand = record.stands.emplace_back(std::move(name), std::vector<ParkPosOption>{}, lat, lon,
+                                                    headingRad, static_cast<double>(radius), type == 5, ramp, false);
+        stand.scanMark = lettered;
+    }
+}
+
+void lf_renameDuplicateStands(ScannedAirport& record)
+{
+    std::vector<ParkPos>& stands = record.stands;
+    for (;;) {
+        const auto first = std::find_if(stands.begin(), stands.end(), [](const ParkPos& p) { return p.scanMark; });
+        if (first == stands.end())
+            return;
+        first->scanMark = false;
+        const std::string base = first->name.substr(0, first->name.size() - 1);
+
+        std::vector<std::size_t> group;
+        for (std::size_t i = 0; i < stands.size(); ++i) {
+            const std::string& name = stands[i].name;
+            const bool member = name == base || (name.size() == base.size() + 1 && name.starts_with(base) &&
+                                                 name.back() >= 'a' && name.back() <= 'f');
+            if (!member)
+                continue;
+            stands[i].scanMark = false;
+            stands[i].name = tvx::format("vemra{}", group.size() + 1);
+            group.push_back(i);
+        }
+        std::stable_sort(group.begin(), group.end(),
+                         [&stands](std::size_t a, std::size_t b) { return stands[a].radius > stands[b].radius; });
+        for (std::size_t pos = 0; pos < group.size() && pos <= 6; ++pos)
+            stands[group[pos]].name = pos == 0 ? base : base + kNameLetters[pos - 1];
+    }
+}
+
+void lf_decodeAirportStands(const BglWords& words, std::size_t index, std::size_t recordWords,
+                            ScannedAirport& record, BglTaskState& state, const std::string& path)
+{
+    // Millimetres, signed: airports below sea level exist.
+    const auto millimetres = static_cast<std::int32_t>(words.at(index + 5));
+    const long feet = std::lround(millimetres * kFeetPerMetre / 1000.0);
+    record.altitude = feet >= -20 && feet <= 10000 ? static_cast<std::int32_t>(feet) : 0;
+
+    record.helipadCounter = 1;
+    state.helipads.clear();
+    state.standNames.clear();
+    state.suffixRaised = false;
+    if (const auto it = g_airportNames.find(record.code); it != g_airportNames.end())
+        record.airportName = it->second;
+
+    const std::size_t end = index + recordWords;
+    std::size_t sub = index + kAirportHeaderWords;
+    while (sub + 1 < end) {
+        const std::uint16_t id = words.recordId(sub);
+        const std::uint32_t size = words.recordSize(sub);
+        if (id == kHelipadRecord) {
+            lf_decodeHelipad(sub, words, record, state);
+        } else if (id == kParkingRecord) {
+            const std::size_t subEnd = std::min<std::size_t>({sub + size / 4, end, words.size()});
+            lf_decodeParkingSubrecord(sub, subEnd, words, record, state, path);
+            if (state.suffixRaised)
+                lf_renameDuplicateStands(record);
+            break;  // later subrecords hold no stands
+        }
+        const std::int64_t step = lf_recordStep(size);
+        if (step <= 0)
+            break;
+        sub += static_cast<std::size_t>(step);
+    }
+}
+
+void lf_decodeAirportRecord(const BglWords& words, std::size_t index, std::size_t recordWords,
+                            const std::string& code, const std::string& path, BglTaskState& state)
+{
+    ScannedAirport record;
+    record.code = code;
+    std::int32_t archived = 0;
+    const bool linked = lf_linkArchivedAirport(record, archived, path);
+    if (linked && !g_simIs2020.load())
+        return;
+
+    lf_decodeAirportStands(words, index, recordWords, record, state, path);
+
+    const auto m = static_cast<std::int64_t>(record.stands.size());
+    const bool moreThanArchived = m > archived && record.publisher != "simaddon";
+    if (moreThanArchived)
+        lf_addScanMessage(tvx::format("{}{} has {} parkpos while archived one has {}", kErrorPrefix, code, m, archived));
+    if (!linked || moreThanArchived)
+        lf_generateAirportFile(record);
+}
+
+void lf_toParkingPositions(const std::filesystem::path& file)
+{
+    const std::string path = file.string();
+    try {
+        std::vector<std::uint32_t> buffer;
+        if (!gf_readBglWords(file, buffer))
+            return;
+        if (buffer.size() < 15 || buffer[1] != kHeaderSize)
+            return;
+        const BglWords words(buffer);
+        BglTaskState state;
+        const bool decodable = lf_walkAirportRecords(
+            words, g_simIs2020.load(), [&](std::size_t index, std::size_t recordWords, const std::string& code) {
+                lf_decodeAirportRecord(words, index, recordWords, code, path, state);
+            });
+        if (!decodable)
+            lf_handleUnrecognisedAirport(path);
+    } catch (const std::exception& e) {
+        gf_logError("Exception in lf_toParkingPositions: {}", path);
+        gf_logIndented(e.what());
+        throw;
+    }
+}
+
+bool gf_decodeBglFile(const std::filesystem::path& file, std::vector<ScannedAirport>& airports)
+{
+    std::vector<std::uint32_t> buffer;
+    if (!gf_readBglWords(file, buffer) || buffer.size() < 15 || buffer[1] != kHeaderSize)
+        return false;
+    const BglWords words(buffer);
+    BglTaskState state;
+    const std::string path = file.string();
+    lf_walkAirportRecords(words, true, [&](std::size_t index, std::size_t recordWords, const std::string& code) {
+        ScannedAirport& record = airports.emplace_back();
+        record.code = code;
+        record.bglPath = path;
+        lf_decodeAirportStands(words, index, recordWords, record, state, path);
+    });
+    return true;
+}

@@ -1,0 +1,101 @@
+// Decoding of the simulator's airport BGL files: the small subset of the format that the stands
+// need. One scan task decodes one file: it finds the airport records, reads each airport's ICAO
+// code, altitude, helipads and parking spots, turns them into stands, gives stands that share a
+// name distinct names, and hands the airport to archive_links.h.
+//
+// Layout read (little-endian; offsets in bytes, every record taken on a 4-byte boundary):
+//   file header, 56 bytes: +4 u32 header size (must be 56), +20 u32 number of section headers
+//   section header, 20 bytes each from byte 56: +0 u32 type (3 = airport), +4 u32 flags
+//     (subsection record size ((flags & 0x10000) | 0x40000) >> 14: only 16 is decoded),
+//     +8 u32 subsection count, +12 u32 offset of the first subsection record
+//   subsection record, 16 bytes: +8 u32 offset of its data, +12 u32 size of its data
+//   record header: +0 u16 id, +2 u32 size in bytes (header included)
+//   airport record 0x0056, 68-byte header: +20 i32 altitude in mm, +40 u32 packed ICAO code;
+//     subrecords from +68: 0x0026 helipad (+12 lon, +16 lat, +28 f32 width m),
+//     0x00E7 parking (+6 u16 count, entries from +8, each 56 + 4n bytes: +0 u32 packed name code
+//     bits 0-5, type bits 8-11, number bits 12-23, airline-code count n bits 24-31; +4 f32 radius m;
+//     +8 f32 heading deg; +28 lon; +32 lat)
+//   packed lon = raw * 360 / (3 * 2^28) - 180, packed lat = 90 - raw * 180 / 2^29
+// Example: EGTK (Oxford) holds one airport record with one parking subrecord of 89 entries.
+//
+// Every read is bounds-checked: a record or count that points past the data read is a failure
+// of the task (logged, passed to the walk) or, for the entries of one parking subrecord, reported
+// in the scan messages and cut at the subrecord's end. Nothing is ever read past the buffer.
+//
+// Threads: scan worker threads, one per file; every task has its own BglTaskState.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "parking/archive_links.h"
+
+// The 32-bit words of a BGL file with bounds-checked access.
+class BglWords {
+public:
+    explicit BglWords(std::span<const std::uint32_t> words) : m_words(words) {}
+
+    std::size_t size() const { return m_words.size(); }
+    // Throws std::out_of_range naming the index for a word beyond the data read.
+    std::uint32_t at(std::size_t index) const;
+    float f32(std::size_t index) const;
+    // Record header of the record starting at the word: id (u16 at +0) and size (u32 at +2).
+    std::uint16_t recordId(std::size_t index) const { return static_cast<std::uint16_t>(at(index) & 0xFFFFu); }
+    std::uint32_t recordSize(std::size_t index) const { return (at(index) >> 16) | (at(index + 1) << 16); }
+
+private:
+    std::span<const std::uint32_t> m_words;
+};
+
+// The state of one task; never shared between tasks.
+struct BglTaskState {
+    std::vector<std::pair<double, double>> helipads;  // positions seen in the current airport
+    std::set<std::string> standNames;                 // names given in the current airport
+    bool suffixRaised = false;                        // a stand got a letter for its name
+};
+
+// The whole file as little-endian words (a last incomplete word filled with zero bytes); false
+// when the file cannot be opened. words is reused, so a caller can keep one buffer.
+bool gf_readBglWords(const std::filesystem::path& file, std::vector<std::uint32_t>& words);
+
+// True when the file's section table lists an airport section (cheap: reads the table only).
+bool lf_hasAirportSection(const std::filesystem::path& file);
+
+// The task body: decodes every airport of the file and links or writes each. Failures are logged
+// and thrown on to the task's future.
+void lf_toParkingPositions(const std::filesystem::path& file);
+
+// Packed identifier: the text and true only for a complete four-character code.
+std::pair<std::string, bool> lf_decodeIdentifierOrRegionCode(std::uint32_t packed);
+// Text of a 6-bit parking-name code.
+std::string lf_parkingNameText(std::uint32_t code);
+
+// Walks the airport sections of the words. onAirport gets the word index of each airport record
+// with a complete code, its size in words and the code. With is2020 false, a record 0x0113 ends
+// the walk and the result is false (the file's airport cannot be decoded); otherwise true.
+using BglAirportVisitor = std::function<void(std::size_t index, std::size_t recordWords, const std::string& code)>;
+bool lf_walkAirportRecords(const BglWords& words, bool is2020, const BglAirportVisitor& onAirport);
+
+// Altitude, helipads and stands of one airport record into the record (no linking, no writing).
+void lf_decodeAirportStands(const BglWords& words, std::size_t index, std::size_t recordWords,
+                            ScannedAirport& record, BglTaskState& state, const std::string& path);
+// The airport record: links it (archive_links.h), decodes its stands and writes its file.
+void lf_decodeAirportRecord(const BglWords& words, std::size_t index, std::size_t recordWords,
+                            const std::string& code, const std::string& path, BglTaskState& state);
+void lf_decodeHelipad(std::size_t index, const BglWords& words, ScannedAirport& record, BglTaskState& state);
+// Decodes the entries of the parking subrecord at the index; entries end at endWord at the latest.
+void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const BglWords& words,
+                               ScannedAirport& record, BglTaskState& state, const std::string& path);
+// Names each group of same-named stands by radius: largest the base name, then a, b, ... f.
+void lf_renameDuplicateStands(ScannedAirport& record);
+
+// Every airport of the file decoded without linking or writing (tests, benchmarks). False when
+// the file cannot be read or is no BGL file with the 56-byte header.
+bool gf_decodeBglFile(const std::filesystem::path& file, std::vector<ScannedAirport>& airports);

@@ -1,0 +1,239 @@
+// Stand model operations: slot-range test, option match, option append and update, neighbouring
+// slot search, stand overlap and the quality factor. Main loop thread; no locks.
+#include "parking/stand_model.h"
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <set>
+#include <stdexcept>
+
+#include "foundation/format.h"
+#include "foundation/geo.h"
+#include "foundation/log.h"
+#include "foundation/runtime_texts.h"
+#include "parking/registration_lookup.h"
+
+std::vector<ParkPos> g_parkPositions;
+
+namespace {
+
+constexpr std::uint32_t kSlotsPerDay = 48;
+constexpr double kMetresToNm = 0.0005399568034557236;
+constexpr double kQualityScale = 0.00625;
+
+// A callsign ending in "_" (a ghost's mark) is stored without that one character.
+std::string lf_dropOneUnderscore(std::string callsign)
+{
+    if (!callsign.empty() && callsign.back() == '_')
+        callsign.pop_back();
+    return callsign;
+}
+
+std::uint32_t lf_slotCount(const SlotSet& slots)
+{
+    std::uint32_t n = 0;
+    for (std::uint32_t s = 0; s < kSlotsPerDay; ++s)
+        n += gf_testSlot(slots, s) ? 1 : 0;
+    return n;
+}
+
+}  // namespace
+
+void gf_setSlot(SlotSet& slots, std::uint32_t slot)
+{
+    if (slot >= kSlotsPerDay)
+        tvx::throwInvalidBitsetPosition();
+    slots.set(slot);
+}
+
+bool gf_testSlot(const SlotSet& slots, std::uint32_t slot)
+{
+    if (slot >= kSlotsPerDay)
+        tvx::throwInvalidBitsetPosition();
+    return slots.test(slot);
+}
+
+ParkPos::ParkPos(std::string name_, std::vector<ParkPosOption> options_, double latitude,
+                 double longitude, double headingRad, double radiusMetres, bool cargo_, bool ramp_,
+                 bool heli_)
+    : options(std::move(options_)),
+      name(std::move(name_)),
+      lat(latitude),
+      lon(longitude),
+      heading(headingRad),
+      radius(radiusMetres * kMetresToNm),
+      cargo(cargo_),
+      ramp(ramp_),
+      heli(heli_)
+{
+    overlapping.reserve(8);
+}
+
+bool testRange(const ParkPosOption& option, std::uint32_t start, std::uint32_t offset,
+               std::int32_t& remainder)
+{
+    remainder = -1;
+    try {
+        const std::int64_t bound =
+            std::max<std::int64_t>(static_cast<std::int64_t>(start) - static_cast<std::int64_t>(offset), 0);
+        for (std::int64_t s = start; s >= bound; --s) {
+            if (gf_testSlot(option.slots, static_cast<std::uint32_t>(s)))
+                return true;
+        }
+    } catch (const std::exception& e) {
+        gf_logString(tvx::format("{}exception {} in testRange, start: {}, offset: {}", "===> ", e.what(),
+                                 start, offset));
+    }
+    return false;
+}
+
+bool gf_optionMatches(const std::string& callsign, const std::string& airline, const std::string& type,
+                      const ParkPosOption& option)
+{
+    if (option.number == 0 || option.real != 1)
+        return false;
+    if (option.callsign == callsign || option.callsign2 == callsign)
+        return true;
+    return option.airline == airline && option.type == type;
+}
+
+std::uint32_t gf_addParkPosOption(std::vector<ParkPosOption>& options, const AirlineType& identity,
+                                  std::uint32_t real, std::uint64_t stamp, std::string callsign,
+                                  const std::string& registration)
+{
+    callsign = lf_dropOneUnderscore(std::move(callsign));
+
+    SlotSet slots{};
+    gf_setSlot(slots, gf_slotOf(stamp));
+
+    while (!options.empty() && options.back().number == 0)
+        options.pop_back();
+    const std::uint32_t number = options.empty() ? 1 : options.back().number + 1;
+
+    ParkPosOption option;
+    option.airline = identity.airline;
+    option.type = identity.type;
+    if (!registration.empty()) {
+        if (const auto entry = gf_registrationIdentity(registration)) {
+            option.airline = entry->airline;
+            option.type = entry->type;
+        }
+    }
+    option.registration = registration;
+    option.callsign = std::move(callsign);
+    option.slots = slots;
+    option.number = number;
+    option.weekday = gf_weekdayOf(stamp);
+    option.source = 0;
+    option.real = real;
+    options.push_back(std::move(option));
+    return number;
+}
+
+bool gf_updateParkPosOption(std::vector<ParkPosOption>& options, std::uint64_t stamp,
+                            std::uint32_t number, std::string callsign)
+{
+    callsign = lf_dropOneUnderscore(std::move(callsign));
+    try {
+        for (auto& option : options) {
+            if (option.number == 0 || option.number != number)
+                continue;
+            gf_setSlot(option.slots, gf_slotOf(stamp));
+            if (callsign.empty())
+                return true;
+            if (option.callsign.empty())
+                option.callsign = callsign;
+            else if (callsign != option.callsign && callsign != option.callsign2)
+                option.callsign2 = callsign;
+            return true;
+        }
+    } catch (const std::exception& e) {
+        gf_logError(tvx::format("Update Option exception {} {}", e.what(), gf_daySlotText(stamp)));
+    }
+    return false;
+}
+
+std::vector<ParkPosOption>::iterator gf_findOptionNearSlot(std::vector<ParkPosOption>& options,
+                                                          std::uint32_t weekday, std::uint32_t slot,
+                                                          const std::string& registration)
+{
+    const std::uint32_t before = slot == 0 ? kSlotsPerDay - 1 : slot - 1;
+    const std::uint32_t after = slot == kSlotsPerDay - 1 ? 0 : slot + 1;
+    return std::find_if(options.begin(), options.end(), [&](const ParkPosOption& option) {
+        if (option.number == 0 || option.weekday != weekday || option.real != 1 ||
+            option.registration != registration)
+            return false;
+        return gf_testSlot(option.slots, slot) || gf_testSlot(option.slots, before) ||
+               gf_testSlot(option.slots, after);
+    });
+}
+
+std::string gf_daySlotText(std::uint64_t stamp)
+{
+    return tvx::format("day={} hh={}", gf_weekdayOf(stamp), gf_slotOf(stamp));
+}
+
+void gf_computeOverlappingStands()
+{
+    for (auto& a : g_parkPositions) {
+        a.overlapping.clear();
+        for (const auto& b : g_parkPositions) {
+            if (b.standId == a.standId)
+                continue;
+            if (a.radius + b.radius > 1.1 * gf_distanceNm(a.lat, a.lon, b.lat, b.lon))
+                a.overlapping.push_back(b.standId);
+        }
+    }
+    for (auto& a : g_parkPositions)
+        a.overlapping.shrink_to_fit();
+}
+
+std::pair<std::int32_t, std::int32_t> gf_qualityFactor()
+{
+    const bool anyOption = std::any_of(g_parkPositions.begin(), g_parkPositions.end(),
+                                       [](const ParkPos& p) { return !p.options.empty(); });
+    if (g_parkPositions.empty() || !anyOption)
+        return {-1, -1};
+
+    // Score of one group of options of one stand; 0 for an empty group.
+    auto groupScore = [](const ParkPos& stand, std::uint32_t real) -> double {
+        std::uint32_t n = 0;
+        std::uint32_t slotSum = 0;
+        std::set<std::uint32_t> days;
+        for (const auto& option : stand.options) {
+            if (option.number == 0 || option.real != real)
+                continue;
+            ++n;
+            if (option.weekday >= 1 && option.weekday <= 7)
+                days.insert(option.weekday);
+            slotSum += lf_slotCount(option.slots);
+        }
+        if (n == 0)
+            return 0.0;
+        return 10000.0 + std::min(20.0 * n, 4000.0) + 100.0 * static_cast<double>(days.size()) +
+               2.0 * std::min<std::uint32_t>(slotSum, 600);
+    };
+
+    double realSum = 0.0;
+    double softSum = 0.0;
+    for (const auto& stand : g_parkPositions) {
+        realSum += groupScore(stand, 1);
+        softSum += groupScore(stand, 0);
+    }
+    const double count = static_cast<double>(g_parkPositions.size());
+    auto factor = [&](double sum) {
+        const long value = std::lround(sum / count * kQualityScale);
+        return static_cast<std::int32_t>(std::clamp<long>(value, 0, 100));
+    };
+    return {factor(realSum), factor(softSum)};
+}
+
+std::string gf_qualityFactorText(std::int32_t real, std::int32_t soft)
+{
+    if (real < 0 && soft < 0)
+        return "  ";
+    if (real < 45)
+        return tvx::format("{:2}/{:2}", real, soft);
+    return tvx::format("{:2}", real);
+}

@@ -1,0 +1,121 @@
+// The stands of the park airport and their week schedules. Every stand is one ParkPos; its schedule
+// is a list of ParkPosOption, each an aircraft identity with one weekday and the set of half-hour
+// slots of that day in which the aircraft stands there. This file owns g_parkPositions and the small
+// operations that the stand schedule, the parking-file reader and writer and the parked-traffic
+// placement share: the slot-range test, the option match, appending and updating options, the
+// neighbouring-slot search, the overlap rule between stands and the quality factor of the stand data.
+//
+// Thread: the main loop (start-up thread) owns g_parkPositions; nothing here takes a lock.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "foundation/time_slots.h"
+
+// Stamps are the packed weekday/slot pairs of the schedule clock (DaySlot of time_slots.h).
+
+// Slot set access with the bound check of the slot set: a position of 48 or more throws
+// std::out_of_range "invalid bitset position".
+void gf_setSlot(SlotSet& slots, std::uint32_t slot);
+bool gf_testSlot(const SlotSet& slots, std::uint32_t slot);
+
+// One parking option of a stand.
+struct ParkPosOption {
+    std::string airline;
+    std::string type;            // ICAO aircraft type designator
+    std::string registration;    // may be empty
+    std::string callsign;        // may be empty
+    std::string callsign2;       // the aircraft's other flight number seen here; empty when none
+    SlotSet slots{};             // half-hour slots of the weekday in which it stands here
+    std::uint32_t number = 0;    // 1, 2, 3 ... within the stand; 0 = no longer counts
+    std::uint32_t weekday = 0;   // 1..7
+    std::uint32_t source = 0;    // 1 park airport's file, learned-file value, 0 added at run time
+    std::uint32_t real = 1;      // 1 real, 0 soft
+};
+
+// Last sighting of a live aircraft at a stand: schedule stamp and the option's number.
+struct StandSighting {
+    std::uint64_t stamp = 0;
+    std::uint32_t number = 0;
+};
+
+// One stand of the park airport.
+struct ParkPos {
+    ParkPos(std::string name, std::vector<ParkPosOption> options, double latitude, double longitude,
+            double headingRad, double radiusMetres, bool cargo, bool ramp, bool heli);
+
+    std::vector<ParkPosOption> options;                           // in number order
+    std::unordered_map<std::uint32_t, StandSighting> realSightings;  // hexid -> last real sighting
+    std::unordered_map<std::uint32_t, StandSighting> softSightings;  // hexid -> last soft sighting
+    std::string name;                          // the parking file's "id" attribute
+    std::vector<std::uint32_t> overlapping;    // stand ids of the stands that overlap this one
+    double lat = 0.0;                          // degrees
+    double lon = 0.0;                          // degrees
+    double heading = 0.0;                      // radians
+    double radius = 0.0;                       // nautical miles
+    std::uint32_t standId = 0;                 // 1..n, given by the reader of the stands
+    bool manual = false;                       // added or corrected by hand in a learned file
+    bool radiusChange = false;                 // radius enlarged at run time or by a learned file
+    bool cargoChange = false;                  // cargo flag changed by a learned file
+    bool scanMark = false;                     // created by the add-on airport scan, not yet done
+    bool taken = false;                        // given to a parked aircraft of the plan
+    bool occupied = false;                     // an aircraft stands there now (free-stand search skips it)
+    bool reserved = false;                     // the reserved stand of the park airport
+    bool blocked = false;                      // an overlapping stand is taken
+    bool keptFree = false;                     // plan mark: kept free (reserved or the user's stand)
+    bool cargo = false;
+    bool ramp = false;
+    bool heli = false;
+};
+
+// The stands of the park airport (main loop).
+extern std::vector<ParkPos> g_parkPositions;
+
+// Default identity of a new option when the registration is not in the aircraft database.
+struct AirlineType {
+    std::string airline;
+    std::string type;
+};
+
+// True when any slot from start down to max(start - offset, 0) is set; never crosses midnight.
+// remainder is always set to -1 (no previous-day search). A start of 48 or more is logged and
+// answers false.
+bool testRange(const ParkPosOption& option, std::uint32_t start, std::uint32_t offset,
+               std::int32_t& remainder);
+
+// The option match of the free-stand search and the stand rating.
+bool gf_optionMatches(const std::string& callsign, const std::string& airline,
+                      const std::string& type, const ParkPosOption& option);
+
+// Appends a new option for the stamp's weekday and slot and returns its number. A slot of 48 or
+// more throws "invalid bitset position" to the caller.
+std::uint32_t gf_addParkPosOption(std::vector<ParkPosOption>& options, const AirlineType& identity,
+                                  std::uint32_t real, std::uint64_t stamp, std::string callsign,
+                                  const std::string& registration);
+
+// Sets the stamp's slot in the option with that number and records the callsign. False when no
+// option has the number or an error occurred (logged).
+bool gf_updateParkPosOption(std::vector<ParkPosOption>& options, std::uint64_t stamp,
+                            std::uint32_t number, std::string callsign);
+
+// First counting real option of the weekday and registration whose slots hold the slot or one of
+// its neighbours (wrapping within the weekday); options.end() when none.
+std::vector<ParkPosOption>::iterator gf_findOptionNearSlot(std::vector<ParkPosOption>& options,
+                                                          std::uint32_t weekday, std::uint32_t slot,
+                                                          const std::string& registration);
+
+// "day={} hh={}"
+std::string gf_daySlotText(std::uint64_t stamp);
+
+// Fills the overlapping-stand lists of every stand of g_parkPositions (once after reading).
+void gf_computeOverlappingStands();
+
+// (real, soft) quality factors 0..100 of g_parkPositions; (-1, -1) without stands or options.
+std::pair<std::int32_t, std::int32_t> gf_qualityFactor();
+
+// "  " when both are negative; "{:2}/{:2}" when real is below 45; else "{:2}".
+std::string gf_qualityFactorText(std::int32_t real, std::int32_t soft);

@@ -1,0 +1,549 @@
+// Aircraft configuration and lights by phase. Main loop thread.
+#include "simulator/ac_config.h"
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <mutex>
+
+#include "foundation/geo.h"
+#include "foundation/log.h"
+#include "foundation/runtime_texts.h"
+#include "parking/airport_list.h"
+#include "simulator/ai_tick.h"
+#include "simulator/command_queues.h"
+#include "simulator/duplicates.h"
+#include "simulator/live_motion.h"
+#include "simulator/motion_air.h"
+#include "simulator/motion_hooks.h"
+#include "simulator/removal.h"
+#include "simulator/sim_client.h"
+#include "simulator/sim_ids.h"
+#include "traffic_service/weather.h"
+
+using namespace motion;
+
+namespace {
+
+constexpr double kTenNm = 10.0;
+constexpr double kMinusFourDegrees = -4.0 * kDegToRad;
+constexpr double kKnotToMps = 1852.0 / 3600.0;
+constexpr double kGravity = 9.80665;
+
+struct ClassLimits {
+    double maxBankDeg;
+    double maxBankStepDeg;
+    double maxPitchStepDeg;
+    double liftOffKt;
+};
+
+const ClassLimits& lf_limits(SizeClass sizeClass)
+{
+    static const ClassLimits table[] = {
+        {40.0, 0.035, 0.01, 90.0},   // Light
+        {35.0, 0.0275, 0.0085, 110.0},  // Buzjets
+        {30.0, 0.02, 0.0075, 140.0},  // Large
+        {20.0, 0.015, 0.005, 150.0},  // Heavy
+        {90.0, 0.1, 0.03, 220.0},     // HighPerf
+        {75.0, 0.06, 0.03, 0.0},      // Rotorcraft
+    };
+    const auto i = static_cast<std::uint32_t>(sizeClass);
+    if (i >= std::size(table))
+        tvx::throwInvalidMapKey();
+    return table[i];
+}
+
+bool lf_rotorcraft(const LiveAc& ac)
+{
+    return ac.sizeClass == SizeClass::Rotorcraft;
+}
+
+// Throttle index, or 4 for a rotorcraft.
+void lf_throttle(LiveAc& ac, std::uint32_t index)
+{
+    gf_setThrottle(ac, lf_rotorcraft(ac) ? 4 : index);
+}
+
+// One limit stepped 100 toward 1000.
+void lf_relaxLimits(LiveAc& ac)
+{
+    if (ac.earlyLimit > 1000)
+        ac.earlyLimit = std::max(ac.earlyLimit - 100, 1000);
+    if (ac.lateLimit > 1000)
+        ac.lateLimit = std::max(ac.lateLimit - 100, 1000);
+}
+
+void lf_raiseLimits(LiveAc& ac)
+{
+    ac.earlyLimit = 3000;
+    ac.lateLimit = ac.takeOff ? 5000 : 3000;
+}
+
+bool lf_parkAirportWithin10Nm(const LiveAc& ac)
+{
+    return !g_parkAirport.code.empty()
+           && gf_distanceNm(ac.sim.lat, ac.sim.lon, g_parkAirport.lat, g_parkAirport.lon) <= kTenNm;
+}
+
+// SPOILERS_SET 0 (not for a rotorcraft) and, for any class but Light, spoilers handle and both
+// throttle levers written as zeros.
+void lf_retractSpoilers(LiveAc& ac)
+{
+    if (!lf_rotorcraft(ac))
+        gf_queueClientEvent(ac.objectId, simid::SPOILERS_SET, 0);
+    if (ac.sizeClass == SizeClass::Light)
+        return;
+    SpoilerThrottleData data{0.0, 0.0, 0.0};
+    std::lock_guard lock(g_simConnectMutex);
+    SimConnect_SetDataOnSimObject(g_hSimConnect, simid::DEF_SPOILER_THROTTLE, ac.objectId, 0, 0, sizeof(data),
+                                  &data);
+}
+
+void lf_setApproachRate(LiveAc& ac, double v)
+{
+    gf_rec(ac.stream, 1).vertRate = v;
+    ac.vertSpeedFpm = v;
+    ac.altStep = v / 6000.0;
+}
+
+void lf_airAltitudeStep(LiveAc& ac, double i)
+{
+    const PosRecord& head = gf_rec(ac.stream, 0);
+    const PosRecord& second = gf_rec(ac.stream, 1);
+    const bool a0 = head.airborne != 0;
+    const bool a1 = second.airborne != 0;
+    if (!a0 && a1) {
+        liveac::setClimbStep(ac);
+    } else if (a0 && a1) {
+        if (ac.landing) {
+            if (head.alt == second.alt && ac.heightAboveGround <= 1000.0 && head.vertRate + second.vertRate <= 100.0)
+                lf_setApproachRate(ac, liveac::approachVerticalSpeed(ac));
+            else
+                ac.altStep = (second.alt - ac.sim.alt) / i;
+        } else {
+            const double r = (second.alt - ac.sim.alt) / i;
+            ac.altStep = ac.heightAboveGround <= 1000.0 ? std::min(ac.vertRateCap, std::max(r, 0.2))
+                                                         : std::min(r, ac.vertRateCap);
+        }
+    } else if (a0 && !a1) {
+        // Touch-down ahead.
+        const std::int32_t qnh = g_qnh.load();
+        if (!g_parkAirport.code.empty() && qnh <= 1013)
+            ac.altStep = (g_parkAirport.alt - ac.sim.alt) / i;
+        else
+            lf_setApproachRate(ac, qnh > 1013 ? liveac::approachVerticalSpeed(ac) : -601.0);
+        gf_setGear(ac, true);
+    } else {
+        liveac::groundRecordsInAir(ac);
+    }
+}
+
+void lf_airLights(LiveAc& ac)
+{
+    LiveMotion& m = gf_motion(ac);
+    const PosRecord& head = gf_rec(ac.stream, 0);
+    if (head.alt < 10000.0) {
+        if (!m.lightsBelow10k) {
+            m.lightsBelow10k = 1;
+            m.lightsAbove10k = 0;
+            gf_queueLights(ac.objectId, LightSet{1, 1, 1, 1, 1, 1, 1});
+        }
+        const bool big = ac.sizeClass == SizeClass::Buzjets || ac.sizeClass == SizeClass::Large
+                         || ac.sizeClass == SizeClass::Heavy;
+        if (ac.heightAboveGround > (big ? 2050.0 : 625.0))
+            liveac::climbConfiguration(ac);
+        else
+            liveac::approachConfiguration(ac);
+        return;
+    }
+    if (m.lightsAbove10k)
+        return;
+    m.lightsAbove10k = 1;
+    m.lightsBelow10k = 0;
+    gf_queueLights(ac.objectId, LightSet{1, 1, 0, 0, 0, 0, 1});
+    lf_throttle(ac, 3);
+    gf_setGear(ac, false);
+    gf_setFlaps(ac, 0);
+}
+
+}  // namespace
+
+double gf_maxBank(SizeClass sizeClass)
+{
+    return lf_limits(sizeClass).maxBankDeg * kDegToRad;
+}
+
+double gf_maxBankStep(SizeClass sizeClass)
+{
+    return lf_limits(sizeClass).maxBankStepDeg * kDegToRad;
+}
+
+double gf_maxPitchStep(SizeClass sizeClass)
+{
+    return lf_limits(sizeClass).maxPitchStepDeg * kDegToRad;
+}
+
+double gf_liftOffSpeed(SizeClass sizeClass)
+{
+    return lf_limits(sizeClass).liftOffKt;
+}
+
+namespace liveac {
+
+void airConfiguration(LiveAc& ac)
+{
+    LiveMotion& m = gf_motion(ac);
+    const double i = legInterval(ac);
+    if (ac.phase != AcPhase::TakeOff && ac.phase != AcPhase::Airborne)
+        gf_setPhase(ac, AcPhase::Airborne);
+    {
+        const PosRecord& second = gf_rec(ac.stream, 1);
+        ac.legSpeed = second.tas;
+        ac.vertSpeedFpm = second.vertRate;
+    }
+
+    if (m.flareStage == 0) {
+        lf_airAltitudeStep(ac, i);
+        if (ac.phase != AcPhase::TakeOff) {
+            const double w = gf_rec(ac.stream, 1).vertRate;
+            const double g = w < 0.0 ? std::max(w, -3000.0) * 0.5 : std::min(w, 2400.0);
+            const double target = (-3.0 - g / 600.0 * 2.2) * kDegToRad;
+            const double limit = gf_maxPitchStep(ac.sizeClass);
+            ac.pitchStep = std::clamp((target - ac.sim.pitch) / i, -limit, limit);
+        }
+    }
+
+    // The records may have changed above: look the second one up again.
+    const PosRecord& second = gf_rec(ac.stream, 1);
+    const double heightLimit = ac.landing ? 2000.0 : 1000.0;
+    double turn;
+    if (second.flag3 && second.bankValid && second.headingValid && ac.heightAboveGround < heightLimit)
+        turn = gf_angleDiff(ac.sim.heading, second.heading);
+    else
+        turn = turnToFollowingLeg(ac);
+    m.headingStep = turn / i;
+    if (second.bankValid)
+        ac.bankStep = (second.bank - ac.sim.bank) / i;
+    else
+        setBankStep(ac, turn, static_cast<std::int32_t>(i));
+
+    lf_airLights(ac);
+}
+
+void groundConfiguration(LiveAc& ac)
+{
+    LiveMotion& m = gf_motion(ac);
+    if (ac.phase == AcPhase::Airborne || ac.phase == AcPhase::Parked) {
+        gf_setPhase(ac, AcPhase::Taxiing);
+    } else if (!ac.takeOff) {
+        if (m.spoilersOut)
+            rollOut(ac);
+        else
+            lf_throttle(ac, 0);
+    } else if (lf_rotorcraft(ac)) {
+        gf_setThrottle(ac, 4);
+    } else {
+        const double s0 = gf_rec(ac.stream, 0).speed;
+        const double s1 = gf_rec(ac.stream, 1).speed;
+        std::uint32_t index = 0;
+        if (s0 >= 25.0 || s1 >= 30.0)
+            index = 4;
+        else if (s0 >= 20.0 || s1 >= 25.0)
+            index = 2;
+        else if (s0 >= 15.0 || s1 >= 20.0)
+            index = 1;
+        gf_setThrottle(ac, index);
+    }
+
+    if (!m.spoilersOut && !ac.takeOff)
+        lf_relaxLimits(ac);
+    if (m.flareStage == 0 && ac.phase != AcPhase::TakeOff) {
+        ac.sim.pitch = ac.staticPitch;
+        ac.sim.bank = 0.0;
+        ac.pitchStep = 0.0;
+        ac.bankStep = 0.0;
+    }
+    if (!std::isnan(ac.curve[0]))
+        m.curveStep = 1.0 / legInterval(ac);
+    const double speed = gf_rec(ac.stream, 1).speed;
+    ac.legSpeed = ac.phase == AcPhase::Pushback ? -speed : speed;
+
+    if (!ac.takeOff || ac.phase == AcPhase::TakeOff || gf_rec(ac.stream, 0).speed < 43.0)
+        return;
+    for (std::size_t k = 1; k < ac.stream.size(); ++k) {
+        if (ac.stream[k].vertRate <= 256.0) {
+            if (allAboveLiftOffSpeed(ac) && allAirborneAhead(ac)) {
+                ac.altStep = ac.vertRateCap;
+                startTakeOffRoll(ac);
+            }
+            return;
+        }
+    }
+    // Every record ahead climbs.
+    if (allAirborneAhead(ac)) {
+        const PosRecord& second = gf_rec(ac.stream, 1);
+        const double ticks =
+            std::max<double>(25.0, static_cast<double>(static_cast<std::int64_t>(second.slot) - g_tick.load()));
+        ac.altStep = std::max(second.alt - ac.sim.alt, 0.1) / ticks;
+    } else {
+        ac.altStep = ac.vertRateCap;
+    }
+    startTakeOffRoll(ac);
+}
+
+void climbConfiguration(LiveAc& ac)
+{
+    lf_relaxLimits(ac);
+    gf_setCabinLights(ac.objectId, true);
+    ac.takeOff = 0;
+    ac.landing = 0;
+    const double v = gf_rec(ac.stream, 0).vertRate;
+    if (v <= -250.0 && ac.throttleIndex == 3)
+        lf_throttle(ac, 2);
+    else if (v > 400.0 && ac.throttleIndex == 4)
+        lf_throttle(ac, 3);
+
+    const double h = ac.heightAboveGround;
+    if (h >= 2400.0) {
+        gf_setGear(ac, false);
+        gf_setFlaps(ac, 0);
+    } else if (h >= 2000.0) {
+        if (v <= 100.0 && ac.flapsIndex == 0)
+            gf_setFlaps(ac, 1);
+    } else if (v <= 100.0) {
+        if (ac.flapsIndex == 0)
+            gf_setFlaps(ac, 1);
+        else if (ac.flapsIndex == 1)
+            gf_setFlaps(ac, 2);
+    }
+}
+
+void approachConfiguration(LiveAc& ac)
+{
+    LiveMotion& m = gf_motion(ac);
+    gf_setCabinLights(ac.objectId, false);
+    const double v = gf_rec(ac.stream, 0).vertRate;
+    if (v > -250.0) {
+        if (v <= 600.0 && (!ac.landing || lf_parkAirportWithin10Nm(ac)))
+            return;
+        // Climbing away, or landing away from the park airport: a climb-out.
+        if (m.climbConfigDone)
+            return;
+        lf_relaxLimits(ac);
+        gf_setThrottle(ac, 4);
+        gf_setGear(ac, false);
+        m.climbConfigDone = 1;
+        ac.landing = 0;
+        gf_setFlaps(ac, 0);
+        m.flareStage = 0;
+        return;
+    }
+    if (ac.landing || !lf_parkAirportWithin10Nm(ac))
+        return;
+    lf_throttle(ac, 1);
+    gf_setFlaps(ac, 3);
+    gf_setGear(ac, true);
+    gf_addDuplicateCheck(ac.hexid);
+    ac.landing = 1;
+    m.climbConfigDone = 0;
+    ac.standLat = 0.0;
+    ac.standLon = 0.0;
+    ac.standHeading = 0.0;
+    ac.standId = 0;
+    ac.cargoStand = 0;
+    ac.rotationTickCounter = 1;
+    lf_raiseLimits(ac);
+}
+
+double approachVerticalSpeed(const LiveAc& ac)
+{
+    if (ac.heightAboveGround <= 100.0)
+        return -600.0;
+    const double mean = (gf_rec(ac.stream, 0).vertRate + gf_rec(ac.stream, 1).vertRate) / 2.0;
+    return std::min(-601.0, mean - (g_qnh.load() - 1013) * 6.0);
+}
+
+void setBankStep(LiveAc& ac, double turn, std::int32_t ticks)
+{
+    const std::int32_t n = std::max(ticks, 1);
+    const double turnRate = turn / (n * 0.01);  // radians per second
+    const double speed = std::max(ac.legSpeed, 0.0) * kKnotToMps;
+    const double maxBank = gf_maxBank(ac.sizeClass);
+    const double target = std::clamp(std::atan(speed * turnRate / kGravity), -maxBank, maxBank);
+    const double maxStep = gf_maxBankStep(ac.sizeClass);
+    ac.bankStep = std::clamp((target - ac.sim.bank) / n, -maxStep, maxStep);
+}
+
+void groundRecordsInAir(LiveAc& ac)
+{
+    double sum = 0.0;
+    for (const PosRecord& r : ac.stream)
+        sum += r.vertRate;
+    if (!ac.landing && sum > 100.0) {
+        // A climb that the feed reports on the ground.
+        const std::size_t last = std::min<std::size_t>(ac.stream.size() - 1, 10);
+        for (std::size_t k = 3; k <= last; ++k) {
+            if (findAirborneData(ac, k)) {
+                gf_setGear(ac, true);
+                return;
+            }
+        }
+        lf_setApproachRate(ac, std::max(gf_rec(ac.stream, 1).vertRate, 601.0));
+        gf_setGear(ac, true);
+        return;
+    }
+    lf_setApproachRate(ac, approachVerticalSpeed(ac));
+    gf_setGear(ac, true);
+}
+
+void startTakeOff(LiveAc& ac)
+{
+    LiveMotion& m = gf_motion(ac);
+    if (m.towed)
+        gf_logError("towed aircraft takes-off?");
+    ac.takeOff = 1;
+    gf_setThrottle(ac, 0);
+    if (!lf_rotorcraft(ac))
+        gf_queueClientEvent(ac.objectId, simid::SPOILERS_SET, 0);
+    gf_setFlaps(ac, 1);
+    ac.landing = 0;
+    m.landed = 0;
+    m.climbConfigDone = 0;
+    gf_queueLights(ac.objectId, LightSet{1, 1, 1, 1, 1, 1, 0});
+    ac.earlyLimit = 3000;
+    ac.lateLimit = 5000;
+    if (ac.airline.empty())
+        return;
+    if (g_motionHooks.learnStandFromLiveAc)
+        g_motionHooks.learnStandFromLiveAc(ac, true);
+    else
+        gf_hookMissing("stand learning", "learning from a departing live aircraft");
+}
+
+void startTakeOffRoll(LiveAc& ac)
+{
+    LiveMotion& m = gf_motion(ac);
+    ac.rotationTickCounter = static_cast<std::int32_t>(ac.rotationTicks);
+    ac.pitchStep = ac.rotationTicks > 0 ? (ac.rotationPitch - ac.sim.pitch) / ac.rotationTicks : 0.0;
+    ac.sim.bank = 0.0;
+    ac.bankStep = 0.0;
+    if (!ac.takeOff)
+        startTakeOff(ac);
+    gf_setPhase(ac, AcPhase::TakeOff);
+    ac.curve.fill(kNaN);
+    ac.curveT = 0.0;
+    m.headingStep = 0.0;
+    if (!m.spoilersOut)
+        return;
+    m.spoilersOut = 0;
+    ac.landing = 0;
+    m.landed = 0;
+    gf_setThrottle(ac, 4);
+    if (!lf_rotorcraft(ac))
+        gf_queueClientEvent(ac.objectId, simid::SPOILERS_SET, 0);
+    gf_setFlaps(ac, 1);
+}
+
+void rollOut(LiveAc& ac)
+{
+    LiveMotion& m = gf_motion(ac);
+    if (gf_absDiffDeg(m.touchdownHeading, ac.sim.heading) >= 15.0) {
+        // Turned off the runway: the roll-out ends.
+        gf_setFlaps(ac, 0);
+        m.spoilersOut = 0;
+        m.touchdownHeading = 0.0;
+        lf_throttle(ac, 0);
+        lf_retractSpoilers(ac);
+        gf_queueLights(ac.objectId, LightSet{1, 1, 0, 1, 0, 1, 1});
+        return;
+    }
+    if (gf_rec(ac.stream, 0).speed <= 90.0) {
+        lf_retractSpoilers(ac);
+        gf_setFlaps(ac, 1);
+    }
+}
+
+void flare(LiveAc& ac)
+{
+    LiveMotion& m = gf_motion(ac);
+    PosRecord& head = gf_rec(ac.stream, 0);
+    const double agl = ac.heightAboveGround;
+    const double cg = ac.staticCgHeight;
+    switch (m.flareStage) {
+    case 0: {
+        const double h = m.groundAltKnown ? ac.sim.alt - m.groundAlt : agl;
+        if (std::min(agl, h) <= cg + 30.0) {
+            ac.pitchStep = ac.flareTicks > 0 ? (kMinusFourDegrees - ac.sim.pitch) / ac.flareTicks : 0.0;
+            ac.altStep = -0.1;
+            head.vertRate = -601.0;
+            m.flareStage = 1;
+        }
+        break;
+    }
+    case 1:
+        if (agl <= cg + 20.0) {
+            ac.altStep = -0.075;
+            head.vertRate = -450.0;
+            m.groundAltKnown = 0;
+            m.flareStage = 2;
+        }
+        break;
+    case 2:
+        if (agl <= cg + 10.0) {
+            gf_setThrottle(ac, 0);
+            ac.altStep = -0.05;
+            head.vertRate = -300.0;
+            m.groundAltKnown = 0;
+            m.flareStage = 3;
+        }
+        break;
+    case 3:
+        if (agl <= cg + 3.0) {
+            ac.altStep = -0.025;
+            head.vertRate = -150.0;
+            m.groundAltKnown = 0;
+            m.flareStage = 4;
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+bool allAirborneAhead(const LiveAc& ac)
+{
+    return std::all_of(ac.stream.begin() + (ac.stream.empty() ? 0 : 1), ac.stream.end(),
+                       [](const PosRecord& r) { return r.airborne != 0; });
+}
+
+bool allAboveLiftOffSpeed(const LiveAc& ac)
+{
+    const double v = gf_liftOffSpeed(ac.sizeClass);
+    return std::all_of(ac.stream.begin() + (ac.stream.empty() ? 0 : 1), ac.stream.end(),
+                       [&](const PosRecord& r) { return r.speed >= v; });
+}
+
+}  // namespace liveac
+
+bool findAirborneData(LiveAc& ac, std::size_t k)
+{
+    try {
+        if (k < 2 || ac.stream.size() < k || !gf_rec(ac.stream, k - 1).airborne)
+            return false;
+        ac.stream.erase(ac.stream.begin() + 1, ac.stream.begin() + static_cast<std::ptrdiff_t>(k - 1));
+        const PosRecord& head = gf_rec(ac.stream, 0);
+        const PosRecord& second = gf_rec(ac.stream, 1);
+        const std::int32_t n =
+            std::max(25, gf_ticks(gf_recDistance(head, second) * 360000.0 / liveac::legSpeed(ac)));
+        liveac::setArrivalTick(ac, n);
+        liveac::setClimbStep(ac);
+        // The leg now leads to the airborne record: aim the position steps at it.
+        const double i = liveac::legInterval(ac);
+        ac.latStep = (second.lat - ac.sim.lat) / i;
+        ac.lonStep = (second.lon - ac.sim.lon) / i;
+        return true;
+    } catch (const std::exception& e) {
+        gf_logError("{}: index:{} {}", "findAirborneData", k, e.what());
+        return false;
+    }
+}

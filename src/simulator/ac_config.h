@@ -1,0 +1,51 @@
+// Aircraft configuration and lights by phase: once per leg, after nextPos has timed the leg, the
+// attitude steps (altitude, pitch, bank, heading) and the visible configuration (throttle, flaps,
+// gear, spoilers, lights, engines) follow the phase and the records: climb and approach
+// configuration, the lights at 10000 ft, the take-off roll and rotation, the landing flare and the
+// roll-out. Also the per-class limits of bank, bank step, pitch step and lift-off speed.
+//
+// Main loop thread. Client events go through the queue operations of the command queues, which
+// take g_simConnectMutex; the definition-401 write of the roll-out is a direct SimConnect call made
+// while holding g_simConnectMutex.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "simulator/ac_records.h"
+
+// Per-class limits (radians, radians per tick, knots). A class missing from the tables throws
+// std::out_of_range ("invalid unordered_map<K, T> key").
+double gf_maxBank(SizeClass sizeClass);
+double gf_maxBankStep(SizeClass sizeClass);
+double gf_maxPitchStep(SizeClass sizeClass);
+double gf_liftOffSpeed(SizeClass sizeClass);
+
+namespace liveac {
+
+// Airborne leg: altitude, pitch, turn and bank steps, lights and climb/approach configuration.
+void airConfiguration(LiveAc& ac);
+// Ground leg: throttle, limits, attitude, curve step, signed speed and the take-off decision.
+void groundConfiguration(LiveAc& ac);
+void climbConfiguration(LiveAc& ac);
+void approachConfiguration(LiveAc& ac);
+// Vertical rate (feet per minute) of an approach toward the ground.
+double approachVerticalSpeed(const LiveAc& ac);
+// Bank step toward the bank of a coordinated turn of `turn` radians over `ticks` ticks.
+void setBankStep(LiveAc& ac, double turn, std::int32_t ticks);
+// An airborne aircraft whose next two records lie on the ground.
+void groundRecordsInAir(LiveAc& ac);
+void startTakeOff(LiveAc& ac);
+void startTakeOffRoll(LiveAc& ac);
+void rollOut(LiveAc& ac);
+// One tick of the landing flare (height above ground at most 400 ft, landing, airborne).
+void flare(LiveAc& ac);
+// Every record after the head is airborne / at least at the class's lift-off speed.
+bool allAirborneAhead(const LiveAc& ac);
+bool allAboveLiftOffSpeed(const LiveAc& ac);
+
+}  // namespace liveac
+
+// Record k - 1 is airborne: the records between the head and it are dropped and the leg to it is
+// timed as a climb. False when it is not (or on a standard exception, logged).
+bool findAirborneData(LiveAc& ac, std::size_t k);

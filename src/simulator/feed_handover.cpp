@@ -1,0 +1,361 @@
+// Feed hand-over (traffic reader) and record acceptance (main loop). See feed_handover.h for the
+// threads and the lock.
+#include "simulator/feed_handover.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <deque>
+#include <exception>
+#include <numbers>
+#include <unordered_map>
+
+#include "foundation/log.h"
+#include "foundation/runtime_texts.h"
+#include "foundation/settings.h"
+#include "liveries/aircraft_db.h"
+#include "liveries/regcodes.h"
+#include "parking/airport_list.h"
+#include "simulator/ac_records.h"
+#include "simulator/ai_tick.h"
+#include "simulator/live_hooks.h"
+#include "traffic_service/traffic_client.h"
+
+std::mutex g_udpMutex;
+std::vector<TrafficRecord> g_udpMessages;
+bool g_udpAccept = false;
+
+namespace {
+
+constexpr std::uint32_t kLiveDelay = 30;
+constexpr std::int64_t kTicksPerSecond = 100;
+
+// Swallow rules of the record acceptance (feed seconds, knots, degrees, nautical miles).
+constexpr double kSameRecordSeconds = 1.0;
+constexpr double kSlowKnots = 5.0;
+constexpr double kSpeedJumpFactor = 10.0;
+constexpr double kStandstillJumpKnots = 80.0;
+constexpr double kFastAirborneKnots = 120.0;
+constexpr double kAirTrackDeg = 1.0;
+constexpr double kAirMoveNm = 0.2429805615550756;     // 450 m
+constexpr double kSlowGroundKnots = 30.0;
+constexpr double kGroundTrackDeg = 2.0;
+constexpr double kGroundMoveNm = 0.010799136069114472;  // 20 m
+constexpr double kGroundWaitCapSeconds = 15.0;
+
+// Park-airport elevation band.
+constexpr double kHighAltitudeFt = 10000.0;
+constexpr double kParkBandFt = 120.0;
+constexpr double kNoParkAirportElevationFt = -1000.0;
+
+// Guarded by g_udpMutex: history batches waiting for the main loop, and whether the main loop runs.
+std::vector<TrafficRecord> s_historyWaiting;
+bool s_mainLoopStarted = false;
+// Lock-free view of s_mainLoopStarted for the main loop's per-tick check (written under the lock).
+std::atomic<bool> s_mainLoopStartedSeen{false};
+
+// Main loop only: history records taken out of s_historyWaiting, applied front first.
+std::deque<TrafficRecord> s_historyBacklog;
+
+struct CreationValues {
+    double turnRateDeg;
+    double vertRateCap;
+    double slowGroundSpeed;
+};
+
+const std::unordered_map<std::uint32_t, CreationValues>& lf_creationTable()
+{
+    static const std::unordered_map<std::uint32_t, CreationValues> table{
+        {0, {0.15, 0.5, 5.0}},  // Light
+        {1, {0.10, 0.75, 4.5}},  // Buzjets
+        {2, {0.07, 0.6, 4.0}},  // Large
+        {3, {0.05, 0.5, 3.0}},  // Heavy
+        {4, {0.10, 1.0, 4.5}},  // HighPerf
+        {5, {0.20, 0.75, 5.0}},  // Rotorcraft
+    };
+    return table;
+}
+
+// delay × 100 + tick + 10 × trunc((time − median) × 10), kept within the tick counter's range.
+std::int32_t lf_playOutSlot(std::uint32_t delay, std::int32_t tick, double time, double median)
+{
+    const double tenths = std::trunc((time - median) * 10.0);
+    const double slot = static_cast<double>(delay) * kTicksPerSecond + tick + 10.0 * tenths;
+    return static_cast<std::int32_t>(std::clamp<double>(slot, INT32_MIN, INT32_MAX));
+}
+
+// Drops the records whose feed time is no finite number: they cannot be ordered or played out.
+void lf_dropUntimedRecords(std::vector<TrafficRecord>& records)
+{
+    const auto dropped =
+        std::erase_if(records, [](const TrafficRecord& r) { return !std::isfinite(r.time); });
+    if (dropped > 0)
+        gf_logError("! {} feed record{} without a valid time dropped", dropped, dropped == 1 ? "" : "s");
+}
+
+void lf_stamp(std::vector<TrafficRecord>& records, std::uint32_t delay)
+{
+    std::vector<double> times;
+    times.reserve(records.size());
+    for (const auto& r : records)
+        times.push_back(r.time);
+    std::sort(times.begin(), times.end());
+    const double median = times[times.size() / 2];
+    const std::int32_t tick = g_tick.load();
+    for (auto& r : records)
+        r.pos.slot = lf_playOutSlot(delay, tick, r.time, median);
+}
+
+bool lf_classAdmitted(SizeClass sizeClass)
+{
+    switch (sizeClass) {
+    case SizeClass::Light:
+        return g_optLightAircraft.value();
+    case SizeClass::HighPerf:
+        return g_optHighPerfAircraft.value();
+    case SizeClass::Rotorcraft:
+        return g_optHelicopters.value();
+    default:
+        return true;
+    }
+}
+
+const CreationValues& lf_creationValues(std::uint32_t sizeClass)
+{
+    return tvx::at(lf_creationTable(), sizeClass);
+}
+
+}  // namespace
+
+double gf_creationTurnRateDeg(std::uint32_t sizeClass) { return lf_creationValues(sizeClass).turnRateDeg; }
+double gf_creationVertRateCap(std::uint32_t sizeClass) { return lf_creationValues(sizeClass).vertRateCap; }
+double gf_creationSlowGroundSpeed(std::uint32_t sizeClass)
+{
+    return lf_creationValues(sizeClass).slowGroundSpeed;
+}
+
+void gf_acceptUdpMessages(bool accept)
+{
+    std::lock_guard lock(g_udpMutex);
+    g_udpAccept = accept;
+    if (accept) {
+        s_mainLoopStarted = true;
+        s_mainLoopStartedSeen.store(true, std::memory_order_release);
+    }
+}
+
+void gf_handleTrafficBatch(std::vector<TrafficRecord>& records, std::uint32_t delay)
+{
+    lf_dropUntimedRecords(records);
+    if (records.empty())
+        return;
+    lf_stamp(records, delay);
+
+    if (delay != kLiveDelay) {
+        std::lock_guard lock(g_udpMutex);
+        if (s_mainLoopStarted) {
+            s_historyWaiting.insert(s_historyWaiting.end(), std::make_move_iterator(records.begin()),
+                                    std::make_move_iterator(records.end()));
+        } else {
+            // No main loop yet: this thread is the only one touching the aircraft. A record that
+            // throws is logged and the rest still go on.
+            for (auto& record : records) {
+                try {
+                    lf_applyRecord(record);
+                } catch (const std::exception& e) {
+                    gf_logError("{}: {}", "gf_handleTrafficBatch", e.what());
+                }
+            }
+        }
+        records.clear();
+        return;
+    }
+
+    {
+        std::lock_guard lock(g_udpMutex);
+        if (g_udpAccept && g_udpMessages.empty())
+            g_udpMessages.swap(records);
+    }
+    records.clear();  // a batch that was not taken is dropped whole
+}
+
+void gf_markFeedMainLoopStarted()
+{
+    if (s_mainLoopStartedSeen.load(std::memory_order_acquire))
+        return;
+    std::lock_guard lock(g_udpMutex);
+    s_mainLoopStarted = true;
+    s_mainLoopStartedSeen.store(true, std::memory_order_release);
+}
+
+void gf_resetFeedHandover()
+{
+    std::lock_guard lock(g_udpMutex);
+    g_udpMessages.clear();
+    g_udpAccept = false;
+    s_historyWaiting.clear();
+    s_mainLoopStarted = false;
+    s_mainLoopStartedSeen.store(false);
+    s_historyBacklog.clear();
+}
+
+std::size_t gf_pendingHistoryRecords()
+{
+    std::lock_guard lock(g_udpMutex);
+    return s_historyWaiting.size() + s_historyBacklog.size();
+}
+
+void lf_handleUdpMessages()
+{
+    try {
+        {
+            std::lock_guard lock(g_udpMutex);
+            for (auto& record : s_historyWaiting)
+                s_historyBacklog.push_back(std::move(record));
+            s_historyWaiting.clear();
+        }
+        while (!s_historyBacklog.empty()) {
+            TrafficRecord record = std::move(s_historyBacklog.front());
+            s_historyBacklog.pop_front();
+            lf_applyRecord(record);
+        }
+
+        std::lock_guard lock(g_udpMutex);
+        for (int taken = 0; taken < 2 && !g_udpMessages.empty(); ++taken) {
+            TrafficRecord record = std::move(g_udpMessages.back());
+            g_udpMessages.pop_back();
+            lf_applyRecord(record);
+        }
+    } catch (const std::exception& e) {
+        gf_logError("{}: {}", "lf_handleUdpMessages", e.what());
+        throw;
+    }
+}
+
+void lf_applyRecord(TrafficRecord& record)
+{
+    for (auto& ac : g_liveAc) {
+        if (liveac::acceptRecord(ac, record))
+            return;
+    }
+    if (record.callsign.empty() || g_liveAc.empty()) {
+        lf_createLiveAcOfKnownType(record);
+        return;
+    }
+    const bool sameFlightElsewhere = std::any_of(g_liveAc.begin(), g_liveAc.end(), [&](const LiveAc& ac) {
+        return ac.callsign == record.callsign && ac.acType == record.acType;
+    });
+    if (sameFlightElsewhere)
+        return;  // the same flight under another address
+    lf_createLiveAcOfKnownType(record);
+}
+
+bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
+{
+    if (ac.hexid != record.hexid)
+        return false;
+    if (ac.state == AcState::Respawning || ac.state == AcState::BeingRemoved)
+        return true;
+
+    if (!ac.stream.empty()) {
+        const PosRecord& last = ac.stream.back();
+        const PosRecord& pos = record.pos;
+        const double sinceLast = record.time - ac.lastRecordTime;
+        if (record.time == ac.lastRecordTime || sinceLast <= kSameRecordSeconds)
+            return true;
+        if (last.speed > kSlowKnots && pos.speed >= kSpeedJumpFactor * last.speed)
+            return true;
+        if (pos.speed > kSlowKnots && last.speed >= kSpeedJumpFactor * pos.speed)
+            return true;
+        if ((last.speed <= kSlowKnots && pos.speed >= kStandstillJumpKnots) ||
+            (pos.speed <= kSlowKnots && last.speed >= kStandstillJumpKnots))
+            return true;
+        if (ac.holdCounter < 1) {
+            // Tracks compared as plain degrees, without wrapping at 360.
+            const double trackDiff = std::fabs(pos.track - last.track);
+            if (pos.airborne && pos.speed > kFastAirborneKnots && trackDiff <= kAirTrackDeg &&
+                sinceLast <= kAirMoveNm / (pos.speed / 3600.0))
+                return true;
+            if (!pos.airborne && pos.speed <= kSlowGroundKnots && trackDiff <= kGroundTrackDeg) {
+                const double limit = pos.speed > 0.0
+                                         ? std::min(kGroundMoveNm / (pos.speed / 3600.0), kGroundWaitCapSeconds)
+                                         : kGroundWaitCapSeconds;
+                if (sinceLast <= limit)
+                    return true;
+            }
+        }
+    }
+
+    if (ac.state == AcState::Buffering && !lf_notAtParkElevation(record))
+        return true;
+
+    if (g_liveHooks.respawn) {
+        if (!g_liveHooks.respawn(ac, record))
+            return true;
+    } else {
+        gf_liveHookMissing("LiveAc::respawn", "identity and route updates of accepted records");
+    }
+
+    ac.lastRecordTime = record.time;
+    if (g_liveHooks.appendRecord)
+        g_liveHooks.appendRecord(ac, record);
+    else
+        gf_liveHookMissing("LiveAc::appendRecord", "appending accepted records to the stream");
+    return true;
+}
+
+bool lf_notAtParkElevation(const TrafficRecord& record)
+{
+    const double alt = record.pos.alt;
+    if (alt >= kHighAltitudeFt || alt <= 0.0)
+        return true;
+    const double elevation = g_parkAirport.code.empty() ? kNoParkAirportElevationFt : g_parkAirport.alt;
+    return std::fabs(alt - elevation) > kParkBandFt;
+}
+
+void lf_createLiveAcOfKnownType(TrafficRecord& record)
+{
+    if (record.acType.empty())
+        record.acType = gf_regcodeType(record.registration);
+    if (gf_isKnownType(record.acType)) {
+        lf_createLiveAc(record);
+        return;
+    }
+    std::string type = gf_regcodeType(record.registration);
+    if (type.empty())
+        return;
+    record.acType = std::move(type);
+    lf_createLiveAc(record);
+}
+
+void lf_createLiveAc(TrafficRecord& record)
+{
+    const SizeClass sizeClass = gf_sizeClassOfType(record.acType);
+    if (!lf_classAdmitted(sizeClass))
+        return;
+    if (!lf_notAtParkElevation(record))
+        return;
+
+    record.coupledCallsign1 = record.callsign;
+    record.coupledCallsign2.clear();
+    record.value64 = 0;
+
+    AcData data(record);
+    data.hexid = record.hexid;
+    const CreationValues& values = lf_creationValues(static_cast<std::uint32_t>(sizeClass));
+    data.baseTurnRate = values.turnRateDeg * std::numbers::pi / 180.0;
+    data.turnRate = data.baseTurnRate;
+    data.vertRateCap = values.vertRateCap;
+    data.slowGroundSpeed = values.slowGroundSpeed;
+
+    g_liveAc.emplace_back(record.pos, data, record.time);
+}
+
+void gf_handleTrafficBatch(TrafficClient& client, std::uint32_t delay)
+{
+    if (client.liveRecords().empty()) {
+        client.setTrafficDataTime(0.0);
+        return;
+    }
+    gf_handleTrafficBatch(client.liveRecords(), delay);
+}

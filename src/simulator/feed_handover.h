@@ -1,0 +1,77 @@
+// Feed hand-over and record acceptance. The traffic reader stamps every record of a reply with the
+// AI tick at which it is to be played out and hands live batches over to the main loop through
+// g_udpMessages; the main loop takes at most two records a tick and decides for each whether it
+// extends a live aircraft, is dropped as implausible or redundant, or starts a new LiveAc.
+//
+// History buffers (the first reply's five older snapshots) are stamped on the reader thread too.
+// While the main loop has not started they are applied at once on the reader thread (the start-up
+// waits for the first traffic before it starts the main loop); once it runs they wait in a queue
+// of their own and the main loop applies them before the live records of its next tick, so the
+// aircraft containers are only ever touched by one thread.
+//
+// Locks: g_udpMutex guards g_udpMessages, g_udpAccept, the history queue and the "main loop
+// started" mark. The reader holds it only for the move of a batch (or, before the main loop
+// starts, while it applies a history batch); the main loop applies its live records while holding
+// it.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "traffic_service/traffic_records.h"
+
+struct LiveAc;
+class TrafficClient;
+
+extern std::mutex g_udpMutex;
+// The live batch handed over, emptied from the back by the main loop (under g_udpMutex).
+extern std::vector<TrafficRecord> g_udpMessages;
+// A live batch may be handed over (under g_udpMutex).
+extern bool g_udpAccept;
+
+// Opens or closes the hand-over of live batches. Opening is done only by the main loop (when it
+// starts and when a flight resumes), so it also marks the main loop as started: from then on
+// history batches wait for it. Closing is done by the start-up before the readers run and by the
+// main loop while no flight runs.
+void gf_acceptUdpMessages(bool accept);
+
+// Traffic reader: stamps the batch and hands it on. delay is 30 for a live reply and buffer index
+// times 6 for the history buffers. A live batch is moved whole into g_udpMessages when the
+// hand-over is open and empty, otherwise dropped whole; the records vector is left empty either
+// way. Records whose feed time is not a finite number are dropped (logged with their count).
+void gf_handleTrafficBatch(std::vector<TrafficRecord>& records, std::uint32_t delay);
+// The same for the client's record vector; an empty batch sets the traffic data time to 0.
+void gf_handleTrafficBatch(TrafficClient& client, std::uint32_t delay);
+
+// Main loop, once per tick: the waiting history records, then at most two live records (newest
+// position in the vector first). A record is taken out before it is applied, so one that throws
+// is consumed once; the exception is logged ("lf_handleUdpMessages: ...") and passed on.
+void lf_handleUdpMessages();
+
+// Main loop, first thing of every AI tick: from now on history batches wait for the main loop.
+void gf_markFeedMainLoopStarted();
+
+// Start-up / exit thread while no main loop runs: empties the hand-over, closes it and forgets
+// that the main loop had started (the next run applies its first history directly again).
+void gf_resetFeedHandover();
+
+// The records of a batch offered to the live aircraft, or a new aircraft (main loop).
+void lf_applyRecord(TrafficRecord& record);
+namespace liveac {
+// LiveAc::acceptRecord: whether the record belonged to this aircraft (swallowed or appended).
+bool acceptRecord(LiveAc& ac, TrafficRecord& record);
+}  // namespace liveac
+// True when the record is not inside the 120 ft band around the park airport's elevation.
+bool lf_notAtParkElevation(const TrafficRecord& record);
+void lf_createLiveAcOfKnownType(TrafficRecord& record);
+void lf_createLiveAc(TrafficRecord& record);
+
+// The per-class creation values (class 0..5); another class throws std::out_of_range
+// "invalid unordered_map<K, T> key".
+double gf_creationTurnRateDeg(std::uint32_t sizeClass);   // degrees per tick
+double gf_creationVertRateCap(std::uint32_t sizeClass);   // feet per tick
+double gf_creationSlowGroundSpeed(std::uint32_t sizeClass);  // knots
+
+// Number of history records waiting for the main loop (main loop; tests).
+std::size_t gf_pendingHistoryRecords();

@@ -1,0 +1,166 @@
+// The stand end of a ground road: approach and stop records, the arrival at the stand, the cargo
+// attribute of a stand, and the seam to the stand claim of the parked-traffic placement. Main loop
+// thread.
+#include "simulator/ground_stand.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+
+#include "foundation/geo.h"
+#include "foundation/log.h"
+#include "foundation/settings.h"
+#include "foundation/time_slots.h"
+#include "parking/airport_list.h"
+#include "parking/stand_model.h"
+#include "simulator/ac_records.h"
+#include "simulator/ai_tick.h"
+#include "simulator/duplicates.h"
+#include "simulator/live_motion.h"
+#include "simulator/motion_hooks.h"
+#include "simulator/removal.h"
+
+using namespace motion;
+
+GroundStandHooks g_groundStandHooks;
+
+namespace {
+
+constexpr double kTicksPerHourNm = 360000.0;
+constexpr double kTwoMetresNm = 0.0010799136069114472;
+
+ParkPos* lf_stand(std::uint32_t standId)
+{
+    if (standId == 0)
+        return nullptr;
+    const auto it = std::find_if(g_parkPositions.begin(), g_parkPositions.end(),
+                                 [&](const ParkPos& p) { return p.standId == standId; });
+    return it == g_parkPositions.end() ? nullptr : &*it;
+}
+
+// Stores (hexid, slot), replacing the slot of an existing pair of the hexid.
+void lf_rememberArrival(std::uint32_t hexid, std::uint32_t slot)
+{
+    for (auto& pair : g_arrivedLiveAc) {
+        if (pair.first == hexid) {
+            pair.second = slot;
+            return;
+        }
+    }
+    g_arrivedLiveAc.emplace_back(hexid, slot);
+}
+
+}  // namespace
+
+namespace liveac {
+
+void addStopRecord(LiveAc& ac, double standLat, double standLon, double standHeading)
+{
+    PosRecord& last = gf_last(ac.stream);
+    const bool same = last.lat == standLat && last.lon == standLon;
+    const double slow = ac.slowGroundSpeed;
+    const std::int32_t n =
+        std::max(100, gf_ticks(gf_distanceNm(last.lat, last.lon, standLat, standLon) * kTicksPerHourNm / slow));
+    last.speed = slow;
+
+    const PosRecord& head = gf_rec(ac.stream, 0);
+    PosRecord approach{};
+    approach.lat = standLat;
+    approach.lon = standLon;
+    approach.bank = ac.sim.bank;
+    approach.bankValid = 1;
+    approach.headingValid = 0;
+    approach.alt = ac.sim.alt;
+    approach.slot = gf_addTicks(head.slot, n);
+    approach.speed = slow;
+    approach.tas = slow;
+    approach.track = standHeading * kRadToDeg;
+    approach.vertRate = 0.0;
+    approach.airborne = 0;
+    approach.stop = same ? 1 : 0;
+    approach.flag3 = head.flag3;
+
+    PosRecord stop = approach;
+    stop.speed = 0.0;
+    stop.tas = 0.0;
+    stop.stop = 1;
+    stop.slot = gf_addTicks(head.slot, 50 + static_cast<std::int64_t>(n));
+
+    ac.stream.push_back(approach);
+    ac.stream.push_back(stop);
+
+    ac.course = standHeading;
+    if (ac.holdCounter >= 1) {
+        ac.holdCounter = 0;
+        ac.earlyLimit = 3000;
+        ac.lateLimit = ac.takeOff ? 5000 : 3000;
+    }
+}
+
+void arriveAtStand(LiveAc& ac)
+{
+    LiveMotion& m = gf_motion(ac);
+    ParkPos* stand = lf_stand(ac.standId);
+    if (stand && stand->occupied) {
+        // Another aircraft stands there already: this one leaves, the stand stays occupied.
+        ac.holdCounter = 1;
+        gf_removeAct(ac);
+        stand->occupied = true;
+        return;
+    }
+    if (gf_distanceNm(ac.sim.lat, ac.sim.lon, ac.standLat, ac.standLon) > kTwoMetresNm) {
+        gf_setPhase(ac, AcPhase::Taxiing);
+        return;
+    }
+
+    gf_setPhase(ac, AcPhase::Parked);
+    if (stand)
+        stand->occupied = true;
+    ac.stamp = g_nowDaySlot.load();
+    if (m.towed && g_optLog.value())
+        gf_log("          towed aircraft {} parks", gf_acText(ac));
+    gf_rec(ac.stream, 0).stop = 1;
+    ac.parkingTime = std::chrono::steady_clock::now();
+    ac.recedingCount = 0;
+    ac.lastStandDist = 0.0;
+    markCargoStand(ac);
+    gf_parkConfiguration(ac);
+    if (g_optLog.value())
+        gf_log("{:8}: {:8} arrived at stand", gf_standName(ac.standId), ac.callsign);
+
+    gf_addDuplicateCheck(ac.hexid);
+
+    if (!ac.airline.empty() && ac.cargoStand == ac.cargo) {
+        if (!g_motionHooks.addRealParkPosOption) {
+            gf_hookMissing("stand schedules", "real sighting at a stand");
+            return;
+        }
+        if (g_motionHooks.addRealParkPosOption(ac.standId, ac, false, ac.stamp, false)) {
+            lf_rememberArrival(ac.hexid, gf_slotOf(ac.stamp));
+            if (g_motionHooks.checkMaxPark)
+                g_motionHooks.checkMaxPark(0);
+            else
+                gf_hookMissing("parked-traffic rules", "maximum number of parked aircraft");
+        }
+    }
+}
+
+void markCargoStand(LiveAc& ac)
+{
+    if (!ac.cargo || ac.cargoStand)
+        return;
+    ParkPos* stand = lf_stand(ac.standId);
+    if (!stand)
+        return;
+    stand->cargo = true;
+    stand->cargoChange = true;
+    gf_logError("{} stand: {}, cargo attribute set to true, {} parked here", g_parkAirport.code, stand->name,
+                gf_acText(ac));
+    if (g_groundStandHooks.countParkUpdate)
+        g_groundStandHooks.countParkUpdate();
+    else
+        gf_hookMissing("parking file updates", "counting a change of the stand data");
+}
+
+}  // namespace liveac

@@ -1,0 +1,595 @@
+// Movement along position records: leg planning, leg timing within the early and late limits,
+// holds and extension records at the end of the data, the per-tick step, the user-passing test and
+// the respawn as a new object. Main loop thread.
+#include "simulator/motion_air.h"
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+
+#include "app/window_model.h"
+#include "foundation/geo.h"
+#include "foundation/log.h"
+#include "foundation/settings.h"
+#include "parking/stand_model.h"
+#include "simulator/ac_records.h"
+#include "simulator/ai_tick.h"
+#include "simulator/live_motion.h"
+#include "simulator/motion_hooks.h"
+#include "simulator/removal.h"
+#include "simulator/user_aircraft.h"
+
+using namespace motion;
+
+namespace {
+
+constexpr std::int32_t kMinLegTicks = 25;
+constexpr double kTicksPerHourNm = 360000.0;  // d nm at v kt take d * 360000 / v ticks
+constexpr double kHalfDegree = 0.5 * kDegToRad;
+constexpr double kMinusFourDegrees = -4.0 * kDegToRad;
+constexpr std::int32_t kWeekTicks = 604800 * 100;
+
+std::int32_t lf_now()
+{
+    return g_tick.load();
+}
+
+LatLon lf_pos(const PosRecord& r)
+{
+    return LatLon{r.lat, r.lon};
+}
+
+// One limit stepped 100 toward 1000 (from above).
+void lf_relaxLimit(std::int32_t& limit)
+{
+    if (limit > 1000)
+        limit = std::max(limit - 100, 1000);
+}
+
+// Turns the heading by the turn rate toward the target the shorter way round, unless within half
+// a degree of it. h and g in degrees: for h <= 180 positive when h < g < h + 180; for h > 180
+// negative when h - 180 < g < h.
+void lf_turnToward(LiveAc& ac, double target)
+{
+    const double diff = gf_angleDiff(ac.sim.heading, target);
+    if (std::fabs(diff) <= kHalfDegree)
+        return;
+    const double h = gf_wrap2Pi(ac.sim.heading) * kRadToDeg;
+    const double g = gf_wrap2Pi(target) * kRadToDeg;
+    bool positive;
+    if (h <= 180.0)
+        positive = h < g && g < h + 180.0;
+    else
+        positive = !(h - 180.0 < g && g < h);
+    ac.sim.heading = gf_wrap2Pi(ac.sim.heading + (positive ? ac.turnRate : -ac.turnRate));
+}
+
+bool lf_classWanted(SizeClass cls)
+{
+    switch (cls) {
+    case SizeClass::Light:
+        return g_optLightAircraft.value();
+    case SizeClass::HighPerf:
+        return g_optHighPerfAircraft.value();
+    case SizeClass::Rotorcraft:
+        return g_optHelicopters.value();
+    default:
+        return true;
+    }
+}
+
+// Another placed live aircraft taxiing on the ground within 1.2 times both sizes.
+bool lf_taxiingNeighbour(const LiveAc& ac)
+{
+    for (const LiveAc& other : g_liveAc) {
+        if (&other == &ac || other.objectId == ac.objectId)
+            continue;
+        if (!other.onGround || other.phase != AcPhase::Taxiing || other.state != AcState::Placed)
+            continue;
+        const double d = gf_distanceNm(ac.sim.lat, ac.sim.lon, other.sim.lat, other.sim.lon);
+        if (d <= 1.2 * (ac.size + other.size))
+            return true;
+    }
+    return false;
+}
+
+void lf_freeStand(std::uint32_t standId)
+{
+    if (standId == 0)
+        return;
+    for (ParkPos& stand : g_parkPositions) {
+        if (stand.standId == standId) {
+            stand.occupied = false;
+            return;
+        }
+    }
+}
+
+// Speed of an extension record on the ground while the take-off runs (knots, feet per minute).
+void lf_takeOffExtension(PosRecord& r, double v)
+{
+    if (v <= 30) {
+        r.speed = 40;
+    } else if (v <= 60) {
+        r.speed = 80;
+    } else if (v <= 100) {
+        r.speed = 110;
+    } else if (v <= 140) {
+        r.speed = 150;
+        r.vertRate = 600;
+    } else if (v <= 160) {
+        r.speed = 170;
+        r.vertRate = 1200;
+    } else {
+        r.speed = 180;
+        r.vertRate = 2400;
+    }
+}
+
+double lf_rollOutExtension(double v)
+{
+    if (v >= 140)
+        return 100;
+    if (v >= 100)
+        return 80;
+    if (v >= 80)
+        return 60;
+    if (v >= 60)
+        return 30;
+    return 20;
+}
+
+}  // namespace
+
+// ---- leg planning ------------------------------------------------------------------------------
+
+void nextPosMain(LiveAc& ac)
+{
+    try {
+        for (;;) {
+            if (ac.stream.size() < 2) {
+                if (liveac::endOfStream(ac))
+                    continue;
+                if (ac.phase != AcPhase::Parked) {
+                    if (g_motionHooks.learnStandFromLiveAc)
+                        g_motionHooks.learnStandFromLiveAc(ac, ac.phase != AcPhase::Airborne);
+                    else
+                        gf_hookMissing("stand learning", "learning from a live aircraft's end of data");
+                }
+                gf_removeAct(ac);
+                return;
+            }
+            // An airborne aircraft never stops in the air.
+            if (!ac.onGround && gf_rec(ac.stream, 1).stop && ac.sizeClass != SizeClass::Rotorcraft) {
+                ac.stream.erase(ac.stream.begin() + 1);
+                continue;
+            }
+            nextPos(ac);
+            return;
+        }
+    } catch (const std::exception& e) {
+        gf_logError("{}: {}", "nextPosMain", e.what());
+        throw;
+    }
+}
+
+void nextPos(LiveAc& ac)
+{
+    LiveMotion& m = gf_motion(ac);
+    ac.curve.fill(kNaN);
+    ac.curveT = 0.0;
+
+    PosRecord& head = gf_rec(ac.stream, 0);
+    PosRecord& second = gf_rec(ac.stream, 1);
+    if (!second.stop && gf_samePosition(second, head))
+        second.stop = 1;
+    if (!second.stop)
+        ac.course = gf_initialCourse(lf_pos(head), lf_pos(second));
+
+    if (ac.onGround) {
+        if (g_motionHooks.nextPosGround)
+            g_motionHooks.nextPosGround(ac);
+        else
+            gf_hookMissing("ground movement", "ground leg planning (the feed's timing is kept)");
+    } else {
+        nextPosAir(ac);
+    }
+
+    // The hooks may have changed the stream: look the records up again.
+    const PosRecord& second2 = gf_rec(ac.stream, 1);
+    if (second2.stop) {
+        ac.latStep = 0.0;
+        ac.lonStep = 0.0;
+        if (!m.spoilersOut && !ac.takeOff) {
+            lf_relaxLimit(ac.earlyLimit);
+            lf_relaxLimit(ac.lateLimit);
+        }
+    } else {
+        const double i = liveac::legInterval(ac);
+        ac.latStep = (second2.lat - ac.sim.lat) / i;
+        ac.lonStep = (second2.lon - ac.sim.lon) / i;
+        if (ac.onGround) {
+            if (g_motionHooks.groundConfiguration)
+                g_motionHooks.groundConfiguration(ac);
+            else
+                gf_hookMissing("configuration by phase", "ground configuration");
+        } else {
+            if (g_motionHooks.airConfiguration)
+                g_motionHooks.airConfiguration(ac);
+            else
+                gf_hookMissing("configuration by phase", "air configuration (altitude, pitch, bank, turn)");
+        }
+    }
+    ac.stream.pop_front();
+}
+
+void nextPosAir(LiveAc& ac)
+{
+    const PosRecord& head = gf_rec(ac.stream, 0);
+    const PosRecord& second = gf_rec(ac.stream, 1);
+    if (second.stop) {
+        if (ac.sizeClass == SizeClass::Rotorcraft) {
+            if (g_motionHooks.groundLegTiming)
+                g_motionHooks.groundLegTiming(ac);
+            else
+                gf_hookMissing("ground movement", "rotorcraft stop timing (the feed's timing is kept)");
+        }
+        return;
+    }
+    const double d = gf_recDistance(head, second);
+    std::int32_t n;
+    if (!ac.landing || second.airborne) {
+        n = gf_ticks(d * kTicksPerHourNm / liveac::legSpeed(ac));
+    } else {
+        const double v = head.speed > 0.0 ? head.speed : 100.0;
+        n = gf_ticks(d * kTicksPerHourNm / v);
+    }
+    liveac::setArrivalTick(ac, std::max(n, kMinLegTicks));
+}
+
+namespace liveac {
+
+double legInterval(const LiveAc& ac)
+{
+    const std::int64_t i = static_cast<std::int64_t>(gf_rec(ac.stream, 1).slot) - lf_now();
+    return i < kMinLegTicks ? static_cast<double>(kMinLegTicks) : static_cast<double>(i);
+}
+
+double legSpeed(const LiveAc& ac)
+{
+    const PosRecord& head = gf_rec(ac.stream, 0);
+    const PosRecord& second = gf_rec(ac.stream, 1);
+    if (head.speed == 0.0 && second.speed == 0.0) {
+        std::int64_t dt = static_cast<std::int64_t>(second.slot) - head.slot;
+        if (dt < 26)
+            dt = 25;
+        return std::max(1.0, gf_recDistance(head, second) * kTicksPerHourNm / static_cast<double>(dt));
+    }
+    return (head.speed + second.speed) / 2.0;
+}
+
+void setArrivalTick(LiveAc& ac, std::int32_t n)
+{
+    PosRecord& second = gf_rec(ac.stream, 1);
+    const std::int64_t now = lf_now();
+    const std::int64_t s = second.slot;
+    std::int64_t tick;
+    if (ac.holdCounter > 0)
+        tick = std::max(now + n, now);
+    else if (now + n > s + ac.lateLimit)
+        tick = std::max(s + ac.lateLimit, now);
+    else
+        tick = std::max({now + n, s - ac.earlyLimit, now});
+    second.slot = gf_addTicks(tick, 0);
+}
+
+double turnToFollowingLeg(const LiveAc& ac)
+{
+    if (ac.stream.size() < 3)
+        return 0.0;
+    const double c = gf_initialCourse(lf_pos(gf_rec(ac.stream, 1)), lf_pos(gf_rec(ac.stream, 2)));
+    return gf_angleDiff(ac.sim.heading, c);
+}
+
+void setClimbStep(LiveAc& ac)
+{
+    const PosRecord& second = gf_rec(ac.stream, 1);
+    if (second.alt > ac.sim.alt)
+        ac.altStep = std::min((second.alt - ac.sim.alt) / legInterval(ac), ac.vertRateCap);
+    else
+        ac.altStep = 0.0;
+}
+
+bool endOfStream(LiveAc& ac)
+{
+    const LiveMotion& m = gf_motion(ac);
+    const std::int32_t now = lf_now();
+    if (ac.phase == AcPhase::TaxiIn) {
+        if (g_motionHooks.arriveAtStand)
+            g_motionHooks.arriveAtStand(ac);
+        else
+            gf_hookMissing("ground movement", "stand arrival");
+    } else if (ac.phase == AcPhase::PushedBack
+               || (ac.phase == AcPhase::Taxiing && !ac.takeOff && !m.spoilersOut)) {
+        // Standing on the ground at the end of its data.
+        if (lf_taxiingNeighbour(ac)) {
+            ac.waiting = 0;
+            ac.waitingStartTick = 0;
+            return false;
+        }
+        if (ac.waiting) {
+            const std::int64_t waited = (static_cast<std::int64_t>(now) - ac.waitingStartTick) / 6000;
+            if (waited > g_optMaxHoldingMinutes.value())
+                return false;
+        } else {
+            ac.waitingStartTick = static_cast<std::uint32_t>(now);
+        }
+        ac.waiting = 1;
+        PosRecord hold = gf_rec(ac.stream, 0);
+        hold.slot = gf_addTicks(hold.slot, 300);
+        hold.speed = 0.0;
+        hold.stop = 1;
+        ac.stream.push_back(hold);
+        ac.holdCounter = 1;
+        return true;
+    }
+
+    if (ac.holdCounter < 0)
+        return false;
+    if (ac.holdCounter == 1) {
+        ac.holdCounter = -1;
+        return false;
+    }
+    if (ac.holdCounter > 1) {
+        extendStream(ac, ac.holdCounter - 1);
+        return true;
+    }
+
+    if (!lf_classWanted(ac.sizeClass))
+        return false;
+    if (!ac.onGround) {
+        if (g_autoRangeGround.load())
+            return false;
+        const UserAcState& user = g_userAcCopy;
+        if (!gf_isNoFlightPosition(user.latitude, user.longitude)
+            && gf_distanceNm(ac.sim.lat, ac.sim.lon, user.latitude, user.longitude)
+                   >= g_rangeNm.load() - 0.5)
+            return false;
+        extendStream(ac, 8);
+        return true;
+    }
+    extendStream(ac, ac.phase == AcPhase::Parked ? 1 : 10);
+    return true;
+}
+
+void extendStream(LiveAc& ac, std::int32_t count)
+{
+    const LiveMotion& m = gf_motion(ac);
+    ac.holdCounter = count;
+    const PosRecord& head = gf_rec(ac.stream, 0);
+    PosRecord r = head;
+    const double s = ac.onGround ? 3.0 : 8.0;
+    const bool parked = ac.phase == AcPhase::Parked;
+
+    if (head.stop || parked) {
+        r.stop = 1;
+        r.speed = 0.0;
+    } else if (ac.onGround && !m.spoilersOut) {
+        if (!ac.takeOff) {
+            r.stop = 1;
+            r.speed = 0.0;
+        } else {
+            lf_takeOffExtension(r, head.speed);
+        }
+    } else if (ac.onGround) {
+        r.speed = lf_rollOutExtension(head.speed);
+        r.vertRate = 0.0;
+    } else {
+        const double v = head.speed;
+        if (ac.landing)
+            r.speed = count < 4 ? v : std::max(1.0, v * 90.0 / 100.0);
+        else
+            r.speed = std::max(1.0, v * 95.0 / 100.0);
+    }
+
+    if (!r.stop) {
+        const double feet = s * 100.0 * r.speed * kFeetPerNm / kTicksPerHourNm;
+        if (feet > 0.0) {
+            const GeoPos p = gf_destinationPoint(head.lat, head.lon, ac.sim.heading, feet);
+            r.lat = p.lat;
+            r.lon = p.lon;
+        }
+        if (gf_samePosition(r, head))
+            r.stop = 1;
+        bool altitudeSet = false;
+        if (ac.landing && m.flareStage == 0) {
+            r.vertRate = -667.0;
+            r.alt = head.alt - s * 10.005;
+            altitudeSet = true;
+        } else if (ac.phase == AcPhase::TakeOff) {
+            r.vertRate = 1500.0;
+            r.alt = head.alt + s * 25.0;
+            altitudeSet = true;
+        }
+        if (altitudeSet) {
+            r.airborne = r.alt > 0.0 ? 1 : 0;
+            if (r.alt < 0.0)
+                r.alt = 0.0;
+        }
+    }
+
+    r.slot = gf_addTicks(head.slot, parked ? kWeekTicks : static_cast<std::int64_t>(s * 100.0));
+    if (parked) {
+        lf_freeStand(ac.standId);
+        ac.standApproachSeen = 0;
+    }
+    ac.stream.push_back(r);
+}
+
+// ---- one tick ------------------------------------------------------------------------------------
+
+void stepTick(LiveAc& ac)
+{
+    LiveMotion& m = gf_motion(ac);
+    const bool curveSet = !std::isnan(ac.curve[0]);
+    if (curveSet) {
+        ac.curveT = std::min(ac.curveT + m.curveStep, 0.999999);
+        GeoPos p{ac.sim.lat, ac.sim.lon};
+        double curveHeading = 0.0;
+        if (!gf_curvePosition(ac.curve, ac.curveT, p, curveHeading)) {
+            gf_log("{} error in curve at index: {:.2F}", ac.callsign, ac.curveT);
+        } else {
+            ac.sim.lat = p.lat;
+            ac.sim.lon = p.lon;
+            if (ac.phase == AcPhase::Pushback)
+                curveHeading = gf_wrap2Pi(curveHeading + kPi);
+            lf_turnToward(ac, curveHeading);
+        }
+    } else {
+        switch (ac.phase) {
+        case AcPhase::TaxiIn:
+            lf_turnToward(ac, ac.course);
+            break;
+        case AcPhase::Pushback:
+        case AcPhase::PushedBack:
+        case AcPhase::Taxiing:
+            if (m.turnInPlace)
+                lf_turnToward(ac, ac.course);
+            break;
+        default:
+            ac.sim.heading = gf_wrap2Pi(ac.sim.heading + m.headingStep);
+            break;
+        }
+        if (ac.phase != AcPhase::PushedBack) {
+            ac.sim.lat += ac.latStep;
+            ac.sim.lon += ac.lonStep;
+        }
+    }
+
+    if (ac.phase == AcPhase::TakeOff) {
+        ac.rotationTickCounter -= 1;
+        const std::int32_t c = ac.rotationTickCounter;
+        if (c >= 1) {
+            ac.onGround = 0;
+            if (ac.sim.pitch > ac.rotationPitch)
+                ac.sim.pitch += ac.pitchStep;
+        } else {
+            ac.sim.bank += ac.bankStep;
+            if (ac.sim.pitch > ac.climbPitch && ac.climbOutPitchTicks > 0)
+                ac.sim.pitch += (ac.climbPitch - ac.rotationPitch) / ac.climbOutPitchTicks;
+            if (c <= -1 && c >= -99)
+                ac.sim.alt += ac.altStep / 10.0;
+            else if (c <= -100 && c >= -199)
+                ac.sim.alt += ac.altStep / 5.0;
+            else if (c <= -200 && c >= -299)
+                ac.sim.alt += ac.altStep / 2.0;
+            else if (c <= -300)
+                ac.sim.alt += ac.altStep;
+            if (c == -300)
+                gf_setGear(ac, false);
+            if (c < -300) {
+                if (ac.sim.pitch <= ac.climbPitch)
+                    ac.pitchStep = 0.0;
+                if (ac.heightAboveGround >= 800.0) {
+                    gf_setThrottle(ac, ac.sizeClass == SizeClass::Rotorcraft ? 4 : 3);
+                    gf_setPhase(ac, AcPhase::Airborne);
+                    ac.rotationTickCounter = 1;
+                }
+            }
+        }
+    } else {
+        if (ac.heightAboveGround <= 400.0 && ac.landing && !ac.onGround) {
+            if (g_motionHooks.flare)
+                g_motionHooks.flare(ac);
+            else
+                gf_hookMissing("configuration by phase", "landing flare");
+        }
+        if (m.deRotation) {
+            ac.sim.pitch += ac.pitchStep;
+            // The nose comes down toward the ground attitude; once there (or past it) it rests.
+            const bool passed = ac.pitchStep > 0.0   ? ac.sim.pitch >= ac.staticPitch
+                                : ac.pitchStep < 0.0 ? ac.sim.pitch <= ac.staticPitch
+                                                     : true;
+            if (passed) {
+                ac.sim.pitch = ac.staticPitch;
+                ac.pitchStep = 0.0;
+                ac.sim.bank = 0.0;
+                ac.bankStep = 0.0;
+                m.flareStage = 0;
+                m.deRotation = 0;
+            }
+            ac.sim.bank += ac.bankStep;
+        } else if (m.flareStage == 0 && ac.onGround) {
+            ac.sim.pitch = ac.staticPitch;
+            ac.sim.bank = 0.0;
+        } else {
+            if (m.flareStage == 0)
+                ac.sim.pitch += ac.pitchStep;
+            else
+                ac.sim.pitch = std::max(ac.sim.pitch + ac.pitchStep, kMinusFourDegrees);
+            ac.sim.bank += ac.bankStep;
+            ac.sim.alt += ac.altStep;
+        }
+    }
+
+    if (ac.sim.lon > 180.0)
+        ac.sim.lon -= 360.0;
+    else if (ac.sim.lon < -180.0)
+        ac.sim.lon += 360.0;
+}
+
+bool passesUser(const LiveAc& ac)
+{
+    const PosRecord& head = gf_rec(ac.stream, 0);
+    const UserAcState& user = g_userAcCopy;
+    const double d = gf_distanceNm(user.latitude, user.longitude, head.lat, head.lon);
+    if (d > 6.0 || std::fabs(head.alt - user.altitude) >= 3000.0)
+        return false;
+    const double toHead = gf_initialCourse(LatLon{user.latitude, user.longitude}, lf_pos(head));
+    const double delta = gf_wrap180((ac.course - toHead) * kRadToDeg);
+    const double a = std::fabs(90.0 - std::fabs(delta)) * kDegToRad;
+    return std::cos(a) * d * kFeetPerNm <= 4000.0;
+}
+
+}  // namespace liveac
+
+// ---- respawn -------------------------------------------------------------------------------------
+
+void liveryRespawn(LiveAc& ac)
+{
+    try {
+        PosRecord& head = gf_rec(ac.stream, 0);
+        PosRecord r = head;
+        if (ac.phase != AcPhase::Parked) {
+            head.stop = (ac.sim.lat == head.lat && ac.sim.lon == head.lon) ? 1 : 0;
+            r.lat = ac.sim.lat;
+            r.lon = ac.sim.lon;
+            r.alt = ac.sim.alt;
+            r.bank = ac.sim.bank;
+            r.bankValid = 1;
+        } else {
+            ac.stream.resize(1);
+            PosRecord& parkedHead = gf_rec(ac.stream, 0);
+            parkedHead.stop = 1;
+            parkedHead.track = ac.sim.heading * kRadToDeg;
+            r = parkedHead;
+        }
+        r.slot = gf_addTicks(lf_now(), 1);
+        ac.stream.push_front(r);
+
+        ac.state = AcState::Respawning;
+        ac.forcedHeading = ac.sim.heading;
+        ac.forcedHeadingSet = 1;
+
+        if (ac.objectId != 0 && ac.objectId == g_selectedObjectId.load()) {
+            // The new object is selected again by its callsign.
+            g_selectedObjectId.store(0);
+            gf_updatePainted([](PaintedValues& painted) { painted.selectedText.clear(); });
+            g_optCallsign2Objectid.set(ac.callsign);
+            gf_showTextOption(g_optCallsign2Objectid);
+        }
+        g_removeRequests.push_back(ac.objectId);
+    } catch (const std::exception& e) {
+        gf_logError("{}: {}", "liveryRespawn", e.what());
+    }
+}

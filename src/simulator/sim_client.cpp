@@ -1,0 +1,195 @@
+// The SimConnect client thread: open with retry, registration, the 1 ms dispatch loop, its ways
+// out (stop request, QUIT, exceptions) and the request-error limit. Everything here runs on the
+// SimConnect thread except gf_simConnectError, which runs on whichever thread made the failed
+// call, with g_simConnectMutex held.
+#include "simulator/sim_client.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+#include "app/exit.h"
+#include "app/status.h"
+#include "app/window_model.h"
+#include "foundation/errors.h"
+#include "foundation/log.h"
+#include "foundation/settings.h"
+#include "foundation/time_slots.h"
+#include "simulator/command_queues.h"
+#include "simulator/user_aircraft.h"
+#include "win32/win_api.h"
+
+HANDLE g_hSimConnect = nullptr;
+std::atomic<bool> g_flightRunning{false};
+std::uint32_t g_frameCount = 0;
+std::atomic<float> g_frameRate{0.0f};
+std::atomic<std::uint32_t> g_simErrorCount{0};
+std::atomic<bool> g_simConnectFailed{false};
+std::atomic<bool> g_simConnectedIndicator{false};
+
+// Set by the QUIT record; the dispatch loop then leaves through lf_closeSimConnect.
+std::atomic<bool> g_simQuit{false};
+
+namespace {
+std::atomic<std::thread::id> g_simClientThreadId{};
+}  // namespace
+
+bool gf_onSimClientThread()
+{
+    return g_simClientThreadId.load() == std::this_thread::get_id();
+}
+
+namespace {
+
+std::mutex g_simTextMutex;  // innermost; guards g_simulatorText
+std::string g_simulatorText;
+
+void lf_repaint()
+{
+    InvalidateRect(g_hWnd, nullptr, TRUE);
+}
+
+// Sleeps up to the given time; a stop request ends the wait early.
+void lf_sleep(const std::stop_token& stopToken, std::chrono::milliseconds time)
+{
+    std::mutex m;
+    std::condition_variable_any cv;
+    std::unique_lock lock(m);
+    cv.wait_for(lock, stopToken, time, [] { return false; });
+}
+
+bool lf_mustEnd(const std::stop_token& stopToken)
+{
+    return g_exitRequested.load() || g_shuttingDown.load() || stopToken.stop_requested();
+}
+
+// Unregisters and closes the connection; announce = the simulator went away (the program exits
+// with SIM WAS CLOSED unless an exit is already under way).
+void lf_disconnect(bool announce)
+{
+    g_simConnectedIndicator = false;
+    lf_repaint();
+    lf_unregisterSimConnect();
+    if (FAILED(SimConnect_Close(g_hSimConnect)))
+        gf_logError("SimConnect close failed!");
+    if (announce && !g_exitRequested.load()) {
+        gf_log("{} Flight Simulator no longer connected, {} will stop ...", gf_utcClockText(),
+               g_productName);
+        gf_exit(ExitReason::SIM_WAS_CLOSED, 0);
+    }
+}
+
+// Opens, registers and dispatches until a stop request or a QUIT. True: the thread is to end.
+bool lf_runConnection(const std::stop_token& stopToken, bool& firstPass)
+{
+    if (firstPass) {
+        firstPass = false;
+        gf_setStatusLine(tvx::format("Waiting for MSFS {} ...", g_simIs2020.load() ? "2020" : "2024"),
+                         true);
+        lf_repaint();
+    }
+    HANDLE handle = nullptr;
+    if (FAILED(SimConnect_Open(&handle, g_productName, nullptr, 0, nullptr, 0))) {
+        lf_sleep(stopToken, std::chrono::seconds(1));
+        return false;
+    }
+    {
+        // Other threads read the handle under this mutex when they call SimConnect.
+        std::lock_guard lock(g_simConnectMutex);
+        g_hSimConnect = handle;
+    }
+    g_notYetConnected.exchange(false);
+    // Creations and announcements of an earlier connection can never be matched on this one.
+    gf_clearPendingCreations();
+    g_simQuit = false;
+    lf_setupSimConnect();
+    // The 1 ms timer resolution lasts while the dispatch loop runs, whichever way it ends.
+    struct TimerPeriod {
+        TimerPeriod() { timeBeginPeriod(1); }
+        ~TimerPeriod() { timeEndPeriod(1); }
+    } timerPeriod;
+    while (!stopToken.stop_requested()) {
+        SimConnect_CallDispatch(g_hSimConnect, lf_simConnectDispatch, nullptr);
+        if (g_simQuit.load()) {
+            g_flightRunning = false;
+            lf_closeSimConnect();
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    lf_disconnect(false);
+    return true;
+}
+
+}  // namespace
+
+std::string gf_simulatorText()
+{
+    std::lock_guard lock(g_simTextMutex);
+    return g_simulatorText;
+}
+
+void lf_setSimulatorText(const std::string& text)
+{
+    {
+        std::lock_guard lock(g_simTextMutex);
+        g_simulatorText = text;
+    }
+    lf_repaint();
+}
+
+void gf_resetSimClientState()
+{
+    g_simConnectedIndicator = false;
+    g_flightRunning = false;
+    g_simQuit = false;
+    g_frameCount = 0;
+    g_simErrorCount = 0;
+    lf_setSimulatorText("");
+}
+
+void lf_closeSimConnect()
+{
+    lf_disconnect(true);
+}
+
+void SimClient(std::stop_token stopToken)
+{
+    g_simClientThreadId = std::this_thread::get_id();
+    bool firstPass = true;
+    try {
+        while (!lf_mustEnd(stopToken)) {
+            if (lf_runConnection(stopToken, firstPass))
+                break;
+        }
+    } catch (const tvx::UserErrorException& e) {
+        // Wrong simulator or version: the link stays down until the user acts; not closed.
+        gf_setErrorLine(e.what());
+    } catch (const std::exception& e) {
+        gf_setErrorLine(e.what());
+        g_flightRunning = false;
+        lf_closeSimConnect();
+    } catch (...) {
+        gf_setErrorLine(tvx::format("Exception in {}", "SimClient"));
+        g_flightRunning = false;
+        lf_closeSimConnect();
+    }
+    g_flightRunning = false;
+    try {
+        lf_checkUserStand();
+    } catch (const std::exception& e) {
+        gf_log("{}: {}", "SimClient", e.what());
+    }
+}
+
+void gf_simConnectError()
+{
+    const std::uint32_t count = ++g_simErrorCount;
+    if (count < 3)
+        return;
+    gf_setStatusLine(tvx::format("SimConnect request error {}, see Log.txt", count), true);
+    g_simConnectFailed = true;
+    gf_exit(ExitReason::RESTART, 10);
+}

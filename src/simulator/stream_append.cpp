@@ -1,0 +1,443 @@
+// Stream append rules of live aircraft. Main loop thread.
+#include "simulator/stream_append.h"
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+
+#include "foundation/geo.h"
+#include "foundation/log.h"
+#include "foundation/settings.h"
+#include "foundation/time_slots.h"
+#include "parking/stand_model.h"
+#include "simulator/ac_records.h"
+#include "simulator/ai_tick.h"
+#include "simulator/command_queues.h"
+#include "simulator/live_motion.h"
+#include "simulator/motion_hooks.h"
+#include "simulator/removal.h"
+#include "simulator/sim_ids.h"
+#include "simulator/user_aircraft.h"
+
+using namespace motion;
+
+namespace {
+
+constexpr std::size_t kMaxStream = 200;
+constexpr double kNearDegrees = 0.00015;
+constexpr double kStandNm = 0.0458963282937365;       // 85 m
+constexpr double kStandFarNm = 0.10799136069114472;   // 200 m
+constexpr double kThreeMetresNm = 0.0016198704103671706;
+constexpr double kStopKeepNm = 0.011879049676025918;  // 22 m
+constexpr std::int32_t kStopKeepTicks = 1500;         // 15 s
+constexpr std::int32_t kWeekTicks = 60480000;
+
+LatLon lf_pos(const PosRecord& r)
+{
+    return LatLon{r.lat, r.lon};
+}
+
+std::int32_t lf_now()
+{
+    return g_tick.load();
+}
+
+void lf_raiseLimits(LiveAc& ac)
+{
+    ac.earlyLimit = 3000;
+    ac.lateLimit = ac.takeOff ? 5000 : 3000;
+}
+
+// |course from the last record to r - heading| in degrees, wrapped.
+double lf_courseOff(const LiveAc& ac, const PosRecord& from, const PosRecord& r)
+{
+    return gf_absDiffDeg(ac.sim.heading, gf_initialCourse(lf_pos(from), lf_pos(r)));
+}
+
+bool lf_allStops(const std::deque<PosRecord>& stream)
+{
+    return std::all_of(stream.begin(), stream.end(), [](const PosRecord& p) { return p.stop != 0; });
+}
+
+// Stores (hexid, current half-hour slot), replacing the slot of an existing pair.
+void lf_rememberArrival(const LiveAc& ac)
+{
+    const std::uint32_t slot = gf_slotOf(g_nowDaySlot.load());
+    for (auto& pair : g_arrivedLiveAc) {
+        if (pair.first == ac.hexid) {
+            pair.second = slot;
+            return;
+        }
+    }
+    g_arrivedLiveAc.emplace_back(ac.hexid, slot);
+}
+
+// A landing roll-out turns into a take-off again (go-around on the runway).
+void lf_goAround(LiveAc& ac, LiveMotion& m)
+{
+    gf_setPhase(ac, AcPhase::Taxiing);
+    ac.takeOff = 1;
+    gf_setThrottle(ac, 3);
+    if (ac.sizeClass != SizeClass::Rotorcraft)
+        gf_queueClientEvent(ac.objectId, simid::SPOILERS_SET, 16383);
+    gf_setFlaps(ac, 1);
+    ac.landing = 0;
+    m.landed = 0;
+    m.climbConfigDone = 0;
+    gf_queueLights(ac.objectId, LightSet{1, 1, 1, 1, 1, 1, 0});
+    ac.earlyLimit = 3000;
+    ac.lateLimit = 5000;
+}
+
+}  // namespace
+
+namespace liveac {
+
+void appendRecord(LiveAc& ac, PosRecord r)
+{
+    LiveMotion& m = gf_motion(ac);
+    if (ac.stream.size() > kMaxStream) {
+        gf_removeAct(ac);
+        return;
+    }
+    if (ac.stream.empty()) {
+        // Nothing to compare with: the record starts the stream again.
+        ac.stream.push_back(r);
+        return;
+    }
+    if (ac.waiting) {
+        const PosRecord& head = gf_rec(ac.stream, 0);
+        if (gf_recDistance(head, r) * kMetresPerNm > g_optHoldingThresholdMeters.value()) {
+            ac.waiting = 0;
+            ac.waitingStartTick = 0;
+            gf_removeAct(ac);
+            return;
+        }
+    }
+
+    switch (ac.phase) {
+    case AcPhase::New:
+        if (!markStop(ac, r))
+            return;
+        if (r.slot <= gf_last(ac.stream).slot)
+            r.slot = gf_addTicks(gf_last(ac.stream).slot, 1);
+        ac.stream.push_back(r);
+        return;
+    case AcPhase::TaxiIn:
+    case AcPhase::Parked:
+        if (ac.state < AcState::Placed)
+            return;
+        if (!checkStandArrival(ac, r))
+            return;
+        break;
+    case AcPhase::Pushback:
+        if (!g_optStraightPbsOnly.value() && ac.pushbackStep == 2) {
+            double heading;
+            if (r.headingValid)
+                heading = r.heading;
+            else if (r.track == 0.0)
+                return;
+            else
+                heading = r.track * kDegToRad;
+            ac.pushbackTurnSide = gf_angleDiff(ac.sim.heading, heading) > 0.0 ? 1 : 0;
+            ac.pushbackTurnSideSet = 1;
+        }
+        return;
+    case AcPhase::PushedBack: {
+        const double d = gf_distanceNm(ac.sim.lat, ac.sim.lon, r.lat, r.lon);
+        if (!((d > 2.75 * ac.size && d > ac.farthestStandDist) || d > 6.0 * ac.size)) {
+            if (!ac.waiting) {
+                ac.waiting = 1;
+                ac.waitingStartTick = static_cast<std::uint32_t>(lf_now());
+            }
+            ac.farthestStandDist = d;
+            return;
+        }
+        r.stop = 0;
+        if (ac.holdCounter > 0) {
+            gf_rec(ac.stream, 0).slot = gf_addTicks(lf_now(), 1);
+            ac.holdCounter = 0;
+            lf_raiseLimits(ac);
+        }
+        ac.pushbackTurnSide = 0;
+        ac.pushbackTurnSideSet = 0;
+        ac.pushbackStep = 0;
+        gf_setPhase(ac, AcPhase::Taxiing);
+        ac.standLat = 0.0;
+        ac.standLon = 0.0;
+        ac.standHeading = 0.0;
+        ac.standId = 0;
+        ac.cargoStand = 0;
+        ac.waiting = 0;
+        ac.waitingStartTick = 0;
+        break;
+    }
+    case AcPhase::Taxiing:
+    case AcPhase::TakeOff:
+    case AcPhase::Airborne:
+        if (ac.landing || m.spoilersOut) {
+            if (!checkGroundCourse(ac, r))
+                return;
+        } else {
+            if (!markStop(ac, r))
+                return;
+            if (ac.holdCounter > 0 && !resumeAfterStop(ac, r))
+                return;
+        }
+        break;
+    }
+
+    if (!r.airborne && gf_last(ac.stream).stop) {
+        if (r.stop) {
+            if (lf_allStops(ac.stream))
+                ac.stream.resize(1);
+        } else {
+            removeSmallStop(ac, r);
+        }
+    }
+    if (r.slot <= gf_last(ac.stream).slot)
+        r.slot = gf_addTicks(gf_last(ac.stream).slot, 1);
+
+    if (ac.state == AcState::Placed && ac.onGround && !ac.takeOff) {
+        const PosRecord& last = gf_last(ac.stream);
+        if (!m.spoilersOut) {
+            const bool rolling = !r.airborne && !last.airborne && r.speed >= 43.0 && last.speed >= 43.0;
+            if (ac.phase == AcPhase::Taxiing && (r.airborne || rolling)) {
+                if (g_motionHooks.startTakeOff)
+                    g_motionHooks.startTakeOff(ac);
+                else
+                    gf_hookMissing("configuration by phase", "start of the take-off");
+            }
+        } else if (last.airborne && r.airborne) {
+            lf_goAround(ac, m);
+        }
+    }
+
+    ac.stream.push_back(r);
+    if (ac.stream.size() == 2 && ac.stream[0].stop && ac.stream[1].stop) {
+        ac.stream[0].slot = gf_addTicks(lf_now(), 1);
+        ac.stream[0].speed = ac.stream[1].speed;
+    }
+}
+
+bool markStop(LiveAc& ac, PosRecord& r)
+{
+    const PosRecord& last = gf_last(ac.stream);
+    r.stop = gf_samePosition(r, last) ? 1 : 0;
+    if (ac.sizeClass == SizeClass::Rotorcraft)
+        return true;
+    const bool flyingPlaced = ac.state == AcState::Placed && !ac.onGround;
+    if (!r.stop && std::fabs(r.lat - last.lat) <= kNearDegrees && std::fabs(r.lon - last.lon) <= kNearDegrees) {
+        if (r.airborne || flyingPlaced)
+            return false;
+        if (ac.takeOff && r.speed > 0.0 && last.speed >= 50.0)
+            return false;
+        // Jitter around a standing aircraft: a stop at the last position. The record keeps its
+        // own play-out time, so the stop lasts as long as the feed says.
+        const std::int32_t slot = r.slot;
+        r = last;
+        r.slot = slot;
+        r.speed = 0.0;
+        r.stop = 1;
+        return true;
+    }
+    if (!r.stop) {
+        if (r.speed != 0.0 || (!ac.takeOff && !r.airborne))
+            return true;
+        return last.speed < 50.0;
+    }
+    if (r.airborne || flyingPlaced)
+        return false;
+    if (ac.takeOff && r.speed > 0.0 && last.speed >= 30.0)
+        return false;
+    r.speed = 0.0;
+    return true;
+}
+
+bool resumeAfterStop(LiveAc& ac, const PosRecord& r)
+{
+    if (!ac.onGround && lf_courseOff(ac, gf_last(ac.stream), r) >= 100.0)
+        return false;
+    ac.holdCounter = 0;
+    lf_raiseLimits(ac);
+    gf_rec(ac.stream, 0).slot = gf_addTicks(lf_now(), 1);
+    ac.waiting = 0;
+    ac.waitingStartTick = 0;
+    return true;
+}
+
+bool checkGroundCourse(LiveAc& ac, PosRecord& r)
+{
+    if (gf_samePosition(r, gf_last(ac.stream)))
+        return false;
+    if (ac.stream.size() < 2) {
+        const double off = lf_courseOff(ac, gf_last(ac.stream), r);
+        if (ac.landing) {
+            if (off >= 90.0)
+                return false;
+        } else if (off >= 150.0) {
+            if (ac.holdCounter > 0)
+                return false;
+            PosRecord& head = gf_rec(ac.stream, 0);
+            head.lat = ac.sim.lat;
+            head.lon = ac.sim.lon;
+            head.slot = gf_addTicks(lf_now(), 1);
+        }
+    } else {
+        const std::size_t held = ac.stream.size();
+        if (lf_courseOff(ac, gf_last(ac.stream), r) >= 90.0) {
+            ac.stream.pop_back();
+            if (held >= 3 && lf_courseOff(ac, gf_last(ac.stream), r) >= 90.0)
+                ac.stream.pop_back();
+        }
+    }
+    if (ac.holdCounter > 0) {
+        ac.holdCounter = 0;
+        lf_raiseLimits(ac);
+    }
+    const PosRecord& last = gf_last(ac.stream);
+    if (gf_samePosition(r, last)) {
+        r.stop = 1;
+        return true;
+    }
+    r.stop = 0;
+    if (r.speed > last.speed && r.speed > 40.0)
+        r.speed = last.speed;
+    return true;
+}
+
+bool checkStandArrival(LiveAc& ac, PosRecord& r)
+{
+    LiveMotion& m = gf_motion(ac);
+    ac.standApproachSeen = 1;
+    const double d = gf_distanceNm(ac.standLat, ac.standLon, r.lat, r.lon);
+    const double threshold = ac.prevPhase == AcPhase::TaxiIn ? 2.0 * kStandNm : kStandNm;
+
+    if (d > threshold) {
+        if (ac.phase == AcPhase::TaxiIn) {
+            gf_setPhase(ac, AcPhase::Taxiing);
+            r.stop = 0;
+            return true;
+        }
+        if (d > kStandFarNm) {
+            if (ac.state == AcState::Placed) {
+                gf_removeAct(ac);
+                return false;
+            }
+        }
+        return true;
+    }
+
+    ac.parkingTime = std::chrono::steady_clock::now();
+    if (ac.lastStandDist == 0.0) {
+        ac.firstStandDist = d;
+        ac.lastStandDist = d;
+        ac.recedingCount = 0;
+        m.movingOff = 0;
+        return false;
+    }
+    if (d >= ac.lastStandDist + kThreeMetresNm) {
+        ac.recedingCount += 1;
+        ac.lastStandDist = d;
+        const double moved = d - ac.firstStandDist;
+        if (!((ac.recedingCount >= 3 && moved >= ac.size / 2.0) || moved > ac.size)) {
+            m.movingOff = 0;
+            return false;
+        }
+    } else {
+        if (d <= ac.lastStandDist - kThreeMetresNm)
+            ac.recedingCount = 0;
+        m.movingOff = 0;
+        return false;
+    }
+
+    // The records move away from the stand.
+    r.stop = 0;
+    m.movingOff = 1;
+    if (ac.prevPhase == AcPhase::Parked)
+        return true;
+    leaveStand(ac);
+    gf_setPhase(ac, AcPhase::Parked);
+    return true;
+}
+
+void leaveStand(LiveAc& ac)
+{
+    LiveMotion& m = gf_motion(ac);
+    if (ac.holdCounter >= 1) {
+        if (ac.phase == AcPhase::Parked && m.landed) {
+            // The parked head is due one week after the aircraft parked.
+            const std::int64_t parked =
+                static_cast<std::int64_t>(lf_now()) - gf_rec(ac.stream, 0).slot + kWeekTicks;
+            std::int64_t limit = -1;
+            switch (ac.sizeClass) {
+            case SizeClass::Heavy:
+                limit = 360000;
+                break;
+            case SizeClass::Large:
+                limit = 150000;
+                break;
+            case SizeClass::Buzjets:
+                limit = 90000;
+                break;
+            default:
+                break;
+            }
+            if (limit > 0 && parked < limit)
+                m.towed = 1;
+            m.landed = 0;
+        }
+        if (ac.phase == AcPhase::Parked)
+            gf_rec(ac.stream, 0).slot = gf_addTicks(lf_now(), 1);
+        ac.holdCounter = 0;
+        lf_raiseLimits(ac);
+    }
+    if (!ac.airline.empty() && ac.cargoStand == ac.cargo) {
+        if (g_motionHooks.addRealParkPosOption) {
+            if (g_motionHooks.addRealParkPosOption(ac.standId, ac, true, g_nowDaySlot.load(), true))
+                lf_rememberArrival(ac);
+        } else {
+            gf_hookMissing("stand schedules", "real sighting at a stand");
+        }
+    }
+    if (ac.standId != 0) {
+        for (ParkPos& stand : g_parkPositions) {
+            if (stand.standId == ac.standId) {
+                stand.occupied = false;
+                break;
+            }
+        }
+    }
+}
+
+}  // namespace liveac
+
+void removeSmallStop(LiveAc& ac, const PosRecord& r)
+{
+    try {
+        for (std::size_t n = 3; n <= 7 && ac.stream.size() >= n; ++n) {
+            if (!gf_rec(ac.stream, ac.stream.size() - n + 1).stop) {
+                checkStops(ac, n - 1, r);
+                return;
+            }
+        }
+    } catch (const std::exception& e) {
+        gf_logError("{}: {}", "removeSmallStop", e.what());
+    }
+}
+
+void checkStops(LiveAc& ac, std::size_t k, const PosRecord& r)
+{
+    try {
+        if (k == 0 || k > ac.stream.size())
+            throw std::out_of_range("invalid deque<T> subscript");
+        const PosRecord& a = gf_rec(ac.stream, ac.stream.size() - k);
+        const PosRecord& b = gf_last(ac.stream);
+        if (static_cast<std::int64_t>(b.slot) - a.slot >= kStopKeepTicks && gf_recDistance(a, r) > kStopKeepNm)
+            return;
+        for (std::size_t i = 0; i + 1 < k; ++i)
+            ac.stream.pop_back();
+    } catch (const std::exception& e) {
+        gf_logError("{}: num:{} {}", "checkStops", k, e.what());
+    }
+}

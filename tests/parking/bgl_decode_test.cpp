@@ -1,0 +1,418 @@
+// Airport BGL decoding on files built field by field: identifiers, name codes, the stand rules
+// (radius, position, type, duplicate names, heading), helipads, altitude, and damaged files.
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+
+#include "parking/bgl_decode.h"
+#include "support/bgl_builder.h"
+#include "support/bgl_scan_fixture.h"
+
+using tvxtest::BglAirport;
+using tvxtest::BglHelipad;
+using tvxtest::BglParkingEntry;
+
+namespace {
+
+std::vector<ScannedAirport> decode(const std::filesystem::path& file)
+{
+    std::vector<ScannedAirport> airports;
+    EXPECT_TRUE(gf_decodeBglFile(file, airports));
+    return airports;
+}
+
+std::vector<ScannedAirport> decodeBuilt(const tvxtest::ScanSandbox& box, const tvxtest::BglImage& image)
+{
+    const auto file = box.path() / "test.bgl";
+    tvxtest::writeBgl(file, image.file.bytes());
+    return decode(file);
+}
+
+const ParkPos* findStand(const ScannedAirport& airport, const std::string& name)
+{
+    for (const ParkPos& p : airport.stands)
+        if (p.name == name)
+            return &p;
+    return nullptr;
+}
+
+BglParkingEntry entry(std::uint32_t nameCode, std::uint32_t number, float radius = 20.0f, std::uint32_t type = 2)
+{
+    BglParkingEntry e;
+    e.nameCode = nameCode;
+    e.number = number;
+    e.radius = radius;
+    e.type = type;
+    return e;
+}
+
+}  // namespace
+
+TEST(BglIdentifier, DecodesPackedCodes)
+{
+    struct Case {
+        std::uint32_t packed;
+        std::string text;
+        bool complete;
+    };
+    const Case cases[] = {
+        {0x1b9f701u, "EGTK", true},                     // the real EGTK record's word
+        {tvxtest::bglPackIdent("K2A4"), "K2A4", true},  // digits inside a code
+        {tvxtest::bglPackIdent("EGT"), "EGT", false},   // three characters
+        {tvxtest::bglPackIdent("EGTKA"), "EGTKA", false},
+        {37u << 5, "", false},                          // 37 or less: no digit at all
+        {1u << 5, "", false},
+        {((16u * 38 + 0) * 38 + 31) * 38 * 32 + 22u * 32, "E TK", false},  // digit 0: blank
+        {((16u * 38 + 1) * 38 + 31) * 38 * 32 + 22u * 32, "E6TK", true},   // digit 1: character 54
+        {tvxtest::bglPackIdent("EGTK") | 0x1Fu, "EGTK", true},              // low five bits ignored
+    };
+    for (const Case& c : cases) {
+        const auto [text, complete] = lf_decodeIdentifierOrRegionCode(c.packed);
+        EXPECT_EQ(text, c.text) << c.packed;
+        EXPECT_EQ(complete, c.complete) << c.packed;
+    }
+}
+
+TEST(BglIdentifier, ParkingNameCodes)
+{
+    const std::pair<std::uint32_t, std::string> cases[] = {
+        {0, ""},    {1, "r"},   {2, "p"},     {3, "np"}, {4, "ep"}, {5, "sep"}, {6, "sp"}, {7, "swp"},
+        {8, "wp"},  {9, "nwp"}, {10, "g"},    {11, ""},  {12, "A"}, {37, "Z"},  {38, "["}, {63, "t"},
+    };
+    for (const auto& [code, text] : cases)
+        EXPECT_EQ(lf_parkingNameText(code), text) << code;
+}
+
+TEST(BglDecode, StandRulesRadiusPositionTypeHeading)
+{
+    tvxtest::ScanSandbox box;
+    BglAirport a;
+    a.parking = {
+        entry(12, 1, 1.0f),     // A1: radius exactly 1.0 m, skipped
+        entry(12, 2, 200.0f),   // A2: exactly 200.0 m, skipped
+        entry(12, 3, 1.05f),    // A3 kept
+        entry(12, 4, 199.9f),   // A4 kept
+        entry(10, 12),          // g12
+        entry(14, 5, 20.0f, 5), // C5, cargo
+        entry(12, 6, 20.0f, 0), // types 0, 12, 13: no stand, no message
+        entry(12, 7, 20.0f, 12),
+        entry(12, 8, 20.0f, 13),
+        entry(12, 9, 20.0f, 14), // ramp
+        entry(12, 10, 20.0f, 8), // gate: neither cargo nor ramp
+        entry(12, 11),           // at the no-position spot: skipped
+        entry(12, 12),           // just south of the equator: kept
+        entry(12, 13),           // heading 0 stored as a full turn
+        entry(12, 14),           // three airline codes make a longer entry
+    };
+    a.parking[11].lat = 0.0005;
+    a.parking[11].lon = 0.02;
+    a.parking[12].lat = -0.0005;
+    a.parking[12].lon = 0.02;
+    a.parking[13].heading = 0.0f;
+    a.parking[14].airlineCodes = 3;
+    a.parking[14].radius = 33.0f;
+
+    const auto airports = decodeBuilt(box, tvxtest::buildAirportBgl({a}));
+    ASSERT_EQ(airports.size(), 1u);
+    const ScannedAirport& airport = airports[0];
+    EXPECT_EQ(airport.code, "EGTK");
+
+    std::vector<std::string> names;
+    for (const ParkPos& p : airport.stands)
+        names.push_back(p.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"A3", "A4", "g12", "C5", "A9", "A10", "A12", "A13", "A14"}));
+
+    EXPECT_TRUE(box.hasMessage("skipped position with radius 1.0 meters, in "));
+    EXPECT_TRUE(box.hasMessage("skipped position with radius 200.0 meters, in "));
+    EXPECT_TRUE(box.hasMessage("lat/lon: 0.000500,0.020000, incorrect (skipped) "));
+    EXPECT_EQ(box.messages().size(), 3u);
+
+    const ParkPos* c5 = findStand(airport, "C5");
+    ASSERT_NE(c5, nullptr);
+    EXPECT_TRUE(c5->cargo);
+    EXPECT_TRUE(c5->ramp);
+    EXPECT_FALSE(c5->heli);
+    EXPECT_TRUE(findStand(airport, "A9")->ramp);
+    EXPECT_FALSE(findStand(airport, "A10")->ramp);
+    EXPECT_FALSE(findStand(airport, "A10")->cargo);
+
+    const ParkPos* a3 = findStand(airport, "A3");
+    EXPECT_NEAR(a3->radius, 1.05 * 0.0005399568034557236, 1e-9);
+    EXPECT_NEAR(a3->heading, 90.0 * 0.017453292519943295, 1e-9);
+    EXPECT_NEAR(a3->lat, 51.8, 1e-6);
+    EXPECT_NEAR(a3->lon, -1.3, 1e-6);
+    EXPECT_DOUBLE_EQ(findStand(airport, "A13")->heading, 6.283185307179586);
+    EXPECT_NEAR(findStand(airport, "A14")->radius, 33.0 * 0.0005399568034557236, 1e-9);
+}
+
+TEST(BglDecode, DuplicateNamesGetLettersByRadius)
+{
+    tvxtest::ScanSandbox box;
+    BglAirport a;
+    a.parking = {entry(12, 1, 10.0f), entry(12, 1, 30.0f), entry(12, 2), entry(12, 1, 20.0f)};
+    auto airports = decodeBuilt(box, tvxtest::buildAirportBgl({a}));
+    ASSERT_EQ(airports.size(), 1u);
+    const ScannedAirport& airport = airports[0];
+    ASSERT_EQ(airport.stands.size(), 4u);
+    // The largest of the three is A1, then A1a, the smallest A1b; no mark is left behind.
+    EXPECT_NEAR(findStand(airport, "A1")->radius * 1852.0, 30.0, 1e-6);
+    EXPECT_NEAR(findStand(airport, "A1a")->radius * 1852.0, 20.0, 1e-6);
+    EXPECT_NEAR(findStand(airport, "A1b")->radius * 1852.0, 10.0, 1e-6);
+    EXPECT_NE(findStand(airport, "A2"), nullptr);
+    for (const ParkPos& p : airport.stands)
+        EXPECT_FALSE(p.scanMark) << p.name;
+}
+
+TEST(BglDecode, EighthSameNameIsReportedAndSkipped)
+{
+    tvxtest::ScanSandbox box;
+    BglAirport a;
+    for (int i = 0; i < 8; ++i)
+        a.parking.push_back(entry(10, 7, 10.0f + static_cast<float>(i)));
+    const auto airports = decodeBuilt(box, tvxtest::buildAirportBgl({a}));
+    ASSERT_EQ(airports.size(), 1u);
+    ASSERT_EQ(airports[0].stands.size(), 7u);
+    const char* expected[] = {"g7", "g7a", "g7b", "g7c", "g7d", "g7e", "g7f"};
+    for (int i = 0; i < 7; ++i) {
+        const ParkPos* p = findStand(airports[0], expected[i]);
+        ASSERT_NE(p, nullptr) << expected[i];
+        EXPECT_NEAR(p->radius * 1852.0, 16.0 - i, 1e-5) << expected[i];  // largest first
+    }
+    EXPECT_TRUE(box.hasMessage("===> Warning more then 6 the same ids g7, in "));
+}
+
+TEST(BglDecode, HelipadsAndAltitude)
+{
+    tvxtest::ScanSandbox box;
+    g_airportNames["EHAM"] = "Schiphol";
+    BglAirport a;
+    a.icao = "EHAM";
+    a.altitudeMm = -3353;  // below sea level
+    a.helipads = {BglHelipad{52.30, 4.76, 30.0f}, BglHelipad{52.31, 4.77, 20.0f}, BglHelipad{52.30, 4.76, 30.0f},
+                  BglHelipad{0.0005, 0.02, 20.0f}};
+    a.parking = {entry(12, 1)};
+    const auto airports = decodeBuilt(box, tvxtest::buildAirportBgl({a}));
+    ASSERT_EQ(airports.size(), 1u);
+    const ScannedAirport& airport = airports[0];
+    EXPECT_EQ(airport.altitude, -11);
+    EXPECT_EQ(airport.airportName, "Schiphol");
+    EXPECT_EQ(airport.helipadCounter, 3u);
+    ASSERT_EQ(airport.stands.size(), 3u);
+    const ParkPos* h1 = findStand(airport, "helipad1");
+    ASSERT_NE(h1, nullptr);
+    EXPECT_TRUE(h1->heli);
+    EXPECT_FALSE(h1->ramp);
+    EXPECT_FALSE(h1->cargo);
+    EXPECT_EQ(h1->heading, 0.0);
+    EXPECT_NEAR(h1->radius * 1852.0, 15.0, 1e-9);
+    EXPECT_NE(findStand(airport, "helipad2"), nullptr);
+    EXPECT_TRUE(box.hasMessage("double helipad Schiphol (skipped) 52.300000,4.760000"));
+    EXPECT_TRUE(box.hasMessage("lat/lon helipad incorrect (skipped): 0.000500,0.020000"));
+}
+
+TEST(BglDecode, AltitudeLimits)
+{
+    struct Case {
+        std::int32_t mm;
+        std::int32_t feet;
+    };
+    const Case cases[] = {{73833, 242}, {-6096, -20}, {-6401, 0}, {3048000, 10000}, {3048200, 0}, {152, 0}, {153, 1}};
+    for (const Case& c : cases) {
+        tvxtest::ScanSandbox box;
+        BglAirport a;
+        a.altitudeMm = c.mm;
+        a.parking = {entry(12, 1)};
+        const auto airports = decodeBuilt(box, tvxtest::buildAirportBgl({a}));
+        ASSERT_EQ(airports.size(), 1u);
+        EXPECT_EQ(airports[0].altitude, c.feet) << c.mm;
+    }
+}
+
+TEST(BglDecode, RecordsThatAreNotDecoded)
+{
+    tvxtest::ScanSandbox box;
+    BglAirport incomplete;
+    incomplete.packedIdent = 37u << 5;  // decodes to an empty text: skipped
+    BglAirport other;
+    other.recordId = 0x00AB;  // another simulator's airport record
+    BglAirport good;
+    good.icao = "LOWW";
+    good.parking = {entry(12, 1)};
+    const auto airports = decodeBuilt(box, tvxtest::buildAirportBgl({incomplete, other, good}));
+    ASSERT_EQ(airports.size(), 1u);
+    EXPECT_EQ(airports[0].code, "LOWW");
+
+    tvxtest::BglLayout twentyByte;
+    twentyByte.sectionFlags = 0x10000;
+    EXPECT_TRUE(decodeBuilt(box, tvxtest::buildAirportBgl({good}, twentyByte)).empty());
+
+    tvxtest::BglLayout header60;
+    header60.headerSize = 60;
+    const auto file = box.path() / "h60.bgl";
+    tvxtest::writeBgl(file, tvxtest::buildAirportBgl({good}, header60).file.bytes());
+    std::vector<ScannedAirport> none;
+    EXPECT_FALSE(gf_decodeBglFile(file, none));
+    EXPECT_TRUE(none.empty());
+}
+
+TEST(BglDecode, Record0113EndsTheWalkOnlyFor2024)
+{
+    tvxtest::ScanSandbox box;
+    BglAirport good;
+    good.parking = {entry(12, 1)};
+    tvxtest::BglLayout layout;
+    layout.recordsBefore = {0x0113};
+    const auto image = tvxtest::buildAirportBgl({good}, layout);
+    std::vector<std::uint32_t> buffer((image.file.size() + 3) / 4);
+    std::memcpy(buffer.data(), image.file.bytes().data(), image.file.size());
+    const BglWords words(buffer);
+
+    int seen = 0;
+    const auto count = [&seen](std::size_t, std::size_t, const std::string&) { ++seen; };
+    EXPECT_TRUE(lf_walkAirportRecords(words, true, count));
+    EXPECT_EQ(seen, 1);
+    seen = 0;
+    EXPECT_FALSE(lf_walkAirportRecords(words, false, count));
+    EXPECT_EQ(seen, 0);
+}
+
+TEST(BglDecode, SectionTableTest)
+{
+    tvxtest::ScanSandbox box;
+    BglAirport a;
+    a.parking = {entry(12, 1)};
+    const auto airport = tvxtest::buildAirportBgl({a});
+    tvxtest::writeBgl(box.path() / "a.bgl", airport.file.bytes());
+    EXPECT_TRUE(lf_hasAirportSection(box.path() / "a.bgl"));
+
+    tvxtest::BglLayout scenery;
+    scenery.sectionType = 0x65;
+    tvxtest::writeBgl(box.path() / "b.bgl", tvxtest::buildAirportBgl({a}, scenery).file.bytes());
+    EXPECT_FALSE(lf_hasAirportSection(box.path() / "b.bgl"));
+
+    tvxtest::BglBytes zeroSections = airport.file;
+    zeroSections.patchU32(20, 0);
+    tvxtest::writeBgl(box.path() / "c.bgl", zeroSections.bytes());
+    EXPECT_FALSE(lf_hasAirportSection(box.path() / "c.bgl"));
+
+    // The section table must end before the end of the file.
+    std::vector<std::uint8_t> shortFile(airport.file.bytes().begin(), airport.file.bytes().begin() + 76);
+    tvxtest::writeBgl(box.path() / "d.bgl", shortFile);
+    EXPECT_FALSE(lf_hasAirportSection(box.path() / "d.bgl"));
+    shortFile.push_back(0);
+    tvxtest::writeBgl(box.path() / "d.bgl", shortFile);
+    EXPECT_TRUE(lf_hasAirportSection(box.path() / "d.bgl"));
+
+    tvxtest::writeBgl(box.path() / "e.bgl", std::vector<std::uint8_t>(14, 0));
+    EXPECT_FALSE(lf_hasAirportSection(box.path() / "e.bgl"));
+    EXPECT_FALSE(lf_hasAirportSection(box.path() / "missing.bgl"));
+}
+
+// Damaged files: nothing is read past the data; a damaged parking list is cut and reported, a
+// damaged structure fails the file with a clear error.
+TEST(BglDecode, AbsurdParkingCountIsCutAtItsRecord)
+{
+    tvxtest::ScanSandbox box;
+    BglAirport a;
+    a.parking = {entry(12, 1), entry(12, 2)};
+    a.parkingCount = 60000;
+    const auto airports = decodeBuilt(box, tvxtest::buildAirportBgl({a}));
+    ASSERT_EQ(airports.size(), 1u);
+    EXPECT_EQ(airports[0].stands.size(), 2u);
+    EXPECT_TRUE(box.hasMessage("===> 60000 parking entries listed, only 2 lie inside their record, in "));
+}
+
+TEST(BglDecode, TruncatedAndOversizedRecords)
+{
+    tvxtest::ScanSandbox box;
+    BglAirport a;
+    a.parking = {entry(12, 1), entry(12, 2), entry(12, 3)};
+    const auto image = tvxtest::buildAirportBgl({a});
+    const std::size_t parking = image.parkingOffsets[0];
+
+    // Cut inside the second parking entry: the first stand is kept, the cut is reported.
+    {
+        std::vector<std::uint8_t> cut(image.file.bytes().begin(), image.file.bytes().begin() + parking + 8 + 56 + 20);
+        const auto file = box.path() / "cut.bgl";
+        tvxtest::writeBgl(file, cut);
+        const auto airports = decode(file);
+        ASSERT_EQ(airports.size(), 1u);
+        EXPECT_EQ(airports[0].stands.size(), 1u);
+        EXPECT_TRUE(box.hasMessage("===> 3 parking entries listed, only 1 lie inside their record"));
+    }
+    // Cut before the parking subrecord: the airport record points past the end: the file fails.
+    {
+        std::vector<std::uint8_t> cut(image.file.bytes().begin(), image.file.bytes().begin() + image.airportOffsets[0] + 72);
+        const auto file = box.path() / "cut2.bgl";
+        tvxtest::writeBgl(file, cut);
+        std::vector<ScannedAirport> airports;
+        EXPECT_THROW(gf_decodeBglFile(file, airports), std::out_of_range);
+    }
+    // Subsection data offset far beyond the file.
+    {
+        tvxtest::BglBytes bytes = image.file;
+        bytes.patchU32(56 + 20 + 8, 0x7FFFFFF0u);
+        const auto file = box.path() / "far.bgl";
+        tvxtest::writeBgl(file, bytes.bytes());
+        std::vector<ScannedAirport> airports;
+        EXPECT_THROW(gf_decodeBglFile(file, airports), std::out_of_range);
+    }
+    // Absurd section count: the section table runs off the file.
+    {
+        tvxtest::BglBytes bytes = image.file;
+        bytes.patchU32(20, 0xFFFFFFFFu);
+        const auto file = box.path() / "sections.bgl";
+        tvxtest::writeBgl(file, bytes.bytes());
+        EXPECT_FALSE(lf_hasAirportSection(file));
+        std::vector<ScannedAirport> airports;
+        EXPECT_THROW(gf_decodeBglFile(file, airports), std::out_of_range);
+    }
+}
+
+TEST(BglDecode, RecordSizesWithoutProgressEndTheWalk)
+{
+    tvxtest::ScanSandbox box;
+    BglAirport a;
+    a.parking = {entry(12, 1)};
+    const auto image = tvxtest::buildAirportBgl({a});
+    const std::size_t filler = image.airportOffsets[0] + 68;  // the name subrecord before the parking one
+    for (std::uint32_t size : {0u, 3u, 0xFFFFFFF0u}) {
+        tvxtest::BglBytes bytes = image.file;
+        bytes.patchU32(filler + 2, size);
+        const auto file = box.path() / "stuck.bgl";
+        tvxtest::writeBgl(file, bytes.bytes());
+        const auto airports = decode(file);
+        ASSERT_EQ(airports.size(), 1u) << size;
+        EXPECT_TRUE(airports[0].stands.empty()) << size;
+    }
+    // The same at the top level: the airport record itself.
+    tvxtest::BglBytes bytes = image.file;
+    bytes.patchU32(image.airportOffsets[0] + 2, 0);
+    const auto file = box.path() / "stuck2.bgl";
+    tvxtest::writeBgl(file, bytes.bytes());
+    const auto airports = decode(file);
+    ASSERT_EQ(airports.size(), 1u);  // still visited once, with no subrecords to walk
+    EXPECT_TRUE(airports[0].stands.empty());
+}
+
+TEST(BglDecode, TaskLogsAndPassesOnFailures)
+{
+    tvxtest::ScanSandbox box;
+    BglAirport a;
+    a.parking = {entry(12, 1)};
+    const auto image = tvxtest::buildAirportBgl({a});
+    tvxtest::BglBytes bytes = image.file;
+    bytes.patchU32(56 + 20 + 8, 0x7FFFFFF0u);
+    const auto file = box.path() / "far.bgl";
+    tvxtest::writeBgl(file, bytes.bytes());
+    EXPECT_THROW(lf_toParkingPositions(file), std::out_of_range);
+    EXPECT_NE(box.logText().find("===> Exception in lf_toParkingPositions: " + file.string()), std::string::npos);
+    EXPECT_NE(box.logText().find("lies beyond the"), std::string::npos);
+
+    // A file that is no BGL at all is passed over without a word.
+    tvxtest::writeBgl(box.path() / "text.bgl", std::vector<std::uint8_t>(100, 'x'));
+    EXPECT_NO_THROW(lf_toParkingPositions(box.path() / "text.bgl"));
+    EXPECT_NO_THROW(lf_toParkingPositions(box.path() / "missing.bgl"));
+}

@@ -1,0 +1,293 @@
+// Configuration and lights by phase: the 10000 ft lights, climb and approach configuration, the
+// landing mode near the park airport, approach rates, touch-down ahead, the take-off decision and
+// roll, the roll-out, the flare and the per-class limits.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <stdexcept>
+
+#include "foundation/settings.h"
+#include "simconnect/standin_sim.h"
+#include "simulator/ac_config.h"
+#include "simulator/live_motion.h"
+#include "simulator/motion_hooks.h"
+#include "simulator/sim_ids.h"
+#include "support/ground_fixture.h"
+
+using namespace tvxtest;
+
+namespace {
+
+class ConfigTest : public GroundTest {};
+
+// A placed airborne aircraft flying from (47.0, 8.0) north; head and second at the given altitudes.
+LiveAc flying(SizeClass cls, double headAlt, double secondAlt, double headVs, double agl)
+{
+    LiveAc ac = makeLiveAc(0x440011, "AUA12", {rec(47.0, 8.0, 0, 250, true, headAlt), rec(47.02, 8.0, 500, 250, true, secondAlt)},
+                           cls, AcState::Placed, AcPhase::Airborne);
+    ac.stream[0].vertRate = headVs;
+    ac.stream[1].vertRate = headVs;
+    ac.objectId = 9;
+    ac.sim.lat = 47.0;
+    ac.sim.lon = 8.0;
+    ac.sim.alt = headAlt;
+    ac.heightAboveGround = agl;
+    return ac;
+}
+
+void clearEvents()
+{
+    std::lock_guard lock(g_simConnectMutex);
+    g_clientEventCmds.clear();
+}
+
+}  // namespace
+
+TEST_F(ConfigTest, LightsChangeOnceWhenCrossingTenThousandFeet)
+{
+    LiveAc ac = flying(SizeClass::Large, 9000, 10500, 2000, 8000);
+    liveac::airConfiguration(ac);
+    EXPECT_EQ(lightSetsQueued(9), 1u);
+    EXPECT_EQ(lastLights(9), (std::vector<std::uint32_t>(7, 1)));
+
+    clearEvents();
+    ac.stream[0].alt = 10200;
+    liveac::airConfiguration(ac);
+    EXPECT_EQ(lastLights(9), (std::vector<std::uint32_t>{1, 1, 0, 0, 0, 0, 1}));
+    EXPECT_EQ(ac.throttleIndex, 3u);
+    EXPECT_EQ(eventData(9, simid::THROTTLE_SET).back(), 11468u);
+    EXPECT_EQ(eventData(9, simid::GEAR_SET).back(), 0u);
+    EXPECT_EQ(ac.flapsIndex, 0u);
+
+    clearEvents();
+    ac.stream[0].alt = 11000;
+    liveac::airConfiguration(ac);
+    EXPECT_EQ(lightSetsQueued(9), 0u);
+
+    ac.stream[0].alt = 9500;
+    liveac::airConfiguration(ac);
+    EXPECT_EQ(lightSetsQueued(9), 1u);
+    EXPECT_EQ(lastLights(9), (std::vector<std::uint32_t>(7, 1)));
+}
+
+TEST_F(ConfigTest, ApproachConfigurationBelowTheClassHeight)
+{
+    struct Case {
+        SizeClass cls;
+        double agl;
+        std::uint32_t cabin;  // 0: approach configuration, 1: climb configuration
+    };
+    for (const Case c : {Case{SizeClass::Light, 600, 0}, Case{SizeClass::Light, 700, 1},
+                         Case{SizeClass::Large, 2000, 0}, Case{SizeClass::Large, 2100, 1},
+                         Case{SizeClass::Heavy, 2040, 0}, Case{SizeClass::Rotorcraft, 626, 1}}) {
+        clearEvents();
+        LiveAc ac = flying(c.cls, 3000, 3000, 0, c.agl);
+        liveac::airConfiguration(ac);
+        const std::vector<std::uint32_t> cabin = eventData(9, simid::CABIN_LIGHTS_SET);
+        ASSERT_FALSE(cabin.empty());
+        EXPECT_EQ(cabin.back(), c.cabin) << static_cast<int>(c.cls) << " " << c.agl;
+    }
+}
+
+TEST_F(ConfigTest, DescentNearTheParkAirportSwitchesOnTheLandingModeOnce)
+{
+    setParkAirport("LOWW", 47.05, 8.0);
+    LiveAc ac = flying(SizeClass::Large, 3000, 2800, -800, 1500);
+    ac.standId = 3;
+    ac.standLat = 47.05;
+    ac.cargoStand = 1;
+    liveac::approachConfiguration(ac);
+    EXPECT_EQ(ac.landing, 1);
+    EXPECT_EQ(ac.standId, 0u);
+    EXPECT_DOUBLE_EQ(ac.standLat, 0.0);
+    EXPECT_EQ(ac.cargoStand, 0);
+    EXPECT_EQ(ac.throttleIndex, 1u);
+    EXPECT_EQ(ac.flapsIndex, 3u);
+    EXPECT_EQ(eventData(9, simid::GEAR_SET), std::vector<std::uint32_t>{1});
+    EXPECT_EQ(ac.earlyLimit, 3000);
+    EXPECT_EQ(ac.lateLimit, 3000);
+    EXPECT_EQ(g_duplicateCheckList.size(), 1u);
+
+    liveac::approachConfiguration(ac);
+    EXPECT_EQ(g_duplicateCheckList.size(), 1u);
+    EXPECT_EQ(eventData(9, simid::GEAR_SET).size(), 1u);
+
+    // Farther than 10 nm: no landing mode.
+    LiveAc far = flying(SizeClass::Large, 3000, 2800, -800, 1500);
+    far.sim.lat = 46.8;
+    liveac::approachConfiguration(far);
+    EXPECT_EQ(far.landing, 0);
+}
+
+TEST_F(ConfigTest, ApproachVerticalSpeedFollowsTheRecordsAndTheQnh)
+{
+    struct Case {
+        double agl, vs;
+        std::int32_t qnh;
+        double want;
+    };
+    for (const Case c : {Case{500, -800, 1020, -842}, Case{100, -800, 1020, -600}, Case{500, -500, 1013, -601},
+                         Case{500, -900, 1000, -822}}) {
+        g_qnh.store(c.qnh);
+        const LiveAc ac = flying(SizeClass::Large, 1000, 900, c.vs, c.agl);
+        EXPECT_DOUBLE_EQ(liveac::approachVerticalSpeed(ac), c.want) << c.agl << " " << c.qnh;
+    }
+}
+
+TEST_F(ConfigTest, TouchDownAheadAwayFromTheParkAirportDescendsAt601)
+{
+    LiveAc ac = flying(SizeClass::Large, 500, 400, -700, 500);
+    ac.stream[1].airborne = 0;
+    liveac::airConfiguration(ac);
+    EXPECT_DOUBLE_EQ(ac.stream[1].vertRate, -601.0);
+    EXPECT_DOUBLE_EQ(ac.vertSpeedFpm, -601.0);
+    EXPECT_DOUBLE_EQ(ac.altStep, -601.0 / 6000.0);
+    EXPECT_FALSE(eventData(9, simid::GEAR_SET).empty());
+    EXPECT_EQ(eventData(9, simid::GEAR_SET).front(), 1u);
+}
+
+TEST_F(ConfigTest, PitchStepAimsAtTheClimbPitchWithinTheClassLimit)
+{
+    // +1200 ft/min: target -3 - 2.2 * 2 = -7.4 degrees; the step is limited to 0.0075 deg per tick.
+    LiveAc ac = flying(SizeClass::Large, 5000, 6000, 1200, 4000);
+    liveac::airConfiguration(ac);
+    EXPECT_NEAR(ac.pitchStep, -0.0075 * kDeg, 1e-12);
+    ac.sim.pitch = -7.3 * kDeg;
+    liveac::airConfiguration(ac);
+    EXPECT_NEAR(ac.pitchStep, -0.1 * kDeg / 500.0, 1e-12);
+}
+
+TEST_F(ConfigTest, ClimbReportedOnTheGroundTakesTheFirstAirborneRecord)
+{
+    LiveAc ac = flying(SizeClass::Large, 0, 0, 0, 50);
+    ac.stream[0].airborne = 0;
+    ac.stream[1].airborne = 0;
+    ac.stream[1].vertRate = 200;
+    ac.stream.push_back(rec(47.04, 8.0, 1000, 160, true, 600));
+    ac.stream.push_back(rec(47.06, 8.0, 1500, 170, true, 1200));
+    ac.stream[2].vertRate = 1500;
+    liveac::airConfiguration(ac);
+    ASSERT_EQ(ac.stream.size(), 3u);
+    EXPECT_DOUBLE_EQ(ac.stream[1].lat, 47.04);
+    EXPECT_EQ(eventData(9, simid::GEAR_SET).front(), 1u);
+    EXPECT_GT(ac.altStep, 0.0);
+    EXPECT_GT(ac.latStep, 0.0);
+}
+
+TEST_F(ConfigTest, TakeOffRollStartsAt43KnotsOnlyWhenTheRecordsShowTheClimb)
+{
+    struct Case {
+        double headSpeed;
+        bool climbAhead;
+        AcPhase want;
+    };
+    for (const Case c : {Case{45, true, AcPhase::TakeOff}, Case{45, false, AcPhase::Taxiing},
+                         Case{40, true, AcPhase::Taxiing}}) {
+        LiveAc ac = makeLiveAc(0x440012, "AUA13", {rec(47.0, 8.0, 0, c.headSpeed), rec(47.01, 8.0, 500, 150, c.climbAhead, 100)},
+                               SizeClass::Large, AcState::Placed, AcPhase::Taxiing);
+        ac.stream[1].vertRate = c.climbAhead ? 1500 : 0;
+        ac.onGround = 1;
+        ac.takeOff = 1;
+        ac.objectId = 11;
+        liveac::groundConfiguration(ac);
+        EXPECT_EQ(ac.phase, c.want) << c.headSpeed << " " << c.climbAhead;
+        if (c.want == AcPhase::TakeOff) {
+            EXPECT_EQ(ac.rotationTickCounter, 200);
+            EXPECT_NEAR(ac.pitchStep, ac.rotationPitch / 200.0, 1e-12);
+            EXPECT_NEAR(ac.altStep, 100.0 / 500.0, 1e-12);
+            EXPECT_TRUE(std::isnan(ac.curve[0]));
+        }
+    }
+}
+
+TEST_F(ConfigTest, TakeOffSetsItsLightsSpoilersLimitsAndHandsTheStandToLearning)
+{
+    g_optLog.set(true);
+    std::vector<bool> learned;
+    g_motionHooks.learnStandFromLiveAc = [&](LiveAc&, bool force) { learned.push_back(force); };
+    LiveAc ac = makeLiveAc(0x440013, "AUA14", {rec(47.0, 8.0, 0, 50), rec(47.01, 8.0, 500, 80)}, SizeClass::Large,
+                           AcState::Placed, AcPhase::Taxiing);
+    ac.objectId = 12;
+    ac.airline = "AUA";
+    gf_motion(ac).towed = 1;
+    liveac::startTakeOff(ac);
+    EXPECT_EQ(ac.takeOff, 1);
+    EXPECT_EQ(eventData(12, simid::SPOILERS_SET), std::vector<std::uint32_t>{0});
+    EXPECT_EQ(lastLights(12), (std::vector<std::uint32_t>{1, 1, 1, 1, 1, 1, 0}));
+    EXPECT_EQ(ac.earlyLimit, 3000);
+    EXPECT_EQ(ac.lateLimit, 5000);
+    EXPECT_EQ(learned, std::vector<bool>{true});
+    EXPECT_NE(m_box.logText().find("===> towed aircraft takes-off?"), std::string::npos);
+}
+
+TEST_F(ConfigTest, RollOutEndsByATurnOfFifteenDegreesEvenAboveNinetyKnots)
+{
+    simstandin::sim().reset();
+    struct Case {
+        double turnDeg, speed;
+        bool ended, retracted;
+    };
+    for (const Case c : {Case{15, 120, true, true}, Case{14, 120, false, false}, Case{14, 80, false, true}}) {
+        clearEvents();
+        LiveAc ac = makeLiveAc(0x440014, "AUA15", {rec(47.0, 8.0, 0, c.speed), rec(47.01, 8.0, 500, c.speed)},
+                               SizeClass::Large, AcState::Placed, AcPhase::Taxiing);
+        ac.objectId = 13;
+        ac.onGround = 1;
+        ac.flapsIndex = 3;
+        gf_motion(ac).spoilersOut = 1;
+        gf_motion(ac).touchdownHeading = 350.0 * kDeg;
+        ac.sim.heading = (350.0 + c.turnDeg - 360.0) * kDeg;
+        const std::size_t writes = simstandin::sim().calls(simstandin::Call::SetDataOnSimObject).size();
+        liveac::rollOut(ac);
+        EXPECT_EQ(gf_motion(ac).spoilersOut == 0, c.ended) << c.turnDeg << " " << c.speed;
+        EXPECT_EQ(!eventData(13, simid::SPOILERS_SET).empty(), c.retracted);
+        const auto calls = simstandin::sim().calls(simstandin::Call::SetDataOnSimObject);
+        EXPECT_EQ(calls.size() - writes, c.retracted ? 1u : 0u);
+        if (c.retracted) {
+            EXPECT_NE(calls.back().args.find("401, 13"), std::string::npos) << calls.back().args;
+        }
+        if (c.ended) {
+            EXPECT_EQ(ac.flapsIndex, 0u);
+            EXPECT_EQ(lastLights(13), (std::vector<std::uint32_t>{1, 1, 0, 1, 0, 1, 1}));
+        } else if (c.retracted) {
+            EXPECT_EQ(ac.flapsIndex, 1u);
+        }
+    }
+}
+
+TEST_F(ConfigTest, FlareStepsDownByTheHeightAboveTheStaticCg)
+{
+    LiveAc ac = flying(SizeClass::Large, 60, 40, -700, 45);
+    ac.staticCgHeight = 10.0;
+    ac.landing = 1;
+    LiveMotion& m = gf_motion(ac);
+    struct Step {
+        double agl;
+        std::uint32_t stage;
+        double altStep, vs;
+    };
+    for (const Step s : {Step{45, 0, 0.0, -700}, Step{40, 1, -0.1, -601}, Step{31, 1, -0.1, -601},
+                         Step{30, 2, -0.075, -450}, Step{20, 3, -0.05, -300}, Step{13, 4, -0.025, -150},
+                         Step{5, 4, -0.025, -150}}) {
+        ac.heightAboveGround = s.agl;
+        liveac::flare(ac);
+        EXPECT_EQ(m.flareStage, s.stage) << s.agl;
+        EXPECT_DOUBLE_EQ(ac.altStep, s.altStep) << s.agl;
+        EXPECT_DOUBLE_EQ(ac.stream[0].vertRate, s.vs) << s.agl;
+    }
+    EXPECT_EQ(ac.throttleIndex, 0u);
+}
+
+TEST_F(ConfigTest, ClassLimitsAreRadiansAndAnUnknownClassThrows)
+{
+    EXPECT_DOUBLE_EQ(gf_maxBank(SizeClass::Large), 30.0 * kDeg);
+    EXPECT_DOUBLE_EQ(gf_maxBankStep(SizeClass::Heavy), 0.015 * kDeg);
+    EXPECT_DOUBLE_EQ(gf_maxPitchStep(SizeClass::HighPerf), 0.03 * kDeg);
+    EXPECT_DOUBLE_EQ(gf_liftOffSpeed(SizeClass::Buzjets), 110.0);
+    try {
+        (void)gf_maxBank(static_cast<SizeClass>(6));
+        FAIL() << "no exception";
+    } catch (const std::out_of_range& e) {
+        EXPECT_STREQ(e.what(), "invalid unordered_map<K, T> key");
+    }
+}

@@ -1,0 +1,216 @@
+// The AI tick: pacing of removals, creations (live before static), the spawn request, the
+// requests to the simulator, the erase of marked aircraft in order, the position hand-over at a
+// low frame rate, and a tick that fails keeping its number.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+#include "live_fixture.h"
+#include "simulator/sim_client.h"
+
+namespace {
+
+using tvxtest::liveRecord;
+using tvxtest::LiveTrafficTest;
+
+class AiTick : public LiveTrafficTest {
+protected:
+    static CreateAcCmd command(const std::string& callsign, std::uint32_t hexid)
+    {
+        CreateAcCmd cmd;
+        cmd.callsign = callsign;
+        cmd.hexid = hexid;
+        return cmd;
+    }
+    static std::vector<std::string> queuedCreations()
+    {
+        std::lock_guard lock(g_simConnectMutex);
+        std::vector<std::string> callsigns;
+        for (const auto& c : g_createAcCmds)
+            callsigns.push_back(c.callsign);
+        return callsigns;
+    }
+    static std::vector<std::uint32_t> queuedRemovals()
+    {
+        std::lock_guard lock(g_simConnectMutex);
+        return g_removeAcCmds;
+    }
+};
+
+TEST_F(AiTick, PacesRemovalsAndCreationsLiveBeforeStatic)
+{
+    for (std::uint32_t id = 1001; id <= 1020; ++id)
+        g_removeRequests.push_back(id);
+    g_liveCreateRequests = {command("LIVE1", 1), command("LIVE2", 2)};
+    g_staticCreateRequests = {command("STAT1*", 3), command("STAT2*", 4)};
+    std::vector<std::int32_t> parkStaticTicks;
+    g_liveHooks.staticParkWorkPending = [] { return true; };
+    g_liveHooks.parkStatic = [&] { parkStaticTicks.push_back(g_tick.load()); };
+
+    for (int i = 0; i <= 150; ++i)
+        gf_updateAI();
+
+    EXPECT_EQ(g_tick.load(), 151);
+    // One removal on every tenth tick, 0 to 150.
+    const auto removals = queuedRemovals();
+    ASSERT_EQ(removals.size(), 16u);
+    EXPECT_EQ(removals.front(), 1001u);
+    EXPECT_EQ(removals.back(), 1016u);
+    // One creation on every fiftieth tick: both live ones first, then static.
+    EXPECT_EQ(queuedCreations(), (std::vector<std::string>{"LIVE1", "LIVE2", "STAT1*", "STAT2*"}));
+    // The static parking work runs only where no live request was waiting.
+    EXPECT_EQ(parkStaticTicks, (std::vector<std::int32_t>{100, 150}));
+}
+
+TEST_F(AiTick, TickZeroFiresEveryPacedAction)
+{
+    g_simConnectFailed.store(false);  // let the requests go out (no simulator: they fail and log)
+    g_removeRequests = {1001};
+    g_staticCreateRequests = {command("STAT1*", 3)};
+    gf_updateAI();
+    EXPECT_EQ(queuedRemovals(), std::vector<std::uint32_t>{1001});
+    EXPECT_EQ(queuedCreations(), std::vector<std::string>{"STAT1*"});
+    const std::string log = logText();
+    EXPECT_NE(log.find("===> SimConnect request ac within range fails"), std::string::npos) << log;
+    EXPECT_NE(log.find("SimConnect request user ac position fails"), std::string::npos) << log;
+    EXPECT_EQ(g_simErrorCount.load(), 2u);
+
+    // Tick 1 fires none of them.
+    g_removeRequests = {1002};
+    gf_updateAI();
+    EXPECT_EQ(queuedRemovals().size(), 1u);
+    EXPECT_EQ(g_simErrorCount.load(), 2u);
+    g_simErrorCount.store(0);
+}
+
+TEST_F(AiTick, SpawnRequestTakesTheNewestAndForgetsErasedAircraft)
+{
+    TrafficRecord r = liveRecord(0x100001, "KLM1", "B738", 100.0);
+    LiveAc& ac = addLiveAc(r, AcState::CreationRequested);
+    ac.sim.lat = 47.5;
+    ac.sim.lon = 8.5;
+    ac.sim.alt = 2500.0;
+    ac.sim.pitch = -0.05;
+    ac.sim.bank = 0.1;
+    ac.sim.heading = 3.0;
+    static const std::string title = "Boeing 737-800 KLM";
+    ac.title = title;
+    g_spawnQueue = {0x999999, 0x100001};
+
+    g_tick.store(1);  // no paced action on this tick
+    gf_updateAI();
+    ASSERT_EQ(g_liveCreateRequests.size(), 1u);
+    const CreateAcCmd& cmd = g_liveCreateRequests.front();
+    EXPECT_EQ(cmd.callsign, "KLM1");
+    EXPECT_EQ(cmd.hexid, 0x100001u);
+    EXPECT_EQ(cmd.title, title);
+    EXPECT_EQ(cmd.initPos.Latitude, 47.5);
+    EXPECT_EQ(cmd.initPos.Longitude, 8.5);
+    EXPECT_EQ(cmd.initPos.Altitude, 2500.0);
+    EXPECT_DOUBLE_EQ(cmd.initPos.Pitch, -0.05 * 57.29577951308232);
+    EXPECT_DOUBLE_EQ(cmd.initPos.Bank, 0.1 * 57.29577951308232);
+    EXPECT_DOUBLE_EQ(cmd.initPos.Heading, 3.0 * 57.29577951308232);
+    EXPECT_EQ(cmd.initPos.OnGround, 0u);
+    EXPECT_EQ(cmd.initPos.Airspeed, 0u);
+
+    // The older entry's aircraft is gone: dropped silently.
+    gf_updateAI();
+    EXPECT_EQ(g_liveCreateRequests.size(), 1u);
+    EXPECT_TRUE(g_spawnQueue.empty());
+}
+
+TEST_F(AiTick, MarkedAircraftAreErasedKeepingTheOrder)
+{
+    for (std::uint32_t h = 1; h <= 5; ++h) {
+        TrafficRecord r = liveRecord(0x100000 + h, "A" + std::to_string(h), "B738", 100.0 + h);
+        addLiveAc(r, AcState::Buffering);
+    }
+    std::vector<std::uint32_t> visited;
+    g_liveHooks.updateLiveAc = [&](LiveAc& ac) {
+        visited.push_back(ac.hexid);
+        if (ac.hexid == 0x100002 || ac.hexid == 0x100004)
+            ac.removeMark = 1;
+        return ac.removeMark != 0;
+    };
+    lf_updateAllLiveAc();
+    EXPECT_EQ(visited.size(), 5u);
+    ASSERT_EQ(g_liveAc.size(), 3u);
+    EXPECT_EQ(g_liveAc[0].hexid, 0x100001u);
+    EXPECT_EQ(g_liveAc[1].hexid, 0x100003u);
+    EXPECT_EQ(g_liveAc[2].hexid, 0x100005u);
+    EXPECT_EQ(g_liveAc[1].lastRecordTime, 103.0);
+    EXPECT_EQ(g_liveAc[2].stream.size(), 1u);
+}
+
+TEST_F(AiTick, UpdateFailureSkipsThePositionHandOver)
+{
+    addLiveAc(liveRecord(0x100001, "A1", "B738", 100.0), AcState::Placed);
+    g_liveHooks.updateLiveAc = [](LiveAc&) -> bool { throw std::runtime_error("bad leg"); };
+    gf_updateAircraft(AcPosUpdate{1, 2, 0, 0, 0, 100, 0, 0, 1001});
+    lf_updateAllLiveAc();
+    EXPECT_NE(logText().find("===> lf_updateAllLiveAc: bad leg"), std::string::npos);
+    std::lock_guard lock(g_simConnectMutex);
+    EXPECT_EQ(g_acPosUpdates.write.size(), 1u);  // not handed over
+    EXPECT_TRUE(g_acPosUpdates.send.empty());
+}
+
+TEST_F(AiTick, BusyLinkAtFiftyFramesDropsTheTicksUpdates)
+{
+    std::mutex m;
+    std::condition_variable cv;
+    bool held = false;
+    bool release = false;
+    std::thread simThread([&] {
+        std::lock_guard busy(g_simConnectMutex);
+        std::unique_lock lock(m);
+        held = true;
+        cv.notify_all();
+        cv.wait(lock, [&] { return release; });
+    });
+    {
+        std::unique_lock lock(m);
+        ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(10), [&] { return held; }));
+    }
+    g_frameRate.store(50.0f);
+    gf_updateAircraft(AcPosUpdate{1, 2, 0, 0, 0, 100, 0, 0, 1001});
+    lf_updateAllLiveAc();  // must not wait for the busy mutex
+    const std::size_t writeAfter = g_acPosUpdates.write.size();
+    {
+        std::lock_guard lock(m);
+        release = true;
+    }
+    cv.notify_all();
+    simThread.join();
+    EXPECT_EQ(writeAfter, 0u);
+    std::lock_guard lock(g_simConnectMutex);
+    EXPECT_TRUE(g_acPosUpdates.send.empty());
+}
+
+TEST_F(AiTick, FreeLinkHandsTheUpdatesOver)
+{
+    gf_updateAircraft(AcPosUpdate{1, 2, 0, 0, 0, 100, 0, 0, 1001});
+    lf_updateAllLiveAc();
+    std::lock_guard lock(g_simConnectMutex);
+    ASSERT_EQ(g_acPosUpdates.send.size(), 1u);
+    EXPECT_EQ(g_acPosUpdates.send[0].objectId, 1001u);
+    EXPECT_TRUE(g_acPosUpdates.write.empty());
+}
+
+TEST_F(AiTick, ExceptionWhileApplyingARecordKeepsTheTickNumber)
+{
+    addLiveAc(liveRecord(0x100001, "A1", "B738", 10.0), AcState::Placed);
+    g_liveHooks.respawn = [](LiveAc&, TrafficRecord&) -> bool { throw std::runtime_error("broken record"); };
+    std::vector<TrafficRecord> batch{liveRecord(0x100001, "A1", "B738", 20.0)};
+    gf_handleTrafficBatch(batch, 30);
+    g_tick.store(7);
+    gf_updateAI();
+    EXPECT_EQ(g_tick.load(), 7);
+    EXPECT_NE(logText().find("===> gf_updateAI: broken record"), std::string::npos) << logText();
+    gf_updateAI();  // the record was consumed: this wake completes
+    EXPECT_EQ(g_tick.load(), 8);
+}
+
+}  // namespace

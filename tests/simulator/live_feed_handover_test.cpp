@@ -1,0 +1,441 @@
+// Feed hand-over and record acceptance: play-out stamping, the live hand-over and its drops, the
+// two-records-a-tick intake, history buffers before and after the AI tick starts, the swallow rules
+// at their edges, the park-elevation band and the creation of new live aircraft.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <stdexcept>
+#include <thread>
+
+#include "foundation/settings.h"
+#include "live_fixture.h"
+
+namespace {
+
+using tvxtest::liveRecord;
+using tvxtest::LiveTrafficTest;
+
+class FeedHandover : public LiveTrafficTest {};
+
+TEST_F(FeedHandover, StampsPlayOutSlotsFromTheMedian)
+{
+    g_tick.store(1000);
+    std::vector<TrafficRecord> batch{liveRecord(0x100001, "A1", "B738", 10.0), liveRecord(0x100002, "A2", "B738", 11.0),
+                                     liveRecord(0x100003, "A3", "B738", 12.0), liveRecord(0x100004, "A4", "B738", 13.0)};
+    // Median 12: the upper of the two middle values.
+    gf_handleTrafficBatch(batch, 30);
+    EXPECT_TRUE(batch.empty());
+    {
+        std::lock_guard lock(g_udpMutex);
+        ASSERT_EQ(g_udpMessages.size(), 4u);
+        EXPECT_EQ(g_udpMessages[0].pos.slot, 3800);
+        EXPECT_EQ(g_udpMessages[1].pos.slot, 3900);
+        EXPECT_EQ(g_udpMessages[2].pos.slot, 4000);
+        EXPECT_EQ(g_udpMessages[3].pos.slot, 4100);
+        g_udpMessages.clear();
+    }
+
+    // A record 0.05 s older than the median gets the median's slot (truncation toward zero);
+    // 0.15 s older is one tenth of a second (10 ticks) earlier.
+    std::vector<TrafficRecord> second{liveRecord(0x100001, "A1", "B738", 13.0), liveRecord(0x100002, "A2", "B738", 12.95),
+                                      liveRecord(0x100003, "A3", "B738", 13.0), liveRecord(0x100004, "A4", "B738", 12.85)};
+    gf_handleTrafficBatch(second, 30);
+    std::lock_guard lock(g_udpMutex);
+    ASSERT_EQ(g_udpMessages.size(), 4u);
+    EXPECT_EQ(g_udpMessages[0].pos.slot, 4000);
+    EXPECT_EQ(g_udpMessages[1].pos.slot, 4000);
+    EXPECT_EQ(g_udpMessages[3].pos.slot, 3990);
+}
+
+TEST_F(FeedHandover, SecondLiveBatchIsDroppedWholeUntilTheFirstIsTaken)
+{
+    std::vector<TrafficRecord> first{liveRecord(0x100001, "A1", "B738", 10.0), liveRecord(0x100002, "A2", "B738", 10.0),
+                                     liveRecord(0x100003, "A3", "B738", 10.0)};
+    gf_handleTrafficBatch(first, 30);
+    lf_handleUdpMessages();  // takes two, one is left
+    {
+        std::lock_guard lock(g_udpMutex);
+        ASSERT_EQ(g_udpMessages.size(), 1u);
+    }
+    std::vector<TrafficRecord> second{liveRecord(0x200001, "B1", "B738", 20.0), liveRecord(0x200002, "B2", "B738", 20.0)};
+    gf_handleTrafficBatch(second, 30);
+    EXPECT_TRUE(second.empty());
+    {
+        std::lock_guard lock(g_udpMutex);
+        ASSERT_EQ(g_udpMessages.size(), 1u);
+        EXPECT_EQ(g_udpMessages[0].hexid, 0x100001u);
+    }
+    lf_handleUdpMessages();
+
+    // Closed hand-over: dropped as well.
+    gf_acceptUdpMessages(false);
+    std::vector<TrafficRecord> third{liveRecord(0x300001, "C1", "B738", 30.0)};
+    gf_handleTrafficBatch(third, 30);
+    EXPECT_TRUE(third.empty());
+    {
+        std::lock_guard lock(g_udpMutex);
+        EXPECT_TRUE(g_udpMessages.empty());
+    }
+
+    gf_acceptUdpMessages(true);
+    std::vector<TrafficRecord> fourth{liveRecord(0x400001, "D1", "B738", 40.0)};
+    gf_handleTrafficBatch(fourth, 30);
+    std::lock_guard lock(g_udpMutex);
+    EXPECT_EQ(g_udpMessages.size(), 1u);
+}
+
+TEST_F(FeedHandover, AtMostTwoRecordsATickNewestPositionFirst)
+{
+    std::vector<TrafficRecord> batch{liveRecord(0x100001, "A1", "B738", 10.0), liveRecord(0x100002, "A2", "B738", 10.0),
+                                     liveRecord(0x100003, "A3", "B738", 10.0)};
+    gf_handleTrafficBatch(batch, 30);
+    lf_handleUdpMessages();
+    ASSERT_EQ(g_liveAc.size(), 2u);
+    EXPECT_EQ(g_liveAc[0].hexid, 0x100003u);
+    EXPECT_EQ(g_liveAc[1].hexid, 0x100002u);
+    lf_handleUdpMessages();
+    ASSERT_EQ(g_liveAc.size(), 3u);
+    EXPECT_EQ(g_liveAc[2].hexid, 0x100001u);
+    lf_handleUdpMessages();  // nothing left: nothing happens
+    EXPECT_EQ(g_liveAc.size(), 3u);
+}
+
+TEST_F(FeedHandover, RecordThatThrowsIsConsumedOnce)
+{
+    addLiveAc(liveRecord(0x100001, "A1", "B738", 10.0), AcState::Placed);
+    g_liveHooks.respawn = [](LiveAc&, TrafficRecord&) -> bool { throw std::runtime_error("broken record"); };
+    std::vector<TrafficRecord> batch{liveRecord(0x200001, "B1", "B738", 20.0), liveRecord(0x100001, "A1", "B738", 20.0)};
+    gf_handleTrafficBatch(batch, 30);
+
+    EXPECT_THROW(lf_handleUdpMessages(), std::runtime_error);
+    {
+        std::lock_guard lock(g_udpMutex);
+        EXPECT_EQ(g_udpMessages.size(), 1u);  // the throwing record is gone, the other waits
+    }
+    EXPECT_NE(logText().find("===> lf_handleUdpMessages: broken record"), std::string::npos) << logText();
+    lf_handleUdpMessages();
+    EXPECT_EQ(g_liveAc.size(), 2u);
+}
+
+TEST_F(FeedHandover, HistoryAppliedAtOnceBeforeTheMainLoopThenQueuedForIt)
+{
+    gf_resetFeedHandover();  // start-up: the main loop has not opened the hand-over yet
+    g_tick.store(500);
+    std::vector<TrafficRecord> early{liveRecord(0x100001, "A1", "B738", 10.0)};
+    gf_handleTrafficBatch(early, 12);
+    ASSERT_EQ(g_liveAc.size(), 1u);  // applied on the calling thread
+    EXPECT_EQ(g_liveAc[0].stream.front().slot, 12 * 100 + 500);
+    EXPECT_TRUE(early.empty());
+
+    gf_acceptUdpMessages(true);  // the main loop starts
+    std::vector<TrafficRecord> later{liveRecord(0x200001, "B1", "B738", 20.0), liveRecord(0x200002, "B2", "B738", 20.0),
+                                     liveRecord(0x200003, "B3", "B738", 20.0)};
+    gf_handleTrafficBatch(later, 0);
+    EXPECT_TRUE(later.empty());
+    EXPECT_EQ(g_liveAc.size(), 1u);  // waits for the main loop
+    EXPECT_EQ(gf_pendingHistoryRecords(), 3u);
+
+    std::vector<TrafficRecord> live{liveRecord(0x300001, "C1", "B738", 30.0)};
+    gf_handleTrafficBatch(live, 30);
+    lf_handleUdpMessages();
+    ASSERT_EQ(g_liveAc.size(), 5u);
+    // History in vector order first, then the live record.
+    EXPECT_EQ(g_liveAc[1].hexid, 0x200001u);
+    EXPECT_EQ(g_liveAc[2].hexid, 0x200002u);
+    EXPECT_EQ(g_liveAc[3].hexid, 0x200003u);
+    EXPECT_EQ(g_liveAc[4].hexid, 0x300001u);
+    EXPECT_EQ(gf_pendingHistoryRecords(), 0u);
+
+    // After a reset (restart) the first history is applied directly again.
+    gf_resetFeedHandover();
+    std::vector<TrafficRecord> again{liveRecord(0x400001, "D1", "B738", 40.0)};
+    gf_handleTrafficBatch(again, 6);
+    EXPECT_EQ(g_liveAc.size(), 6u);
+}
+
+TEST_F(FeedHandover, HistoryFromTheReaderThreadWhileTheMainLoopRuns)
+{
+    std::thread reader([] {
+        for (std::uint32_t b = 0; b < 5; ++b) {
+            std::vector<TrafficRecord> batch;
+            for (std::uint32_t i = 0; i < 20; ++i)
+                batch.push_back(liveRecord(0x100000 + b * 100 + i, "", "B738", 10.0 + i));
+            gf_handleTrafficBatch(batch, b * 6);
+        }
+    });
+    std::size_t taken = 0;
+    for (int wake = 0; wake < 100000 && taken < 100; ++wake) {
+        lf_handleUdpMessages();
+        taken = g_liveAc.size();
+        if (taken < 100)
+            std::this_thread::yield();
+    }
+    reader.join();
+    lf_handleUdpMessages();
+    EXPECT_EQ(g_liveAc.size(), 100u);
+}
+
+TEST_F(FeedHandover, RecordsWithoutAFiniteTimeAreDropped)
+{
+    std::vector<TrafficRecord> batch{liveRecord(0x100001, "A1", "B738", std::numeric_limits<double>::quiet_NaN()),
+                                     liveRecord(0x100002, "A2", "B738", 10.0),
+                                     liveRecord(0x100003, "A3", "B738", std::numeric_limits<double>::infinity())};
+    gf_handleTrafficBatch(batch, 30);
+    {
+        std::lock_guard lock(g_udpMutex);
+        ASSERT_EQ(g_udpMessages.size(), 1u);
+        EXPECT_EQ(g_udpMessages[0].hexid, 0x100002u);
+    }
+    EXPECT_NE(logText().find("! 2 feed records without a valid time dropped"), std::string::npos) << logText();
+}
+
+// ---- Acceptance ------------------------------------------------------------------------------
+
+struct SwallowCase {
+    const char* name;
+    double lastSpeed, lastTrack;
+    double dt, speed, track;
+    bool airborne;
+    std::int32_t holdCounter;
+    bool swallowed;
+};
+
+TEST_F(FeedHandover, SwallowRulesAtTheirEdges)
+{
+    // Time to fly 450 m at 200 kt: 4.374 s; to roll 20 m at 10 kt: 3.888 s.
+    const std::vector<SwallowCase> cases{
+        {"same time", 250, 90, 0.0, 250, 95, true, 0, true},
+        {"older record", 250, 90, -5.0, 250, 95, true, 0, true},
+        {"1.0 s later", 250, 90, 1.0, 250, 95, true, 0, true},
+        {"1.01 s later", 250, 90, 1.01, 250, 95, true, 0, false},
+        {"4 to 80 kt", 4, 90, 5.0, 80, 95, false, 0, true},
+        {"6 to 59 kt", 6, 90, 5.0, 59, 95, false, 0, false},
+        {"6 to 60 kt", 6, 90, 5.0, 60, 95, false, 0, true},
+        {"80 to 4 kt", 80, 90, 5.0, 4, 95, false, 0, true},
+        {"60 to 6 kt", 60, 90, 5.0, 6, 95, false, 0, true},
+        {"59 to 6 kt", 59, 90, 5.0, 6, 95, false, 0, false},
+        {"5 to 79 kt", 5, 90, 5.0, 79, 95, false, 0, false},
+        {"air 450 m not flown", 200, 90, 4.3, 200, 90.5, true, 0, true},
+        {"air 450 m flown", 200, 90, 4.4, 200, 90.5, true, 0, false},
+        {"air track turned", 200, 90, 4.3, 200, 91.5, true, 0, false},
+        {"air track 1.0", 200, 90, 4.3, 200, 91.0, true, 0, true},
+        {"air at 120 kt", 120, 90, 4.3, 120, 90, true, 0, false},
+        {"air while holding", 200, 90, 4.3, 200, 90, true, 1, false},
+        {"air 359.5 vs 0.5", 200, 359.5, 4.3, 200, 0.5, true, 0, false},
+        {"ground 20 m not rolled", 10, 90, 3.8, 10, 92, false, 0, true},
+        {"ground 20 m rolled", 10, 90, 4.0, 10, 92, false, 0, false},
+        {"ground track turned", 10, 90, 3.8, 10, 92.5, false, 0, false},
+        {"ground at 31 kt", 31, 90, 1.2, 31, 90, false, 0, false},
+        {"ground at 30 kt", 30, 90, 1.2, 30, 90, false, 0, true},
+        {"standing 15 s", 0, 90, 15.0, 0, 90, false, 0, true},
+        {"standing 15.5 s", 0, 90, 15.5, 0, 90, false, 0, false},
+        {"1 kt capped at 15 s", 1, 90, 15.5, 1, 90, false, 0, false},
+        {"standing while holding", 0, 90, 5.0, 0, 90, false, 1, false},
+        {"holding counter -1", 0, 90, 5.0, 0, 90, false, -1, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_liveAc.clear();
+        appended.clear();
+        LiveAc& ac = addLiveAc(liveRecord(0x4b1908, "SWR40", "B738", 100.0, 5000.0, c.lastSpeed, c.lastTrack, c.airborne),
+                               AcState::Placed);
+        ac.holdCounter = c.holdCounter;
+        TrafficRecord r = liveRecord(0x4b1908, "SWR40", "B738", 100.0 + c.dt, 5000.0, c.speed, c.track, c.airborne);
+        EXPECT_TRUE(liveac::acceptRecord(ac, r));
+        EXPECT_EQ(appended.empty(), c.swallowed);
+        EXPECT_EQ(ac.lastRecordTime, c.swallowed ? 100.0 : 100.0 + c.dt);
+    }
+}
+
+TEST_F(FeedHandover, AcceptanceByHexidAndState)
+{
+    LiveAc& ac = addLiveAc(liveRecord(0x100001, "A1", "B738", 100.0), AcState::Placed);
+    TrafficRecord other = liveRecord(0x100002, "A1", "B738", 200.0);
+    EXPECT_FALSE(liveac::acceptRecord(ac, other));
+
+    for (AcState state : {AcState::Respawning, AcState::BeingRemoved}) {
+        ac.state = state;
+        TrafficRecord r = liveRecord(0x100001, "A1", "B738", 200.0);
+        EXPECT_TRUE(liveac::acceptRecord(ac, r));
+        EXPECT_TRUE(appended.empty());
+    }
+
+    // An empty stream skips the time and speed tests.
+    ac.state = AcState::Placed;
+    ac.stream.clear();
+    TrafficRecord same = liveRecord(0x100001, "A1", "B738", 100.0);
+    EXPECT_TRUE(liveac::acceptRecord(ac, same));
+    EXPECT_EQ(appended.size(), 1u);
+
+    // The respawn decision can swallow the record.
+    g_liveHooks.respawn = [](LiveAc&, TrafficRecord&) { return false; };
+    TrafficRecord later = liveRecord(0x100001, "A1", "B738", 300.0);
+    EXPECT_TRUE(liveac::acceptRecord(ac, later));
+    EXPECT_EQ(appended.size(), 1u);
+    EXPECT_EQ(ac.lastRecordTime, 100.0);
+}
+
+TEST_F(FeedHandover, ParkElevationBand)
+{
+    g_parkAirport = AirportEntry{"EGTK", "OXF", 51.83, -1.32, 0.0};
+    struct Case {
+        double alt;
+        bool notAtPark;
+    };
+    for (const Case c : {Case{30.0, false}, Case{120.0, false}, Case{0.0, true}, Case{-5.0, true}, Case{130.0, true},
+                         Case{120.5, true}, Case{10000.0, true}, Case{9999.0, true}}) {
+        SCOPED_TRACE(c.alt);
+        EXPECT_EQ(lf_notAtParkElevation(liveRecord(1, "X", "B738", 0.0, c.alt)), c.notAtPark);
+    }
+    g_parkAirport.alt = 9950.0;
+    EXPECT_TRUE(lf_notAtParkElevation(liveRecord(1, "X", "B738", 0.0, 10000.0)));
+    EXPECT_FALSE(lf_notAtParkElevation(liveRecord(1, "X", "B738", 0.0, 9900.0)));
+    // No park airport: measured against -1000 ft, so every positive altitude is outside the band.
+    g_parkAirport = {};
+    EXPECT_TRUE(lf_notAtParkElevation(liveRecord(1, "X", "B738", 0.0, 30.0)));
+}
+
+TEST_F(FeedHandover, AtTheParkAirportRecordsAreLeftToTheParkedTraffic)
+{
+    g_parkAirport = AirportEntry{"EGTK", "OXF", 51.83, -1.32, 0.0};
+    TrafficRecord at30 = liveRecord(0x100001, "A1", "B738", 100.0, 30.0, 0.0, 0.0, false);
+    lf_applyRecord(at30);
+    EXPECT_TRUE(g_liveAc.empty());  // no aircraft created
+
+    TrafficRecord at130 = liveRecord(0x100001, "A1", "B738", 100.0, 130.0, 0.0, 0.0, false);
+    lf_applyRecord(at130);
+    ASSERT_EQ(g_liveAc.size(), 1u);
+
+    // The buffering aircraft swallows a record inside the band and takes one outside it.
+    TrafficRecord again30 = liveRecord(0x100001, "A1", "B738", 120.0, 30.0, 0.0, 0.0, false);
+    lf_applyRecord(again30);
+    EXPECT_TRUE(appended.empty());
+    TrafficRecord at0 = liveRecord(0x100001, "A1", "B738", 140.0, 0.0, 0.0, 0.0, false);
+    lf_applyRecord(at0);
+    EXPECT_EQ(appended.size(), 1u);
+    EXPECT_EQ(g_liveAc.size(), 1u);
+}
+
+TEST_F(FeedHandover, ApplyMatchesHexidThenCallsignAndType)
+{
+    TrafficRecord first = liveRecord(0x100001, "KLM1", "B738", 100.0);
+    lf_applyRecord(first);
+    ASSERT_EQ(g_liveAc.size(), 1u);
+
+    // The same flight under another address is ignored.
+    TrafficRecord twin = liveRecord(0x100002, "KLM1", "B738", 100.0);
+    lf_applyRecord(twin);
+    EXPECT_EQ(g_liveAc.size(), 1u);
+
+    // Same callsign, other type: a new aircraft.
+    TrafficRecord otherType = liveRecord(0x100003, "KLM1", "A388", 100.0);
+    lf_applyRecord(otherType);
+    EXPECT_EQ(g_liveAc.size(), 2u);
+
+    // No callsign never matches by callsign.
+    TrafficRecord noCallsign = liveRecord(0x100004, "", "B738", 100.0);
+    lf_applyRecord(noCallsign);
+    EXPECT_EQ(g_liveAc.size(), 3u);
+    TrafficRecord noCallsign2 = liveRecord(0x100005, "", "B738", 100.0);
+    lf_applyRecord(noCallsign2);
+    EXPECT_EQ(g_liveAc.size(), 4u);
+}
+
+TEST_F(FeedHandover, UnknownTypesAreLookedUpByRegistration)
+{
+    TrafficRecord noType = liveRecord(0x100001, "KLM1", "", 100.0);
+    noType.registration = "PH-BXA";
+    lf_applyRecord(noType);
+    ASSERT_EQ(g_liveAc.size(), 1u);
+    EXPECT_EQ(g_liveAc[0].acType, "B738");
+
+    TrafficRecord unknownType = liveRecord(0x100002, "SHT1", "ZZZZ", 100.0);
+    unknownType.registration = "G-EUPA";
+    lf_applyRecord(unknownType);
+    ASSERT_EQ(g_liveAc.size(), 2u);
+    EXPECT_EQ(g_liveAc[1].acType, "B738");
+
+    TrafficRecord unknownBoth = liveRecord(0x100003, "XXX1", "ZZZZ", 100.0);
+    unknownBoth.registration = "N-NONE";
+    lf_applyRecord(unknownBoth);
+    TrafficRecord noTypeNoReg = liveRecord(0x100004, "XXX2", "", 100.0);
+    lf_applyRecord(noTypeNoReg);
+    EXPECT_EQ(g_liveAc.size(), 2u);
+}
+
+TEST_F(FeedHandover, ClassesNeedTheirOptions)
+{
+    struct Case {
+        const char* type;
+        CheckBoxParameter* option;
+    };
+    for (const Case c : {Case{"C172", &g_optLightAircraft}, Case{"F16", &g_optHighPerfAircraft},
+                         Case{"EC35", &g_optHelicopters}}) {
+        SCOPED_TRACE(c.type);
+        g_liveAc.clear();
+        c.option->set(false);
+        TrafficRecord r = liveRecord(0x100001, "X1", c.type, 100.0);
+        lf_applyRecord(r);
+        EXPECT_TRUE(g_liveAc.empty());
+        c.option->set(true);
+        lf_applyRecord(r);
+        EXPECT_EQ(g_liveAc.size(), 1u);
+    }
+    // Business jets, large and heavy aircraft need no option.
+    g_liveAc.clear();
+    g_optLightAircraft.set(false);
+    g_optHighPerfAircraft.set(false);
+    g_optHelicopters.set(false);
+    for (const char* type : {"C25A", "B738", "A388"}) {
+        TrafficRecord r = liveRecord(0x200000 + static_cast<std::uint32_t>(g_liveAc.size()), type, type, 100.0);
+        lf_applyRecord(r);
+    }
+    EXPECT_EQ(g_liveAc.size(), 3u);
+}
+
+TEST_F(FeedHandover, NewAircraftTakesTheClassValues)
+{
+    TrafficRecord r = liveRecord(0x4b1908, "SWR40", "A388", 1573494951.0);
+    r.coupledCallsign1 = "OLD";
+    r.coupledCallsign2 = "OLD2";
+    r.value64 = 77;
+    lf_applyRecord(r);
+    ASSERT_EQ(g_liveAc.size(), 1u);
+    const LiveAc& ac = g_liveAc[0];
+    EXPECT_EQ(ac.hexid, 0x4b1908u);
+    EXPECT_EQ(ac.coupledCallsign1, "SWR40");
+    EXPECT_EQ(ac.coupledCallsign2, "");
+    EXPECT_EQ(ac.value64, 0u);
+    EXPECT_EQ(ac.sizeClass, SizeClass::Heavy);
+    EXPECT_DOUBLE_EQ(ac.baseTurnRate, 0.05 * std::numbers::pi / 180.0);
+    EXPECT_DOUBLE_EQ(ac.turnRate, ac.baseTurnRate);
+    EXPECT_DOUBLE_EQ(ac.vertRateCap, 0.5);
+    EXPECT_DOUBLE_EQ(ac.slowGroundSpeed, 3.0);
+    EXPECT_EQ(ac.state, AcState::Buffering);
+    EXPECT_EQ(ac.phase, AcPhase::New);
+    EXPECT_EQ(ac.stream.size(), 1u);
+    EXPECT_EQ(ac.lastRecordTime, 1573494951.0);
+    EXPECT_TRUE(ac.title.empty());
+}
+
+TEST_F(FeedHandover, CreationTables)
+{
+    const double turn[] = {0.15, 0.10, 0.07, 0.05, 0.10, 0.20};
+    const double cap[] = {0.5, 0.75, 0.6, 0.5, 1.0, 0.75};
+    const double slow[] = {5.0, 4.5, 4.0, 3.0, 4.5, 5.0};
+    for (std::uint32_t c = 0; c < 6; ++c) {
+        EXPECT_EQ(gf_creationTurnRateDeg(c), turn[c]);
+        EXPECT_EQ(gf_creationVertRateCap(c), cap[c]);
+        EXPECT_EQ(gf_creationSlowGroundSpeed(c), slow[c]);
+    }
+    try {
+        gf_creationTurnRateDeg(6);
+        FAIL() << "class 6 has no entry";
+    } catch (const std::out_of_range& e) {
+        EXPECT_STREQ(e.what(), "invalid unordered_map<K, T> key");
+    }
+}
+
+}  // namespace

@@ -1,0 +1,175 @@
+// The simulator-event queue applied on the main loop: each kind against the aircraft containers,
+// the drain that drops a throwing record without repeating it, and the waits of the pending-object
+// queue. No simulator is needed here: records are posted as the SimConnect thread would.
+#include <filesystem>
+#include <stdexcept>
+
+#include "simulator/flight_plan.h"
+#include "support/simlink_fleet.h"
+#include "support/temp_folder.h"
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using namespace tvxtest;
+
+namespace {
+
+class SimEventsTest : public ::testing::Test {
+protected:
+    void SetUp() override { lifecycle.install(); }
+    void TearDown() override
+    {
+        g_liveAc.clear();
+        g_staticAc.clear();
+        g_simEvents.clear();
+        g_pendingObjects.clear();
+        g_removeRequests.clear();
+    }
+    SettingsSandbox settings;
+    RecordedLifecycle lifecycle;
+};
+
+SimEvent eventOf(std::uint32_t kind, std::uint32_t objectId, std::uint32_t hexid, double v1 = 0, double v2 = 0)
+{
+    return SimEvent{objectId, hexid, 0, kind, v1, v2};
+}
+
+TEST_F(SimEventsTest, StaticGroundDataLimits)
+{
+    struct Row {
+        double cg, pitchDeg;
+        double expectedCg, expectedPitchRad;
+    };
+    constexpr double deg = 0.017453292519943295;
+    for (const Row& r : {Row{0.5, -0.5, 6.0, -0.5 * deg}, Row{1.0, -1.0, 1.0, 0.012217304763960306},
+                         Row{35.0, 2.5, 35.0, 2.5 * deg}, Row{35.1, 2.6, 6.0, 0.012217304763960306}}) {
+        g_liveAc.clear();
+        LiveAc& ac = addLiveAc(0x400000, "BAW1", AcState::Placed);
+        ac.objectId = 1001;
+        ac.staticCgHeight = 6.0;
+        lf_handleSimEvent(eventOf(SIM_EVENT_STATIC_GROUND, 1001, 0, r.cg, r.pitchDeg * deg));
+        EXPECT_DOUBLE_EQ(g_liveAc[0].staticCgHeight, r.expectedCg) << r.cg;
+        EXPECT_NEAR(g_liveAc[0].staticPitch, r.expectedPitchRad, 1e-15) << r.pitchDeg;
+    }
+}
+
+TEST_F(SimEventsTest, GroundDataOnlyForOwnLiveAircraft)
+{
+    LiveAc& ac = addLiveAc(0x400001, "BAW2", AcState::Placed);
+    ac.objectId = 1002;
+    std::vector<double> groundAlts;
+    int touchdowns = 0;
+    g_simLinkHooks.setGroundAltitude = [&](LiveAc&, double alt) { groundAlts.push_back(alt); };
+    g_simLinkHooks.setOnGroundSlots = [&](LiveAc&) { ++touchdowns; };
+    ac.staticCgHeight = 9.0;
+    lf_handleSimEvent(eventOf(SIM_EVENT_GROUND_DATA, 4711, 1, 364.0, 0.0));  // not ours
+    EXPECT_DOUBLE_EQ(g_liveAc[0].heightAboveGround, 2500.0);
+    lf_handleSimEvent(eventOf(SIM_EVENT_GROUND_DATA, 1002, 0, 364.0, 800.0));  // airborne
+    EXPECT_DOUBLE_EQ(g_liveAc[0].heightAboveGround, 800.0);
+    EXPECT_THAT(groundAlts, IsEmpty());
+    lf_handleSimEvent(eventOf(SIM_EVENT_GROUND_DATA, 1002, 1, 364.0, 9.0));  // touchdown
+    EXPECT_EQ(touchdowns, 1);
+    g_liveAc[0].onGround = 1;
+    lf_handleSimEvent(eventOf(SIM_EVENT_GROUND_DATA, 1002, 1, 364.0, 9.0));
+    EXPECT_EQ(touchdowns, 1) << "already on the ground";
+    EXPECT_THAT(groundAlts, ElementsAre(373.0));
+}
+
+TEST_F(SimEventsTest, ObjectRemovedErasesOrRespawns)
+{
+    TempFolder folder;
+    const auto savedFolder = g_flightPlanFolder;
+    g_flightPlanFolder = folder.path();
+    LiveAc& withPlan = addLiveAc(0x400002, "BAW3", AcState::BeingRemoved);
+    withPlan.objectId = 1003;
+    withPlan.flightPlanSet = 1;
+    writeFile(folder / "1003.pln", "<plan/>");
+    LiveAc& respawning = addLiveAc(0x400003, "BAW4", AcState::Respawning);
+    respawning.objectId = 1004;
+    respawning.throttleIndex = 2;
+    respawning.flapsIndex = 1;
+    StaticAc& parked = addStaticAc(17, "EWG1*");
+    parked.objectId = 1005;
+
+    gf_postSimEvent(eventOf(SIM_EVENT_OBJECT_REMOVED, 1003, 0));
+    gf_postSimEvent(eventOf(SIM_EVENT_OBJECT_REMOVED, 1004, 0));
+    gf_postSimEvent(eventOf(SIM_EVENT_OBJECT_REMOVED, 1005, 0));
+    gf_SimCommands();
+    EXPECT_FALSE(std::filesystem::exists(folder / "1003.pln"));
+    EXPECT_EQ(findLive(0x400002), nullptr);
+    LiveAc* back = findLive(0x400003);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->state, AcState::Buffering);
+    EXPECT_EQ(back->objectId, 0u);
+    EXPECT_EQ(back->throttleIndex, 5u);
+    EXPECT_EQ(back->flapsIndex, 4u);
+    EXPECT_THAT(g_staticAc, IsEmpty());
+    g_flightPlanFolder = savedFolder;
+}
+
+TEST_F(SimEventsTest, BlockedCallsignByState)
+{
+    addLiveAc(0x400004, "RYR1", AcState::Buffering);
+    LiveAc& placed = addLiveAc(0x400005, "RYR2", AcState::Placed);
+    placed.objectId = 1006;
+    addLiveAc(0x400006, "RYR3", AcState::CreationRequested);
+    for (std::uint32_t hexid : {0x400004u, 0x400005u, 0x400006u})
+        gf_postSimEvent(eventOf(SIM_EVENT_CALLSIGN_BLOCKED, 0, hexid));
+    gf_SimCommands();
+    EXPECT_EQ(findLive(0x400004)->removeMark, 1);
+    EXPECT_EQ(findLive(0x400005)->state, AcState::BeingRemoved);
+    EXPECT_THAT(g_removeRequests, ElementsAre(1006u));
+    EXPECT_EQ(findLive(0x400006)->state, AcState::CreationRequested) << "a creation under way is left";
+    EXPECT_TRUE(settings.logText().find("will be removed from buffer while blocked") != std::string::npos);
+    EXPECT_TRUE(settings.logText().find("removed from simulator immediately while blocked") != std::string::npos);
+}
+
+TEST_F(SimEventsTest, ThrowingRecordIsDroppedOnceAndTheRestApplied)
+{
+    addLiveAc(0x400007, "KLM1");
+    addLiveAc(0x400008, "KLM2");
+    int calls = 0;
+    g_simLinkHooks.objectCreated = [&](LiveAc& ac, const SimEvent& e) -> bool {
+        ++calls;
+        if (ac.hexid == 0x400007)
+            throw std::runtime_error("boom");
+        ac.objectId = e.objectId;
+        return true;
+    };
+    gf_postSimEvent(eventOf(SIM_EVENT_LIVE_OBJECT, 1007, 0x400007));
+    gf_postSimEvent(eventOf(SIM_EVENT_LIVE_OBJECT, 1008, 0x400008));
+    gf_SimCommands();
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(findLive(0x400008)->objectId, 1008u);
+    EXPECT_TRUE(settings.logText().find("gf_SimCommands: boom") != std::string::npos);
+    gf_SimCommands();
+    EXPECT_EQ(calls, 2) << "nothing is applied twice";
+    EXPECT_THAT(g_simEvents, IsEmpty());
+}
+
+TEST_F(SimEventsTest, PendingLiveRecordWaitsForItsAircraft)
+{
+    g_pendingObjects.push_back(SimEvent{1009, 0x400009, 200, SIM_EVENT_LIVE_OBJECT, 0, 0});
+    gf_SimCommands();
+    gf_SimCommands();
+    ASSERT_EQ(g_pendingObjects.size(), 1u);
+    EXPECT_EQ(g_pendingObjects[0].tickCount, 200);
+    addLiveAc(0x400009, "KLM3");
+    gf_SimCommands();
+    EXPECT_THAT(g_pendingObjects, IsEmpty());
+    EXPECT_THAT(lifecycle.configured, ElementsAre(0x400009u));
+}
+
+TEST_F(SimEventsTest, FailedCreationKeepsTheLiveryUsable)
+{
+    addLiveAc(0x40000A, "KLM4");
+    addStaticAc(12, "KLM5*");
+    gf_postSimEvent(eventOf(SIM_EVENT_CREATION_FAILED, 0, 0x40000A));
+    gf_postSimEvent(eventOf(SIM_EVENT_CREATION_REFUSED, 0, 12));
+    gf_SimCommands();
+    EXPECT_THAT(g_liveAc, IsEmpty());
+    EXPECT_THAT(g_staticAc, IsEmpty());
+    EXPECT_THAT(lifecycle.refused, ElementsAre(12u));
+}
+
+}  // namespace
