@@ -17,9 +17,12 @@
 #include "liveries/packages.h"
 #include "liveries/regcodes.h"
 #include "parking/addon_scan.h"
+#include "parking/choice_install.h"
 #include "parking/dest_airport.h"
 #include "parking/park_read.h"
 #include "parking/parking_install.h"
+#include "parking/placement_install.h"
+#include "parking/schedule_install.h"
 #include "simulator/ai_tick.h"
 #include "simulator/command_queues.h"
 #include "simulator/ground_install.h"
@@ -159,4 +162,7 @@ void gf_registerSubsystems()
     gf_installAddonScan();
     gf_installDestApfProbe();
     gf_installParkFileState();
+    gf_installSchedule();
+    gf_installPlacement();
+    gf_installChoice();
 }

@@ -1,0 +1,153 @@
+// The placement end to end against the stand-in simulator: the install function fills the AI
+// tick's seam, the AI tick places one planned aircraft per creation slot (smallest offset first,
+// from the back of the work list), the real SimConnect client creates them with the livery title,
+// the callsign ending in '*' as tail number and the stand's position and heading, and removing all
+// static aircraft takes every object out of the simulator again.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/subsystem_hooks.h"
+#include "foundation/class_tables.h"
+#include "foundation/random.h"
+#include "liveries/aircraft_db.h"
+#include "liveries/livery_tables.h"
+#include "parking/placement.h"
+#include "parking/placement_install.h"
+#include "simulator/ai_tick.h"
+#include "simulator/ground_stand.h"
+#include "simulator/live_hooks.h"
+#include "simulator/motion_hooks.h"
+#include "simulator/removal.h"
+#include "support/liveries_fixture.h"
+#include "support/placement_fixture.h"
+#include "support/simlink_harness.h"
+
+namespace {
+
+constexpr const char* kTitle = "Generic 738";
+constexpr int kTicksPerFrame = 4;
+constexpr double kLat = 64.13;
+constexpr double kLon = -21.94;
+
+class PlaceSim : public tvxtest::SimLinkHarness {
+protected:
+    void SetUp() override
+    {
+        SimLinkHarness::SetUp();
+        m_hooks = g_hooks;
+        m_liveHooks = g_liveHooks;
+        m_motionHooks = g_motionHooks;
+        m_groundHooks = g_groundStandHooks;
+        gf_resetUserAc();
+        auto db = tvxtest::DbFixture::standard();
+        ASSERT_TRUE(db.load());
+        gf_initClassTables();
+        gf_seedRng(5);
+        gf_setLiveries({LiveryData{"", "B738", kTitle, "", 0, 0}});
+        sim().addTitle(kTitle, simstandin::TitleInfo{simstandin::ObjType::Aircraft, "B738", 8.0, 0.0});
+        lf_clearContainers();
+        tvxtest::resetPlacementState();
+        g_liveHooks = LiveHooks{};
+        gf_installPlacement();
+    }
+    void TearDown() override
+    {
+        lf_clearContainers();
+        tvxtest::resetPlacementState();
+        g_hooks = m_hooks;
+        g_liveHooks = m_liveHooks;
+        g_motionHooks = m_motionHooks;
+        g_groundStandHooks = m_groundHooks;
+        gf_setLiveries({});
+        gf_clearAircraftDb();
+        SimLinkHarness::TearDown();
+    }
+    static void lf_clearContainers()
+    {
+        g_liveAc.clear();
+        g_staticAc.clear();
+        g_removeRequests.clear();
+        g_liveCreateRequests.clear();
+        g_staticCreateRequests.clear();
+        g_spawnQueue.clear();
+        g_parkPositions.clear();
+        g_tick.store(0);
+    }
+    // Runs AI ticks with a simulator frame every kTicksPerFrame until the condition holds.
+    bool runUntil(const std::function<bool()>& condition, int maxTicks)
+    {
+        for (int i = 0; i < maxTicks; ++i) {
+            if (condition())
+                return true;
+            gf_updateAI();
+            if ((i + 1) % kTicksPerFrame == 0)
+                sim().frame();
+        }
+        return condition();
+    }
+
+    SubsystemHooks m_hooks;
+    LiveHooks m_liveHooks;
+    MotionHooks m_motionHooks;
+    GroundStandHooks m_groundHooks;
+};
+
+TEST_F(PlaceSim, InstallFillsItsSeams)
+{
+    EXPECT_TRUE(g_liveHooks.staticParkWorkPending && g_liveHooks.parkStatic);
+    EXPECT_TRUE(g_motionHooks.clearStandForLiveAc && g_motionHooks.otherLiveAcAtStand && g_motionHooks.checkMaxPark &&
+                g_motionHooks.dropStaticParkEntries);
+    EXPECT_TRUE(g_groundStandHooks.claimStandOnArrival);
+    EXPECT_TRUE(g_hooks.removeStaticTwinsOfLiveAc && g_hooks.removeAllStaticAc && g_hooks.collisionAvoidanceUserGround &&
+                g_hooks.collisionAvoidanceUserAir && g_hooks.collisionAvoidanceLiveParked && g_hooks.clearReservedStand &&
+                g_hooks.trimLiveToMaxLive && g_hooks.updateParkedCounts);
+}
+
+TEST_F(PlaceSim, PlannedAircraftAreCreatedOnePerSlotAndRemovedAgain)
+{
+    sim().moveUser(kLat + 0.05, kLon, 0.0);
+    connect();
+    startFlight();
+
+    tvxtest::placeStand(1, "A1", kLat, kLon, 90.0);
+    tvxtest::placeStand(2, "A2", kLat + 0.001, kLon, 225.0);
+    // Sorted by offset descending: the back (offset 0) goes first.
+    g_staticParkQueue.push_back(tvxtest::planEntry(2, "ICE22", "", 1, 4, "ICE"));
+    g_staticParkQueue.push_back(tvxtest::planEntry(1, "ICE11", "ICE12", 0, 0, "ICE"));
+
+    const auto placed = [] {
+        return g_staticAc.size() == 2 &&
+               std::all_of(g_staticAc.begin(), g_staticAc.end(),
+                           [](const StaticAc& ac) { return ac.state == AcState::Placed && ac.objectId != 0; });
+    };
+    ASSERT_TRUE(runUntil(placed, 3000)) << logText();
+
+    const auto creations = sim().creations();
+    ASSERT_EQ(creations.size(), 2u);
+    EXPECT_EQ(creations[0].tail, "ICE12*");  // does not stay: planned under its next flight
+    EXPECT_EQ(creations[1].tail, "ICE22*");
+    for (const auto& c : creations) {
+        EXPECT_EQ(c.title, kTitle);
+        EXPECT_EQ(c.outcome, simstandin::CreationRec::Created);
+        EXPECT_EQ(c.init.OnGround, 1u);
+        EXPECT_EQ(c.init.Altitude, 0.0);
+    }
+    EXPECT_DOUBLE_EQ(creations[0].init.Latitude, kLat);
+    EXPECT_NEAR(creations[0].init.Heading, 90.0, 1e-9);
+    EXPECT_DOUBLE_EQ(creations[1].init.Latitude, kLat + 0.001);
+    EXPECT_NEAR(creations[1].init.Heading, 225.0, 1e-9);
+    // One creation slot (50 ticks = 12.5 frames) lies between the two.
+    EXPECT_GE(creations[1].frame - creations[0].frame, 12u);
+    EXPECT_TRUE(g_staticParkQueue.empty());
+
+    ASSERT_TRUE(g_hooks.removeAllStaticAc);
+    g_hooks.removeAllStaticAc();
+    const auto gone = [] { return sim().removals().size() == 2; };
+    ASSERT_TRUE(runUntil(gone, 1000)) << logText();
+    for (const StaticAc& ac : g_staticAc)
+        EXPECT_FALSE(sim().object(ac.objectId).has_value()) << ac.callsign;
+}
+
+}  // namespace
