@@ -72,6 +72,24 @@ void lf_changed(Registry& r)
     r.changed.notify_all();
 }
 
+// Sets the status or error line: an unchanged text does nothing; a new one is kept in its history,
+// echoed to stdout as "[tag] text" when echo is on, and counts as a change.
+void lf_setLine(std::string Registry::*line, std::vector<std::string> Registry::*history, const char* tag,
+                std::string text)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    if (text == r.*line)
+        return;
+    r.*line = std::move(text);
+    (r.*history).push_back(r.*line);
+    if (r.echo) {
+        std::printf("[%s] %s\n", tag, (r.*line).c_str());
+        std::fflush(stdout);
+    }
+    lf_changed(r);
+}
+
 }  // namespace
 
 // ---- text --------------------------------------------------------------------------------------
@@ -215,17 +233,7 @@ HWND WindowModel::mainWindow() const
 
 void WindowModel::setStatusLine(std::string text)
 {
-    Registry& r = lf_registry();
-    std::lock_guard lock(r.mutex);
-    if (text == r.statusLine)
-        return;
-    r.statusLine = std::move(text);
-    r.statusHistory.push_back(r.statusLine);
-    if (r.echo) {
-        std::printf("[status] %s\n", r.statusLine.c_str());
-        std::fflush(stdout);
-    }
-    lf_changed(r);
+    lf_setLine(&Registry::statusLine, &Registry::statusHistory, "status", std::move(text));
 }
 
 std::string WindowModel::statusLine() const
@@ -237,17 +245,7 @@ std::string WindowModel::statusLine() const
 
 void WindowModel::setErrorLine(std::string text)
 {
-    Registry& r = lf_registry();
-    std::lock_guard lock(r.mutex);
-    if (text == r.errorLine)
-        return;
-    r.errorLine = std::move(text);
-    r.errorHistory.push_back(r.errorLine);
-    if (r.echo) {
-        std::printf("[error] %s\n", r.errorLine.c_str());
-        std::fflush(stdout);
-    }
-    lf_changed(r);
+    lf_setLine(&Registry::errorLine, &Registry::errorHistory, "error", std::move(text));
 }
 
 std::string WindowModel::errorLine() const

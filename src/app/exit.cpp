@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "app/entry.h"
+#include "app/hook_calls.h"
 #include "app/startup.h"
 #include "app/status.h"
 #include "app/subsystem_hooks.h"
@@ -62,13 +63,6 @@ bool lf_waitUntil(Pred pred, std::chrono::milliseconds limit)
         std::this_thread::sleep_for(std::chrono::milliseconds(std::min<long long>(10, limit.count())));
     }
     return true;
-}
-
-template <typename Hook, typename... Args>
-void lf_call(const Hook& hook, Args&&... args)
-{
-    if (hook)
-        hook(std::forward<Args>(args)...);
 }
 
 void lf_finalExitDone()
@@ -171,17 +165,17 @@ void FinalExit(ExitReason reason, int seconds)
         g_shuttingDown.store(true);
         g_exitRequested.store(true);
 
-        lf_call(g_hooks.stopReaders);
+        gf_callHook(g_hooks.stopReaders);
         // The containers below belong to the main loop; it must have left before they are touched.
         if (!gf_waitMainLoopEnded(g_exitTimings.mainLoopStopLimit))
             gf_logError("main loop did not stop in time");
         std::this_thread::sleep_for(g_exitTimings.readerStopWait);
-        lf_call(g_hooks.logout);
+        gf_callHook(g_hooks.logout);
         gf_noteServiceLogout();
 
-        lf_call(g_hooks.removeAllLiveAc);
-        lf_call(g_hooks.removeAllStaticAc);
-        lf_call(g_hooks.queueAllRemovals);
+        gf_callHook(g_hooks.removeAllLiveAc);
+        gf_callHook(g_hooks.removeAllStaticAc);
+        gf_callHook(g_hooks.queueAllRemovals);
         // The simulator client flushes the removal queue once per frame; give it time to empty.
         if (g_hooks.removalQueueEmpty && !lf_waitUntil(g_hooks.removalQueueEmpty, g_exitTimings.removalFlushLimit))
             gf_logError("removal queue not empty at exit");
@@ -191,11 +185,11 @@ void FinalExit(ExitReason reason, int seconds)
             std::this_thread::sleep_for(g_exitTimings.removalGrace);
         gf_stopSimClient();
 
-        lf_call(g_hooks.removeParkedTraffic);
-        lf_call(g_hooks.logNoMatchList);
-        lf_call(g_hooks.removeFlightPlanFolder);
-        lf_call(g_hooks.clearTrafficState);
-        lf_call(g_hooks.resetSimState);
+        gf_callHook(g_hooks.removeParkedTraffic);
+        gf_callHook(g_hooks.logNoMatchList);
+        gf_callHook(g_hooks.removeFlightPlanFolder);
+        gf_callHook(g_hooks.clearTrafficState);
+        gf_callHook(g_hooks.resetSimState);
         if (g_hooks.saveSettings)
             g_hooks.saveSettings();
         else

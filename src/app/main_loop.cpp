@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "app/exit.h"
+#include "app/hook_calls.h"
 #include "app/subsystem_hooks.h"
 #include "app/window_model.h"
 #include "foundation/format.h"
@@ -42,18 +43,6 @@ struct MainLoopState {
 
 MainLoopState g_loop;
 std::atomic<bool> g_renewRequested{false};  // set by the window thread, taken on the next tick
-
-template <typename Hook, typename... Args>
-void lf_call(const Hook& hook, Args&&... args)
-{
-    if (hook)
-        hook(std::forward<Args>(args)...);
-}
-
-bool lf_ask(const std::function<bool()>& hook, bool whenEmpty)
-{
-    return hook ? hook() : whenEmpty;
-}
 
 }  // namespace
 
@@ -88,8 +77,8 @@ void mainLoop()
     gf_markMainLoopStarted();
     timeBeginPeriod(1);
     try {
-        lf_call(g_hooks.acceptUdpMessages, true);
-        lf_call(g_hooks.checkForParkAirportUpdates, true);
+        gf_callHook(g_hooks.acceptUdpMessages, true);
+        gf_callHook(g_hooks.checkForParkAirportUpdates, true);
         while (!g_exitRequested.load() && !g_shuttingDown.load()) {
             lf_workTavix();
             g_mainLoopSleep(std::chrono::milliseconds(10));
@@ -104,13 +93,13 @@ void mainLoop()
 void lf_workTavix()
 {
     gf_runWindowCommands();
-    if (!lf_ask(g_hooks.flightRunning, false)) {
+    if (!gf_askHook(g_hooks.flightRunning, false)) {
         lf_workSimNotRunning();
         return;
     }
     g_loop.firstIdleWake = true;
-    lf_call(g_hooks.updateAI);
-    if (!lf_ask(g_hooks.takeTickFlag, false))
+    gf_callHook(g_hooks.updateAI);
+    if (!gf_askHook(g_hooks.takeTickFlag, false))
         return;
     ++g_loop.seconds;
     lf_everyTick();
@@ -137,62 +126,62 @@ void lf_runSchedules(std::int64_t s)
     if (s % 5 == 0)
         lf_every5Seconds(s);
     if (s % 16 == 0 && s % 15 != 0 && g_loop.every15Turn == 0)
-        lf_call(g_hooks.checkForParkAirportUpdates, false);
+        gf_callHook(g_hooks.checkForParkAirportUpdates, false);
     if (s % 30 == 0)
         lf_every30Seconds(s);
-    if (s % 61 == 0 && lf_ask(g_hooks.staticAcExist, false))
-        lf_call(g_hooks.removeStaticTwinsOfLiveAc);
+    if (s % 61 == 0 && gf_askHook(g_hooks.staticAcExist, false))
+        gf_callHook(g_hooks.removeStaticTwinsOfLiveAc);
     if (s % 62 == 0 && g_optCallsignObjectids.value() && g_optMsfs2020.value())
-        lf_call(g_hooks.writeCallsign2ObjectIdFile);
+        gf_callHook(g_hooks.writeCallsign2ObjectIdFile);
 }
 
 void lf_everyTick()
 {
     if (g_loop.flightPaused) {
         g_loop.flightPaused = false;
-        lf_call(g_hooks.acceptUdpMessages, true);
+        gf_callHook(g_hooks.acceptUdpMessages, true);
         gf_log("{:%H:%M:%S} Flight resumed", std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
     }
     // A blank selection text would only report an unknown callsign every second.
     if (!g_optCallsign2Objectid.value().empty())
-        lf_call(g_hooks.selectAcByCallsign);
-    lf_call(g_hooks.searchCoupledCallsigns);
-    lf_call(g_hooks.checkOneDuplicate);
+        gf_callHook(g_hooks.selectAcByCallsign);
+    gf_callHook(g_hooks.searchCoupledCallsigns);
+    gf_callHook(g_hooks.checkOneDuplicate);
     if (gf_takeFlushStaticRequest()) {
-        lf_call(g_hooks.removeAllStaticAc);
+        gf_callHook(g_hooks.removeAllStaticAc);
         gf_setCheckBox(g_optInitialLoadOnly, true);
     }
-    const bool onGround = lf_ask(g_hooks.userOnGround, true);
+    const bool onGround = gf_askHook(g_hooks.userOnGround, true);
     if (onGround && g_optCollisionUserGnd.value())
-        lf_call(g_hooks.collisionAvoidanceUserGround);
+        gf_callHook(g_hooks.collisionAvoidanceUserGround);
     if (!onGround && g_optCollisionUserAir.value())
-        lf_call(g_hooks.collisionAvoidanceUserAir);
+        gf_callHook(g_hooks.collisionAvoidanceUserAir);
     if (g_optCollisionLiveParkedGnd.value())
-        lf_call(g_hooks.collisionAvoidanceLiveParked);
-    lf_call(g_hooks.updateParkedCounts);
+        gf_callHook(g_hooks.collisionAvoidanceLiveParked);
+    gf_callHook(g_hooks.updateParkedCounts);
 }
 
 void lf_every5Seconds(std::int64_t s)
 {
-    if (lf_ask(g_hooks.parkAirportHasReservedStand, false))
-        lf_call(g_hooks.clearReservedStand);
+    if (gf_askHook(g_hooks.parkAirportHasReservedStand, false))
+        gf_callHook(g_hooks.clearReservedStand);
     if (s % 15 == 0)
         lf_every15Seconds();
 }
 
 void lf_every15Seconds()
 {
-    if (!lf_ask(g_hooks.parkAdjustmentsEnabled, false))
+    if (!gf_askHook(g_hooks.parkAdjustmentsEnabled, false))
         return;
     if (g_loop.every15Turn == 0) {
-        lf_call(g_hooks.disableControls);
-        lf_call(g_hooks.requestHistoryBuffers);
+        gf_callHook(g_hooks.disableControls);
+        gf_callHook(g_hooks.requestHistoryBuffers);
         g_loop.every15Turn = 1;
         return;
     }
     g_loop.every15Turn = 0;
-    if (lf_ask(g_hooks.parkAirportHasStands, false)) {
-        lf_call(g_hooks.applyParkTrafficChanges, g_loop.renew);
+    if (gf_askHook(g_hooks.parkAirportHasStands, false)) {
+        gf_callHook(g_hooks.applyParkTrafficChanges, g_loop.renew);
         g_loop.renew = false;
     }
 }
@@ -200,20 +189,20 @@ void lf_every15Seconds()
 void lf_every30Seconds(std::int64_t s)
 {
     if (s % 1200 == 0)
-        lf_call(g_hooks.logNoMatchList);
+        gf_callHook(g_hooks.logNoMatchList);
     if (g_loop.dailyResetPending) {
-        lf_call(g_hooks.clearNoMatchSet);
+        gf_callHook(g_hooks.clearNoMatchSet);
         g_loop.dailyResetPending = false;
     }
 }
 
 void lf_workSimNotRunning()
 {
-    lf_call(g_hooks.simCommands);
-    lf_call(g_hooks.acceptUdpMessages, false);
+    gf_callHook(g_hooks.simCommands);
+    gf_callHook(g_hooks.acceptUdpMessages, false);
     g_loop.flightPaused = true;
     if (g_loop.firstIdleWake) {
         g_loop.firstIdleWake = false;
-        lf_call(g_hooks.clearAcPosUpdates);
+        gf_callHook(g_hooks.clearAcPosUpdates);
     }
 }

@@ -14,6 +14,7 @@
 #include "app/downloads.h"
 #include "app/exit.h"
 #include "app/folders.h"
+#include "app/hook_calls.h"
 #include "app/main_loop.h"
 #include "app/status.h"
 #include "app/subsystem_hooks.h"
@@ -42,18 +43,6 @@ std::jthread g_simClientThread;
 std::atomic<int> g_startUpCount{0};
 // steady_clock time of the last logout in nanoseconds; 0 before any logout.
 std::atomic<std::int64_t> g_lastLogoutNs{0};
-
-template <typename Hook, typename... Args>
-void lf_call(const Hook& hook, Args&&... args)
-{
-    if (hook)
-        hook(std::forward<Args>(args)...);
-}
-
-bool lf_ask(const std::function<bool()>& hook, bool whenEmpty)
-{
-    return hook ? hook() : whenEmpty;
-}
 
 bool lf_exiting()
 {
@@ -112,8 +101,8 @@ void lf_writeKeyFileTemplate()
 void lf_detectInstallPath()
 {
     g_maxLiveOutsidePark.store(g_optMaxLive.value());
-    lf_call(g_hooks.trimLiveToMaxLive);
-    lf_call(g_hooks.readAirports);
+    gf_callHook(g_hooks.trimLiveToMaxLive);
+    gf_callHook(g_hooks.readAirports);
 }
 
 // Values the window and the query keep beside the settings, taken once the settings are loaded.
@@ -148,7 +137,7 @@ void lf_startReader(const std::function<void()>& body, const std::function<bool(
             lf_handleException(name, std::current_exception());
         }
     }).detach();
-    if (!lf_waitSteps([&] { return lf_ask(running, true); }, 10, 300ms) && !lf_exiting())
+    if (!lf_waitSteps([&] { return gf_askHook(running, true); }, 10, 300ms) && !lf_exiting())
         gf_logError("{} did not start", name);
 }
 
@@ -190,52 +179,52 @@ bool lf_startUpTavix()
 
     if (!lf_checkOwnFolder())
         return false;
-    lf_call(g_hooks.detectCommunityFolder);
+    gf_callHook(g_hooks.detectCommunityFolder);
     if (!gf_loadSettings())
         gf_setStatusLine("parameters.xml could not be used as it was, see Log.txt", true);
     lf_applyLoadedSettings();
-    lf_call(g_hooks.detectInstallPath);
+    gf_callHook(g_hooks.detectInstallPath);
     lf_writeKeyFileTemplate();
 
     gf_updateDataPacks();
-    lf_call(g_hooks.loadAircraftDatabase);
-    if (lf_ask(g_hooks.liveryScanDue, false) && !lf_exiting())
-        lf_call(g_hooks.scanLiveries);
+    gf_callHook(g_hooks.loadAircraftDatabase);
+    if (gf_askHook(g_hooks.liveryScanDue, false) && !lf_exiting())
+        gf_callHook(g_hooks.scanLiveries);
 
     lf_detectInstallPath();
     if (g_optScanAirports.value() && !lf_exiting())
-        lf_call(g_hooks.scanAddonAirports);
+        gf_callHook(g_hooks.scanAddonAirports);
     if (lf_exiting())
         return false;
 
     lf_holdForService();
-    lf_call(g_hooks.prepareFlightPlanFolder);
-    lf_call(g_hooks.readMyParkAirports);
+    gf_callHook(g_hooks.prepareFlightPlanFolder);
+    gf_callHook(g_hooks.readMyParkAirports);
     gf_enableAllControls(true);
-    lf_call(g_hooks.enableControls);
+    gf_callHook(g_hooks.enableControls);
     return !lf_exiting();
 }
 
 bool lf_requestUserAcOnGround()
 {
-    if (!lf_waitSteps([] { return lf_ask(g_hooks.flightRunning, false); }, INT32_MAX, 100ms))
+    if (!lf_waitSteps([] { return gf_askHook(g_hooks.flightRunning, false); }, INT32_MAX, 100ms))
         return false;
-    if (!lf_ask(g_hooks.requestUserAcOnGround, true))
+    if (!gf_askHook(g_hooks.requestUserAcOnGround, true))
         gf_logError("SimConnect request ac gnd/air fails");
-    while (!lf_ask(g_hooks.userAcPositionSet, true)) {
+    while (!gf_askHook(g_hooks.userAcPositionSet, true)) {
         if (lf_exiting())
             return false;
-        lf_call(g_hooks.requestUserAcPosition);
+        gf_callHook(g_hooks.requestUserAcPosition);
         g_startUpSleep(500ms);
     }
-    lf_call(g_hooks.requestUserAcTitle);
-    return lf_waitSteps([] { return lf_ask(g_hooks.userAcPositionSet, true); }, INT32_MAX, 200ms);
+    gf_callHook(g_hooks.requestUserAcTitle);
+    return lf_waitSteps([] { return gf_askHook(g_hooks.userAcPositionSet, true); }, INT32_MAX, 200ms);
 }
 
 void lf_runReadersAndLoop()
 {
-    lf_call(g_hooks.reserveTrafficContainers);
-    lf_call(g_hooks.resetSimQueues);
+    gf_callHook(g_hooks.reserveTrafficContainers);
+    gf_callHook(g_hooks.resetSimQueues);
     if (g_hooks.simClient) {
         std::lock_guard lock(g_threadsMutex);
         g_simClientThread = std::jthread([](std::stop_token stop) {
@@ -246,16 +235,16 @@ void lf_runReadersAndLoop()
             }
         });
     }
-    lf_call(g_hooks.acceptUdpMessages, false);
-    lf_call(g_hooks.requestUserAcState);
+    gf_callHook(g_hooks.acceptUdpMessages, false);
+    gf_callHook(g_hooks.requestUserAcState);
 
-    if (!lf_ask(g_hooks.login, true)) {
+    if (!gf_askHook(g_hooks.login, true)) {
         if (gf_errorLineText().empty())
             gf_setErrorLine("login to the traffic service failed");
     } else {
         lf_startReader(g_hooks.weatherReader, g_hooks.weatherReaderRunning, "gf_weatherReader");
         lf_startReader(g_hooks.trafficReader, g_hooks.trafficReaderRunning, "gf_trafficReader");
-        if (!lf_waitSteps([] { return lf_ask(g_hooks.firstTrafficReceived, true); }, 150, 100ms) && !lf_exiting())
+        if (!lf_waitSteps([] { return gf_askHook(g_hooks.firstTrafficReceived, true); }, 150, 100ms) && !lf_exiting())
             gf_setStatusLine("No traffic in this region?", true);
     }
     if (lf_exiting())

@@ -13,6 +13,7 @@
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/settings_store.h"
+#include "foundation/text_file.h"
 
 namespace {
 
@@ -20,15 +21,6 @@ std::vector<Parameter*>& lf_registry()
 {
     static std::vector<Parameter*> registry;
     return registry;
-}
-
-std::string_view lf_trim(std::string_view text)
-{
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos)
-        return {};
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
 }
 
 pugi::xml_node lf_parametersElement(pugi::xml_document& doc)
@@ -129,7 +121,7 @@ std::string IntParameter::valueText() const { return tvx::format("{}", value());
 
 std::string IntParameter::loadText(std::string_view text)
 {
-    std::string_view trimmed = lf_trim(text);
+    std::string_view trimmed = gf_trim(text);
     if (trimmed.size() > 1 && trimmed.front() == '+')
         trimmed.remove_prefix(1);
     std::int64_t number = 0;
@@ -171,7 +163,7 @@ void BoolParameter::set(bool value)
 std::string BoolParameter::loadText(std::string_view text)
 {
     // The XML library's rule: true when the text begins with 1, t, T, y or Y.
-    const std::string_view trimmed = lf_trim(text);
+    const std::string_view trimmed = gf_trim(text);
     const char first = trimmed.empty() ? '\0' : trimmed.front();
     set(first == '1' || first == 't' || first == 'T' || first == 'y' || first == 'Y');
     return {};
@@ -218,7 +210,7 @@ std::string FloatBoxParameter::valueText() const { return tvx::format("{}", valu
 
 std::string FloatBoxParameter::loadText(std::string_view text)
 {
-    const std::string trimmed(lf_trim(text));
+    const std::string trimmed(gf_trim(text));
     char* end = nullptr;
     const double number = std::strtod(trimmed.c_str(), &end);
     if (trimmed.empty() || end != trimmed.c_str() + trimmed.size() || std::isnan(number)) {

@@ -1,21 +1,14 @@
 // Text helpers and whole-file reading and writing. Any thread; no shared state.
 #include "foundation/text_file.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <fstream>
 
 #include "foundation/format.h"
 
 namespace {
-
-std::string_view lf_trim(std::string_view text)
-{
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos)
-        return {};
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
 
 // Files written on Windows end their lines with CR LF; the CR is no part of the line.
 void lf_dropCr(std::string& line)
@@ -25,6 +18,23 @@ void lf_dropCr(std::string& line)
 }
 
 }  // namespace
+
+std::string_view gf_trim(std::string_view text)
+{
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+std::string gf_lower(std::string_view text)
+{
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return out;
+}
 
 std::string gf_numberText(double value)
 {
@@ -36,13 +46,13 @@ std::string gf_numberText(double value)
 std::vector<std::string> gf_splitCommas(std::string_view text)
 {
     std::vector<std::string> fields;
-    if (lf_trim(text).empty())
+    if (gf_trim(text).empty())
         return fields;
     std::size_t start = 0;
     while (true) {
         const std::size_t comma = text.find(',', start);
         const std::size_t end = comma == std::string_view::npos ? text.size() : comma;
-        fields.emplace_back(lf_trim(text.substr(start, end - start)));
+        fields.emplace_back(gf_trim(text.substr(start, end - start)));
         if (comma == std::string_view::npos)
             break;
         start = comma + 1;

@@ -10,6 +10,10 @@
 inline const std::string g_emptyString;
 inline const std::string g_pluralSuffix = "s";
 
+// The text without leading and trailing blanks, tabs and line ends (a view into the same text).
+std::string_view gf_trim(std::string_view text);
+// The text with ASCII letters in lower case (other bytes, UTF-8 included, unchanged).
+std::string gf_lower(std::string_view text);
 // "{:.1F}" when the number has a fractional part, else "{:.0f}".
 std::string gf_numberText(double value);
 // The comma-separated fields, each trimmed of blanks, tabs and line ends; an empty (or blank)

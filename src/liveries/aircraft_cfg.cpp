@@ -2,39 +2,22 @@
 #include "liveries/aircraft_cfg.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 
 #include "foundation/errors.h"
+#include "foundation/text_file.h"
 
 namespace {
-
-std::string lf_lower(std::string_view text)
-{
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
-
-std::string_view lf_trim(std::string_view text)
-{
-    const std::size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos)
-        return {};
-    const std::size_t last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
 
 // The value after '=': a quoted text up to its closing quote, or the text up to a ';' comment.
 std::string_view lf_value(std::string_view raw)
 {
-    raw = lf_trim(raw);
+    raw = gf_trim(raw);
     if (!raw.empty() && raw.front() == '"') {
         const std::size_t close = raw.find('"', 1);
         return close == std::string_view::npos ? raw.substr(1) : raw.substr(1, close - 1);
     }
-    return lf_trim(raw.substr(0, raw.find(';')));
+    return gf_trim(raw.substr(0, raw.find(';')));
 }
 
 // Decodes the file to UTF-8 after its byte-order mark.
@@ -75,7 +58,7 @@ struct Section {
 
 Section::Kind lf_sectionKind(std::string_view name)
 {
-    const std::string lower = lf_lower(lf_trim(name));
+    const std::string lower = gf_lower(gf_trim(name));
     if (lower == "general")
         return Section::General;
     if (lower == "variation")
@@ -151,13 +134,13 @@ bool gf_isValidUtf8(std::string_view text)
 
 bool gf_isCargoTitle(std::string_view title)
 {
-    const std::string lower = lf_lower(title);
+    const std::string lower = gf_lower(title);
     return lower.find("cargo") != std::string::npos || lower.find("freight") != std::string::npos;
 }
 
 std::string gf_typeFromAtcModel(std::string_view atcModel)
 {
-    std::string_view model = lf_trim(atcModel);
+    std::string_view model = gf_trim(atcModel);
     const std::size_t text = model.find(".0.text");
     if (text == std::string_view::npos)
         return std::string(model);
@@ -180,7 +163,7 @@ bool gf_parseAircraftCfg(std::string_view bytes, AircraftCfg& out, std::string& 
         std::size_t end = text.find('\n', pos);
         if (end == std::string::npos)
             end = text.size();
-        const std::string_view line = lf_trim(std::string_view(text).substr(pos, end - pos));
+        const std::string_view line = gf_trim(std::string_view(text).substr(pos, end - pos));
         pos = end + 1;
         if (line.empty() || line.front() == ';' || line.starts_with("//"))
             continue;
@@ -196,7 +179,7 @@ bool gf_parseAircraftCfg(std::string_view bytes, AircraftCfg& out, std::string& 
         const std::size_t eq = line.find('=');
         if (eq == std::string_view::npos || kind == Section::Other)
             continue;
-        const std::string key = lf_lower(lf_trim(line.substr(0, eq)));
+        const std::string key = gf_lower(gf_trim(line.substr(0, eq)));
         const std::string_view value = lf_value(line.substr(eq + 1));
         switch (kind) {
         case Section::General:

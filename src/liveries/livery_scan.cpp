@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <fstream>
 #include <thread>
 #include <tuple>
@@ -23,22 +22,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string lf_lower(std::string_view text)
-{
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
-
 // The model folder an aircraft.cfg belongs to: its own folder, or for the presets layout
 // (<model>/config/aircraft.cfg) the folder above "config". Lower case.
 std::string lf_modelFolderKey(const fs::path& cfg)
 {
     fs::path folder = cfg.parent_path();
-    if (lf_lower(folder.filename().string()) == "config")
+    if (gf_lower(folder.filename().string()) == "config")
         folder = folder.parent_path();
-    return lf_lower(folder.filename().string());
+    return gf_lower(folder.filename().string());
 }
 
 // Last component of a base_container value such as "..\Asobo_A320_NEO". Lower case.
@@ -47,7 +38,7 @@ std::string lf_baseContainerKey(std::string_view value)
     while (!value.empty() && (value.back() == '\\' || value.back() == '/'))
         value.remove_suffix(1);
     const std::size_t cut = value.find_last_of("\\/");
-    return lf_lower(cut == std::string_view::npos ? value : value.substr(cut + 1));
+    return gf_lower(cut == std::string_view::npos ? value : value.substr(cut + 1));
 }
 
 struct ParsedFile {
@@ -124,7 +115,7 @@ std::vector<AircraftCfgFile> gf_findAircraftCfgFiles(const std::vector<fs::path>
         // The 2020 store and Steam editions keep their official packages one level deeper.
         std::vector<fs::path> expanded;
         for (const fs::path& folder : packages) {
-            const std::string name = lf_lower(folder.filename().string());
+            const std::string name = gf_lower(folder.filename().string());
             if (name == "onestore" || name == "steam") {
                 const auto inner = lf_listFolders(folder);
                 expanded.insert(expanded.end(), inner.begin(), inner.end());
@@ -142,7 +133,7 @@ std::vector<AircraftCfgFile> gf_findAircraftCfgFiles(const std::vector<fs::path>
                  !walkEc && it != end; it.increment(walkEc)) {
                 std::error_code typeEc;
                 if (it->is_regular_file(typeEc) &&
-                    lf_lower(it->path().filename().string()) == "aircraft.cfg")
+                    gf_lower(it->path().filename().string()) == "aircraft.cfg")
                     files.push_back(it->path());
             }
             if (walkEc)

@@ -3,11 +3,11 @@
 #include "liveries/publishers.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <sstream>
 
 #include "foundation/log.h"
+#include "foundation/text_file.h"
 
 std::unordered_set<std::string> g_simaddonAirports;
 std::vector<PublisherAirports> g_thirdparties2020;
@@ -21,14 +21,6 @@ struct PublisherGroup {
 };
 
 std::vector<PublisherGroup> g_publisherGroups;
-
-std::string lf_lower(std::string_view text)
-{
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
 
 std::vector<PublisherAirports> lf_readThirdparties(const pugi::xml_node& section,
                                                    std::string_view source)
@@ -61,7 +53,7 @@ std::vector<PublisherAirports> lf_readThirdparties(const pugi::xml_node& section
 
 std::string gf_publisherOf(std::string_view text)
 {
-    const std::string lower = lf_lower(text);
+    const std::string lower = gf_lower(text);
     for (const PublisherGroup& group : g_publisherGroups)
         for (const std::string& name : group.names)
             if (lower.find(name) != std::string::npos || gf_wildcardMatch(lower, name))
@@ -109,7 +101,7 @@ void gf_readPublisherSections(const pugi::xml_node& root, std::string_view sourc
     for (const pugi::xml_node& group : root.child("publishers").children("group")) {
         PublisherGroup g{group.attribute("name").as_string(), {}};
         for (const pugi::xml_node& n : group.children("n")) {
-            std::string name = lf_lower(n.child_value());
+            std::string name = gf_lower(n.child_value());
             if (!name.empty())
                 g.names.push_back(std::move(name));
         }

@@ -73,12 +73,6 @@ void lf_relaxLimits(LiveAc& ac)
         ac.lateLimit = std::max(ac.lateLimit - 100, 1000);
 }
 
-void lf_raiseLimits(LiveAc& ac)
-{
-    ac.earlyLimit = 3000;
-    ac.lateLimit = ac.takeOff ? 5000 : 3000;
-}
-
 bool lf_parkAirportWithin10Nm(const LiveAc& ac)
 {
     return !g_parkAirport.code.empty()
@@ -181,6 +175,23 @@ double gf_maxBankStep(SizeClass sizeClass)
 double gf_maxPitchStep(SizeClass sizeClass)
 {
     return lf_limits(sizeClass).maxPitchStepDeg * kDegToRad;
+}
+
+void gf_raiseLimits(LiveAc& ac)
+{
+    ac.earlyLimit = 3000;
+    ac.lateLimit = ac.takeOff ? 5000 : 3000;
+}
+
+void gf_takeOffConfiguration(LiveAc& ac, LiveMotion& m)
+{
+    gf_setFlaps(ac, 1);
+    ac.landing = 0;
+    m.landed = 0;
+    m.climbConfigDone = 0;
+    gf_queueLights(ac.objectId, LightSet{1, 1, 1, 1, 1, 1, 0});
+    ac.earlyLimit = 3000;
+    ac.lateLimit = 5000;
 }
 
 double gf_liftOffSpeed(SizeClass sizeClass)
@@ -346,13 +357,9 @@ void approachConfiguration(LiveAc& ac)
     gf_addDuplicateCheck(ac.hexid);
     ac.landing = 1;
     m.climbConfigDone = 0;
-    ac.standLat = 0.0;
-    ac.standLon = 0.0;
-    ac.standHeading = 0.0;
-    ac.standId = 0;
-    ac.cargoStand = 0;
+    gf_forgetStand(ac);
     ac.rotationTickCounter = 1;
-    lf_raiseLimits(ac);
+    gf_raiseLimits(ac);
 }
 
 double approachVerticalSpeed(const LiveAc& ac)
@@ -405,13 +412,7 @@ void startTakeOff(LiveAc& ac)
     gf_setThrottle(ac, 0);
     if (!lf_rotorcraft(ac))
         gf_queueClientEvent(ac.objectId, simid::SPOILERS_SET, 0);
-    gf_setFlaps(ac, 1);
-    ac.landing = 0;
-    m.landed = 0;
-    m.climbConfigDone = 0;
-    gf_queueLights(ac.objectId, LightSet{1, 1, 1, 1, 1, 1, 0});
-    ac.earlyLimit = 3000;
-    ac.lateLimit = 5000;
+    gf_takeOffConfiguration(ac, m);
     if (ac.airline.empty())
         return;
     if (g_motionHooks.learnStandFromLiveAc)

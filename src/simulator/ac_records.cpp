@@ -1,6 +1,7 @@
-// The aircraft records' constructors, the per-class values they take at construction, and the
-// texts that name an aircraft in log lines. Runs on the main loop (and on the start-up thread for
-// records built before it); no shared state apart from the read-only size-class name table.
+// The aircraft records' constructors, the per-class values they take at construction, the texts
+// that name an aircraft in log lines, and which size classes the settings let be shown. Runs on the
+// main loop (and on the start-up thread for records built before it); no shared state apart from
+// the read-only size-class name table.
 #include "simulator/ac_records.h"
 
 #include <numbers>
@@ -10,6 +11,7 @@
 #include "foundation/format.h"
 #include "foundation/random.h"
 #include "foundation/runtime_texts.h"
+#include "foundation/settings.h"
 #include "liveries/aircraft_db.h"
 
 namespace {
@@ -96,6 +98,20 @@ std::string gf_sizeClassName(SizeClass sizeClass)
         {0, "Light"}, {1, "Buzjets"}, {2, "Large"}, {3, "Heavy"}, {4, "HighPerf"}, {5, "Rotorcraft"},
     };
     return tvx::at(names, static_cast<std::uint32_t>(sizeClass));
+}
+
+bool gf_classWanted(SizeClass sizeClass)
+{
+    switch (sizeClass) {
+    case SizeClass::Light:
+        return g_optLightAircraft.value();
+    case SizeClass::HighPerf:
+        return g_optHighPerfAircraft.value();
+    case SizeClass::Rotorcraft:
+        return g_optHelicopters.value();
+    default:
+        return true;
+    }
 }
 
 // ---- Identity rules ------------------------------------------------------------------------

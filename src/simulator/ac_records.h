@@ -179,6 +179,9 @@ std::string gf_acIdText(const FlightRecord& ac);
 std::string gf_airlineTypeRegText(const FlightRecord& ac);
 // Name of a size class; any other value throws std::out_of_range ("invalid unordered_map<K, T> key").
 std::string gf_sizeClassName(SizeClass sizeClass);
+// Whether the user's settings let aircraft of this class be shown: light aircraft, high-performance
+// aircraft and helicopters each have their own switch; the other classes always are.
+bool gf_classWanted(SizeClass sizeClass);
 
 // Not empty, not the feed's "@@@@@@@@", at most 8 characters.
 bool gf_callsignValid(const FlightRecord& ac);

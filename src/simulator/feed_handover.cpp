@@ -106,20 +106,6 @@ void lf_stamp(std::vector<TrafficRecord>& records, std::uint32_t delay)
         r.pos.slot = lf_playOutSlot(delay, tick, r.time, median);
 }
 
-bool lf_classAdmitted(SizeClass sizeClass)
-{
-    switch (sizeClass) {
-    case SizeClass::Light:
-        return g_optLightAircraft.value();
-    case SizeClass::HighPerf:
-        return g_optHighPerfAircraft.value();
-    case SizeClass::Rotorcraft:
-        return g_optHelicopters.value();
-    default:
-        return true;
-    }
-}
-
 const CreationValues& lf_creationValues(std::uint32_t sizeClass)
 {
     return tvx::at(lf_creationTable(), sizeClass);
@@ -331,7 +317,7 @@ void lf_createLiveAcOfKnownType(TrafficRecord& record)
 void lf_createLiveAc(TrafficRecord& record)
 {
     const SizeClass sizeClass = gf_sizeClassOfType(record.acType);
-    if (!lf_classAdmitted(sizeClass))
+    if (!gf_classWanted(sizeClass))
         return;
     if (!lf_notAtParkElevation(record))
         return;

@@ -12,6 +12,7 @@
 #include "foundation/settings.h"
 #include "parking/airport_list.h"
 #include "parking/stand_model.h"
+#include "simulator/ac_config.h"
 #include "simulator/ac_records.h"
 #include "simulator/ai_tick.h"
 #include "simulator/command_queues.h"
@@ -150,8 +151,7 @@ void lf_phasePushback(LiveAc& ac)
 
 void lf_phaseParked(LiveAc& ac)
 {
-    ac.earlyLimit = 3000;
-    ac.lateLimit = ac.takeOff ? 5000 : 3000;
+    gf_raiseLimits(ac);
     if (!gf_motion(ac).movingOff)
         return;
     const PosRecord& last = gf_last(ac.stream);

@@ -14,6 +14,7 @@
 #include "foundation/time_slots.h"
 #include "parking/airport_list.h"
 #include "parking/stand_model.h"
+#include "simulator/ac_config.h"
 #include "simulator/ac_records.h"
 #include "simulator/ai_tick.h"
 #include "simulator/duplicates.h"
@@ -30,25 +31,12 @@ namespace {
 constexpr double kTicksPerHourNm = 360000.0;
 constexpr double kTwoMetresNm = 0.0010799136069114472;
 
+// The aircraft's stand; nullptr for id 0 (no stand).
 ParkPos* lf_stand(std::uint32_t standId)
 {
     if (standId == 0)
         return nullptr;
-    const auto it = std::find_if(g_parkPositions.begin(), g_parkPositions.end(),
-                                 [&](const ParkPos& p) { return p.standId == standId; });
-    return it == g_parkPositions.end() ? nullptr : &*it;
-}
-
-// Stores (hexid, slot), replacing the slot of an existing pair of the hexid.
-void lf_rememberArrival(std::uint32_t hexid, std::uint32_t slot)
-{
-    for (auto& pair : g_arrivedLiveAc) {
-        if (pair.first == hexid) {
-            pair.second = slot;
-            return;
-        }
-    }
-    g_arrivedLiveAc.emplace_back(hexid, slot);
+    return gf_standById(standId);
 }
 
 }  // namespace
@@ -93,8 +81,7 @@ void addStopRecord(LiveAc& ac, double standLat, double standLon, double standHea
     ac.course = standHeading;
     if (ac.holdCounter >= 1) {
         ac.holdCounter = 0;
-        ac.earlyLimit = 3000;
-        ac.lateLimit = ac.takeOff ? 5000 : 3000;
+        gf_raiseLimits(ac);
     }
 }
 
@@ -137,7 +124,7 @@ void arriveAtStand(LiveAc& ac)
             return;
         }
         if (g_motionHooks.addRealParkPosOption(ac.standId, ac, false, ac.stamp, false)) {
-            lf_rememberArrival(ac.hexid, gf_slotOf(ac.stamp));
+            gf_rememberArrival(ac.hexid, gf_slotOf(ac.stamp));
             if (g_motionHooks.checkMaxPark)
                 g_motionHooks.checkMaxPark(0);
             else

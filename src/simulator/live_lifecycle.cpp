@@ -79,14 +79,6 @@ std::size_t lf_placedLiveCount()
     }));
 }
 
-ParkPos* lf_standById(std::uint32_t standId)
-{
-    for (ParkPos& stand : g_parkPositions)
-        if (stand.standId == standId)
-            return &stand;
-    return nullptr;
-}
-
 void lf_queueEvent(const LiveAc& ac, std::uint32_t eventId, std::uint32_t data)
 {
     gf_queueClientEvent(ac.objectId, eventId, data);
@@ -165,19 +157,6 @@ void lf_applyRegistration(LiveAc& ac)
             ac.callsign = ac.registration;
         return;
     }
-}
-
-// Stores (hexid, current half-hour slot), replacing the slot of an existing pair.
-void lf_rememberArrival(const LiveAc& ac)
-{
-    const std::uint32_t slot = gf_slotOf(g_nowDaySlot.load());
-    for (auto& pair : g_arrivedLiveAc) {
-        if (pair.first == ac.hexid) {
-            pair.second = slot;
-            return;
-        }
-    }
-    g_arrivedLiveAc.emplace_back(ac.hexid, slot);
 }
 
 enum class StandClaim { None, Parked, Dropped, Removed };
@@ -275,7 +254,7 @@ StandClaim lf_claimStandAtSpawn(LiveAc& ac)
 
     if (g_motionHooks.addRealParkPosOption) {
         if (g_motionHooks.addRealParkPosOption(ac.standId, ac, false, g_nowDaySlot.load(), false)) {
-            lf_rememberArrival(ac);
+            gf_rememberArrival(ac.hexid, gf_slotOf(g_nowDaySlot.load()));
             if (g_motionHooks.checkMaxPark)
                 g_motionHooks.checkMaxPark(1);
             else
@@ -526,7 +505,7 @@ void checkStandOrExcludedIsOccupiedByStaticAndRemove(LiveAc& ac, ParkPos& stand)
             break;
         }
         for (std::uint32_t overlapId : stand.overlapping) {
-            const ParkPos* other = lf_standById(overlapId);
+            const ParkPos* other = gf_standById(overlapId);
             const double oLat = other ? other->lat : 0.0;
             const double oLon = other ? other->lon : 0.0;
             const double d = gf_distanceNm(oLat, oLon, stand.lat, stand.lon);

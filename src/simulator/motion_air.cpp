@@ -64,20 +64,6 @@ void lf_turnToward(LiveAc& ac, double target)
     ac.sim.heading = gf_wrap2Pi(ac.sim.heading + (positive ? ac.turnRate : -ac.turnRate));
 }
 
-bool lf_classWanted(SizeClass cls)
-{
-    switch (cls) {
-    case SizeClass::Light:
-        return g_optLightAircraft.value();
-    case SizeClass::HighPerf:
-        return g_optHighPerfAircraft.value();
-    case SizeClass::Rotorcraft:
-        return g_optHelicopters.value();
-    default:
-        return true;
-    }
-}
-
 // Another placed live aircraft taxiing on the ground within 1.2 times both sizes.
 bool lf_taxiingNeighbour(const LiveAc& ac)
 {
@@ -97,12 +83,8 @@ void lf_freeStand(std::uint32_t standId)
 {
     if (standId == 0)
         return;
-    for (ParkPos& stand : g_parkPositions) {
-        if (stand.standId == standId) {
-            stand.occupied = false;
-            return;
-        }
-    }
+    if (ParkPos* stand = gf_standById(standId))
+        stand->occupied = false;
 }
 
 // Speed of an extension record on the ground while the take-off runs (knots, feet per minute).
@@ -345,7 +327,7 @@ bool endOfStream(LiveAc& ac)
         return true;
     }
 
-    if (!lf_classWanted(ac.sizeClass))
+    if (!gf_classWanted(ac.sizeClass))
         return false;
     if (!ac.onGround) {
         if (g_autoRangeGround.load())

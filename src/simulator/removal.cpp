@@ -142,6 +142,17 @@ void gf_flushRemoveRequests()
     g_removeRequests.clear();
 }
 
+void gf_rememberArrival(std::uint32_t hexid, std::uint32_t slot)
+{
+    for (auto& pair : g_arrivedLiveAc) {
+        if (pair.first == hexid) {
+            pair.second = slot;
+            return;
+        }
+    }
+    g_arrivedLiveAc.emplace_back(hexid, slot);
+}
+
 bool gf_allowOncePer3Slots(std::uint64_t clock, std::uint32_t id, bool force)
 {
     const std::uint32_t slot = gf_slotOf(clock);
@@ -163,13 +174,28 @@ std::vector<ParkPos>::iterator gf_findStand(const std::string& name)
                         [&](const ParkPos& p) { return p.name == name; });
 }
 
+ParkPos* gf_standById(std::uint32_t standId)
+{
+    for (ParkPos& stand : g_parkPositions)
+        if (stand.standId == standId)
+            return &stand;
+    return nullptr;
+}
+
+void gf_forgetStand(StaticAc& ac)
+{
+    ac.standLat = 0.0;
+    ac.standLon = 0.0;
+    ac.standHeading = 0.0;
+    ac.standId = 0;
+    ac.cargoStand = 0;
+}
+
 void gf_blockStands(ParkPos& stand)
 {
     stand.taken = true;
     for (const std::uint32_t id : stand.overlapping) {
-        const auto other = std::find_if(g_parkPositions.begin(), g_parkPositions.end(),
-                                        [id](const ParkPos& p) { return p.standId == id; });
-        if (other != g_parkPositions.end())
+        if (ParkPos* other = gf_standById(id))
             other->blocked = true;
     }
 }
@@ -178,9 +204,8 @@ std::string gf_standName(std::uint32_t standId)
 {
     if (standId == 0)
         return "sid==0?";
-    const auto it = std::find_if(g_parkPositions.begin(), g_parkPositions.end(),
-                                 [standId](const ParkPos& p) { return p.standId == standId; });
-    return it == g_parkPositions.end() ? std::string("unknown") : it->name;
+    const ParkPos* stand = gf_standById(standId);
+    return stand ? stand->name : std::string("unknown");
 }
 
 void gf_selectAcByCallsign()

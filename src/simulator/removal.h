@@ -21,6 +21,8 @@
 
 // Pairs (id, half-hour slot 0..47) of aircraft that parked at or left a stand.
 extern std::vector<std::pair<std::uint32_t, std::uint32_t>> g_arrivedLiveAc;
+// Stores (hexid, slot) in g_arrivedLiveAc, replacing the slot of an existing pair of the hexid.
+void gf_rememberArrival(std::uint32_t hexid, std::uint32_t slot);
 // Object id of the aircraft selected by callsign (0: none). Its text is the window's selectedText.
 extern std::atomic<std::uint32_t> g_selectedObjectId;
 // Set while the parking controls are disabled.
@@ -57,6 +59,11 @@ bool gf_allowOncePer3Slots(std::uint64_t clock, std::uint32_t id, bool force);
 
 // First stand with that name; g_parkPositions.end() when none.
 std::vector<ParkPos>::iterator gf_findStand(const std::string& name);
+// The stand of g_parkPositions with that id; nullptr when none.
+ParkPos* gf_standById(std::uint32_t standId);
+// Forgets the aircraft's stand (position, heading, id and cargo attribute back to none); the stand
+// itself is left as it is.
+void gf_forgetStand(StaticAc& ac);
 // Marks the stand taken and the stands that overlap it blocked.
 void gf_blockStands(ParkPos& stand);
 // "sid==0?" for 0, the name of the first stand with the id, "unknown" when none.

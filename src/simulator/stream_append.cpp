@@ -10,6 +10,7 @@
 #include "foundation/settings.h"
 #include "foundation/time_slots.h"
 #include "parking/stand_model.h"
+#include "simulator/ac_config.h"
 #include "simulator/ac_records.h"
 #include "simulator/ai_tick.h"
 #include "simulator/command_queues.h"
@@ -42,12 +43,6 @@ std::int32_t lf_now()
     return g_tick.load();
 }
 
-void lf_raiseLimits(LiveAc& ac)
-{
-    ac.earlyLimit = 3000;
-    ac.lateLimit = ac.takeOff ? 5000 : 3000;
-}
-
 // |course from the last record to r - heading| in degrees, wrapped.
 double lf_courseOff(const LiveAc& ac, const PosRecord& from, const PosRecord& r)
 {
@@ -59,19 +54,6 @@ bool lf_allStops(const std::deque<PosRecord>& stream)
     return std::all_of(stream.begin(), stream.end(), [](const PosRecord& p) { return p.stop != 0; });
 }
 
-// Stores (hexid, current half-hour slot), replacing the slot of an existing pair.
-void lf_rememberArrival(const LiveAc& ac)
-{
-    const std::uint32_t slot = gf_slotOf(g_nowDaySlot.load());
-    for (auto& pair : g_arrivedLiveAc) {
-        if (pair.first == ac.hexid) {
-            pair.second = slot;
-            return;
-        }
-    }
-    g_arrivedLiveAc.emplace_back(ac.hexid, slot);
-}
-
 // A landing roll-out turns into a take-off again (go-around on the runway).
 void lf_goAround(LiveAc& ac, LiveMotion& m)
 {
@@ -80,13 +62,7 @@ void lf_goAround(LiveAc& ac, LiveMotion& m)
     gf_setThrottle(ac, 3);
     if (ac.sizeClass != SizeClass::Rotorcraft)
         gf_queueClientEvent(ac.objectId, simid::SPOILERS_SET, 16383);
-    gf_setFlaps(ac, 1);
-    ac.landing = 0;
-    m.landed = 0;
-    m.climbConfigDone = 0;
-    gf_queueLights(ac.objectId, LightSet{1, 1, 1, 1, 1, 1, 0});
-    ac.earlyLimit = 3000;
-    ac.lateLimit = 5000;
+    gf_takeOffConfiguration(ac, m);
 }
 
 }  // namespace
@@ -157,17 +133,13 @@ void appendRecord(LiveAc& ac, PosRecord r)
         if (ac.holdCounter > 0) {
             gf_rec(ac.stream, 0).slot = gf_addTicks(lf_now(), 1);
             ac.holdCounter = 0;
-            lf_raiseLimits(ac);
+            gf_raiseLimits(ac);
         }
         ac.pushbackTurnSide = 0;
         ac.pushbackTurnSideSet = 0;
         ac.pushbackStep = 0;
         gf_setPhase(ac, AcPhase::Taxiing);
-        ac.standLat = 0.0;
-        ac.standLon = 0.0;
-        ac.standHeading = 0.0;
-        ac.standId = 0;
-        ac.cargoStand = 0;
+        gf_forgetStand(ac);
         ac.waiting = 0;
         ac.waitingStartTick = 0;
         break;
@@ -259,7 +231,7 @@ bool resumeAfterStop(LiveAc& ac, const PosRecord& r)
     if (!ac.onGround && lf_courseOff(ac, gf_last(ac.stream), r) >= 100.0)
         return false;
     ac.holdCounter = 0;
-    lf_raiseLimits(ac);
+    gf_raiseLimits(ac);
     gf_rec(ac.stream, 0).slot = gf_addTicks(lf_now(), 1);
     ac.waiting = 0;
     ac.waitingStartTick = 0;
@@ -293,7 +265,7 @@ bool checkGroundCourse(LiveAc& ac, PosRecord& r)
     }
     if (ac.holdCounter > 0) {
         ac.holdCounter = 0;
-        lf_raiseLimits(ac);
+        gf_raiseLimits(ac);
     }
     const PosRecord& last = gf_last(ac.stream);
     if (gf_samePosition(r, last)) {
@@ -390,12 +362,12 @@ void leaveStand(LiveAc& ac)
         if (ac.phase == AcPhase::Parked)
             gf_rec(ac.stream, 0).slot = gf_addTicks(lf_now(), 1);
         ac.holdCounter = 0;
-        lf_raiseLimits(ac);
+        gf_raiseLimits(ac);
     }
     if (!ac.airline.empty() && ac.cargoStand == ac.cargo) {
         if (g_motionHooks.addRealParkPosOption) {
             if (g_motionHooks.addRealParkPosOption(ac.standId, ac, true, g_nowDaySlot.load(), true))
-                lf_rememberArrival(ac);
+                gf_rememberArrival(ac.hexid, gf_slotOf(g_nowDaySlot.load()));
         } else {
             gf_hookMissing("stand schedules", "real sighting at a stand");
         }

@@ -10,6 +10,7 @@
 
 #include "foundation/errors.h"
 #include "foundation/log.h"
+#include "foundation/text_file.h"
 
 namespace {
 
@@ -53,10 +54,7 @@ std::string gf_readLicence(const std::filesystem::path& folder)
     const auto it = json.find("License");
     if (it == json.end() || !it->is_string())
         throw tvx::UserErrorException(99, tvx::format("{} has no \"License\" text: {}", kKeyFileName, path.string()));
-    std::string licence = it->get<std::string>();
-    const auto first = licence.find_first_not_of(" \t\r\n");
-    const auto last = licence.find_last_not_of(" \t\r\n");
-    licence = first == std::string::npos ? std::string() : licence.substr(first, last - first + 1);
+    std::string licence(gf_trim(it->get_ref<const std::string&>()));
     if (licence.empty())
         throw tvx::UserErrorException(99, tvx::format("{} holds no licence yet: {}", kKeyFileName, path.string()));
     return licence;

@@ -21,6 +21,7 @@
 #include <cstdlib>
 
 #include "foundation/log.h"
+#include "foundation/text_file.h"
 #include "foundation/time_slots.h"
 #include "traffic_service/feed_sink.h"
 
@@ -47,15 +48,6 @@ bool lf_licenceCharsOk(const std::string& licence)
             return false;
     }
     return !licence.empty();
-}
-
-std::string lf_trim(std::string text)
-{
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
 }
 
 int lf_jsonInt(const nlohmann::json& body, const char* name, int fallback)
@@ -111,7 +103,7 @@ std::string TrafficClient::apiBase() const
 void TrafficClient::setLicence(std::string licence)
 {
     std::lock_guard lock(m_mutex);
-    m_licence = lf_trim(std::move(licence));
+    m_licence = std::string(gf_trim(licence));
 }
 
 void TrafficClient::setSoftwareName(std::string name)

@@ -11,6 +11,7 @@
 
 #include <cmath>
 
+#include "foundation/geo.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "traffic_service/feed_sink.h"
@@ -22,16 +23,6 @@ namespace {
 
 constexpr double kStationMoveNm = 10.0;
 constexpr double kHpaPerInHg = 33.8639;
-
-double lf_distanceNm(double lat1, double lon1, double lat2, double lon2)
-{
-    constexpr double d2r = M_PI / 180.0;
-    const double dLat = (lat2 - lat1) * d2r;
-    const double dLon = (lon2 - lon1) * d2r;
-    const double h = std::sin(dLat / 2) * std::sin(dLat / 2)
-        + std::cos(lat1 * d2r) * std::cos(lat2 * d2r) * std::sin(dLon / 2) * std::sin(dLon / 2);
-    return 6875.493541569878 * std::asin(std::sqrt(std::min(std::max(h, 0.0), 1.0)));
-}
 
 std::string lf_stationOf(const nlohmann::json& reply)
 {
@@ -102,7 +93,7 @@ bool TrafficClient::pollWeather()
     {
         std::lock_guard lock(m_mutex);
         station = m_station;
-        stationDue = station.empty() || lf_distanceNm(pos.lat, pos.lon, m_stationLat, m_stationLon) > kStationMoveNm;
+        stationDue = station.empty() || gf_distanceNm(pos.lat, pos.lon, m_stationLat, m_stationLon) > kStationMoveNm;
     }
     if (stationDue) {
         const ServiceReply reply = request(RequestClass::Weather, "nearestmetar",
