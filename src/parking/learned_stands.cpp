@@ -13,13 +13,10 @@
 #include <algorithm>
 #include <exception>
 #include <optional>
-#include <set>
 
-#include "app/downloads.h"
 #include "app/folders.h"
 #include "app/status.h"
 #include "app/window_model.h"
-#include "foundation/errors.h"
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
@@ -129,13 +126,7 @@ void lf_replaceStands(const pugi::xml_document& doc)
 {
     g_handmadeOverruled.store(true);
     g_parkPositions.clear();
-    std::set<std::string> names;
-    for (const pugi::xml_node parkpos : doc.child("parkpositions").children("parkpos")) {
-        const std::string name = parkpos.attribute("id").as_string();
-        if (!names.insert(name).second)
-            throw tvx::UserErrorException(94, "Parking position " + name + " appears more than once?");
-        gf_readParkPos(parkpos, name, 1);
-    }
+    gf_readParkPositions(doc, 1);
 }
 
 // A learned file that adds to the parking file's stands.
@@ -199,18 +190,7 @@ bool lf_mergeLearnedStand(const std::string& name, const pugi::xml_node& parkpos
     }
     std::uint32_t next = stand.options.empty() ? 1 : stand.options.back().number + 1;
     for (const pugi::xml_node opt : parkpos.children("opt")) {
-        OptIdentity identity = lf_readOptIdentity(opt);
-        ParkPosOption option;
-        option.airline = std::move(identity.airline);
-        option.type = std::move(identity.type);
-        option.registration = opt.attribute("reg").as_string();
-        option.callsign = std::move(identity.callsign);
-        option.callsign2 = std::move(identity.callsign2);
-        option.slots = lf_hours2bitset(opt.attribute("hh").as_string());
-        option.number = next;
-        option.weekday = opt.attribute("day").as_uint();
-        option.source = 0;
-        option.real = opt.attribute("soft").as_bool() ? 0 : 1;
+        ParkPosOption option = gf_readOpt(opt, next, 0);
         const bool known = std::any_of(stand.options.begin(), stand.options.end(),
                                        [&option](const ParkPosOption& existing) { return lf_sameOption(existing, option); });
         if (known)
@@ -263,12 +243,8 @@ void lf_readLearned(const std::string& learnedPath, const ApfHeader& header)
 
 bool gf_suitableForOfflineLearning(const std::string& code)
 {
-    const std::string url = gf_simServerUrl(true) + "archive/stock/" + code + ".xml";
     const fs::path target = code + ".xml";
-    CURL* handle = curl_easy_init();
-    const bool downloaded = gf_download(handle, url, target, g_downloadQuiet);
-    if (handle)
-        curl_easy_cleanup(handle);
+    const bool downloaded = gf_downloadStockApf(code, target);
 
     pugi::xml_document doc;
     if (!downloaded || !doc.load_file(target.c_str())) {

@@ -13,7 +13,6 @@
 #include <exception>
 #include <fstream>
 #include <optional>
-#include <set>
 
 #include <pugixml.hpp>
 
@@ -76,20 +75,19 @@ void lf_replaceAll(std::string& text, std::string_view what, std::string_view wi
     text = std::move(result);
 }
 
-// The publisher comes from the parking file itself: as a folder name it must stay one folder
-// below airports/learned/thirdparty, so separators and "."/".." names are neutralised.
-std::string lf_publisherFolder(const std::string& publisher)
-{
-    if (publisher == "." || publisher == "..")
-        return "_";
-    std::string folder = publisher;
-    std::replace_if(folder.begin(), folder.end(), [](char c) { return c == '/' || c == '\\' || c == ':'; }, '_');
-    return folder;
-}
-
 void lf_enableControl(const GuiControl& control, bool enable)
 {
     EnableWindow(GetDlgItem(g_hWnd, control.controlId()), enable ? TRUE : FALSE);
+}
+
+// Downloads the URL into the destination on a transfer handle of its own; true on success.
+bool lf_fetch(const std::string& url, const fs::path& destination)
+{
+    CURL* handle = curl_easy_init();
+    const bool ok = gf_download(handle, url, destination, g_downloadQuiet);
+    if (handle)
+        curl_easy_cleanup(handle);
+    return ok;
 }
 
 }  // namespace
@@ -108,14 +106,16 @@ bool lf_readApfLink(const fs::path& path, std::string& text)
     return true;
 }
 
+bool gf_downloadStockApf(const std::string& code, const fs::path& target)
+{
+    // Stock files exist only in the 2020 folder, whatever the simulator.
+    return lf_fetch(gf_simServerUrl(true) + "archive/stock/" + code + ".xml", target);
+}
+
 bool lf_stockApfOnServer(const std::string& code)
 {
-    const std::string url = gf_simServerUrl(true) + "archive/stock/" + code + ".xml";
     const fs::path target = code + ".xml";
-    CURL* handle = curl_easy_init();
-    const bool ok = gf_download(handle, url, target, g_downloadQuiet);
-    if (handle)
-        curl_easy_cleanup(handle);
+    const bool ok = gf_downloadStockApf(code, target);
     if (ok && lf_exists(target))
         fs::remove(target);
     return ok;
@@ -153,11 +153,7 @@ std::string lf_downloadApf(const std::string& text, const fs::path& destination)
     // Stock files and the companion add-on's files exist only in the 2020 folder.
     const bool forced = text.find("simaddon") != std::string::npos || text.find("stock") != std::string::npos;
     const std::string url = gf_simServerUrl(forced) + text;
-    CURL* handle = curl_easy_init();
-    const bool ok = gf_download(handle, url, destination, g_downloadQuiet);
-    if (handle)
-        curl_easy_cleanup(handle);
-    if (ok)
+    if (lf_fetch(url, destination))
         return {};
     std::string failure = tvx::format("failed to download: \"{}\"", url);
     gf_log(failure);
@@ -165,6 +161,17 @@ std::string lf_downloadApf(const std::string& text, const fs::path& destination)
 }
 
 // ---- Learned-file path ----------------------------------------------------------------------
+
+std::string gf_learnedPublisherFolder(const std::string& publisher)
+{
+    // The publisher comes from the parking file itself: as a folder name it must stay one folder
+    // below airports/learned/thirdparty, so separators and "."/".." names are neutralised.
+    if (publisher == "." || publisher == "..")
+        return "_";
+    std::string folder = publisher;
+    std::replace_if(folder.begin(), folder.end(), [](char c) { return c == '/' || c == '\\' || c == ':'; }, '_');
+    return folder;
+}
 
 std::string lf_learnedApfPath(const std::string& text, const std::string& publisher)
 {
@@ -181,7 +188,7 @@ std::string lf_learnedApfPath(const std::string& text, const std::string& publis
     if (!path.starts_with("airports"))
         return path;
     lf_replaceFirst(path, "airports", learnedRoot);
-    const std::string thirdparty = "thirdparty\\" + lf_publisherFolder(publisher);
+    const std::string thirdparty = "thirdparty\\" + gf_learnedPublisherFolder(publisher);
     if (path.find("my_thirdparty2024") != std::string::npos)
         lf_replaceFirst(path, "my_thirdparty2024", thirdparty);
     else
@@ -219,20 +226,15 @@ void lf_readHeaderAndStands(const pugi::xml_document& doc, ApfHeader& header, Qu
     g_parkAltitude.store(static_cast<double>(*altitude));
     header.airportName = gf_readStringParameter(doc, "airport_name").value_or(std::string());
 
-    std::set<std::string> names;
-    for (const pugi::xml_node parkpos : doc.child("parkpositions").children("parkpos")) {
-        const std::string name = parkpos.attribute("id").as_string();
-        if (!names.insert(name).second)
-            throw tvx::UserErrorException(94, "Parking position " + name + " appears more than once?");
-        gf_readParkPos(parkpos, name, 1);
-    }
+    gf_readParkPositions(doc, 1);
     quality = {gf_readIntParameter(doc, "Qf_real").value_or(-1), gf_readIntParameter(doc, "Qf_soft").value_or(-1)};
 }
 
 // The learned file beside the parking file, or the default parking percentage without one.
-void lf_applyLearnedFile(const std::string& text, const ApfHeader& header, QualityPair& quality)
+void lf_applyLearnedFile(const std::string& text, ApfHeader& header, QualityPair& quality)
 {
     const std::string learned = lf_learnedApfPath(text, header.publisher);
+    header.learnedPath = learned;
     if (!lf_exists(gf_apfNativePath(learned))) {
         g_optParkingPercentage.set(30);
         lf_enableControl(g_optParkingPercentage, false);
@@ -284,7 +286,7 @@ std::string gf_readApf(const std::string& text, ApfHeader& header, QualityPair& 
         gf_computeOverlappingStands();
 
         const bool handmade = g_handmadeOverruled.load();
-        const std::string sourceText = handmade ? lf_learnedApfPath(text, header.publisher) : text;
+        const std::string sourceText = handmade ? header.learnedPath : text;
         gf_log("Airport file read from \"{}\" for {}", sourceText, header.airportName);
         gf_updatePainted([&header, handmade](PaintedValues& p) {
             p.publisherText = header.publisher;

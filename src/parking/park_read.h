@@ -25,6 +25,9 @@ struct ApfHeader {
     std::string airportName;
     std::string publisher;
     std::int32_t altitude = 0;  // feet
+    // Where the learned file of the parking file lies: read from there, and saved there when the
+    // airport is left (empty until a file was read).
+    std::string learnedPath{};
 };
 
 // (real, soft) quality factors in percent, -1 for no value.
@@ -42,12 +45,18 @@ std::string gf_findApfFile(const AirportEntry& airport);
 bool gf_hasApfFile(const AirportEntry& airport);
 // First line of a link file, cut after its last letter 'l'; false when unreadable or empty.
 bool lf_readApfLink(const std::filesystem::path& path, std::string& text);
+// Downloads the server's stock file CODE.xml (from the "MSFS/" folder for either simulator) into
+// the target; true on success. The caller removes the target again.
+bool gf_downloadStockApf(const std::string& code, const std::filesystem::path& target);
 // True when the server's stock folder holds CODE.xml (probed by downloading it into the working
 // folder and removing it again; a failing removal throws the filesystem error "remove").
 bool lf_stockApfOnServer(const std::string& code);
 // Downloads the server-relative text into the destination; empty on success, else
 // "failed to download: \"URL\"" (also logged).
 std::string lf_downloadApf(const std::string& text, const std::filesystem::path& destination);
+// The publisher text as one folder name below airports/learned/thirdparty: separators become
+// "_", "." and ".." become "_", an empty text stays empty.
+std::string gf_learnedPublisherFolder(const std::string& publisher);
 // The learned file's path text for a parking-file text and its publisher (with "\" separators).
 std::string lf_learnedApfPath(const std::string& text, const std::string& publisher);
 // A path text of the program ("airports\learned\stock\EHAM.xml") as a path of this host.

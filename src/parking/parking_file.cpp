@@ -4,8 +4,10 @@
 // Threads: the caller's (main loop for the park airport's files, scan workers for scanned files).
 #include "parking/parking_file.h"
 
+#include <set>
 #include <utility>
 
+#include "foundation/errors.h"
 #include "foundation/format.h"
 #include "foundation/settings.h"
 #include "foundation/settings_store.h"
@@ -194,6 +196,23 @@ OptIdentity lf_readOptIdentity(const pugi::xml_node& opt)
     return identity;
 }
 
+ParkPosOption gf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t source)
+{
+    OptIdentity identity = lf_readOptIdentity(opt);
+    ParkPosOption option;
+    option.airline = std::move(identity.airline);
+    option.type = std::move(identity.type);
+    option.registration = opt.attribute("reg").as_string();
+    option.callsign = std::move(identity.callsign);
+    option.callsign2 = std::move(identity.callsign2);
+    option.slots = lf_hours2bitset(opt.attribute("hh").as_string());
+    option.number = number;
+    option.weekday = opt.attribute("day").as_uint();
+    option.source = source;
+    option.real = opt.attribute("soft").as_bool() ? 0 : 1;
+    return option;
+}
+
 void gf_readParkPos(const pugi::xml_node& parkpos, const std::string& name, std::uint32_t source)
 {
     const double lat = gf_xmlAttributeAsDouble(parkpos, "latitude");
@@ -203,21 +222,8 @@ void gf_readParkPos(const pugi::xml_node& parkpos, const std::string& name, std:
     std::vector<ParkPosOption> options;
     options.reserve(256);
     std::uint32_t number = 0;
-    for (const pugi::xml_node opt : parkpos.children("opt")) {
-        OptIdentity identity = lf_readOptIdentity(opt);
-        ParkPosOption option;
-        option.airline = std::move(identity.airline);
-        option.type = std::move(identity.type);
-        option.registration = opt.attribute("reg").as_string();
-        option.callsign = std::move(identity.callsign);
-        option.callsign2 = std::move(identity.callsign2);
-        option.slots = lf_hours2bitset(opt.attribute("hh").as_string());
-        option.number = ++number;
-        option.weekday = opt.attribute("day").as_uint();
-        option.source = source;
-        option.real = opt.attribute("soft").as_bool() ? 0 : 1;
-        options.push_back(std::move(option));
-    }
+    for (const pugi::xml_node opt : parkpos.children("opt"))
+        options.push_back(gf_readOpt(opt, ++number, source));
     options.shrink_to_fit();
 
     const bool heli = parkpos.attribute("heli").as_bool();
@@ -225,6 +231,17 @@ void gf_readParkPos(const pugi::xml_node& parkpos, const std::string& name, std:
     const bool cargo = parkpos.attribute("cargo").as_bool();
     const double heading = parkpos.attribute("heading").as_double() * lf_degToRad;
     g_parkPositions.emplace_back(name, std::move(options), lat, lon, heading, radiusMetres, cargo, ramp, heli);
+}
+
+void gf_readParkPositions(const pugi::xml_document& doc, std::uint32_t source)
+{
+    std::set<std::string> names;
+    for (const pugi::xml_node parkpos : doc.child("parkpositions").children("parkpos")) {
+        const std::string name = parkpos.attribute("id").as_string();
+        if (!names.insert(name).second)
+            throw tvx::UserErrorException(94, "Parking position " + name + " appears more than once?");
+        gf_readParkPos(parkpos, name, source);
+    }
 }
 
 std::optional<bool> gf_readBoolParameter(const pugi::xml_document& doc, std::string_view name)

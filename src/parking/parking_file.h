@@ -82,6 +82,13 @@ bool gf_addUintParameter(pugi::xml_document& doc, std::string_view name, std::ui
 // caller gives the stand's name (the id attribute) and the source value of its options.
 void gf_readParkPos(const pugi::xml_node& parkpos, const std::string& name, std::uint32_t source);
 
+// One opt element as a parking option with the given number and source: identity as
+// lf_readOptIdentity gives it, reg, the slots of hh, day, and real unless soft is true.
+ParkPosOption gf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t source);
+// Every parkpos of the first parkpositions element, in document order, through gf_readParkPos
+// with the source; a stand name (id) seen before throws tvx::UserErrorException 94
+// "Parking position NAME appears more than once?". No parkpositions element: no stand.
+void gf_readParkPositions(const pugi::xml_document& doc, std::uint32_t source);
 // Callsign and second callsign from cs ("A:B"), airline and type from the registration table when
 // reg is known there, else from airl and type.
 OptIdentity lf_readOptIdentity(const pugi::xml_node& opt);

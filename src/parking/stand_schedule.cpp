@@ -126,6 +126,48 @@ bool lf_countChange()
     return true;
 }
 
+// The counting option of the kind (1 real, 0 soft) that the registration holds on the stamp's
+// weekday, or the end.
+std::vector<ParkPosOption>::iterator lf_findSightingOption(std::vector<ParkPosOption>& options, std::uint32_t real,
+                                                           DaySlot stamp, const std::string& registration)
+{
+    const std::uint32_t weekday = gf_weekdayOf(stamp);
+    return std::find_if(options.begin(), options.end(), [&](const ParkPosOption& o) {
+        return o.real == real && o.number != 0 && o.weekday == weekday && o.registration == registration;
+    });
+}
+
+// A first sighting of the aircraft at the stand: a new option of the kind, remembered as the
+// aircraft's sighting there; counts as a change.
+bool lf_addSightingOption(ParkPos& stand, Sightings& sightings, const AcData& ac, std::uint32_t real, DaySlot stamp)
+{
+    const std::uint32_t number = gf_addParkPosOption(stand.options, AirlineType{ac.airline, ac.acType}, real, stamp,
+                                                     ac.callsign, ac.registration);
+    sightings.emplace(ac.hexid, StandSighting{stamp, number});
+    return lf_countChange();
+}
+
+// Runs one sighting update: a formatting error is logged and passed on; any other error is
+// logged with the slot (as "===> NAME: hh_now: SLOT, TEXT") and counts as no change.
+template <class Update>
+bool lf_guardSighting(const char* name, DaySlot stamp, Update update)
+{
+    try {
+        return update();
+    } catch (const tvx::format_error& e) {
+        gf_log("{}: {}", name, e.what());
+        throw;
+    } catch (const std::exception& e) {
+        try {
+            gf_logError("{}: hh_now: {}, {}", name, gf_slotOf(stamp), e.what());
+        } catch (const tvx::format_error& f) {
+            gf_log("{}: {}", name, f.what());
+            throw;
+        }
+        return false;
+    }
+}
+
 }  // namespace
 
 void gf_countParkUpdate()
@@ -174,33 +216,24 @@ void lf_markSlotsBackOverMidnight(DaySlot stamp, const AcData& ac, bool dayChang
 bool lf_addRealParkPosOption(std::uint32_t standId, const AcData& ac, bool trackGap, DaySlot stamp,
                              bool leaving)
 {
-    try {
+    return lf_guardSighting("lf_addRealParkPosOption", stamp, [&] {
         if (g_parkPositions.empty() || ac.registration.empty() || ac.callsign.empty())
             return false;
         auto stand = lf_standById(standId);
         if (stand == g_parkPositions.end())
             return false;
-        const std::uint32_t weekday = gf_weekdayOf(stamp);
-        const std::uint32_t slot = gf_slotOf(stamp);
         auto& options = stand->options;
-        auto option = std::find_if(options.begin(), options.end(), [&](const ParkPosOption& o) {
-            return o.real == 1 && o.number != 0 && o.weekday == weekday &&
-                   o.registration == ac.registration;
-        });
-        if (option == options.end()) {
-            const std::uint32_t number = gf_addParkPosOption(
-                options, AirlineType{ac.airline, ac.acType}, 1, stamp, ac.callsign, ac.registration);
-            stand->realSightings.emplace(ac.hexid, StandSighting{stamp, number});
-            return lf_countChange();
-        }
-        if (gf_testSlot(option->slots, slot)) {
+        const auto option = lf_findSightingOption(options, 1, stamp, ac.registration);
+        if (option == options.end())
+            return lf_addSightingOption(*stand, stand->realSightings, ac, 1, stamp);
+        if (gf_testSlot(option->slots, gf_slotOf(stamp))) {
             if (leaving)
                 stand->realSightings.erase(ac.hexid);
             return false;
         }
         if (option->source != 0)
             return false;
-        gf_setSlot(option->slots, slot);
+        gf_setSlot(option->slots, gf_slotOf(stamp));
         const std::uint32_t number = option->number;
         if (!trackGap) {
             if (leaving)
@@ -209,60 +242,29 @@ bool lf_addRealParkPosOption(std::uint32_t standId, const AcData& ac, bool track
         }
         lf_trackGap(standId, ac, stamp, leaving, number, 1);
         return lf_countChange();
-    } catch (const tvx::format_error& e) {
-        gf_log("{}: {}", "lf_addRealParkPosOption", e.what());
-        throw;
-    } catch (const std::exception& e) {
-        try {
-            gf_logError("{}: hh_now: {}, {}", "lf_addRealParkPosOption", gf_slotOf(stamp), e.what());
-        } catch (const tvx::format_error& f) {
-            gf_log("{}: {}", "lf_addRealParkPosOption", f.what());
-            throw;
-        }
-        return false;
-    }
+    });
 }
 
 bool lf_addSoftParkPosOption(std::uint32_t standId, const AcData& ac, bool trackGap, DaySlot stamp)
 {
-    try {
+    return lf_guardSighting("lf_addSoftParkPosOption", stamp, [&] {
         if (g_parkPositions.empty())
             return false;
         auto stand = lf_standById(standId);
         if (stand == g_parkPositions.end())
             return false;
-        const std::uint32_t weekday = gf_weekdayOf(stamp);
-        const std::uint32_t slot = gf_slotOf(stamp);
         auto& options = stand->options;
-        auto option = std::find_if(options.begin(), options.end(), [&](const ParkPosOption& o) {
-            return o.real == 0 && o.number != 0 && o.weekday == weekday &&
-                   o.registration == ac.registration;
-        });
-        if (option == options.end()) {
-            const std::uint32_t number = gf_addParkPosOption(
-                options, AirlineType{ac.airline, ac.acType}, 0, stamp, ac.callsign, ac.registration);
-            stand->softSightings.emplace(ac.hexid, StandSighting{stamp, number});
-            return lf_countChange();
-        }
-        if (gf_testSlot(option->slots, slot) || option->source != 0)
+        const auto option = lf_findSightingOption(options, 0, stamp, ac.registration);
+        if (option == options.end())
+            return lf_addSightingOption(*stand, stand->softSightings, ac, 0, stamp);
+        if (gf_testSlot(option->slots, gf_slotOf(stamp)) || option->source != 0)
             return false;
-        gf_setSlot(option->slots, slot);
+        gf_setSlot(option->slots, gf_slotOf(stamp));
         const std::uint32_t number = option->number;
         if (trackGap)
             lf_trackGap(standId, ac, stamp, false, number, 0);
         return lf_countChange();
-    } catch (const tvx::format_error& e) {
-        gf_log("{}: {}", "lf_addSoftParkPosOption", e.what());
-        throw;
-    } catch (const std::exception& e) {
-        try {
-            gf_logError("{}: hh_now: {}, {}", "lf_addSoftParkPosOption", gf_slotOf(stamp), e.what());
-        } catch (const tvx::format_error& f) {
-            gf_log("{}: {}", "lf_addSoftParkPosOption", f.what());
-            throw;
-        }
-        return false;
-    }
+    });
 }
 
 void lf_searchForCoupledCsAroundThisTime(DaySlot stamp, AcData& ac)

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <list>
 #include <mutex>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -89,6 +90,23 @@ bool lf_atParkAirport(const LiveAc& ac)
     return ac.phase == AcPhase::Parked || static_cast<std::uint32_t>(ac.phase) <= static_cast<std::uint32_t>(AcPhase::TakeOff);
 }
 
+// The reader's learned path is written only while it stays inside airports\learned: a link
+// file's line reaches it nearly unchanged, and a save never leaves that folder.
+bool lf_insideLearnedFolder(const std::string& pathText)
+{
+    constexpr std::string_view root = "airports\\learned\\";
+    if (!pathText.starts_with(root))
+        return false;
+    const std::string_view text = pathText;
+    for (std::size_t from = root.size(); from <= text.size();) {
+        const std::size_t to = std::min(text.find('\\', from), text.size());
+        if (text.substr(from, to - from) == "..")
+            return false;
+        from = to + 1;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string lf_learnedFolderOf(const std::string& publisher)
@@ -100,11 +118,7 @@ std::string lf_learnedFolderOf(const std::string& publisher)
     // means no sub-folder.
     if (publisher.empty())
         return "airports\\learned\\thirdparty";
-    std::string folder = publisher;
-    if (folder == "." || folder == "..")
-        folder = "_";
-    std::replace_if(folder.begin(), folder.end(), [](char c) { return c == '/' || c == '\\' || c == ':'; }, '_');
-    return "airports\\learned\\thirdparty\\" + folder;
+    return "airports\\learned\\thirdparty\\" + gf_learnedPublisherFolder(publisher);
 }
 
 void lf_resetReservedOnce()
@@ -240,17 +254,23 @@ void gf_saveParkFile()
         }
     }
 
-    const std::string folderText = lf_learnedFolderOf(g_apfHeader.publisher);
-    const fs::path folder = gf_apfNativePath(folderText);
+    // The file goes where the reader looks for it on the next visit (a local file of the companion
+    // add-on, for one, is learned in learned/my_simaddon, not under its publisher "simaddon").
+    // A header that no read filled, or a path out of the learned folder, gives the publisher's
+    // folder with <ICAO>.xml.
+    const std::string pathText = lf_insideLearnedFolder(g_apfHeader.learnedPath)
+                                     ? g_apfHeader.learnedPath
+                                     : lf_learnedFolderOf(g_apfHeader.publisher) + "\\" + g_parkAirport.code + ".xml";
+    const fs::path path = gf_apfNativePath(pathText);
+    const fs::path folder = path.parent_path();
     std::error_code error;
-    if (!fs::is_directory(folder, error)) {
+    if (!folder.empty() && !fs::is_directory(folder, error)) {
         fs::create_directories(folder, error);
         if (error)
             throw fs::filesystem_error("create_directory", folder, error);
     }
-    const std::string pathText = folderText + "\\" + g_parkAirport.code + ".xml";
 
-    if (!gf_writeApf(record, gf_apfNativePath(pathText), 0)) {
+    if (!gf_writeApf(record, path, 0)) {
         gf_log("{} saving \"{}\" did not succeed", gf_utcClockText(), pathText);
         return;
     }
@@ -311,6 +331,7 @@ void gf_clearTrafficState()
 
     g_apfHeader.publisher.clear();
     g_apfHeader.airportName.clear();
+    g_apfHeader.learnedPath.clear();
     g_apfHeader.altitude = -1;
     g_parkUpdates = 0;
     g_noMatchSet.clear();

@@ -4,9 +4,13 @@
 // at exit (so an in-process restart starts clean), the history-buffer maps of the stand search,
 // and the optional listing Callsign2ObjectId.txt of the placed live aircraft.
 //
-// Learned files: airports/learned/stock/<ICAO>.xml for the publisher "stock",
-// airports/learned/simaddon/<ICAO>.xml for "simaddon", else
-// airports/learned/thirdparty/<publisher>/<ICAO>.xml.
+// Learned files are saved where the park-airport reader looks for them (lf_learnedApfPath of the
+// parking-file text), so that the next visit reads them: archive/stock/EHAM.xml is learned in
+// airports/learned/stock/EHAM.xml, airports/my_thirdparty/EHAM.xml with publisher P in
+// airports/learned/thirdparty/P/EHAM.xml, airports/my_simaddon/EHAM.xml in
+// airports/learned/my_simaddon/EHAM.xml. A header that no read filled, or a path that would lead
+// out of airports/learned (a link file's odd line), falls back to the publisher's folder
+// (learned/stock, learned/simaddon, else learned/thirdparty/<publisher>) and <ICAO>.xml.
 // Callsign2ObjectId.txt, one line per placed live aircraft, sorted by byte order:
 //   "Gnd KLM1234   KLM B738: 12345 Parked at D4" / "Air DLH4TR    DLH A320: 12346 "
 //

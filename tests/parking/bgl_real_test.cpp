@@ -9,6 +9,7 @@
 
 #include "foundation/settings.h"
 #include "parking/bgl_decode.h"
+#include "support/apf_files.h"
 #include "support/bgl_scan_fixture.h"
 #include "support/temp_folder.h"
 
@@ -29,13 +30,7 @@ const ParkPos* findStand(const ScannedAirport& airport, const std::string& name)
     return nullptr;
 }
 
-std::string parameter(const pugi::xml_document& doc, const char* name)
-{
-    for (const pugi::xml_node& p : doc.child("parameters").children("parameter"))
-        if (std::string(p.attribute("name").as_string()) == name)
-            return p.attribute("value").as_string();
-    return "<missing>";
-}
+constexpr auto parameter = tvxtest::apfParameter;
 
 }  // namespace
 

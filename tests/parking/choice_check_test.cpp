@@ -46,6 +46,20 @@ GeoPos lf_northAt(double lat, double lon, double nm)
     return {north, lon};
 }
 
+// A learned option: seen at the slot of the weekday with the airline, type and callsign.
+ParkPosOption lf_sighting(const std::string& airline, const std::string& type, const std::string& callsign,
+                          std::uint32_t weekday, std::uint32_t slot)
+{
+    ParkPosOption seen;
+    seen.airline = airline;
+    seen.type = type;
+    seen.callsign = callsign;
+    seen.number = 1;
+    seen.weekday = weekday;
+    gf_setSlot(seen.slots, slot);
+    return seen;
+}
+
 class Choice : public ::testing::Test {
 protected:
     // Forgets the park airport and what its choice started.
@@ -297,6 +311,41 @@ TEST_F(Choice, GoodLargeFilesStopSoftLearning)
     }
 }
 
+// Regression: a parking file of the companion add-on on disk (publisher "simaddon") had what was
+// learned saved in learned/simaddon, while every read looks in learned/my_simaddon: the learned
+// data was never read again and the next save overwrote it.
+TEST_F(Choice, LocalSimaddonLearnedFileWasSavedWhereItIsNeverRead)
+{
+    tvxtest::ApfFixture file = tvxtest::ApfFixture::stock("Test", "simaddon", 100);
+    file.addStand("S1", 50.5, 5.0, 90.0, 30.0);
+    file.addStand("S2", 50.501, 5.0, 90.0, 30.0);
+    file.write(fs::path("airports") / "my_simaddon" / "XAAA.xml");
+    ASSERT_TRUE(gf_setParkAirport("XAAA"));
+    m_box.setUser(10.0, 10.0, 30000.0, false);
+    ASSERT_EQ(lf_readParkedFile(), "");
+
+    gf_findStand("S2")->options.push_back(lf_sighting("ICE", "B38M", "ICE400", 5, 30));
+    g_parkUpdates = 1;
+    gf_leaveParkAirport();
+
+    EXPECT_TRUE(fs::exists(fs::path("airports") / "learned" / "my_simaddon" / "XAAA.xml"));
+    EXPECT_FALSE(fs::exists(fs::path("airports") / "learned" / "simaddon" / "XAAA.xml"));
+    EXPECT_NE(m_box.logText().find(" \"airports\\learned\\my_simaddon\\XAAA.xml\" saved with 1 update \n"),
+              std::string::npos);
+
+    // The next visit reads it back.
+    ASSERT_TRUE(gf_setParkAirport("XAAA"));
+    ASSERT_EQ(lf_readParkedFile(), "");
+    EXPECT_NE(m_box.logText().find("Read from learned airport file: \"airports\\learned\\my_simaddon\\XAAA.xml\""),
+              std::string::npos);
+    const auto stand = gf_findStand("S2");
+    ASSERT_NE(stand, g_parkPositions.end());
+    ASSERT_EQ(stand->options.size(), 1u);
+    EXPECT_EQ(stand->options.front().callsign, "ICE400");
+    EXPECT_EQ(stand->options.front().weekday, 5u);
+    EXPECT_TRUE(gf_testSlot(stand->options.front().slots, 30));
+}
+
 TEST_F(Choice, ReservedStandFollowsTheListFile)
 {
     if (!m_box.serveStockFile("EHAM"))
@@ -348,14 +397,7 @@ TEST_F(Choice, WhatWasLearnedIsSavedOnLeavingAndReadBack)
     ASSERT_EQ(lf_readParkedFile(), "");
 
     // A sighting learned at one stand.
-    ParkPosOption seen;
-    seen.airline = "KLM";
-    seen.type = "B738";
-    seen.callsign = "KLM1234";
-    seen.number = 1;
-    seen.weekday = 3;
-    gf_setSlot(seen.slots, 20);
-    gf_findStand("apron B15L")->options.push_back(seen);
+    gf_findStand("apron B15L")->options.push_back(lf_sighting("KLM", "B738", "KLM1234", 3, 20));
     g_parkUpdates = 1;
 
     const GeoPos far = lf_northAt(kEhamLat, kEhamLon, 30.0);

@@ -330,6 +330,36 @@ TEST_F(Containers, LeavingSavesOnlyWhatChanged)
     EXPECT_EQ(g_parkAirport.code, "");
 }
 
+TEST_F(Containers, SavedWhereTheReaderLooksButNeverOutsideTheLearnedFolder)
+{
+    const auto leaveWith = [](const std::string& learnedPath) {
+        g_parkAirport = *gf_findAirport("EHAM");
+        g_apfLoaded.store(true);
+        g_apfHeader = ApfHeader{"Schiphol", "simaddon", -11, learnedPath};
+        g_parkUpdates = 1;
+        g_parkParamsChanged.store(false);
+        ParkPos manual = lf_stand("A3", 3);
+        manual.manual = true;
+        g_parkPositions = {manual};
+        gf_leaveParkAirport();
+    };
+    const fs::path byPublisher = fs::path("airports") / "learned" / "simaddon" / "EHAM.xml";
+
+    leaveWith("airports\\learned\\my_simaddon\\EHAM.xml");
+    EXPECT_TRUE(fs::exists(fs::path("airports") / "learned" / "my_simaddon" / "EHAM.xml"));
+    EXPECT_FALSE(fs::exists(byPublisher));
+
+    // A path that leads out of the learned folder, or one that a link file's line gave unchanged,
+    // is not written: the publisher's folder takes the file.
+    for (const char* outside : {"airports\\learned\\..\\..\\EHAM.xml", "thirdparty/EHAM.xml"}) {
+        leaveWith(outside);
+        EXPECT_TRUE(fs::exists(byPublisher)) << outside;
+        EXPECT_FALSE(fs::exists("EHAM.xml")) << outside;
+        EXPECT_FALSE(fs::exists(fs::path("thirdparty"))) << outside;
+        fs::remove(byPublisher);
+    }
+}
+
 TEST_F(Containers, PublisherFolderStaysInsideThirdparty)
 {
     const struct {

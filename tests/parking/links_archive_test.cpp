@@ -6,6 +6,7 @@
 #include "foundation/settings.h"
 #include "parking/archive_links.h"
 #include "parking/bgl_decode.h"
+#include "support/apf_files.h"
 #include "support/bgl_builder.h"
 #include "support/bgl_scan_fixture.h"
 #include "support/temp_folder.h"
@@ -38,13 +39,7 @@ fs::path writeAirportBgl(const fs::path& file, const std::vector<BglAirport>& ai
     return file;
 }
 
-std::string parameter(const pugi::xml_document& doc, const char* name)
-{
-    for (const pugi::xml_node& p : doc.child("parameters").children("parameter"))
-        if (std::string(p.attribute("name").as_string()) == name)
-            return p.attribute("value").as_string();
-    return "<missing>";
-}
+constexpr auto parameter = tvxtest::apfParameter;
 
 }  // namespace
 

@@ -139,4 +139,12 @@ std::filesystem::path groundnetFile(const std::string& code)
     return std::filesystem::exists(file) ? file : std::filesystem::path();
 }
 
+std::string apfParameter(const pugi::xml_document& doc, const char* name)
+{
+    for (const pugi::xml_node& p : doc.child("parameters").children("parameter"))
+        if (std::string(p.attribute("name").as_string()) == name)
+            return p.attribute("value").as_string();
+    return "<missing>";
+}
+
 }  // namespace tvxtest

@@ -1,12 +1,15 @@
 // Parking-file writers for tests: airport parking files (meta, parameters, parkpositions) built
-// attribute by attribute, texts as written so that a test can put damaged values in, and a
-// converter from FlightGear ground networks (real stand data) to the program's parking format.
+// attribute by attribute, texts as written so that a test can put damaged values in; a converter
+// from FlightGear ground networks (real stand data) to the program's parking format; and a reader
+// of one parameter of a written file.
 #pragma once
 
 #include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <pugixml.hpp>
 
 namespace tvxtest {
 
@@ -48,5 +51,8 @@ std::vector<GroundnetStand> readGroundnet(const std::filesystem::path& file);
 ApfFixture groundnetToApf(const std::vector<GroundnetStand>& stands, const std::string& airportName, int altitude);
 // ../shared/data/flightgear_groundnets/<code>.groundnet.xml from TAVIX_SOURCE_DIR, empty when absent.
 std::filesystem::path groundnetFile(const std::string& code);
+
+// The value of a loaded parking file's parameter, "<missing>" when the file has no such parameter.
+std::string apfParameter(const pugi::xml_document& doc, const char* name);
 
 }  // namespace tvxtest
