@@ -8,7 +8,9 @@
 #include <chrono>
 #include <filesystem>
 #include <mutex>
+#include <thread>
 
+#include "app/exit.h"
 #include "app/status.h"
 #include "foundation/errors.h"
 #include "foundation/settings.h"
@@ -51,6 +53,19 @@ void lf_registerSimulatorLink()
     g_hooks.takeTickFlag = [] { return g_tickFlag.exchange(false); };
     g_hooks.requestUserAcOnGround = [] { return gf_requestUserAcOnGround(); };
     g_hooks.requestUserAcPosition = [] { (void)gf_requestUserAcPosition(); };
+    // Start-up asks for the user aircraft as soon as the connection is open (waiting at most 5 s),
+    // so that the traffic reader has a position to query before the first-traffic wait. No call
+    // goes to a closed handle: a failed call would count as a simulator error.
+    g_hooks.requestUserAcState = [] {
+        const auto connected = [] {
+            std::lock_guard lock(g_simConnectMutex);
+            return g_hSimConnect != nullptr;
+        };
+        for (int step = 0; step < 50 && !connected() && !g_exitRequested.load(); ++step)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (connected())
+            (void)gf_requestUserAcPosition();
+    };
     g_hooks.requestUserAcTitle = [] { gf_requestUserAcTitle(); };
     g_hooks.userAcPositionSet = [] {
         const UserAcState user = gf_userAc();

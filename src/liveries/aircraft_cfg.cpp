@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 
 #include "foundation/errors.h"
 #include "foundation/text_file.h"
@@ -73,21 +74,23 @@ struct PendingLivery {
     bool open = false;
 };
 
+// Ends the open [FLTSIM.n] section. Every value of the section is taken out of `p`, so the next
+// section starts empty and never inherits this one's airline or ATC id.
 void lf_finishLivery(PendingLivery& p, AircraftCfg& out)
 {
     if (!p.open)
         return;
-    p.open = false;
-    if (p.title.empty())
+    PendingLivery done = std::exchange(p, PendingLivery{});
+    if (done.title.empty())
         return;
-    if (!gf_isValidUtf8(p.title)) {
+    if (!gf_isValidUtf8(done.title)) {
         ++out.badTitles;
         return;
     }
     LiveryData l;
-    l.airline = !p.icaoAirline.empty() ? p.icaoAirline : p.atcAirline;
-    l.title = std::move(p.title);
-    l.atcId = std::move(p.atcId);
+    l.airline = !done.icaoAirline.empty() ? done.icaoAirline : done.atcAirline;
+    l.title = std::move(done.title);
+    l.atcId = std::move(done.atcId);
     l.cargo = gf_isCargoTitle(l.title) ? 1 : 0;
     out.liveries.push_back(std::move(l));
 }

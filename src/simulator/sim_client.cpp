@@ -9,6 +9,7 @@
 #include <exception>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "app/exit.h"
 #include "app/status.h"
@@ -72,7 +73,13 @@ void lf_disconnect(bool announce)
     g_simConnectedIndicator = false;
     lf_repaint();
     lf_unregisterSimConnect();
-    if (FAILED(SimConnect_Close(g_hSimConnect)))
+    // The handle is cleared before it is closed, so no other thread calls through a closed one.
+    HANDLE closing = nullptr;
+    {
+        std::lock_guard lock(g_simConnectMutex);
+        closing = std::exchange(g_hSimConnect, nullptr);
+    }
+    if (FAILED(SimConnect_Close(closing)))
         gf_logError("SimConnect close failed!");
     if (announce && !g_exitRequested.load()) {
         gf_log("{} Flight Simulator no longer connected, {} will stop ...", gf_utcClockText(),

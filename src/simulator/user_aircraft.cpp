@@ -20,6 +20,7 @@
 #include "simulator/motion_hooks.h"
 #include "simulator/sim_client.h"
 #include "simulator/sim_hooks.h"
+#include "traffic_service/feed_sink.h"
 #include "traffic_service/traffic_client.h"
 
 std::atomic<std::uint32_t> g_minObjectId{0};
@@ -275,6 +276,9 @@ void lf_onUserAcState(const SIMCONNECT_RECV_SIMOBJECT_DATA& data)
         prev = g_prevUserPos;
         g_prevUserPos = LatLon{state.latitude, state.longitude};
     }
+    // The traffic reader asks for the aircraft around this position.
+    if (!gf_isNoFlightPosition(state.latitude, state.longitude))
+        gf_setTrafficQueryPosition(state.latitude, state.longitude, state.altitude);
     if (!gf_isNoFlightPosition(prev.latitude, prev.longitude) &&
         lf_distanceNm(prev, LatLon{state.latitude, state.longitude}) > kTeleportNm) {
         gf_log("Teleport");

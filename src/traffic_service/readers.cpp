@@ -85,7 +85,14 @@ bool gf_loginTrafficService()
     return false;
 }
 
-void gf_logoutTrafficService() { g_trafficClient.logout(); }
+void gf_logoutTrafficService()
+{
+    // The stop flag that ended the readers aborts every transfer; once they have ended it must not
+    // abort the logout as well.
+    if (gf_readersRunning() == 0)
+        g_trafficClient.resetStop();
+    g_trafficClient.logout();
+}
 
 void gf_trafficReader()
 {

@@ -87,6 +87,29 @@ TEST(AircraftCfg, CommentsUnquotedValuesKeyCaseAndFallbacks)
     EXPECT_EQ(cfg.liveries[2].cargo, 1);
 }
 
+// Regression: a section's airline and ATC id leaked into the next [FLTSIM.n], so a house livery
+// written after an airline's livery was taken as that airline's.
+TEST(AircraftCfg, HouseLiveryAfterAnAirlineLiveryInheritsNothing)
+{
+    const std::string text =
+        "[GENERAL]\n"
+        "icao_type_designator = \"A320\"\n"
+        "[FLTSIM.0]\n"
+        "title = \"A320 Wizz Air\"\n"
+        "icao_airline = \"WZZ\"\n"
+        "atc_airline = \"Wizz Air\"\n"
+        "atc_id = \"HA-LWA\"\n"
+        "[FLTSIM.1]\n"
+        "title = \"A320 House\"\n";
+    const AircraftCfg cfg = lf_parse(text);
+    ASSERT_EQ(cfg.liveries.size(), 2u);
+    EXPECT_EQ(cfg.liveries[0].airline, "WZZ");
+    EXPECT_EQ(cfg.liveries[0].atcId, "HA-LWA");
+    EXPECT_EQ(cfg.liveries[1].title, "A320 House");
+    EXPECT_EQ(cfg.liveries[1].airline, "");
+    EXPECT_EQ(cfg.liveries[1].atcId, "");
+}
+
 TEST(AircraftCfg, TypeFromAtcModel)
 {
     EXPECT_EQ(gf_typeFromAtcModel("TT:ATCCOM.AC_MODEL A388.0.text"), "A388");

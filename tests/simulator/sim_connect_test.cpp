@@ -299,6 +299,7 @@ TEST_F(SimConnectTest, QuitClosesAndEndsTheProgram)
     m_client.join();
     EXPECT_FALSE(g_flightRunning.load());
     EXPECT_FALSE(g_simConnectedIndicator.load());
+    EXPECT_EQ(g_hSimConnect, nullptr);  // no caller may use the closed handle
     EXPECT_TRUE(logHas("Flight Simulator no longer connected, Tavix will stop ..."));
     EXPECT_EQ(g_exitReason.load(), ExitReason::SIM_WAS_CLOSED);
 }
@@ -310,6 +311,7 @@ TEST_F(SimConnectTest, StopUnregistersAndClosesWithoutExit)
     stopClient();
     EXPECT_EQ(sim().closes(), 1);
     EXPECT_EQ(sim().openConnections(), 0);
+    EXPECT_EQ(g_hSimConnect, nullptr);
     EXPECT_FALSE(g_exitRequested.load());
     EXPECT_FALSE(g_flightRunning.load());
     EXPECT_THAT(callArgs(Call::ClearDataDefinition),

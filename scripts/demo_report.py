@@ -1,0 +1,326 @@
+#!/usr/bin/env python3
+"""The demo's watcher, summary and map; Python 3 standard library only.
+
+  demo_report.py watch TRACE_DIR
+      While tavix runs: the stand-in simulator rewrites TRACE_DIR/sim-world.txt (its objects with
+      title and ATC id) every ten seconds; this keeps every object ever listed in
+      TRACE_DIR/objects-seen.json, so aircraft removed during the run keep their names. Ends on
+      SIGTERM.
+  demo_report.py report --work WORK --traffic SCENARIO.json [--seconds N]
+      Prints the summary (aircraft in the feed, created, moving, removed, refused, no livery; the
+      largest distance of a simulator position from its recorded track; CPU time per simulated
+      minute; where Log.txt is) and writes WORK/demo-map.svg: the user aircraft and every AI
+      aircraft's track as the simulator saw it (TRACE_DIR/sim-positions.csv, coloured) over the
+      recorded tracks of the traffic scenario (grey), the whole area and the airport enlarged.
+"""
+import argparse
+import csv
+import html
+import json
+import math
+import os
+import re
+import signal
+import sys
+import time
+
+NM = 1852.0
+OBJECT_LINE = re.compile(r'^(\d+) "(.*)" atc "(.*)" (-?[\d.]+),(-?[\d.]+) (-?[\d.]+) ft')
+USER_LINE = re.compile(r'^frame (\d+) sim ([\d.]+) s, flight (\w+), user (-?[\d.]+),(-?[\d.]+)')
+
+
+def dist_m(a, b):
+    la1, lo1, la2, lo2 = map(math.radians, (a[0], a[1], b[0], b[1]))
+    h = math.sin((la2 - la1) / 2) ** 2 + math.cos(la1) * math.cos(la2) * math.sin((lo2 - lo1) / 2) ** 2
+    return 2 * 6371008.8 * math.asin(min(1.0, math.sqrt(h)))
+
+
+def read_world(path):
+    """(user position or None, sim seconds, {object id: (title, atc id)}) of a sim-world.txt."""
+    user, seconds, objects = None, 0.0, {}
+    try:
+        with open(path, encoding="utf-8", errors="replace") as f:
+            for line in f:
+                m = USER_LINE.match(line)
+                if m:
+                    seconds, user = float(m.group(2)), (float(m.group(4)), float(m.group(5)))
+                    continue
+                m = OBJECT_LINE.match(line)
+                if m:
+                    objects[int(m.group(1))] = (m.group(2), m.group(3))
+    except OSError:
+        pass
+    return user, seconds, objects
+
+
+# ---- watch ---------------------------------------------------------------------------------
+
+def watch(trace):
+    seen_path = os.path.join(trace, "objects-seen.json")
+    seen, user, stamp = {}, None, None
+    stop = []
+    signal.signal(signal.SIGTERM, lambda *_: stop.append(1))
+
+    def save():
+        tmp = seen_path + ".tmp"
+        with open(tmp, "w") as f:
+            json.dump({"user": user, "objects": seen}, f, indent=1)
+        os.replace(tmp, seen_path)
+
+    while True:
+        world = os.path.join(trace, "sim-world.txt")
+        try:
+            mtime = os.stat(world).st_mtime_ns
+        except OSError:
+            mtime = None
+        if mtime is not None and mtime != stamp:
+            stamp = mtime
+            u, seconds, objects = read_world(world)
+            if u and abs(u[0]) + abs(u[1]) > 0.1:  # 0,0: the simulator's menu, after the quit
+                user = u
+            for oid, (title, atc) in objects.items():
+                entry = seen.setdefault(str(oid), {"title": title, "atc": atc, "first": seconds})
+                entry["last"] = seconds
+            save()
+        if stop:
+            save()
+            return
+        time.sleep(0.5)
+
+
+# ---- report --------------------------------------------------------------------------------
+
+def read_positions(path):
+    tracks = {}
+    try:
+        with open(path, newline="") as f:
+            for r in csv.DictReader(f):
+                tracks.setdefault(int(r["object"]), []).append(
+                    (int(r["frame"]), float(r["lat"]), float(r["lon"]), float(r["alt_ft"])))
+    except OSError:
+        pass
+    return tracks
+
+
+def polyline_distance(p, line):
+    """Metres from p to the nearest point of the polyline (local flat projection)."""
+    if not line:
+        return float("inf")
+    k = math.cos(math.radians(p[0]))
+    px, py = p[1] * k * 111320.0, p[0] * 110540.0
+    best = float("inf")
+    prev = None
+    for q in line:
+        qx, qy = q[1] * k * 111320.0, q[0] * 110540.0
+        if prev is None:
+            best = min(best, math.hypot(px - qx, py - qy))
+        else:
+            ax, ay = prev
+            dx, dy = qx - ax, qy - ay
+            L = dx * dx + dy * dy
+            t = 0.0 if L == 0 else max(0.0, min(1.0, ((px - ax) * dx + (py - ay) * dy) / L))
+            best = min(best, math.hypot(px - ax - t * dx, py - ay - t * dy))
+        prev = (qx, qy)
+    return best
+
+
+def svg_map(path, user, feed, sim, names, airport_box):
+    """Two panels: the whole area and the airport. feed: {callsign: [(lat, lon)]}; sim: {id: [(lat, lon)]}."""
+    palette = ["#d62728", "#1f77b4", "#2ca02c", "#ff7f0e", "#9467bd", "#8c564b", "#e377c2", "#17becf",
+               "#bcbd22", "#7f7f7f", "#393b79", "#637939", "#8c6d31", "#843c39", "#7b4173"]
+    everything = [p for pts in list(feed.values()) + list(sim.values()) for p in pts] + ([user] if user else [])
+    if not everything:
+        everything = [(0.0, 0.0)]
+    lat0 = sum(p[0] for p in everything) / len(everything)
+    k = math.cos(math.radians(lat0))
+
+    def panel(x0, title, box):
+        (la1, lo1, la2, lo2) = box
+        size = 560.0
+        w = (lo2 - lo1) * k
+        h = la2 - la1
+        scale = size / max(w, h, 1e-9)
+
+        def xy(p):
+            return (x0 + 20 + (p[1] - lo1) * k * scale, 60 + (la2 - p[0]) * scale)
+
+        out = [f'<g><rect x="{x0 + 20}" y="60" width="{w * scale:.1f}" height="{h * scale:.1f}" '
+               f'fill="#f4f7fb" stroke="#999"/>',
+               f'<text x="{x0 + 20}" y="50" font-size="15" font-family="sans-serif">{html.escape(title)}</text>',
+               f'<clipPath id="c{x0}"><rect x="{x0 + 20}" y="60" width="{w * scale:.1f}" '
+               f'height="{h * scale:.1f}"/></clipPath><g clip-path="url(#c{x0})">']
+        for pts in feed.values():
+            if len(pts) > 1:
+                d = " ".join(f"{x:.1f},{y:.1f}" for x, y in map(xy, pts))
+                out.append(f'<polyline points="{d}" fill="none" stroke="#b0b0b0" stroke-width="3" '
+                           f'stroke-dasharray="6 3"/>')
+        for i, (oid, pts) in enumerate(sorted(sim.items())):
+            colour = palette[i % len(palette)]
+            d = " ".join(f"{x:.1f},{y:.1f}" for x, y in map(xy, pts))
+            if len(pts) > 1:
+                out.append(f'<polyline points="{d}" fill="none" stroke="{colour}" stroke-width="1.6"/>')
+            x, y = xy(pts[-1])
+            out.append(f'<circle cx="{x:.1f}" cy="{y:.1f}" r="3" fill="{colour}"/>')
+            out.append(f'<text x="{x + 4:.1f}" y="{y - 4:.1f}" font-size="10" font-family="sans-serif" '
+                       f'fill="{colour}">{html.escape(names.get(oid, str(oid)))}</text>')
+        if user:
+            x, y = xy(user)
+            out.append(f'<path d="M{x:.1f},{y - 8:.1f} L{x + 7:.1f},{y + 6:.1f} L{x - 7:.1f},{y + 6:.1f} Z" '
+                       f'fill="#000"/><text x="{x + 9:.1f}" y="{y + 4:.1f}" font-size="11" '
+                       f'font-family="sans-serif">user aircraft</text>')
+        out.append("</g></g>")
+        return out, w * scale, h * scale
+
+    lats = [p[0] for p in everything]
+    lons = [p[1] for p in everything]
+    pad = 0.01
+    whole = (min(lats) - pad, min(lons) - pad / k, max(lats) + pad, max(lons) + pad / k)
+    left, w1, h1 = panel(0, "Simulator (colour) over the feed (grey)", whole)
+    right, w2, h2 = panel(int(w1) + 40, "Around the user aircraft (5 km)", airport_box)
+    width = int(w1 + w2 + 80)
+    height = int(max(h1, h2) + 90)
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(f'<svg xmlns="http://www.w3.org/2000/svg" width="{width}" height="{height}" '
+                f'viewBox="0 0 {width} {height}">\n<rect width="100%" height="100%" fill="white"/>\n')
+        f.write("\n".join(left + right))
+        f.write("\n</svg>\n")
+
+
+def report(args):
+    work = args.work
+    trace = os.path.join(work, "trace")
+    log_path = os.path.join(work, "run", "Log.txt")
+    with open(args.traffic, encoding="utf-8") as f:
+        scenario = json.load(f)
+    seen = {}
+    user = None
+    try:
+        with open(os.path.join(trace, "objects-seen.json")) as f:
+            s = json.load(f)
+            seen, user = s.get("objects", {}), s.get("user")
+    except (OSError, ValueError):
+        pass
+    final_user, final_seconds, final_objects = read_world(os.path.join(trace, "sim-world.txt"))
+    # After the quit the simulator is back in its menu, at 0,0: the position in flight counts.
+    if final_user and abs(final_user[0]) + abs(final_user[1]) > 0.1:
+        user = final_user
+    positions = read_positions(os.path.join(trace, "sim-positions.csv"))
+    log = ""
+    try:
+        with open(log_path, encoding="utf-8", errors="replace") as f:
+            log = f.read()
+    except OSError:
+        pass
+
+    # The feed: the scenario's aircraft inside the query box (the lateral range around the user
+    # aircraft, as saved in parameters.xml) during the scenario time the run covered.
+    covered = (args.seconds or final_seconds) + 30.0
+    range_nm = 40.0
+    try:
+        with open(os.path.join(work, "roaming", "Tavix", "parameters.xml"), encoding="utf-8") as f:
+            m = re.search(r'name="LATERAL_RANGE" value="(\d+)"', f.read())
+            if m:
+                range_nm = float(m.group(1))
+    except OSError:
+        pass
+    in_feed, feed_lines = set(), {}
+    by_callsign = {}
+    for tr in scenario["tracks"]:
+        pts = [(p["lat"], p["lon"]) for p in tr["points"] if p["t"] <= covered]
+        feed_lines[tr["callsign"]] = pts
+        by_callsign[tr["callsign"]] = tr
+        d_lat = range_nm / 60.0
+        d_lon = d_lat / math.cos(math.radians(user[0])) if user else 0.0
+        if user and any(abs(p[0] - user[0]) <= d_lat and abs(p[1] - user[1]) <= d_lon for p in pts):
+            in_feed.add(tr["callsign"])
+
+    created = {}
+    for oid, e in seen.items():
+        created[int(oid)] = e
+    for oid in positions:
+        created.setdefault(oid, {"title": "?", "atc": "?"})
+    moving = {oid for oid, pts in positions.items()
+              if len(pts) > 1 and max(dist_m(pts[0][1:3], p[1:3]) for p in pts) > 50.0}
+    last_frame = max((pts[-1][0] for pts in positions.values()), default=0)
+    removed_early = {oid for oid, pts in positions.items() if pts[-1][0] < last_frame - 300}
+    refused = re.findall(r'(\S+) "([^"]*)" could not be created by your Sim!', log)
+    nomatch = []
+    m = re.search(r"\nNo match found for: \n(.*?)\n\n", log, re.S)
+    if m:
+        nomatch = [line.strip() for line in m.group(1).splitlines() if line.strip()]
+    errors = [line for line in log.splitlines() if line.startswith("===> ")]
+
+    # Distance of each simulator position from its aircraft's recorded track (tail number = callsign).
+    worst, worst_name = 0.0, ""
+    for oid, pts in positions.items():
+        atc = created.get(oid, {}).get("atc", "")
+        line = feed_lines.get(atc)
+        if not line:
+            continue
+        for (_, lat, lon, _) in pts:
+            d = polyline_distance((lat, lon), line)
+            if d > worst:
+                worst, worst_name = d, atc
+
+    cpu = None
+    try:
+        with open(os.path.join(work, "cpu.txt")) as f:
+            u, s = f.read().split()[:2]
+            cpu = float(u) + float(s)
+    except (OSError, ValueError):
+        pass
+
+    names = {oid: (e.get("atc") or "?") for oid, e in created.items()}
+    airport_box = None
+    if user:
+        d_lat = 2500.0 / 110540.0
+        d_lon = 2500.0 / (111320.0 * math.cos(math.radians(user[0])))
+        airport_box = (user[0] - d_lat, user[1] - d_lon * 1.2, user[0] + d_lat, user[1] + d_lon * 1.2)
+    sim_lines = {oid: [(p[1], p[2]) for p in pts] for oid, pts in positions.items()}
+    map_path = os.path.join(work, "demo-map.svg")
+    svg_map(map_path, user, {c: p for c, p in feed_lines.items() if c in in_feed}, sim_lines, names,
+            airport_box or (0, 0, 1, 1))
+
+    print("== summary")
+    print(f"  aircraft in the feed ({range_nm:.0f} nm box):   {len(in_feed)}")
+    print(f"  created in the simulator:     {len(created)}")
+    for oid in sorted(created):
+        e = created[oid]
+        tr = by_callsign.get(e.get("atc"), {})
+        print(f"    {oid:5} {e.get('atc', '?'):8} {tr.get('type', ''):5} {e.get('title', '?')}")
+    print(f"  moving:                       {len(moving)}")
+    print(f"  removed during the run:       {len(removed_early)}")
+    print(f"  in the simulator when it quit: {len(final_objects)}")
+    print(f"  titles refused by the sim:    {len(refused)}" +
+          (": " + ", ".join(f"{c} \"{t}\"" for c, t in refused) if refused else ""))
+    print(f"  no livery installed:          {len(nomatch)}" + (": " + "; ".join(nomatch) if nomatch else ""))
+    if worst_name:
+        print(f"  largest distance of a simulator position from its recorded track: {worst:.0f} m ({worst_name})")
+    if cpu is not None and final_seconds > 0:
+        print(f"  CPU time: {cpu:.2f} s for {final_seconds:.0f} simulated s = "
+              f"{cpu * 60.0 / final_seconds:.2f} s per simulated minute")
+    print(f"  '===> ' lines in the log:     {len(errors)}")
+    for line in errors[:10]:
+        print("    " + line)
+    print(f"  Log.txt: {log_path}")
+    print(f"  map:     {map_path}")
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    sub = ap.add_subparsers(dest="cmd", required=True)
+    w = sub.add_parser("watch")
+    w.add_argument("trace")
+    r = sub.add_parser("report")
+    r.add_argument("--work", required=True)
+    r.add_argument("--traffic", required=True)
+    r.add_argument("--seconds", type=float, default=0.0)
+    args = ap.parse_args()
+    if args.cmd == "watch":
+        watch(args.trace)
+    else:
+        report(args)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

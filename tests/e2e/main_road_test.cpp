@@ -1,0 +1,111 @@
+// The program's main job from end to end: the demo's Keflavik traffic (standins/scenarios) from
+// the traffic stand-in into the stand-in simulator, in lockstep, through the program's own
+// start-up, main loop and exit, as a user runs it, with a lateral range of 5 nm. The run covers
+// scenario seconds 270..375: aircraft taxiing, landing, taking off, parked, one leaving the query
+// range (EZY210, climbing out), one leaving the feed (NAX664, its track cut on the approach), heavy
+// types without an installed livery and the Wizz Air A320 livery that the simulator refuses.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "e2e/e2e_checks.h"
+#include "e2e/e2e_world.h"
+#include "simconnect/standin_sim.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using namespace tvxtest;
+
+constexpr double kReplayStart = 270.0;
+// NAX664's feed ends on its approach at 300: its last record plays at simulated second 60, the
+// program flies it on for 8 × 8 s (it is inside the range) and then removes it.
+constexpr double kRunSeconds = 135.0;
+constexpr double kCutAt = 300.0;
+constexpr double kRangeNm = 5.0;
+const std::string kLeavesFeed = "NAX664";
+const std::string kLeavesRange = "EZY210";  // climbing out of the 5 nm box at feed second 333
+
+TEST(E2eMainRoad, FeedAircraftAreCreatedMovedRemovedAndAllGoneAtExit)
+{
+    E2eSetup setup;
+    setup.replayStart = kReplayStart;
+    setup.settings = {{"AUTO_RANGE", "false"}, {"LATERAL_RANGE", "5"}};
+    setup.editScenario = [](tvxstandin::TrafficScenario& scenario) {
+        for (auto& track : scenario.tracks)
+            if (track.callsign == kLeavesFeed)
+                std::erase_if(track.points, [](const auto& p) { return p.t > kCutAt; });
+    };
+    E2eWorld world(setup);
+    world.start();
+    ASSERT_TRUE(world.runUntilSimSecond(kRunSeconds, 150s)) << world.logText();
+
+    const auto created = gf_createdObjects();
+    ASSERT_FALSE(created.empty()) << world.logText();
+
+    // Created with the livery the match order gives and the callsign as tail number.
+    for (const auto& [id, c] : created) {
+        const auto* track = world.trackOfCallsign(c.tail);
+        ASSERT_NE(track, nullptr) << "object " << id << " tail \"" << c.tail << "\" is no callsign of the feed";
+        const std::string expected = gf_expectedTitle(world, *track);
+        if (expected == "any") {
+            EXPECT_NE(std::find(world.installedTitles().begin(), world.installedTitles().end(), c.title),
+                      world.installedTitles().end()) << c.tail << " " << c.title;
+            const auto refused = world.refusedTitles();
+            EXPECT_EQ(std::count(refused.begin(), refused.end(), c.title), 0) << c.tail;
+        } else {
+            EXPECT_EQ(c.title, expected) << c.tail << " " << track->type;
+        }
+    }
+    // Every aircraft of a type with an installed livery that was in the feed long enough is there.
+    for (const std::string& callsign : gf_expectedCreations(world, kRunSeconds, kRangeNm))
+        EXPECT_TRUE(gf_objectOfTail(callsign).has_value() || gf_wasCreated(callsign)) << callsign << " not created";
+    // The refused livery: refused once per aircraft, then that aircraft is created with the next one.
+    std::set<std::string> refusedTails;
+    for (const auto& c : simstandin::sim().creations()) {
+        if (c.outcome != simstandin::CreationRec::Refused)
+            continue;
+        EXPECT_TRUE(refusedTails.insert(c.tail).second) << c.tail << " refused twice";
+        EXPECT_EQ(c.title, "Tavix Demo A320 Wizz Air");
+        EXPECT_NE(world.logText().find(c.tail + " \"Tavix Demo A320 Wizz Air\" could not be created by your Sim!"),
+                  std::string::npos);
+    }
+    EXPECT_FALSE(refusedTails.empty()) << "the scenario's Wizz Air A320s were not offered to the simulator";
+
+    // Positions follow the feed 30 seconds later.
+    const auto deviations = gf_largestDeviations(world);
+    for (std::size_t k = 0; k < deviations.size(); ++k) {
+        const Deviation& d = deviations[k];
+        std::printf("largest distance from the feed 30 s earlier, %s: %.1f m (%s at feed second %.1f, %zu samples)\n",
+                    gf_motionKindName(static_cast<MotionKind>(k)), d.metres, d.callsign.c_str(), d.feedSecond,
+                    d.samples);
+        EXPECT_GT(d.samples, 100u) << gf_motionKindName(static_cast<MotionKind>(k));
+        EXPECT_LT(d.metres, kMaxDeviationMetres[k]) << d.callsign << " at feed second " << d.feedSecond;
+    }
+
+    // Leaving the range and leaving the feed both end the aircraft while the program runs.
+    for (const std::string& callsign : {kLeavesFeed, kLeavesRange}) {
+        EXPECT_TRUE(gf_wasCreated(callsign)) << callsign;
+        EXPECT_FALSE(gf_objectOfTail(callsign).has_value()) << callsign << " still in the simulator";
+        EXPECT_TRUE(gf_removedByProgram(callsign)) << callsign;
+    }
+
+    // The user closes the window: every object the program created is removed, nothing is left
+    // in the queues, and the log tells the story.
+    world.closeWindow();
+    ASSERT_TRUE(world.waitEnded(60s)) << world.logText();
+    EXPECT_EQ(world.exitCode(), 0);
+    gf_expectNothingLeft();
+    const std::string log = world.logText();
+    for (const char* line : {"Tavix version", "MSFS 2020 (11.0.282174.999) connected",
+                             "traffic service: logged in, professional licence",
+                             "Livery scan: 4 aircraft.cfg files in 4 packages, 13 liveries", "Exiting: USER CLOSED SIM",
+                             "No match found for: ", "BAW A388 G-XLEE"})
+        EXPECT_NE(log.find(line), std::string::npos) << "missing: " << line << "\n" << log;
+    EXPECT_EQ(gf_errorLines(log), std::vector<std::string>{}) << log;
+    EXPECT_EQ(simstandin::sim().takeUnexpectedViolations(), std::vector<std::string>{});
+}
+
+}  // namespace
