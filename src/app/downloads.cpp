@@ -18,6 +18,7 @@
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
+#include "foundation/text_file.h"
 
 namespace fs = std::filesystem;
 
@@ -58,26 +59,6 @@ int lf_progress(void* user, curl_off_t total, curl_off_t now, curl_off_t, curl_o
             gf_setStatusLine(tvx::format("downloading {}: {} KB", transfer->name, kb));
     }
     return 0;
-}
-
-// Splits an archive entry name at '/' and '\'; true when it stays below the target folder:
-// relative, no drive letter, no ".." part.
-bool lf_safeEntryName(const std::string& name)
-{
-    if (name.empty() || name[0] == '/' || name[0] == '\\')
-        return false;
-    if (name.size() >= 2 && name[1] == ':')
-        return false;
-    std::size_t start = 0;
-    while (start <= name.size()) {
-        std::size_t end = name.find_first_of("/\\", start);
-        if (end == std::string::npos)
-            end = name.size();
-        if (name.compare(start, end - start, "..") == 0)
-            return false;
-        start = end + 1;
-    }
-    return true;
 }
 
 bool lf_extractEntry(zip_t* archive, zip_uint64_t index, const fs::path& target)
@@ -258,7 +239,7 @@ bool gf_unzip(const fs::path& zipFile, const fs::path& folder)
     for (zip_int64_t i = 0; i < count; ++i) {
         const char* rawName = zip_get_name(archive, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_GUESS);
         const std::string name = rawName != nullptr ? rawName : "";
-        if (!lf_safeEntryName(name)) {
+        if (!gf_staysInsideFolder(name)) {
             gf_logError("archive {}: entry \"{}\" refused (outside the target folder)", zipFile.string(), name);
             ok = false;
             continue;

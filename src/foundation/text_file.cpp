@@ -60,6 +60,24 @@ std::vector<std::string> gf_splitCommas(std::string_view text)
     return fields;
 }
 
+bool gf_staysInsideFolder(std::string_view path)
+{
+    if (path.empty() || path[0] == '/' || path[0] == '\\')
+        return false;
+    if (path.size() >= 2 && path[1] == ':')
+        return false;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find_first_of("/\\", start);
+        if (end == std::string_view::npos)
+            end = path.size();
+        if (path.substr(start, end - start) == "..")
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
 std::vector<std::string> TextFile::read(const std::filesystem::path& path, std::size_t reserve)
 {
     std::ifstream in(path, std::ios::binary);

@@ -19,6 +19,10 @@ std::string gf_numberText(double value);
 // The comma-separated fields, each trimmed of blanks, tabs and line ends; an empty (or blank)
 // text gives no fields.
 std::vector<std::string> gf_splitCommas(std::string_view text);
+// True when a relative path text taken from a file (an archive entry, a link line, a learned path)
+// stays below the folder it is joined to: not empty, no leading "/" or "\", no drive letter ("C:"),
+// and no ".." part between its separators ("/" and "\" alike).
+bool gf_staysInsideFolder(std::string_view path);
 
 class TextFile {
 public:

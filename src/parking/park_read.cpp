@@ -24,6 +24,7 @@
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/settings_store.h"
+#include "foundation/text_file.h"
 #include "parking/airport_list.h"
 #include "parking/learned_stands.h"
 #include "parking/parking_file.h"
@@ -102,7 +103,14 @@ bool lf_readApfLink(const fs::path& path, std::string& text)
         return false;
     // Cut after the last 'l' (".xml"): trailing blanks and line ends go, a line without 'l' is empty.
     const std::size_t lastL = line.rfind('l');
-    text = lastL == std::string::npos ? std::string() : line.substr(0, lastL + 1);
+    std::string linked = lastL == std::string::npos ? std::string() : line.substr(0, lastL + 1);
+    // The line names a file below the program's folder or a server path: one that climbs out
+    // (".."), is rooted or names a drive is not followed, and the search goes on without it.
+    if (!linked.empty() && !gf_staysInsideFolder(linked)) {
+        gf_logError("link file {}: \"{}\" refused (outside its folder)", path.string(), linked);
+        return false;
+    }
+    text = std::move(linked);
     return true;
 }
 
@@ -199,6 +207,12 @@ std::string lf_learnedApfPath(const std::string& text, const std::string& publis
     return path;
 }
 
+bool gf_insideLearnedFolder(const std::string& pathText)
+{
+    constexpr std::string_view root = "airports\\learned\\";
+    return pathText.starts_with(root) && gf_staysInsideFolder(pathText);
+}
+
 fs::path gf_apfNativePath(const std::string& text)
 {
 #ifdef _WIN32
@@ -235,7 +249,12 @@ void lf_applyLearnedFile(const std::string& text, ApfHeader& header, QualityPair
 {
     const std::string learned = lf_learnedApfPath(text, header.publisher);
     header.learnedPath = learned;
-    if (!lf_exists(gf_apfNativePath(learned))) {
+    // A link line reaches the learned path nearly unchanged: a path out of airports\learned is
+    // neither read nor copied aside, and the parking file's stands are used alone.
+    const bool inside = gf_insideLearnedFolder(learned);
+    if (!inside)
+        gf_logError("learned file \"{}\" refused (outside airports\\learned)", learned);
+    if (!inside || !lf_exists(gf_apfNativePath(learned))) {
         g_optParkingPercentage.set(30);
         lf_enableControl(g_optParkingPercentage, false);
         gf_updatePainted([](PaintedValues& p) { p.parkingPercentageEnabled = false; });

@@ -43,7 +43,8 @@ extern std::atomic<bool> g_parkParamsChanged;  // a parking setting changed sinc
 std::string gf_findApfFile(const AirportEntry& airport);
 // True when the airport has a parking file or link file locally, or a stock file on the server.
 bool gf_hasApfFile(const AirportEntry& airport);
-// First line of a link file, cut after its last letter 'l'; false when unreadable or empty.
+// First line of a link file, cut after its last letter 'l'; false when unreadable or empty, and
+// false (logged) when the line would lead out of its folder (rooted, a drive, a ".." part).
 bool lf_readApfLink(const std::filesystem::path& path, std::string& text);
 // Downloads the server's stock file CODE.xml (from the "MSFS/" folder for either simulator) into
 // the target; true on success. The caller removes the target again.
@@ -59,6 +60,9 @@ std::string lf_downloadApf(const std::string& text, const std::filesystem::path&
 std::string gf_learnedPublisherFolder(const std::string& publisher);
 // The learned file's path text for a parking-file text and its publisher (with "\" separators).
 std::string lf_learnedApfPath(const std::string& text, const std::string& publisher);
+// True when a learned path text stays inside airports\learned (begins with it, no ".." part);
+// only such a learned file is read, copied aside or saved.
+bool gf_insideLearnedFolder(const std::string& pathText);
 // A path text of the program ("airports\learned\stock\EHAM.xml") as a path of this host.
 std::filesystem::path gf_apfNativePath(const std::string& text);
 

@@ -90,23 +90,6 @@ bool lf_atParkAirport(const LiveAc& ac)
     return ac.phase == AcPhase::Parked || static_cast<std::uint32_t>(ac.phase) <= static_cast<std::uint32_t>(AcPhase::TakeOff);
 }
 
-// The reader's learned path is written only while it stays inside airports\learned: a link
-// file's line reaches it nearly unchanged, and a save never leaves that folder.
-bool lf_insideLearnedFolder(const std::string& pathText)
-{
-    constexpr std::string_view root = "airports\\learned\\";
-    if (!pathText.starts_with(root))
-        return false;
-    const std::string_view text = pathText;
-    for (std::size_t from = root.size(); from <= text.size();) {
-        const std::size_t to = std::min(text.find('\\', from), text.size());
-        if (text.substr(from, to - from) == "..")
-            return false;
-        from = to + 1;
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string lf_learnedFolderOf(const std::string& publisher)
@@ -258,7 +241,7 @@ void gf_saveParkFile()
     // add-on, for one, is learned in learned/my_simaddon, not under its publisher "simaddon").
     // A header that no read filled, or a path out of the learned folder, gives the publisher's
     // folder with <ICAO>.xml.
-    const std::string pathText = lf_insideLearnedFolder(g_apfHeader.learnedPath)
+    const std::string pathText = gf_insideLearnedFolder(g_apfHeader.learnedPath)
                                      ? g_apfHeader.learnedPath
                                      : lf_learnedFolderOf(g_apfHeader.publisher) + "\\" + g_parkAirport.code + ".xml";
     const fs::path path = gf_apfNativePath(pathText);

@@ -1,4 +1,4 @@
-// Number texts, comma fields and whole-file text reading and writing.
+// Number texts, comma fields, folder-bound path texts and whole-file text reading and writing.
 #include "foundation/text_file.h"
 
 #include <gtest/gtest.h>
@@ -33,6 +33,28 @@ TEST(Text, SplitCommasTrimsEachField)
     EXPECT_EQ(gf_splitCommas(" EDDF , A12 \r\n"), (Fields{"EDDF", "A12"}));
     EXPECT_EQ(gf_splitCommas("a,,\tb"), (Fields{"a", "", "b"}));
     EXPECT_EQ(gf_splitCommas("KJFK, 5 L ,"), (Fields{"KJFK", "5 L", ""}));
+}
+
+TEST(Text, PathsThatStayInsideTheirFolder)
+{
+    const std::pair<const char*, bool> rows[] = {
+        {"airports/my_thirdparty/EHAM.xml", true},
+        {"archive/thirdparty/Some%20Maker/EHAM.xml", true},
+        {"airports\\learned\\stock\\EHAM.xml", true},
+        {"a..b/...", true},  // only a whole ".." part climbs
+        {"", false},
+        {"..", false},
+        {"airports/../outside.xml", false},
+        {"airports\\..\\outside.xml", false},
+        {"airports\\learned/../../x.xml", false},
+        {"archive/stock/..", false},
+        {"/etc/x.xml", false},
+        {"\\\\server\\x.xml", false},
+        {"C:\\x.xml", false},
+        {"c:x.xml", false},
+    };
+    for (const auto& [path, inside] : rows)
+        EXPECT_EQ(gf_staysInsideFolder(path), inside) << path;
 }
 
 TEST(Files, ReadKeepsLinesWithoutLineEnds)

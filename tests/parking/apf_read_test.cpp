@@ -88,6 +88,45 @@ TEST_F(ApfRead, SearchOrder)
     EXPECT_TRUE(fs::exists(server("MSFS/archive/stock/GGGG.xml")));
 }
 
+TEST_F(ApfRead, LinkLinesThatLeaveTheirFolderAreRefused)
+{
+    const fs::path third = fs::path("airports") / "my_thirdparty";
+    const fs::path simaddon = fs::path("airports") / "my_simaddon";
+    // A parking file beside the airports folder, which a link must not reach.
+    tvxtest::ApfFixture outside = tvxtest::ApfFixture::stock("Outside", "stock", 5);
+    outside.addStand("OUT1", 52.30, 4.76, 90.0, 30.0);
+    outside.write("outside.xml");
+    tvxtest::ApfFixture inside = tvxtest::ApfFixture::stock("Inside", "simaddon", 7);
+    inside.addStand("IN1", 52.31, 4.77, 90.0, 30.0);
+
+    const std::vector<std::string> lines{"airports/../outside.xml", "airports\\..\\outside.xml",
+                                         "archive/../../outside.xml", "/tmp/outside.xml", "C:\\outside.xml"};
+    g_parkAirport = AirportEntry{"OUTS", "", 52.3, 4.76, 5.0};
+    for (const std::string& line : lines) {
+        SCOPED_TRACE(line);
+        tvxtest::writeFile(third / "OUTS.txt", line + "\r\n");
+        std::string text = "kept";
+        EXPECT_FALSE(lf_readApfLink(third / "OUTS.txt", text));
+        EXPECT_EQ(text, "kept");
+        EXPECT_NE(m_box.logText().find("link file " + (third / "OUTS.txt").string() + ": \"" + line +
+                                       "\" refused (outside its folder)"),
+                  std::string::npos);
+        // The search goes on to the next candidate: none, then the companion add-on's file.
+        EXPECT_EQ(gf_findApfFile(g_parkAirport), "");
+        inside.write(simaddon / "OUTS.xml");
+        const std::string text2 = gf_findApfFile(g_parkAirport);
+        ASSERT_EQ(text2, (simaddon / "OUTS.xml").string());
+        g_parkPositions.clear();
+        ApfHeader header;
+        QualityPair quality;
+        EXPECT_EQ(gf_readApf(text2, header, quality), "");
+        ASSERT_EQ(g_parkPositions.size(), 1u);
+        EXPECT_EQ(g_parkPositions[0].name, "IN1");
+        fs::remove(simaddon / "OUTS.xml");
+    }
+    EXPECT_EQ(m_box.logText().find("Outside"), std::string::npos);
+}
+
 TEST_F(ApfRead, LearnedPathRule)
 {
     const std::string local3p = (fs::path("airports") / "my_thirdparty" / "EHAM.xml").string();

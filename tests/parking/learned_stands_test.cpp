@@ -202,6 +202,43 @@ TEST_F(LearnedStands, DamagedFileIsCopiedAside)
     EXPECT_NE(m_box.logText().find(kLearned + " found, but could not be loaded, saved as *.0.xml: "), std::string::npos);
 }
 
+TEST_F(LearnedStands, LearnedPathOutsideTheLearnedFolderIsNeitherReadNorCopied)
+{
+    // Server paths whose learned path leaves airports/learned: one taken unchanged (no "archive"
+    // in it), one that climbs out with "..". A damaged file waits at each learned path.
+    const struct {
+        std::string text, server, learned;
+    } cases[] = {
+        {"other/EHAM.xml", "other/EHAM.xml", "other/EHAM.xml"},
+        {"archive/../../outside/EHAM.xml", "outside/EHAM.xml", "airports\\learned\\..\\..\\outside\\EHAM.xml"},
+    };
+    tvxtest::ApfFixture apf = tvxtest::ApfFixture::stock("Schiphol", "P", -11);
+    apf.addStand("S1", 52.30, 4.76, 90.0, 30.0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        apf.write(m_box.path() / "server" / c.server);  // where "archive/../.." leads on the server
+        for (const char* folder : {"MSFS", "MSFS2024"}) {
+            fs::create_directories(m_box.path() / "server" / folder / "archive");
+            apf.write(m_box.path() / "server" / folder / c.server);
+        }
+        const fs::path native = gf_apfNativePath(c.learned);
+        tvxtest::writeFile(native, "<meta><info");
+        g_parkPositions.clear();
+        g_optParkingPercentage.set(55);
+        ApfHeader header;
+        QualityPair quality;
+        EXPECT_EQ(gf_readApf(c.text, header, quality), "");
+        ASSERT_EQ(g_parkPositions.size(), 1u);
+        EXPECT_EQ(g_parkPositions[0].name, "S1");
+        EXPECT_EQ(g_optParkingPercentage.value(), 30) << "as without a learned file";
+        EXPECT_NE(m_box.logText().find("learned file \"" + c.learned + "\" refused (outside airports\\learned)"),
+                  std::string::npos);
+        EXPECT_EQ(m_box.logText().find("found, but could not be loaded"), std::string::npos);
+        EXPECT_FALSE(fs::exists(native.parent_path() / "EHAM0.xml")) << "nothing copied aside out there";
+        EXPECT_EQ(tvxtest::readFile(native), "<meta><info");
+    }
+}
+
 TEST_F(LearnedStands, SettingsTakenBack)
 {
     tvxtest::ApfFixture learned = learnedFile("Amsterdam");
