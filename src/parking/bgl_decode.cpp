@@ -8,7 +8,10 @@
 #include <cstring>
 #include <exception>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <stdexcept>
+#include <unordered_map>
 
 #include "app/folders.h"
 #include "foundation/format.h"
@@ -68,6 +71,7 @@ std::int64_t lf_recordStep(std::uint32_t size)
 
 std::uint32_t BglWords::at(std::size_t index) const
 {
+    ++m_reads;
     if (index >= m_words.size())
         throw std::out_of_range(tvx::format("BGL offset {} lies beyond the {} bytes read", index * 4,
                                             m_words.size() * 4));
@@ -170,6 +174,22 @@ std::string lf_parkingNameText(std::uint32_t code)
 
 bool lf_walkAirportRecords(const BglWords& words, bool is2020, const BglAirportVisitor& onAirport)
 {
+    // Sections, subsection tables and blocks may point at each other's parts in a damaged or
+    // crafted file. Each subsection record and each record start is walked once: a table that
+    // reaches a subsection record walked before ends there, a block walk that reaches a record
+    // walked before ends there, and an airport record that overlaps one visited before is not
+    // visited again. So the work stays proportional to the file's size; files whose tables and
+    // blocks do not overlap are read as they always were.
+    std::vector<bool> walkedSubsection(words.size());
+    std::vector<bool> walkedRecord(words.size());
+    std::map<std::size_t, std::size_t> airportExtents;  // first word -> word after the record
+    const auto overlapsVisitedAirport = [&airportExtents](std::size_t first, std::size_t end) {
+        const auto next = airportExtents.upper_bound(first);
+        if (next != airportExtents.end() && next->first < end)
+            return true;
+        return next != airportExtents.begin() && std::prev(next)->second > first;
+    };
+
     const std::uint32_t sections = words.at(5);
     for (std::uint32_t s = 0; s < sections; ++s) {
         const std::size_t section = kHeaderWords + static_cast<std::size_t>(s) * kSectionWords;
@@ -185,20 +205,28 @@ bool lf_walkAirportRecords(const BglWords& words, bool is2020, const BglAirportV
             const std::size_t sub = firstSub + static_cast<std::size_t>(k) * 4;
             const std::size_t data = words.at(sub + 2) / 4;
             const std::size_t dataWords = words.at(sub + 3) / 4;
+            if (walkedSubsection[sub])
+                break;
+            walkedSubsection[sub] = true;
             if (dataWords > 0)
                 (void)words.at(data);  // data that starts beyond the file is damage, not an empty block
             // A block cut short by the end of the file is read as far as it goes.
             const std::size_t end = std::min<std::size_t>(words.size(), data + dataWords);
             std::size_t index = data;
-            while (index + 1 < end) {
+            while (index + 1 < end && !walkedRecord[index]) {
+                walkedRecord[index] = true;
                 const std::uint16_t id = words.recordId(index);
                 const std::uint32_t size = words.recordSize(index);
                 if (!is2020 && id == kUndecodableAirportRecord)
                     return false;
                 if (id == kAirportRecord) {
-                    const auto [code, complete] = lf_decodeIdentifierOrRegionCode(words.at(index + 10));
-                    if (complete)
-                        onAirport(index, size / 4, code);
+                    const std::size_t extentEnd = std::min<std::size_t>(words.size(), index + std::max(size / 4, 1u));
+                    if (!overlapsVisitedAirport(index, extentEnd)) {
+                        airportExtents.emplace(index, extentEnd);
+                        const auto [code, complete] = lf_decodeIdentifierOrRegionCode(words.at(index + 10));
+                        if (complete)
+                            onAirport(index, size / 4, code);
+                    }
                 }
                 const std::int64_t step = lf_recordStep(size);
                 if (step <= 0)
@@ -306,23 +334,29 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
 void lf_renameDuplicateStands(ScannedAirport& record)
 {
     std::vector<ParkPos>& stands = record.stands;
-    for (;;) {
-        const auto first = std::find_if(stands.begin(), stands.end(), [](const ParkPos& p) { return p.scanMark; });
-        if (first == stands.end())
-            return;
-        first->scanMark = false;
-        const std::string base = first->name.substr(0, first->name.size() - 1);
+    // The stands by their names as decoded, so that each group is found without a pass over all
+    // stands (an airport may hold thousands of groups).
+    std::unordered_map<std::string, std::vector<std::size_t>> byName;
+    byName.reserve(stands.size());
+    for (std::size_t i = 0; i < stands.size(); ++i)
+        byName[stands[i].name].push_back(i);
 
+    for (std::size_t firstIndex = 0; firstIndex < stands.size(); ++firstIndex) {
+        if (!stands[firstIndex].scanMark)
+            continue;
+        stands[firstIndex].scanMark = false;
+        const std::string& firstName = stands[firstIndex].name;
+        const std::string base = firstName.substr(0, firstName.size() - 1);
+
+        // The group: the base name and the base with one letter a to f, in the stands' order.
         std::vector<std::size_t> group;
-        for (std::size_t i = 0; i < stands.size(); ++i) {
-            const std::string& name = stands[i].name;
-            const bool member = name == base || (name.size() == base.size() + 1 && name.starts_with(base) &&
-                                                 name.back() >= 'a' && name.back() <= 'f');
-            if (!member)
-                continue;
-            stands[i].scanMark = false;
-            stands[i].name = tvx::format("vemra{}", group.size() + 1);
-            group.push_back(i);
+        for (const std::string& name : {base, base + "a", base + "b", base + "c", base + "d", base + "e", base + "f"})
+            if (const auto it = byName.find(name); it != byName.end())
+                group.insert(group.end(), it->second.begin(), it->second.end());
+        std::sort(group.begin(), group.end());
+        for (std::size_t n = 0; n < group.size(); ++n) {
+            stands[group[n]].scanMark = false;
+            stands[group[n]].name = tvx::format("vemra{}", n + 1);
         }
         std::stable_sort(group.begin(), group.end(),
                          [&stands](std::size_t a, std::size_t b) { return stands[a].radius > stands[b].radius; });
@@ -411,7 +445,7 @@ void lf_toParkingPositions(const std::filesystem::path& file)
     }
 }
 
-bool gf_decodeBglFile(const std::filesystem::path& file, std::vector<ScannedAirport>& airports)
+bool gf_decodeBglFile(const std::filesystem::path& file, std::vector<ScannedAirport>& airports, std::size_t* reads)
 {
     std::vector<std::uint32_t> buffer;
     if (!gf_readBglWords(file, buffer) || buffer.size() < 15 || buffer[1] != kHeaderSize)
@@ -425,5 +459,7 @@ bool gf_decodeBglFile(const std::filesystem::path& file, std::vector<ScannedAirp
         record.bglPath = path;
         lf_decodeAirportStands(words, index, recordWords, record, state, path);
     });
+    if (reads)
+        *reads = words.reads();
     return true;
 }

@@ -21,6 +21,9 @@
 // Every read is bounds-checked: a record or count that points past the data read is a failure
 // of the task (logged, passed to the walk) or, for the entries of one parking subrecord, reported
 // in the scan messages and cut at the subrecord's end. Nothing is ever read past the buffer.
+// Each subsection record and each record start is walked once, and airport records that overlap
+// are decoded once, so tables that point into each other cannot make the work grow faster than
+// the file.
 //
 // Threads: scan worker threads, one per file; every task has its own BglTaskState.
 #pragma once
@@ -49,9 +52,12 @@ public:
     // Record header of the record starting at the word: id (u16 at +0) and size (u32 at +2).
     std::uint16_t recordId(std::size_t index) const { return static_cast<std::uint16_t>(at(index) & 0xFFFFu); }
     std::uint32_t recordSize(std::size_t index) const { return (at(index) >> 16) | (at(index + 1) << 16); }
+    // Words read so far: the decoding's work, which stays proportional to the file's size.
+    std::size_t reads() const { return m_reads; }
 
 private:
     std::span<const std::uint32_t> m_words;
+    mutable std::size_t m_reads = 0;
 };
 
 // The state of one task; never shared between tasks.
@@ -78,7 +84,8 @@ std::pair<std::string, bool> lf_decodeIdentifierOrRegionCode(std::uint32_t packe
 std::string lf_parkingNameText(std::uint32_t code);
 
 // Walks the airport sections of the words. onAirport gets the word index of each airport record
-// with a complete code, its size in words and the code. With is2020 false, a record 0x0113 ends
+// with a complete code, its size in words and the code; a record overlapping one visited before is
+// not visited again. With is2020 false, a record 0x0113 ends
 // the walk and the result is false (the file's airport cannot be decoded); otherwise true.
 using BglAirportVisitor = std::function<void(std::size_t index, std::size_t recordWords, const std::string& code)>;
 bool lf_walkAirportRecords(const BglWords& words, bool is2020, const BglAirportVisitor& onAirport);
@@ -97,5 +104,7 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
 void lf_renameDuplicateStands(ScannedAirport& record);
 
 // Every airport of the file decoded without linking or writing (tests, benchmarks). False when
-// the file cannot be read or is no BGL file with the 56-byte header.
-bool gf_decodeBglFile(const std::filesystem::path& file, std::vector<ScannedAirport>& airports);
+// the file cannot be read or is no BGL file with the 56-byte header. reads, when given, gets the
+// number of words the decoding read.
+bool gf_decodeBglFile(const std::filesystem::path& file, std::vector<ScannedAirport>& airports,
+                      std::size_t* reads = nullptr);

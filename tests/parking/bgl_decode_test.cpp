@@ -1,5 +1,6 @@
 // Airport BGL decoding on files built field by field: identifiers, name codes, the stand rules
 // (radius, position, type, duplicate names, heading), helipads, altitude, and damaged files.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
@@ -46,6 +47,29 @@ BglParkingEntry entry(std::uint32_t nameCode, std::uint32_t number, float radius
     e.radius = radius;
     e.type = type;
     return e;
+}
+
+// A file whose tables point at each other: `sections` airport sections that all name the same
+// subsection table, whose `subsections` records all name the block of the built airports (or,
+// with staggered, each the block from its own airport on).
+tvxtest::BglBytes sharedTables(const tvxtest::BglImage& built, std::uint32_t sections, std::uint32_t subsections,
+                               bool staggered = false)
+{
+    const std::size_t blockStart = built.airportOffsets.front();
+    const std::vector<std::uint8_t> block(built.file.bytes().begin() + static_cast<std::ptrdiff_t>(blockStart),
+                                          built.file.bytes().end());
+    const std::size_t table = 56 + 20 * static_cast<std::size_t>(sections);
+    const std::size_t data = table + 16 * static_cast<std::size_t>(subsections);
+    tvxtest::BglBytes out;
+    out.u32(0x19920201).u32(56).zeros(12).u32(sections).zeros(32);
+    for (std::uint32_t s = 0; s < sections; ++s)
+        out.u32(3).u32(1).u32(subsections).u32(static_cast<std::uint32_t>(table)).u32(16 * subsections);
+    for (std::uint32_t k = 0; k < subsections; ++k) {
+        const std::size_t from = staggered ? built.airportOffsets.at(k) - blockStart : 0;
+        out.u32(0).u32(1).u32(static_cast<std::uint32_t>(data + from)).u32(static_cast<std::uint32_t>(block.size() - from));
+    }
+    out.append(block);
+    return out;
 }
 
 }  // namespace
@@ -395,6 +419,112 @@ TEST(BglDecode, RecordSizesWithoutProgressEndTheWalk)
     const auto airports = decode(file);
     ASSERT_EQ(airports.size(), 1u);  // still visited once, with no subrecords to walk
     EXPECT_TRUE(airports[0].stands.empty());
+}
+
+// Sections and subsections that share their tables and blocks: each table and record is walked
+// once, each airport decoded once, and the words read stay within a small multiple of the file.
+TEST(BglDecode, SharedTablesAreWalkedOnce)
+{
+    tvxtest::ScanSandbox box;
+    std::vector<BglAirport> built(4);
+    const char* codes[] = {"EGTK", "EGLL", "EHAM", "LOWW"};
+    for (std::size_t i = 0; i < built.size(); ++i) {
+        built[i].icao = codes[i];
+        built[i].helipads = {BglHelipad{}};
+        for (std::uint32_t n = 1; n <= 20; ++n)
+            built[i].parking.push_back(entry(12 + static_cast<std::uint32_t>(i), n));
+        built[i].parking.push_back(entry(12 + static_cast<std::uint32_t>(i), 1, 30.0f));  // one duplicate
+    }
+    const tvxtest::BglImage image = tvxtest::buildAirportBgl(built);
+    const auto expectEachOnce = [&](const std::vector<ScannedAirport>& airports) {
+        ASSERT_EQ(airports.size(), built.size());
+        for (std::size_t i = 0; i < built.size(); ++i) {
+            EXPECT_EQ(airports[i].code, codes[i]);
+            ASSERT_EQ(airports[i].stands.size(), 22u);
+            EXPECT_EQ(airports[i].stands[0].name, "helipad1");
+            EXPECT_NE(findStand(airports[i], lf_parkingNameText(12 + static_cast<std::uint32_t>(i)) + "1a"), nullptr);
+        }
+    };
+    const auto readsPerWord = [](std::size_t reads, const tvxtest::BglBytes& bytes) {
+        return static_cast<double>(reads) / static_cast<double>(bytes.size() / 4);
+    };
+
+    // The plain file as the reference for the work done.
+    std::size_t plainReads = 0;
+    {
+        const auto file = box.path() / "plain.bgl";
+        tvxtest::writeBgl(file, image.file.bytes());
+        std::vector<ScannedAirport> airports;
+        ASSERT_TRUE(gf_decodeBglFile(file, airports, &plainReads));
+        expectEachOnce(airports);
+    }
+    ASSERT_LT(readsPerWord(plainReads, image.file), 1.0);
+
+    // 40 sections naming one table of 40 records that all name the same block.
+    const tvxtest::BglBytes shared = sharedTables(image, 40, 40);
+    const auto sharedFile = box.path() / "shared.bgl";
+    tvxtest::writeBgl(sharedFile, shared.bytes());
+    {
+        std::vector<ScannedAirport> airports;
+        std::size_t reads = 0;
+        ASSERT_TRUE(gf_decodeBglFile(sharedFile, airports, &reads));
+        expectEachOnce(airports);
+        EXPECT_LT(readsPerWord(reads, shared), 1.0) << reads;
+    }
+    // Subsections that each start one airport further into the same block.
+    const tvxtest::BglBytes staggered = sharedTables(image, 1, static_cast<std::uint32_t>(built.size()), true);
+    {
+        const auto file = box.path() / "staggered.bgl";
+        tvxtest::writeBgl(file, staggered.bytes());
+        std::vector<ScannedAirport> airports;
+        ASSERT_TRUE(gf_decodeBglFile(file, airports));
+        expectEachOnce(airports);
+    }
+    // The first airport record's size stretched over the others: they lie inside it and are not
+    // decoded again as airports of their own (the stretched one still ends at its parking).
+    {
+        tvxtest::BglBytes nested = staggered;
+        const std::size_t first = 56 + 20 + 16 * built.size();
+        nested.patchU32(first + 2, static_cast<std::uint32_t>(nested.size() - first));
+        const auto file = box.path() / "nested.bgl";
+        tvxtest::writeBgl(file, nested.bytes());
+        std::vector<ScannedAirport> airports;
+        ASSERT_TRUE(gf_decodeBglFile(file, airports));
+        ASSERT_EQ(airports.size(), 1u);
+        EXPECT_EQ(airports[0].code, "EGTK");
+        EXPECT_EQ(airports[0].stands.size(), 22u);
+    }
+    // The scan task writes each airport's file once.
+    lf_toParkingPositions(sharedFile);
+    const auto messages = box.messages();
+    EXPECT_EQ(std::count_if(messages.begin(), messages.end(),
+                            [](const std::string& m) { return m.starts_with("Generated "); }),
+              4);
+    EXPECT_TRUE(box.hasMessage("Generated LOWW.xml: 22 positions, of which 1 helipad"));
+}
+
+// Many groups of same-named stands in one airport: each group is named by radius as for a few.
+TEST(BglDecode, ManyDuplicateGroups)
+{
+    tvxtest::ScanSandbox box;
+    BglAirport a;
+    for (std::uint32_t n = 1; n <= 300; ++n)
+        for (std::uint32_t copy = 0; copy < 3; ++copy)
+            a.parking.push_back(entry(12, n, 10.0f + static_cast<float>((copy + n) % 3)));
+    const auto airports = decodeBuilt(box, tvxtest::buildAirportBgl({a}));
+    ASSERT_EQ(airports.size(), 1u);
+    ASSERT_EQ(airports[0].stands.size(), 900u);
+    for (std::uint32_t n = 1; n <= 300; ++n) {
+        const std::string base = "A" + std::to_string(n);
+        const ParkPos* largest = findStand(airports[0], base);
+        const ParkPos* middle = findStand(airports[0], base + "a");
+        const ParkPos* smallest = findStand(airports[0], base + "b");
+        ASSERT_TRUE(largest && middle && smallest) << base;
+        EXPECT_NEAR(largest->radius * 1852.0, 12.0, 1e-3) << base;
+        EXPECT_NEAR(middle->radius * 1852.0, 11.0, 1e-3) << base;
+        EXPECT_NEAR(smallest->radius * 1852.0, 10.0, 1e-3) << base;
+        EXPECT_FALSE(largest->scanMark || middle->scanMark || smallest->scanMark) << base;
+    }
 }
 
 TEST(BglDecode, TaskLogsAndPassesOnFailures)
