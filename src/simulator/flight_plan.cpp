@@ -36,6 +36,27 @@ void lf_createDirectory(const std::filesystem::path& path)
         throw std::filesystem::filesystem_error("create_directory", path, ec);
 }
 
+// Origin and destination come from the network: markup characters are written as entities and
+// control characters (no XML 1.0 text may hold them) are left out, so the file stays well-formed.
+std::string lf_xmlText(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&apos;"; break;
+        default:
+            if (static_cast<unsigned char>(c) >= 0x20 || c == '\t')
+                out += c;
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string gf_flightPlanText(const AcData& ac)
@@ -49,7 +70,7 @@ std::string gf_flightPlanText(const AcData& ac)
         "<DestinationID>{}</DestinationID>\n"
         "</FlightPlan.FlightPlan>\n"
         "</SimBase.Document>",
-        lf_isIfrClass(ac.sizeClass) ? "IFR" : "VFR", ac.origin, ac.destination);
+        lf_isIfrClass(ac.sizeClass) ? "IFR" : "VFR", lf_xmlText(ac.origin), lf_xmlText(ac.destination));
 }
 
 bool gf_writeFlightPlan(const std::filesystem::path& path, const AcData& ac)

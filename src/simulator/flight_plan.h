@@ -15,7 +15,8 @@ struct AcData;
 extern std::filesystem::path g_flightPlanFolder;
 
 // The whole file text: eight lines joined by line feeds, without a final line end. "IFR" for
-// Buzjets, Large and Heavy, "VFR" otherwise; origin and destination go in as they stand.
+// Buzjets, Large and Heavy, "VFR" otherwise; origin and destination go in as XML text (markup
+// characters as entities, control characters left out).
 std::string gf_flightPlanText(const AcData& ac);
 
 // Writes the plan of the aircraft to path (an existing file is replaced); false when the file

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
+
+#include <pugixml.hpp>
 
 #include "foundation/settings.h"
 #include "parking/airport_list.h"
@@ -69,6 +72,24 @@ TEST(MotionFlightPlan, FileTextByClass)
 
     EXPECT_FALSE(gf_writeFlightPlan(sandbox.folder() / "missing" / "x.pln", planAc(SizeClass::Large, "A", "B")));
     EXPECT_EQ(lf_flightPlanFileName(123456), std::filesystem::path("123456.pln"));
+}
+
+// Origin and destination arrive from the network as any text: the file stays well-formed and
+// gives them back unchanged (control characters, which XML cannot hold, are left out).
+TEST(MotionFlightPlan, RouteTextsAreEscaped)
+{
+    MotionSandbox sandbox;
+    const auto path = sandbox.folder() / "escaped.pln";
+    ASSERT_TRUE(gf_writeFlightPlan(path, planAc(SizeClass::Large, "A&B<C>", "\"X'Y\"\x01]]>")));
+    EXPECT_NE(readFile(path).find("<DepartureID>A&amp;B&lt;C&gt;</DepartureID>\n"), std::string::npos);
+    pugi::xml_document doc;
+    const pugi::xml_parse_result parsed = doc.load_file(path.c_str());
+    ASSERT_TRUE(parsed) << parsed.description() << "\n" << readFile(path);
+    const pugi::xml_node plan = doc.child("SimBase.Document").child("FlightPlan.FlightPlan");
+    EXPECT_STREQ(plan.child_value("FPType"), "IFR");
+    EXPECT_STREQ(plan.child_value("DepartureID"), "A&B<C>");
+    EXPECT_STREQ(plan.child_value("DestinationID"), "\"X'Y\"]]>");
+    EXPECT_EQ(std::distance(plan.children().begin(), plan.children().end()), 3);
 }
 
 TEST(MotionFlightPlan, FolderPreparedAndRemovedWithItsFiles)
