@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "foundation/errors.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "simconnect/SimConnect.h"
@@ -148,6 +149,8 @@ void gf_updateAI()
             g_userAcCopy = gf_requestUserAcPosition();
         // Wraps instead of overflowing after 248 days of ticks.
         g_tick.store(static_cast<std::int32_t>(static_cast<std::uint32_t>(tick) + 1u));
+    } catch (const tvx::UserErrorException&) {
+        throw;  // ends the run: the main loop's handler logs it, shows it and exits
     } catch (const std::exception& e) {
         gf_logError("{}: {}", "gf_updateAI", e.what());
     }

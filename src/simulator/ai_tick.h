@@ -40,7 +40,8 @@ extern std::vector<std::uint32_t> g_spawnQueue;
 extern UserAcState g_userAcCopy;
 
 // One tick (main loop). An exception in its steps is logged ("gf_updateAI: ...") and ends the
-// tick without advancing g_tick, so the next wake repeats the same tick number.
+// tick without advancing g_tick, so the next wake repeats the same tick number. A
+// tvx::UserErrorException is passed on to the main loop, which ends the run.
 void gf_updateAI();
 
 // The per-tick update of every live aircraft, the erasure of marked ones and the hand-over of the

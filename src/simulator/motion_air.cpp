@@ -286,6 +286,12 @@ bool endOfStream(LiveAc& ac)
 {
     const LiveMotion& m = gf_motion(ac);
     const std::int32_t now = lf_now();
+    // Out of the query range no more data comes, whatever the phase: one standing on the ground
+    // would otherwise wait for its holding minutes.
+    const UserAcState& user = g_userAcCopy;
+    if (!gf_isNoFlightPosition(user.latitude, user.longitude)
+        && gf_distanceNm(ac.sim.lat, ac.sim.lon, user.latitude, user.longitude) >= g_rangeNm.load() - 0.5)
+        return false;
     if (ac.phase == AcPhase::TaxiIn) {
         if (g_motionHooks.arriveAtStand)
             g_motionHooks.arriveAtStand(ac);
@@ -331,11 +337,6 @@ bool endOfStream(LiveAc& ac)
         return false;
     if (!ac.onGround) {
         if (g_autoRangeGround.load())
-            return false;
-        const UserAcState& user = g_userAcCopy;
-        if (!gf_isNoFlightPosition(user.latitude, user.longitude)
-            && gf_distanceNm(ac.sim.lat, ac.sim.lon, user.latitude, user.longitude)
-                   >= g_rangeNm.load() - 0.5)
             return false;
         extendStream(ac, 8);
         return true;

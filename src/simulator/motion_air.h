@@ -37,7 +37,8 @@ void setArrivalTick(LiveAc& ac, std::int32_t n);
 double turnToFollowingLeg(const LiveAc& ac);
 // Altitude step toward the second record, at most the vertical-rate cap.
 void setClimbStep(LiveAc& ac);
-// Fewer than two records remain: true when the stream was extended or held.
+// Fewer than two records remain: true when the stream was extended or held. An aircraft at least
+// the query range less 0.5 nm from the user (position known) is not, in any phase.
 bool endOfStream(LiveAc& ac);
 // Appends one extension record and sets the hold counter to count.
 void extendStream(LiveAc& ac, std::int32_t count);

@@ -112,19 +112,14 @@ void lf_onCreateRefused(DWORD sendId, bool tooMany)
 {
     PendingCreation found;
     auto byPacket = [&](const PendingCreation& p) { return p.packetId == sendId; };
-    if (sendId != 0 && lf_takeFirst(g_pendingCreations, byPacket, found)) {
-        if (tooMany)
-            lf_postCreationFailed(found.hexid);
-        else
-            gf_postSimEvent(SimEvent{0, found.hexid, 0, SIM_EVENT_CREATION_REFUSED, 0.0, 0.0});
+    // A send id that names no pending creation matches nothing: a creation whose packet id could
+    // not be read may still bring its object, and taking it here would orphan that object.
+    if (sendId == 0 || !lf_takeFirst(g_pendingCreations, byPacket, found))
         return;
-    }
-    // A creation whose packet id could not be read cannot be matched; the oldest such one is
-    // taken as the refused one, so that no aircraft waits for an object that never comes. Its
-    // livery is not blamed, since the match is not certain.
-    auto unknownPacket = [](const PendingCreation& p) { return p.packetId == 0; };
-    if (lf_takeFirst(g_pendingCreations, unknownPacket, found))
+    if (tooMany)
         lf_postCreationFailed(found.hexid);
+    else
+        gf_postSimEvent(SimEvent{0, found.hexid, 0, SIM_EVENT_CREATION_REFUSED, 0.0, 0.0});
 }
 
 void lf_onSimException(const SIMCONNECT_RECV_EXCEPTION& e)

@@ -7,6 +7,7 @@
 #include <exception>
 #include <filesystem>
 
+#include "foundation/errors.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "simulator/ac_records.h"
@@ -49,9 +50,36 @@ std::ptrdiff_t lf_findIndex(const std::vector<T>& v, Pred pred)
     return it == v.end() ? -1 : it - v.begin();
 }
 
+// An aircraft erased without gf_removeAct gives its stand back; one being removed already did,
+// and its stand may be someone else's by now.
+void lf_freeStandOf(const StaticAc& ac)
+{
+    if (ac.state == AcState::BeingRemoved || ac.standId == 0)
+        return;
+    if (ParkPos* stand = gf_standById(ac.standId))
+        stand->occupied = false;
+}
+
+// An object of ours that no aircraft wants (only its creator can remove it): queued for removal.
+void lf_removeStrayObject(std::uint32_t objectId, std::uint32_t hexid)
+{
+    gf_log("! object {} of hexid {} has no aircraft waiting for it, removed", objectId, hexid);
+    g_removeRequests.push_back(objectId);
+}
+
+// A pending record of an object that is gone: finished, so that it never places an aircraft.
+void lf_forgetPendingObject(std::uint32_t objectId)
+{
+    for (SimEvent& pending : g_pendingObjects)
+        if (pending.objectId == objectId)
+            pending.tickCount = -1;
+    std::erase_if(g_pendingObjects, [](const SimEvent& e) { return e.tickCount < 0; });
+}
+
 // Forgets the aircraft of a removed object.
 void lf_deleteFlightPlanFile(std::uint32_t objectId)
 {
+    lf_forgetPendingObject(objectId);
     const auto live = lf_findIndex(g_liveAc, [&](const LiveAc& a) { return a.objectId == objectId; });
     if (live >= 0) {
         LiveAc& ac = g_liveAc[static_cast<std::size_t>(live)];
@@ -67,55 +95,73 @@ void lf_deleteFlightPlanFile(std::uint32_t objectId)
             if (std::filesystem::exists(path))
                 std::filesystem::remove(path);
         }
+        lf_freeStandOf(ac);
         lf_eraseUnordered(g_liveAc, static_cast<std::size_t>(live));
         return;
     }
     const auto stat =
         lf_findIndex(g_staticAc, [&](const StaticAc& a) { return a.objectId == objectId; });
-    if (stat >= 0)
+    if (stat >= 0) {
+        lf_freeStandOf(g_staticAc[static_cast<std::size_t>(stat)]);
         lf_eraseUnordered(g_staticAc, static_cast<std::size_t>(stat));
+    }
 }
 
-// A live or static aircraft whose creation did not happen: erased; a refusal also marks its
-// livery refused so that the next matching picks another one.
-void lf_creationEnded(std::uint32_t hexid, bool refused)
+// A live or static aircraft whose creation did not happen: its stand is freed and it is erased;
+// a refusal also marks its livery refused so that the next matching picks another one. The
+// aircraft is erased before the refusal is recorded: error 81 leaves no aircraft behind.
+template <typename Ac>
+void lf_creationEnded(std::vector<Ac>& aircraft, std::uint32_t hexid, bool refused)
 {
-    if (hexid > kMaxStaticHexid) {
-        const auto i = lf_findIndex(g_liveAc, [&](const LiveAc& a) { return a.hexid == hexid; });
-        if (i < 0)
-            return;
-        if (refused) {
-            if (g_simLinkHooks.addRefusedLivery)
-                g_simLinkHooks.addRefusedLivery(g_liveAc[static_cast<std::size_t>(i)]);
-            else
-                gf_hookMissing("refused liveries", "gf_addRefusedLivery");
-        }
-        lf_eraseUnordered(g_liveAc, static_cast<std::size_t>(i));
-        return;
-    }
-    const auto i = lf_findIndex(g_staticAc, [&](const StaticAc& a) { return a.hexid == hexid; });
+    const auto i = lf_findIndex(aircraft, [&](const Ac& a) { return a.hexid == hexid; });
     if (i < 0)
         return;
-    if (refused) {
-        if (g_simLinkHooks.addRefusedLivery)
-            g_simLinkHooks.addRefusedLivery(g_staticAc[static_cast<std::size_t>(i)]);
-        else
-            gf_hookMissing("refused liveries", "gf_addRefusedLivery");
-    }
-    lf_eraseUnordered(g_staticAc, static_cast<std::size_t>(i));
+    const AcData data = aircraft[static_cast<std::size_t>(i)];
+    lf_freeStandOf(aircraft[static_cast<std::size_t>(i)]);
+    lf_eraseUnordered(aircraft, static_cast<std::size_t>(i));
+    if (!refused)
+        return;
+    if (g_simLinkHooks.addRefusedLivery)
+        g_simLinkHooks.addRefusedLivery(data);
+    else
+        gf_hookMissing("refused liveries", "gf_addRefusedLivery");
+}
+
+void lf_creationEnded(std::uint32_t hexid, bool refused)
+{
+    if (hexid > kMaxStaticHexid)
+        lf_creationEnded(g_liveAc, hexid, refused);
+    else
+        lf_creationEnded(g_staticAc, hexid, refused);
 }
 
 void lf_onLiveObject(const SimEvent& event)
 {
     const auto i = lf_findIndex(g_liveAc, [&](const LiveAc& a) { return a.hexid == event.hexid; });
-    if (i < 0)
+    if (i < 0) {
+        lf_removeStrayObject(event.objectId, event.hexid);
         return;
+    }
     LiveAc& ac = g_liveAc[static_cast<std::size_t>(i)];
+    if (ac.objectId == event.objectId)
+        return;  // already known: nothing new
+    const bool waitsForObject =
+        ac.objectId == 0
+        && (ac.state == AcState::CreationRequested
+            || (ac.state == AcState::BeingRemoved && ac.removeOnCreation));
+    if (!waitsForObject) {
+        // Placed, being removed with its own object, or buffering again: the object is left over.
+        lf_removeStrayObject(event.objectId, event.hexid);
+        return;
+    }
     if (ac.removeOnCreation) {
-        // Removed while its creation was on the way: the object goes at once, unconfigured.
+        // Removed while its creation was on the way: the object goes at once, unconfigured. One
+        // already in state 4 gave its stand back then; only its object is left to remove.
         ac.objectId = event.objectId;
-        ac.state = AcState::Placed;
-        gf_removeAct(ac);
+        if (ac.state == AcState::BeingRemoved)
+            g_removeRequests.push_back(ac.objectId);
+        else
+            gf_removeAct(ac);
         return;
     }
     bool cycle = true;
@@ -183,16 +229,21 @@ bool lf_removeBlocked(std::uint32_t hexid, LiveAc& ac)
 
 bool lf_onStaticPlaced(SimEvent& pending, bool& finished, StaticAc& ac)
 {
-    if (ac.hexid != pending.hexid)
+    if (ac.hexid != pending.hexid || ac.objectId != 0)
         return false;
-    ac.state = AcState::Placed;
-    ac.objectId = pending.objectId;
-    gf_parkConfiguration(ac);
     pending.tickCount = -1;
+    finished = true;
+    ac.objectId = pending.objectId;
+    if (ac.state == AcState::BeingRemoved) {
+        // Removed while its creation was on the way: its stand went back then; the object goes.
+        g_removeRequests.push_back(ac.objectId);
+        return true;
+    }
+    ac.state = AcState::Placed;
+    gf_parkConfiguration(ac);
     if (g_optLog.value()) {
         gf_log("{:8}: {:8} parked", gf_standName(ac.standId), ac.callsign);
     }
-    finished = true;
     if (ac.removeOnCreation)
         gf_removeAct(ac);
     return true;
@@ -260,7 +311,11 @@ void gf_allLightsToggle(bool& finished, SimEvent& pending)
         for (StaticAc& ac : g_staticAc)
             if (lf_onStaticPlaced(pending, finished, ac))
                 return;
-        return;  // no such aircraft yet: offered again next tick
+        // Its aircraft is gone: the object would stand there for good.
+        lf_removeStrayObject(pending.objectId, pending.hexid);
+        pending.tickCount = -1;
+        finished = true;
+        return;
     }
     if (pending.tickCount < kLightsCycleTicks) {
         ++pending.tickCount;
@@ -268,18 +323,25 @@ void gf_allLightsToggle(bool& finished, SimEvent& pending)
             lf_sendAllLightsToggle(pending.objectId);
         return;
     }
-    const auto i = lf_findIndex(g_liveAc, [&](const LiveAc& a) { return a.hexid == pending.hexid; });
-    if (i < 0)
-        return;  // the record waits for its aircraft
+    pending.tickCount = -1;
+    finished = true;
+    const auto i = lf_findIndex(g_liveAc, [&](const LiveAc& a) {
+        return a.hexid == pending.hexid && a.objectId == pending.objectId;
+    });
+    if (i < 0) {
+        // Its aircraft is gone: the object would fly nowhere for good.
+        lf_removeStrayObject(pending.objectId, pending.hexid);
+        return;
+    }
     LiveAc& ac = g_liveAc[static_cast<std::size_t>(i)];
+    if (ac.state != AcState::CreationRequested)
+        return;  // removed during the cycle: its object is already queued for removal
     if (g_simLinkHooks.initialConfiguration) {
         g_simLinkHooks.initialConfiguration(ac);
     } else {
         gf_hookMissing("live-aircraft lifecycle", "LiveAc::initialConfiguration");
         ac.state = AcState::Placed;
     }
-    pending.tickCount = -1;
-    finished = true;
     if (ac.removeOnCreation)
         gf_removeAct(ac);
 }
@@ -291,9 +353,15 @@ void gf_SimCommands()
     // applied a second time, and the others still run.
     std::vector<SimEvent> events;
     events.swap(g_simEvents);
-    for (const SimEvent& event : events) {
+    for (std::size_t i = 0; i < events.size(); ++i) {
         try {
-            lf_handleSimEvent(event);
+            lf_handleSimEvent(events[i]);
+        } catch (const tvx::UserErrorException&) {
+            // Ends the run (error 81): the main loop's handler takes it. The records not yet
+            // applied go back to the front of the queue.
+            g_simEvents.insert(g_simEvents.begin(), events.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                               events.end());
+            throw;
         } catch (const std::exception& e) {
             gf_log("{}: {}", "gf_SimCommands", e.what());
         }

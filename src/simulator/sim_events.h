@@ -45,11 +45,13 @@ void gf_postSimEvent(const SimEvent& event);
 // Main loop, every AI tick and every tick without a flight: applies and empties g_simEvents, then
 // runs one tick of the lights cycle for every pending object. Records are taken out of the queue
 // before they are applied: one that throws is logged and dropped, the rest are still applied, and
-// none is applied twice.
+// none is applied twice. A tvx::UserErrorException (error 81) is passed on to end the run; the
+// records after it stay queued.
 void gf_SimCommands();
 
 // One tick of one pending record (called by gf_SimCommands with g_simEventMutex held): ticks
-// 50 and 100 of a live record send ALL_LIGHTS_TOGGLE, tick 200 places the aircraft.
+// 50 and 100 of a live record send ALL_LIGHTS_TOGGLE, tick 200 places the aircraft. An object
+// whose aircraft is gone by then is queued for removal; one removed meanwhile is not placed.
 void gf_allLightsToggle(bool& finished, SimEvent& pending);
 
 // Applies one record (main loop, g_simEventMutex held); exposed for tests.

@@ -7,8 +7,15 @@
 
 #include "app/exit.h"
 #include "app/main_loop.h"
+#include "app/status.h"
 #include "app/window_model.h"
+#include "foundation/format.h"
 #include "foundation/settings.h"
+#include "liveries/refused.h"
+#include "simulator/ai_tick.h"
+#include "simulator/refused_liveries.h"
+#include "simulator/sim_events.h"
+#include "simulator/sim_hooks.h"
 #include "support/app_sandbox.h"
 
 namespace {
@@ -291,6 +298,63 @@ TEST(MainLoopSchedule, MainLoopLeavesOnExitAndAcknowledges)
     EXPECT_EQ(wakes, 25);
     EXPECT_EQ(calls.calls(), (std::vector<std::string>{"accept(true)", "park(true)"}));
     EXPECT_TRUE(gf_waitMainLoopEnded(std::chrono::milliseconds(0)));
+}
+
+// The twentieth refused livery (error 81) leaves the AI tick and reaches the main loop's handler,
+// which ends the run with SYSTEM ERROR at the first wake. The refused aircraft are gone and the
+// record after the throwing one stays queued.
+TEST(MainLoopSchedule, TwentiethRefusedLiveryEndsTheRun)
+{
+    AppSandbox box;
+    g_refusedLiveries.clear();
+    g_refusedTypes.clear();
+    for (int i = 0; i < 18; ++i)
+        g_refusedLiveries.push_back(tvx::format("Earlier livery {}", i));
+    g_simLinkHooks.addRefusedLivery = [](const AcData& ac) { gf_addRefusedLivery(ac); };
+    g_liveAc.clear();
+    g_simEvents.clear();
+    g_pendingObjects.clear();
+    for (std::uint32_t i = 0; i < 3; ++i) {
+        LiveAc ac;
+        ac.hexid = 0x3C4000 + i;
+        ac.callsign = tvx::format("DLH{}", 40 + i);
+        ac.state = AcState::CreationRequested;
+        ac.title = "Refused Stand-in";
+        g_liveAc.push_back(ac);
+        gf_postSimEvent(SimEvent{0, ac.hexid, 0, SIM_EVENT_CREATION_REFUSED, 0.0, 0.0});
+    }
+    g_tick.store(1);  // no paced request on the few wakes of this test
+    int wakes = 0;
+    g_hooks.flightRunning = [] { return true; };
+    g_hooks.updateAI = [&] {
+        if (++wakes == 5)
+            g_exitRequested.store(true);  // bound for a loop that would not end on its own
+        gf_updateAI();
+    };
+    mainLoop();
+    EXPECT_EQ(wakes, 1);
+    EXPECT_EQ(g_exitReason.load(), ExitReason::SYSTEM_ERROR);
+    if (g_exitReason.load() != ExitReason::NOT_YET_SET) {
+        EXPECT_TRUE(gf_waitFinalExitDone(std::chrono::seconds(10)));
+    }
+    const std::string text = "81: there are too many liveries that could not be created by MSFS!, see Log.txt";
+    EXPECT_NE(gf_errorLineText().find("mainLoop: " + text), std::string::npos) << gf_errorLineText();
+    const std::string log = box.logText();
+    std::size_t logged = 0;
+    for (auto pos = log.find("Error 81"); pos != std::string::npos; pos = log.find("Error 81", pos + 1))
+        ++logged;
+    EXPECT_EQ(logged, 1u);
+    EXPECT_NE(log.find("Exiting: SYSTEM ERROR"), std::string::npos);
+    ASSERT_EQ(g_liveAc.size(), 1u);
+    EXPECT_EQ(g_liveAc[0].hexid, 0x3C4002u);
+    ASSERT_EQ(g_simEvents.size(), 1u);
+    EXPECT_EQ(g_simEvents[0].hexid, 0x3C4002u);
+
+    g_liveAc.clear();
+    g_simEvents.clear();
+    g_refusedLiveries.clear();
+    g_refusedTypes.clear();
+    g_simLinkHooks = SimLinkHooks{};
 }
 
 }  // namespace

@@ -211,6 +211,34 @@ TEST(MotionAir, GroundHoldAtTheEndOfData)
     EXPECT_EQ(alone.state, AcState::BeingRemoved);
 }
 
+// Out of the query range an aircraft is removed at the end of its data whatever its phase: one
+// that stands on the ground (a take-off that never starts, a pushback, a parked one) does not wait
+// for its holding minutes. 18 nm north of the user with a 10 nm range: removed; 5 nm: held.
+TEST(MotionAir, OutOfRangeEndsTheDataInEveryPhase)
+{
+    MotionSandbox sandbox;
+    const double savedRange = g_rangeNm.load();
+    g_rangeNm.store(10.0);
+    g_autoRangeGround.store(false);
+    setUser(50.0, 8.0);
+    g_tick.store(1000);
+    for (AcPhase phase : {AcPhase::Taxiing, AcPhase::PushedBack, AcPhase::Parked, AcPhase::Airborne}) {
+        const bool onGround = phase != AcPhase::Airborne;
+        LiveAc far = placed({rec(50.3, 8.0, 1000, 0, !onGround, onGround ? 0.0 : 3000.0)}, onGround, phase);
+        EXPECT_FALSE(liveac::endOfStream(far)) << static_cast<int>(phase);
+        EXPECT_EQ(far.stream.size(), 1u) << static_cast<int>(phase);
+        EXPECT_FALSE(far.waiting) << static_cast<int>(phase);
+        LiveAc near = placed({rec(50.0833, 8.0, 1000, 0, !onGround, onGround ? 0.0 : 3000.0)}, onGround, phase);
+        EXPECT_TRUE(liveac::endOfStream(near)) << static_cast<int>(phase);
+        EXPECT_EQ(near.stream.size(), 2u) << static_cast<int>(phase);
+    }
+    // An airborne one already extending stops once it has flown out of range.
+    LiveAc leaving = placed({rec(50.3, 8.0, 1000, 200, true, 3000)}, false, AcPhase::Airborne);
+    leaving.holdCounter = 5;
+    EXPECT_FALSE(liveac::endOfStream(leaving));
+    g_rangeNm.store(savedRange);
+}
+
 TEST(MotionAir, ParkedExtensionLiesOneWeekAheadAndFreesTheStand)
 {
     MotionSandbox sandbox;

@@ -13,6 +13,7 @@ using simstandin::Call;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 using namespace tvxtest;
 
 namespace {
@@ -126,19 +127,34 @@ TEST_F(SimCreationTest, FailedCreateCallErasesWithoutRefusingTheLivery)
     EXPECT_THAT(lifecycle.refused, IsEmpty());
 }
 
-TEST_F(SimCreationTest, RefusalWithoutPacketIdStillEndsTheCreation)
+// Creations whose packet id could not be read: a refusal carries a send id that names no pending
+// creation and matches nothing. In particular it does not take the other creation without a
+// packet id, whose object then arrives and is placed as usual.
+TEST_F(SimCreationTest, RefusalWithoutPacketIdMatchesNothing)
 {
     addLiveAc(0x3C0003, "DLH3");
-    sim().failCalls(Call::GetLastSentPacketID);
+    addLiveAc(0x3C000A, "DLH10");
+    sim().failCalls(Call::GetLastSentPacketID, 2);
+    gf_queueCreateAc(createCmd(0x3C000A, "DLH10"));
     gf_queueCreateAc(createCmd(0x3C0003, "DLH3", kUnknownTitle));
     sim().frame();
-    EXPECT_TRUE(logHas("===> GetLastSentPacketID"));
-    ASSERT_EQ(g_pendingCreations.size(), 1u);
+    EXPECT_EQ(logCount("===> GetLastSentPacketID"), 2);
+    ASSERT_EQ(g_pendingCreations.size(), 2u);
     EXPECT_EQ(g_pendingCreations[0].packetId, 0u);
-    sim().frame(2);  // exception 22 carries a packet id nobody recorded
-    EXPECT_THAT(g_pendingCreations, IsEmpty());
+    EXPECT_EQ(g_pendingCreations[1].packetId, 0u);
+    sim().frame(2);  // exception 22 carries a packet id nobody recorded; DLH10's object comes
+    requestAircraftInRange();
+    sim().deliver();
     gf_SimCommands();
-    EXPECT_EQ(findLive(0x3C0003), nullptr);
+    const auto object = sim().objectByAtcId("DLH10");
+    ASSERT_TRUE(object);
+    EXPECT_THAT(lifecycle.created, ElementsAre(0x3C000Au));
+    ASSERT_NE(findLive(0x3C000A), nullptr);
+    EXPECT_EQ(findLive(0x3C000A)->objectId, object->id);
+    EXPECT_THAT(gf_statusLineText(), Not(HasSubstr("just spawned")));
+    ASSERT_EQ(g_pendingCreations.size(), 1u);
+    EXPECT_EQ(g_pendingCreations[0].callsign, "DLH3");
+    EXPECT_EQ(findLive(0x3C0003)->state, AcState::CreationRequested);
     EXPECT_THAT(lifecycle.refused, IsEmpty());
 }
 

@@ -4,7 +4,10 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "foundation/format.h"
+#include "parking/stand_model.h"
 #include "simulator/flight_plan.h"
+#include "simulator/removal.h"
 #include "support/simlink_fleet.h"
 #include "support/temp_folder.h"
 
@@ -24,6 +27,7 @@ protected:
         g_simEvents.clear();
         g_pendingObjects.clear();
         g_removeRequests.clear();
+        g_parkPositions.clear();
     }
     SettingsSandbox settings;
     RecordedLifecycle lifecycle;
@@ -147,17 +151,77 @@ TEST_F(SimEventsTest, ThrowingRecordIsDroppedOnceAndTheRestApplied)
     EXPECT_THAT(g_simEvents, IsEmpty());
 }
 
-TEST_F(SimEventsTest, PendingLiveRecordWaitsForItsAircraft)
+// A pending record at tick 200 whose aircraft is gone names an object of ours that nobody else
+// can remove: it is queued for removal and the record ends, live and static alike. An aircraft
+// removed during the lights cycle is not placed again, and its object not removed twice.
+TEST_F(SimEventsTest, PendingRecordWhoseAircraftIsGoneRemovesItsObject)
 {
     g_pendingObjects.push_back(SimEvent{1009, 0x400009, 200, SIM_EVENT_LIVE_OBJECT, 0, 0});
+    g_pendingObjects.push_back(SimEvent{1010, 17, 200, SIM_EVENT_STATIC_OBJECT, 0, 0});
     gf_SimCommands();
+    EXPECT_THAT(g_removeRequests, ElementsAre(1009u, 1010u));
+    EXPECT_THAT(g_pendingObjects, IsEmpty());
     gf_SimCommands();
+    EXPECT_THAT(g_removeRequests, ElementsAre(1009u, 1010u)) << "once";
+    EXPECT_THAT(lifecycle.configured, IsEmpty());
+
+    g_removeRequests.clear();
+    addLiveAc(0x40000B, "KLM6");
+    gf_postSimEvent(eventOf(SIM_EVENT_LIVE_OBJECT, 1011, 0x40000B));
+    gf_SimCommands();
+    gf_removeAct(*findLive(0x40000B));  // removed while its lights cycle runs
+    EXPECT_THAT(g_removeRequests, ElementsAre(1011u));
     ASSERT_EQ(g_pendingObjects.size(), 1u);
-    EXPECT_EQ(g_pendingObjects[0].tickCount, 200);
-    addLiveAc(0x400009, "KLM3");
+    g_pendingObjects[0].tickCount = 200;
     gf_SimCommands();
     EXPECT_THAT(g_pendingObjects, IsEmpty());
-    EXPECT_THAT(lifecycle.configured, ElementsAre(0x400009u));
+    EXPECT_THAT(lifecycle.configured, IsEmpty());
+    EXPECT_EQ(findLive(0x40000B)->state, AcState::BeingRemoved);
+    EXPECT_THAT(g_removeRequests, ElementsAre(1011u));
+}
+
+// A new-object record that no waiting aircraft wants is ours all the same: the object is removed,
+// and an aircraft that already has its object, placed or being removed, keeps it and its state.
+// One being removed before its object came takes the object only to remove it.
+TEST_F(SimEventsTest, NewObjectWithoutItsAircraftIsRemoved)
+{
+    LiveAc& placed = addLiveAc(0x40000C, "KLM7", AcState::Placed);
+    placed.objectId = 1012;
+    LiveAc& leaving = addLiveAc(0x40000D, "KLM8", AcState::BeingRemoved);
+    leaving.objectId = 1013;
+    LiveAc& early = addLiveAc(0x40000E, "KLM9", AcState::BeingRemoved);
+    early.removeOnCreation = 1;
+    gf_postSimEvent(eventOf(SIM_EVENT_LIVE_OBJECT, 1020, 0x4000FF));  // no such aircraft
+    gf_postSimEvent(eventOf(SIM_EVENT_LIVE_OBJECT, 1021, 0x40000C));
+    gf_postSimEvent(eventOf(SIM_EVENT_LIVE_OBJECT, 1022, 0x40000D));
+    gf_postSimEvent(eventOf(SIM_EVENT_LIVE_OBJECT, 1023, 0x40000E));
+    gf_SimCommands();
+    EXPECT_THAT(g_removeRequests, ElementsAre(1020u, 1021u, 1022u, 1023u));
+    EXPECT_EQ(findLive(0x40000C)->state, AcState::Placed);
+    EXPECT_EQ(findLive(0x40000C)->objectId, 1012u);
+    EXPECT_EQ(findLive(0x40000D)->state, AcState::BeingRemoved);
+    EXPECT_EQ(findLive(0x40000D)->objectId, 1013u);
+    EXPECT_EQ(findLive(0x40000E)->state, AcState::BeingRemoved);
+    EXPECT_EQ(findLive(0x40000E)->objectId, 1023u);
+    EXPECT_THAT(lifecycle.created, IsEmpty());
+    EXPECT_THAT(g_pendingObjects, IsEmpty());
+    EXPECT_TRUE(settings.logText().find("! object 1020 of hexid 4194559 has no aircraft waiting for it, removed")
+                != std::string::npos);
+}
+
+// An object the simulator removed during the lights cycle ends its pending record: nothing to
+// remove, nothing placed.
+TEST_F(SimEventsTest, ObjectRemovedDuringTheLightsCycleEndsItsRecord)
+{
+    addLiveAc(0x40000F, "KLM10");
+    gf_postSimEvent(eventOf(SIM_EVENT_LIVE_OBJECT, 1014, 0x40000F));
+    gf_SimCommands();
+    ASSERT_EQ(g_pendingObjects.size(), 1u);
+    gf_postSimEvent(eventOf(SIM_EVENT_OBJECT_REMOVED, 1014, 0));
+    gf_SimCommands();
+    EXPECT_EQ(findLive(0x40000F), nullptr);
+    EXPECT_THAT(g_pendingObjects, IsEmpty());
+    EXPECT_THAT(g_removeRequests, IsEmpty());
 }
 
 TEST_F(SimEventsTest, FailedCreationKeepsTheLiveryUsable)
@@ -170,6 +234,43 @@ TEST_F(SimEventsTest, FailedCreationKeepsTheLiveryUsable)
     EXPECT_THAT(g_liveAc, IsEmpty());
     EXPECT_THAT(g_staticAc, IsEmpty());
     EXPECT_THAT(lifecycle.refused, ElementsAre(12u));
+}
+
+// An aircraft erased after a refused or failed creation, or after the simulator removed its
+// object, gives its stand back; one being removed gave it back already, and the stand may be
+// another aircraft's since then.
+TEST_F(SimEventsTest, ErasedAircraftFreesItsStand)
+{
+    for (std::uint32_t id = 1; id <= 5; ++id) {
+        g_parkPositions.emplace_back(tvx::format("A{}", id), std::vector<ParkPosOption>{}, 50.0, 8.0 + id * 0.001,
+                                     0.0, 40.0, false, false, false);
+        g_parkPositions.back().standId = id;
+        g_parkPositions.back().occupied = true;
+    }
+    addLiveAc(0x400010, "KLM11").standId = 1;
+    addStaticAc(13, "KLM12*").standId = 2;
+    LiveAc& placed = addLiveAc(0x400011, "KLM13", AcState::Placed);
+    placed.standId = 3;
+    placed.objectId = 1015;
+    LiveAc& leaving = addLiveAc(0x400012, "KLM14", AcState::BeingRemoved);
+    leaving.standId = 4;  // taken by another aircraft since
+    leaving.objectId = 1016;
+    StaticAc& parked = addStaticAc(14, "KLM15*");
+    parked.standId = 5;
+    parked.objectId = 1017;
+    parked.state = AcState::Placed;
+    gf_postSimEvent(eventOf(SIM_EVENT_CREATION_REFUSED, 0, 0x400010));
+    gf_postSimEvent(eventOf(SIM_EVENT_CREATION_FAILED, 0, 13));
+    gf_postSimEvent(eventOf(SIM_EVENT_OBJECT_REMOVED, 1015, 0));
+    gf_postSimEvent(eventOf(SIM_EVENT_OBJECT_REMOVED, 1016, 0));
+    gf_postSimEvent(eventOf(SIM_EVENT_OBJECT_REMOVED, 1017, 0));
+    gf_SimCommands();
+    EXPECT_THAT(g_liveAc, IsEmpty());
+    EXPECT_THAT(g_staticAc, IsEmpty());
+    std::vector<bool> occupied;
+    for (const ParkPos& stand : g_parkPositions)
+        occupied.push_back(stand.occupied);
+    EXPECT_THAT(occupied, ElementsAre(false, false, false, true, false));
 }
 
 }  // namespace

@@ -124,6 +124,9 @@ protected:
         g_liveAc.clear();
         g_staticAc.clear();
         g_removeRequests.clear();
+        std::lock_guard lock(g_simEventMutex);
+        g_simEvents.clear();
+        g_pendingObjects.clear();
     }
 
     // Creation flushed, object created and announced, by-type scan delivered, simulator events
