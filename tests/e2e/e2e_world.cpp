@@ -95,8 +95,14 @@ E2eWorld::E2eWorld(E2eSetup setup) : m_setup(std::move(setup))
     fs::create_directories(box / "roaming" / "Tavix");
     writeFile(box / "roaming" / "Tavix" / "RealTraffic.lic", "{\"License\": \"TEST-1234-ABCD-5678\"}\n");
     // The download tree, read over file://.
+    fs::path tree = dlstandin::committedTree();
+    if (m_setup.editDownloadTree) {
+        fs::copy(tree, box / "tree", fs::copy_options::recursive);
+        tree = box / "tree";
+        m_setup.editDownloadTree(tree);
+    }
     std::string error;
-    if (!dlstandin::buildServerRoot(dlstandin::committedTree(), box / "server", &error))
+    if (!dlstandin::buildServerRoot(tree, box / "server", &error))
         throw std::runtime_error("download tree: " + error);
     setenv("TAVIX_SERVER_BASE", AppSandbox::fileUrl(box / "server").c_str(), 1);
 
