@@ -406,6 +406,9 @@ void gf_buildStaticPlan()
     } else {
         lf_sortByOffset(true);
     }
+    // Static aircraft that made way for newer parked records leave now: the next adjustment
+    // starts with an empty removal list.
+    lf_applyParkRemovals();
 
     if (g_staticParkQueue.empty()) {
         gf_log("no parking positions found");

@@ -14,6 +14,8 @@
 #include "simulator/removal.h"
 #include "support/schedule_fixture.h"
 #include "traffic_service/parked_traffic.h"
+#include "traffic_service/traffic_client.h"
+#include "traffic_service/traffic_standin.h"
 
 using namespace tvxtest;
 
@@ -130,6 +132,40 @@ TEST_F(ParkedPlan, AStaticAircraftOnTheStandMakesWayOnlyWhenItParkedEarlier)
     ASSERT_EQ(g_staticParkQueue.size(), 1u);
     EXPECT_EQ(g_staticParkQueue[0].callsign, "MPH1");
     EXPECT_EQ(g_staticParkQueue[0].hexid, 0x4840B0u);
+    EXPECT_EQ(g_staticParkQueue[0].offset, 1u);
+}
+
+TEST_F(ParkedPlan, TheBuildRemovesTheAircraftThatMakesWayForANewerRecord)
+{
+    // The traffic stand-in's parked list: KLM885 at stand P2 since 23:50 of the replay day, and
+    // the service replies at 00:00:20: offset 1.
+    tvxstandin::TrafficScenario scenario;
+    scenario.parked.push_back({"4b1a30", latAt(0), lonAt(400), "P2", "B738", "PH-BFT", "KLM885",
+                               scenario.start - 600.0});
+    tvxstandin::TrafficStandin server(scenario);
+    ASSERT_TRUE(server.start());
+    server.setReplayTime(20.0);
+    g_trafficClient.resetSession();
+    g_trafficClient.setApiBase(server.apiBase());
+    g_trafficClient.setLicence(scenario.licences.front());
+    g_trafficClient.setParkAirportPosition(std::pair{kBaseLat, kBaseLon});
+
+    g_optParkingPercentage.setClamped(25);  // 1 of 4 stands
+    g_nowDaySlot.store(gf_makeDaySlot(4, 0));
+    StaticAc& older = parkStatic(2, "MPH1*", gf_makeDaySlot(3, 40), 0);
+    older.objectId = 501;
+    gf_buildStaticPlan();
+    g_trafficClient.setParkAirportPosition(std::nullopt);
+    g_trafficClient.resetSession();
+    server.stop();
+
+    EXPECT_EQ(older.state, AcState::BeingRemoved);
+    EXPECT_EQ(std::vector<std::uint32_t>(g_removeRequests.begin(), g_removeRequests.end()),
+              std::vector<std::uint32_t>({501}));
+    EXPECT_TRUE(g_parkRemovals.empty());
+    ASSERT_EQ(g_staticParkQueue.size(), 1u);
+    EXPECT_EQ(g_staticParkQueue[0].callsign, "KLM885");
+    EXPECT_EQ(g_staticParkQueue[0].standId, 2u);
     EXPECT_EQ(g_staticParkQueue[0].offset, 1u);
 }
 
