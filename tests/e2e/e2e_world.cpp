@@ -15,6 +15,7 @@
 #include "app/main_loop.h"
 #include "app/startup.h"
 #include "download_server/download_server.h"
+#include "parking/airport_list.h"
 #include "simconnect/standin_sim.h"
 #include "support/temp_folder.h"
 #include "traffic_service/traffic_client.h"
@@ -104,6 +105,8 @@ E2eWorld::E2eWorld(E2eSetup setup) : m_setup(std::move(setup))
     std::string error;
     if (!dlstandin::buildServerRoot(tree, box / "server", &error))
         throw std::runtime_error("download tree: " + error);
+    // A fresh installation: the airport list of an earlier world in this process is not kept.
+    lf_resetAirportList();
     setenv("TAVIX_SERVER_BASE", AppSandbox::fileUrl(box / "server").c_str(), 1);
 
     // The traffic-service stand-in, replaying the scenario on the simulated clock.
