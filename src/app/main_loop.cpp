@@ -1,7 +1,7 @@
 // The main loop on the start-up thread: a 10 ms wake with a 1 ms system timer resolution. Each wake
-// runs the AI work while a flight runs (or the idle work without one); each one-second tick, taken
-// from the simulator's on-ground reports, runs the per-second work and the schedules by second
-// count s:
+// stores the schedule clock once per wall-clock second (g_nowDaySlot) and runs the AI work while a
+// flight runs (or the idle work without one); each one-second tick, taken from the simulator's
+// on-ground reports, runs the per-second work and the schedules by second count s:
 //   every second      lf_everyTick
 //   s % 5 == 0        lf_every5Seconds (reserved stand), and on s % 15 == 0 lf_every15Seconds
 //   s % 16 == 0       park-airport updates, but not when s % 15 == 0 or a plan rebuild is pending
@@ -24,6 +24,7 @@
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
+#include "foundation/time_slots.h"
 #include "win32/win_api.h"
 
 std::function<void(std::chrono::milliseconds)> g_mainLoopSleep = [](std::chrono::milliseconds wait) {
@@ -39,6 +40,7 @@ struct MainLoopState {
     bool renew = false;             // static parked traffic to be renewed by the next plan adjustment
     bool dailyResetPending = false;
     int every15Turn = 0;            // 0: disable controls and ask for buffers; 1: apply the changes
+    std::int64_t clockSecond = -1;  // UTC second at which the schedule clock was last stored
 };
 
 MainLoopState g_loop;
@@ -71,12 +73,24 @@ int gf_every15Turn()
     return g_loop.every15Turn;
 }
 
+// The schedule clock g_nowDaySlot, stored once per wall-clock second: the parking work of this
+// wake (sightings, plans, stay limits) reads it.
+void lf_storeScheduleClock()
+{
+    const std::int64_t second = gf_utcNowSeconds();
+    if (second == g_loop.clockSecond)
+        return;
+    g_loop.clockSecond = second;
+    g_nowDaySlot.store(gf_nowDaySlot());
+}
+
 void mainLoop()
 {
     gf_resetMainLoopState();
     gf_markMainLoopStarted();
     timeBeginPeriod(1);
     try {
+        lf_storeScheduleClock();
         gf_callHook(g_hooks.acceptUdpMessages, true);
         gf_callHook(g_hooks.checkForParkAirportUpdates, true);
         while (!g_exitRequested.load() && !g_shuttingDown.load()) {
@@ -92,6 +106,7 @@ void mainLoop()
 
 void lf_workTavix()
 {
+    lf_storeScheduleClock();
     gf_runWindowCommands();
     if (!gf_askHook(g_hooks.flightRunning, false)) {
         lf_workSimNotRunning();

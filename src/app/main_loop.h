@@ -8,8 +8,11 @@
 
 // Runs until g_exitRequested; acknowledges its end through gf_markMainLoopEnded.
 void mainLoop();
-// One wake: the AI work, and on a one-second tick the per-second work and the schedules.
+// One wake: the schedule clock, the AI work, and on a one-second tick the per-second work and the
+// schedules.
 void lf_workTavix();
+// Stores gf_nowDaySlot() into g_nowDaySlot when the UTC second has changed since the last store.
+void lf_storeScheduleClock();
 // The per-second schedules for second counter s (called by lf_workTavix on each tick).
 void lf_runSchedules(std::int64_t s);
 void lf_everyTick();

@@ -136,6 +136,11 @@ void lf_loadParkAirport(bool immediate)
 
 std::string lf_readParkedFile()
 {
+    // However the read ends (a failure or an exception keeps what was read so far), the nearest-
+    // stand search of the other threads gets the stands as they are now.
+    struct PublishAtEnd {
+        ~PublishAtEnd() { gf_publishStands(); }
+    } publish;
     g_parkPositions.clear();
     const std::string code = g_parkAirport.code;
 
@@ -148,6 +153,7 @@ std::string lf_readParkedFile()
     g_apfHeader = ApfHeader{};
     QualityPair quality{-1, -1};
     const std::string result = gf_readApf(text, g_apfHeader, quality);
+    gf_publishStands();  // the user's stand below is looked up among the new stands
     if (result.empty()) {
         // A good file at a large airport: soft stands are not learned there.
         if (quality.first >= kNoLearnQuality && g_parkPositions.size() >= kNoLearnStands) {

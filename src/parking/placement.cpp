@@ -24,8 +24,21 @@ std::uint32_t g_staticCounter = 0;
 namespace {
 
 constexpr double kRadToDeg = 57.29577951308232;
-constexpr std::uint32_t kStaticHexidLimit = 10000;
+constexpr std::uint32_t kLastStaticHexid = 9999;
 constexpr std::uint32_t kSlotsPerWeek = 7 * 48;
+
+// The next static hexid after the counter: 1..9999, wrapping to 1 (0 means "none" everywhere),
+// skipping hexids that static aircraft still hold. 0 when every one is held.
+std::uint32_t lf_nextStaticHexid()
+{
+    for (std::uint32_t tries = 0; tries < kLastStaticHexid; ++tries) {
+        g_staticCounter = g_staticCounter >= kLastStaticHexid ? 1 : g_staticCounter + 1;
+        const std::uint32_t hexid = g_staticCounter;
+        if (std::none_of(g_staticAc.begin(), g_staticAc.end(), [hexid](const StaticAc& s) { return s.hexid == hexid; }))
+            return hexid;
+    }
+    return 0;
+}
 
 ParkPos* lf_standById(std::uint32_t standId)
 {
@@ -127,8 +140,11 @@ void lf_parkStatic()
             return;
         }
 
-        g_staticCounter = g_staticCounter + 1 >= kStaticHexidLimit ? 0 : g_staticCounter + 1;
-        const std::uint32_t hexid = g_staticCounter;
+        const std::uint32_t hexid = lf_nextStaticHexid();
+        if (hexid == 0) {
+            gf_logError("no free static hexid for {}", e.callsign);
+            return;
+        }
 
         FlightRecord head;
         head.airline = e.airline;

@@ -1,7 +1,7 @@
 // Placing the planned parked aircraft of the park airport in the simulator, one per creation slot
 // of the AI tick, and the walks that take static aircraft away again: the static copy of a live
 // aircraft, every static aircraft at once, and the aircraft on the reserved stand. Owns the counter
-// that gives static aircraft their hexids 1..9999, 0 (g_staticCounter).
+// that gives static aircraft their hexids 1..9999 (g_staticCounter).
 //
 // Thread: the main loop. gf_removeAllStaticAc also runs on the exit thread after the main loop has
 // ended.
@@ -16,7 +16,8 @@
 
 struct LiveAc;
 
-// Created static aircraft, wrapping from 9999 to 0; the value is the newest static hexid.
+// The newest static hexid: 1..9999, wrapping to 1 and skipping hexids still held by a static
+// aircraft (0: none given yet).
 extern std::uint32_t g_staticCounter;
 
 // The static parking work list holds an entry.

@@ -77,6 +77,9 @@ bool testRange(const ParkPosOption& option, std::uint32_t start, std::uint32_t o
     try {
         const std::int64_t bound =
             std::max<std::int64_t>(static_cast<std::int64_t>(start) - static_cast<std::int64_t>(offset), 0);
+        // The part of the range before slot 0, as an offset from slot 47 of the previous day.
+        if (start < 48 && offset > start)
+            remainder = static_cast<std::int32_t>(offset - start - 1);
         for (std::int64_t s = start; s >= bound; --s) {
             if (gf_testSlot(option.slots, static_cast<std::uint32_t>(s)))
                 return true;

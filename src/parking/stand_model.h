@@ -82,8 +82,9 @@ struct AirlineType {
 };
 
 // True when any slot from start down to max(start - offset, 0) is set; never crosses midnight.
-// remainder is always set to -1 (no previous-day search). A start of 48 or more is logged and
-// answers false.
+// remainder is the part of the range before slot 0, as an offset back from slot 47 of the previous
+// day (offset - start - 1), or -1 when the range ends within the day. A start of 48 or more is
+// logged and answers false.
 bool testRange(const ParkPosOption& option, std::uint32_t start, std::uint32_t offset,
                std::int32_t& remainder);
 

@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <random>
+#include <utility>
 
 #include "foundation/geo.h"
 #include "foundation/log.h"
@@ -36,13 +38,18 @@ constexpr std::uint32_t kStartRating = 100;
 constexpr std::size_t kCandidateReserve = 256;
 constexpr std::size_t kSmallAirportStands = 10;
 
-// Cache of the last nearest-stand question, shared by the three calling threads.
-// The question is keyed by the position and by the stand list it was answered from, so a new
-// park airport's stands are never answered from the old list.
+// The nearest-stand search of the three calling threads works on its own copy of the stands'
+// names and positions, which the main loop replaces whenever it rebuilds or empties the stand
+// list; the copy is never changed. The mutex guards the copy's pointer and the cache of the last
+// question, which every new copy forgets.
+struct StandPoint {
+    double lat = 0.0;
+    double lon = 0.0;
+    std::string name;
+};
 std::mutex g_nearestMutex;
+std::shared_ptr<const std::vector<StandPoint>> g_standPoints;
 bool g_nearestValid = false;
-const ParkPos* g_nearestList = nullptr;
-std::size_t g_nearestCount = 0;
 double g_nearestLat = 0.0;
 double g_nearestLon = 0.0;
 std::string g_nearestName;
@@ -205,15 +212,16 @@ bool lf_staysNext(const ParkPos& stand, const ParkPosOption& o, DaySlot stamp)
 
 std::string gf_nearestStandName(double lat, double lon)
 {
-    if (g_parkPositions.empty() || !g_userOnGround.load())
+    if (!g_userOnGround.load())
         return {};
     std::lock_guard lock(g_nearestMutex);
-    if (g_nearestValid && lat == g_nearestLat && lon == g_nearestLon && g_nearestList == g_parkPositions.data() &&
-        g_nearestCount == g_parkPositions.size())
+    if (!g_standPoints || g_standPoints->empty())
+        return {};
+    if (g_nearestValid && lat == g_nearestLat && lon == g_nearestLon)
         return g_nearestName;
     double best = kStartDistance;
-    const ParkPos* nearest = nullptr;
-    for (const ParkPos& stand : g_parkPositions) {
+    const StandPoint* nearest = nullptr;
+    for (const StandPoint& stand : *g_standPoints) {
         const double d = gf_distanceNm(lat, lon, stand.lat, stand.lon);
         if (d <= kStandRadius55m && d < best) {
             best = d;
@@ -221,12 +229,25 @@ std::string gf_nearestStandName(double lat, double lon)
         }
     }
     g_nearestValid = true;
-    g_nearestList = g_parkPositions.data();
-    g_nearestCount = g_parkPositions.size();
     g_nearestLat = lat;
     g_nearestLon = lon;
     g_nearestName = nearest ? nearest->name : std::string();
     return g_nearestName;
+}
+
+void gf_publishStands()
+{
+    auto points = std::make_shared<std::vector<StandPoint>>();
+    points->reserve(g_parkPositions.size());
+    for (const ParkPos& stand : g_parkPositions)
+        points->push_back({stand.lat, stand.lon, stand.name});
+    std::shared_ptr<const std::vector<StandPoint>> old;
+    {
+        std::lock_guard lock(g_nearestMutex);
+        old = std::exchange(g_standPoints, std::move(points));
+        g_nearestValid = false;
+        g_nearestName.clear();
+    }
 }
 
 void lf_resetNearestStandCache()

@@ -4,7 +4,9 @@
 // whose schedule holds an aircraft at a given half-hour, for the static parking plan.
 //
 // Thread: the main loop, except gf_nearestStandName, which the traffic reader and the simulator
-// thread call too; its cache of the last question is guarded by its own mutex (innermost).
+// thread call too: it searches a copy of the stands' names and positions that the main loop
+// publishes (gf_publishStands) after each rebuild of the stand list; the copy and the cache of the
+// last question are guarded by their own mutex (innermost).
 #pragma once
 
 #include <cstdint>
@@ -30,8 +32,12 @@ struct StandCandidate {
 };
 
 // Name of the stand nearest to the position within 55 m while the user is on the ground; empty
-// when none. Any thread.
+// when none. Any thread; answers from the stands last published.
 std::string gf_nearestStandName(double lat, double lon);
+// Publishes the names and positions of g_parkPositions for gf_nearestStandName and forgets its
+// cached answer. The main loop calls it whenever the stand list is rebuilt or emptied (the exit
+// thread when it empties the list after the main loop has ended).
+void gf_publishStands();
 // Forgets the cached last question (tests).
 void lf_resetNearestStandCache();
 

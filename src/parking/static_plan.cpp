@@ -166,18 +166,22 @@ bool lf_neighbourEntryCollides(const ParkPos& stand, const std::string& type)
     return false;
 }
 
-// The option holds the half-hour after the stamp (slot 0 of the next day: another option of the
-// stand for that day, same airline and type).
+// The option holds the half-hour after the stamp. A half-hour on another day than the option's
+// (slot 0 of the next day, or any slot once the clock has passed midnight) is held by another
+// option of the stand for that day, same airline and type.
 bool lf_holdsNextHalfHour(const ParkPos& stand, const ParkPosOption& option, DaySlot stamp)
 {
-    const std::uint32_t slot = gf_slotOf(stamp);
-    if (slot + 1 < kSlotsPerDay)
-        return gf_testSlot(option.slots, slot + 1);
-    const std::uint32_t weekday = gf_weekdayOf(stamp);
-    const std::uint32_t next = weekday >= 7 ? 1 : weekday + 1;
+    std::uint32_t slot = gf_slotOf(stamp) + 1;
+    std::uint32_t day = gf_weekdayOf(stamp);
+    if (slot >= kSlotsPerDay) {
+        slot = 0;
+        day = day >= 7 ? 1 : day + 1;
+    }
+    if (day == option.weekday)
+        return gf_testSlot(option.slots, slot);
     return std::any_of(stand.options.begin(), stand.options.end(), [&](const ParkPosOption& o) {
-        return o.number > 0 && o.weekday == next && o.airline == option.airline && o.type == option.type &&
-               gf_testSlot(o.slots, 0);
+        return o.number > 0 && o.weekday == day && o.airline == option.airline && o.type == option.type &&
+               gf_testSlot(o.slots, slot);
     });
 }
 
@@ -402,6 +406,9 @@ void gf_buildStaticPlan()
     } else {
         lf_sortByOffset(true);
     }
+    // Static aircraft that made way for newer parked records leave now: the next adjustment
+    // starts with an empty removal list.
+    lf_applyParkRemovals();
 
     if (g_staticParkQueue.empty()) {
         gf_log("no parking positions found");
@@ -473,14 +480,21 @@ void lf_reviewScheduledStatic(StaticAc& ac, DaySlot now)
     const std::uint32_t limit =
         static_cast<std::uint32_t>(std::clamp(std::max(g_realFitOffset, g_fitOffset), 0, kLastSlot));
     const std::uint32_t weekday = gf_weekdayOf(now);
+    const std::uint32_t dayBefore = weekday <= 1 ? 7 : weekday - 1;
     bool holds = false;
     if (stand) {
         // The search of this round has dropped (numbered 0) the option of every schedule aircraft
         // that already stands here, so dropped options count: they still describe the schedule.
         for (const ParkPosOption& o : stand->options) {
-            std::int32_t remainder = 0;
-            if (o.airline == ac.airline && o.type == ac.acType && o.weekday == weekday &&
-                testRange(o, gf_slotOf(now), limit, remainder)) {
+            if (o.airline != ac.airline || o.type != ac.acType)
+                continue;
+            // The window reaches back over midnight into the previous day's late slots.
+            std::int32_t remainder = -1;
+            const bool today = testRange(o, gf_slotOf(now), limit, remainder);
+            std::int32_t unused = -1;
+            if ((o.weekday == weekday && today) ||
+                (o.weekday == dayBefore && remainder >= 0 &&
+                 testRange(o, kLastSlot, static_cast<std::uint32_t>(remainder), unused))) {
                 holds = true;
                 break;
             }

@@ -30,6 +30,7 @@
 #include "parking/placement.h"
 #include "parking/stand_model.h"
 #include "parking/stand_schedule.h"
+#include "parking/stand_search.h"
 #include "parking/static_plan.h"
 #include "simulator/ai_tick.h"
 #include "simulator/duplicates.h"
@@ -197,6 +198,7 @@ void gf_leaveParkAirport()
     g_parkRemovals.clear();
     g_staticParkQueue.clear();
     g_parkPositions.clear();
+    gf_publishStands();
 
     gf_updatePainted([](PaintedValues& p) {
         p.flushStaticEnabled = false;
@@ -309,6 +311,7 @@ void gf_clearTrafficState()
     g_selectedObjectId.store(0);
     g_liveAc.clear();
     g_parkPositions.clear();
+    gf_publishStands();
 
     g_qnh.store(1013);
 

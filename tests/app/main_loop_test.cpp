@@ -11,6 +11,7 @@
 #include "app/window_model.h"
 #include "foundation/format.h"
 #include "foundation/settings.h"
+#include "foundation/time_slots.h"
 #include "liveries/refused.h"
 #include "simulator/ai_tick.h"
 #include "simulator/refused_liveries.h"
@@ -207,6 +208,49 @@ TEST(MainLoopSchedule, DailyResetEmptiesTheNoMatchSetOnce)
     EXPECT_EQ(clock.seconds("clearNoMatchSet"), std::vector<std::int64_t>{86400});
     EXPECT_FALSE(gf_dailyResetPending());
     EXPECT_EQ(clock.seconds("logNoMatchList").size(), 72u);  // every 1200 s up to 86400
+}
+
+TEST(MainLoopSchedule, EveryWakeKeepsTheScheduleClockOnTheWallClockOrTheTrafficDataTime)
+{
+    AppSandbox box;
+    ScheduleClock clock;
+    g_nowDaySlot.store(0);
+    // Monday 2026-12-07 23:59:59 UTC: day 1, slot 47.
+    const std::int64_t monday = 1796687999;
+    gf_setFixedClock(monday);
+    clock.wake();
+    EXPECT_EQ(g_nowDaySlot.load(), gf_makeDaySlot(1, 47));
+    // Stored once per second: a value set within the same second stays.
+    g_nowDaySlot.store(gf_makeDaySlot(5, 5));
+    clock.wake();
+    EXPECT_EQ(g_nowDaySlot.load(), gf_makeDaySlot(5, 5));
+    // One second later it is Tuesday 00:00, also while no flight runs.
+    gf_setFixedClock(monday + 1);
+    clock.m_flight = false;
+    clock.wake();
+    EXPECT_EQ(g_nowDaySlot.load(), gf_makeDaySlot(2, 0));
+    // In time-shift mode the traffic data time counts: Sunday 2026-12-06 10:30 UTC.
+    gf_setTrafficDataTime(1796553000.0);
+    gf_setTimeShiftMode(true);
+    gf_setFixedClock(monday + 2);
+    clock.wake();
+    EXPECT_EQ(g_nowDaySlot.load(), gf_makeDaySlot(7, 21));
+    gf_setTimeShiftMode(false);
+    gf_setTrafficDataTime(0.0);
+    gf_releaseClock();
+
+    // The main loop stores it before its first wake, for the park-airport check that runs first.
+    DaySlot seenByParkCheck = 0;
+    g_nowDaySlot.store(0);
+    gf_resetMainLoopState();
+    g_hooks.checkForParkAirportUpdates = [&](bool) {
+        seenByParkCheck = g_nowDaySlot.load();
+        g_exitRequested.store(true);
+    };
+    gf_markMainLoopStarted();
+    mainLoop();
+    gf_markMainLoopEnded();
+    EXPECT_NE(gf_weekdayOf(seenByParkCheck), 0u);
 }
 
 TEST(MainLoopSchedule, NoFlightRunsTheIdleWorkAndResumes)

@@ -15,6 +15,7 @@
 #include "app/main_loop.h"
 #include "app/startup.h"
 #include "download_server/download_server.h"
+#include "parking/airport_list.h"
 #include "simconnect/standin_sim.h"
 #include "support/temp_folder.h"
 #include "traffic_service/traffic_client.h"
@@ -95,9 +96,17 @@ E2eWorld::E2eWorld(E2eSetup setup) : m_setup(std::move(setup))
     fs::create_directories(box / "roaming" / "Tavix");
     writeFile(box / "roaming" / "Tavix" / "RealTraffic.lic", "{\"License\": \"TEST-1234-ABCD-5678\"}\n");
     // The download tree, read over file://.
+    fs::path tree = dlstandin::committedTree();
+    if (m_setup.editDownloadTree) {
+        fs::copy(tree, box / "tree", fs::copy_options::recursive);
+        tree = box / "tree";
+        m_setup.editDownloadTree(tree);
+    }
     std::string error;
-    if (!dlstandin::buildServerRoot(dlstandin::committedTree(), box / "server", &error))
+    if (!dlstandin::buildServerRoot(tree, box / "server", &error))
         throw std::runtime_error("download tree: " + error);
+    // A fresh installation: the airport list of an earlier world in this process is not kept.
+    lf_resetAirportList();
     setenv("TAVIX_SERVER_BASE", AppSandbox::fileUrl(box / "server").c_str(), 1);
 
     // The traffic-service stand-in, replaying the scenario on the simulated clock.

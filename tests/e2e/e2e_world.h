@@ -39,6 +39,9 @@ struct E2eSetup {
     std::function<void(tvxstandin::TrafficScenario&)> editScenario;
     // Settings written into parameters.xml before the start (key, value), as a user sets them.
     std::vector<std::pair<std::string, std::string>> settings;
+    // Changes to a copy of the download stand-in's committed tree (its data/ and MSFS/ folders)
+    // before the server root is built from it (an airport added to the airport list, ...).
+    std::function<void(const std::filesystem::path& tree)> editDownloadTree;
 };
 
 // A scenario track's position at a scenario second (linear between points); nothing outside it.

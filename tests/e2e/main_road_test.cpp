@@ -7,11 +7,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <map>
+#include <regex>
 #include <set>
+#include <sstream>
 
 #include "e2e/e2e_checks.h"
 #include "e2e/e2e_world.h"
+#include "foundation/format.h"
+#include "foundation/text_file.h"
+#include "foundation/time_slots.h"
 #include "simconnect/standin_sim.h"
 
 namespace {
@@ -106,6 +112,81 @@ TEST(E2eMainRoad, FeedAircraftAreCreatedMovedRemovedAndAllGoneAtExit)
         EXPECT_NE(log.find(line), std::string::npos) << "missing: " << line << "\n" << log;
     EXPECT_EQ(gf_errorLines(log), std::vector<std::string>{}) << log;
     EXPECT_EQ(simstandin::sim().takeUnexpectedViolations(), std::vector<std::string>{});
+}
+
+// The same road with Keflavik in the airport list (the stand-in's list holds European airports
+// only; its position and elevation from the OurAirports data, public domain): the user aircraft
+// stands at a gate, so BIKF becomes the park airport, its stock parking file is read, the static
+// plan is built and adjusted, and the live aircraft at the gates are recorded in its schedules.
+// The schedule clock of the run is the wall clock's weekday and half-hour: the plan's clock lines
+// say so, and so do the sightings saved in the learned file at the exit.
+TEST(E2eMainRoad, AtTheParkAirportTheScheduleClockIsTheWallClock)
+{
+    E2eSetup setup;
+    setup.replayStart = kReplayStart;
+    setup.settings = {{"AUTO_RANGE", "false"}, {"LATERAL_RANGE", "5"}};
+    setup.editDownloadTree = [](const std::filesystem::path& tree) {
+        const std::filesystem::path list = tree / "data" / "airports_msfs.xml";
+        std::ifstream in(list);
+        std::stringstream text;
+        text << in.rdbuf();
+        std::string xml = text.str();
+        xml.insert(xml.find("<airport "),
+                   "<airport code=\"BIKF\" iata=\"KEF\" lat=\"63.985001\" lon=\"-22.6056\" alt=\"171\" />\n  ");
+        in.close();
+        std::ofstream(list, std::ios::trunc) << xml;
+    };
+    E2eWorld world(setup);
+    const DaySlot before = gf_daySlotOf(gf_utcNowSeconds());
+    world.start();
+    // Until a live aircraft has parked at a gate (its sighting recorded), which takes longer on a
+    // busy machine: the feed is polled on the wall clock.
+    ASSERT_TRUE(world.runUntilSimSecond(20.0, 120s)) << world.logText();
+    world.stepWhile([&] { return world.logText().find(" parks\n") == std::string::npos && world.simSeconds() < 130.0; },
+                    150s);
+    world.closeWindow();
+    ASSERT_TRUE(world.waitEnded(60s)) << world.logText();
+    const DaySlot after = gf_daySlotOf(gf_utcNowSeconds());
+
+    // The run may cross a half-hour: each stamp lies between the two readings of the clock.
+    const std::set<std::pair<std::uint32_t, std::uint32_t>> runStamps = {
+        {gf_weekdayOf(before), gf_slotOf(before)}, {gf_weekdayOf(after), gf_slotOf(after)}};
+    const std::string log = world.logText();
+    ASSERT_NE(log.find("The park airport is BIKF (KEF)"), std::string::npos) << log;
+
+    const std::regex clockLine(R"(\(utc\) It is day (\d+) \(([A-Za-z ]+)\), ([0-9.]+) hours)");
+    std::size_t clockLines = 0;
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), clockLine); it != std::sregex_iterator(); ++it) {
+        ++clockLines;
+        const std::string text = it->str();
+        bool ofTheRun = false;
+        for (const auto& [day, slot] : runStamps)
+            ofTheRun = ofTheRun || text == tvx::format("(utc) It is day {} ({}), {} hours", day, gf_dayName(day),
+                                                       gf_numberText(slot * 0.5 + 0.5));
+        EXPECT_TRUE(ofTheRun) << text;
+    }
+    EXPECT_GE(clockLines, 1u) << log;
+
+    // Sightings of the live aircraft at the gates, saved at the exit.
+    std::ifstream learned(world.folder() / "airports" / "learned" / "stock" / "BIKF.xml");
+    ASSERT_TRUE(learned.is_open()) << log;
+    std::stringstream learnedText;
+    learnedText << learned.rdbuf();
+    const std::string xml = learnedText.str();
+    const std::regex option(R"re(<opt [^>]*day="(\d+)" hh="([0-9,]*)" cs="([A-Z0-9]+)")re");
+    std::size_t sightings = 0;
+    for (auto it = std::sregex_iterator(xml.begin(), xml.end(), option); it != std::sregex_iterator(); ++it) {
+        ++sightings;
+        const auto day = static_cast<std::uint32_t>(std::stoul((*it)[1].str()));
+        const SlotSet slots = lf_hours2bitset((*it)[2].str());
+        EXPECT_TRUE(slots.any()) << it->str();
+        for (std::uint32_t slot = 0; slot < 48; ++slot) {
+            if (slots.test(slot)) {
+                EXPECT_TRUE(runStamps.contains({day, slot})) << it->str();
+            }
+        }
+    }
+    EXPECT_GE(sightings, 1u) << xml;
 }
 
 }  // namespace

@@ -113,22 +113,25 @@ TEST_F(PlaceStatic, WithoutCallsignTheAirlineAndCounterNameIt)
     EXPECT_EQ(g_staticCreateRequests.front().callsign, "TRA42*");
 }
 
-TEST_F(PlaceStatic, HexidCounterWrapsFrom9999ToZero)
+TEST_F(PlaceStatic, HexidsRun1To9999AndSkipTheOnesStillHeld)
 {
     for (std::uint32_t id = 1; id <= 3; ++id)
         placeStand(id, "S" + std::to_string(id), 52.30 + id * 0.01, 4.76);
+    // A static aircraft from the previous round still holds hexid 2.
+    placeStand(4, "S4", 52.40, 4.90);
+    addStaticAc(2, "KLM4*", 4);
     g_staticCounter = 9998;
     for (std::uint32_t id = 3; id >= 1; --id)
         g_staticParkQueue.push_back(planEntry(id, "KLM" + std::to_string(id)));
-    const std::uint32_t expected[] = {9999, 0, 1};
+    // Never 0, which means "none" for a hexid.
+    const std::uint32_t expected[] = {9999, 1, 3};
     for (const std::uint32_t hexid : expected) {
         lf_parkStatic();
         ASSERT_FALSE(g_staticAc.empty());
         EXPECT_EQ(g_staticAc.back().hexid, hexid);
         EXPECT_EQ(g_staticCreateRequests.back().hexid, hexid);
-        EXPECT_LE(g_staticAc.back().hexid, 9999u);
     }
-    EXPECT_EQ(g_staticCounter, 1u);
+    EXPECT_EQ(g_staticCounter, 3u);
 }
 
 TEST_F(PlaceStatic, StampIsTheClockMovedBackByTheOffset)

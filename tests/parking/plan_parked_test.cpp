@@ -14,6 +14,8 @@
 #include "simulator/removal.h"
 #include "support/schedule_fixture.h"
 #include "traffic_service/parked_traffic.h"
+#include "traffic_service/traffic_client.h"
+#include "traffic_service/traffic_standin.h"
 
 using namespace tvxtest;
 
@@ -133,6 +135,40 @@ TEST_F(ParkedPlan, AStaticAircraftOnTheStandMakesWayOnlyWhenItParkedEarlier)
     EXPECT_EQ(g_staticParkQueue[0].offset, 1u);
 }
 
+TEST_F(ParkedPlan, TheBuildRemovesTheAircraftThatMakesWayForANewerRecord)
+{
+    // The traffic stand-in's parked list: KLM885 at stand P2 since 23:50 of the replay day, and
+    // the service replies at 00:00:20: offset 1.
+    tvxstandin::TrafficScenario scenario;
+    scenario.parked.push_back({"4b1a30", latAt(0), lonAt(400), "P2", "B738", "PH-BFT", "KLM885",
+                               scenario.start - 600.0});
+    tvxstandin::TrafficStandin server(scenario);
+    ASSERT_TRUE(server.start());
+    server.setReplayTime(20.0);
+    g_trafficClient.resetSession();
+    g_trafficClient.setApiBase(server.apiBase());
+    g_trafficClient.setLicence(scenario.licences.front());
+    g_trafficClient.setParkAirportPosition(std::pair{kBaseLat, kBaseLon});
+
+    g_optParkingPercentage.setClamped(25);  // 1 of 4 stands
+    g_nowDaySlot.store(gf_makeDaySlot(4, 0));
+    StaticAc& older = parkStatic(2, "MPH1*", gf_makeDaySlot(3, 40), 0);
+    older.objectId = 501;
+    gf_buildStaticPlan();
+    g_trafficClient.setParkAirportPosition(std::nullopt);
+    g_trafficClient.resetSession();
+    server.stop();
+
+    EXPECT_EQ(older.state, AcState::BeingRemoved);
+    EXPECT_EQ(std::vector<std::uint32_t>(g_removeRequests.begin(), g_removeRequests.end()),
+              std::vector<std::uint32_t>({501}));
+    EXPECT_TRUE(g_parkRemovals.empty());
+    ASSERT_EQ(g_staticParkQueue.size(), 1u);
+    EXPECT_EQ(g_staticParkQueue[0].callsign, "KLM885");
+    EXPECT_EQ(g_staticParkQueue[0].standId, 2u);
+    EXPECT_EQ(g_staticParkQueue[0].offset, 1u);
+}
+
 TEST_F(ParkedPlan, WeekOrderAndStampsBack)
 {
     EXPECT_TRUE(gf_parkedEarlier(gf_makeDaySlot(7, 47), gf_makeDaySlot(1, 0)));
@@ -245,6 +281,44 @@ TEST_F(Review, ScheduleAircraftWithoutAnEntryStayWhileTheirOptionHoldsThem)
     EXPECT_EQ(g_parkRemovals.size(), 1u);
 }
 
+TEST_F(Review, TheKeepWindowReachesBackOverMidnight)
+{
+    // Planned at 23:45 on Tuesday from its option's slot 47; now it is Wednesday 00:15.
+    g_nowDaySlot.store(gf_makeDaySlot(3, 0));
+    addOption(standById(1), 2, {47}, "KLM1");
+    StaticAc& late = parkStatic(1, "KLM1*", gf_makeDaySlot(2, 47));
+    g_realFitOffset = 1;
+    lf_reviewScheduledStatic(late, now());
+    EXPECT_EQ(g_parkKeeps.size(), 1u);
+    EXPECT_TRUE(g_parkRemovals.empty());
+
+    // The window of the plan's offset ends at midnight: offset 0 looks at 00:00 only.
+    g_realFitOffset = 0;
+    lf_reviewScheduledStatic(late, now());
+    EXPECT_EQ(g_parkRemovals.size(), 1u);
+
+    // Offset 2 reaches slots 46 and 47 of Tuesday, not slot 45, and no other weekday.
+    g_realFitOffset = 2;
+    g_parkRemovals.clear();
+    addOption(standById(2), 2, {45}, "KLM2");
+    addOption(standById(2), 1, {47}, "KLM2");
+    StaticAc& earlier = parkStatic(2, "KLM2*", gf_makeDaySlot(2, 45));
+    lf_reviewScheduledStatic(earlier, now());
+    EXPECT_EQ(g_parkRemovals.size(), 1u);
+    EXPECT_EQ(g_parkKeeps.size(), 1u);
+
+    // Sunday night to Monday morning.
+    g_nowDaySlot.store(gf_makeDaySlot(1, 1));
+    g_parkRemovals.clear();
+    g_parkKeeps.clear();
+    addOption(standById(1), 7, {46}, "KLM3");
+    StaticAc& sunday = parkStatic(1, "KLM3*", gf_makeDaySlot(7, 46));
+    g_realFitOffset = 3;
+    lf_reviewScheduledStatic(sunday, now());
+    EXPECT_EQ(g_parkKeeps.size(), 1u);
+    EXPECT_TRUE(g_parkRemovals.empty());
+}
+
 TEST_F(Review, OptionMatchSetsTheReplaceFlagWhenTheNextHalfHourIsNotHeld)
 {
     ParkPos& stand = standById(1);
@@ -271,6 +345,20 @@ TEST_F(Review, OptionMatchSetsTheReplaceFlagWhenTheNextHalfHourIsNotHeld)
     const ParkPosOption& late2 = stand.options[2];  // after the append
     EXPECT_TRUE(lf_optionMatchesEntry(stand, late2, "KLM3", lateKeep, gf_makeDaySlot(7, 47)));
     EXPECT_EQ(lateKeep.replace, 0u);
+}
+
+TEST_F(Review, AfterMidnightTheNextHalfHourIsTheNewDays)
+{
+    // Parked on Tuesday from slot 46; the stand's schedule holds it on into Wednesday 00:00-01:00.
+    ParkPos& stand = standById(1);
+    addOption(stand, 2, {46, 47}, "KLM1");
+    addOption(stand, 3, {0, 1}, "KLM1");
+    ParkKeep keep{"KLM1*", "KLM1", "KLM9", "", "KLM", "B738", gf_makeDaySlot(2, 46), 1, 0};
+    EXPECT_TRUE(lf_optionMatchesEntry(stand, stand.options[0], "KLM1", keep, gf_makeDaySlot(3, 0)));
+    EXPECT_EQ(keep.replace, 0u);
+    // At 01:00 its Wednesday option no longer holds it.
+    EXPECT_TRUE(lf_optionMatchesEntry(stand, stand.options[0], "KLM1", keep, gf_makeDaySlot(3, 1)));
+    EXPECT_EQ(keep.replace, 1u);
 }
 
 TEST_F(Review, RemovalsTakeTheStaticAircraftOfTheirStand)
@@ -314,6 +402,21 @@ TEST_F(Adjustment, PlansWhatIsMissingAndKeepsWhatStillHolds)
     for (const StaticPlanEntry& e : g_staticParkQueue)
         EXPECT_NE(e.standId, 1u);
     EXPECT_NE(logText().find("Parking adjustments: 0 to be removed, 2 to be added"), std::string::npos);
+}
+
+TEST_F(Adjustment, AnAircraftPlannedAt2345IsStillThereAt0015)
+{
+    g_nowDaySlot.store(gf_makeDaySlot(3, 0));
+    addOption(standById(1), 2, {47}, "MPH7", "", "", 1, "MPH", "B738");
+    StaticAc& late = parkStatic(1, "MPH7*", gf_makeDaySlot(2, 47), 1, AcState::Placed, "B738", "MPH");
+    late.coupledCallsign1 = "MPH7";
+    late.objectId = 707;
+    gf_applyParkTrafficChanges(false);
+    EXPECT_EQ(late.state, AcState::Placed);
+    EXPECT_TRUE(g_removeRequests.empty());
+    ASSERT_EQ(g_parkKeeps.size(), 1u);
+    EXPECT_EQ(g_parkKeeps[0].callsign, "MPH7*");
+    EXPECT_NE(logText().find("Parking adjustments: 0 to be removed"), std::string::npos) << logText();
 }
 
 TEST_F(Adjustment, RenewRemovesEveryPlacedScheduleAircraft)

@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <set>
+#include <thread>
 
 #include "foundation/geo.h"
 #include "foundation/random.h"
@@ -43,19 +46,61 @@ TEST_F(StandSearch, NearestStandNameWithin55MetresWhileOnTheGround)
     EXPECT_EQ(gf_nearestStandName(latAt(0), lonAt(0)), "");
 }
 
-TEST_F(StandSearch, NearestStandNameAnswersAnUnmovedPositionFromItsCache)
+TEST_F(StandSearch, NearestStandNameAnswersFromThePublishedStandsAndForgetsOnEachRebuild)
 {
     addStand(1, "A1", 0, 0);
     EXPECT_EQ(gf_nearestStandName(latAt(1), lonAt(1)), "A1");
+    // Changes to the list reach the search only when the list is published again.
     g_parkPositions.front().name = "renamed";
     EXPECT_EQ(gf_nearestStandName(latAt(1), lonAt(1)), "A1");
-    EXPECT_EQ(gf_nearestStandName(latAt(2), lonAt(1)), "renamed");
-    // Another stand list (a new park airport) is asked afresh.
+    EXPECT_EQ(gf_nearestStandName(latAt(2), lonAt(1)), "A1");
+    // The next airport's stands, as many and in the same storage: the unmoved position is asked
+    // afresh.
     g_parkPositions.clear();
-    g_parkPositions.shrink_to_fit();
     addStand(1, "other airport", 0, 0);
-    addStand(2, "far", 0, 900);
     EXPECT_EQ(gf_nearestStandName(latAt(2), lonAt(1)), "other airport");
+    // Emptied (the park airport left): no stand, also for the cached position.
+    g_parkPositions.clear();
+    gf_publishStands();
+    EXPECT_EQ(gf_nearestStandName(latAt(2), lonAt(1)), "");
+}
+
+TEST_F(StandSearch, NearestStandNameOnOtherThreadsWhileTheMainLoopRebuildsTheStands)
+{
+    // The traffic reader and the simulator thread ask while the stand list is rebuilt and
+    // emptied over and over; every answer is a name of one of the lists (run under the
+    // sanitizers, the test also shows that nothing is read while it is written).
+    std::atomic<bool> done{false};
+    std::atomic<int> questions{0};
+    std::atomic<int> wrong{0};
+    auto ask = [&](double north) {
+        while (!done.load()) {
+            const std::string name = gf_nearestStandName(latAt(north), lonAt(0));
+            if (name != "" && name != "A1" && name != "B1")
+                ++wrong;
+            ++questions;
+        }
+    };
+    std::thread reader(ask, 1.0);
+    std::thread simulator(ask, 2.0);
+    // At least 2000 rebuilds, and on until the two threads have asked a few hundred times
+    // (bounded by the wall clock).
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (int round = 0; round < 2000 || (questions.load() < 500 && std::chrono::steady_clock::now() < end);
+         ++round) {
+        g_parkPositions.clear();
+        if (round % 3 != 2) {
+            addStand(1, round % 3 == 0 ? "A1" : "B1", 0, 0);
+            addStand(2, "far", 0, 900);
+        } else {
+            gf_publishStands();
+        }
+    }
+    done.store(true);
+    reader.join();
+    simulator.join();
+    EXPECT_GE(questions.load(), 500);
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST_F(StandSearch, FreeStandTakesAFittingStandAndPassesOverSmallOnes)
@@ -252,6 +297,7 @@ TEST_F(StandSearch, RealStandsOfKeflavikEachFindThemselves)
         p.standId = ++id;
         g_parkPositions.push_back(std::move(p));
     }
+    gf_publishStands();
     const AcData b738 = aircraft("B738", "ICE1", "", 1, "ICE");
     std::size_t found = 0;
     for (const ParkPos& p : g_parkPositions) {

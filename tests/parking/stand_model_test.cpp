@@ -67,14 +67,22 @@ TEST_F(StandModel, SlotSetBoundHasTheRuntimeText)
 TEST_F(StandModel, TestRangeStaysWithinTheDay)
 {
     std::int32_t remainder = 5;
-    // start 3, offset 10: slots 3, 2, 1, 0 only.
+    // start 3, offset 10: slots 3, 2, 1, 0 only; the other 7 half-hours are slots 47..41 of the
+    // day before, offset 6 back from slot 47.
     EXPECT_FALSE(testRange(lf_option(1, 1, {4, 47}), 3, 10, remainder));
-    EXPECT_EQ(remainder, -1);
+    EXPECT_EQ(remainder, 6);
     EXPECT_TRUE(testRange(lf_option(1, 1, {0}), 3, 10, remainder));
     EXPECT_TRUE(testRange(lf_option(1, 1, {3}), 3, 0, remainder));
+    EXPECT_EQ(remainder, -1);
+    // Ending at slot 0 leaves nothing for the day before; one more half-hour is its slot 47.
+    EXPECT_FALSE(testRange(lf_option(1, 1, {47}), 3, 3, remainder));
+    EXPECT_EQ(remainder, -1);
+    EXPECT_FALSE(testRange(lf_option(1, 1, {47}), 3, 4, remainder));
+    EXPECT_EQ(remainder, 0);
     // start 20, offset 2: slots 20, 19, 18.
     EXPECT_TRUE(testRange(lf_option(1, 1, {18}), 20, 2, remainder));
     EXPECT_FALSE(testRange(lf_option(1, 1, {17, 21}), 20, 2, remainder));
+    EXPECT_EQ(remainder, -1);
 
     remainder = 5;
     EXPECT_FALSE(testRange(lf_option(1, 1, {47}), 48, 3, remainder));

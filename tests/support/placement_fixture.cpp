@@ -42,7 +42,7 @@ void resetPlacementState()
     g_userHalfSpan.store(0.0);
     lf_resetClaimPosition();
     lf_resetTaxiCheckPositions();
-    lf_resetNearestStandCache();
+    gf_publishStands();
     gf_updatePainted([](PaintedValues& v) { v.avgParkHoursLive = 0.0; });
 }
 
@@ -72,6 +72,7 @@ ParkPos& placeStand(std::uint32_t id, const std::string& name, double lat, doubl
     ParkPos stand(name, {}, lat, lon, headingDeg * kPi / 180.0, radiusMetres, cargo, false, heli);
     stand.standId = id;
     g_parkPositions.push_back(std::move(stand));
+    gf_publishStands();  // as the program does after building its stand list
     return g_parkPositions.back();
 }
 

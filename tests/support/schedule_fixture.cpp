@@ -40,7 +40,7 @@ void resetScheduleState()
     g_reservedStand.clear();
     g_learnSoftAllowed = false;
     g_nowDaySlot.store(gf_makeDaySlot(1, 20));
-    lf_resetNearestStandCache();
+    gf_publishStands();
 }
 
 ScheduleTest::ScheduleTest()
@@ -68,6 +68,7 @@ ParkPos& addStand(std::uint32_t id, const std::string& name, double northMetres,
     ParkPos stand(name, {}, latAt(northMetres), lonAt(eastMetres), 0.0, radiusMetres, cargo, ramp, heli);
     stand.standId = id;
     g_parkPositions.push_back(std::move(stand));
+    gf_publishStands();  // as the program does after building its stand list
     return g_parkPositions.back();
 }
 
