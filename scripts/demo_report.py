@@ -197,8 +197,8 @@ def did_not_run(work, status):
     except OSError:
         pass
     if "Tavix is already running" in output:
-        return ("another Tavix is already running on this machine (tavix ended at once with status %d); "
-                "end it and run the demo again" % status)
+        return ("another Tavix is already running on this machine (tavix ended at once with status %d, "
+                "that is -1); end it and run the demo again" % status)
     if status != 0 and not os.path.exists(os.path.join(work, "run", "Log.txt")):
         lines = [line for line in output.splitlines() if line.strip()]
         return "tavix ended with status %d before it wrote Log.txt%s" % (
