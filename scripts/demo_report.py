@@ -6,8 +6,10 @@
       title and ATC id) every ten seconds; this keeps every object ever listed in
       TRACE_DIR/objects-seen.json, so aircraft removed during the run keep their names. Ends on
       SIGTERM.
-  demo_report.py report --work WORK --traffic SCENARIO.json [--seconds N]
-      Prints the summary (aircraft in the feed, created, moving, removed, refused, no livery; the
+  demo_report.py report --work WORK --traffic SCENARIO.json [--seconds N] [--status S]
+      When tavix did not run (another Tavix holds the machine's single-instance lock: status 255
+      and "Tavix is already running" in WORK/tavix-output.txt), says so and prints no summary.
+      Otherwise prints the summary (aircraft in the feed, created, moving, removed, refused, no livery; the
       largest distance of a simulator position from its recorded track; CPU time per simulated
       minute; where Log.txt is) and writes WORK/demo-map.svg: the user aircraft and every AI
       aircraft's track as the simulator saw it (TRACE_DIR/sim-positions.csv, coloured) over the
@@ -186,10 +188,32 @@ def svg_map(path, user, feed, sim, names, airport_box):
         f.write("\n</svg>\n")
 
 
+def did_not_run(work, status):
+    """The reason tavix ended before it opened its log, or None when it ran."""
+    output = ""
+    try:
+        with open(os.path.join(work, "tavix-output.txt"), encoding="utf-8", errors="replace") as f:
+            output = f.read()
+    except OSError:
+        pass
+    if "Tavix is already running" in output:
+        return ("another Tavix is already running on this machine (tavix ended at once with status %d, "
+                "that is -1); end it and run the demo again" % status)
+    if status != 0 and not os.path.exists(os.path.join(work, "run", "Log.txt")):
+        lines = [line for line in output.splitlines() if line.strip()]
+        return "tavix ended with status %d before it wrote Log.txt%s" % (
+            status, (": " + lines[-1]) if lines else "")
+    return None
+
+
 def report(args):
     work = args.work
     trace = os.path.join(work, "trace")
     log_path = os.path.join(work, "run", "Log.txt")
+    reason = did_not_run(work, args.status)
+    if reason:
+        print("== no summary: " + reason)
+        return None
     with open(args.traffic, encoding="utf-8") as f:
         scenario = json.load(f)
     seen = {}
@@ -302,7 +326,7 @@ def report(args):
     print(f"  '===> ' lines in the log:     {len(errors)}")
     for line in errors[:10]:
         print("    " + line)
-    print(f"  Log.txt: {log_path}")
+    print(f"  Log.txt: {log_path}" if os.path.exists(log_path) else f"  Log.txt: not written ({log_path})")
     print(f"  map:     {map_path}")
 
 
@@ -315,11 +339,11 @@ def main():
     r.add_argument("--work", required=True)
     r.add_argument("--traffic", required=True)
     r.add_argument("--seconds", type=float, default=0.0)
+    r.add_argument("--status", type=int, default=0)
     args = ap.parse_args()
     if args.cmd == "watch":
-        watch(args.trace)
-    else:
-        report(args)
+        return watch(args.trace)
+    return report(args)
 
 
 if __name__ == "__main__":

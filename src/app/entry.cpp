@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -235,8 +236,13 @@ int gf_runTavix()
 {
     HANDLE instance = CreateMutexW(nullptr, FALSE, g_instanceMutexName);
     if (instance == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) {
-        if (instance != nullptr)
+        // No log yet (it belongs to the running copy): the reason goes to standard error.
+        if (instance != nullptr) {
             CloseHandle(instance);
+            std::fprintf(stderr, "%s is already running\n", g_productName);
+        } else {
+            std::fprintf(stderr, "%s could not create its single-instance mutex\n", g_productName);
+        }
         return -1;
     }
     // libcurl's global set-up is not thread-safe: once here, before any thread starts.

@@ -176,12 +176,22 @@ void FinalExit(ExitReason reason, int seconds)
         gf_callHook(g_hooks.removeAllLiveAc);
         gf_callHook(g_hooks.removeAllStaticAc);
         gf_callHook(g_hooks.queueAllRemovals);
-        // The simulator client flushes the removal queue once per frame; give it time to empty.
-        if (g_hooks.removalQueueEmpty && !lf_waitUntil(g_hooks.removalQueueEmpty, g_exitTimings.removalFlushLimit))
-            gf_logError("removal queue not empty at exit");
+        // The simulator client flushes the removal queue once per frame; give it time to empty. A
+        // simulator that has quit took its objects with it: nothing is left to remove, no fault.
+        const auto simHasQuit = [] { return gf_askHook(g_hooks.simHasQuit, false); };
+        if (g_hooks.removalQueueEmpty) {
+            lf_waitUntil([&] { return g_hooks.removalQueueEmpty() || simHasQuit(); },
+                         g_exitTimings.removalFlushLimit);
+            if (!g_hooks.removalQueueEmpty()) {
+                if (simHasQuit())
+                    gf_log("The simulator has quit: its AI objects went with it, no removals sent");
+                else
+                    gf_logError("removal queue not empty at exit");
+            }
+        }
         // The simulator handles the last removals with its next frames; closing the connection
         // at once could lose them.
-        if (gf_simClientRunning())
+        if (gf_simClientRunning() && !simHasQuit())
             std::this_thread::sleep_for(g_exitTimings.removalGrace);
         gf_stopSimClient();
 

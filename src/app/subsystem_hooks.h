@@ -95,6 +95,7 @@ struct SubsystemHooks {
     std::function<void()> removeAllLiveAc;          // the g_liveAc walk (gf_removeAct / drop queued creations)
     std::function<void()> queueAllRemovals;         // g_removeRequests -> g_removeAcCmds under g_simConnectMutex
     std::function<bool()> removalQueueEmpty;        // g_removeAcCmds empty; empty: true
+    std::function<bool()> simHasQuit;               // the simulator sent QUIT; empty: false
     std::function<void()> removeParkedTraffic;      // gf_removeParkedTraffic
     std::function<void()> removeFlightPlanFolder;   // gf_removeFlightPlanFolder
     std::function<void()> clearTrafficState;        // gf_clearTrafficState

@@ -82,6 +82,7 @@ void lf_registerSimulatorLink()
         std::lock_guard lock(g_simConnectMutex);
         return g_removeAcCmds.empty();
     };
+    g_hooks.simHasQuit = [] { return gf_simHasQuit(); };
     // The error count of the last run (three errors restart the program) and the user aircraft.
     g_hooks.resetSimState = [] {
         g_simErrorCount.store(0);
@@ -146,6 +147,9 @@ void lf_registerLiveries()
     g_hooks.loadAircraftDatabase = [] {
         gf_loadAircraftDb(std::filesystem::path("input") / "aircraftdb.xml");
         gf_loadRegcodePacks(std::filesystem::path("input") / "regcodes");
+    };
+    g_hooks.detectCommunityFolder = [] {
+        gf_detectCommunityFolders(lf_shellFolder(CSIDL_APPDATA), lf_shellFolder(CSIDL_LOCAL_APPDATA));
     };
     g_hooks.detectInstallPath = [] {
         gf_detectInstallPath(g_simIs2020.load(), lf_shellFolder(CSIDL_APPDATA), lf_shellFolder(CSIDL_LOCAL_APPDATA));

@@ -75,6 +75,9 @@ bool gf_curvePosition(const Curve& curve, double t, GeoPos& position, double& he
     double h = std::atan2(dEast, dNorth);
     if (h < 0.0)
         h += 2.0 * kPi;
+    // A tiny negative angle plus 2π rounds to 2π itself, which lies outside 0..2π.
+    if (h >= 2.0 * kPi)
+        h = 0.0;
     heading = h;
     return true;
 }

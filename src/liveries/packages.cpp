@@ -72,6 +72,31 @@ bool gf_detectInstallPath(bool is2020, const std::filesystem::path& roaming,
     return false;
 }
 
+int gf_detectCommunityFolders(const std::filesystem::path& roaming, const std::filesystem::path& local)
+{
+    int found = 0;
+    for (const bool is2020 : {true, false}) {
+        std::optional<std::filesystem::path> packages;
+        for (const auto& candidate : gf_userCfgOptCandidates(is2020, roaming, local)) {
+            packages = gf_readInstalledPackagesPath(candidate);
+            if (packages)
+                break;
+        }
+        if (!packages)
+            continue;
+        (is2020 ? g_installPath2020 : g_installPath2024) = *packages;
+        const std::filesystem::path community = *packages / "Community";
+        std::error_code ec;
+        if (std::filesystem::is_directory(community, ec)) {
+            gf_log("MSFS {} Community folder: {}", is2020 ? 2020 : 2024, community.string());
+            ++found;
+        } else {
+            gf_log("! MSFS {} Community folder {} not found", is2020 ? 2020 : 2024, community.string());
+        }
+    }
+    return found;
+}
+
 std::vector<std::filesystem::path> gf_liveryScanRoots()
 {
     std::vector<std::filesystem::path> roots;

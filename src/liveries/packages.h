@@ -29,6 +29,13 @@ std::vector<std::filesystem::path> gf_userCfgOptCandidates(bool is2020,
 bool gf_detectInstallPath(bool is2020, const std::filesystem::path& roaming,
                           const std::filesystem::path& local);
 
+// The Community folder of each installed simulator, found before the settings say which one is
+// selected: for each simulator whose UserCfg.opt names a packages path, sets g_installPath2020 or
+// g_installPath2024 and logs "MSFS {} Community folder: {}", or "! MSFS {} Community folder {} not
+// found" when the packages folder holds none. A simulator without UserCfg.opt is not installed and
+// gets no line. The number of Community folders found.
+int gf_detectCommunityFolders(const std::filesystem::path& roaming, const std::filesystem::path& local);
+
 // The roots the livery scan walks: Official then Community for 2020, Community alone for 2024;
 // empty paths left out.
 std::vector<std::filesystem::path> gf_liveryScanRoots();

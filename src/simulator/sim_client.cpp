@@ -79,8 +79,13 @@ void lf_disconnect(bool announce)
         std::lock_guard lock(g_simConnectMutex);
         closing = std::exchange(g_hSimConnect, nullptr);
     }
-    if (FAILED(SimConnect_Close(closing)))
-        gf_logError("SimConnect close failed!");
+    if (FAILED(SimConnect_Close(closing))) {
+        // After a QUIT the simulator has dropped the connection itself, so closing it fails: no fault.
+        if (g_simQuit.load())
+            gf_log("SimConnect connection already closed: the simulator has quit");
+        else
+            gf_logError("SimConnect close failed!");
+    }
     if (announce && !g_exitRequested.load()) {
         gf_log("{} Flight Simulator no longer connected, {} will stop ...", gf_utcClockText(),
                g_productName);
@@ -155,6 +160,11 @@ void gf_resetSimClientState()
     g_frameCount = 0;
     g_simErrorCount = 0;
     lf_setSimulatorText("");
+}
+
+bool gf_simHasQuit()
+{
+    return g_simQuit.load();
 }
 
 void lf_closeSimConnect()

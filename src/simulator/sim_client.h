@@ -27,6 +27,10 @@ extern std::atomic<bool> g_simConnectFailed;
 extern std::atomic<bool> g_simConnectedIndicator;
 std::string gf_simulatorText();  // "MSFS 2020 (1.0.0.0)" or "MSFS 2024"; empty before the open
 
+// True once the simulator has sent QUIT on this connection (until the next open or reset): the
+// simulator is gone and took its AI objects with it.
+bool gf_simHasQuit();
+
 // Thread body; started by the start-up sequence as a joinable thread with a stop token.
 void SimClient(std::stop_token stopToken);
 // True on the thread that runs SimClient (debug checks of SimConnect-thread-only functions).

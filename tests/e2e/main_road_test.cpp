@@ -108,8 +108,12 @@ TEST(E2eMainRoad, FeedAircraftAreCreatedMovedRemovedAndAllGoneAtExit)
     for (const char* line : {"Tavix version", "MSFS 2020 (11.0.282174.999) connected",
                              "traffic service: logged in, professional licence",
                              "Livery scan: 4 aircraft.cfg files in 4 packages, 13 liveries", "Exiting: USER CLOSED SIM",
-                             "No match found for: ", "BAW A388 G-XLEE"})
+                             "No match found for: ", "BAW A388 G-XLEE", "MSFS 2020 Community folder: ",
+                             "Registration pack TF.xml: 20 entries", "registration codes 1 installed"})
         EXPECT_NE(log.find(line), std::string::npos) << "missing: " << line << "\n" << log;
+    // Every data pack the start-up asks for is on the server.
+    EXPECT_EQ(log.find("failed to download"), std::string::npos) << log;
+    EXPECT_EQ(log.find("download of "), std::string::npos) << log;
     EXPECT_EQ(gf_errorLines(log), std::vector<std::string>{}) << log;
     EXPECT_EQ(simstandin::sim().takeUnexpectedViolations(), std::vector<std::string>{});
 }

@@ -101,6 +101,15 @@ TEST(Curve, PositionAndHeadingAlongTheCurve)
     const Curve west = makeCurve(ref, {60.0, 9.999}, {60.0, 9.998});
     ASSERT_TRUE(gf_curvePosition(west, 0.3, p, heading));
     EXPECT_NEAR(heading, 3 * kPi / 2, 1e-9);
+
+    // Leaving a hair west of due north: atan2 gives a tiny negative angle, and adding 2π to it
+    // rounds to 2π, which is outside 0..2π; the heading is north, 0.
+    Curve nearlyNorth = makeCurve(ref, {60.001, 10.0}, {60.002, 10.0});
+    nearlyNorth[6] = -1e-20;
+    ASSERT_TRUE(gf_curvePosition(nearlyNorth, 0.0, p, heading));
+    EXPECT_GE(heading, 0.0);
+    EXPECT_LT(heading, 2 * kPi);
+    EXPECT_EQ(heading, 0.0);
 }
 
 TEST(Curve, RefusedOutsideItsRangeOrWithoutControlPoint)

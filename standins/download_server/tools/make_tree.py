@@ -6,9 +6,15 @@ root: python3 standins/download_server/tools/make_tree.py). Writes:
   MSFS/archive/stock/<ICAO>.xml                           stock parking files: PHNL and BIKF from
                                                           FlightGear ground networks, EHAM, LSZH, EDDF
                                                           and EGLL from FlightGear apt.dat ramp rows
+  data/regcodes/TF.xml                                    registration-code pack of Iceland (TF-):
+                                                          the dump1090 aircraft table (registration,
+                                                          ICAO type) joined with the FlightGear AI
+                                                          fleets (airline, cargo flight type)
 Stands carry position, heading and radius only (no schedules); the parking files use the program's
 parking-file layout with publisher "stock".
 """
+import csv
+import datetime
 import math
 import os
 import re
@@ -17,6 +23,8 @@ import xml.etree.ElementTree as ET
 SRC = os.path.join(os.path.dirname(__file__), "..", "..", "..", "..", "shared", "data")
 OUT = os.path.join(os.path.dirname(__file__), "..")
 KEEP_EXTRA = {"PHNL", "KJFK", "KLAX"}
+SCRAMBLE_KEY = b"Tavix/RegCodes-7Q"  # must equal kScrambleKey in src/liveries/regcodes.cpp
+REGCODE_PACKS = ("TF",)  # country prefixes with a pack of their own
 
 
 def keep(code):
@@ -107,8 +115,46 @@ def apt_dat():
             write_apf(icao, name, alt, stands[icao])
 
 
+def scramble(text):
+    data = text.encode("utf-8")
+    return "".join("%02X" % (b ^ SCRAMBLE_KEY[i % len(SCRAMBLE_KEY)]) for i, b in enumerate(data))
+
+
+def regcodes():
+    """One pack per prefix: every registration of that country that has both an ICAO type (dump1090
+    table) and an airline (FlightGear fleets); the cargo flag from the fleet's flight type."""
+    types = set(re.findall(r'<t c="([^"]+)"', open(os.path.join(OUT, "data", "aircraftdb.xml"), encoding="utf-8").read()))
+    reg_type = {}
+    with open(os.path.join(SRC, "dump1090_mutability_aircraft_db.csv"), encoding="utf-8") as f:
+        for row in csv.DictReader(f):
+            if row["registration"] and row["icao_type"] in types:
+                reg_type[row["registration"]] = row["icao_type"]
+    fleet = {}
+    with open(os.path.join(SRC, "flightgear_ai_fleet.csv"), encoding="utf-8") as f:
+        for row in csv.DictReader(f):
+            if len(row["airline"]) == 3:
+                fleet.setdefault(row["registration"], row)
+    folder = os.path.join(OUT, "data", "regcodes")
+    os.makedirs(folder, exist_ok=True)
+    for prefix in REGCODE_PACKS:
+        regs = sorted(r for r in reg_type if r.startswith(prefix + "-") and r in fleet)
+        lines = ['<?xml version="1.0"?>', "<meta>"]
+        for k, v in (("author", "Tavix"), ("version", "1"), ("date", datetime.date.today().isoformat()),
+                     ("copyright", "see data/README.md of the download stand-in"), ("MSFS", "2020/2024")):
+            lines.append('  <info name="%s" value="%s" />' % (k, v))
+        lines += ["</meta>", "<regcodes>", "  <registrations>"]
+        for reg in regs:
+            cargo = 1 if fleet[reg]["flighttype"] == "cargo" else 0
+            lines.append('    <r k="%s" a="%s" t="%s" o="%s" c="%d" />'
+                         % (scramble(reg), scramble(fleet[reg]["airline"]), reg_type[reg], scramble(""), cargo))
+        lines += ["  </registrations>", "</regcodes>"]
+        with open(os.path.join(folder, prefix + ".xml"), "w", encoding="utf-8", newline="\n") as f:
+            f.write("\n".join(lines) + "\n")
+
+
 if __name__ == "__main__":
     os.makedirs(os.path.join(OUT, "data"), exist_ok=True)
     airports()
     groundnets()
     apt_dat()
+    regcodes()
