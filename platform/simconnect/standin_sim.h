@@ -29,6 +29,16 @@
 
 #include "simconnect/SimConnect.h"
 
+// On Windows the stand-in is SimConnect.dll: it exports this control API beside the SimConnect
+// calls, and a test program built with the same toolchain imports it.
+#if defined(_WIN32) && defined(TAVIX_SIMCONNECT_EXPORTS)
+#define TAVIX_STANDIN_API __declspec(dllexport)
+#elif defined(_WIN32)
+#define TAVIX_STANDIN_API __declspec(dllimport)
+#else
+#define TAVIX_STANDIN_API
+#endif
+
 namespace simstandin {
 
 enum class Mode { FreeRunning, Lockstep };
@@ -40,7 +50,7 @@ enum class Call {
     RequestDataOnSimObjectType, SetDataOnSimObject, TransmitClientEvent, AICreateNonATCAircraft,
     AIRemoveObject, AIReleaseControl, AISetAircraftFlightPlan, GetLastSentPacketID
 };
-const char* callName(Call);
+TAVIX_STANDIN_API const char* callName(Call);
 
 struct Config {
     Mode mode = Mode::Lockstep;
@@ -158,7 +168,7 @@ struct DatumView {
 
 class World;
 
-class Sim {
+class TAVIX_STANDIN_API Sim {
 public:
     // Fresh world with this configuration; drops every connection (their handles give E_FAIL).
     void reset(const Config& = {});
@@ -258,6 +268,6 @@ public:
     void writeTrace(const std::string& folder) const;
 };
 
-Sim& sim();
+TAVIX_STANDIN_API Sim& sim();
 
 }  // namespace simstandin

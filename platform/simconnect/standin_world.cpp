@@ -244,7 +244,7 @@ void World::advanceFrame()
         e->dwSize = sizeof(SIMCONNECT_RECV_EVENT_FRAME);
         e->dwVersion = 4;
         e->dwID = SIMCONNECT_RECV_ID_EVENT_FRAME;
-        e->uGroupID = SIMCONNECT_RECV_EVENT_UNKNOWN_GROUP;
+        e->uGroupID = SIMCONNECT_RECV_EVENT::UNKNOWN_GROUP;
         e->uEventID = eventId;
         e->dwData = 0;
         e->fFrameRate = rate;
@@ -470,7 +470,7 @@ std::shared_ptr<Record> World::makeEvent(std::uint32_t eventId, std::uint32_t da
     e->dwSize = sizeof(SIMCONNECT_RECV_EVENT);
     e->dwVersion = 4;
     e->dwID = SIMCONNECT_RECV_ID_EVENT;
-    e->uGroupID = SIMCONNECT_RECV_EVENT_UNKNOWN_GROUP;
+    e->uGroupID = SIMCONNECT_RECV_EVENT::UNKNOWN_GROUP;
     e->uEventID = eventId;
     e->dwData = data;
     return r;
@@ -483,7 +483,7 @@ std::shared_ptr<Record> World::makeAddRemove(std::uint32_t eventId, std::uint32_
     e->dwSize = sizeof(SIMCONNECT_RECV_EVENT_OBJECT_ADDREMOVE);
     e->dwVersion = 4;
     e->dwID = SIMCONNECT_RECV_ID_EVENT_OBJECT_ADDREMOVE;
-    e->uGroupID = SIMCONNECT_RECV_EVENT_UNKNOWN_GROUP;
+    e->uGroupID = SIMCONNECT_RECV_EVENT::UNKNOWN_GROUP;
     e->uEventID = eventId;
     e->dwData = objectId;
     e->eObjType = static_cast<SIMCONNECT_SIMOBJECT_TYPE>(type);

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <numbers>
 
 #include "foundation/log.h"
 #include "foundation/settings.h"
@@ -37,7 +38,7 @@ enum Field : std::size_t {
 constexpr std::size_t kMinEntryLength = 17;
 constexpr std::size_t kMaxEntries = 20000;      // more in one reply is not a real reply
 constexpr double kParkAirportRadiusNm = 5.0;    // ground entries this near take the park elevation
-constexpr double kDegToRad = M_PI / 180.0;
+constexpr double kDegToRad = std::numbers::pi / 180.0;
 
 double lf_wrapDegrees(double d)
 {

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <cstdlib>
 
 #include "foundation/log.h"
@@ -66,7 +67,7 @@ int lf_jsonInt(const nlohmann::json& body, const char* name, int fallback)
 QueryBox gf_queryBox(double lat, double lon, double rangeNm)
 {
     const double dLat = rangeNm / 60.0;
-    const double cosLat = std::max(std::cos(std::clamp(lat, -89.0, 89.0) * M_PI / 180.0), 0.01);
+    const double cosLat = std::max(std::cos(std::clamp(lat, -89.0, 89.0) * std::numbers::pi / 180.0), 0.01);
     const double dLon = std::min(rangeNm / (60.0 * cosLat), 180.0);
     auto wrap = [](double x) {
         while (x > 180.0)
