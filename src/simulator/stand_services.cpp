@@ -2,21 +2,25 @@
 // stand_services.h.
 #include "simulator/stand_services.h"
 
+#include <atomic>
+
 namespace {
 
 StandServices s_noParkAirport;
-StandServices* s_services = &s_noParkAirport;  // set before the threads that read it start
+// Set before the threads that read it start; atomic so that a test may set it between cases while
+// a simulator client thread of the last case still winds down.
+std::atomic<StandServices*> s_services{&s_noParkAirport};
 
 }  // namespace
 
 StandServices& gf_standServices()
 {
-    return *s_services;
+    return *s_services.load();
 }
 
 void gf_setStandServices(StandServices* services)
 {
-    s_services = services ? services : &s_noParkAirport;
+    s_services.store(services ? services : &s_noParkAirport);
 }
 
 std::string StandServices::nearestStandName(double, double)

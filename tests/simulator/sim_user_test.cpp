@@ -50,6 +50,9 @@ protected:
         sim().moveUser(lat, lon, 300.0);
         requestState();
     }
+
+    // Asked by the simulator client thread: a member, so that it outlives the thread (TearDown).
+    FakeStandServices stands;
 };
 
 TEST_F(SimUserTest, StateRoundTrip)
@@ -246,7 +249,6 @@ TEST(SimUserDate, DaysSinceEpochChecksTheDate)
 
 TEST_F(SimUserTest, StandUnderTheUserGoesToTheWindowAndTheMainLoop)
 {
-    FakeStandServices stands;
     stands.onNearestStandName = [](double lat, double) { return lat < 50.001 ? "V12" : ""; };
     sim().moveUser(50.0, 8.0, 300.0);
     connect();
