@@ -17,8 +17,8 @@
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
+#include "model/airport_list.h"
 #include "parking/addon_scan.h"
-#include "parking/airport_list.h"
 
 namespace {
 

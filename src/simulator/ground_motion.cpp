@@ -5,23 +5,22 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <unordered_map>
 
 #include "foundation/geo.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
-#include "parking/airport_list.h"
-#include "parking/stand_model.h"
+#include "model/ac_records.h"
+#include "model/airport_list.h"
+#include "model/stand_model.h"
 #include "simulator/ac_config.h"
-#include "simulator/ac_records.h"
 #include "simulator/ai_tick.h"
 #include "simulator/command_queues.h"
 #include "simulator/ground_stand.h"
-#include "simulator/live_motion.h"
 #include "simulator/motion_air.h"
-#include "simulator/motion_hooks.h"
+#include "simulator/motion_math.h"
 #include "simulator/removal.h"
 #include "simulator/sim_ids.h"
+#include "simulator/stand_services.h"
 #include "simulator/user_aircraft.h"
 
 using namespace motion;
@@ -34,28 +33,6 @@ constexpr double kMetresPerDegree = 111132.95;
 constexpr double kFiftyMetresNm = 0.02699784017278618;
 constexpr double kThirtyFiveMetresNm = 0.018898488120950324;
 constexpr double kOneMetreNm = 0.0005399568034557236;
-
-// What the ground legs keep beside an aircraft: the spare turn record of a running pushback (the
-// turn to the other side) and the course-heading difference of a turn in place (degrees).
-struct GroundSide {
-    PosRecord spare{};
-    bool spareSet = false;
-    double turnInPlaceDeg = 0.0;
-};
-
-std::unordered_map<std::uint32_t, GroundSide> s_side;  // hexid -> side record
-
-GroundSide& lf_side(const LiveAc& ac)
-{
-    // A hexid belongs to one live aircraft at a time; drop the records of aircraft gone.
-    if (s_side.size() > 2 * g_liveAc.size() + 64) {
-        std::erase_if(s_side, [](const auto& entry) {
-            return std::none_of(g_liveAc.begin(), g_liveAc.end(),
-                                [&](const LiveAc& x) { return x.hexid == entry.first; });
-        });
-    }
-    return s_side[ac.hexid];
-}
 
 std::int32_t lf_now()
 {
@@ -113,18 +90,17 @@ bool lf_standsLoaded()
 
 void lf_phasePushback(LiveAc& ac)
 {
-    LiveMotion& m = gf_motion(ac);
+    LiveMotion& m = ac.motion;
     if (ac.pushbackStep > 0)
         ac.pushbackStep -= 1;
     if (ac.pushbackStep == 1) {
-        GroundSide& side = lf_side(ac);
         if (!ac.pushbackTurnSideSet) {
             // No record arrived while backing out: the pushback stays straight.
             if (ac.stream.size() > 2)
                 ac.stream.pop_back();
         } else {
-            if (ac.pushbackTurnSide != 0 && side.spareSet)
-                gf_last(ac.stream) = side.spare;
+            if (ac.pushbackTurnSide != 0 && m.pushbackSpareSet)
+                gf_last(ac.stream) = m.pushbackSpare;
             if (ac.stream.size() >= 3) {
                 liveac::setCurve(ac);
                 const double k = std::max(1.0, std::round(90.0 / ac.turnRate / 100.0));
@@ -132,7 +108,7 @@ void lf_phasePushback(LiveAc& ac)
                 m.curveTurnAngle = 90.0;
             }
         }
-        side.spareSet = false;
+        m.pushbackSpareSet = 0;
         return;
     }
     if (ac.pushbackStep == 0) {
@@ -152,7 +128,7 @@ void lf_phasePushback(LiveAc& ac)
 void lf_phaseParked(LiveAc& ac)
 {
     gf_raiseLimits(ac);
-    if (!gf_motion(ac).movingOff)
+    if (!ac.motion.movingOff)
         return;
     const PosRecord& last = gf_last(ac.stream);
     const double c = gf_initialCourse(LatLon{ac.standLat, ac.standLon}, LatLon{last.lat, last.lon});
@@ -165,7 +141,7 @@ void lf_phaseParked(LiveAc& ac)
 
 void lf_planTaxiLeg(LiveAc& ac)
 {
-    LiveMotion& m = gf_motion(ac);
+    LiveMotion& m = ac.motion;
     if (gf_rec(ac.stream, 1).stop)
         return;
     if (ac.stream.size() >= 3 && !gf_rec(ac.stream, 2).stop) {
@@ -197,24 +173,21 @@ void lf_planTaxiLeg(LiveAc& ac)
         m.turnInPlace = 0;
     } else {
         const double d = gf_absDiffDeg(ac.sim.heading, ac.course);
-        lf_side(ac).turnInPlaceDeg = d;
+        m.turnInPlaceDeg = d;
         m.turnInPlace = d > 3.0 ? 1 : 0;
     }
 }
 
-// The claim of the parked-traffic placement, through its seam.
+// The claim of the parked-traffic placement.
 void lf_claimStand(LiveAc& ac, bool wide)
 {
-    if (g_groundStandHooks.claimStandOnArrival)
-        g_groundStandHooks.claimStandOnArrival(ac, wide);
-    else
-        gf_hookMissing("stand claim on arrival", "a taxiing aircraft claiming a stand at the end of its data");
+    gf_standServices().claimStandOnArrival(ac, wide);
 }
 
 // The records end at the park airport: the aircraft claims a stand near their end.
 void lf_claimAtEnd(LiveAc& ac)
 {
-    const LiveMotion& m = gf_motion(ac);
+    const LiveMotion& m = ac.motion;
     if (ac.phase != AcPhase::Taxiing || !gf_last(ac.stream).stop || !lf_standsLoaded())
         return;
     const bool fromStandOrPushback = ac.prevPhase == AcPhase::Parked || ac.prevPhase < AcPhase::Taxiing;
@@ -261,7 +234,7 @@ namespace liveac {
 
 void groundLegTiming(LiveAc& ac)
 {
-    const LiveMotion& m = gf_motion(ac);
+    const LiveMotion& m = ac.motion;
     const PosRecord& head = gf_rec(ac.stream, 0);
     const PosRecord& second = gf_rec(ac.stream, 1);
     const std::int64_t now = lf_now();
@@ -277,7 +250,7 @@ void groundLegTiming(LiveAc& ac)
         n = std::max(kMinLegTicks, gf_ticks(d * kTicksPerHourNm / legSpeed(ac)));
         const bool curve = lf_curveSet(ac);
         if (curve || m.turnInPlace) {
-            const double a = (m.turnInPlace && !curve) ? lf_side(ac).turnInPlaceDeg : m.curveTurnAngle;
+            const double a = (m.turnInPlace && !curve) ? m.turnInPlaceDeg : m.curveTurnAngle;
             const double k = std::max(1.0, std::round(a / ac.turnRate / 100.0));
             const double r = static_cast<double>(n) / k;
             if (a != 0.0 && d > 0.0) {
@@ -352,7 +325,7 @@ void insertMidpoint(LiveAc& ac)
 
 void pullOut(LiveAc& ac)
 {
-    LiveMotion& m = gf_motion(ac);
+    LiveMotion& m = ac.motion;
     m.movingOff = 0;
     ac.holdCounter = 0;
 
@@ -400,9 +373,8 @@ void pushback(LiveAc& ac)
     const PosRecord& second = gf_rec(ac.stream, 1);
     const std::int64_t tick =
         now + s / 2 + gf_ticks(gf_distanceNm(second.lat, second.lon, q1.lat, q1.lon) / speed * kTicksPerHourNm);
-    GroundSide& side = lf_side(ac);
-    side.spare = lf_groundPoint(q1.lat, q1.lon, speed, tick);
-    side.spareSet = true;
+    ac.motion.pushbackSpare = lf_groundPoint(q1.lat, q1.lon, speed, tick);
+    ac.motion.pushbackSpareSet = 1;
     ac.stream.push_back(lf_groundPoint(q2.lat, q2.lon, speed, tick));
     ac.pushbackTurnSide = 0;
     ac.pushbackTurnSideSet = 0;
@@ -413,14 +385,3 @@ void pushback(LiveAc& ac)
 }
 
 }  // namespace liveac
-
-const PosRecord* lf_spareTurnRecord(const LiveAc& ac)
-{
-    const auto it = s_side.find(ac.hexid);
-    return it != s_side.end() && it->second.spareSet ? &it->second.spare : nullptr;
-}
-
-void lf_clearGroundSide()
-{
-    s_side.clear();
-}

@@ -15,7 +15,7 @@
 #include "app/main_loop.h"
 #include "app/startup.h"
 #include "download_server/download_server.h"
-#include "parking/airport_list.h"
+#include "model/airport_list.h"
 #include "simconnect/standin_sim.h"
 #include "support/temp_folder.h"
 #include "traffic_service/traffic_client.h"

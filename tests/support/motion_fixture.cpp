@@ -3,14 +3,18 @@
 
 #include <mutex>
 
-#include "parking/airport_list.h"
-#include "parking/stand_model.h"
+#include "liveries/livery_tables.h"
+#include "liveries/refused.h"
+#include "model/airport_list.h"
+#include "model/stand_model.h"
 #include "simulator/ai_tick.h"
+#include "simulator/duplicates.h"
 #include "simulator/flight_plan.h"
 #include "simulator/live_lifecycle.h"
-#include "simulator/live_motion.h"
-#include "simulator/motion_hooks.h"
+#include "simulator/motion_math.h"
+#include "simulator/refused_liveries.h"
 #include "simulator/removal.h"
+#include "simulator/stand_services.h"
 #include "simulator/user_aircraft.h"
 
 namespace tvxtest {
@@ -42,9 +46,13 @@ void MotionSandbox::lf_resetAll()
     g_selectedObjectId.store(0);
     g_liveryCache.clear();
     g_flightPlanFolder.clear();
-    g_motionHooks = MotionHooks{};
-    gf_clearMotion();
-    gf_resetHookMissingLog();
+    g_reservedStand.clear();
+    g_noMatchSet.clear();
+    g_duplicateCheckList.clear();
+    g_ghostCallsigns.clear();
+    g_refusedLiveries.clear();
+    gf_setLiveries({});
+    gf_setStandServices(nullptr);
     std::lock_guard lock(g_simConnectMutex);
     g_clientEventCmds.clear();
     g_acPosUpdates.write.clear();
