@@ -41,8 +41,9 @@ function(tavix_test folder)
   endif()
   set(name test_${folder})
   add_executable(${name} ${srcs})
-  tavix_link_group(${name} ${ARG_DEPS})
-  target_link_libraries(${name} PRIVATE tvx_test_support GTest::gmock GTest::gtest_main)
+  # The fixture builders call into the libraries they set up, so they join the rescanned group.
+  tavix_link_group(${name} ${ARG_DEPS} tvx_test_support)
+  target_link_libraries(${name} PRIVATE GTest::gmock GTest::gtest_main)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     DISCOVERY_TIMEOUT 60

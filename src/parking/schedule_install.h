@@ -1,6 +1,5 @@
-// Plugs the stand schedules, the stand search and the static parking plan into the seams of the
-// frame, the simulator link and the traffic client. Called once by gf_registerSubsystems before
-// the first start-up (window thread).
+// Plugs the stand schedules and the stand search into the seams of the live lifecycle, the
+// simulator link and the traffic client. Called once before the first start-up (window thread).
 #pragma once
 
 void gf_installSchedule();

@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "app/subsystem_hooks.h"
 #include "liveries/refused.h"
 #include "simulator/ac_config.h"
 #include "simulator/duplicates.h"
@@ -33,13 +32,10 @@ void gf_registerGroundMotion()
     g_motionHooks.isBaseCallsignLive = [](const std::string& callsign) { return lf_isBaseCallsignLive(callsign); };
     g_motionHooks.isRemovedGhost = [](const std::string& callsign) { return gf_isRemovedGhost(callsign); };
     g_motionHooks.addDuplicateCheck = [](std::uint32_t hexid) { gf_addDuplicateCheck(hexid); };
-    g_hooks.checkOneDuplicate = [] { gf_checkOneDuplicate(); };
 
     // Refused liveries and the no-match list.
     g_motionHooks.isRefusedLivery = [](std::string_view title) { return gf_isRefusedLivery(title); };
     g_motionHooks.inNoMatchSet = [](const std::string& text) { return g_noMatchSet.contains(text); };
     g_motionHooks.addToNoMatchSet = [](const std::string& text) { g_noMatchSet.insert(text); };
     g_simLinkHooks.addRefusedLivery = [](const AcData& ac) { gf_addRefusedLivery(ac); };
-    g_hooks.logNoMatchList = [] { gf_logNoMatchList(); };
-    g_hooks.clearNoMatchSet = [] { g_noMatchSet.clear(); };
 }

@@ -1,7 +1,5 @@
-// Plugs the live traffic's hand-over, AI tick, removal and selection into the seams of their
-// neighbours: the frame's subsystem hooks (main loop, window commands, exit) and the traffic
-// client's feed sink (batches from the reader thread). Called once by the frame's
-// gf_registerSubsystems before the first start-up (window thread); the hooks are only read
+// Plugs the live traffic's hand-over into the traffic client's feed sink (batches from the reader
+// thread). Called once before the first start-up (window thread); the sink is only read
 // afterwards. The lifecycle fills the hand-over's own seams (live_hooks.h) in its installer.
 #pragma once
 

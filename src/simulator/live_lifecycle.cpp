@@ -7,7 +7,6 @@
 #include <exception>
 #include <mutex>
 
-#include "app/subsystem_hooks.h"
 #include "foundation/geo.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
@@ -677,8 +676,6 @@ void gf_installLiveLifecycle()
     };
     g_motionHooks.matchLivery = [](LiveAc& ac) { gf_matchLivery(ac); };
     g_liveHooks.updateLiveAc = [](LiveAc& ac) { return updateLiveAc(ac); };
-    g_hooks.prepareFlightPlanFolder = [] { gf_prepareFlightPlanFolder(); };
-    g_hooks.removeFlightPlanFolder = [] { gf_removeFlightPlanFolder(); };
     g_liveHooks.respawn = [](LiveAc& ac, TrafficRecord& record) { return liveac::respawn(ac, record); };
     g_liveHooks.appendRecord = [](LiveAc& ac, TrafficRecord& record) { liveac::appendRecord(ac, record.pos); };
 }

@@ -57,6 +57,6 @@ void takeIdentity(LiveAc& ac, const TrafficRecord& record);
 
 // Plugs the livery matching into the lifecycle's seam, and the lifecycle into the simulator link's seam (new object, first configuration,
 // touchdown, ground altitude), the feed hand-over's and AI tick's seam (per-tick update, respawn,
-// append) and the frame's flight-plan folder steps. Called once before the first start-up
+// append). Called once before the first start-up
 // (window thread), after the seams' owners have filled theirs.
 void gf_installLiveLifecycle();

@@ -9,8 +9,8 @@
 
 #include <pugixml.hpp>
 
-#include "app/window_model.h"
 #include "foundation/settings.h"
+#include "frame/window_model.h"
 #include "parking/airport_list.h"
 #include "parking/park_airport_list.h"
 #include "parking/park_choice.h"

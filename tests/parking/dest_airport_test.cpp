@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/folders.h"
+#include "foundation/data_folders.h"
 #include "foundation/geo.h"
 #include "parking/airport_list.h"
 #include "parking/parking_hooks.h"

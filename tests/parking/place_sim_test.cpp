@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/subsystem_hooks.h"
 #include "foundation/class_tables.h"
 #include "foundation/random.h"
 #include "liveries/aircraft_db.h"
@@ -36,7 +35,6 @@ protected:
     void SetUp() override
     {
         SimLinkHarness::SetUp();
-        m_hooks = g_hooks;
         m_liveHooks = g_liveHooks;
         m_motionHooks = g_motionHooks;
         m_groundHooks = g_groundStandHooks;
@@ -56,7 +54,6 @@ protected:
     {
         lf_clearContainers();
         tvxtest::resetPlacementState();
-        g_hooks = m_hooks;
         g_liveHooks = m_liveHooks;
         g_motionHooks = m_motionHooks;
         g_groundStandHooks = m_groundHooks;
@@ -88,7 +85,6 @@ protected:
         return condition();
     }
 
-    SubsystemHooks m_hooks;
     LiveHooks m_liveHooks;
     MotionHooks m_motionHooks;
     GroundStandHooks m_groundHooks;
@@ -100,9 +96,6 @@ TEST_F(PlaceSim, InstallFillsItsSeams)
     EXPECT_TRUE(g_motionHooks.clearStandForLiveAc && g_motionHooks.otherLiveAcAtStand && g_motionHooks.checkMaxPark &&
                 g_motionHooks.dropStaticParkEntries);
     EXPECT_TRUE(g_groundStandHooks.claimStandOnArrival);
-    EXPECT_TRUE(g_hooks.removeStaticTwinsOfLiveAc && g_hooks.removeAllStaticAc && g_hooks.collisionAvoidanceUserGround &&
-                g_hooks.collisionAvoidanceUserAir && g_hooks.collisionAvoidanceLiveParked && g_hooks.clearReservedStand &&
-                g_hooks.trimLiveToMaxLive && g_hooks.updateParkedCounts);
 }
 
 TEST_F(PlaceSim, PlannedAircraftAreCreatedOnePerSlotAndRemovedAgain)
@@ -142,8 +135,7 @@ TEST_F(PlaceSim, PlannedAircraftAreCreatedOnePerSlotAndRemovedAgain)
     EXPECT_GE(creations[1].frame - creations[0].frame, 12u);
     EXPECT_TRUE(g_staticParkQueue.empty());
 
-    ASSERT_TRUE(g_hooks.removeAllStaticAc);
-    g_hooks.removeAllStaticAc();
+    gf_removeAllStaticAc();
     const auto gone = [] { return sim().removals().size() == 2; };
     ASSERT_TRUE(runUntil(gone, 1000)) << logText();
     for (const StaticAc& ac : g_staticAc)

@@ -1,15 +1,11 @@
 // The seams filled by the schedule's install function: the nearest-stand question of the reader
-// and simulator threads, the free-stand search and sightings of the live traffic, the change count
-// of the ground stand code and the once-per-aircraft coupled-callsign search of the frame.
+// and simulator threads, the free-stand search and sightings of the live traffic and the change
+// count of the ground stand code; and the once-per-aircraft coupled-callsign search of the
+// per-second work.
 #include "parking/schedule_install.h"
 
 #include <gtest/gtest.h>
 
-#include "app/subsystem_hooks.h"
-#include "foundation/settings.h"
-#include "parking/airport_list.h"
-#include "parking/park_read.h"
-#include "traffic_service/parked_traffic.h"
 #include "parking/stand_schedule.h"
 #include "simulator/ai_tick.h"
 #include "simulator/ground_stand.h"
@@ -27,7 +23,6 @@ class ScheduleInstall : public ScheduleTest {
 protected:
     ScheduleInstall()
     {
-        m_hooks = g_hooks;
         m_sim = g_simLinkHooks;
         m_ground = g_groundStandHooks;
         m_feed = gf_feedSink();
@@ -35,12 +30,10 @@ protected:
     }
     ~ScheduleInstall() override
     {
-        g_hooks = m_hooks;
         g_simLinkHooks = m_sim;
         g_groundStandHooks = m_ground;
         gf_feedSink() = m_feed;
     }
-    SubsystemHooks m_hooks;
     SimLinkHooks m_sim;
     GroundStandHooks m_ground;
     TrafficFeedSink m_feed;
@@ -67,25 +60,6 @@ TEST_F(ScheduleInstall, StandQuestionsReachTheStandSearch)
     EXPECT_EQ(g_parkUpdates, 2u);
 }
 
-TEST_F(ScheduleInstall, AdjustmentsRunForALoadedParkAirportUnlessInitialLoadOnly)
-{
-    ASSERT_TRUE(g_hooks.parkAdjustmentsEnabled && g_hooks.parkAirportHasStands && g_hooks.requestHistoryBuffers);
-    EXPECT_FALSE(g_hooks.parkAdjustmentsEnabled());
-    g_apfLoaded.store(true);
-    g_parkAirport.code = "EHAM";
-    EXPECT_TRUE(g_hooks.parkAdjustmentsEnabled());
-    EXPECT_FALSE(g_hooks.parkAirportHasStands());
-    addStand(1, "B7", 0, 0);
-    EXPECT_TRUE(g_hooks.parkAirportHasStands());
-    g_optInitialLoadOnly.set(true);
-    EXPECT_FALSE(g_hooks.parkAdjustmentsEnabled());
-    g_apfLoaded.store(false);
-    g_bufferReceived.store(false);
-    g_hooks.requestHistoryBuffers();
-    EXPECT_TRUE(g_bufferReceived.load());
-    g_bufferReceived.store(false);
-}
-
 TEST_F(ScheduleInstall, CoupledCallsignsAreSearchedOncePerLiveAircraft)
 {
     g_nowDaySlot.store(gf_makeDaySlot(2, 20));
@@ -93,10 +67,10 @@ TEST_F(ScheduleInstall, CoupledCallsignsAreSearchedOncePerLiveAircraft)
     LiveAc ac = makeLiveAc(0x484001, "KLM1", {rec(latAt(0), lonAt(0), 0)});
     ac.airline = "KLM";
     g_liveAc.push_back(ac);
-    g_hooks.searchCoupledCallsigns();
+    gf_searchCoupledCallsignsOfNewLiveAc();
     EXPECT_EQ(g_liveAc[0].coupledCallsign2, "KLM2");
     g_liveAc[0].coupledCallsign2 = "changed";
-    g_hooks.searchCoupledCallsigns();
+    gf_searchCoupledCallsignsOfNewLiveAc();
     EXPECT_EQ(g_liveAc[0].coupledCallsign2, "changed");
 }
 

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/window_model.h"
 #include "foundation/settings.h"
+#include "frame/window_model.h"
 #include "parking/airport_list.h"
 #include "parking/park_choice.h"
 #include "parking/stand_model.h"

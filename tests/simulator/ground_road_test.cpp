@@ -7,7 +7,6 @@
 
 #include <cmath>
 
-#include "app/subsystem_hooks.h"
 #include "foundation/geo.h"
 #include "foundation/settings.h"
 #include "simulator/ground_install.h"
@@ -24,12 +23,8 @@ namespace {
 
 class GroundRoadTest : public GroundTest {
 protected:
-    GroundRoadTest() : m_hooks(g_hooks), m_simHooks(g_simLinkHooks) { gf_registerGroundMotion(); }
-    ~GroundRoadTest() override
-    {
-        g_hooks = m_hooks;
-        g_simLinkHooks = m_simHooks;
-    }
+    GroundRoadTest() : m_simHooks(g_simLinkHooks) { gf_registerGroundMotion(); }
+    ~GroundRoadTest() override { g_simLinkHooks = m_simHooks; }
 
     // Runs the aircraft up to (not including) the tick.
     void runUntil(LiveAc& ac, std::int32_t tick)
@@ -41,7 +36,6 @@ protected:
     }
 
 private:
-    SubsystemHooks m_hooks;
     SimLinkHooks m_simHooks;
 };
 

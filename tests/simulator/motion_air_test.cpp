@@ -8,12 +8,12 @@
 
 #include "foundation/geo.h"
 #include "foundation/settings.h"
+#include "frame/window_model.h"
 #include "parking/stand_model.h"
 #include "simulator/ai_tick.h"
 #include "simulator/live_motion.h"
 #include "simulator/motion_air.h"
 #include "simulator/motion_hooks.h"
-#include "app/window_model.h"
 #include "support/motion_fixture.h"
 
 using namespace tvxtest;

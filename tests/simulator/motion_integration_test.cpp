@@ -17,6 +17,7 @@
 
 #include "foundation/format.h"
 #include "foundation/geo.h"
+#include "frame/window_model.h"
 #include "liveries/aircraft_db.h"
 #include "liveries/regcodes.h"
 #include "simulator/ai_tick.h"
@@ -28,7 +29,6 @@
 #include "simulator/removal.h"
 #include "simulator/sim_hooks.h"
 #include "simulator/user_aircraft.h"
-#include "app/window_model.h"
 #include "support/liveries_fixture.h"
 #include "support/simlink_harness.h"
 #include "traffic_service/feed_sink.h"

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "app/folders.h"
+#include "foundation/data_folders.h"
 #include "parking/airport_list.h"
 #include "parking/park_airport_list.h"
 #include "parking/park_choice.h"
