@@ -4,8 +4,8 @@
 # TAVIX_APP_LIBS (linked into tavix); STANDIN libraries (loopback servers for tests and the demo)
 # in TAVIX_STANDIN_LIBS.
 #
-# The subsystems call each other both ways (the frame drives the simulator link, which reports
-# back through the frame's status lines), so executables link the libraries as one rescanned group.
+# Some subsystems still call each other both ways (the simulator link and the parking code), so
+# executables link the libraries as one rescanned group.
 set(TAVIX_APP_LIBS "" CACHE INTERNAL "")
 set(TAVIX_STANDIN_LIBS "" CACHE INTERNAL "")
 
