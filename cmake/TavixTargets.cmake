@@ -4,8 +4,8 @@
 # TAVIX_APP_LIBS (linked into tavix); STANDIN libraries (loopback servers for tests and the demo)
 # in TAVIX_STANDIN_LIBS.
 #
-# The subsystems call each other both ways (the frame drives the simulator link, which reports
-# back through the frame's status lines), so executables link the libraries as one rescanned group.
+# Some subsystems still call each other both ways (the simulator link and the parking code), so
+# executables link the libraries as one rescanned group.
 set(TAVIX_APP_LIBS "" CACHE INTERNAL "")
 set(TAVIX_STANDIN_LIBS "" CACHE INTERNAL "")
 
@@ -41,8 +41,9 @@ function(tavix_test folder)
   endif()
   set(name test_${folder})
   add_executable(${name} ${srcs})
-  tavix_link_group(${name} ${ARG_DEPS})
-  target_link_libraries(${name} PRIVATE tvx_test_support GTest::gmock GTest::gtest_main)
+  # The fixture builders call into the libraries they set up, so they join the rescanned group.
+  tavix_link_group(${name} ${ARG_DEPS} tvx_test_support)
+  target_link_libraries(${name} PRIVATE GTest::gmock GTest::gtest_main)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     DISCOVERY_TIMEOUT 60

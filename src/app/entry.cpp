@@ -15,19 +15,20 @@
 
 #include <curl/curl.h>
 
-#include "app/downloads.h"
 #include "app/exit.h"
 #include "app/main_loop.h"
+#include "app/real_subsystems.h"
 #include "app/startup.h"
-#include "app/status.h"
-#include "app/subsystem_hooks.h"
-#include "app/window_model.h"
+#include "app/window_commands.h"
 #include "foundation/errors.h"
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/runtime_texts.h"
 #include "foundation/settings.h"
 #include "foundation/settings_store.h"
+#include "frame/server_files.h"
+#include "frame/status.h"
+#include "frame/window_model.h"
 #include "win32/win_api.h"
 
 namespace {
@@ -250,7 +251,7 @@ int gf_runTavix()
     std::error_code ec;
     gf_openLog(std::filesystem::current_path(ec), gf_versionText(gf_programVersion()));
     gf_initServerBaseUrl();
-    gf_registerSubsystems();
+    gf_connectSubsystems();
 
     if (!initInstance()) {
         gf_logError("the main window could not be created");

@@ -1,5 +1,5 @@
-// Exit and in-process restart. gf_exit is taken once per run and starts FinalExit on a detached
-// exit thread; FinalExit stops the traffic, removes every AI object the program created, saves the
+// Exit and in-process restart. gf_exit records the run's exit request; the run's exit thread,
+// started with the run, wakes on it and runs FinalExit, which stops the traffic, removes every AI object the program created, saves the
 // settings and then restarts the start-up sequence (WM_APP+1) or ends the program (WM_APP+2).
 //
 // Order of FinalExit: "Exiting: {}", stop the readers, wait for the main loop to acknowledge its end
@@ -16,31 +16,25 @@
 #include <thread>
 
 #include "app/entry.h"
-#include "app/hook_calls.h"
 #include "app/startup.h"
-#include "app/status.h"
-#include "app/subsystem_hooks.h"
-#include "app/window_model.h"
+#include "app/subsystems.h"
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/settings_store.h"
+#include "frame/status.h"
+#include "frame/window_model.h"
 #include "win32/win_api.h"
 
-std::atomic<bool> g_exitRequested{false};
-std::atomic<bool> g_shuttingDown{false};
-std::atomic<ExitReason> g_exitReason{ExitReason::NOT_YET_SET};
 std::atomic<bool> g_mainLoopRunning{false};
 std::atomic<bool> g_mainLoopEnded{false};
 ExitTimings g_exitTimings;
 
 namespace {
 
-// Guards the exit thread's life: taken flag of this run and its completion.
-std::mutex g_exitMutex;
-std::condition_variable g_exitChanged;
-bool g_exitTaken = false;     // gf_exit took effect in this run
-bool g_finalExitDone = true;  // no FinalExit running
-std::thread g_exitThread;     // the exit thread of the last exit, joined once it has finished
+// Guards g_exitThread: taken by the window thread (start, join) and by tests; a leaf lock, never
+// held while a thread is joined.
+std::mutex g_exitThreadMutex;
+std::thread g_exitThread;  // the exit thread of this run, or of the last run until joined
 
 std::mutex g_mainLoopMutex;   // pairs with g_mainLoopChanged for the stop handshake
 std::condition_variable g_mainLoopChanged;
@@ -65,29 +59,14 @@ bool lf_waitUntil(Pred pred, std::chrono::milliseconds limit)
     return true;
 }
 
-void lf_finalExitDone()
+// The exit thread's body: one exit per run.
+void ExitThread()
 {
-    {
-        std::lock_guard lock(g_exitMutex);
-        g_finalExitDone = true;
-    }
-    g_exitChanged.notify_all();
+    if (const std::optional<ExitRequest> request = gf_waitForExitRequest())
+        FinalExit(request->reason, request->seconds);
 }
 
 }  // namespace
-
-std::string_view gf_exitReasonName(ExitReason reason)
-{
-    switch (reason) {
-    case ExitReason::NOT_YET_SET: return "NOT_YET_SET";
-    case ExitReason::SIM_WAS_CLOSED: return "SIM WAS CLOSED";
-    case ExitReason::RESTART: return "RESTART";
-    case ExitReason::RESTART_IPP: return "RESTART_IPP";
-    case ExitReason::USER_CLOSED_SIM: return "USER CLOSED SIM";
-    case ExitReason::SYSTEM_ERROR: return "SYSTEM ERROR";
-    }
-    return "UNKNOWN";
-}
 
 Version gf_programVersion()
 {
@@ -125,37 +104,27 @@ bool gf_parseVersion(std::string_view text, Version& out)
     return true;
 }
 
-void gf_exit(ExitReason reason, int seconds)
+void gf_startExitThread()
 {
-    std::thread previous;
-    {
-        std::lock_guard lock(g_exitMutex);
-        if (g_exitTaken)
-            return;
-        g_exitTaken = true;
-        g_finalExitDone = false;
-        previous = std::move(g_exitThread);
-    }
-    // The exit thread of an earlier run has posted its last message by now.
-    if (previous.joinable())
-        previous.join();
-    g_exitReason.store(reason);
-    g_exitRequested.store(true);
-    std::lock_guard lock(g_exitMutex);
-    g_exitThread = std::thread(FinalExit, reason, seconds);
+    std::lock_guard lock(g_exitThreadMutex);
+    if (!g_exitThread.joinable())
+        g_exitThread = std::thread(ExitThread);
 }
 
 void gf_joinExitThread()
 {
     std::thread exitThread;
     {
-        std::lock_guard lock(g_exitMutex);
+        std::lock_guard lock(g_exitThreadMutex);
         if (g_exitThread.get_id() == std::this_thread::get_id())
             return;
         exitThread = std::move(g_exitThread);
     }
-    if (exitThread.joinable())
-        exitThread.join();
+    if (!exitThread.joinable())
+        return;
+    if (!gf_exitRequest())
+        gf_closeExitWait();
+    exitThread.join();
 }
 
 void FinalExit(ExitReason reason, int seconds)
@@ -165,29 +134,26 @@ void FinalExit(ExitReason reason, int seconds)
         g_shuttingDown.store(true);
         g_exitRequested.store(true);
 
-        gf_callHook(g_hooks.stopReaders);
+        Subsystems& subsystems = gf_subsystems();
+        subsystems.exitStep(ExitStep::StopReaders);
         // The containers below belong to the main loop; it must have left before they are touched.
         if (!gf_waitMainLoopEnded(g_exitTimings.mainLoopStopLimit))
             gf_logError("main loop did not stop in time");
         std::this_thread::sleep_for(g_exitTimings.readerStopWait);
-        gf_callHook(g_hooks.logout);
+        subsystems.exitStep(ExitStep::Logout);
         gf_noteServiceLogout();
 
-        gf_callHook(g_hooks.removeAllLiveAc);
-        gf_callHook(g_hooks.removeAllStaticAc);
-        gf_callHook(g_hooks.queueAllRemovals);
+        subsystems.exitStep(ExitStep::RemoveAllTraffic);
         // The simulator client flushes the removal queue once per frame; give it time to empty. A
         // simulator that has quit took its objects with it: nothing is left to remove, no fault.
-        const auto simHasQuit = [] { return gf_askHook(g_hooks.simHasQuit, false); };
-        if (g_hooks.removalQueueEmpty) {
-            lf_waitUntil([&] { return g_hooks.removalQueueEmpty() || simHasQuit(); },
-                         g_exitTimings.removalFlushLimit);
-            if (!g_hooks.removalQueueEmpty()) {
-                if (simHasQuit())
-                    gf_log("The simulator has quit: its AI objects went with it, no removals sent");
-                else
-                    gf_logError("removal queue not empty at exit");
-            }
+        const auto queueEmpty = [&] { return subsystems.ask(Question::RemovalQueueEmpty); };
+        const auto simHasQuit = [&] { return subsystems.ask(Question::SimHasQuit); };
+        lf_waitUntil([&] { return queueEmpty() || simHasQuit(); }, g_exitTimings.removalFlushLimit);
+        if (!queueEmpty()) {
+            if (simHasQuit())
+                gf_log("The simulator has quit: its AI objects went with it, no removals sent");
+            else
+                gf_logError("removal queue not empty at exit");
         }
         // The simulator handles the last removals with its next frames; closing the connection
         // at once could lose them.
@@ -195,15 +161,8 @@ void FinalExit(ExitReason reason, int seconds)
             std::this_thread::sleep_for(g_exitTimings.removalGrace);
         gf_stopSimClient();
 
-        gf_callHook(g_hooks.removeParkedTraffic);
-        gf_callHook(g_hooks.logNoMatchList);
-        gf_callHook(g_hooks.removeFlightPlanFolder);
-        gf_callHook(g_hooks.clearTrafficState);
-        gf_callHook(g_hooks.resetSimState);
-        if (g_hooks.saveSettings)
-            g_hooks.saveSettings();
-        else
-            gf_saveSettings();
+        subsystems.exitStep(ExitStep::CleanUp);
+        gf_saveSettings();
         gf_resetPainted();
     } catch (const std::exception& e) {
         gf_logError("FinalExit: {}", e.what());
@@ -217,34 +176,27 @@ void FinalExit(ExitReason reason, int seconds)
             std::this_thread::sleep_for(g_exitTimings.countdownStep);
         }
         gf_log("Restarting");
-        lf_finalExitDone();
+        gf_markFinalExitDone();
         PostMessageW(g_hWnd, g_msgStartUp, 0, 0);
     } else {
-        lf_finalExitDone();
+        gf_markFinalExitDone();
         PostMessageW(g_hWnd, g_msgQuit, 0, 0);
     }
 }
 
 bool gf_waitFinalExitDone(std::chrono::milliseconds limit)
 {
-    {
-        std::unique_lock lock(g_exitMutex);
-        if (!g_exitChanged.wait_for(lock, limit, [] { return g_finalExitDone; }))
-            return false;
-    }
-    gf_joinExitThread();
+    if (!gf_waitFinalExitDoneFor(limit))
+        return false;
+    // Only an exit thread that took a request ends by itself; one still waiting is left to wait.
+    if (gf_exitRequest())
+        gf_joinExitThread();
     return true;
 }
 
 void gf_resetExitState()
 {
-    {
-        std::lock_guard lock(g_exitMutex);
-        g_exitTaken = false;
-    }
-    g_exitReason.store(ExitReason::NOT_YET_SET);
-    g_shuttingDown.store(false);
-    g_exitRequested.store(false);
+    gf_resetExitRequest();
     g_mainLoopEnded.store(false);
 }
 

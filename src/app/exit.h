@@ -1,27 +1,18 @@
-// Exit and in-process restart. gf_exit is taken once per run and starts FinalExit on its own
-// (detached) thread, which stops the traffic, removes every AI object, saves the settings and then
-// restarts the start-up sequence in the same process (WM_APP+1) or ends the program (WM_APP+2).
-// The exit flags are atomics read by every thread; the main loop acknowledges its end through
-// g_mainLoopEnded before FinalExit touches the containers that the main loop owns.
+// Exit and in-process restart. The exit thread of a run waits for the run's exit request
+// (gf_exit, frame/exit_request.h) and then runs FinalExit, which stops the traffic, removes every
+// AI object, saves the settings and then restarts the start-up sequence in the same process
+// (WM_APP+1) or ends the program (WM_APP+2). The exit flags are atomics read by every thread; the
+// main loop acknowledges its end through g_mainLoopEnded before FinalExit touches the containers
+// that the main loop owns.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <exception>
+#include <string>
 #include <string_view>
 
-enum class ExitReason : int {
-    NOT_YET_SET = 0,
-    SIM_WAS_CLOSED = 1,
-    RESTART = 2,
-    RESTART_IPP = 3,
-    USER_CLOSED_SIM = 4,
-    SYSTEM_ERROR = 5,
-};
-
-// The reason's name as logged: "NOT_YET_SET", "SIM WAS CLOSED", "RESTART", "RESTART_IPP",
-// "USER CLOSED SIM", "SYSTEM ERROR".
-std::string_view gf_exitReasonName(ExitReason reason);
+#include "frame/exit_request.h"
 
 // A program version, major.minor.patch.
 struct Version {
@@ -38,19 +29,6 @@ Version gf_programVersion();
 std::string gf_versionText(const Version& version);
 // Parses "1.2.3" (missing parts are 0); false for anything else.
 bool gf_parseVersion(std::string_view text, Version& out);
-
-// Raised by gf_exit; the simulator thread, the scans and the main loop end on it.
-extern std::atomic<bool> g_exitRequested;
-// Raised while FinalExit runs.
-extern std::atomic<bool> g_shuttingDown;
-// The reason and delay gf_exit took (NOT_YET_SET while running).
-extern std::atomic<ExitReason> g_exitReason;
-
-// Takes effect once per run (later calls do nothing): raises g_exitRequested and starts
-// FinalExit(reason, seconds) on the exit thread, which nobody waits for; it is joined only once it
-// has posted its last message (next start-up, program end), so no global dies under it. A restart reason (RESTART, RESTART_IPP)
-// restarts in the same process after the given seconds; any other reason ends the program.
-void gf_exit(ExitReason reason, int seconds);
 
 // The exit procedure (exit thread); see exit.cpp for the order. Called directly by tests.
 void FinalExit(ExitReason reason, int seconds);
@@ -82,10 +60,15 @@ struct ExitTimings {
 };
 extern ExitTimings g_exitTimings;
 
+// Starts the exit thread of this run (after gf_joinExitThread and gf_resetExitState; nothing when
+// one is there): it waits for the run's exit request, runs FinalExit and ends. Window thread at
+// each start-up, and tests.
+void gf_startExitThread();
 // Blocks until the FinalExit of the current run (if any) has finished and its thread ended; false
 // on timeout.
 bool gf_waitFinalExitDone(std::chrono::milliseconds limit);
-// Joins the exit thread when there is one (window thread: WM_APP+1 and the program's end).
+// Joins the exit thread when there is one (window thread: WM_APP+1 and the program's end). A
+// thread still waiting because no exit was requested is let go without running FinalExit.
 void gf_joinExitThread();
 // Clears the exit flags for a new run (the in-process restart, before the start-up thread starts).
 void gf_resetExitState();

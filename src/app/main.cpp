@@ -16,7 +16,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 #include <pthread.h>
 #include <thread>
 
-#include "app/window_model.h"
+#include "frame/window_model.h"
 #include "win32/win_api.h"
 
 int main()

@@ -18,13 +18,13 @@
 #include <thread>
 
 #include "app/exit.h"
-#include "app/hook_calls.h"
-#include "app/subsystem_hooks.h"
-#include "app/window_model.h"
+#include "app/subsystems.h"
+#include "app/window_commands.h"
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/time_slots.h"
+#include "frame/window_model.h"
 #include "win32/win_api.h"
 
 std::function<void(std::chrono::milliseconds)> g_mainLoopSleep = [](std::chrono::milliseconds wait) {
@@ -91,8 +91,8 @@ void mainLoop()
     timeBeginPeriod(1);
     try {
         lf_storeScheduleClock();
-        gf_callHook(g_hooks.acceptUdpMessages, true);
-        gf_callHook(g_hooks.checkForParkAirportUpdates, true);
+        gf_subsystems().acceptTraffic(true);
+        gf_subsystems().checkForParkAirportUpdates(true);
         while (!g_exitRequested.load() && !g_shuttingDown.load()) {
             lf_workTavix();
             g_mainLoopSleep(std::chrono::milliseconds(10));
@@ -108,13 +108,14 @@ void lf_workTavix()
 {
     lf_storeScheduleClock();
     gf_runWindowCommands();
-    if (!gf_askHook(g_hooks.flightRunning, false)) {
+    Subsystems& subsystems = gf_subsystems();
+    if (!subsystems.ask(Question::FlightRunning)) {
         lf_workSimNotRunning();
         return;
     }
     g_loop.firstIdleWake = true;
-    gf_callHook(g_hooks.updateAI);
-    if (!gf_askHook(g_hooks.takeTickFlag, false))
+    subsystems.flightWake();
+    if (!subsystems.ask(Question::TakeTick))
         return;
     ++g_loop.seconds;
     lf_everyTick();
@@ -138,65 +139,62 @@ void lf_runSchedules(std::int64_t s)
     if (s % 86400 == 0)
         g_loop.dailyResetPending = true;
 
+    Subsystems& subsystems = gf_subsystems();
     if (s % 5 == 0)
         lf_every5Seconds(s);
     if (s % 16 == 0 && s % 15 != 0 && g_loop.every15Turn == 0)
-        gf_callHook(g_hooks.checkForParkAirportUpdates, false);
+        subsystems.checkForParkAirportUpdates(false);
     if (s % 30 == 0)
         lf_every30Seconds(s);
-    if (s % 61 == 0 && gf_askHook(g_hooks.staticAcExist, false))
-        gf_callHook(g_hooks.removeStaticTwinsOfLiveAc);
+    if (s % 61 == 0 && subsystems.ask(Question::StaticAcExist))
+        subsystems.periodic(Periodic::RemoveStaticTwins);
     if (s % 62 == 0 && g_optCallsignObjectids.value() && g_optMsfs2020.value())
-        gf_callHook(g_hooks.writeCallsign2ObjectIdFile);
+        subsystems.periodic(Periodic::WriteCallsign2ObjectId);
 }
 
 void lf_everyTick()
 {
+    Subsystems& subsystems = gf_subsystems();
     if (g_loop.flightPaused) {
         g_loop.flightPaused = false;
-        gf_callHook(g_hooks.acceptUdpMessages, true);
+        subsystems.acceptTraffic(true);
         gf_log("{:%H:%M:%S} Flight resumed", std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
     }
+    SecondWork work;
     // A blank selection text would only report an unknown callsign every second.
-    if (!g_optCallsign2Objectid.value().empty())
-        gf_callHook(g_hooks.selectAcByCallsign);
-    gf_callHook(g_hooks.searchCoupledCallsigns);
-    gf_callHook(g_hooks.checkOneDuplicate);
-    if (gf_takeFlushStaticRequest()) {
-        gf_callHook(g_hooks.removeAllStaticAc);
+    work.selectAcByCallsign = !g_optCallsign2Objectid.value().empty();
+    work.removeAllStaticAc = gf_takeFlushStaticRequest();
+    // The flushed aircraft must not come back with the next adjustment.
+    if (work.removeAllStaticAc)
         gf_setCheckBox(g_optInitialLoadOnly, true);
-    }
-    const bool onGround = gf_askHook(g_hooks.userOnGround, true);
-    if (onGround && g_optCollisionUserGnd.value())
-        gf_callHook(g_hooks.collisionAvoidanceUserGround);
-    if (!onGround && g_optCollisionUserAir.value())
-        gf_callHook(g_hooks.collisionAvoidanceUserAir);
-    if (g_optCollisionLiveParkedGnd.value())
-        gf_callHook(g_hooks.collisionAvoidanceLiveParked);
-    gf_callHook(g_hooks.updateParkedCounts);
+    const bool onGround = subsystems.ask(Question::UserOnGround);
+    work.collisionUserGround = onGround && g_optCollisionUserGnd.value();
+    work.collisionUserAir = !onGround && g_optCollisionUserAir.value();
+    work.collisionLiveParked = g_optCollisionLiveParkedGnd.value();
+    subsystems.everySecond(work);
 }
 
 void lf_every5Seconds(std::int64_t s)
 {
-    if (gf_askHook(g_hooks.parkAirportHasReservedStand, false))
-        gf_callHook(g_hooks.clearReservedStand);
+    if (gf_subsystems().ask(Question::ReservedStand))
+        gf_subsystems().periodic(Periodic::ClearReservedStand);
     if (s % 15 == 0)
         lf_every15Seconds();
 }
 
 void lf_every15Seconds()
 {
-    if (!gf_askHook(g_hooks.parkAdjustmentsEnabled, false))
+    Subsystems& subsystems = gf_subsystems();
+    if (!subsystems.ask(Question::ParkAdjustmentsEnabled))
         return;
     if (g_loop.every15Turn == 0) {
-        gf_callHook(g_hooks.disableControls);
-        gf_callHook(g_hooks.requestHistoryBuffers);
+        subsystems.periodic(Periodic::StartParkAdjustment);
         g_loop.every15Turn = 1;
         return;
     }
     g_loop.every15Turn = 0;
-    if (gf_askHook(g_hooks.parkAirportHasStands, false)) {
-        gf_callHook(g_hooks.applyParkTrafficChanges, g_loop.renew);
+    if (subsystems.ask(Question::ParkAirportHasStands)) {
+        subsystems.applyParkTrafficChanges(g_loop.renew);
         g_loop.renew = false;
     }
 }
@@ -204,20 +202,18 @@ void lf_every15Seconds()
 void lf_every30Seconds(std::int64_t s)
 {
     if (s % 1200 == 0)
-        gf_callHook(g_hooks.logNoMatchList);
+        gf_subsystems().periodic(Periodic::LogNoMatchList);
     if (g_loop.dailyResetPending) {
-        gf_callHook(g_hooks.clearNoMatchSet);
+        gf_subsystems().periodic(Periodic::DailyReset);
         g_loop.dailyResetPending = false;
     }
 }
 
 void lf_workSimNotRunning()
 {
-    gf_callHook(g_hooks.simCommands);
-    gf_callHook(g_hooks.acceptUdpMessages, false);
+    Subsystems& subsystems = gf_subsystems();
+    subsystems.idleWake(g_loop.firstIdleWake);
+    subsystems.acceptTraffic(false);
     g_loop.flightPaused = true;
-    if (g_loop.firstIdleWake) {
-        g_loop.firstIdleWake = false;
-        gf_callHook(g_hooks.clearAcPosUpdates);
-    }
+    g_loop.firstIdleWake = false;
 }

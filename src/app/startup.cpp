@@ -5,25 +5,21 @@
 #include "app/startup.h"
 
 #include <atomic>
-#include <fstream>
 #include <mutex>
 #include <thread>
 
-#include <nlohmann/json.hpp>
-
-#include "app/downloads.h"
+#include "app/data_packs.h"
 #include "app/exit.h"
-#include "app/folders.h"
-#include "app/hook_calls.h"
 #include "app/main_loop.h"
-#include "app/status.h"
-#include "app/subsystem_hooks.h"
-#include "app/window_model.h"
+#include "app/subsystems.h"
+#include "foundation/data_folders.h"
 #include "foundation/errors.h"
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/settings_store.h"
+#include "frame/status.h"
+#include "frame/window_model.h"
 #include "win32/win_api.h"
 
 namespace fs = std::filesystem;
@@ -50,7 +46,8 @@ bool lf_exiting()
 }
 
 // Waits in steps until the condition holds; false when the steps ran out or the program exits.
-bool lf_waitSteps(const std::function<bool()>& cond, int steps, std::chrono::milliseconds step)
+template <typename Cond>
+bool lf_waitSteps(Cond cond, int steps, std::chrono::milliseconds step)
 {
     for (int i = 0;; ++i) {
         if (cond())
@@ -74,35 +71,13 @@ bool lf_checkOwnFolder()
     return true;
 }
 
-// The service's key file RealTraffic.lic in the program's settings folder: when it is missing, a
-// template with an empty "License" is written there, so the user only has to fill in the key.
-void lf_writeKeyFileTemplate()
-{
-    if (g_hooks.writeKeyFileTemplate) {
-        g_hooks.writeKeyFileTemplate();
-        return;
-    }
-    const fs::path file = g_appFolder / "RealTraffic.lic";
-    std::error_code ec;
-    if (g_appFolder.empty() || fs::exists(file, ec))
-        return;
-    std::ofstream out(file, std::ios::binary);
-    if (!out) {
-        gf_logError("could not write the key file template {}", file.string());
-        return;
-    }
-    out << nlohmann::json{{"License", ""}}.dump(4) << '\n';
-    gf_log("key file template written: {}", file.string());
-}
-
 // The live limit outside a parking file and the airport list; the airport list's exception passes
 // on to the start-up thread's handler. (The package folders were found right after the settings
 // load, since the livery scan walks them.)
 void lf_detectInstallPath()
 {
     g_maxLiveOutsidePark.store(g_optMaxLive.value());
-    gf_callHook(g_hooks.trimLiveToMaxLive);
-    gf_callHook(g_hooks.readAirports);
+    gf_subsystems().startUpStep(StartUpStep::Airports);
 }
 
 // Values the window and the query keep beside the settings, taken once the settings are loaded.
@@ -126,18 +101,21 @@ void lf_holdForService()
     gf_clearStatusLine();
 }
 
-void lf_startReader(const std::function<void()>& body, const std::function<bool()>& running, const char* name)
+bool lf_ask(Question question)
 {
-    if (!body)
-        return;
-    std::thread([body, name] {
+    return gf_subsystems().ask(question);
+}
+
+void lf_startReader(Reader reader, Question running, const char* name)
+{
+    std::thread([reader, name] {
         try {
-            body();
+            gf_subsystems().runReader(reader);
         } catch (...) {
             lf_handleException(name, std::current_exception());
         }
     }).detach();
-    if (!lf_waitSteps([&] { return gf_askHook(running, true); }, 10, 300ms) && !lf_exiting())
+    if (!lf_waitSteps([running] { return lf_ask(running); }, 10, 300ms) && !lf_exiting())
         gf_logError("{} did not start", name);
 }
 
@@ -179,72 +157,70 @@ bool lf_startUpTavix()
 
     if (!lf_checkOwnFolder())
         return false;
-    gf_callHook(g_hooks.detectCommunityFolder);
+    Subsystems& subsystems = gf_subsystems();
+    subsystems.startUpStep(StartUpStep::SimulatorFolders);
     if (!gf_loadSettings())
         gf_setStatusLine("parameters.xml could not be used as it was, see Log.txt", true);
     lf_applyLoadedSettings();
-    gf_callHook(g_hooks.detectInstallPath);
-    lf_writeKeyFileTemplate();
+    subsystems.startUpStep(StartUpStep::SelectedSimulator);
 
     gf_updateDataPacks();
-    gf_callHook(g_hooks.loadAircraftDatabase);
-    if (gf_askHook(g_hooks.liveryScanDue, false) && !lf_exiting())
-        gf_callHook(g_hooks.scanLiveries);
+    subsystems.startUpStep(StartUpStep::AircraftData);
 
     lf_detectInstallPath();
     if (g_optScanAirports.value() && !lf_exiting())
-        gf_callHook(g_hooks.scanAddonAirports);
+        subsystems.startUpStep(StartUpStep::AddonAirports);
     if (lf_exiting())
         return false;
 
     lf_holdForService();
-    gf_callHook(g_hooks.prepareFlightPlanFolder);
-    gf_callHook(g_hooks.readMyParkAirports);
+    subsystems.startUpStep(StartUpStep::Parking);
     gf_enableAllControls(true);
-    gf_callHook(g_hooks.enableControls);
+    subsystems.startUpStep(StartUpStep::Controls);
     return !lf_exiting();
 }
 
 bool lf_requestUserAcOnGround()
 {
-    if (!lf_waitSteps([] { return gf_askHook(g_hooks.flightRunning, false); }, INT32_MAX, 100ms))
+    Subsystems& subsystems = gf_subsystems();
+    if (!lf_waitSteps([] { return lf_ask(Question::FlightRunning); }, INT32_MAX, 100ms))
         return false;
-    if (!gf_askHook(g_hooks.requestUserAcOnGround, true))
+    if (!subsystems.requestUserAc(UserAcRequest::OnGround))
         gf_logError("SimConnect request ac gnd/air fails");
-    while (!gf_askHook(g_hooks.userAcPositionSet, true)) {
+    while (!subsystems.ask(Question::UserPositionSet)) {
         if (lf_exiting())
             return false;
-        gf_callHook(g_hooks.requestUserAcPosition);
+        subsystems.requestUserAc(UserAcRequest::Position);
         g_startUpSleep(500ms);
     }
-    gf_callHook(g_hooks.requestUserAcTitle);
-    return lf_waitSteps([] { return gf_askHook(g_hooks.userAcPositionSet, true); }, INT32_MAX, 200ms);
+    subsystems.requestUserAc(UserAcRequest::Title);
+    return lf_waitSteps([] { return lf_ask(Question::UserPositionSet); }, INT32_MAX, 200ms);
 }
 
 void lf_runReadersAndLoop()
 {
-    gf_callHook(g_hooks.reserveTrafficContainers);
-    gf_callHook(g_hooks.resetSimQueues);
-    if (g_hooks.simClient) {
+    Subsystems& subsystems = gf_subsystems();
+    subsystems.startUpStep(StartUpStep::Traffic);
+    {
         std::lock_guard lock(g_threadsMutex);
         g_simClientThread = std::jthread([](std::stop_token stop) {
             try {
-                g_hooks.simClient(stop);
+                gf_subsystems().runSimClient(stop);
             } catch (...) {
                 lf_handleException("SimClient", std::current_exception());
             }
         });
     }
-    gf_callHook(g_hooks.acceptUdpMessages, false);
-    gf_callHook(g_hooks.requestUserAcState);
+    subsystems.acceptTraffic(false);
+    subsystems.requestUserAc(UserAcRequest::State);
 
-    if (!gf_askHook(g_hooks.login, true)) {
+    if (!subsystems.login()) {
         if (gf_errorLineText().empty())
             gf_setErrorLine("login to the traffic service failed");
     } else {
-        lf_startReader(g_hooks.weatherReader, g_hooks.weatherReaderRunning, "gf_weatherReader");
-        lf_startReader(g_hooks.trafficReader, g_hooks.trafficReaderRunning, "gf_trafficReader");
-        if (!lf_waitSteps([] { return gf_askHook(g_hooks.firstTrafficReceived, true); }, 150, 100ms) && !lf_exiting())
+        lf_startReader(Reader::Weather, Question::WeatherReaderRunning, "gf_weatherReader");
+        lf_startReader(Reader::Traffic, Question::TrafficReaderRunning, "gf_trafficReader");
+        if (!lf_waitSteps([] { return lf_ask(Question::FirstTrafficReceived); }, 150, 100ms) && !lf_exiting())
             gf_setStatusLine("No traffic in this region?", true);
     }
     if (lf_exiting())
@@ -273,6 +249,7 @@ void gf_startStartUpThread()
     gf_joinStartUpThread();  // the previous run's thread has left its main loop
     gf_joinExitThread();     // and its exit thread has posted this very message
     gf_resetExitState();
+    gf_startExitThread();
     std::lock_guard lock(g_threadsMutex);
     g_startUpThread = std::thread(StartUpThread);
 }

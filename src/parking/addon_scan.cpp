@@ -10,16 +10,15 @@
 #include <thread>
 #include <utility>
 
-#include "app/exit.h"
-#include "app/folders.h"
-#include "app/status.h"
-#include "app/subsystem_hooks.h"
-#include "app/window_model.h"
+#include "foundation/data_folders.h"
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/task_gate.h"
 #include "foundation/text_file.h"
+#include "frame/exit_request.h"
+#include "frame/status.h"
+#include "frame/window_model.h"
 #include "liveries/packages.h"
 #include "model/airport_list.h"
 #include "parking/archive_links.h"
@@ -281,10 +280,4 @@ void gf_scanAddonAirports()
 
     g_airportNames.clear();
     gf_log("-------------------------- airports scan ends    ----------------------------\n");
-}
-
-void gf_installAddonScan()
-{
-    g_hooks.scanAddonAirports = [] { gf_scanAddonAirports(); };
-    g_hooks.clearAddonAirportFound = [] { g_addonAirportFound.store(false); };
 }

@@ -31,8 +31,6 @@ extern std::atomic<std::int32_t> g_tbloCount;
 
 // The start-up's call (SCAN_AIRPORTS on, no exit requested).
 void gf_scanAddonAirports();
-// Fills the frame's hooks of the scan (scanAddonAirports, clearAddonAirportFound).
-void gf_installAddonScan();
 
 // The scan over the roots, the scan log and the TBLO pass; gives g_addonAirportFound.
 bool lf_runAirportScan(const std::vector<std::string>& roots);

@@ -7,7 +7,7 @@
 #include <system_error>
 #include <vector>
 
-#include "app/folders.h"
+#include "foundation/data_folders.h"
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "parking/archive_links.h"

@@ -13,9 +13,9 @@
 #include <stdexcept>
 #include <unordered_map>
 
-#include "app/folders.h"
 #include "foundation/format.h"
 #include "foundation/log.h"
+#include "foundation/position_text.h"
 #include "foundation/settings.h"
 #include "model/airport_list.h"
 #include "parking/addon_scan.h"

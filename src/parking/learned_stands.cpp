@@ -14,16 +14,17 @@
 #include <exception>
 #include <optional>
 
-#include "app/folders.h"
-#include "app/status.h"
-#include "app/window_model.h"
 #include "foundation/format.h"
 #include "foundation/log.h"
+#include "foundation/position_text.h"
 #include "foundation/settings.h"
 #include "foundation/settings_store.h"
 #include "foundation/text_file.h"
 #include "foundation/time_slots.h"
+#include "frame/status.h"
+#include "frame/window_model.h"
 #include "liveries/aircraft_db.h"
+#include "parking/park_choice.h"
 #include "parking/parking_file.h"
 #include "win32/win_api.h"
 
@@ -82,7 +83,7 @@ void lf_takeSettings(const pugi::xml_document& doc)
         const bool on = *autoRange;
         if (on) {
             g_manualLateralRange = g_optLateralRange.value();
-            gf_updateAutoRange();
+            gf_updateAutoRange(gf_autoRangeInput());
         } else {
             gf_setLateralRange(g_manualLateralRange);
             gf_clearStatusLine();

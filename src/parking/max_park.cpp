@@ -13,10 +13,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/window_model.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/time_slots.h"
+#include "frame/window_model.h"
 #include "parking/static_plan.h"
 #include "simulator/ai_tick.h"
 #include "simulator/removal.h"

@@ -11,10 +11,10 @@
 #include <system_error>
 #include <vector>
 
-#include "app/status.h"
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/text_file.h"
+#include "frame/status.h"
 #include "model/airport_list.h"
 
 std::list<ParkAirport> g_parkAirports;

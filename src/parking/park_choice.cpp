@@ -8,13 +8,13 @@
 #include <limits>
 #include <optional>
 
-#include "app/status.h"
-#include "app/window_model.h"
 #include "foundation/format.h"
 #include "foundation/geo.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/time_slots.h"
+#include "frame/status.h"
+#include "frame/window_model.h"
 #include "model/airport_list.h"
 #include "model/stand_model.h"
 #include "parking/dest_airport.h"
@@ -361,4 +361,37 @@ bool gf_checkReservedStands(bool checkStand, std::string& message)
     if (message.empty())
         message = "park airports and stands are okay";
     return true;
+}
+
+void gf_addParkAirportByCode(const std::string& code)
+{
+    const std::optional<AirportEntry> airport = gf_findAirport(code);
+    if (!airport) {
+        gf_setStatusLine(tvx::format("airport {} is unknown", code), true);
+        return;
+    }
+    gf_addParkAirport(airport->code, airport->lat, airport->lon);
+}
+
+void gf_takeUserStandIntoParkList()
+{
+    const std::optional<std::string> name = gf_takeUserStandForParkList();
+    if (!name || name->empty() || g_parkAirports.empty() || g_parkAirport.code.empty())
+        return;
+    ParkAirport& first = g_parkAirports.front();
+    if (first.code != g_parkAirport.code || first.stand == *name)
+        return;
+    first.stand = *name;
+    gf_updateMyParkAirports();
+}
+
+AutoRangeInput gf_autoRangeInput()
+{
+    AutoRangeInput input;
+    input.onGround = g_userOnGround.load();
+    input.heightAboveGroundFt = gf_userAc().altAboveGround;
+    const double distance = g_parkAirportDistanceNm.load();
+    input.parkAirportSet = distance >= 0.0;
+    input.parkAirportDistanceNm = distance >= 0.0 ? distance : 0.0;
+    return input;
 }

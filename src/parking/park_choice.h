@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 
+#include "frame/window_model.h"
 #include "model/airport_list.h"
 #include "parking/park_read.h"
 #include "simulator/sim_ids.h"
@@ -44,8 +45,17 @@ void lf_loadParkAirport(bool immediate);
 void lf_startStaticCalculation(bool show);
 // A new DESTINATION: moved or put at the front of the list (and into my_park_airports.txt).
 void gf_addParkAirport(const std::string& code, double lat, double lon);
+// A DESTINATION entered in the window: added with the airport list's position, or "airport {} is
+// unknown" on the status line (an airport outside the list cannot become a park airport).
+void gf_addParkAirportByCode(const std::string& code);
 // Re-reads the park-airport list and (checkStand) takes over a changed reserved stand.
 bool gf_checkReservedStands(bool checkStand, std::string& message);
+// The stand the user stood on when the simulator thread last looked (flight loaded, new file, the
+// thread's end), written into the park-airport list when it is the park airport's.
+void gf_takeUserStandIntoParkList();
+// What the automatic range needs: the user aircraft's ground state and height and the park
+// airport's distance (atomics only; window thread and main loop).
+AutoRangeInput gf_autoRangeInput();
 // Loads the park airport's parking data; empty on success, else the error text to show.
 std::string lf_readParkedFile();
 

@@ -16,15 +16,14 @@
 
 #include <pugixml.hpp>
 
-#include "app/downloads.h"
-#include "app/subsystem_hooks.h"
-#include "app/window_model.h"
 #include "foundation/errors.h"
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/settings_store.h"
 #include "foundation/text_file.h"
+#include "frame/server_files.h"
+#include "frame/window_model.h"
 #include "model/airport_list.h"
 #include "model/stand_model.h"
 #include "parking/learned_stands.h"
@@ -335,10 +334,4 @@ std::string gf_readApf(const std::string& text, ApfHeader& header, QualityPair& 
     } catch (const std::exception& e) {
         return tvx::format("{}: {}", "gf_readApf", e.what());
     }
-}
-
-void gf_installParkFileState()
-{
-    g_hooks.parkFileLoaded = [] { return g_apfLoaded.load(); };
-    g_hooks.setParkParamsChanged = [] { g_parkParamsChanged.store(true); };
 }

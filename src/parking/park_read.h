@@ -70,7 +70,3 @@ std::filesystem::path gf_apfNativePath(const std::string& text);
 // caller) and the header. Returns empty on success, "no stands found" without stands, else an
 // error text. Throws tvx::UserErrorException 65 (no altitude) and 94 (a stand name twice).
 std::string gf_readApf(const std::string& text, ApfHeader& header, QualityPair& quality);
-
-// Plugs the loaded-file state into the frame's window hooks (parkFileLoaded answers g_apfLoaded,
-// setParkParamsChanged raises g_parkParamsChanged). Called once with the other parking installers.
-void gf_installParkFileState();

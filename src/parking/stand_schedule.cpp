@@ -6,13 +6,14 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <unordered_set>
 #include <vector>
 
-#include "app/window_model.h"
 #include "foundation/format.h"
 #include "foundation/geo.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
+#include "frame/window_model.h"
 #include "model/airport_list.h"
 #include "model/stand_model.h"
 #include "parking/park_choice.h"
@@ -387,4 +388,27 @@ std::uint32_t gf_countStaticParked(bool updateAverage)
             gf_updatePainted([average](PaintedValues& p) { p.avgParkHoursStatic = average; });
     }
     return count;
+}
+
+namespace {
+
+// Hexids of the live aircraft whose coupled callsigns were searched (main loop).
+std::unordered_set<std::uint32_t> g_coupledSearched;
+
+}  // namespace
+
+void gf_searchCoupledCallsignsOfNewLiveAc()
+{
+    const DaySlot now = g_nowDaySlot.load();
+    for (LiveAc& ac : g_liveAc) {
+        if (g_coupledSearched.insert(ac.hexid).second)
+            lf_searchForCoupledCsAroundThisTime(now, ac);
+    }
+    // Forget aircraft that are gone, so the set does not grow over a long session.
+    if (g_coupledSearched.size() > 2 * g_liveAc.size() + 64) {
+        std::unordered_set<std::uint32_t> live;
+        for (const LiveAc& ac : g_liveAc)
+            live.insert(ac.hexid);
+        std::erase_if(g_coupledSearched, [&](std::uint32_t hexid) { return !live.contains(hexid); });
+    }
 }

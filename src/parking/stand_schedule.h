@@ -41,6 +41,8 @@ void lf_markSlotsBackOverMidnight(DaySlot stamp, const AcData& ac, bool dayChang
 // stamp's slot (14 half-hours for a Heavy, 10 otherwise, decided once) that knows a second
 // callsign and names the aircraft's callsign.
 void lf_searchForCoupledCsAroundThisTime(DaySlot stamp, AcData& ac);
+// Every second (main loop): the coupled-callsign search for each live aircraft not searched yet.
+void gf_searchCoupledCallsignsOfNewLiveAc();
 
 // With LEARN_SOFT on and learning allowed: a live aircraft near the park airport without a stand
 // records a soft sighting at the stand that knows it or at the stand chosen for it.

@@ -7,15 +7,15 @@
 #include <cmath>
 #include <random>
 
-#include "app/folders.h"
-#include "app/status.h"
-#include "app/window_model.h"
 #include "foundation/format.h"
 #include "foundation/geo.h"
 #include "foundation/log.h"
+#include "foundation/position_text.h"
 #include "foundation/random.h"
 #include "foundation/settings.h"
 #include "foundation/text_file.h"
+#include "frame/status.h"
+#include "frame/window_model.h"
 #include "liveries/aircraft_db.h"
 #include "liveries/regcodes.h"
 #include "parking/max_park.h"

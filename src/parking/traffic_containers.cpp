@@ -15,12 +15,12 @@
 #include <system_error>
 #include <vector>
 
-#include "app/window_model.h"
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/text_file.h"
 #include "foundation/time_slots.h"
+#include "frame/window_model.h"
 #include "model/airport_list.h"
 #include "model/stand_model.h"
 #include "parking/max_park.h"

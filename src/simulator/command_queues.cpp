@@ -8,11 +8,11 @@
 
 #include "foundation/log.h"
 #include "foundation/time_slots.h"
+#include "frame/status.h"
 #include "simulator/sim_client.h"
 #include "simulator/sim_events.h"
 #include "simulator/sim_ids.h"
 #include "simulator/user_aircraft.h"
-#include "app/status.h"
 
 std::mutex g_simConnectMutex;
 PosUpdateBuffers g_acPosUpdates;

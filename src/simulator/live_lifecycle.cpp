@@ -7,7 +7,6 @@
 #include <exception>
 #include <mutex>
 
-#include "app/subsystem_hooks.h"
 #include "foundation/geo.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
@@ -622,9 +621,3 @@ void setGroundAltitude(LiveAc& ac, double groundAltitudeFt)
 }
 
 }  // namespace liveac
-
-void gf_installLiveLifecycle()
-{
-    g_hooks.prepareFlightPlanFolder = [] { gf_prepareFlightPlanFolder(); };
-    g_hooks.removeFlightPlanFolder = [] { gf_removeFlightPlanFolder(); };
-}

@@ -53,7 +53,3 @@ bool updateRoute(LiveAc& ac, const TrafficRecord& record);
 void takeIdentity(LiveAc& ac, const TrafficRecord& record);
 
 }  // namespace liveac
-
-// Plugs the flight-plan folder steps into the frame's hooks. Called once before the first
-// start-up (window thread).
-void gf_installLiveLifecycle();

@@ -7,10 +7,10 @@
 #include <cmath>
 #include <exception>
 
-#include "app/window_model.h"
 #include "foundation/geo.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
+#include "frame/window_model.h"
 #include "model/ac_records.h"
 #include "model/stand_model.h"
 #include "simulator/ac_config.h"

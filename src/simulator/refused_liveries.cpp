@@ -1,11 +1,11 @@
 // Refused liveries and the no-match list. Main loop thread.
 #include "simulator/refused_liveries.h"
 
-#include "app/status.h"
 #include "foundation/errors.h"
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
+#include "frame/status.h"
 #include "liveries/refused.h"
 #include "model/ac_records.h"
 

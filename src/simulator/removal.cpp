@@ -6,8 +6,6 @@
 #include <cmath>
 #include <deque>
 
-#include "app/status.h"
-#include "app/window_model.h"
 #include "foundation/format.h"
 #include "foundation/geo.h"
 #include "foundation/log.h"
@@ -15,6 +13,8 @@
 #include "foundation/runtime_texts.h"
 #include "foundation/settings.h"
 #include "foundation/time_slots.h"
+#include "frame/status.h"
+#include "frame/window_model.h"
 #include "simulator/ai_tick.h"
 #include "simulator/command_queues.h"
 #include "simulator/sim_ids.h"

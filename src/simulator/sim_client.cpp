@@ -11,13 +11,13 @@
 #include <thread>
 #include <utility>
 
-#include "app/exit.h"
-#include "app/status.h"
-#include "app/window_model.h"
 #include "foundation/errors.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/time_slots.h"
+#include "frame/exit_request.h"
+#include "frame/status.h"
+#include "frame/window_model.h"
 #include "simulator/command_queues.h"
 #include "simconnect/simconnect_library.h"
 #include "simulator/user_aircraft.h"

@@ -12,12 +12,12 @@
 #include <cstddef>
 #include <cstring>
 
-#include "app/exit.h"
-#include "app/status.h"
-#include "app/window_model.h"
 #include "foundation/errors.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
+#include "frame/exit_request.h"
+#include "frame/status.h"
+#include "frame/window_model.h"
 #include "simulator/command_queues.h"
 #include "simulator/sim_events.h"
 #include "simulator/sim_ids.h"

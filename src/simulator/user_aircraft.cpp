@@ -10,10 +10,10 @@
 #include <numbers>
 #include <utility>
 
-#include "app/exit.h"
-#include "app/status.h"
-#include "app/window_model.h"
 #include "foundation/log.h"
+#include "frame/exit_request.h"
+#include "frame/status.h"
+#include "frame/window_model.h"
 #include "liveries/aircraft_db.h"
 #include "model/ac_records.h"
 #include "simulator/command_queues.h"

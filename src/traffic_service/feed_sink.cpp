@@ -7,7 +7,8 @@
 #include <mutex>
 
 #include "foundation/log.h"
-#include "foundation/settings.h"
+#include "foundation/position_text.h"
+#include "frame/window_model.h"
 
 namespace {
 
@@ -19,12 +20,6 @@ std::atomic<double> g_queryRangeNm{-1.0};
 
 std::atomic<bool> g_batchDropLogged{false};
 std::atomic<bool> g_eventDropLogged{false};
-
-// No position yet: the simulator reports 0/0 until a flight is loaded.
-bool lf_isPositionSet(double lat, double lon)
-{
-    return !(lat >= 0.0 && lat <= 0.0009 && lon >= 0.0 && lon <= 0.05);
-}
 
 }  // namespace
 
@@ -79,7 +74,7 @@ void gf_setTrafficQueryPosition(double lat, double lon, double altFeet)
         g_queryPosition.set = false;
         return;
     }
-    g_queryPosition = {lat, lon, altFeet, lf_isPositionSet(lat, lon)};
+    g_queryPosition = {lat, lon, altFeet, gf_isPositionSet(lat, lon)};
 }
 
 QueryPosition gf_trafficQueryPosition()
@@ -97,5 +92,5 @@ void gf_setTrafficQueryRangeNm(double rangeNm)
 double gf_trafficQueryRangeNm()
 {
     const double range = g_queryRangeNm.load();
-    return range > 0.0 ? range : static_cast<double>(g_optLateralRange.value());
+    return range > 0.0 ? range : g_rangeNm.load();
 }

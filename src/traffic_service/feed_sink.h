@@ -54,7 +54,7 @@ struct QueryPosition {
 };
 QueryPosition gf_trafficQueryPosition();
 
-// The current lateral range of the traffic query in nautical miles (the frame's g_rangeNm).
-// Until the frame sets it, LATERAL_RANGE is used.
+// The lateral range of the traffic query in nautical miles: the window's g_rangeNm, which the
+// LATERAL_RANGE and AUTO_RANGE controls set, unless a range was set here (the readers' tests).
 void gf_setTrafficQueryRangeNm(double rangeNm);
 double gf_trafficQueryRangeNm();

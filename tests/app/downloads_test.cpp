@@ -5,9 +5,9 @@
 
 #include <memory>
 
-#include "app/downloads.h"
-#include "app/folders.h"
+#include "app/data_packs.h"
 #include "download_server/download_server.h"
+#include "foundation/data_folders.h"
 #include "foundation/settings.h"
 #include "support/app_sandbox.h"
 

@@ -1,17 +1,18 @@
 // FinalExit against the stand-in simulator: the program's own objects are all removed before the
 // simulator client is stopped, and the settings are saved. The start-up thread runs for real with
-// the program's own hooks (simulator client, removal walk, removal queue), without AI ticks.
+// the program's own subsystems (simulator client, removal walk, removal queue), without AI ticks.
 #include <gtest/gtest.h>
 
 #include <thread>
 
 #include "app/entry.h"
 #include "app/exit.h"
+#include "app/real_subsystems.h"
 #include "app/startup.h"
-#include "app/subsystem_hooks.h"
-#include "app/window_model.h"
+#include "app/window_commands.h"
 #include "foundation/settings.h"
 #include "foundation/settings_store.h"
+#include "frame/window_model.h"
 #include "simconnect/standin_sim.h"
 #include "simulator/ai_tick.h"
 #include "simulator/command_queues.h"
@@ -44,8 +45,25 @@ std::size_t ownObjects()
     return count;
 }
 
+// The program's own subsystems, less what needs the traffic service, the airport list, the
+// aircraft database or feed records: the main loop runs no AI ticks here, so the aircraft stay as
+// the test places them.
+class StandInRun : public RealSubsystems {
+public:
+    void startUpStep(StartUpStep step) override
+    {
+        if (step == StartUpStep::SelectedSimulator || step == StartUpStep::AircraftData || step == StartUpStep::Airports)
+            return;
+        RealSubsystems::startUpStep(step);
+    }
+    bool login() override { return false; }
+    void flightWake() override {}
+    void idleWake(bool) override {}
+};
+
 TEST(ExitStandIn, EveryObjectRemovedBeforeTheClientStopsAndSettingsSaved)
 {
+    StandInRun subsystems;  // outlives the sandbox, which joins the threads that use it
     AppSandbox box;
     simstandin::Config config;
     config.mode = simstandin::Mode::FreeRunning;
@@ -60,16 +78,8 @@ TEST(ExitStandIn, EveryObjectRemovedBeforeTheClientStopsAndSettingsSaved)
     simstandin::sim().setUser(user);
     ASSERT_TRUE(gf_initAppFolder());
 
-    // The program's own wiring, less what needs the traffic service, the airport list or feed
-    // records: the main loop runs no AI ticks here, so the aircraft stay as this test places them.
-    gf_registerSubsystems();
-    g_hooks.login = [] { return false; };
-    g_hooks.readAirports = nullptr;
-    g_hooks.updateAI = nullptr;
-    g_hooks.simCommands = nullptr;
-    g_hooks.loadAircraftDatabase = nullptr;
-    g_hooks.liveryScanDue = nullptr;
-    g_hooks.detectInstallPath = nullptr;
+    gf_connectSubsystems();
+    gf_setSubsystems(&subsystems);
 
     gf_handleAppMessage(g_msgStartUp);
     ASSERT_TRUE(waitUntil([] { return g_mainLoopRunning.load() && g_flightRunning.load(); }, 10s));

@@ -1,19 +1,25 @@
-// Exit and restart: gf_exit taken once, FinalExit's order against the hooks, the main-loop
+// Exit and restart: gf_exit taken once, FinalExit's order against the subsystems, the main-loop
 // handshake, the removal flush before the simulator client stops, the exception texts, and an
 // in-process restart that runs the start-up again.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <deque>
+#include <filesystem>
+#include <mutex>
 #include <thread>
 
 #include "app/entry.h"
 #include "app/exit.h"
 #include "app/startup.h"
-#include "app/status.h"
-#include "app/window_model.h"
 #include "foundation/format.h"
 #include "foundation/settings.h"
+#include "foundation/settings_store.h"
+#include "frame/status.h"
+#include "frame/window_model.h"
+#include "simulator/command_queues.h"
+#include "simulator/sim_client.h"
 #include "support/app_sandbox.h"
 #include "win32/win_api.h"
 
@@ -22,22 +28,7 @@ namespace {
 using namespace std::chrono_literals;
 using tvxtest::AppSandbox;
 using tvxtest::CallRecorder;
-
-void recordExitHooks(CallRecorder& calls)
-{
-    auto rec = [&calls](const char* name) { return [&calls, name] { calls.add(name); }; };
-    g_hooks.stopReaders = rec("stopReaders");
-    g_hooks.logout = rec("logout");
-    g_hooks.removeAllLiveAc = rec("removeAllLiveAc");
-    g_hooks.removeAllStaticAc = rec("removeAllStaticAc");
-    g_hooks.queueAllRemovals = rec("queueAllRemovals");
-    g_hooks.removeParkedTraffic = rec("removeParkedTraffic");
-    g_hooks.logNoMatchList = rec("logNoMatchList");
-    g_hooks.removeFlightPlanFolder = rec("removeFlightPlanFolder");
-    g_hooks.clearTrafficState = rec("clearTrafficState");
-    g_hooks.resetSimState = rec("resetSimState");
-    g_hooks.saveSettings = rec("saveSettings");
-}
+using tvxtest::RecordingSubsystems;
 
 // The next program message of the window queue (WM_APP+1 or WM_APP+2), 0 when none came in time.
 UINT nextAppMessage(std::chrono::milliseconds limit)
@@ -84,19 +75,20 @@ TEST(Exit, VersionTextsAndOrder)
 TEST(Exit, TakesEffectOnceAndRunsFinalExitInOrder)
 {
     AppSandbox box;
-    CallRecorder calls;
-    recordExitHooks(calls);
+    CallRecorder& calls = box.subsystems().calls;
+    ASSERT_TRUE(gf_initAppFolder());
+    // The settings are saved after the subsystems have cleaned up.
+    bool savedBeforeCleanUp = true;
+    box.subsystems().on["cleanUp"] = [&] { savedBeforeCleanUp = std::filesystem::exists(gf_settingsPath()); };
     gf_exit(ExitReason::SIM_WAS_CLOSED, 0);
     gf_exit(ExitReason::RESTART, 10);  // ignored: the exit was already taken
     gf_exit(ExitReason::SYSTEM_ERROR, 0);
     ASSERT_TRUE(gf_waitFinalExitDone(10s));
     EXPECT_TRUE(g_exitRequested.load());
     EXPECT_EQ(g_exitReason.load(), ExitReason::SIM_WAS_CLOSED);
-    EXPECT_EQ(calls.calls(), (std::vector<std::string>{"stopReaders", "logout", "removeAllLiveAc",
-                                                       "removeAllStaticAc", "queueAllRemovals",
-                                                       "removeParkedTraffic", "logNoMatchList",
-                                                       "removeFlightPlanFolder", "clearTrafficState",
-                                                       "resetSimState", "saveSettings"}));
+    EXPECT_EQ(calls.calls(), (std::vector<std::string>{"stopReaders", "logout", "removeAllTraffic", "cleanUp"}));
+    EXPECT_FALSE(savedBeforeCleanUp);
+    EXPECT_TRUE(std::filesystem::exists(gf_settingsPath()));
     const std::string log = box.logText();
     EXPECT_NE(log.find("Exiting: SIM WAS CLOSED"), std::string::npos);
     EXPECT_EQ(log.find("Exiting: RESTART"), std::string::npos);
@@ -104,40 +96,86 @@ TEST(Exit, TakesEffectOnceAndRunsFinalExitInOrder)
     EXPECT_EQ(nextAppMessage(2s), g_msgQuit);  // SIM WAS CLOSED ends the program
 }
 
+// Threads of this process, as the kernel lists them.
+std::size_t threadCount()
+{
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
+        ++count;
+    return count;
+}
+
+// The third SimConnect error asks for the exit inside a g_simConnectMutex section: the request
+// only wakes the run's exit thread, which was there before; the simulator client's stack starts
+// and joins no thread while it holds the lock.
+TEST(Exit, ThirdSimConnectErrorUnderTheSimulatorLockStartsNoThread)
+{
+    AppSandbox box;
+    std::mutex releaseMutex;
+    std::condition_variable releaseChanged;
+    bool release = false;
+    // FinalExit stays in its first step until the test has counted the threads.
+    box.subsystems().on["stopReaders"] = [&] {
+        std::unique_lock lock(releaseMutex);
+        releaseChanged.wait(lock, [&] { return release; });
+    };
+    g_simErrorCount.store(0);
+    std::size_t before = 0;
+    std::size_t after = 0;
+    {
+        std::lock_guard simLock(g_simConnectMutex);
+        gf_simConnectError();
+        gf_simConnectError();
+        before = threadCount();
+        gf_simConnectError();
+        after = threadCount();
+    }
+    ASSERT_TRUE(box.subsystems().calls.waitFor("stopReaders", 5s));
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(g_exitReason.load(), ExitReason::RESTART);
+    ASSERT_TRUE(gf_exitRequest().has_value());
+    EXPECT_EQ(gf_exitRequest()->seconds, 10);
+    {
+        std::lock_guard lock(releaseMutex);
+        release = true;
+    }
+    releaseChanged.notify_all();
+    ASSERT_TRUE(gf_waitFinalExitDone(10s));
+    EXPECT_NE(box.logText().find("Exiting: RESTART"), std::string::npos);
+    EXPECT_EQ(nextAppMessage(10s), g_msgStartUp);
+    g_simErrorCount.store(0);
+    g_simConnectFailed.store(false);
+}
+
 TEST(Exit, WaitsForTheMainLoopBeforeTouchingItsContainers)
 {
     AppSandbox box;
-    CallRecorder calls;
-    recordExitHooks(calls);
+    CallRecorder& calls = box.subsystems().calls;
     std::atomic<bool> loopRunningAtRemoval{true};
-    g_hooks.removeAllLiveAc = [&] {
-        loopRunningAtRemoval = g_mainLoopRunning.load();
-        calls.add("removeAllLiveAc");
-    };
+    box.subsystems().on["removeAllTraffic"] = [&] { loopRunningAtRemoval = g_mainLoopRunning.load(); };
     gf_markMainLoopStarted();
     gf_exit(ExitReason::SIM_WAS_CLOSED, 0);
     ASSERT_TRUE(calls.waitFor("stopReaders", 5s));
     // The exit thread now waits for the main loop; nothing of the containers has been touched.
-    EXPECT_EQ(calls.count("removeAllLiveAc"), 0);
+    EXPECT_EQ(calls.count("removeAllTraffic"), 0);
     EXPECT_TRUE(g_exitRequested.load());  // what the main loop leaves on
     gf_markMainLoopEnded();
     ASSERT_TRUE(gf_waitFinalExitDone(10s));
-    EXPECT_EQ(calls.count("removeAllLiveAc"), 1);
+    EXPECT_EQ(calls.count("removeAllTraffic"), 1);
     EXPECT_FALSE(loopRunningAtRemoval.load());
 }
 
 TEST(Exit, SimClientKeepsFlushingRemovalsUntilTheQueueIsEmpty)
 {
     AppSandbox box;
-    CallRecorder calls;
-    recordExitHooks(calls);
+    RecordingSubsystems& subsystems = box.subsystems();
     // A simulator client that removes one queued object per "frame" until it is asked to stop.
     std::mutex queueMutex;
     std::deque<int> removeQueue;
     std::vector<int> removed;
     std::atomic<bool> clientStarted{false};
     std::atomic<std::size_t> leftAtStop{99};
-    g_hooks.simClient = [&](std::stop_token stop) {
+    subsystems.simClient = [&](std::stop_token stop) {
         clientStarted = true;
         while (!stop.stop_requested()) {
             {
@@ -152,18 +190,17 @@ TEST(Exit, SimClientKeepsFlushingRemovalsUntilTheQueueIsEmpty)
         std::lock_guard lock(queueMutex);
         leftAtStop = removeQueue.size();
     };
-    g_hooks.queueAllRemovals = [&] {
+    subsystems.on["removeAllTraffic"] = [&] {
         std::lock_guard lock(queueMutex);
         for (int id = 1; id <= 20; ++id)
             removeQueue.push_back(id);
-        calls.add("queueAllRemovals");
     };
-    g_hooks.removalQueueEmpty = [&] {
+    subsystems.answers[Question::RemovalQueueEmpty] = [&] {
         std::lock_guard lock(queueMutex);
         return removeQueue.empty();
     };
     // Start the client the way the start-up does (exit raised at once: no readers, no main loop).
-    g_hooks.login = [] {
+    subsystems.loginAnswer = [] {
         gf_exit(ExitReason::SIM_WAS_CLOSED, 0);
         return false;
     };
@@ -195,8 +232,6 @@ TEST(Exit, HandleExceptionTextsAndSystemError)
     };
     for (const Case& c : cases) {
         AppSandbox box;
-        CallRecorder calls;
-        recordExitHooks(calls);
         lf_handleException("SimClient", c.error);
         ASSERT_TRUE(gf_waitFinalExitDone(10s));
         EXPECT_NE(box.logText().find(c.logged), std::string::npos) << c.logged;
@@ -210,18 +245,11 @@ TEST(Exit, HandleExceptionTextsAndSystemError)
 TEST(Exit, InProcessRestartRunsTheStartUpAgain)
 {
     AppSandbox box;
-    CallRecorder calls;
-    recordExitHooks(calls);
-    g_hooks.saveSettings = nullptr;  // the real settings store saves parameters.xml
+    RecordingSubsystems& subsystems = box.subsystems();
+    CallRecorder& calls = subsystems.calls;
     std::atomic<int> mainLoopWakes{0};
-    g_hooks.flightRunning = [] { return true; };
-    g_hooks.updateAI = [&] { ++mainLoopWakes; };
-    g_hooks.readAirports = [&] { calls.add("readAirports"); };
-    g_hooks.resetSimQueues = [&] { calls.add("resetSimQueues"); };
-    g_hooks.login = [&] {
-        calls.add("login");
-        return true;
-    };
+    subsystems.answers[Question::FlightRunning] = [] { return true; };
+    subsystems.on["flightWake"] = [&] { ++mainLoopWakes; };
     ASSERT_TRUE(gf_initAppFolder());
 
     const int startsBefore = gf_startUpCount();
@@ -240,7 +268,7 @@ TEST(Exit, InProcessRestartRunsTheStartUpAgain)
     ASSERT_TRUE(calls.waitFor("login", 10s));
     EXPECT_EQ(gf_startUpCount(), startsBefore + 2);
     EXPECT_FALSE(g_exitRequested.load());
-    EXPECT_EQ(calls.indexOf("readAirports") < calls.indexOf("resetSimQueues"), true);
+    EXPECT_EQ(calls.indexOf("airports") < calls.indexOf("traffic"), true);
 
     // A second exit is taken again in the new run.
     gf_exit(ExitReason::SIM_WAS_CLOSED, 0);

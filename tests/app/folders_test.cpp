@@ -4,7 +4,8 @@
 
 #include <algorithm>
 
-#include "app/folders.h"
+#include "foundation/data_folders.h"
+#include "foundation/position_text.h"
 #include "support/app_sandbox.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // The main loop's schedules driven by a stepped clock: each lf_workTavix call with a raised tick
-// flag is one second; the hooks record which work ran on which second.
+// flag is one second; the recording subsystems note which work ran on which second.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -7,11 +7,12 @@
 
 #include "app/exit.h"
 #include "app/main_loop.h"
-#include "app/status.h"
-#include "app/window_model.h"
+#include "app/window_commands.h"
 #include "foundation/format.h"
 #include "foundation/settings.h"
 #include "foundation/time_slots.h"
+#include "frame/status.h"
+#include "frame/window_model.h"
 #include "liveries/refused.h"
 #include "simulator/ai_tick.h"
 #include "simulator/refused_liveries.h"
@@ -22,31 +23,21 @@ namespace {
 
 using tvxtest::AppSandbox;
 using tvxtest::CallRecorder;
+using tvxtest::RecordingSubsystems;
 
-// Runs seconds 1..last with a flight running and returns, for each hook name, the seconds it ran.
+// Runs seconds 1..last with a flight running and returns, for each call name, the seconds it ran.
 class ScheduleClock {
 public:
-    ScheduleClock()
+    explicit ScheduleClock(RecordingSubsystems& subsystems)
     {
-        g_hooks.flightRunning = [this] { return m_flight; };
-        g_hooks.takeTickFlag = [this] { return std::exchange(m_tick, false); };
-        auto rec = [this](const char* name) { return [this, name] { m_seconds[name].push_back(gf_secondCounter()); }; };
-        g_hooks.updateAI = [this] { ++m_wakes; };
-        g_hooks.checkForParkAirportUpdates = [this](bool first) {
-            m_seconds[first ? "parkUpdates(true)" : "parkUpdates(false)"].push_back(gf_secondCounter());
+        subsystems.answers[Question::FlightRunning] = [this] { return m_flight; };
+        subsystems.answers[Question::TakeTick] = [this] { return std::exchange(m_tick, false); };
+        subsystems.onCall = [this](const std::string& name) {
+            if (name == "flightWake")
+                ++m_wakes;
+            else
+                m_seconds[name].push_back(gf_secondCounter());
         };
-        g_hooks.removeStaticTwinsOfLiveAc = rec("staticTwins");
-        g_hooks.writeCallsign2ObjectIdFile = rec("callsign2ObjectId");
-        g_hooks.clearReservedStand = rec("clearReservedStand");
-        g_hooks.disableControls = rec("disableControls");
-        g_hooks.requestHistoryBuffers = rec("historyBuffers");
-        g_hooks.applyParkTrafficChanges = [this](bool renew) {
-            m_seconds[renew ? "apply(renew)" : "apply"].push_back(gf_secondCounter());
-        };
-        g_hooks.logNoMatchList = rec("logNoMatchList");
-        g_hooks.clearNoMatchSet = rec("clearNoMatchSet");
-        g_hooks.selectAcByCallsign = rec("selectAcByCallsign");
-        g_hooks.updateParkedCounts = rec("parkedCounts");
     }
 
     void runSeconds(std::int64_t last)
@@ -81,21 +72,21 @@ std::vector<std::int64_t> multiplesOf(std::int64_t n, std::int64_t last, std::in
 TEST(MainLoopSchedule, ParkAirportUpdatesEvery16SecondsButNotOn15s)
 {
     AppSandbox box;
-    ScheduleClock clock;
+    ScheduleClock clock(box.subsystems());
     clock.runSeconds(480);
     // 240 and 480 are multiples of both 15 and 16: skipped.
     EXPECT_EQ(clock.seconds("parkUpdates(false)"), multiplesOf(16, 480, 15));
     EXPECT_EQ(clock.seconds("parkUpdates(true)"), std::vector<std::int64_t>{});
     EXPECT_EQ(clock.m_wakes, 480);
-    EXPECT_EQ(clock.seconds("parkedCounts").size(), 480u);
+    EXPECT_EQ(clock.seconds("everySecond").size(), 480u);
 }
 
 TEST(MainLoopSchedule, ParkAirportUpdatesWaitWhileAPlanRebuildIsPending)
 {
     AppSandbox box;
-    ScheduleClock clock;
-    g_hooks.parkAdjustmentsEnabled = [] { return true; };
-    g_hooks.parkAirportHasStands = [] { return true; };
+    ScheduleClock clock(box.subsystems());
+    box.subsystems().answers[Question::ParkAdjustmentsEnabled] = [] { return true; };
+    box.subsystems().answers[Question::ParkAirportHasStands] = [] { return true; };
     clock.runSeconds(120);
     // The first turn runs at 15, 45, 75, 105 and leaves a rebuild pending until the second turn at
     // 30, 60, 90, 120: 16, 48, 80 and 112 fall inside a pending rebuild and are skipped.
@@ -106,22 +97,21 @@ TEST(MainLoopSchedule, ParkAirportUpdatesWaitWhileAPlanRebuildIsPending)
             expected.push_back(s);
     }
     EXPECT_EQ(clock.seconds("parkUpdates(false)"), expected);
-    EXPECT_EQ(clock.seconds("disableControls"), (std::vector<std::int64_t>{15, 45, 75, 105}));
-    EXPECT_EQ(clock.seconds("historyBuffers"), (std::vector<std::int64_t>{15, 45, 75, 105}));
+    EXPECT_EQ(clock.seconds("startParkAdjustment"), (std::vector<std::int64_t>{15, 45, 75, 105}));
     EXPECT_EQ(clock.seconds("apply"), (std::vector<std::int64_t>{30, 60, 90, 120}));
 }
 
 TEST(MainLoopSchedule, StaticTwinsEvery61SecondsOnlyWithStaticAircraft)
 {
     AppSandbox box;
-    ScheduleClock clock;
+    ScheduleClock clock(box.subsystems());
     bool staticAc = false;
-    g_hooks.staticAcExist = [&] { return staticAc; };
+    box.subsystems().answers[Question::StaticAcExist] = [&] { return staticAc; };
     clock.runSeconds(122);
-    EXPECT_TRUE(clock.seconds("staticTwins").empty());
+    EXPECT_TRUE(clock.seconds("removeStaticTwins").empty());
     staticAc = true;
     clock.runSeconds(244);
-    EXPECT_EQ(clock.seconds("staticTwins"), (std::vector<std::int64_t>{183, 244}));
+    EXPECT_EQ(clock.seconds("removeStaticTwins"), (std::vector<std::int64_t>{183, 244}));
 }
 
 TEST(MainLoopSchedule, Callsign2ObjectIdEvery62SecondsOnlyWithBothSettings)
@@ -141,7 +131,7 @@ TEST(MainLoopSchedule, Callsign2ObjectIdEvery62SecondsOnlyWithBothSettings)
         AppSandbox box;
         g_optCallsignObjectids.set(c.callsignObjectIds);
         g_optMsfs2020.set(c.msfs2020);
-        ScheduleClock clock;
+        ScheduleClock clock(box.subsystems());
         clock.runSeconds(200);
         EXPECT_EQ(clock.seconds("callsign2ObjectId"), c.expected)
             << "CALLSIGN_OBJECTIDS " << c.callsignObjectIds << " MSFS_2020 " << c.msfs2020;
@@ -151,9 +141,9 @@ TEST(MainLoopSchedule, Callsign2ObjectIdEvery62SecondsOnlyWithBothSettings)
 TEST(MainLoopSchedule, ReservedStandClearedEveryFiveSeconds)
 {
     AppSandbox box;
-    ScheduleClock clock;
+    ScheduleClock clock(box.subsystems());
     bool reserved = true;
-    g_hooks.parkAirportHasReservedStand = [&] { return reserved; };
+    box.subsystems().answers[Question::ReservedStand] = [&] { return reserved; };
     clock.runSeconds(20);
     EXPECT_EQ(clock.seconds("clearReservedStand"), (std::vector<std::int64_t>{5, 10, 15, 20}));
     reserved = false;
@@ -164,16 +154,16 @@ TEST(MainLoopSchedule, ReservedStandClearedEveryFiveSeconds)
 TEST(MainLoopSchedule, RenewalEvery1200SecondsGoesThroughBothTurns)
 {
     AppSandbox box;
-    ScheduleClock clock;
-    g_hooks.parkAdjustmentsEnabled = [] { return true; };
-    g_hooks.parkAirportHasStands = [] { return true; };
+    ScheduleClock clock(box.subsystems());
+    box.subsystems().answers[Question::ParkAdjustmentsEnabled] = [] { return true; };
+    box.subsystems().answers[Question::ParkAirportHasStands] = [] { return true; };
     clock.runSeconds(1199);
     EXPECT_TRUE(clock.seconds("apply(renew)").empty());
     EXPECT_TRUE(clock.seconds("logNoMatchList").empty());
     clock.runSeconds(1200);
     EXPECT_TRUE(gf_renewPending());
     EXPECT_EQ(clock.seconds("logNoMatchList"), std::vector<std::int64_t>{1200});
-    EXPECT_EQ(clock.seconds("disableControls").back(), 1200);
+    EXPECT_EQ(clock.seconds("startParkAdjustment").back(), 1200);
     clock.runSeconds(1215);
     EXPECT_EQ(clock.seconds("apply(renew)"), std::vector<std::int64_t>{1215});
     EXPECT_FALSE(gf_renewPending());
@@ -185,10 +175,10 @@ TEST(MainLoopSchedule, RenewalEvery1200SecondsGoesThroughBothTurns)
 TEST(MainLoopSchedule, RenewalWaitsForAParkAirportWithStands)
 {
     AppSandbox box;
-    ScheduleClock clock;
+    ScheduleClock clock(box.subsystems());
     bool stands = false;
-    g_hooks.parkAdjustmentsEnabled = [] { return true; };
-    g_hooks.parkAirportHasStands = [&] { return stands; };
+    box.subsystems().answers[Question::ParkAdjustmentsEnabled] = [] { return true; };
+    box.subsystems().answers[Question::ParkAirportHasStands] = [&] { return stands; };
     clock.runSeconds(1215);
     EXPECT_TRUE(clock.seconds("apply(renew)").empty());
     EXPECT_TRUE(gf_renewPending());
@@ -200,11 +190,11 @@ TEST(MainLoopSchedule, RenewalWaitsForAParkAirportWithStands)
 TEST(MainLoopSchedule, DailyResetEmptiesTheNoMatchSetOnce)
 {
     AppSandbox box;
-    ScheduleClock clock;
+    ScheduleClock clock(box.subsystems());
     clock.runSeconds(86399);
-    EXPECT_TRUE(clock.seconds("clearNoMatchSet").empty());
+    EXPECT_TRUE(clock.seconds("dailyReset").empty());
     clock.runSeconds(86400 + 60);
-    EXPECT_EQ(clock.seconds("clearNoMatchSet"), std::vector<std::int64_t>{86400});
+    EXPECT_EQ(clock.seconds("dailyReset"), std::vector<std::int64_t>{86400});
     EXPECT_FALSE(gf_dailyResetPending());
     EXPECT_EQ(clock.seconds("logNoMatchList").size(), 72u);  // every 1200 s up to 86400
 }
@@ -212,7 +202,7 @@ TEST(MainLoopSchedule, DailyResetEmptiesTheNoMatchSetOnce)
 TEST(MainLoopSchedule, EveryWakeKeepsTheScheduleClockOnTheWallClockOrTheTrafficDataTime)
 {
     AppSandbox box;
-    ScheduleClock clock;
+    ScheduleClock clock(box.subsystems());
     g_nowDaySlot.store(0);
     // Monday 2026-12-07 23:59:59 UTC: day 1, slot 47.
     const std::int64_t monday = 1796687999;
@@ -242,7 +232,9 @@ TEST(MainLoopSchedule, EveryWakeKeepsTheScheduleClockOnTheWallClockOrTheTrafficD
     DaySlot seenByParkCheck = 0;
     g_nowDaySlot.store(0);
     gf_resetMainLoopState();
-    g_hooks.checkForParkAirportUpdates = [&](bool) {
+    box.subsystems().onCall = [&](const std::string& name) {
+        if (name != "parkUpdates(true)")
+            return;
         seenByParkCheck = g_nowDaySlot.load();
         g_exitRequested.store(true);
     };
@@ -255,18 +247,15 @@ TEST(MainLoopSchedule, EveryWakeKeepsTheScheduleClockOnTheWallClockOrTheTrafficD
 TEST(MainLoopSchedule, NoFlightRunsTheIdleWorkAndResumes)
 {
     AppSandbox box;
-    ScheduleClock clock;
-    CallRecorder calls;
-    g_hooks.simCommands = [&] { calls.add("simCommands"); };
-    g_hooks.clearAcPosUpdates = [&] { calls.add("clearAcPosUpdates"); };
-    g_hooks.acceptUdpMessages = [&](bool on) { calls.add(on ? "accept(true)" : "accept(false)"); };
+    ScheduleClock clock(box.subsystems());
+    CallRecorder& calls = box.subsystems().calls;
     clock.runSeconds(3);
     clock.m_flight = false;
     for (int i = 0; i < 5; ++i)
         clock.wake();
-    EXPECT_EQ(calls.count("simCommands"), 5);
+    EXPECT_EQ(calls.count("idleWake") + calls.count("idleWake(first)"), 5);
     EXPECT_EQ(calls.count("accept(false)"), 5);
-    EXPECT_EQ(calls.count("clearAcPosUpdates"), 1);  // only on the first idle wake
+    EXPECT_EQ(calls.count("idleWake(first)"), 1);  // the position updates are emptied on the first idle wake only
     EXPECT_EQ(gf_secondCounter(), 3);                // no ticks without a flight
     EXPECT_EQ(clock.m_wakes, 3);
 
@@ -278,15 +267,14 @@ TEST(MainLoopSchedule, NoFlightRunsTheIdleWorkAndResumes)
 
     clock.m_flight = false;
     clock.wake();
-    EXPECT_EQ(calls.count("clearAcPosUpdates"), 1);  // a new pause empties the updates again
+    EXPECT_EQ(calls.count("idleWake(first)"), 1);  // a new pause empties the updates again
 }
 
 TEST(MainLoopSchedule, FlushStaticRequestRemovesStaticAircraftOnceAndSetsInitialLoadOnly)
 {
     AppSandbox box;
-    ScheduleClock clock;
-    CallRecorder calls;
-    g_hooks.removeAllStaticAc = [&] { calls.add("removeAllStaticAc"); };
+    ScheduleClock clock(box.subsystems());
+    CallRecorder& calls = box.subsystems().calls;
     ASSERT_FALSE(g_optInitialLoadOnly.value());
     gf_requestFlushStatic();
     clock.runSeconds(3);
@@ -309,15 +297,15 @@ TEST(MainLoopSchedule, CollisionRulesFollowTheirSettingsAndTheUserState)
     };
     for (const Case& c : cases) {
         AppSandbox box;
-        ScheduleClock clock;
+        ScheduleClock clock(box.subsystems());
         std::set<std::string> ran;
         g_optCollisionUserGnd.set(c.gnd);
         g_optCollisionUserAir.set(c.air);
         g_optCollisionLiveParkedGnd.set(c.liveParked);
-        g_hooks.userOnGround = [&] { return c.onGround; };
-        g_hooks.collisionAvoidanceUserGround = [&] { ran.insert("userGround"); };
-        g_hooks.collisionAvoidanceUserAir = [&] { ran.insert("userAir"); };
-        g_hooks.collisionAvoidanceLiveParked = [&] { ran.insert("liveParked"); };
+        box.subsystems().answers[Question::UserOnGround] = [&] { return c.onGround; };
+        box.subsystems().on["collisionUserGround"] = [&] { ran.insert("userGround"); };
+        box.subsystems().on["collisionUserAir"] = [&] { ran.insert("userAir"); };
+        box.subsystems().on["collisionLiveParked"] = [&] { ran.insert("liveParked"); };
         clock.runSeconds(1);
         EXPECT_EQ(ran, c.expected);
     }
@@ -326,12 +314,10 @@ TEST(MainLoopSchedule, CollisionRulesFollowTheirSettingsAndTheUserState)
 TEST(MainLoopSchedule, MainLoopLeavesOnExitAndAcknowledges)
 {
     AppSandbox box;
-    CallRecorder calls;
+    CallRecorder& calls = box.subsystems().calls;
     int wakes = 0;
-    g_hooks.acceptUdpMessages = [&](bool on) { calls.add(on ? "accept(true)" : "accept(false)"); };
-    g_hooks.checkForParkAirportUpdates = [&](bool first) { calls.add(first ? "park(true)" : "park(false)"); };
-    g_hooks.flightRunning = [] { return true; };
-    g_hooks.updateAI = [&] {
+    box.subsystems().answers[Question::FlightRunning] = [] { return true; };
+    box.subsystems().on["flightWake"] = [&] {
         if (++wakes == 25)
             g_exitRequested.store(true);
     };
@@ -339,7 +325,10 @@ TEST(MainLoopSchedule, MainLoopLeavesOnExitAndAcknowledges)
     mainLoop();
     gf_markMainLoopEnded();
     EXPECT_EQ(wakes, 25);
-    EXPECT_EQ(calls.calls(), (std::vector<std::string>{"accept(true)", "park(true)"}));
+    EXPECT_EQ(calls.count("flightWake"), 25);
+    EXPECT_EQ(calls.indexOf("accept(true)"), 0);
+    EXPECT_EQ(calls.indexOf("parkUpdates(true)"), 1);
+    EXPECT_EQ(calls.count("accept(true)") + calls.count("parkUpdates(true)"), 2);
     EXPECT_TRUE(gf_waitMainLoopEnded(std::chrono::milliseconds(0)));
 }
 
@@ -367,8 +356,8 @@ TEST(MainLoopSchedule, TwentiethRefusedLiveryEndsTheRun)
     }
     g_tick.store(1);  // no paced request on the few wakes of this test
     int wakes = 0;
-    g_hooks.flightRunning = [] { return true; };
-    g_hooks.updateAI = [&] {
+    box.subsystems().answers[Question::FlightRunning] = [] { return true; };
+    box.subsystems().on["flightWake"] = [&] {
         if (++wakes == 5)
             g_exitRequested.store(true);  // bound for a loop that would not end on its own
         gf_updateAI();

@@ -1,4 +1,4 @@
-// The start-up sequence with recorded hooks and a recorded sleep: the order of its steps, the
+// The start-up sequence with recorded subsystems and a recorded sleep: the order of its steps, the
 // traffic-service hold, the bounded waits for the readers and the first traffic, the user-aircraft
 // requests, and an airport-list failure ending the program with SYSTEM ERROR.
 #include <gtest/gtest.h>
@@ -8,10 +8,10 @@
 #include "app/entry.h"
 #include "app/exit.h"
 #include "app/startup.h"
-#include "app/status.h"
-#include "app/window_model.h"
 #include "foundation/settings.h"
 #include "foundation/settings_store.h"
+#include "frame/status.h"
+#include "frame/window_model.h"
 #include "support/app_sandbox.h"
 #include "win32/window_model.h"
 
@@ -20,6 +20,7 @@ namespace {
 using namespace std::chrono_literals;
 using tvxtest::AppSandbox;
 using tvxtest::CallRecorder;
+using tvxtest::RecordingSubsystems;
 
 struct SleepRecorder {
     SleepRecorder()
@@ -35,45 +36,27 @@ struct SleepRecorder {
     std::function<void()> onSleep;
 };
 
-void recordStartUpHooks(CallRecorder& calls)
-{
-    auto rec = [&calls](const char* name) { return [&calls, name] { calls.add(name); }; };
-    g_hooks.detectCommunityFolder = rec("detectCommunityFolder");
-    g_hooks.detectInstallPath = rec("detectInstallPath");
-    g_hooks.writeKeyFileTemplate = rec("writeKeyFileTemplate");
-    g_hooks.loadAircraftDatabase = rec("loadAircraftDatabase");
-    g_hooks.liveryScanDue = [&calls] {
-        calls.add("liveryScanDue");
-        return true;
-    };
-    g_hooks.scanLiveries = rec("scanLiveries");
-    g_hooks.readAirports = rec("readAirports");
-    g_hooks.scanAddonAirports = rec("scanAddonAirports");
-    g_hooks.prepareFlightPlanFolder = rec("prepareFlightPlanFolder");
-    g_hooks.readMyParkAirports = rec("readMyParkAirports");
-    g_hooks.enableControls = rec("enableControls");
-}
-
 TEST(StartUp, StepsInOrder)
 {
     for (const bool scanAirports : {true, false}) {
         AppSandbox box;
         SleepRecorder sleeps;
-        CallRecorder calls;
-        recordStartUpHooks(calls);
+        CallRecorder& calls = box.subsystems().calls;
+        // The window's controls are on when the subsystems enable their parking controls.
+        bool controlsOnFirst = false;
+        box.subsystems().on["controls"] = [&] { controlsOnFirst = gf_paintedValues().controlsEnabled; };
         ASSERT_TRUE(gf_initAppFolder());
         g_optScanAirports.set(scanAirports);
         // parameters.xml holds the choice, as the user's settings file would.
         g_optScanAirports.save();
         ASSERT_TRUE(lf_startUpTavix());
-        std::vector<std::string> expected{"detectCommunityFolder", "detectInstallPath", "writeKeyFileTemplate",
-                                          "loadAircraftDatabase",  "liveryScanDue",     "scanLiveries",
-                                          "readAirports",          "scanAddonAirports", "prepareFlightPlanFolder",
-                                          "readMyParkAirports",    "enableControls"};
+        std::vector<std::string> expected{"simulatorFolders", "selectedSimulator", "aircraftData", "airports",
+                                          "addonAirports",    "parking",           "controls"};
         if (!scanAirports)
-            expected.erase(std::find(expected.begin(), expected.end(), "scanAddonAirports"));
+            expected.erase(std::find(expected.begin(), expected.end(), "addonAirports"));
         EXPECT_EQ(calls.calls(), expected);
         EXPECT_TRUE(gf_paintedValues().controlsEnabled);
+        EXPECT_TRUE(controlsOnFirst);
         EXPECT_TRUE(std::filesystem::is_directory("airports/learned"));
         EXPECT_TRUE(sleeps.waits.empty());  // no hold without an earlier logout
     }
@@ -108,18 +91,15 @@ TEST(StartUp, ExitDuringTheScansStopsBeforeTheTrafficStarts)
 {
     AppSandbox box;
     SleepRecorder sleeps;
-    CallRecorder calls;
-    recordStartUpHooks(calls);
+    CallRecorder& calls = box.subsystems().calls;
     ASSERT_TRUE(gf_initAppFolder());
-    g_hooks.scanLiveries = [&] {
-        calls.add("scanLiveries");
-        gf_exit(ExitReason::SIM_WAS_CLOSED, 0);
-    };
+    // The program is closed while the livery scan runs.
+    box.subsystems().on["aircraftData"] = [] { gf_exit(ExitReason::SIM_WAS_CLOSED, 0); };
     g_optScanAirports.set(true);
     g_optScanAirports.save();
     EXPECT_FALSE(lf_startUpTavix());
-    EXPECT_EQ(calls.count("scanAddonAirports"), 0);
-    EXPECT_EQ(calls.count("prepareFlightPlanFolder"), 0);
+    EXPECT_EQ(calls.count("addonAirports"), 0);
+    EXPECT_EQ(calls.count("parking"), 0);
     ASSERT_TRUE(gf_waitFinalExitDone(10s));
 }
 
@@ -140,7 +120,7 @@ TEST(StartUp, AirportListFailureEndsWithSystemError)
 {
     AppSandbox box;
     ASSERT_TRUE(gf_initAppFolder());
-    g_hooks.readAirports = [] { throw std::runtime_error("88: input/airports_msfs.xml not loaded"); };
+    box.subsystems().on["airports"] = [] { throw std::runtime_error("88: input/airports_msfs.xml not loaded"); };
     StartUpThread();
     ASSERT_TRUE(gf_waitFinalExitDone(10s));
     EXPECT_EQ(g_exitReason.load(), ExitReason::SYSTEM_ERROR);
@@ -152,27 +132,27 @@ TEST(StartUp, BoundedWaitsForReadersAndFirstTraffic)
 {
     AppSandbox box;
     SleepRecorder sleeps;
-    CallRecorder calls;
-    g_hooks.login = [] { return true; };
-    // Detached reader bodies may outlive the test: they touch nothing of it.
-    g_hooks.weatherReader = [] {};
-    g_hooks.trafficReader = [] {};
-    g_hooks.weatherReaderRunning = [] { return false; };  // never reports: ten waits of 300 ms
-    g_hooks.trafficReaderRunning = [] { return false; };
-    g_hooks.firstTrafficReceived = [] { return false; };  // 150 waits of 100 ms
+    RecordingSubsystems& subsystems = box.subsystems();
+    CallRecorder& calls = subsystems.calls;
+    // Detached reader bodies may outlive the test: the recording ones only record.
+    subsystems.answers[Question::WeatherReaderRunning] = [] { return false; };  // never reports: ten waits of 300 ms
+    subsystems.answers[Question::TrafficReaderRunning] = [] { return false; };
+    subsystems.answers[Question::FirstTrafficReceived] = [] { return false; };  // 150 waits of 100 ms
     // No flight: lf_requestUserAcOnGround waits in 100 ms steps until the program exits.
-    g_hooks.flightRunning = [] { return false; };
+    subsystems.answers[Question::FlightRunning] = [] { return false; };
     int flightPolls = 0;
     sleeps.onSleep = [&] {
         if (sleeps.count(100) == 150 + 5 && ++flightPolls == 1)
             gf_exit(ExitReason::SIM_WAS_CLOSED, 0);
     };
-    g_hooks.updateAI = [&] { calls.add("updateAI"); };
     lf_runReadersAndLoop();
     EXPECT_EQ(sleeps.count(300), 20);
     EXPECT_EQ(sleeps.count(100), 155);
     EXPECT_NE(box.logText().find("No traffic in this region?"), std::string::npos);
-    EXPECT_EQ(calls.count("updateAI"), 0);  // the main loop never started
+    EXPECT_EQ(calls.indexOf("traffic"), 0);  // containers and queues ready before anything starts
+    EXPECT_LT(calls.indexOf("accept(false)"), calls.indexOf("login"));
+    EXPECT_LT(calls.indexOf("userAc(state)"), calls.indexOf("login"));
+    EXPECT_EQ(calls.count("flightWake"), 0);  // the main loop never started
     ASSERT_TRUE(gf_waitFinalExitDone(10s));
 }
 
@@ -180,25 +160,22 @@ TEST(StartUp, UserAircraftRequestsUntilThePositionIsKnown)
 {
     AppSandbox box;
     SleepRecorder sleeps;
-    CallRecorder calls;
+    RecordingSubsystems& subsystems = box.subsystems();
     int flightChecks = 0;
     int positionChecks = 0;
-    g_hooks.flightRunning = [&] { return ++flightChecks > 3; };
-    g_hooks.requestUserAcOnGround = [&] {
-        calls.add("request108");
-        return false;  // refused: logged, the start-up goes on
-    };
-    g_hooks.requestUserAcPosition = [&] { calls.add("position"); };
-    g_hooks.requestUserAcTitle = [&] { calls.add("title"); };
-    g_hooks.userAcPositionSet = [&] { return ++positionChecks > 2; };
+    subsystems.answers[Question::FlightRunning] = [&] { return ++flightChecks > 3; };
+    // The on-ground request is refused: logged, the start-up goes on.
+    subsystems.userAcAnswer = [](UserAcRequest request) { return request != UserAcRequest::OnGround; };
+    subsystems.answers[Question::UserPositionSet] = [&] { return ++positionChecks > 2; };
     EXPECT_TRUE(lf_requestUserAcOnGround());
-    EXPECT_EQ(calls.calls(), (std::vector<std::string>{"request108", "position", "position", "title"}));
+    EXPECT_EQ(subsystems.calls.calls(),
+              (std::vector<std::string>{"userAc(onGround)", "userAc(position)", "userAc(position)", "userAc(title)"}));
     EXPECT_EQ(sleeps.count(100), 3);
     EXPECT_EQ(sleeps.count(500), 2);
     EXPECT_NE(box.logText().find("SimConnect request ac gnd/air fails"), std::string::npos);
 
     // The program exits while waiting for the flight: false.
-    g_hooks.flightRunning = [] { return false; };
+    subsystems.answers[Question::FlightRunning] = [] { return false; };
     sleeps.onSleep = [] { g_exitRequested.store(true); };
     EXPECT_FALSE(lf_requestUserAcOnGround());
 }

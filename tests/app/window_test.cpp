@@ -4,12 +4,14 @@
 
 #include "app/entry.h"
 #include "app/main_loop.h"
-#include "app/status.h"
-#include "app/window_model.h"
+#include "app/window_commands.h"
 #include "foundation/errors.h"
 #include "foundation/settings.h"
 #include "foundation/settings_store.h"
+#include "frame/status.h"
+#include "frame/window_model.h"
 #include "support/app_sandbox.h"
+#include "traffic_service/feed_sink.h"
 #include "win32/win_api.h"
 #include "win32/window_model.h"
 
@@ -56,6 +58,7 @@ TEST(WindowModel, LateralRangeSetsTheQueryRange)
         EXPECT_EQ(g_optLateralRange.value(), c.stored);
         EXPECT_DOUBLE_EQ(g_rangeNm.load(), c.stored);
         EXPECT_EQ(g_rangeMeters.load(), static_cast<std::uint32_t>(c.stored) * 1852u + 10000u);
+        EXPECT_DOUBLE_EQ(gf_trafficQueryRangeNm(), c.stored) << "the traffic readers query the window's range";
     }
     gf_setLateralRange(40);
     EXPECT_EQ(g_rangeMeters.load(), 84080u);
@@ -83,8 +86,7 @@ TEST(WindowModel, AutoRangeChoice)
 TEST(WindowModel, AutoRangeGroundFlagAndManualRangeSetAside)
 {
     AppSandbox box;
-    AutoRangeInput where{true, 0.0, false, 0.0};
-    g_hooks.autoRangeInput = [&] { return where; };
+    box.subsystems().autoRange = AutoRangeInput{true, 0.0, false, 0.0};
     gf_setLateralRange(25);
     gf_onAutoRangeChanged(true);
     EXPECT_EQ(g_manualLateralRange, 25);
@@ -92,8 +94,7 @@ TEST(WindowModel, AutoRangeGroundFlagAndManualRangeSetAside)
     EXPECT_TRUE(g_autoRangeGround.load());
     EXPECT_EQ(g_rangeMeters.load(), 10u * 1852u + 10000u);
 
-    where = AutoRangeInput{false, 3000.0, false, 0.0};
-    gf_updateAutoRange();
+    gf_updateAutoRange(AutoRangeInput{false, 3000.0, false, 0.0});
     EXPECT_DOUBLE_EQ(g_rangeNm.load(), 40.0);
     EXPECT_FALSE(g_autoRangeGround.load());
 
@@ -107,22 +108,20 @@ TEST(WindowModel, AutoRangeGroundFlagAndManualRangeSetAside)
 TEST(WindowModel, MaxLiveOutsideAndInsideAParkingFile)
 {
     AppSandbox box;
-    CallRecorder calls;
+    CallRecorder& calls = box.subsystems().calls;
     bool fileLoaded = false;
-    g_hooks.parkFileLoaded = [&] { return fileLoaded; };
-    g_hooks.setParkParamsChanged = [&] { calls.add("parkParamsChanged"); };
-    g_hooks.trimLiveToMaxLive = [&] { calls.add("trim"); };
+    box.subsystems().answers[Question::ParkFileLoaded] = [&] { return fileLoaded; };
     gf_onMaxLiveChanged(50);
     EXPECT_TRUE(calls.calls().empty());  // main-loop work: done at the next wake
     gf_runWindowCommands();
     EXPECT_EQ(g_maxLiveOutsidePark.load(), 50);
-    EXPECT_EQ(calls.calls(), std::vector<std::string>{"trim"});
+    EXPECT_EQ(calls.calls(), std::vector<std::string>{"trimLiveToMaxLive"});
     fileLoaded = true;
     gf_onMaxLiveChanged(900);  // clamped to the setting's maximum
     gf_runWindowCommands();
     EXPECT_EQ(g_optMaxLive.value(), 300);
     EXPECT_EQ(g_maxLiveOutsidePark.load(), 50);
-    EXPECT_EQ(calls.calls(), (std::vector<std::string>{"trim", "parkParamsChanged", "trim"}));
+    EXPECT_EQ(calls.calls(), (std::vector<std::string>{"trimLiveToMaxLive", "parkParamsChanged", "trimLiveToMaxLive"}));
 }
 
 TEST(WindowModel, ControlChangesAreAppliedAndSavedAtOnce)
@@ -131,11 +130,7 @@ TEST(WindowModel, ControlChangesAreAppliedAndSavedAtOnce)
     ASSERT_TRUE(gf_initAppFolder());
     ASSERT_TRUE(gf_loadSettings());
     ASSERT_TRUE(initInstance());
-    CallRecorder calls;
-    g_hooks.addParkAirport = [&](const std::string& icao) { calls.add("addParkAirport " + icao); };
-    g_hooks.setNavLights = [&](bool on) { calls.add(on ? "navLights on" : "navLights off"); };
-    g_hooks.clearAddonAirportFound = [&] { calls.add("clearAddonAirportFound"); };
-    g_hooks.checkReservedStands = [&] { calls.add("checkReservedStands"); };
+    CallRecorder& calls = box.subsystems().calls;
 
     auto command = [](const GuiControl& control, WORD code) {
         SendMessageW(g_hWnd, WM_COMMAND, static_cast<WPARAM>(control.controlId()) | (static_cast<WPARAM>(code) << 16),
@@ -180,8 +175,8 @@ TEST(WindowModel, ControlChangesAreAppliedAndSavedAtOnce)
     EXPECT_TRUE(gf_takeFlushStaticRequest());
     EXPECT_TRUE(calls.calls().empty());  // queued for the main loop
     gf_runWindowCommands();
-    EXPECT_EQ(calls.calls(), (std::vector<std::string>{"navLights on", "addParkAirport EHAM",
-                                                       "clearAddonAirportFound", "checkReservedStands"}));
+    EXPECT_EQ(calls.calls(), (std::vector<std::string>{"navLights on", "addParkAirport EHAM", "rescanAirports",
+                                                       "rereadParkAirports"}));
     EXPECT_TRUE(g_optScanAirports.value());
     EXPECT_NE(box.logText().find("New destination: EHAM"), std::string::npos);
 

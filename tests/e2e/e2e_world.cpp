@@ -9,12 +9,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/downloads.h"
 #include "app/entry.h"
 #include "app/exit.h"
 #include "app/main_loop.h"
+#include "app/real_subsystems.h"
 #include "app/startup.h"
 #include "download_server/download_server.h"
+#include "frame/server_files.h"
 #include "model/airport_list.h"
 #include "simconnect/standin_sim.h"
 #include "support/temp_folder.h"
@@ -202,6 +203,7 @@ double E2eWorld::simSeconds() const
 
 void E2eWorld::start()
 {
+    gf_setSubsystems(nullptr);  // the whole program: its own subsystems, not the sandbox's recording ones
     m_window = std::thread([this] {
         m_exitCode = gf_runTavix();
         m_ended = true;

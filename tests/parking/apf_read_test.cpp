@@ -7,11 +7,13 @@
 
 #include <fstream>
 
-#include "app/downloads.h"
-#include "app/folders.h"
-#include "app/window_model.h"
+#include "app/real_subsystems.h"
+#include "app/window_commands.h"
+#include "foundation/data_folders.h"
 #include "foundation/errors.h"
 #include "foundation/settings.h"
+#include "frame/server_files.h"
+#include "frame/window_model.h"
 #include "model/airport_list.h"
 #include "model/stand_model.h"
 #include "parking/parking_file.h"
@@ -306,7 +308,9 @@ TEST_F(ApfRead, FailuresAndContentErrors)
 
 TEST_F(ApfRead, MaxLiveChangeWithLoadedFileMarksParametersChanged)
 {
-    gf_installParkFileState();
+    // The window command runs through the program's own subsystems.
+    RealSubsystems subsystems;
+    gf_setSubsystems(&subsystems);
     gf_onMaxLiveChanged(12);
     gf_runWindowCommands();
     EXPECT_FALSE(g_parkParamsChanged.load()) << "no parking file loaded: the limit outside a park airport";
@@ -317,6 +321,7 @@ TEST_F(ApfRead, MaxLiveChangeWithLoadedFileMarksParametersChanged)
     gf_runWindowCommands();
     EXPECT_TRUE(g_parkParamsChanged.load());
     EXPECT_EQ(g_maxLiveOutsidePark.load(), 12);
+    gf_setSubsystems(nullptr);
 }
 
 }  // namespace

@@ -9,10 +9,10 @@
 #include <cmath>
 #include <filesystem>
 
-#include "app/status.h"
-#include "app/window_model.h"
 #include "foundation/geo.h"
 #include "foundation/settings.h"
+#include "frame/status.h"
+#include "frame/window_model.h"
 #include "model/airport_list.h"
 #include "model/stand_model.h"
 #include "parking/park_airport_list.h"

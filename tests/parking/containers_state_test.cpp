@@ -9,8 +9,8 @@
 
 #include <pugixml.hpp>
 
-#include "app/window_model.h"
 #include "foundation/settings.h"
+#include "frame/window_model.h"
 #include "model/airport_list.h"
 #include "model/stand_model.h"
 #include "parking/park_airport_list.h"

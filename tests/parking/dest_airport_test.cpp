@@ -7,7 +7,7 @@
 
 #include <map>
 
-#include "app/folders.h"
+#include "foundation/data_folders.h"
 #include "foundation/geo.h"
 #include "model/airport_list.h"
 #include "support/apf_files.h"

@@ -5,14 +5,15 @@
 
 #include <gtest/gtest.h>
 
-#include "app/downloads.h"
-#include "app/folders.h"
-#include "app/status.h"
-#include "app/window_model.h"
+#include "foundation/data_folders.h"
 #include "foundation/settings.h"
+#include "frame/server_files.h"
+#include "frame/status.h"
+#include "frame/window_model.h"
 #include "model/airport_list.h"
 #include "parking/park_read.h"
 #include "parking/parking_file.h"
+#include "simulator/user_aircraft.h"
 #include "support/apf_files.h"
 #include "support/app_sandbox.h"
 #include "support/temp_folder.h"
@@ -307,6 +308,7 @@ TEST_F(LearnedStands, AutoRangeSetsAsideOrRestoresLateralRange)
 
     // AUTO_RANGE on: the file's LATERAL_RANGE is set aside and the automatic range (on the ground:
     // 10 nm) chosen.
+    g_userOnGround.store(true);
     tvxtest::ApfFixture on = learnedFile();
     on.parameters.insert(on.parameters.end(), {{"LATERAL_RANGE", "25"}, {"AUTO_RANGE", "true"}});
     on.write(gf_apfNativePath(kLearned));
@@ -315,6 +317,7 @@ TEST_F(LearnedStands, AutoRangeSetsAsideOrRestoresLateralRange)
     EXPECT_EQ(g_optLateralRange.value(), 10);
     EXPECT_TRUE(g_autoRangeGround.load());
     EXPECT_FALSE(gf_paintedValues().lateralRangeEnabled);
+    g_userOnGround.store(false);
 }
 
 TEST_F(LearnedStands, SameOptionRule)

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/status.h"
+#include "frame/status.h"
 #include "model/airport_list.h"
 #include "support/choice_fixture.h"
 #include "support/parking_airports.h"

@@ -8,8 +8,8 @@
 
 #include <chrono>
 
-#include "app/window_model.h"
 #include "foundation/settings.h"
+#include "frame/window_model.h"
 #include "parking/park_choice.h"
 #include "parking/placement.h"
 #include "simulator/ai_tick.h"

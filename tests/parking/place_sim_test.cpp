@@ -8,14 +8,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/subsystem_hooks.h"
 #include "foundation/class_tables.h"
 #include "foundation/random.h"
 #include "liveries/aircraft_db.h"
 #include "liveries/livery_tables.h"
 #include "parking/parking_services.h"
 #include "parking/placement.h"
-#include "parking/placement_install.h"
 #include "simulator/ai_tick.h"
 #include "simulator/removal.h"
 #include "support/liveries_fixture.h"
@@ -34,7 +32,6 @@ protected:
     void SetUp() override
     {
         SimLinkHarness::SetUp();
-        m_hooks = g_hooks;
         gf_resetUserAc();
         auto db = tvxtest::DbFixture::standard();
         ASSERT_TRUE(db.load());
@@ -45,13 +42,11 @@ protected:
         lf_clearContainers();
         tvxtest::resetPlacementState();
         gf_setStandServices(&gf_parkingStandServices());
-        gf_installPlacement();
     }
     void TearDown() override
     {
         lf_clearContainers();
         tvxtest::resetPlacementState();
-        g_hooks = m_hooks;
         gf_setStandServices(nullptr);
         gf_setLiveries({});
         gf_clearAircraftDb();
@@ -80,16 +75,7 @@ protected:
         }
         return condition();
     }
-
-    SubsystemHooks m_hooks;
 };
-
-TEST_F(PlaceSim, InstallFillsItsSeams)
-{
-    EXPECT_TRUE(g_hooks.removeStaticTwinsOfLiveAc && g_hooks.removeAllStaticAc && g_hooks.collisionAvoidanceUserGround &&
-                g_hooks.collisionAvoidanceUserAir && g_hooks.collisionAvoidanceLiveParked && g_hooks.clearReservedStand &&
-                g_hooks.trimLiveToMaxLive && g_hooks.updateParkedCounts);
-}
 
 TEST_F(PlaceSim, PlannedAircraftAreCreatedOnePerSlotAndRemovedAgain)
 {
@@ -128,8 +114,7 @@ TEST_F(PlaceSim, PlannedAircraftAreCreatedOnePerSlotAndRemovedAgain)
     EXPECT_GE(creations[1].frame - creations[0].frame, 12u);
     EXPECT_TRUE(g_staticParkQueue.empty());
 
-    ASSERT_TRUE(g_hooks.removeAllStaticAc);
-    g_hooks.removeAllStaticAc();
+    gf_removeAllStaticAc();
     const auto gone = [] { return sim().removals().size() == 2; };
     ASSERT_TRUE(runUntil(gone, 1000)) << logText();
     for (const StaticAc& ac : g_staticAc)

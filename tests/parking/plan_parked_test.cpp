@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/status.h"
 #include "foundation/settings.h"
+#include "frame/status.h"
 #include "parking/park_choice.h"
 #include "parking/stand_search.h"
 #include "simulator/ai_tick.h"

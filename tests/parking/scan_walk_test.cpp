@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
-#include "app/downloads.h"
-#include "app/exit.h"
-#include "app/status.h"
-#include "app/window_model.h"
 #include "foundation/settings.h"
 #include "foundation/task_gate.h"
+#include "frame/exit_request.h"
+#include "frame/server_files.h"
+#include "frame/status.h"
+#include "frame/window_model.h"
 #include "liveries/packages.h"
 #include "parking/addon_scan.h"
 #include "parking/archive_links.h"

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/window_model.h"
 #include "foundation/settings.h"
+#include "frame/window_model.h"
 #include "model/airport_list.h"
 #include "model/stand_model.h"
 #include "parking/park_choice.h"

@@ -20,7 +20,6 @@ namespace {
 
 class GroundRoadTest : public GroundTest {
 protected:
-
     // Runs the aircraft up to (not including) the tick.
     void runUntil(LiveAc& ac, std::int32_t tick)
     {

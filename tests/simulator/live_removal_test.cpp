@@ -3,10 +3,10 @@
 // new live aircraft, the wanted parked count, the parking controls and the configuration events.
 #include <gtest/gtest.h>
 
-#include "app/status.h"
-#include "app/window_model.h"
 #include "foundation/random.h"
 #include "foundation/settings.h"
+#include "frame/status.h"
+#include "frame/window_model.h"
 #include "live_fixture.h"
 #include "simulator/sim_ids.h"
 #include "win32/win_api.h"

@@ -6,9 +6,9 @@
 #include <cmath>
 #include <numbers>
 
-#include "app/window_model.h"
 #include "foundation/geo.h"
 #include "foundation/settings.h"
+#include "frame/window_model.h"
 #include "model/stand_model.h"
 #include "simulator/ai_tick.h"
 #include "simulator/motion_air.h"

@@ -15,9 +15,9 @@
 #include <iostream>
 #include <map>
 
-#include "app/window_model.h"
 #include "foundation/format.h"
 #include "foundation/geo.h"
+#include "frame/window_model.h"
 #include "liveries/aircraft_db.h"
 #include "liveries/livery_tables.h"
 #include "liveries/regcodes.h"

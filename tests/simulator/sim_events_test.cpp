@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "foundation/format.h"
-#include "app/status.h"
+#include "frame/status.h"
 #include "model/stand_model.h"
 #include "simulator/flight_plan.h"
 #include "simulator/removal.h"

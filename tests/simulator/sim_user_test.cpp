@@ -5,7 +5,7 @@
 #include <numbers>
 #include <unordered_map>
 
-#include "app/window_model.h"
+#include "frame/window_model.h"
 #include "liveries/aircraft_db.h"
 #include "support/liveries_fixture.h"
 #include "support/simlink_harness.h"

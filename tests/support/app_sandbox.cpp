@@ -4,12 +4,12 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "app/downloads.h"
 #include "app/exit.h"
 #include "app/main_loop.h"
 #include "app/startup.h"
-#include "app/status.h"
-#include "app/window_model.h"
+#include "frame/server_files.h"
+#include "frame/status.h"
+#include "frame/window_model.h"
 #include "win32/win_api.h"
 #include "win32/window_model.h"
 
@@ -57,6 +57,154 @@ bool CallRecorder::waitFor(const std::string& name, std::chrono::milliseconds li
     });
 }
 
+void RecordingSubsystems::call(const std::string& name)
+{
+    calls.add(name);
+    if (const auto it = on.find(name); it != on.end() && it->second)
+        it->second();
+    if (onCall)
+        onCall(name);
+}
+
+void RecordingSubsystems::startUpStep(StartUpStep step)
+{
+    switch (step) {
+    case StartUpStep::SimulatorFolders: return call("simulatorFolders");
+    case StartUpStep::SelectedSimulator: return call("selectedSimulator");
+    case StartUpStep::AircraftData: return call("aircraftData");
+    case StartUpStep::Airports: return call("airports");
+    case StartUpStep::AddonAirports: return call("addonAirports");
+    case StartUpStep::Parking: return call("parking");
+    case StartUpStep::Controls: return call("controls");
+    case StartUpStep::Traffic: return call("traffic");
+    }
+}
+
+bool RecordingSubsystems::requestUserAc(UserAcRequest request)
+{
+    switch (request) {
+    case UserAcRequest::State: call("userAc(state)"); break;
+    case UserAcRequest::OnGround: call("userAc(onGround)"); break;
+    case UserAcRequest::Position: call("userAc(position)"); break;
+    case UserAcRequest::Title: call("userAc(title)"); break;
+    }
+    return userAcAnswer ? userAcAnswer(request) : true;
+}
+
+bool RecordingSubsystems::login()
+{
+    call("login");
+    return loginAnswer ? loginAnswer() : true;
+}
+
+void RecordingSubsystems::runSimClient(std::stop_token stop)
+{
+    call("simClient");
+    if (simClient)
+        simClient(stop);
+}
+
+void RecordingSubsystems::runReader(Reader reader)
+{
+    call(reader == Reader::Weather ? "reader(weather)" : "reader(traffic)");
+}
+
+bool RecordingSubsystems::ask(Question question)
+{
+    if (const auto it = answers.find(question); it != answers.end() && it->second)
+        return it->second();
+    switch (question) {
+    case Question::UserOnGround:
+    case Question::UserPositionSet:
+    case Question::FirstTrafficReceived:
+    case Question::WeatherReaderRunning:
+    case Question::TrafficReaderRunning:
+    case Question::RemovalQueueEmpty:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void RecordingSubsystems::acceptTraffic(bool accept)
+{
+    call(accept ? "accept(true)" : "accept(false)");
+}
+
+void RecordingSubsystems::flightWake()
+{
+    call("flightWake");
+}
+
+void RecordingSubsystems::idleWake(bool firstOfPause)
+{
+    call(firstOfPause ? "idleWake(first)" : "idleWake");
+}
+
+void RecordingSubsystems::everySecond(const SecondWork& work)
+{
+    call("everySecond");
+    if (work.selectAcByCallsign)
+        call("selectAcByCallsign");
+    if (work.removeAllStaticAc)
+        call("removeAllStaticAc");
+    if (work.collisionUserGround)
+        call("collisionUserGround");
+    if (work.collisionUserAir)
+        call("collisionUserAir");
+    if (work.collisionLiveParked)
+        call("collisionLiveParked");
+}
+
+void RecordingSubsystems::periodic(Periodic work)
+{
+    switch (work) {
+    case Periodic::ClearReservedStand: return call("clearReservedStand");
+    case Periodic::StartParkAdjustment: return call("startParkAdjustment");
+    case Periodic::RemoveStaticTwins: return call("removeStaticTwins");
+    case Periodic::WriteCallsign2ObjectId: return call("callsign2ObjectId");
+    case Periodic::LogNoMatchList: return call("logNoMatchList");
+    case Periodic::DailyReset: return call("dailyReset");
+    }
+}
+
+void RecordingSubsystems::applyParkTrafficChanges(bool renew)
+{
+    call(renew ? "apply(renew)" : "apply");
+}
+
+void RecordingSubsystems::checkForParkAirportUpdates(bool first)
+{
+    call(first ? "parkUpdates(true)" : "parkUpdates(false)");
+}
+
+void RecordingSubsystems::windowCommand(const WindowCommand& command)
+{
+    switch (command.kind) {
+    case WindowCommand::AddParkAirport: return call("addParkAirport " + command.text);
+    case WindowCommand::NavLights: return call(command.on ? "navLights on" : "navLights off");
+    case WindowCommand::RescanAirports: return call("rescanAirports");
+    case WindowCommand::RereadParkAirports: return call("rereadParkAirports");
+    case WindowCommand::ParkParamsChanged: return call("parkParamsChanged");
+    case WindowCommand::TrimLiveToMaxLive: return call("trimLiveToMaxLive");
+    }
+}
+
+AutoRangeInput RecordingSubsystems::autoRangeInput()
+{
+    return autoRange;
+}
+
+void RecordingSubsystems::exitStep(ExitStep step)
+{
+    switch (step) {
+    case ExitStep::StopReaders: return call("stopReaders");
+    case ExitStep::Logout: return call("logout");
+    case ExitStep::RemoveAllTraffic: return call("removeAllTraffic");
+    case ExitStep::CleanUp: return call("cleanUp");
+    }
+}
+
 AppSandbox::AppSandbox()
 {
     m_previousDir = std::filesystem::current_path();
@@ -66,7 +214,7 @@ AppSandbox::AppSandbox()
     setenv("TAVIX_ROAMING_DIR", (path() / "roaming").c_str(), 1);
     setenv("TAVIX_LOCAL_DIR", (path() / "local").c_str(), 1);
     setenv("XDG_RUNTIME_DIR", path().c_str(), 1);
-    g_hooks = SubsystemHooks{};
+    gf_setSubsystems(&m_subsystems);
     g_exitTimings = ExitTimings{};
     g_exitTimings.readerStopWait = std::chrono::milliseconds(0);
     g_exitTimings.mainLoopStopLimit = std::chrono::milliseconds(5000);
@@ -75,6 +223,7 @@ AppSandbox::AppSandbox()
     g_startUpSleep = [](std::chrono::milliseconds) {};
     g_serverBaseUrl = fileUrl(path() / "server");
     gf_resetExitState();
+    gf_startExitThread();
     gf_resetMainLoopState();
     lf_resetServiceHold();
     // Messages and windows of an earlier test in the same process are forgotten.
@@ -90,10 +239,10 @@ AppSandbox::AppSandbox()
 
 AppSandbox::~AppSandbox()
 {
-    // An exit started by the test finishes before the sandbox (and its hooks) goes away.
+    // An exit started by the test finishes before the sandbox (and its subsystems) goes away.
     gf_joinStartUpThread();
     gf_joinExitThread();
-    g_hooks = SubsystemHooks{};
+    gf_setSubsystems(nullptr);
     std::error_code ec;
     std::filesystem::current_path(m_previousDir, ec);
 }

@@ -1,16 +1,19 @@
 // A sandbox for tests of the application frame: a temporary working folder (the process changes
-// into it), settings and Log.txt in it, every frame hook empty, short exit waits, and a call
-// recorder that hooks append to from any thread.
+// into it), settings and Log.txt in it, short exit waits, the run's exit thread, and recording
+// subsystems in place of the real ones: every call of the frame interface is recorded by name,
+// runs what the test put under that name, and queries give the test's answers.
 #pragma once
 
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
 
-#include "app/subsystem_hooks.h"
+#include "app/subsystems.h"
 #include "support/settings_fixture.h"
 
 namespace tvxtest {
@@ -33,6 +36,60 @@ private:
     std::vector<std::string> m_calls;
 };
 
+// The frame interface as the frame's tests see it. Call names:
+//   startUpStep   "simulatorFolders" "selectedSimulator" "aircraftData" "airports" "addonAirports"
+//                 "parking" "controls" "traffic"
+//   requestUserAc "userAc(state)" "userAc(onGround)" "userAc(position)" "userAc(title)"
+//   login "login", runSimClient "simClient", runReader "reader(weather)" "reader(traffic)"
+//   acceptTraffic "accept(true)" "accept(false)", flightWake "flightWake",
+//   idleWake "idleWake" "idleWake(first)", everySecond "everySecond" then one name per work flag
+//                 set: "selectAcByCallsign" "removeAllStaticAc" "collisionUserGround"
+//                 "collisionUserAir" "collisionLiveParked"
+//   periodic      "clearReservedStand" "startParkAdjustment" "removeStaticTwins"
+//                 "callsign2ObjectId" "logNoMatchList" "dailyReset"
+//   applyParkTrafficChanges "apply" "apply(renew)", checkForParkAirportUpdates "parkUpdates(true)"
+//                 "parkUpdates(false)"
+//   windowCommand "addParkAirport <code>" "navLights on" "navLights off" "rescanAirports"
+//                 "rereadParkAirports" "parkParamsChanged" "trimLiveToMaxLive"
+//   exitStep      "stopReaders" "logout" "removeAllTraffic" "cleanUp"
+// Questions are not recorded. Unanswered questions, login and the user-aircraft requests answer
+// as a frame without subsystems would: no flight, no tick, on the ground, position set, traffic
+// received, readers running, no static aircraft, no reserved stand, no adjustments, no stands, no
+// parking file, removal queue empty, simulator not quit; login and requests succeed.
+class RecordingSubsystems : public Subsystems {
+public:
+    CallRecorder calls;
+    // Run after the call of that name was recorded (from the calling thread).
+    std::map<std::string, std::function<void()>> on;
+    // Run after every recorded call, with its name.
+    std::function<void(const std::string&)> onCall;
+    std::map<Question, std::function<bool()>> answers;
+    std::function<bool()> loginAnswer;
+    std::function<bool(UserAcRequest)> userAcAnswer;
+    std::function<void(std::stop_token)> simClient;  // body of the simulator client thread
+    AutoRangeInput autoRange;
+
+    void startUpStep(StartUpStep step) override;
+    bool requestUserAc(UserAcRequest request) override;
+    bool login() override;
+    void runSimClient(std::stop_token stop) override;
+    void runReader(Reader reader) override;
+    bool ask(Question question) override;
+    void acceptTraffic(bool accept) override;
+    void flightWake() override;
+    void idleWake(bool firstOfPause) override;
+    void everySecond(const SecondWork& work) override;
+    void periodic(Periodic work) override;
+    void applyParkTrafficChanges(bool renew) override;
+    void checkForParkAirportUpdates(bool first) override;
+    void windowCommand(const WindowCommand& command) override;
+    AutoRangeInput autoRangeInput() override;
+    void exitStep(ExitStep step) override;
+
+private:
+    void call(const std::string& name);
+};
+
 class AppSandbox {
 public:
     AppSandbox();
@@ -41,12 +98,14 @@ public:
     AppSandbox& operator=(const AppSandbox&) = delete;
 
     const std::filesystem::path& path() const { return m_settings.folder().path(); }
+    RecordingSubsystems& subsystems() { return m_subsystems; }
     std::string logText() const { return m_settings.logText(); }
     // file:// URL of a folder, ending in '/'.
     static std::string fileUrl(const std::filesystem::path& folder);
 
 private:
     SettingsSandbox m_settings;
+    RecordingSubsystems m_subsystems;
     std::filesystem::path m_previousDir;
 };
 

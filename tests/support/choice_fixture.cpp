@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "app/folders.h"
+#include "foundation/data_folders.h"
 #include "model/airport_list.h"
 #include "model/stand_model.h"
 #include "parking/park_airport_list.h"

@@ -3,10 +3,10 @@
 
 #include <cmath>
 
-#include "app/window_model.h"
 #include "foundation/class_tables.h"
 #include "foundation/random.h"
 #include "foundation/time_slots.h"
+#include "frame/window_model.h"
 #include "liveries/aircraft_db.h"
 #include "liveries/livery_tables.h"
 #include "parking/collision.h"

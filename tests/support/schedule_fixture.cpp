@@ -3,10 +3,10 @@
 
 #include <cmath>
 
-#include "app/window_model.h"
 #include "foundation/class_tables.h"
 #include "foundation/random.h"
 #include "foundation/time_slots.h"
+#include "frame/window_model.h"
 #include "liveries/aircraft_db.h"
 #include "parking/park_choice.h"
 #include "parking/stand_schedule.h"

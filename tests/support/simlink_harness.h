@@ -1,8 +1,9 @@
 // A GoogleTest fixture that runs the program's real SimConnect client thread against the embedded
 // stand-in simulator in lockstep: the test thread plays the main loop and steps the simulator's
 // frames by hand, so every run delivers the same records in the same order. Settings sit in a
-// sandbox folder (Log.txt there too), exits run FinalExit with short waits, and every test ends
-// with the stand-in's sanity monitor free of undeclared violations.
+// sandbox folder (Log.txt there too), an exit the simulator link asks for is only recorded (no
+// exit thread runs here), and every test ends with the stand-in's sanity monitor free of
+// undeclared violations.
 //
 // Header-only, so each test program links it against its own libraries.
 #pragma once
@@ -16,9 +17,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/exit.h"
-#include "app/status.h"
 #include "foundation/settings.h"
+#include "frame/exit_request.h"
+#include "frame/status.h"
 #include "simconnect/standin_sim.h"
 #include "simulator/command_queues.h"
 #include "simulator/sim_client.h"
@@ -36,11 +37,7 @@ protected:
     void SetUp() override
     {
         m_settings = std::make_unique<SettingsSandbox>();
-        gf_resetExitState();
-        g_exitTimings.readerStopWait = std::chrono::milliseconds(1);
-        g_exitTimings.mainLoopStopLimit = std::chrono::milliseconds(1);
-        g_exitTimings.removalFlushLimit = std::chrono::milliseconds(1);
-        g_exitTimings.countdownStep = std::chrono::milliseconds(1);
+        gf_resetExitRequest();
         sim().reset(simConfig());
         gf_resetSimQueues();
     }
@@ -48,9 +45,7 @@ protected:
     void TearDown() override
     {
         stopClient();
-        if (g_exitRequested.load()) {
-            EXPECT_TRUE(gf_waitFinalExitDone(std::chrono::seconds(10)));
-        }
+        gf_resetExitRequest();
         EXPECT_THAT(sim().takeUnexpectedViolations(), ::testing::IsEmpty());
         m_settings.reset();
     }

@@ -1,13 +1,11 @@
-// The working-folder tree of the program and small helpers around it: the third-party airport
-// files, emptying a folder, the "no position yet" test and the position text. No shared state;
-// callable from any thread.
-#include "app/folders.h"
+// The working-folder tree of the program: the folders made at start-up, the third-party airport
+// files, emptying a folder. No shared state; callable from any thread.
+#include "foundation/data_folders.h"
 
 #include <algorithm>
 #include <cctype>
 #include <system_error>
 
-#include "foundation/format.h"
 #include "foundation/log.h"
 
 namespace fs = std::filesystem;
@@ -45,17 +43,6 @@ void gf_removeFolderFiles(const fs::path& folder)
         if (!fs::remove(entry.path(), removeError) || removeError)
             gf_log("{} could not be removed", entry.path().string());
     }
-}
-
-bool gf_isPositionSet(double latitude, double longitude)
-{
-    const bool noPositionYet = latitude >= 0.0 && latitude <= 0.0009 && longitude >= 0.0 && longitude <= 0.05;
-    return !noPositionYet;
-}
-
-std::string gf_latLonText(double latitude, double longitude)
-{
-    return tvx::format("{:.6f},{:.6f}", latitude, longitude);
 }
 
 bool gf_prepareDataFolders()

@@ -1,5 +1,5 @@
-// The program's working-folder tree and small file and position helpers shared by the start-up,
-// the parking code and the exit. Paths are relative to the working folder (where the program runs).
+// The program's working-folder tree: the folders it creates at start-up, the third-party airport
+// files, and emptying a folder. Paths are relative to the working folder (where the program runs).
 // Callable from any thread; no shared state.
 #pragma once
 
@@ -12,10 +12,6 @@
 std::vector<std::string> gf_listThirdPartyFolders();
 // Removes every file in the folder, logging "{} could not be removed" for each failure.
 void gf_removeFolderFiles(const std::filesystem::path& folder);
-// False for a position with latitude in 0..0.0009 and longitude in 0..0.05 (no position yet).
-bool gf_isPositionSet(double latitude, double longitude);
-// "lat,lon" with six decimals each.
-std::string gf_latLonText(double latitude, double longitude);
 // Creates airports/, airports/my_thirdparty/, airports/my_simaddon/, airports/learned/,
 // output/info/, input/, input/regcodes/ and download/ in the working folder. False (logged) when one cannot be made.
 bool gf_prepareDataFolders();

@@ -1,13 +1,13 @@
 // The status and error lines of the main window, writable from any thread. The status-line mutex
 // guards both texts; it is taken after the simulator mutexes and before the log mutex. The texts
 // are mirrored into the painted values, which repaint the window's status area.
-#include "app/status.h"
+#include "frame/status.h"
 
 #include <mutex>
 
-#include "app/window_model.h"
 #include "foundation/format.h"
 #include "foundation/log.h"
+#include "frame/window_model.h"
 
 namespace {
 

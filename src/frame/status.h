@@ -1,6 +1,6 @@
 // The window's status and error lines. Any thread writes them; the status-line mutex guards both
 // texts, and every change asks the window to repaint its status area. The lines live in the
-// painted values of the window model (app/window_model.h), where the window and tests read them.
+// painted values of the window model (frame/window_model.h), where the window and tests read them.
 #pragma once
 
 #include <string>

@@ -1,10 +1,11 @@
 // The window model: what the main window shows and what its controls hold, kept apart from the
 // window itself so that the headless build and the tests read the same values the Windows window
-// paints. Owns the range values of the traffic query, the live limit used outside a parking file,
-// and the painted values that the simulator link and the parking code set (guarded by the painted
-// mutex; each change asks for a repaint of the status area). Window commands (the settings
-// controls) run on the window thread; the painted values are set from the main loop and the
-// simulator thread.
+// paints. Owns the range values of the traffic query (read by the traffic readers), the live limit
+// used outside a parking file, and the painted values that the simulator link and the parking code
+// set (guarded by the painted mutex; each change asks for a repaint of the status area). The
+// controls are driven from the window thread and the start-up thread; the painted values are set
+// from the main loop and the simulator thread. The window's command handlers live with the frame
+// (app/window_commands.h).
 #pragma once
 
 #include <atomic>
@@ -18,11 +19,12 @@ class CheckBoxParameter;
 class IntBoxParameter;
 class FloatBoxParameter;
 class TextBoxParameter;
+class GuiControl;
 
 // The main window (headless off Windows).
 extern HWND g_hWnd;
 
-// Current lateral range of the traffic query in nautical miles.
+// Current lateral range of the traffic query in nautical miles; the traffic readers query this range.
 extern std::atomic<double> g_rangeNm;
 // AUTO_RANGE on and the current lateral range exactly 10 nm.
 extern std::atomic<bool> g_autoRangeGround;
@@ -33,6 +35,8 @@ extern std::atomic<std::int32_t> g_maxLiveOutsidePark;
 // True until the first successful simulator connection (cleared by the simulator client).
 extern std::atomic<bool> g_notYetConnected;
 
+// Enables or disables one control of the window.
+void gf_enableControl(const GuiControl& control, bool enable);
 // Write the setting's current value into its edit box ("{}" for whole numbers) and repaint.
 void gf_showTextOption(const TextBoxParameter& setting);
 void gf_showIntOption(const IntBoxParameter& setting);
@@ -45,16 +49,17 @@ void gf_showAllOptions();
 void gf_enableParkControls();
 // LATERAL_RANGE := value clamped, g_rangeNm := that value, g_rangeMeters := value * 1852 + 10000.
 void gf_setLateralRange(std::int32_t value);
-// Chooses the lateral range from AUTO_RANGE, the user's height and the park airport's distance.
-void gf_updateAutoRange();
 
-// What updateAutoRange needs to know of the user aircraft and the park airport.
+// What gf_updateAutoRange needs to know of the user aircraft and the park airport.
 struct AutoRangeInput {
     bool onGround = true;
     double heightAboveGroundFt = 0.0;
     bool parkAirportSet = false;
     double parkAirportDistanceNm = 0.0;
 };
+// With AUTO_RANGE on, chooses the lateral range from the user's height and the park airport's
+// distance (gf_chooseAutoRange) and shows it; with it off, only clears g_autoRangeGround.
+void gf_updateAutoRange(const AutoRangeInput& input);
 // The range gf_updateAutoRange chooses: 10 on the ground, 40 below 10000 ft above ground, else 100;
 // when a park airport is set and its distance + 3 exceeds that choice, the distance + 3.
 double gf_chooseAutoRange(const AutoRangeInput& input);
@@ -102,30 +107,3 @@ void gf_resetPainted();
 // Enables or disables every settings control and button of the window (start-up enables them once
 // the folders and lists are ready; they stay disabled while the start-up works).
 void gf_enableAllControls(bool enable);
-
-// Window commands that the program acts on. Each runs on the window thread; what they ask of the
-// simulator link and the parking code touches main-loop state, so it is queued and run by the main
-// loop at its next wake (gf_runWindowCommands).
-void gf_postWindowCommand(std::function<void()> command);
-// Main loop: runs the queued window commands in order.
-void gf_runWindowCommands();
-
-// "Flush static" pressed: a pending request taken by the main loop's per-second work.
-void gf_requestFlushStatic();
-bool gf_takeFlushStaticRequest();
-// MAX_LIVE box changed.
-void gf_onMaxLiveChanged(std::int32_t value);
-// AUTO_RANGE switched.
-void gf_onAutoRangeChanged(bool on);
-// LATERAL_RANGE box changed by the user.
-void gf_onLateralRangeChanged(std::int32_t value);
-// Destination text entered ("New destination: {}").
-void gf_onNewDestination(const std::string& icao);
-// Navigation-lights option switched.
-void gf_onNavLightsChanged(bool on);
-// Rescan of add-on airports requested.
-void gf_onRescanAirports();
-// Re-read of the park-airport list requested.
-void gf_onRereadParkAirports();
-// Any parking setting changed while a parking file is loaded.
-void gf_onParkingSettingChanged();
