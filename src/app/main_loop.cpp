@@ -27,7 +27,7 @@
 #include "frame/window_model.h"
 #include "win32/win_api.h"
 
-std::function<void(std::chrono::milliseconds)> g_mainLoopSleep = [](std::chrono::milliseconds wait) {
+void (*g_mainLoopSleep)(std::chrono::milliseconds) = [](std::chrono::milliseconds wait) {
     std::this_thread::sleep_for(wait);
 };
 

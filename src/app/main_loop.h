@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <functional>
 
 // Runs until g_exitRequested; acknowledges its end through gf_markMainLoopEnded.
 void mainLoop();
@@ -35,5 +34,5 @@ int gf_every15Turn();
 // RT_PARKTRAFFIC_ONLY switched on in the window: the next plan adjustment renews (window thread).
 void gf_requestRenew();
 
-// The wait of one wake (10 ms); tests replace it.
-extern std::function<void(std::chrono::milliseconds)> g_mainLoopSleep;
+// The wait of one wake (10 ms); tests replace it before the loop starts.
+extern void (*g_mainLoopSleep)(std::chrono::milliseconds);

@@ -25,7 +25,7 @@
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::function<void(std::chrono::milliseconds)> g_startUpSleep = [](std::chrono::milliseconds wait) {
+void (*g_startUpSleep)(std::chrono::milliseconds) = [](std::chrono::milliseconds wait) {
     std::this_thread::sleep_for(wait);
 };
 

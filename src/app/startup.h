@@ -4,7 +4,6 @@
 #pragma once
 
 #include <chrono>
-#include <functional>
 #include <string>
 
 // The whole start-up thread body: lf_startUpTavix, then lf_runReadersAndLoop.
@@ -35,7 +34,7 @@ void lf_resetServiceHold();
 // How many times lf_startUpTavix ran in this process (restart tests).
 int gf_startUpCount();
 
-// The waits of the start-up; tests replace the sleep.
-extern std::function<void(std::chrono::milliseconds)> g_startUpSleep;
+// The waits of the start-up; tests replace the sleep before the start-up runs.
+extern void (*g_startUpSleep)(std::chrono::milliseconds);
 // Seconds the traffic service must be left alone since the last logout (2 s).
 inline constexpr int g_serviceHoldSeconds = 2;

@@ -63,7 +63,7 @@ void lf_mirrorHeadless(const PaintedValues& p)
 // service's parked list alone.
 struct ParkControl {
     GuiControl* control;
-    std::function<std::string()> text;  // empty for check boxes
+    std::string (*text)();  // nullptr for check boxes
 };
 
 std::vector<ParkControl> lf_parkControls()

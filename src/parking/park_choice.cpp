@@ -44,12 +44,12 @@ namespace {
 constexpr std::int32_t kNoLearnQuality = 45;
 constexpr std::size_t kNoLearnStands = 20;
 
-std::function<ChoiceUser()> g_userSource;
+const ChoiceUser* g_choiceUser = nullptr;
 
 ChoiceUser lf_user()
 {
-    if (g_userSource)
-        return g_userSource();
+    if (g_choiceUser != nullptr)
+        return *g_choiceUser;
     return ChoiceUser{gf_userAc(), g_userOnGround.load(), g_userOnGroundKnown.load()};
 }
 
@@ -97,9 +97,9 @@ void lf_markReserved(const std::string& name, bool reserved)
 
 }  // namespace
 
-void lf_setChoiceUserSource(std::function<ChoiceUser()> source)
+void lf_setChoiceUser(const ChoiceUser* user)
 {
-    g_userSource = std::move(source);
+    g_choiceUser = user;
 }
 
 bool gf_setParkAirport(const std::string& code)

@@ -9,7 +9,6 @@
 #pragma once
 
 #include <atomic>
-#include <functional>
 #include <string>
 
 #include "frame/window_model.h"
@@ -59,11 +58,12 @@ AutoRangeInput gf_autoRangeInput();
 // Loads the park airport's parking data; empty on success, else the error text to show.
 std::string lf_readParkedFile();
 
-// Test hook: where the choice takes the user aircraft's state and on-ground flags from (default:
-// gf_userAc, g_userOnGround, g_userOnGroundKnown). An empty function restores the default.
+// Tests: the user aircraft's state and on-ground flags the choice reads instead of gf_userAc,
+// g_userOnGround and g_userOnGroundKnown; read at each use, so the test may change it. nullptr
+// restores the real ones.
 struct ChoiceUser {
     UserAcState state;
     bool onGround = false;
     bool onGroundKnown = false;
 };
-void lf_setChoiceUserSource(std::function<ChoiceUser()> source);
+void lf_setChoiceUser(const ChoiceUser* user);

@@ -22,15 +22,25 @@ using tvxtest::AppSandbox;
 using tvxtest::CallRecorder;
 using tvxtest::RecordingSubsystems;
 
+// Records the start-up's waits; one at a time (the sleep seam is a plain function).
 struct SleepRecorder {
     SleepRecorder()
     {
-        g_startUpSleep = [this](std::chrono::milliseconds wait) {
-            waits.push_back(wait.count());
-            if (onSleep)
-                onSleep();
+        s_current = this;
+        g_startUpSleep = [](std::chrono::milliseconds wait) {
+            s_current->waits.push_back(wait.count());
+            if (s_current->onSleep)
+                s_current->onSleep();
         };
     }
+    ~SleepRecorder()
+    {
+        g_startUpSleep = [](std::chrono::milliseconds) {};
+        s_current = nullptr;
+    }
+    SleepRecorder(const SleepRecorder&) = delete;
+    SleepRecorder& operator=(const SleepRecorder&) = delete;
+    static inline SleepRecorder* s_current = nullptr;
     int count(long long ms) const { return static_cast<int>(std::count(waits.begin(), waits.end(), ms)); }
     std::vector<long long> waits;
     std::function<void()> onSleep;

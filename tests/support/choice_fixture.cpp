@@ -42,30 +42,23 @@ ChoiceSandbox::ChoiceSandbox()
     lf_resetState();
     // Parked-traffic requests of the plan fail at once instead of reaching out.
     g_trafficClient.setApiBase("http://127.0.0.1:1/v5");
-    lf_setChoiceUserSource([this] {
-        ChoiceUser user;
-        user.state.latitude = m_lat;
-        user.state.longitude = m_lon;
-        user.state.altAboveGround = m_aboveGround;
-        user.onGround = m_onGround;
-        user.onGroundKnown = true;
-        return user;
-    });
+    m_user.onGroundKnown = true;
+    lf_setChoiceUser(&m_user);
 }
 
 ChoiceSandbox::~ChoiceSandbox()
 {
-    lf_setChoiceUserSource({});
+    lf_setChoiceUser(nullptr);
     lf_resetState();
     lf_resetAirportList();
 }
 
 void ChoiceSandbox::setUser(double lat, double lon, double aboveGroundFt, bool onGround)
 {
-    m_lat = lat;
-    m_lon = lon;
-    m_aboveGround = aboveGroundFt;
-    m_onGround = onGround;
+    m_user.state.latitude = lat;
+    m_user.state.longitude = lon;
+    m_user.state.altAboveGround = aboveGroundFt;
+    m_user.onGround = onGround;
     g_userOnGround.store(onGround);
     g_userOnGroundKnown.store(true);
     lf_resetNearestStandCache();

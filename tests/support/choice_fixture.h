@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "parking/park_choice.h"
 #include "support/app_sandbox.h"
 
 namespace tvxtest {
@@ -39,10 +40,7 @@ private:
     static void lf_resetState();
 
     AppSandbox m_box;
-    double m_lat = 0.0;
-    double m_lon = 0.0;
-    double m_aboveGround = 0.0;
-    bool m_onGround = false;
+    ChoiceUser m_user;
 };
 
 // The codes of the park-airport list in order.
