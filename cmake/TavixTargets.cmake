@@ -1,11 +1,14 @@
 # tavix_library(<name> [STANDIN] [DEPS <targets>...]): a static library of every .cpp in the
 # calling folder (main.cpp excluded). The folder's parent is on the include path, so sources
 # include "foundation/log.h", "win32/win_types.h" and the like. Program libraries are collected in
-# TAVIX_APP_LIBS (linked into tavix); STANDIN libraries (loopback servers for tests and the demo)
-# in TAVIX_STANDIN_LIBS.
+# TAVIX_APP_LIBS; STANDIN libraries (loopback servers for tests and the demo) in TAVIX_STANDIN_LIBS.
 #
-# Some subsystems still call each other both ways (the simulator link and the parking code), so
-# executables link the libraries as one rescanned group.
+# DEPS name every program library the folder's files include and the outside libraries they use.
+# The program libraries form one line (TAVIX_LIBRARY_ORDER, lowest first): a library includes only
+# libraries before it, so the libraries link in plain dependency order. The include-order step
+# (cmake/CheckIncludeOrder.cmake) fails the build when a file includes a later library or one its
+# DEPS do not name.
+set(TAVIX_LIBRARY_ORDER win32 simconnect foundation frame traffic_service model liveries simulator parking app)
 set(TAVIX_APP_LIBS "" CACHE INTERNAL "")
 set(TAVIX_STANDIN_LIBS "" CACHE INTERNAL "")
 
@@ -24,15 +27,36 @@ function(tavix_library name)
   endif()
 endfunction()
 
-# tavix_link_group(<target> <libs>...): links the libraries as one group the linker rescans.
-function(tavix_link_group target)
-  set(libs ${ARGN})
-  list(REMOVE_DUPLICATES libs)
-  target_link_libraries(${target} PRIVATE "$<LINK_GROUP:RESCAN,${libs}>")
+# tavix_check_include_order(): a build step that runs the include-order check over src/ and
+# platform/ whenever one of their files changes. Called once all program libraries exist.
+function(tavix_check_include_order)
+  set(args "")
+  foreach(lib ${TAVIX_LIBRARY_ORDER})
+    if(TARGET tvx_${lib})
+      get_target_property(deps tvx_${lib} LINK_LIBRARIES)
+      list(FILTER deps INCLUDE REGEX "^tvx_")
+      list(TRANSFORM deps REPLACE "^tvx_" "")
+      string(REPLACE ";" "," deps "${deps}")
+      list(APPEND args "-DDEPS_${lib}=${deps}")
+    endif()
+  endforeach()
+  string(REPLACE ";" "," order "${TAVIX_LIBRARY_ORDER}")
+  file(GLOB_RECURSE files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/*.h ${PROJECT_SOURCE_DIR}/src/*.cpp
+       ${PROJECT_SOURCE_DIR}/platform/*.h ${PROJECT_SOURCE_DIR}/platform/*.cpp)
+  set(stamp ${CMAKE_BINARY_DIR}/include_order.stamp)
+  add_custom_command(OUTPUT ${stamp}
+    COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DORDER=${order} ${args}
+            -P ${PROJECT_SOURCE_DIR}/cmake/CheckIncludeOrder.cmake
+    COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
+    DEPENDS ${files} ${PROJECT_SOURCE_DIR}/cmake/CheckIncludeOrder.cmake
+    COMMENT "Checking the libraries' include order"
+    VERBATIM)
+  add_custom_target(include_order ALL DEPENDS ${stamp})
 endfunction()
 
 # tavix_test(<folder> [DEPS <targets>...]): one test program per tests/ folder, every .cpp in it,
-# each case run by CTest in its own process.
+# each case run by CTest in its own process. DEPS are the libraries its cases exercise; the fixture
+# builders (tvx_test_support) come first on the link line, so they find those libraries after them.
 function(tavix_test folder)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
@@ -41,9 +65,7 @@ function(tavix_test folder)
   endif()
   set(name test_${folder})
   add_executable(${name} ${srcs})
-  # The fixture builders call into the libraries they set up, so they join the rescanned group.
-  tavix_link_group(${name} ${ARG_DEPS} tvx_test_support)
-  target_link_libraries(${name} PRIVATE GTest::gmock GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE tvx_test_support ${ARG_DEPS} GTest::gmock GTest::gtest_main)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     DISCOVERY_TIMEOUT 60
