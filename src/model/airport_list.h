@@ -56,5 +56,5 @@ std::optional<AirportEntry> gf_findAirport(std::string_view code);
 // True when the text contains "-CODE-", as written or with the code's capitals in lower case.
 bool lf_codeInText(std::string_view text, const AirportEntry& entry);
 
-// Test hook: forgets the list so that the next gf_readAirports reads the file again.
+// Tests: forgets the list so that the next gf_readAirports reads the file again.
 void lf_resetAirportList();

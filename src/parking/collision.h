@@ -30,5 +30,5 @@ std::vector<StaticAc>::iterator gf_collisionAvoidanceLiveParked(const LiveAc& ac
 // removal pending) that moved since its last check is checked against the static aircraft.
 void gf_checkTaxiingLiveAgainstParked();
 
-// Test hook: forgets the positions remembered by the walk.
+// Tests: forgets the positions remembered by the walk.
 void lf_resetTaxiCheckPositions();

@@ -28,5 +28,5 @@ bool gf_otherLiveAcAtStand(std::uint32_t overlapId, const LiveAc& arriving, cons
 // there; on success it heads for the stand in phase 5.
 void gf_claimStandOnArrival(LiveAc& ac, bool wide);
 
-// Test hook: forgets the position of the last claim.
+// Tests: forgets the position of the last claim.
 void lf_resetClaimPosition();

@@ -44,5 +44,5 @@ std::string lf_callsign2ObjectIdLine(const LiveAc& ac);
 // The folder of the learned file for a publisher text: airports/learned/stock, .../simaddon or
 // .../thirdparty/<publisher> (separators and "."/".." in the publisher neutralised).
 std::string lf_learnedFolderOf(const std::string& publisher);
-// Test hook: forgets that the capacities were reserved, as in a fresh process.
+// Tests: forgets that the capacities were reserved, as in a fresh process.
 void lf_resetReservedOnce();

@@ -1,5 +1,5 @@
-// The client's hooks into its neighbours and the query values they set; see feed_sink.h.
-// Threads: hooks are read by the readers after start-up has set them; the values are guarded.
+// The client's calls into its neighbours and the query values they set; see feed_sink.h.
+// Threads: the calls are read by the readers after start-up has set them; the values are guarded.
 #include "traffic_service/feed_sink.h"
 
 #include <atomic>

@@ -1,12 +1,12 @@
-// The seam between the traffic-service client and the rest of the program: the hooks through
+// The seam between the traffic-service client and the rest of the program: the calls through
 // which the client's reader threads hand their results on (feed batches, the blocked-callsign
 // event, stand names, the error line), and the values the client reads from its neighbours (the
-// user aircraft's position, the query range). The neighbours set the hooks once at start-up,
-// before the readers start; until then a hook is "not wired" and its default keeps the client
-// working on its own (a batch is dropped with one log line, a stand name is empty, an error line
-// goes to the log only).
+// user aircraft's position, the query range). The program sets the calls once at start-up
+// (gf_connectSubsystems), before the readers start; a call left unset has a default that keeps
+// the client working on its own (a batch is dropped with one log line, a stand name is empty, an
+// error line goes to the log only).
 //
-// Threads: hooks are set on the start-up thread before the readers run and are called on the
+// Threads: the calls are set on the window thread before the readers run and are called on the
 // reader threads (and, for the stand name, on whichever thread updates the parked traffic). The
 // position and range values are atomics written by the simulator link / the frame and read by
 // the readers.
@@ -31,11 +31,11 @@ struct TrafficFeedSink {
     std::function<void(std::string_view text)> setErrorLine;
 };
 
-// The hooks. Wire them at start-up; gf_resetFeedSink() puts every hook back to "not wired".
+// The calls. Set them at start-up; gf_resetFeedSink() unsets every one.
 TrafficFeedSink& gf_feedSink();
 void gf_resetFeedSink();
 
-// Calls through the hooks with their "not wired" defaults.
+// Calls through the sink, with the defaults of unset calls.
 void gf_sinkHandleBatch(TrafficClient& client, std::uint32_t delay);
 void gf_sinkPostSimEvent(std::uint32_t kind, std::uint32_t objectId, std::uint32_t hexid);
 std::string gf_sinkNearestStandName(double lat, double lon);
