@@ -124,8 +124,10 @@ def polyline_distance(p, line):
     return best
 
 
-def svg_map(path, user, feed, sim, names, airport_box):
-    """Two panels: the whole area and the airport. feed: {callsign: [(lat, lon)]}; sim: {id: [(lat, lon)]}."""
+def svg_map(path, user, feed, sim, names, airport_box, worst=(), title="Around the user aircraft (5 km)"):
+    """Two panels: the whole area and the airport. feed: {callsign: [(lat, lon)]}; sim: {id: [(lat, lon)]};
+    worst: [(metres, second, sim lat, sim lon, recorded lat, recorded lon)], each aircraft's largest
+    time-matched distance, drawn as a line from the simulator position to the recording's."""
     palette = ["#d62728", "#1f77b4", "#2ca02c", "#ff7f0e", "#9467bd", "#8c564b", "#e377c2", "#17becf",
                "#bcbd22", "#7f7f7f", "#393b79", "#637939", "#8c6d31", "#843c39", "#7b4173"]
     everything = [p for pts in list(feed.values()) + list(sim.values()) for p in pts] + ([user] if user else [])
@@ -163,6 +165,12 @@ def svg_map(path, user, feed, sim, names, airport_box):
             out.append(f'<circle cx="{x:.1f}" cy="{y:.1f}" r="3" fill="{colour}"/>')
             out.append(f'<text x="{x + 4:.1f}" y="{y - 4:.1f}" font-size="10" font-family="sans-serif" '
                        f'fill="{colour}">{html.escape(names.get(oid, str(oid)))}</text>')
+        for (metres, second, slat, slon, rlat, rlon) in worst:
+            (x1, y1), (x2, y2) = xy((slat, slon)), xy((rlat, rlon))
+            out.append(f'<line x1="{x1:.1f}" y1="{y1:.1f}" x2="{x2:.1f}" y2="{y2:.1f}" stroke="#000" '
+                       f'stroke-width="1.2"/><circle cx="{x2:.1f}" cy="{y2:.1f}" r="2.5" fill="none" stroke="#000"/>'
+                       f'<text x="{x2 + 4:.1f}" y="{y2 + 12:.1f}" font-size="10" font-family="sans-serif">'
+                       f'{metres:.0f} m at {second:.0f} s</text>')
         if user:
             x, y = xy(user)
             out.append(f'<path d="M{x:.1f},{y - 8:.1f} L{x + 7:.1f},{y + 6:.1f} L{x - 7:.1f},{y + 6:.1f} Z" '
@@ -176,7 +184,7 @@ def svg_map(path, user, feed, sim, names, airport_box):
     pad = 0.01
     whole = (min(lats) - pad, min(lons) - pad / k, max(lats) + pad, max(lons) + pad / k)
     left, w1, h1 = panel(0, "Simulator (colour) over the feed (grey)", whole)
-    right, w2, h2 = panel(int(w1) + 40, "Around the user aircraft (5 km)", airport_box)
+    right, w2, h2 = panel(int(w1) + 40, title, airport_box)
     width = int(w1 + w2 + 80)
     height = int(max(h1, h2) + 90)
     with open(path, "w", encoding="utf-8") as f:
