@@ -12,8 +12,9 @@ take-off roll and landing roll (on the ground from 40 kt, before or after flying
 simulator position stays within 3 m for more than 30 s while the recording moves on by more than 150 m.
 The first 30 s of each object's life are left out of the max figures (not of the medians). Spans
 where the recording itself is bad (one position repeated for a minute or more at 30 kt or more) are
-found, reported, and left out of the figures together with the 30 s after them; noisy fixes (steps
-far beyond the recorded speed) are counted and kept.
+found, reported, and left out of the figures together with the 30 s after them; single points whose
+altitude stands more than 2,000 ft off both neighbours are left out of the altitude figures; noisy
+fixes (steps far beyond the recorded speed) are counted and kept.
 """
 import bisect
 import csv
@@ -43,6 +44,7 @@ class Track:
         self.pts = sorted(points, key=lambda p: p[0])
         self.times = [p[0] for p in self.pts]
         self.bad = self._find_bad_spans()
+        self.spikes = self._find_altitude_spikes()
         self._airborne = [t for (t, _, _, _, _, g) in self.pts if not g]
 
     @staticmethod
@@ -79,6 +81,20 @@ class Track:
             gs = max(a[4], b[4])
             n += d > 300.0 and (dt <= 0 or d / dt > max(2.0 * gs, gs + 200.0) * KT)
         return n
+
+    def _find_altitude_spikes(self):
+        """[(start, end)]: single points whose altitude stands more than 2,000 ft off both
+        neighbours the same way (a wrong altitude in the recording), as the span between the
+        neighbours."""
+        out = []
+        for a, b, c in zip(self.pts, self.pts[1:], self.pts[2:]):
+            up, down = b[3] - a[3], b[3] - c[3]
+            if not (b[5] or a[5] or c[5]) and abs(up) > 2000.0 and abs(down) > 2000.0 and (up > 0) == (down > 0):
+                out.append((a[0], c[0]))
+        return out
+
+    def spike_at(self, t):
+        return any(a < t < b for (a, b) in self.spikes)
 
     def bad_at(self, t):
         return any(a <= t <= b + DELAY for (a, b, _) in self.bad)
@@ -206,10 +222,11 @@ def measure_object(writes, track):
                 res[key] = d
                 if res["worst"] is None or d > res["worst"][0]:
                     res["worst"] = (d, s, lat, lon, fix[0], fix[1])
-            if not ground and abs(dv) > abs(e["alt_max"]):
-                e["alt_max"] = dv
-            if not ground and abs(dv) > abs(res["alt_max"]):
-                res["alt_max"] = dv
+            if not ground and not track.spike_at(at):
+                if abs(dv) > abs(e["alt_max"]):
+                    e["alt_max"] = dv
+                if abs(dv) > abs(res["alt_max"]):
+                    res["alt_max"] = dv
     return res
 
 
@@ -265,6 +282,9 @@ def table(results, tracks):
         lines.append(f"{'':6} {tail:8} " + ", ".join(notes))
     seen = set()
     for t in tracks:
+        if t.spikes:
+            lines.append(f"{t.hex} {t.callsign}: recording altitude wrong at {len(t.spikes)} single points "
+                         f"(more than 2,000 ft off both neighbours; left out of the altitude figures)")
         if t.noise():
             lines.append(f"{t.hex} {t.callsign}: recording noisy: {t.noise()} steps far faster than its "
                          f"ground speed (kept in the figures)")
