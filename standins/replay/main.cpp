@@ -47,6 +47,8 @@
 #include "download_server/download_server.h"
 #include "simconnect/standin_sim.h"
 #include "simulator/feed_handover.h"
+#include "traffic_service/feed_sink.h"
+#include "traffic_service/readers.h"
 #include "traffic_service/track_converter.h"
 #include "traffic_service/traffic_client.h"
 #include "traffic_service/traffic_standin.h"
@@ -250,6 +252,10 @@ int lf_run(const std::vector<std::string>& args)
     traffic.setReplySettled([] {
         std::lock_guard lock(g_udpMutex);
         return !g_udpMessages.empty();
+    });
+    // A request is due at every grid point once the traffic reader runs and knows where to ask.
+    traffic.setReaderPolls([] {
+        return gf_readersRunning() >= 2 && !g_trafficClient.stopRequested() && gf_trafficQueryPosition().set;
     });
     if (!traffic.start(0, std::chrono::seconds(600)))
         lf_fail("traffic stand-in: cannot bind a loopback port");

@@ -273,6 +273,8 @@ void TrafficStandin::lf_holdUntilDue(int cls)
         return;
     ++m_arrived[cls];
     m_expect[cls] = true;
+    if (cls == 0)
+        m_readerGaveUp = false;
     const double due = lf_dueTime(cls);
     ++m_stats.held;
     m_cv.notify_all();
@@ -296,6 +298,12 @@ void TrafficStandin::setReplySettled(std::function<bool()> settled)
     m_settled = std::move(settled);
 }
 
+void TrafficStandin::setReaderPolls(std::function<bool()> polls)
+{
+    std::lock_guard lock(m_mutex);
+    m_readerPolls = std::move(polls);
+}
+
 double TrafficStandin::replayTime() const
 {
     std::lock_guard lock(m_mutex);
@@ -307,32 +315,47 @@ bool TrafficStandin::advanceTo(double seconds, const std::function<bool()>& keep
     std::unique_lock lock(m_mutex);
     bool ok = true;
     auto waiting = [&] { return !keepWaiting || keepWaiting(); };
-    while (m_simClock && !m_stopping && waiting() && m_expect[0]) {
+    // Told by the caller, a request is due as long as the reader polls; else once it has asked.
+    const bool told = static_cast<bool>(m_readerPolls);
+    auto due = [&] { return told ? !m_readerGaveUp && m_readerPolls() : m_expect[0]; };
+    const auto requestWait = told ? kSimClockDeadProgramWait : kSimClockRequestWait;
+    const auto settleWait = told ? kSimClockDeadProgramWait : kSimClockSettleWait;
+    while (m_simClock && !m_stopping && waiting() && due()) {
         // Only the traffic requests stop the clock; weather requests keep to their grid but
         // change nothing that moves (the stations' QNH is fixed).
         const int cls = 0;
-        const double due = lf_dueTime(cls);
-        if (due > seconds + 1e-9)
+        const double dueTime = lf_dueTime(cls);
+        if (dueTime > seconds + 1e-9)
             break;
-        m_fixedTime = std::max(m_fixedTime, due);
+        m_fixedTime = std::max(m_fixedTime, dueTime);
         m_cv.notify_all();
         const std::uint64_t answered = m_answered[cls];
-        const auto until = Clock::now() + kSimClockRequestWait;
-        while (!m_stopping && m_answered[cls] == answered && Clock::now() < until && waiting())
+        const auto until = Clock::now() + requestWait;
+        while (!m_stopping && m_answered[cls] == answered && Clock::now() < until && waiting() && due())
             m_cv.wait_for(lock, std::chrono::milliseconds(1));
         if (m_answered[cls] == answered) {
-            m_expect[cls] = false;  // the reader has stopped or hangs: go on without it
-            ok = false;
+            if (Clock::now() >= until) {
+                // The reader has stopped or hangs: go on without it.
+                m_expect[cls] = false;
+                m_readerGaveUp = told;
+                ok = false;
+            }
             continue;
         }
         if (!m_lastReplyHadTraffic)
             continue;
-        // The reader takes the reply at this simulated moment: wait until the program has it.
+        // The reader takes the reply at this simulated moment: wait until the program has it
+        // (handed over, or the reader is back with its next request).
         const std::uint64_t arrived = m_arrived[0];
-        const auto settleUntil = Clock::now() + kSimClockSettleWait;
-        while (!m_stopping && m_arrived[0] == arrived && !(m_settled && m_settled()) && Clock::now() < settleUntil
-               && waiting())
+        const auto settleUntil = Clock::now() + settleWait;
+        while (!m_stopping && m_arrived[0] == arrived && !(m_settled && m_settled()) && waiting()
+               && (!told || m_readerPolls())) {
+            if (Clock::now() >= settleUntil) {
+                ok = ok && !told;  // told that the reader polls, it hangs
+                break;
+            }
             m_cv.wait_for(lock, std::chrono::microseconds(200));
+        }
     }
     if (m_fixedTime < seconds) {
         m_fixedTime = seconds;

@@ -15,8 +15,13 @@
 // traffic reply (the settled predicate, or the reader's next request). The parked-traffic list,
 // which the program asks for from its main loop, is answered at once. Session lifetimes count in
 // replay time. So what the program receives, and at which simulated moment, does not depend on the
-// machine's load. A class whose request does not come within kSimClockRequestWait (a stopped
-// reader) is not waited for again until its next request.
+// machine's load.
+// Whether a traffic request is due at a grid point: with setReaderPolls() the caller tells (the
+// program's reader runs and has a position to ask about), so the clock also waits for a reader
+// that has not asked yet, and the only wall-clock limit is kSimClockDeadProgramWait. Without it
+// the stand-in guesses from the requests themselves: a class is expected once it has asked, and
+// one whose request does not come within kSimClockRequestWait (a stopped reader) is not waited for
+// again until its next request.
 //
 // Threads: the server runs its own listener and worker threads; every public function may be
 // called from any thread (state under m_mutex, a leaf lock; the settled predicate is called with
@@ -100,13 +105,19 @@ public:
     // ---- sim clock (see above) ----
     static constexpr std::chrono::milliseconds kSimClockRequestWait{5000};
     static constexpr std::chrono::milliseconds kSimClockSettleWait{1000};
+    // With setReaderPolls: a due request or hand-over that takes this long means a dead program.
+    static constexpr std::chrono::milliseconds kSimClockDeadProgramWait{60000};
     // Switches the sim clock on, the replay time standing at its current value (setReplayTime).
     void useSimClock(double trafficPollSeconds = 2.0, double weatherPollSeconds = 2.0);
     // True once the program has taken the last traffic reply (called while advanceTo() waits).
     void setReplySettled(std::function<bool()> settled);
+    // True while the program's traffic reader polls: a request of it is due at every grid point
+    // (called while advanceTo() waits).
+    void setReaderPolls(std::function<bool()> polls);
     // Moves the replay time forward to the second, stopping at each due traffic request on the way
     // as long as keepWaiting (when given) holds: false once the program exits and its readers
-    // stop. False when a due request did not come in time (the clock moved on without it).
+    // stop. False when a due request did not come in time, or (with setReaderPolls) the reader did
+    // not take its reply in time (the clock moved on without it).
     bool advanceTo(double seconds, const std::function<bool()>& keepWaiting = {});
     double replayTime() const;
 
@@ -172,6 +183,8 @@ private:
     bool m_lastReplyHadTraffic = false;  // the last traffic answer carried aircraft
     int m_lastTrafficEntries = 0;
     std::function<bool()> m_settled;
+    std::function<bool()> m_readerPolls;
+    bool m_readerGaveUp = false;  // with m_readerPolls: not waited for again until its next request
 };
 
 }  // namespace tvxstandin

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -19,6 +20,8 @@
 #include "simconnect/standin_sim.h"
 #include "support/temp_folder.h"
 #include "simulator/feed_handover.h"
+#include "traffic_service/feed_sink.h"
+#include "traffic_service/readers.h"
 #include "traffic_service/traffic_client.h"
 #include "win32/win_api.h"
 
@@ -122,6 +125,11 @@ E2eWorld::E2eWorld(E2eSetup setup) : m_setup(std::move(setup))
         std::lock_guard lock(g_udpMutex);
         return !g_udpMessages.empty();
     });
+    // The traffic reader has a request due at every grid point once it runs and knows where to
+    // ask: the clock waits for it even while it still sleeps between its checks of the position.
+    m_traffic->setReaderPolls([] {
+        return gf_readersRunning() >= 2 && !g_trafficClient.stopRequested() && gf_trafficQueryPosition().set;
+    });
     if (!m_traffic->start(0, std::chrono::seconds(600)))
         throw std::runtime_error("traffic stand-in: cannot bind");
     // The client read TAVIX_API_BASE when the process started, before this stand-in existed.
@@ -139,6 +147,8 @@ E2eWorld::E2eWorld(E2eSetup setup) : m_setup(std::move(setup))
     simstandin::sim().reset(config);
     simstandin::sim().loadScenario(m_setup.simScenario.string());
     simstandin::sim().setFps(kFps);
+    if (m_setup.flightLoaded)
+        simstandin::sim().startFlight();
     const auto sim = nlohmann::json::parse(lf_read(m_setup.simScenario));
     m_userLat = sim["user"]["lat"].get<double>();
     m_userLon = sim["user"]["lon"].get<double>();
@@ -204,7 +214,12 @@ void E2eWorld::advance(std::chrono::milliseconds wait)
 void E2eWorld::syncTraffic()
 {
     // While the program exits its readers stop: the clock does not wait for their requests.
-    m_traffic->advanceTo(m_setup.replayStart + simstandin::sim().simSeconds(), [] { return !g_exitRequested.load(); });
+    if (!m_traffic->advanceTo(m_setup.replayStart + simstandin::sim().simSeconds(),
+                              [] { return !g_exitRequested.load(); }))
+        std::fprintf(stderr, "e2e: the traffic reader did not ask or take its reply within %lld s at simulated "
+                             "second %.2f: the clock went on without it\n",
+                     static_cast<long long>(tvxstandin::TrafficStandin::kSimClockDeadProgramWait.count() / 1000),
+                     simstandin::sim().simSeconds());
 }
 
 double E2eWorld::simSeconds() const
@@ -237,9 +252,11 @@ bool E2eWorld::stepWhile(const std::function<bool()>& notYet, std::chrono::milli
     while (notYet()) {
         if (std::chrono::steady_clock::now() > end)
             return false;
-        // The main loop drives the clock while it runs; before it starts and after it ended the
-        // simulator thread's work (the exit's removals) needs frames from here.
-        if (!g_mainLoopRunning.load() || g_mainLoopEnded.load()) {
+        // The start-up and the main loop drive the clock; once the main loop has ended the
+        // simulator thread's work (the exit's removals) needs frames from here. Before the
+        // start-up thread runs nothing needs them: frames stepped then would depend on how fast
+        // the window came up.
+        if (g_mainLoopEnded.load()) {
             if (++idle > 20) {
                 std::lock_guard lock(m_clockMutex);
                 simstandin::sim().frame(1);

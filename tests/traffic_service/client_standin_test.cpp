@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <thread>
 
 #include "foundation/errors.h"
@@ -404,4 +405,50 @@ TEST(TrafficClientStandin, SimClockHoldsRequestsToTheGrid)
     ASSERT_TRUE(session.capture().waitForBatches(2, 5s));
     EXPECT_DOUBLE_EQ(klmTime(session.capture().batches()[1]), 14.0);
     EXPECT_EQ(standin.stats().rateViolations, 0);
+}
+
+// Told that the reader polls, the clock stops at the next grid point even before the reader's
+// first request (a reader still sleeping between its checks of the position), and goes on once
+// that request has been answered and the reader is back; a reader that does not poll holds
+// nothing.
+TEST(TrafficClientStandin, SimClockWaitsForAPollingReaderBeforeItsFirstRequest)
+{
+    tvxtest::StandinSession session(tvxtest::gf_amsterdamScenario(1));
+    auto& standin = session.standin();
+    standin.setReplayTime(10.5);
+    standin.useSimClock(2.0, 2.0);
+    std::atomic<bool> polls{false};
+    standin.setReaderPolls([&] { return polls.load(); });
+    ASSERT_TRUE(g_trafficClient.login());
+
+    EXPECT_TRUE(standin.advanceTo(11.0));  // not polling: nothing to wait for
+    EXPECT_DOUBLE_EQ(standin.replayTime(), 11.0);
+    polls = true;
+    std::atomic<bool> advanced{false};
+    std::thread clock([&] {
+        EXPECT_TRUE(standin.advanceTo(15.0));
+        advanced = true;
+    });
+    // The clock stands at 12 while no request has come.
+    const auto until = std::chrono::steady_clock::now() + 5s;
+    while (standin.replayTime() < 12.0 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(1ms);
+    EXPECT_DOUBLE_EQ(standin.replayTime(), 12.0);
+    EXPECT_FALSE(advanced.load());
+    EXPECT_TRUE(g_trafficClient.pollTraffic());
+    ASSERT_TRUE(session.capture().waitForBatches(1, 5s));
+    const TrafficRecord* klm = lf_find(session.capture().batches()[0].records, 0x4ca7b3);
+    ASSERT_NE(klm, nullptr);
+    EXPECT_DOUBLE_EQ(klm->time - 1767225600.0, 12.0);
+    // The reader comes back for 14, which stops the clock again; then it stops polling.
+    std::thread reader([] { g_trafficClient.pollTraffic(); });
+    reader.join();
+    polls = false;
+    clock.join();
+    EXPECT_TRUE(advanced.load());
+    EXPECT_DOUBLE_EQ(standin.replayTime(), 15.0);
+    ASSERT_TRUE(session.capture().waitForBatches(2, 5s));
+    const TrafficRecord* next = lf_find(session.capture().batches()[1].records, 0x4ca7b3);
+    ASSERT_NE(next, nullptr);
+    EXPECT_DOUBLE_EQ(next->time - 1767225600.0, 14.0);
 }
