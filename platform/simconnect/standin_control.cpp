@@ -723,6 +723,13 @@ void Sim::writeTrace(const std::string& folder) const
     w.writeTraceLocked(folder);
 }
 
+void Sim::logPositions(const std::string& path)
+{
+    World& w = gf_world();
+    std::lock_guard lock(w.mutex);
+    w.openPositionLog(path);
+}
+
 }  // namespace simstandin
 
 #endif  // TAVIX_SIM_SDK

@@ -264,8 +264,13 @@ public:
     // Loads a scenario file (JSON); see scenario.cpp for the format. Throws std::runtime_error
     // naming the file and the member on malformed input.
     void loadScenario(const std::string& path);
-    // Writes sim-world.txt and sim-positions.csv into the folder.
+    // Writes sim-world.txt and sim-positions.csv into the folder (and flushes the position log).
     void writeTrace(const std::string& folder) const;
+    // Logs every position write from now on into the CSV file (empty path: closes the log):
+    // "frame,sim_s,wall_s,object,lat,lon,alt_ft,heading_rad,tas_kt", wall_s in Unix seconds. A
+    // demo run with TAVIX_SIM_TRACE_DIR logs into sim-positions-all.csv there. Throws
+    // std::runtime_error when the file cannot be opened.
+    void logPositions(const std::string& path);
 };
 
 TAVIX_STANDIN_API Sim& sim();

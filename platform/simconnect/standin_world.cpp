@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <stdexcept>
 #include <numbers>
 
 #include <fmt/format.h>
@@ -144,6 +146,7 @@ void World::resetLocked(const Config& config)
     unrecognizedIdCount = 0;
     positionWriteCount = 0;
     sampledPositions.clear();
+    positionLog.reset();
     traceDir.clear();
     cv.notify_all();
 }
@@ -169,8 +172,39 @@ void World::ensureConfigured()
             gf_demoDefaultsLocked(*this);
         }
     }
-    if (const char* dir = std::getenv("TAVIX_SIM_TRACE_DIR"); dir && *dir)
+    if (const char* dir = std::getenv("TAVIX_SIM_TRACE_DIR"); dir && *dir) {
         traceDir = dir;
+        try {
+            std::filesystem::create_directories(traceDir);
+            openPositionLog((std::filesystem::path(traceDir) / "sim-positions-all.csv").string());
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "stand-in simulator: %s\n", e.what());
+        }
+    }
+}
+
+void World::openPositionLog(const std::string& path)
+{
+    if (positionLog)
+        positionLog->flush();
+    positionLog.reset();
+    if (path.empty())
+        return;
+    auto out = std::make_unique<std::ofstream>(path, std::ios::trunc);
+    if (!*out)
+        throw std::runtime_error(fmt::format("position log {}: cannot write", path));
+    *out << "frame,sim_s,wall_s,object,lat,lon,alt_ft,heading_rad,tas_kt\n";
+    positionLog = std::move(out);
+}
+
+void World::logPosition(const PositionRec& rec)
+{
+    if (!positionLog)
+        return;
+    const double wall =
+        std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    *positionLog << fmt::format("{},{:.3f},{:.3f},{},{:.7f},{:.7f},{:.1f},{:.4f},{:.1f}\n", rec.frame, simSeconds(),
+                                wall, rec.objectId, rec.lat, rec.lon, rec.alt, rec.heading, rec.tas);
 }
 
 // ---- time --------------------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -19,6 +20,9 @@
 #include "model/airport_list.h"
 #include "simconnect/standin_sim.h"
 #include "support/temp_folder.h"
+#include "simulator/feed_handover.h"
+#include "traffic_service/feed_sink.h"
+#include "traffic_service/readers.h"
 #include "traffic_service/traffic_client.h"
 #include "win32/win_api.h"
 
@@ -117,6 +121,16 @@ E2eWorld::E2eWorld(E2eSetup setup) : m_setup(std::move(setup))
     m_traffic = std::make_unique<tvxstandin::TrafficStandin>(m_scenario);
     m_traffic->setRateLimits(100, 100);
     m_traffic->setReplayTime(m_setup.replayStart);
+    m_traffic->useSimClock(2.0, 2.0);
+    m_traffic->setReplySettled([] {
+        std::lock_guard lock(g_udpMutex);
+        return !g_udpMessages.empty();
+    });
+    // The traffic reader has a request due at every grid point once it runs and knows where to
+    // ask: the clock waits for it even while it still sleeps between its checks of the position.
+    m_traffic->setReaderPolls([] {
+        return gf_readersRunning() >= 2 && !g_trafficClient.stopRequested() && gf_trafficQueryPosition().set;
+    });
     if (!m_traffic->start(0, std::chrono::seconds(600)))
         throw std::runtime_error("traffic stand-in: cannot bind");
     // The client read TAVIX_API_BASE when the process started, before this stand-in existed.
@@ -134,6 +148,8 @@ E2eWorld::E2eWorld(E2eSetup setup) : m_setup(std::move(setup))
     simstandin::sim().reset(config);
     simstandin::sim().loadScenario(m_setup.simScenario.string());
     simstandin::sim().setFps(kFps);
+    if (m_setup.flightLoaded)
+        simstandin::sim().startFlight();
     const auto sim = nlohmann::json::parse(lf_read(m_setup.simScenario));
     m_userLat = sim["user"]["lat"].get<double>();
     m_userLon = sim["user"]["lon"].get<double>();
@@ -181,7 +197,7 @@ void E2eWorld::wake()
     if (++m_wakes % 2 != 0)
         return;
     simstandin::sim().frame(1);
-    m_traffic->setReplayTime(m_setup.replayStart + simstandin::sim().simSeconds());
+    syncTraffic();
 }
 
 void E2eWorld::advance(std::chrono::milliseconds wait)
@@ -189,11 +205,22 @@ void E2eWorld::advance(std::chrono::milliseconds wait)
     {
         std::lock_guard lock(m_clockMutex);
         simstandin::sim().frame(std::max<int>(1, static_cast<int>(wait.count() * kFps / 1000)));
-        m_traffic->setReplayTime(m_setup.replayStart + simstandin::sim().simSeconds());
+        syncTraffic();
     }
     // The start-up also waits for the reader threads, which run on the wall clock: its waits pass
     // five times faster than in the program, but they do pass.
     std::this_thread::sleep_for(wait / 5);
+}
+
+void E2eWorld::syncTraffic()
+{
+    // While the program exits its readers stop: the clock does not wait for their requests.
+    if (!m_traffic->advanceTo(m_setup.replayStart + simstandin::sim().simSeconds(),
+                              [] { return !g_exitRequested.load(); }))
+        std::fprintf(stderr, "e2e: the traffic reader did not ask or take its reply within %lld s at simulated "
+                             "second %.2f: the clock went on without it\n",
+                     static_cast<long long>(tvxstandin::TrafficStandin::kSimClockDeadProgramWait.count() / 1000),
+                     simstandin::sim().simSeconds());
 }
 
 double E2eWorld::simSeconds() const
@@ -227,13 +254,15 @@ bool E2eWorld::stepWhile(const std::function<bool()>& notYet, std::chrono::milli
     while (notYet()) {
         if (std::chrono::steady_clock::now() > end)
             return false;
-        // The main loop drives the clock while it runs; before it starts and after it ended the
-        // simulator thread's work (the exit's removals) needs frames from here.
-        if (!g_mainLoopRunning.load() || g_mainLoopEnded.load()) {
+        // The start-up and the main loop drive the clock; once the main loop has ended the
+        // simulator thread's work (the exit's removals) needs frames from here. Before the
+        // start-up thread runs nothing needs them: frames stepped then would depend on how fast
+        // the window came up.
+        if (g_mainLoopEnded.load()) {
             if (++idle > 20) {
                 std::lock_guard lock(m_clockMutex);
                 simstandin::sim().frame(1);
-                m_traffic->setReplayTime(m_setup.replayStart + simstandin::sim().simSeconds());
+                syncTraffic();
             }
         } else {
             idle = 0;

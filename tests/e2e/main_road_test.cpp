@@ -123,12 +123,15 @@ TEST(E2eMainRoad, FeedAircraftAreCreatedMovedRemovedAndAllGoneAtExit)
 // stands at a gate, so BIKF becomes the park airport, its stock parking file is read, the static
 // plan is built and adjusted, and the live aircraft at the gates are recorded in its schedules.
 // The schedule clock of the run is the wall clock's weekday and half-hour: the plan's clock lines
-// say so, and so do the sightings saved in the learned file at the exit.
+// say so, and so do the sightings saved in the learned file at the exit. The user starts the
+// program from a loaded flight, so the first traffic (with the history buffers) is in before the
+// park airport's plan is built: the aircraft at the gates are live aircraft, not static ones.
 TEST(E2eMainRoad, AtTheParkAirportTheScheduleClockIsTheWallClock)
 {
     E2eSetup setup;
     setup.replayStart = kReplayStart;
     setup.settings = {{"AUTO_RANGE", "false"}, {"LATERAL_RANGE", "5"}};
+    setup.flightLoaded = true;
     setup.editDownloadTree = [](const std::filesystem::path& tree) {
         const std::filesystem::path list = tree / "data" / "airports_msfs.xml";
         std::ifstream in(list);
@@ -143,8 +146,7 @@ TEST(E2eMainRoad, AtTheParkAirportTheScheduleClockIsTheWallClock)
     E2eWorld world(setup);
     const DaySlot before = gf_daySlotOf(gf_utcNowSeconds());
     world.start();
-    // Until a live aircraft has parked at a gate (its sighting recorded), which takes longer on a
-    // busy machine: the feed is polled on the wall clock.
+    // Until a live aircraft has parked at a gate (its sighting recorded).
     ASSERT_TRUE(world.runUntilSimSecond(20.0, 120s)) << world.logText();
     world.stepWhile([&] { return world.logText().find(" parks\n") == std::string::npos && world.simSeconds() < 130.0; },
                     150s);

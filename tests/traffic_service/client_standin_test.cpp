@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "foundation/errors.h"
 #include "foundation/log.h"
@@ -364,4 +366,89 @@ TEST(TrafficClientStandin, WrongTypesKeepTheSoundEntry)
     const std::string log = tvxtest::readFile(folder / "Log.txt");
     // One summary line for the reply, not one line per entry.
     EXPECT_NE(log.find("===> traffic reply: 8 entries dropped (first "), std::string::npos) << log;
+}
+
+// On the simulated clock the replay moves only with advanceTo: a traffic request is held until the
+// clock reaches the next 2-second grid point and answered with the feed of that moment, and the
+// clock stops there until the request has been answered.
+TEST(TrafficClientStandin, SimClockHoldsRequestsToTheGrid)
+{
+    tvxtest::StandinSession session(tvxtest::gf_amsterdamScenario(1));
+    auto& standin = session.standin();
+    standin.setReplayTime(10.5);
+    standin.useSimClock(2.0, 2.0);
+    ASSERT_TRUE(g_trafficClient.login());
+    const auto klmTime = [&](const tvxtest::CapturedBatch& b) {
+        const TrafficRecord* r = lf_find(b.records, 0x4ca7b3);
+        return r ? r->time - 1767225600.0 : -1.0;
+    };
+
+    std::thread first([] { g_trafficClient.pollTraffic(); });
+    ASSERT_TRUE(standin.waitFor([](const StandinStats& s) { return s.held == 1; }, 5s));
+    EXPECT_TRUE(standin.advanceTo(11.9));  // before the grid point: still held
+    EXPECT_EQ(standin.stats().held, 1);
+    EXPECT_EQ(standin.stats().traffic, 0);
+    EXPECT_TRUE(standin.advanceTo(13.0));  // stops at 12 until answered, then goes on to 13
+    first.join();
+    EXPECT_DOUBLE_EQ(standin.replayTime(), 13.0);
+    ASSERT_TRUE(session.capture().waitForBatches(1, 5s));
+    EXPECT_DOUBLE_EQ(klmTime(session.capture().batches()[0]), 12.0);
+
+    // The next request waits for the next grid point after the last answer (14), however soon
+    // the client asks again.
+    std::thread second([] { g_trafficClient.pollTraffic(); });
+    ASSERT_TRUE(standin.waitFor([](const StandinStats& s) { return s.held == 1; }, 5s));
+    EXPECT_TRUE(standin.advanceTo(13.5));
+    EXPECT_EQ(standin.stats().traffic, 1);
+    EXPECT_TRUE(standin.advanceTo(15.0));
+    second.join();
+    ASSERT_TRUE(session.capture().waitForBatches(2, 5s));
+    EXPECT_DOUBLE_EQ(klmTime(session.capture().batches()[1]), 14.0);
+    EXPECT_EQ(standin.stats().rateViolations, 0);
+}
+
+// Told that the reader polls, the clock stops at the next grid point even before the reader's
+// first request (a reader still sleeping between its checks of the position), and goes on once
+// that request has been answered and the reader is back; a reader that does not poll holds
+// nothing.
+TEST(TrafficClientStandin, SimClockWaitsForAPollingReaderBeforeItsFirstRequest)
+{
+    tvxtest::StandinSession session(tvxtest::gf_amsterdamScenario(1));
+    auto& standin = session.standin();
+    standin.setReplayTime(10.5);
+    standin.useSimClock(2.0, 2.0);
+    std::atomic<bool> polls{false};
+    standin.setReaderPolls([&] { return polls.load(); });
+    ASSERT_TRUE(g_trafficClient.login());
+
+    EXPECT_TRUE(standin.advanceTo(11.0));  // not polling: nothing to wait for
+    EXPECT_DOUBLE_EQ(standin.replayTime(), 11.0);
+    polls = true;
+    std::atomic<bool> advanced{false};
+    std::thread clock([&] {
+        EXPECT_TRUE(standin.advanceTo(15.0));
+        advanced = true;
+    });
+    // The clock stands at 12 while no request has come.
+    const auto until = std::chrono::steady_clock::now() + 5s;
+    while (standin.replayTime() < 12.0 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(1ms);
+    EXPECT_DOUBLE_EQ(standin.replayTime(), 12.0);
+    EXPECT_FALSE(advanced.load());
+    EXPECT_TRUE(g_trafficClient.pollTraffic());
+    const auto klmTime = [](const tvxtest::CapturedBatch& b) {
+        const TrafficRecord* r = lf_find(b.records, 0x4ca7b3);
+        return r ? r->time - 1767225600.0 : -1.0;
+    };
+    ASSERT_TRUE(session.capture().waitForBatches(1, 5s));
+    EXPECT_DOUBLE_EQ(klmTime(session.capture().batches()[0]), 12.0);
+    // The reader comes back for 14, which stops the clock again; then it stops polling.
+    std::thread reader([] { g_trafficClient.pollTraffic(); });
+    reader.join();
+    polls = false;
+    clock.join();
+    EXPECT_TRUE(advanced.load());
+    EXPECT_DOUBLE_EQ(standin.replayTime(), 15.0);
+    ASSERT_TRUE(session.capture().waitForBatches(2, 5s));
+    EXPECT_DOUBLE_EQ(klmTime(session.capture().batches()[1]), 14.0);
 }
