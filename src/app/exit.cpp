@@ -60,7 +60,7 @@ bool lf_waitUntil(Pred pred, std::chrono::milliseconds limit)
 }
 
 // The exit thread's body: one exit per run.
-void ExitThread()
+void ExitWaiter()
 {
     if (const std::optional<ExitRequest> request = gf_waitForExitRequest())
         FinalExit(request->reason, request->seconds);
@@ -108,7 +108,7 @@ void gf_startExitThread()
 {
     std::lock_guard lock(g_exitThreadMutex);
     if (!g_exitThread.joinable())
-        g_exitThread = std::thread(ExitThread);
+        g_exitThread = std::thread(ExitWaiter);
 }
 
 void gf_joinExitThread()
