@@ -32,7 +32,7 @@ function(tavix_link_group target)
 endfunction()
 
 # tavix_test(<folder> [DEPS <targets>...]): one test program per tests/ folder, every .cpp in it,
-# each case run by CTest in its own process.
+# each case run by CTest in its own process and labelled with the folder name (ctest -L e2e).
 function(tavix_test folder)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
@@ -46,5 +46,5 @@ function(tavix_test folder)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT 120 ENVIRONMENT "TAVIX_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+    PROPERTIES TIMEOUT 120 LABELS ${folder} ENVIRONMENT "TAVIX_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 endfunction()

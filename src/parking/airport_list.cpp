@@ -14,6 +14,7 @@
 #include "foundation/geo.h"
 #include "foundation/log.h"
 #include "foundation/runtime_texts.h"
+#include "foundation/units.h"
 #include "parking/parking_hooks.h"
 #include "simulator/live_hooks.h"
 
@@ -26,7 +27,6 @@ namespace {
 constexpr std::size_t kAirportReserve = 44000;
 constexpr double kClosestSearchStartNm = 100.0;
 constexpr double kClosestAirportLimitNm = 5.0;
-constexpr double kNmToMetres = 1852.0;
 
 bool s_airportsRead = false;
 
@@ -162,7 +162,7 @@ std::optional<AirportEntry> gf_closestAirportByStand(double lat, double lon)
     if (!(neighbourStand.distanceNm < bestStand.distanceNm))
         return *best;
     gf_log("Airport {} is closest, but stand {} at neighbouring airport {} is closest at {:.0F} meters ...",
-           best->code, neighbourStand.name, neighbour->code, neighbourStand.distanceNm * kNmToMetres);
+           best->code, neighbourStand.name, neighbour->code, neighbourStand.distanceNm * kMetresPerNm);
     return *neighbour;
 }
 

@@ -13,6 +13,7 @@
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
+#include "foundation/units.h"
 #include "liveries/livery_match.h"
 #include "parking/park_choice.h"
 #include "parking/stand_model.h"
@@ -23,7 +24,6 @@ std::uint32_t g_staticCounter = 0;
 
 namespace {
 
-constexpr double kRadToDeg = 57.29577951308232;
 constexpr std::uint32_t kLastStaticHexid = 9999;
 constexpr std::uint32_t kSlotsPerWeek = 7 * 48;
 

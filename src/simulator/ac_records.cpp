@@ -4,7 +4,6 @@
 // the read-only size-class name table.
 #include "simulator/ac_records.h"
 
-#include <numbers>
 #include <unordered_map>
 
 #include "foundation/class_tables.h"
@@ -12,11 +11,11 @@
 #include "foundation/random.h"
 #include "foundation/runtime_texts.h"
 #include "foundation/settings.h"
+#include "foundation/units.h"
 #include "liveries/aircraft_db.h"
 
 namespace {
 
-constexpr double kDegToRad = std::numbers::pi / 180.0;
 
 }  // namespace
 

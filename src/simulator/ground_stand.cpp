@@ -12,6 +12,7 @@
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/time_slots.h"
+#include "foundation/units.h"
 #include "parking/airport_list.h"
 #include "parking/stand_model.h"
 #include "simulator/ac_config.h"
@@ -21,8 +22,6 @@
 #include "simulator/live_motion.h"
 #include "simulator/motion_hooks.h"
 #include "simulator/removal.h"
-
-using namespace motion;
 
 GroundStandHooks g_groundStandHooks;
 

@@ -12,6 +12,7 @@
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/time_slots.h"
+#include "foundation/units.h"
 #include "liveries/livery_match.h"
 #include "liveries/regcodes.h"
 #include "parking/airport_list.h"
@@ -30,8 +31,6 @@
 #include "simulator/sim_ids.h"
 #include "simulator/stream_append.h"
 #include "simulator/user_aircraft.h"
-
-using namespace motion;
 
 std::unordered_map<std::uint32_t, std::string_view> g_liveryCache;
 
@@ -574,12 +573,15 @@ bool objectCreated(LiveAc& ac, const SimEvent& event)
         ac.rotationTickCounter = 1;
     }
     createFlightPlan(ac);
-    std::lock_guard lock(g_simConnectMutex);
-    if (FAILED(SimConnect_RequestDataOnSimObject(g_hSimConnect, simid::REQ_STATIC_GROUND, simid::DEF_STATIC_GROUND,
-                                                 ac.objectId, SIMCONNECT_PERIOD_ONCE))) {
-        gf_logError("SimConnect request StaticCG fails");
-        gf_simConnectError();
+    {
+        std::lock_guard lock(g_simConnectMutex);
+        if (FAILED(SimConnect_RequestDataOnSimObject(g_hSimConnect, simid::REQ_STATIC_GROUND,
+                                                     simid::DEF_STATIC_GROUND, ac.objectId, SIMCONNECT_PERIOD_ONCE))) {
+            gf_logError("SimConnect request StaticCG fails");
+            gf_simConnectError();
+        }
     }
+    gf_exitOnSimConnectErrors();
     return true;
 }
 

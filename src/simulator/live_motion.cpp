@@ -9,9 +9,8 @@
 #include <unordered_set>
 
 #include "foundation/geo.h"
+#include "foundation/units.h"
 #include "simulator/ai_tick.h"
-
-using namespace motion;
 
 namespace {
 
@@ -77,30 +76,6 @@ void gf_setPhase(LiveAc& ac, AcPhase phase)
 {
     ac.prevPhase = ac.phase;
     ac.phase = phase;
-}
-
-double gf_wrap2Pi(double a)
-{
-    if (!std::isfinite(a))
-        return 0.0;
-    a = std::fmod(a, 2.0 * kPi);
-    if (a < 0.0)
-        a += 2.0 * kPi;
-    if (a >= 2.0 * kPi)
-        a = 0.0;
-    return a;
-}
-
-double gf_wrap180(double deg)
-{
-    if (!std::isfinite(deg))
-        return 0.0;
-    deg = std::fmod(deg, 360.0);
-    if (deg > 180.0)
-        deg -= 360.0;
-    else if (deg <= -180.0)
-        deg += 360.0;
-    return deg;
 }
 
 double gf_absDiffDeg(double aRad, double bRad)

@@ -2,7 +2,7 @@
 // step, curve step and turn angle, touchdown heading, ground altitude, the take-off, landing and
 // stand-leaving flags, the flare stage), kept beside g_liveAc keyed by hexid, and the small
 // helpers that the lifecycle, the movement and the append rules share: checked stream access,
-// phase changes, angle wrapping and tick arithmetic that cannot overflow.
+// phase changes and tick arithmetic that cannot overflow.
 //
 // A feed hexid belongs to one live aircraft at a time, so the hexid keys the side record. A new
 // aircraft (phase New) always starts from a fresh side record, so an aircraft erased earlier under
@@ -48,14 +48,6 @@ std::size_t gf_motionCount();
 
 // ---- shared helpers ------------------------------------------------------------------------
 
-namespace motion {
-inline constexpr double kPi = 3.14159265358979323846;
-inline constexpr double kDegToRad = kPi / 180.0;
-inline constexpr double kRadToDeg = 180.0 / kPi;
-inline constexpr double kFeetPerNm = 6076.11549;
-inline constexpr double kMetresPerNm = 1852.0;
-}  // namespace motion
-
 // Record i of the stream; std::out_of_range ("invalid deque<T> subscript") when it is missing.
 PosRecord& gf_rec(std::deque<PosRecord>& stream, std::size_t i);
 const PosRecord& gf_rec(const std::deque<PosRecord>& stream, std::size_t i);
@@ -65,10 +57,6 @@ PosRecord& gf_last(std::deque<PosRecord>& stream);
 void gf_setPhase(LiveAc& ac, AcPhase phase);
 inline bool gf_isPhase(const LiveAc& ac, AcPhase phase) { return ac.phase == phase; }
 
-// Angle wrapped into 0..2pi (radians).
-double gf_wrap2Pi(double a);
-// Degrees wrapped into (-180, 180].
-double gf_wrap180(double deg);
 // |b - a| in degrees, wrapped first (course 350 against 10 gives 20).
 double gf_absDiffDeg(double aRad, double bRad);
 

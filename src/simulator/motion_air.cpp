@@ -11,6 +11,7 @@
 #include "foundation/geo.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
+#include "foundation/units.h"
 #include "parking/stand_model.h"
 #include "simulator/ac_records.h"
 #include "simulator/ai_tick.h"
@@ -18,8 +19,6 @@
 #include "simulator/motion_hooks.h"
 #include "simulator/removal.h"
 #include "simulator/user_aircraft.h"
-
-using namespace motion;
 
 namespace {
 

@@ -1,0 +1,79 @@
+// The program's locks in one table, in nesting order, and the main-loop thread check.
+//
+// A thread holding a lock of the table may take only locks that come after it: never one above,
+// never the same one twice (all are plain std::mutex). Locks marked "alone" are taken with no
+// other lock of the table held and hold none inside. "leaf" locks hold nothing while taken, so
+// they may be taken under any lock above them. Code that runs under a lock and calls out (a log
+// line, a status line, a repaint) is listed with the locks it reaches. A new mutex goes into this
+// table with what it guards.
+//
+//  #  mutex (file)                               guards                                    takes inside
+//  -- ----------------------------------------- ----------------------------------------- -------------------
+//  Thread life (alone)
+//  1  g_threadsMutex (app/startup.cpp)          the start-up and SimConnect thread         - (joins happen
+//                                               handles                                    after release)
+//  2  g_mainLoopMutex (app/exit.cpp)            the main loop's started/ended handshake    - (leaf, cv wait)
+//  Traffic readers (reader threads)
+//  3  g_readersMutex (traffic_service/readers)  running reader count, fatal-reported flag  - (leaf)
+//  4  TrafficClient::m_sessionMutex             one login at a time                        5, 20, 24 (held
+//                                                                                           across the login)
+//  5  TrafficClient::m_mutex                    session id, rates, failures, fatal text,   - (leaf, cv wait)
+//                                               reference elevation, park airport, station
+//  6  TrafficClient::m_bufferMutex              callsigns and hexids of the history buffers - (leaf)
+//  Add-on airport scan (scan worker)
+//  7  g_publisherMutex (parking/archive_links)  publisher detection and linking             8, 9, 24
+//  8  g_generateMutex (parking/archive_links)   writing a generated airport file           24
+//  9  g_scanMessagesMutex (parking/addon_scan)  the scan log lines                         24 (writes the file)
+//  Main loop and SimConnect thread
+//  10 g_udpMutex (simulator/feed_handover)      the live batch handed over, history        11, 12, 13..24
+//                                               batches waiting, main-loop-started flag;   (records are
+//                                               held while the main loop applies records   applied under it)
+//  11 g_simEventMutex (simulator/sim_events)    g_simEvents, g_pendingObjects; held by      12, 13..24
+//                                               gf_SimCommands across every handler
+//  12 g_simConnectMutex                         the create/remove/event queues, the send   19, 20, 21, 24
+//     (simulator/command_queues)                side of the position buffers, g_hSimConnect
+//                                               and every SimConnect call outside dispatch
+//  Leaves of the simulator link
+//  13 g_nearestMutex (parking/stand_search)     published stand points, last nearest answer - (leaf)
+//  14 g_userMutex (simulator/user_aircraft)     the user aircraft's state and texts        - (leaf)
+//  15 g_simTextMutex (simulator/sim_client)     the simulator version text                 - (leaf)
+//  16 g_queryMutex (traffic_service/feed_sink)  the traffic query position                 - (leaf)
+//  17 g_exitMutex (app/exit.cpp)                exit taken, FinalExit done, exit thread    - (leaf; the old
+//                                               handle                                     thread is joined
+//                                                                                          after release)
+//  18 g_windowCommandsMutex (app/window_model)  window commands queued for the main loop   - (leaf; run after
+//                                                                                          release)
+//  Shared texts and values (any thread)
+//  19 g_statusLineMutex (app/status.cpp)        the status and error lines                 20, 24
+//  20 g_paintedMutex (app/window_model)         the painted window values                  - (the change runs
+//                                                                                          inside: no locks)
+//  Settings and log (any thread)
+//  21 g_storeMutex (foundation/settings_store)  the parameters.xml document                22, 24
+//  22 Parameter::m_mutex (foundation/settings)  one string setting's value                 - (leaf)
+//  23 hook-log mutexes (s_loggedMutex,          the "not built yet" lines already logged   24
+//     s_missingMutex, simulator)
+//  24 g_logMutex (foundation/log.cpp)           Log.txt                                    - (innermost)
+//
+// lf_sleep of the SimConnect thread waits on a mutex of its own (a stop-token wait, no data).
+//
+// Two rules the table alone does not show: gf_exit is never called with g_simConnectMutex held
+// (the third request error makes the restart due and the caller takes it once it has released
+// the lock), and no thread joins another while it holds any of these locks.
+#pragma once
+
+#include <thread>
+
+// The thread registered as the main loop: the start-up thread when it enters the main loop, or a
+// test that drives main-loop code from its own thread. Main-loop-only containers (g_liveAc,
+// g_staticAc, the stand model, the spawn and park queues) check it in debug builds.
+void gf_registerMainLoopThread(std::thread::id id = std::this_thread::get_id());
+// Forgets the registration: any thread passes the check again (start-up, exit, tests).
+void gf_clearMainLoopThread();
+// True on the registered main-loop thread, or when none is registered.
+bool gf_onMainLoopThread();
+
+#ifdef NDEBUG
+inline void gf_assertMainLoopThread() {}
+#else
+void gf_assertMainLoopThread();
+#endif
