@@ -41,8 +41,10 @@ function(tavix_test folder)
   endif()
   set(name test_${folder})
   add_executable(${name} ${srcs})
+  # The fixtures first: the libraries' group then resolves what they call (the state resets).
+  target_link_libraries(${name} PRIVATE tvx_test_support)
   tavix_link_group(${name} ${ARG_DEPS})
-  target_link_libraries(${name} PRIVATE tvx_test_support GTest::gmock GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE GTest::gmock GTest::gtest_main)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     DISCOVERY_TIMEOUT 60

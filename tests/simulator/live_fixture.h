@@ -16,6 +16,7 @@
 #include "liveries/aircraft_db.h"
 #include "liveries/regcodes.h"
 #include "parking/airport_list.h"
+#include "parking/parking_state.h"
 #include "parking/stand_model.h"
 #include "simulator/ac_records.h"
 #include "simulator/ai_tick.h"
@@ -24,6 +25,7 @@
 #include "simulator/live_hooks.h"
 #include "simulator/removal.h"
 #include "simulator/sim_client.h"
+#include "simulator/simulator_state.h"
 #include "support/liveries_fixture.h"
 #include "support/settings_fixture.h"
 
@@ -49,30 +51,9 @@ inline TrafficRecord liveRecord(std::uint32_t hexid, const std::string& callsign
 
 inline void resetLiveTraffic()
 {
-    g_liveAc.clear();
-    g_staticAc.clear();
-    g_removeRequests.clear();
-    g_liveCreateRequests.clear();
-    g_staticCreateRequests.clear();
-    g_spawnQueue.clear();
-    g_userAcCopy = {};
-    g_tick.store(0);
-    gf_resetFeedHandover();
+    gf_resetSimulatorState();
+    gf_resetParkingState();
     g_liveHooks = {};
-    gf_resetLiveHookLog();
-    g_parkAirport = {};
-    g_parkPositions.clear();
-    g_arrivedLiveAc.clear();
-    g_selectedObjectId.store(0);
-    {
-        std::lock_guard lock(g_simConnectMutex);
-        g_clientEventCmds.clear();
-        g_createAcCmds.clear();
-        g_removeAcCmds.clear();
-        g_acPosUpdates.write.clear();
-        g_acPosUpdates.send.clear();
-    }
-    g_simErrorCount.store(0);
 }
 
 class LiveTrafficTest : public ::testing::Test {

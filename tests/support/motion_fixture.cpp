@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "parking/airport_list.h"
+#include "parking/parking_state.h"
 #include "parking/stand_model.h"
 #include "simulator/ai_tick.h"
 #include "simulator/flight_plan.h"
@@ -11,6 +12,7 @@
 #include "simulator/live_motion.h"
 #include "simulator/motion_hooks.h"
 #include "simulator/removal.h"
+#include "simulator/simulator_state.h"
 #include "simulator/user_aircraft.h"
 
 namespace tvxtest {
@@ -27,28 +29,9 @@ MotionSandbox::~MotionSandbox()
 
 void MotionSandbox::lf_resetAll()
 {
-    g_tick.store(0);
-    g_liveAc.clear();
-    g_staticAc.clear();
-    g_removeRequests.clear();
-    g_liveCreateRequests.clear();
-    g_staticCreateRequests.clear();
-    g_spawnQueue.clear();
-    g_userAcCopy = UserAcState{};
-    g_userOnGround.store(false);
-    g_parkPositions.clear();
-    g_parkAirport = AirportEntry{};
-    g_arrivedLiveAc.clear();
-    g_selectedObjectId.store(0);
-    g_liveryCache.clear();
-    g_flightPlanFolder.clear();
+    gf_resetSimulatorState();
+    gf_resetParkingState();
     g_motionHooks = MotionHooks{};
-    gf_clearMotion();
-    gf_resetHookMissingLog();
-    std::lock_guard lock(g_simConnectMutex);
-    g_clientEventCmds.clear();
-    g_acPosUpdates.write.clear();
-    g_acPosUpdates.send.clear();
 }
 
 PosRecord rec(double lat, double lon, std::int32_t slot, double speed, bool airborne, double alt, double track)

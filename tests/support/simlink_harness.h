@@ -16,6 +16,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "app/app_state.h"
 #include "app/exit.h"
 #include "app/status.h"
 #include "foundation/settings.h"
@@ -23,6 +24,7 @@
 #include "simulator/command_queues.h"
 #include "simulator/sim_client.h"
 #include "simulator/sim_events.h"
+#include "simulator/simulator_state.h"
 #include "simulator/user_aircraft.h"
 #include "support/settings_fixture.h"
 
@@ -36,7 +38,8 @@ protected:
     void SetUp() override
     {
         m_settings = std::make_unique<SettingsSandbox>();
-        gf_resetExitState();
+        gf_resetAppState();
+        gf_resetSimulatorState();
         g_exitTimings.readerStopWait = std::chrono::milliseconds(1);
         g_exitTimings.mainLoopStopLimit = std::chrono::milliseconds(1);
         g_exitTimings.removalFlushLimit = std::chrono::milliseconds(1);
