@@ -15,7 +15,7 @@
 //  2  g_mainLoopMutex (app/exit.cpp)            the main loop's started/ended handshake    - (leaf, cv wait)
 //  Traffic readers (reader threads)
 //  3  g_readersMutex (traffic_service/readers)  running reader count, fatal-reported flag  - (leaf)
-//  4  TrafficClient::m_sessionMutex             one login at a time                        5, 20, 24 (held
+//  4  TrafficClient::m_sessionMutex             one login at a time                        5, 24 (held
 //                                                                                           across the login)
 //  5  TrafficClient::m_mutex                    session id, rates, failures, fatal text,   - (leaf, cv wait)
 //                                               reference elevation, park airport, station
@@ -55,6 +55,9 @@
 //  24 g_logMutex (foundation/log.cpp)           Log.txt                                    - (innermost)
 //
 // lf_sleep of the SimConnect thread waits on a mutex of its own (a stop-token wait, no data).
+// The platform layer's locks (window message queues, the SimConnect stand-in's world) are held
+// only inside a platform call, below every lock here; the stand-in releases its world lock before
+// it calls the program's dispatch callback.
 //
 // Two rules the table alone does not show: gf_exit is never called with g_simConnectMutex held
 // (the third request error makes the restart due and the caller takes it once it has released
