@@ -15,8 +15,6 @@
 #include "foundation/geo.h"
 #include "simulator/ai_tick.h"
 #include "simulator/command_queues.h"
-#include "simulator/ground_install.h"
-#include "simulator/live_install.h"
 #include "simulator/live_lifecycle.h"
 #include "simconnect/standin_sim.h"
 #include "simulator/sim_client.h"
@@ -136,9 +134,6 @@ void BM_AiTick300Live(benchmark::State& state)
         state.SkipWithError("the stand-in simulator refused the connection");
         return;
     }
-    gf_installLiveTraffic();
-    gf_installLiveLifecycle();
-    gf_registerGroundMotion();
     g_userAcCopy.latitude = kUserLat;
     g_userAcCopy.longitude = kUserLon;
     g_userAcCopy.altitude = 171.0;

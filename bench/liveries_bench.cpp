@@ -115,7 +115,7 @@ void BM_MatchLivery(benchmark::State& state)
         head.airline = i % 4 == 1 ? "ZZZ" : lf_airline(i % 250);
         head.acType = i % 4 == 2 ? "B78X" : kTypes[i % kTypes.size()];
         head.registration = i % 4 == 3 ? "R" + std::to_string(i * 7) : "";
-        aircraft.emplace_back(head);
+        aircraft.push_back(gf_makeAcData(head));
     }
     std::size_t next = 0;
     for (auto _ : state) {

@@ -9,8 +9,8 @@
 
 #include <pugixml.hpp>
 
+#include "model/stand_model.h"
 #include "parking/parking_file.h"
-#include "parking/stand_model.h"
 
 namespace {
 

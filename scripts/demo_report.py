@@ -9,11 +9,13 @@
   demo_report.py report --work WORK --traffic SCENARIO.json [--seconds N] [--status S]
       When tavix did not run (another Tavix holds the machine's single-instance lock: status 255
       and "Tavix is already running" in WORK/tavix-output.txt), says so and prints no summary.
-      Otherwise prints the summary (aircraft in the feed, created, moving, removed, refused, no livery; the
-      largest distance of a simulator position from its recorded track; CPU time per simulated
-      minute; where Log.txt is) and writes WORK/demo-map.svg: the user aircraft and every AI
-      aircraft's track as the simulator saw it (TRACE_DIR/sim-positions.csv, coloured) over the
-      recorded tracks of the traffic scenario (grey), the whole area and the airport enlarged.
+      Otherwise prints the summary (aircraft in the feed, created, moving, removed, refused, no
+      livery; every position write measured against the scenario at the same play-out time, see
+      track_measure.py; CPU time per simulated minute; where Log.txt is) and writes
+      WORK/demo-map.svg: the user aircraft and every AI aircraft's track as the simulator saw it
+      (TRACE_DIR/sim-positions.csv, coloured) over the recorded tracks of the traffic scenario
+      (grey), with each aircraft's largest time-matched distance drawn, the whole area and the
+      airport enlarged.
 """
 import argparse
 import csv
@@ -25,6 +27,9 @@ import re
 import signal
 import sys
 import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import track_measure as tm  # noqa: E402
 
 NM = 1852.0
 OBJECT_LINE = re.compile(r'^(\d+) "(.*)" atc "(.*)" (-?[\d.]+),(-?[\d.]+) (-?[\d.]+) ft')
@@ -104,30 +109,10 @@ def read_positions(path):
     return tracks
 
 
-def polyline_distance(p, line):
-    """Metres from p to the nearest point of the polyline (local flat projection)."""
-    if not line:
-        return float("inf")
-    k = math.cos(math.radians(p[0]))
-    px, py = p[1] * k * 111320.0, p[0] * 110540.0
-    best = float("inf")
-    prev = None
-    for q in line:
-        qx, qy = q[1] * k * 111320.0, q[0] * 110540.0
-        if prev is None:
-            best = min(best, math.hypot(px - qx, py - qy))
-        else:
-            ax, ay = prev
-            dx, dy = qx - ax, qy - ay
-            L = dx * dx + dy * dy
-            t = 0.0 if L == 0 else max(0.0, min(1.0, ((px - ax) * dx + (py - ay) * dy) / L))
-            best = min(best, math.hypot(px - ax - t * dx, py - ay - t * dy))
-        prev = (qx, qy)
-    return best
-
-
-def svg_map(path, user, feed, sim, names, airport_box):
-    """Two panels: the whole area and the airport. feed: {callsign: [(lat, lon)]}; sim: {id: [(lat, lon)]}."""
+def svg_map(path, user, feed, sim, names, airport_box, worst=(), title="Around the user aircraft (5 km)"):
+    """Two panels: the whole area and the airport. feed: {callsign: [(lat, lon)]}; sim: {id: [(lat, lon)]};
+    worst: [(metres, second, sim lat, sim lon, recorded lat, recorded lon)], each aircraft's largest
+    time-matched distance, drawn as a line from the simulator position to the recording's."""
     palette = ["#d62728", "#1f77b4", "#2ca02c", "#ff7f0e", "#9467bd", "#8c564b", "#e377c2", "#17becf",
                "#bcbd22", "#7f7f7f", "#393b79", "#637939", "#8c6d31", "#843c39", "#7b4173"]
     everything = [p for pts in list(feed.values()) + list(sim.values()) for p in pts] + ([user] if user else [])
@@ -165,6 +150,12 @@ def svg_map(path, user, feed, sim, names, airport_box):
             out.append(f'<circle cx="{x:.1f}" cy="{y:.1f}" r="3" fill="{colour}"/>')
             out.append(f'<text x="{x + 4:.1f}" y="{y - 4:.1f}" font-size="10" font-family="sans-serif" '
                        f'fill="{colour}">{html.escape(names.get(oid, str(oid)))}</text>')
+        for (metres, second, slat, slon, rlat, rlon) in worst:
+            (x1, y1), (x2, y2) = xy((slat, slon)), xy((rlat, rlon))
+            out.append(f'<line x1="{x1:.1f}" y1="{y1:.1f}" x2="{x2:.1f}" y2="{y2:.1f}" stroke="#000" '
+                       f'stroke-width="1.2"/><circle cx="{x2:.1f}" cy="{y2:.1f}" r="2.5" fill="none" stroke="#000"/>'
+                       f'<text x="{x2 + 4:.1f}" y="{y2 + 12:.1f}" font-size="10" font-family="sans-serif">'
+                       f'{metres:.0f} m at {second:.0f} s</text>')
         if user:
             x, y = xy(user)
             out.append(f'<path d="M{x:.1f},{y - 8:.1f} L{x + 7:.1f},{y + 6:.1f} L{x - 7:.1f},{y + 6:.1f} Z" '
@@ -178,7 +169,7 @@ def svg_map(path, user, feed, sim, names, airport_box):
     pad = 0.01
     whole = (min(lats) - pad, min(lons) - pad / k, max(lats) + pad, max(lons) + pad / k)
     left, w1, h1 = panel(0, "Simulator (colour) over the feed (grey)", whole)
-    right, w2, h2 = panel(int(w1) + 40, "Around the user aircraft (5 km)", airport_box)
+    right, w2, h2 = panel(int(w1) + 40, title, airport_box)
     width = int(w1 + w2 + 80)
     height = int(max(h1, h2) + 90)
     with open(path, "w", encoding="utf-8") as f:
@@ -274,17 +265,24 @@ def report(args):
         nomatch = [line.strip() for line in m.group(1).splitlines() if line.strip()]
     errors = [line for line in log.splitlines() if line.startswith("===> ")]
 
-    # Distance of each simulator position from its aircraft's recorded track (tail number = callsign).
-    worst, worst_name = 0.0, ""
-    for oid, pts in positions.items():
-        atc = created.get(oid, {}).get("atc", "")
-        line = feed_lines.get(atc)
-        if not line:
-            continue
-        for (_, lat, lon, _) in pts:
-            d = polyline_distance((lat, lon), line)
-            if d > worst:
-                worst, worst_name = d, atc
+    # Every position write against the recording at the same play-out time: the traffic stand-in
+    # replays on the wall clock from the moment it printed, looping over the scenario.
+    results, measured = [], {}
+    t0 = None
+    try:
+        with open(os.path.join(work, "traffic-standin.txt")) as f:
+            for line in f:
+                m = re.match(r"replay clock 0 at ([\d.]+)", line)
+                if m:
+                    t0 = float(m.group(1))
+    except OSError:
+        pass
+    all_path = os.path.join(trace, "sim-positions-all.csv")
+    if t0 is not None and os.path.exists(all_path):
+        tracks = [tm.Track.from_scenario(t) for t in scenario["tracks"]]
+        length = max((p["t"] for t in scenario["tracks"] for p in t["points"]), default=0.0) + 1.0
+        measured = tm.read_positions(all_path, clock=lambda sim_s, wall_s: (wall_s - t0) % length)
+        results = tm.measure(measured, {oid: e.get("atc", "") for oid, e in created.items()}, tracks)
 
     cpu = None
     try:
@@ -303,7 +301,7 @@ def report(args):
     sim_lines = {oid: [(p[1], p[2]) for p in pts] for oid, pts in positions.items()}
     map_path = os.path.join(work, "demo-map.svg")
     svg_map(map_path, user, {c: p for c, p in feed_lines.items() if c in in_feed}, sim_lines, names,
-            airport_box or (0, 0, 1, 1))
+            airport_box or (0, 0, 1, 1), [r[3]["worst"] for r in results if r[3]["worst"]])
 
     print("== summary")
     print(f"  aircraft in the feed ({range_nm:.0f} nm box):   {len(in_feed)}")
@@ -318,8 +316,13 @@ def report(args):
     print(f"  titles refused by the sim:    {len(refused)}" +
           (": " + ", ".join(f"{c} \"{t}\"" for c, t in refused) if refused else ""))
     print(f"  no livery installed:          {len(nomatch)}" + (": " + "; ".join(nomatch) if nomatch else ""))
-    if worst_name:
-        print(f"  largest distance of a simulator position from its recorded track: {worst:.0f} m ({worst_name})")
+    if results:
+        print("  distance from the recording at the same play-out time (every position write):")
+        for line in tm.table(results, []):
+            print("    " + line)
+        print("  " + tm.summary_line(results))
+    else:
+        print("  no position log to measure (trace/sim-positions-all.csv, replay clock in traffic-standin.txt)")
     if cpu is not None and final_seconds > 0:
         print(f"  CPU time: {cpu:.2f} s for {final_seconds:.0f} simulated s = "
               f"{cpu * 60.0 / final_seconds:.2f} s per simulated minute")

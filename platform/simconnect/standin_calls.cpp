@@ -113,6 +113,7 @@ void lf_monitorPosition(World& w, Object& o, const Object& before)
     if (o.positions.size() >= w.cfg.positionRing)
         o.positions.pop_front();
     o.positions.push_back(rec);
+    w.logPosition(rec);
     if (++w.positionWriteCount % 10 == 0) {
         if (w.sampledPositions.size() >= 100000)
             w.sampledPositions.pop_front();

@@ -248,7 +248,7 @@ void Sim::loadFlight(std::string path)
         e->dwSize = sizeof(SIMCONNECT_RECV_EVENT_FILENAME);
         e->dwVersion = 4;
         e->dwID = SIMCONNECT_RECV_ID_EVENT_FILENAME;
-        e->uGroupID = SIMCONNECT_RECV_EVENT_UNKNOWN_GROUP;
+        e->uGroupID = SIMCONNECT_RECV_EVENT::UNKNOWN_GROUP;
         e->uEventID = eventId;
         const std::size_t n = std::min(path.size(), sizeof e->szFileName - 1);
         std::memcpy(e->szFileName, path.data(), n);
@@ -721,6 +721,13 @@ void Sim::writeTrace(const std::string& folder) const
     World& w = gf_world();
     std::lock_guard lock(w.mutex);
     w.writeTraceLocked(folder);
+}
+
+void Sim::logPositions(const std::string& path)
+{
+    World& w = gf_world();
+    std::lock_guard lock(w.mutex);
+    w.openPositionLog(path);
 }
 
 }  // namespace simstandin

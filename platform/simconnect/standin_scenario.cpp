@@ -285,6 +285,8 @@ void gf_loadScenarioLocked(World& w, const std::string& path)
 void World::writeTraceLocked(const std::string& folder) const
 {
     namespace fs = std::filesystem;
+    if (positionLog)
+        positionLog->flush();
     fs::create_directories(folder);
     {
         std::ofstream out(fs::path(folder) / "sim-world.txt", std::ios::trunc);

@@ -29,6 +29,16 @@
 
 #include "simconnect/SimConnect.h"
 
+// On Windows the stand-in is SimConnect.dll: it exports this control API beside the SimConnect
+// calls, and a test program built with the same toolchain imports it.
+#if defined(_WIN32) && defined(TAVIX_SIMCONNECT_EXPORTS)
+#define TAVIX_STANDIN_API __declspec(dllexport)
+#elif defined(_WIN32)
+#define TAVIX_STANDIN_API __declspec(dllimport)
+#else
+#define TAVIX_STANDIN_API
+#endif
+
 namespace simstandin {
 
 enum class Mode { FreeRunning, Lockstep };
@@ -40,7 +50,7 @@ enum class Call {
     RequestDataOnSimObjectType, SetDataOnSimObject, TransmitClientEvent, AICreateNonATCAircraft,
     AIRemoveObject, AIReleaseControl, AISetAircraftFlightPlan, GetLastSentPacketID
 };
-const char* callName(Call);
+TAVIX_STANDIN_API const char* callName(Call);
 
 struct Config {
     Mode mode = Mode::Lockstep;
@@ -158,7 +168,7 @@ struct DatumView {
 
 class World;
 
-class Sim {
+class TAVIX_STANDIN_API Sim {
 public:
     // Fresh world with this configuration; drops every connection (their handles give E_FAIL).
     void reset(const Config& = {});
@@ -254,10 +264,15 @@ public:
     // Loads a scenario file (JSON); see scenario.cpp for the format. Throws std::runtime_error
     // naming the file and the member on malformed input.
     void loadScenario(const std::string& path);
-    // Writes sim-world.txt and sim-positions.csv into the folder.
+    // Writes sim-world.txt and sim-positions.csv into the folder (and flushes the position log).
     void writeTrace(const std::string& folder) const;
+    // Logs every position write from now on into the CSV file (empty path: closes the log):
+    // "frame,sim_s,wall_s,object,lat,lon,alt_ft,heading_rad,tas_kt", wall_s in Unix seconds. A
+    // demo run with TAVIX_SIM_TRACE_DIR logs into sim-positions-all.csv there. Throws
+    // std::runtime_error when the file cannot be opened.
+    void logPositions(const std::string& path);
 };
 
-Sim& sim();
+TAVIX_STANDIN_API Sim& sim();
 
 }  // namespace simstandin

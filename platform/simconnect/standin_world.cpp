@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <stdexcept>
 #include <numbers>
 
 #include <fmt/format.h>
@@ -144,6 +146,7 @@ void World::resetLocked(const Config& config)
     unrecognizedIdCount = 0;
     positionWriteCount = 0;
     sampledPositions.clear();
+    positionLog.reset();
     traceDir.clear();
     cv.notify_all();
 }
@@ -169,8 +172,39 @@ void World::ensureConfigured()
             gf_demoDefaultsLocked(*this);
         }
     }
-    if (const char* dir = std::getenv("TAVIX_SIM_TRACE_DIR"); dir && *dir)
+    if (const char* dir = std::getenv("TAVIX_SIM_TRACE_DIR"); dir && *dir) {
         traceDir = dir;
+        try {
+            std::filesystem::create_directories(traceDir);
+            openPositionLog((std::filesystem::path(traceDir) / "sim-positions-all.csv").string());
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "stand-in simulator: %s\n", e.what());
+        }
+    }
+}
+
+void World::openPositionLog(const std::string& path)
+{
+    if (positionLog)
+        positionLog->flush();
+    positionLog.reset();
+    if (path.empty())
+        return;
+    auto out = std::make_unique<std::ofstream>(path, std::ios::trunc);
+    if (!*out)
+        throw std::runtime_error(fmt::format("position log {}: cannot write", path));
+    *out << "frame,sim_s,wall_s,object,lat,lon,alt_ft,heading_rad,tas_kt\n";
+    positionLog = std::move(out);
+}
+
+void World::logPosition(const PositionRec& rec)
+{
+    if (!positionLog)
+        return;
+    const double wall =
+        std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    *positionLog << fmt::format("{},{:.3f},{:.3f},{},{:.7f},{:.7f},{:.1f},{:.4f},{:.1f}\n", rec.frame, simSeconds(),
+                                wall, rec.objectId, rec.lat, rec.lon, rec.alt, rec.heading, rec.tas);
 }
 
 // ---- time --------------------------------------------------------------------------------------
@@ -244,7 +278,7 @@ void World::advanceFrame()
         e->dwSize = sizeof(SIMCONNECT_RECV_EVENT_FRAME);
         e->dwVersion = 4;
         e->dwID = SIMCONNECT_RECV_ID_EVENT_FRAME;
-        e->uGroupID = SIMCONNECT_RECV_EVENT_UNKNOWN_GROUP;
+        e->uGroupID = SIMCONNECT_RECV_EVENT::UNKNOWN_GROUP;
         e->uEventID = eventId;
         e->dwData = 0;
         e->fFrameRate = rate;
@@ -470,7 +504,7 @@ std::shared_ptr<Record> World::makeEvent(std::uint32_t eventId, std::uint32_t da
     e->dwSize = sizeof(SIMCONNECT_RECV_EVENT);
     e->dwVersion = 4;
     e->dwID = SIMCONNECT_RECV_ID_EVENT;
-    e->uGroupID = SIMCONNECT_RECV_EVENT_UNKNOWN_GROUP;
+    e->uGroupID = SIMCONNECT_RECV_EVENT::UNKNOWN_GROUP;
     e->uEventID = eventId;
     e->dwData = data;
     return r;
@@ -483,7 +517,7 @@ std::shared_ptr<Record> World::makeAddRemove(std::uint32_t eventId, std::uint32_
     e->dwSize = sizeof(SIMCONNECT_RECV_EVENT_OBJECT_ADDREMOVE);
     e->dwVersion = 4;
     e->dwID = SIMCONNECT_RECV_ID_EVENT_OBJECT_ADDREMOVE;
-    e->uGroupID = SIMCONNECT_RECV_EVENT_UNKNOWN_GROUP;
+    e->uGroupID = SIMCONNECT_RECV_EVENT::UNKNOWN_GROUP;
     e->uEventID = eventId;
     e->dwData = objectId;
     e->eObjType = static_cast<SIMCONNECT_SIMOBJECT_TYPE>(type);

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -180,6 +181,8 @@ public:
     std::size_t unrecognizedIdCount = 0;
     std::uint64_t positionWriteCount = 0;
     std::deque<PositionRec> sampledPositions;  // every 10th position write, for the trace
+    // Every position write, as it happens (sim-positions-all.csv of the trace, or logPositions()).
+    std::unique_ptr<std::ofstream> positionLog;
     std::string traceDir;
     std::chrono::steady_clock::time_point lastTrace{};
 
@@ -241,6 +244,9 @@ public:
 
     // ---- trace ----
     void writeTraceLocked(const std::string& folder) const;
+    // Opens (empty path: closes) the log of every position write; throws when it cannot be written.
+    void openPositionLog(const std::string& path);
+    void logPosition(const PositionRec& rec);
 };
 
 World& gf_world();

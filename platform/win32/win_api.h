@@ -59,8 +59,6 @@ struct WNDCLASSEXW {
 };
 using ATOM = WORD;
 
-constexpr std::size_t MAX_PATH = 260;
-
 // ---- messages --------------------------------------------------------------------------------
 constexpr UINT WM_NULL = 0x0000;
 constexpr UINT WM_CREATE = 0x0001;

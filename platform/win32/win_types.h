@@ -6,6 +6,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <cstddef>
 #include <cstdint>
 
 using DWORD = std::uint32_t;
@@ -37,4 +38,5 @@ constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
 constexpr bool FAILED(HRESULT hr) { return hr < 0; }
 
 constexpr UINT WM_APP = 0x8000;
+constexpr std::size_t MAX_PATH = 260;
 #endif

@@ -22,6 +22,7 @@
 #include "app/status.h"
 #include "app/subsystem_hooks.h"
 #include "app/window_model.h"
+#include "app/window_paint.h"
 #include "foundation/errors.h"
 #include "foundation/format.h"
 #include "foundation/log.h"
@@ -186,6 +187,11 @@ LRESULT CALLBACK lf_windowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lP
     case WM_COMMAND:
         lf_onCommand(wParam);
         return 0;
+#ifdef _WIN32
+    case WM_PAINT:
+        gf_paintStatusArea(hWnd);
+        return 0;
+#endif
     case WM_CLOSE:
         gf_exit(ExitReason::USER_CLOSED_SIM, 0);
         return 0;
@@ -221,8 +227,15 @@ bool initInstance()
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = lf_windowProc;
     wc.lpszClassName = g_windowClass;
+    DWORD style = 0;
+#ifdef _WIN32
+    // A real window: dialog-coloured, with a title bar that closes and minimises it.
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<std::intptr_t>(COLOR_BTNFACE + 1));
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+#endif
     RegisterClassExW(&wc);
-    g_hWnd = CreateWindowExW(0, g_windowClass, win32::utf8ToWide(g_productName).c_str(), 0, g_optWindowX.value(),
+    g_hWnd = CreateWindowExW(0, g_windowClass, win32::utf8ToWide(g_productName).c_str(), style, g_optWindowX.value(),
                              g_optWindowY.value(), 700, 640, nullptr, nullptr, nullptr, nullptr);
     if (g_hWnd == nullptr)
         return false;

@@ -23,6 +23,7 @@
 #include "parking/dest_airport.h"
 #include "parking/park_read.h"
 #include "parking/parking_install.h"
+#include "parking/parking_services.h"
 #include "parking/placement_install.h"
 #include "parking/schedule_install.h"
 #include "simulator/ai_tick.h"
@@ -174,12 +175,13 @@ void gf_registerSubsystems()
     lf_registerSimulatorLink();
     lf_registerTrafficService();
     lf_registerLiveries();
+    // The simulator's calls into the park airport's stands.
+    gf_setStandServices(&gf_parkingStandServices());
     gf_installLiveTraffic();
     gf_installLiveLifecycle();
     gf_registerGroundMotion();
     gf_installAirportList();
     gf_installAddonScan();
-    gf_installDestApfProbe();
     gf_installParkFileState();
     gf_installSchedule();
     gf_installPlacement();

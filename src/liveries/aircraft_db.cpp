@@ -197,6 +197,12 @@ double gf_wingspan(std::string_view type)
     return g_db.classAverageNm[static_cast<std::size_t>(gf_sizeClassOfType(type))];
 }
 
+AcData gf_makeAcData(const FlightRecord& head)
+{
+    const double size = gf_wingspan(head.acType);
+    return AcData(head, gf_sizeClassOfType(head.acType), size);
+}
+
 SizeClass gf_sizeClassOfType(std::string_view type)
 {
     for (std::size_t i = 0; i < kTypeSets.size(); ++i)

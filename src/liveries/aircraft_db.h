@@ -28,10 +28,7 @@
 #include <pugixml.hpp>
 
 #include "foundation/units.h"
-
-#include "simulator/ac_records.h"
-
-// Metres to nautical miles.
+#include "model/ac_records.h"
 
 // Loads the database file, replacing what was loaded before. False (logged) when the file cannot
 // be read or parsed; then the tables stay empty.
@@ -47,6 +44,9 @@ double gf_wingspan(std::string_view type);
 // Size class from the type sets, tested in the order large, heavy, business jet, rotorcraft,
 // high performance; Light when in none.
 SizeClass gf_sizeClassOfType(std::string_view type);
+// The record of an aircraft with this head: the class and size of its type, and the per-class
+// values of that class (see AcData).
+AcData gf_makeAcData(const FlightRecord& head);
 // A non-empty type listed in the database's types.
 bool gf_isKnownType(std::string_view type);
 // Mean half span (nautical miles) of the spanned types of a class; a class without spans takes

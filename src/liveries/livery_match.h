@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "simulator/ac_records.h"
+#include "model/ac_records.h"
 
 // What the static matching needs of a stand (ParkPos): its cargo and heli attributes.
 struct LiveryStand {

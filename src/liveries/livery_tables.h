@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "liveries/string_hash.h"
-#include "simulator/ac_records.h"
+#include "model/ac_records.h"
 
 // One livery of an aircraft.cfg [FLTSIM.n] section.
 struct LiveryData {

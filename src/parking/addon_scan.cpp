@@ -21,7 +21,7 @@
 #include "foundation/task_gate.h"
 #include "foundation/text_file.h"
 #include "liveries/packages.h"
-#include "parking/airport_list.h"
+#include "model/airport_list.h"
 #include "parking/archive_links.h"
 #include "parking/bgl_decode.h"
 

@@ -10,8 +10,8 @@
 #include "foundation/settings.h"
 #include "foundation/text_file.h"
 #include "liveries/publishers.h"
+#include "model/airport_list.h"
 #include "parking/addon_scan.h"
-#include "parking/airport_list.h"
 #include "parking/package_manifest.h"
 #include "parking/parking_file.h"
 

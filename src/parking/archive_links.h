@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "parking/stand_model.h"
+#include "model/stand_model.h"
 
 // One airport found by the scan, as the decoding fills it and the linking and writing use it.
 struct ScannedAirport {

@@ -18,8 +18,8 @@
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/units.h"
+#include "model/airport_list.h"
 #include "parking/addon_scan.h"
-#include "parking/airport_list.h"
 
 namespace {
 

@@ -8,11 +8,10 @@
 #include "app/status.h"
 #include "app/subsystem_hooks.h"
 #include "foundation/format.h"
-#include "parking/airport_list.h"
+#include "model/airport_list.h"
 #include "parking/park_airport_list.h"
 #include "parking/park_choice.h"
 #include "parking/traffic_containers.h"
-#include "simulator/motion_hooks.h"
 #include "simulator/user_aircraft.h"
 
 namespace {
@@ -66,8 +65,6 @@ void gf_installChoice()
         input.parkAirportDistanceNm = distance >= 0.0 ? distance : 0.0;
         return input;
     };
-    // Live aircraft spawned at stands never take the reserved stand.
-    g_motionHooks.reservedStandName = [] { return g_reservedStand; };
     g_hooks.removeParkedTraffic = [] {
         lf_takeUserStandForParkList();
         gf_removeParkedTraffic();

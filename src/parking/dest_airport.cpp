@@ -1,5 +1,5 @@
-// The parking-file probes: closest stand of an airport's parking file, and the publisher
-// parameters of a parking file. See dest_airport.h.
+// The parking-file probes: closest stand of an airport's parking file and the closest-airport
+// choice built on it, and the publisher parameters of a parking file. See dest_airport.h.
 //
 // Threads: the closest-stand probe on the main loop; the publisher readers in the add-on scan.
 #include "parking/dest_airport.h"
@@ -11,11 +11,11 @@
 #include "foundation/format.h"
 #include "foundation/geo.h"
 #include "foundation/log.h"
+#include "foundation/units.h"
 #include "liveries/aircraft_db.h"
-#include "parking/airport_list.h"
+#include "model/airport_list.h"
 #include "parking/park_read.h"
 #include "parking/parking_file.h"
-#include "parking/parking_hooks.h"
 
 namespace {
 
@@ -23,6 +23,8 @@ namespace {
 const std::filesystem::path lf_probeFile{"airport.xml"};
 
 constexpr double lf_noStand = 100.0;
+constexpr double kClosestSearchStartNm = 100.0;
+constexpr double kClosestAirportLimitNm = 5.0;
 
 // The probe's answer when the file cannot be used: the download does not stay behind.
 double lf_dropProbeFile()
@@ -100,11 +102,33 @@ std::string gf_unknownPublisherInfo(const std::filesystem::path& path)
     return tvx::format("{}={}, {}={}", "manufacturer", manufacturer, "creator", creator);
 }
 
-void gf_installDestApfProbe()
+std::optional<AirportEntry> gf_closestAirportByStand(double lat, double lon)
 {
-    g_parkingHooks.readDestApfForClosestStand = [](const AirportEntry& airport, double lat, double lon) {
-        ClosestStand closest;
-        closest.distanceNm = gf_readDestApfForClosestStand(airport, lat, lon, closest.name);
-        return closest;
-    };
+    double bestDistance = kClosestSearchStartNm;
+    const AirportEntry* best = nullptr;
+    const AirportEntry* neighbour = nullptr;
+    for (const auto& airport : g_airports) {
+        const double d = gf_distanceNm(lat, lon, airport.lat, airport.lon);
+        if (d <= kClosestAirportLimitNm && d < bestDistance) {
+            if (best)
+                neighbour = best;
+            best = &airport;
+            bestDistance = d;
+        }
+    }
+    if (!best)
+        return std::nullopt;
+    if (!neighbour)
+        return *best;
+
+    gf_log("Airport {} is closest, neighbour is {}", best->code, neighbour->code);
+    std::string bestStand;
+    const double bestStandNm = gf_readDestApfForClosestStand(*best, lat, lon, bestStand);
+    std::string neighbourStand;
+    const double neighbourStandNm = gf_readDestApfForClosestStand(*neighbour, lat, lon, neighbourStand);
+    if (!(neighbourStandNm < bestStandNm))
+        return *best;
+    gf_log("Airport {} is closest, but stand {} at neighbouring airport {} is closest at {:.0F} meters ...",
+           best->code, neighbourStand, neighbour->code, neighbourStandNm * kMetresPerNm);
+    return *neighbour;
 }

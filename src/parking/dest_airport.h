@@ -1,7 +1,7 @@
 // Three small readers of airport parking files that leave the park airport's stands alone: the
-// closest stand of any airport's file to a position (for the closest-airport choice of the
-// airport list), and the publisher parameters of a parking file (for the add-on airport scan).
-// They read the file directly, without the meta check and without building stands.
+// closest stand of any airport's file to a position (and the closest-airport choice built on it),
+// and the publisher parameters of a parking file (for the add-on airport scan). They read the file
+// directly, without the meta check and without building stands.
 //
 // Threads: gf_readDestApfForClosestStand runs on the main loop (its download lands in the one
 // shared file airport.xml in the working folder); the publisher readers run in the add-on airport
@@ -9,9 +9,10 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
-struct AirportEntry;
+#include "model/airport_list.h"
 
 // Distance in nautical miles from the position to the closest stand of the airport's parking
 // file; 100.0 when there is no file, it cannot be read, or no stand lies closer than 100 nm. The
@@ -23,6 +24,8 @@ std::string gf_readApfPublisher(const std::filesystem::path& path);
 // "unknown" without a manufacturer or creator of 4 characters or more,
 // "manufacturer=M, creator=C".
 std::string gf_unknownPublisherInfo(const std::filesystem::path& path);
-// Plugs gf_readDestApfForClosestStand into g_parkingHooks (the airport list's closest-airport
-// choice). Called once at start-up with the other parking installers.
-void gf_installDestApfProbe();
+
+// The airport to take for a user aircraft standing at the position: the nearest airport of the
+// airport list within 5 nm, or the airport it displaced as nearest when that one's parking file
+// has a stand closer to the position. Main loop.
+std::optional<AirportEntry> gf_closestAirportByStand(double lat, double lon);

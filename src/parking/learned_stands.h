@@ -13,8 +13,8 @@
 
 #include <pugixml.hpp>
 
+#include "model/stand_model.h"
 #include "parking/park_read.h"
-#include "parking/stand_model.h"
 
 // Merges (or, hand-made, substitutes) the learned file at the path text into g_parkPositions and
 // takes back its settings. Logs and swallows every error; an unloadable file is copied aside

@@ -15,7 +15,7 @@
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/text_file.h"
-#include "parking/airport_list.h"
+#include "model/airport_list.h"
 
 std::list<ParkAirport> g_parkAirports;
 

@@ -15,11 +15,12 @@
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/time_slots.h"
-#include "parking/airport_list.h"
+#include "model/airport_list.h"
+#include "model/stand_model.h"
+#include "parking/dest_airport.h"
 #include "parking/max_park.h"
 #include "parking/park_airport_list.h"
 #include "parking/placement.h"
-#include "parking/stand_model.h"
 #include "parking/stand_schedule.h"
 #include "parking/stand_search.h"
 #include "parking/static_plan.h"
@@ -30,7 +31,6 @@
 #include "traffic_service/traffic_client.h"
 #include "win32/win_api.h"
 
-std::string g_reservedStand;
 LatLon g_lastUserPosition;
 bool g_reloadParkFile = false;
 bool g_learnSoftAllowed = false;

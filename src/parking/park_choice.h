@@ -12,13 +12,12 @@
 #include <functional>
 #include <string>
 
+#include "model/airport_list.h"
 #include "parking/park_read.h"
 #include "simulator/sim_ids.h"
 #include "simulator/user_aircraft.h"
 
 
-// Name of the reserved stand of the park airport (empty: none); kept free for the user aircraft.
-extern std::string g_reservedStand;
 // The user position at the last distance update.
 extern LatLon g_lastUserPosition;
 // The park airport's parking data is to be (re)loaded by the next main check.

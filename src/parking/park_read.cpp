@@ -25,10 +25,10 @@
 #include "foundation/settings.h"
 #include "foundation/settings_store.h"
 #include "foundation/text_file.h"
-#include "parking/airport_list.h"
+#include "model/airport_list.h"
+#include "model/stand_model.h"
 #include "parking/learned_stands.h"
 #include "parking/parking_file.h"
-#include "parking/stand_model.h"
 #include "traffic_service/traffic_client.h"
 #include "win32/win_api.h"
 

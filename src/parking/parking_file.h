@@ -32,7 +32,7 @@
 
 #include <pugixml.hpp>
 
-#include "parking/stand_model.h"
+#include "model/stand_model.h"
 
 // True while the park airport's stands come from a hand-made learned file: the writer then writes
 // handmade, altitude, the quality factors and every stand in full. Set and cleared by the

@@ -2,7 +2,7 @@
 #include "parking/parking_install.h"
 
 #include "app/subsystem_hooks.h"
-#include "parking/airport_list.h"
+#include "model/airport_list.h"
 
 void gf_installAirportList()
 {

@@ -1,14 +1,14 @@
 // Program-start values of the parking library's run state. No program thread runs.
 #include "parking/parking_state.h"
 
-#include "parking/airport_list.h"
+#include "model/airport_list.h"
+#include "model/stand_model.h"
 #include "parking/collision.h"
 #include "parking/park_choice.h"
 #include "parking/park_read.h"
 #include "parking/parking_file.h"
 #include "parking/placement.h"
 #include "parking/placement_stands.h"
-#include "parking/stand_model.h"
 #include "parking/stand_schedule.h"
 #include "parking/stand_search.h"
 #include "parking/static_plan.h"

@@ -14,9 +14,10 @@
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/units.h"
+#include "liveries/aircraft_db.h"
 #include "liveries/livery_match.h"
+#include "model/stand_model.h"
 #include "parking/park_choice.h"
-#include "parking/stand_model.h"
 #include "simulator/ai_tick.h"
 #include "simulator/removal.h"
 
@@ -154,7 +155,7 @@ void lf_parkStatic()
         head.coupledCallsign2 = e.callsign2;
         head.registration = e.registration;
         head.value64 = 0;
-        AcData data(head);
+        AcData data = gf_makeAcData(head);
         data.hexid = hexid;
 
         g_staticAc.emplace_back(data, e.standId, stand->lat, stand->lon, stand->heading,

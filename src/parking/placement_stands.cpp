@@ -12,13 +12,13 @@
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "liveries/aircraft_db.h"
+#include "model/stand_model.h"
 #include "parking/park_choice.h"
-#include "parking/stand_model.h"
 #include "parking/stand_search.h"
 #include "simulator/ai_tick.h"
 #include "simulator/ground_stand.h"
 #include "simulator/live_lifecycle.h"
-#include "simulator/live_motion.h"
+#include "simulator/motion_math.h"
 #include "simulator/removal.h"
 
 namespace {

@@ -18,3 +18,10 @@ std::optional<RegistrationIdentity> gf_registrationIdentity(const std::string& r
     }
     return std::nullopt;
 }
+
+AirlineType gf_standIdentity(AirlineType identity, const std::string& registration)
+{
+    if (const auto entry = gf_registrationIdentity(registration))
+        return AirlineType{entry->airline, entry->type};
+    return identity;
+}

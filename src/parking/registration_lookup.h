@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "model/stand_model.h"
+
 struct RegistrationIdentity {
     std::string airline;  // the entry's operator when not empty, else its airline
     std::string type;     // the entry's ICAO type
@@ -16,3 +18,6 @@ struct RegistrationIdentity {
 // The identity of the first spelling of the registration that the table holds; empty when none
 // (or for an empty registration).
 std::optional<RegistrationIdentity> gf_registrationIdentity(const std::string& registration);
+
+// The identity a new stand option takes: the database's for a known registration, else the given one.
+AirlineType gf_standIdentity(AirlineType identity, const std::string& registration);

@@ -1,5 +1,5 @@
 // Plugs the stand schedules, the stand search and the static parking plan into the seams of the
-// frame, the simulator link and the traffic client. Called once by gf_registerSubsystems before
+// frame and the traffic client. Called once by gf_registerSubsystems before
 // the first start-up (window thread).
 #pragma once
 

@@ -13,9 +13,10 @@
 #include "foundation/geo.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
-#include "parking/airport_list.h"
+#include "model/airport_list.h"
+#include "model/stand_model.h"
 #include "parking/park_choice.h"
-#include "parking/stand_model.h"
+#include "parking/registration_lookup.h"
 #include "parking/stand_search.h"
 #include "simulator/ai_tick.h"
 #include "simulator/removal.h"
@@ -110,8 +111,8 @@ void lf_trackGap(std::uint32_t standId, const AcData& ac, DaySlot stamp, bool le
         } else if (gap.hit == GapHit::OverMidnight) {
             const std::uint32_t oldNumber = sighting->second.number;
             const std::uint32_t newNumber = gf_addParkPosOption(
-                stand->options, AirlineType{ac.airline, ac.acType}, kind, stamp, ac.callsign,
-                ac.registration);
+                stand->options, gf_standIdentity({ac.airline, ac.acType}, ac.registration), kind, stamp,
+                ac.callsign, ac.registration);
             lf_markSlotsBackOverMidnight(stamp, ac, true, newNumber, gap.d, standId, oldNumber);
             sighting->second = StandSighting{stamp, newNumber};
         }
@@ -141,8 +142,9 @@ std::vector<ParkPosOption>::iterator lf_findSightingOption(std::vector<ParkPosOp
 // aircraft's sighting there; counts as a change.
 bool lf_addSightingOption(ParkPos& stand, Sightings& sightings, const AcData& ac, std::uint32_t real, DaySlot stamp)
 {
-    const std::uint32_t number = gf_addParkPosOption(stand.options, AirlineType{ac.airline, ac.acType}, real, stamp,
-                                                     ac.callsign, ac.registration);
+    const std::uint32_t number = gf_addParkPosOption(
+        stand.options, gf_standIdentity({ac.airline, ac.acType}, ac.registration), real, stamp, ac.callsign,
+        ac.registration);
     sightings.emplace(ac.hexid, StandSighting{stamp, number});
     return lf_countChange();
 }

@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "foundation/time_slots.h"
-#include "simulator/ac_records.h"
+#include "model/ac_records.h"
 
 // Changes to the park airport's stand data since it was read; above 0 the parking file is saved
 // when the park airport is left.

@@ -17,7 +17,7 @@
 #include "foundation/random.h"
 #include "foundation/settings.h"
 #include "liveries/aircraft_db.h"
-#include "parking/airport_list.h"
+#include "model/airport_list.h"
 #include "parking/stand_schedule.h"
 #include "parking/static_plan.h"
 #include "simulator/ai_tick.h"

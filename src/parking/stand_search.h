@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "foundation/time_slots.h"
-#include "parking/stand_model.h"
-#include "simulator/ac_records.h"
+#include "model/ac_records.h"
+#include "model/stand_model.h"
 
 struct StaticPlanEntry;
 

@@ -264,7 +264,7 @@ void lf_planParkedRecord(std::int64_t remaining, const ParkedTrafficRecord& reco
     const std::uint8_t cargo = record.registration.empty() ? 0 : lf_cargoOfRegistration(record.registration);
     if (head.airline.empty() && !gf_airlineFromCallsign(head))
         head.airline = "PVT";
-    AcData ac(head);
+    AcData ac = gf_makeAcData(head);
     ac.cargo = cargo;
 
     const auto stand = gf_findFreeStand(record.lat, record.lon, ac, kStandRadius110m, false);

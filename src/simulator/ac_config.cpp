@@ -10,16 +10,16 @@
 #include "foundation/log.h"
 #include "foundation/runtime_texts.h"
 #include "foundation/units.h"
-#include "parking/airport_list.h"
+#include "model/airport_list.h"
 #include "simulator/ai_tick.h"
 #include "simulator/command_queues.h"
 #include "simulator/duplicates.h"
-#include "simulator/live_motion.h"
 #include "simulator/motion_air.h"
-#include "simulator/motion_hooks.h"
+#include "simulator/motion_math.h"
 #include "simulator/removal.h"
 #include "simulator/sim_client.h"
 #include "simulator/sim_ids.h"
+#include "simulator/stand_services.h"
 #include "traffic_service/weather.h"
 
 namespace {
@@ -132,7 +132,7 @@ void lf_airAltitudeStep(LiveAc& ac, double i)
 
 void lf_airLights(LiveAc& ac)
 {
-    LiveMotion& m = gf_motion(ac);
+    LiveMotion& m = ac.motion;
     const PosRecord& head = gf_rec(ac.stream, 0);
     if (head.alt < 10000.0) {
         if (!m.lightsBelow10k) {
@@ -201,7 +201,7 @@ namespace liveac {
 
 void airConfiguration(LiveAc& ac)
 {
-    LiveMotion& m = gf_motion(ac);
+    LiveMotion& m = ac.motion;
     const double i = legInterval(ac);
     if (ac.phase != AcPhase::TakeOff && ac.phase != AcPhase::Airborne)
         gf_setPhase(ac, AcPhase::Airborne);
@@ -241,7 +241,7 @@ void airConfiguration(LiveAc& ac)
 
 void groundConfiguration(LiveAc& ac)
 {
-    LiveMotion& m = gf_motion(ac);
+    LiveMotion& m = ac.motion;
     if (ac.phase == AcPhase::Airborne || ac.phase == AcPhase::Parked) {
         gf_setPhase(ac, AcPhase::Taxiing);
     } else if (!ac.takeOff) {
@@ -329,7 +329,7 @@ void climbConfiguration(LiveAc& ac)
 
 void approachConfiguration(LiveAc& ac)
 {
-    LiveMotion& m = gf_motion(ac);
+    LiveMotion& m = ac.motion;
     gf_setCabinLights(ac.objectId, false);
     const double v = gf_rec(ac.stream, 0).vertRate;
     if (v > -250.0) {
@@ -403,7 +403,7 @@ void groundRecordsInAir(LiveAc& ac)
 
 void startTakeOff(LiveAc& ac)
 {
-    LiveMotion& m = gf_motion(ac);
+    LiveMotion& m = ac.motion;
     if (m.towed)
         gf_logError("towed aircraft takes-off?");
     ac.takeOff = 1;
@@ -413,15 +413,12 @@ void startTakeOff(LiveAc& ac)
     gf_takeOffConfiguration(ac, m);
     if (ac.airline.empty())
         return;
-    if (g_motionHooks.learnStandFromLiveAc)
-        g_motionHooks.learnStandFromLiveAc(ac, true);
-    else
-        gf_hookMissing("stand learning", "learning from a departing live aircraft");
+    gf_standServices().learnStandFromLiveAc(ac, true);
 }
 
 void startTakeOffRoll(LiveAc& ac)
 {
-    LiveMotion& m = gf_motion(ac);
+    LiveMotion& m = ac.motion;
     ac.rotationTickCounter = static_cast<std::int32_t>(ac.rotationTicks);
     ac.pitchStep = ac.rotationTicks > 0 ? (ac.rotationPitch - ac.sim.pitch) / ac.rotationTicks : 0.0;
     ac.sim.bank = 0.0;
@@ -445,7 +442,7 @@ void startTakeOffRoll(LiveAc& ac)
 
 void rollOut(LiveAc& ac)
 {
-    LiveMotion& m = gf_motion(ac);
+    LiveMotion& m = ac.motion;
     if (gf_absDiffDeg(m.touchdownHeading, ac.sim.heading) >= 15.0) {
         // Turned off the runway: the roll-out ends.
         gf_setFlaps(ac, 0);
@@ -464,7 +461,7 @@ void rollOut(LiveAc& ac)
 
 void flare(LiveAc& ac)
 {
-    LiveMotion& m = gf_motion(ac);
+    LiveMotion& m = ac.motion;
     PosRecord& head = gf_rec(ac.stream, 0);
     const double agl = ac.heightAboveGround;
     const double cg = ac.staticCgHeight;

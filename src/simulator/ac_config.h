@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "simulator/ac_records.h"
+#include "model/ac_records.h"
 
 // Per-class limits (radians, radians per tick, knots). A class missing from the tables throws
 // std::out_of_range ("invalid unordered_map<K, T> key").

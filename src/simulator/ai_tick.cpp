@@ -11,9 +11,10 @@
 #include "foundation/units.h"
 #include "simconnect/SimConnect.h"
 #include "simulator/feed_handover.h"
-#include "simulator/live_hooks.h"
+#include "simulator/live_lifecycle.h"
 #include "simulator/sim_client.h"
 #include "simulator/sim_events.h"
+#include "simulator/stand_services.h"
 #include "simulator/user_aircraft.h"
 
 std::atomic<std::int32_t> g_tick{0};
@@ -55,12 +56,9 @@ void lf_passQueuedRequests(std::int32_t tick)
         gf_queueCreateAc(g_staticCreateRequests.front());
         g_staticCreateRequests.pop_front();
     }
-    if (!g_liveHooks.staticParkWorkPending || !g_liveHooks.parkStatic) {
-        gf_liveHookMissing("lf_parkStatic", "placing static parked aircraft");
-        return;
-    }
-    if (g_liveHooks.staticParkWorkPending())
-        g_liveHooks.parkStatic();
+    StandServices& stands = gf_standServices();
+    if (stands.staticParkWorkPending())
+        stands.parkStatic();
 }
 
 // The newest spawn request becomes a creation command; an aircraft erased meanwhile is forgotten.
@@ -120,14 +118,8 @@ void lf_updateAllLiveAc()
 {
     try {
         bool anyMarked = false;
-        if (g_liveHooks.updateLiveAc) {
-            for (auto& ac : g_liveAc)
-                anyMarked = g_liveHooks.updateLiveAc(ac) || anyMarked;
-        } else if (!g_liveAc.empty()) {
-            gf_liveHookMissing("updateLiveAc", "moving live aircraft");
-            anyMarked = std::any_of(g_liveAc.begin(), g_liveAc.end(),
-                                    [](const LiveAc& ac) { return ac.removeMark != 0; });
-        }
+        for (auto& ac : g_liveAc)
+            anyMarked = updateLiveAc(ac) || anyMarked;
         // Survivors are assigned forward over the gaps, keeping their order; the tail is destroyed.
         if (anyMarked)
             std::erase_if(g_liveAc, [](const LiveAc& ac) { return ac.removeMark != 0; });

@@ -18,7 +18,7 @@
 #include <deque>
 #include <vector>
 
-#include "simulator/ac_records.h"
+#include "model/ac_records.h"
 #include "simulator/command_queues.h"
 #include "simulator/sim_ids.h"
 

@@ -5,7 +5,7 @@
 
 #include "foundation/log.h"
 #include "foundation/settings.h"
-#include "simulator/ac_records.h"
+#include "model/ac_records.h"
 #include "simulator/ai_tick.h"
 #include "simulator/removal.h"
 

@@ -16,10 +16,11 @@
 #include "foundation/units.h"
 #include "liveries/aircraft_db.h"
 #include "liveries/regcodes.h"
-#include "parking/airport_list.h"
-#include "simulator/ac_records.h"
+#include "model/ac_records.h"
+#include "model/airport_list.h"
 #include "simulator/ai_tick.h"
-#include "simulator/live_hooks.h"
+#include "simulator/live_lifecycle.h"
+#include "simulator/stream_append.h"
 #include "traffic_service/traffic_client.h"
 
 std::mutex g_udpMutex;
@@ -277,18 +278,11 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
     if (ac.state == AcState::Buffering && !lf_notAtParkElevation(record))
         return true;
 
-    if (g_liveHooks.respawn) {
-        if (!g_liveHooks.respawn(ac, record))
-            return true;
-    } else {
-        gf_liveHookMissing("LiveAc::respawn", "identity and route updates of accepted records");
-    }
+    if (!liveac::respawn(ac, record))
+        return true;
 
     ac.lastRecordTime = record.time;
-    if (g_liveHooks.appendRecord)
-        g_liveHooks.appendRecord(ac, record);
-    else
-        gf_liveHookMissing("LiveAc::appendRecord", "appending accepted records to the stream");
+    liveac::appendRecord(ac, record.pos);
     return true;
 }
 
@@ -328,7 +322,7 @@ void lf_createLiveAc(TrafficRecord& record)
     record.coupledCallsign2.clear();
     record.value64 = 0;
 
-    AcData data(record);
+    AcData data = gf_makeAcData(record);
     data.hexid = record.hexid;
     const CreationValues& values = lf_creationValues(static_cast<std::uint32_t>(sizeClass));
     data.baseTurnRate = values.turnRateDeg * kPi / 180.0;

@@ -7,7 +7,7 @@
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
-#include "simulator/ac_records.h"
+#include "model/ac_records.h"
 
 std::filesystem::path g_flightPlanFolder;
 

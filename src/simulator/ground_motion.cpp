@@ -5,24 +5,23 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <unordered_map>
 
 #include "foundation/geo.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/units.h"
-#include "parking/airport_list.h"
-#include "parking/stand_model.h"
+#include "model/ac_records.h"
+#include "model/airport_list.h"
+#include "model/stand_model.h"
 #include "simulator/ac_config.h"
-#include "simulator/ac_records.h"
 #include "simulator/ai_tick.h"
 #include "simulator/command_queues.h"
 #include "simulator/ground_stand.h"
-#include "simulator/live_motion.h"
 #include "simulator/motion_air.h"
-#include "simulator/motion_hooks.h"
+#include "simulator/motion_math.h"
 #include "simulator/removal.h"
 #include "simulator/sim_ids.h"
+#include "simulator/stand_services.h"
 #include "simulator/user_aircraft.h"
 
 namespace {
@@ -32,28 +31,6 @@ constexpr double kTicksPerHourNm = 360000.0;
 constexpr double kFiftyMetresNm = 0.02699784017278618;
 constexpr double kThirtyFiveMetresNm = 0.018898488120950324;
 constexpr double kOneMetreNm = 0.0005399568034557236;
-
-// What the ground legs keep beside an aircraft: the spare turn record of a running pushback (the
-// turn to the other side) and the course-heading difference of a turn in place (degrees).
-struct GroundSide {
-    PosRecord spare{};
-    bool spareSet = false;
-    double turnInPlaceDeg = 0.0;
-};
-
-std::unordered_map<std::uint32_t, GroundSide> s_side;  // hexid -> side record
-
-GroundSide& lf_side(const LiveAc& ac)
-{
-    // A hexid belongs to one live aircraft at a time; drop the records of aircraft gone.
-    if (s_side.size() > 2 * g_liveAc.size() + 64) {
-        std::erase_if(s_side, [](const auto& entry) {
-            return std::none_of(g_liveAc.begin(), g_liveAc.end(),
-                                [&](const LiveAc& x) { return x.hexid == entry.first; });
-        });
-    }
-    return s_side[ac.hexid];
-}
 
 std::int32_t lf_now()
 {
@@ -111,18 +88,17 @@ bool lf_standsLoaded()
 
 void lf_phasePushback(LiveAc& ac)
 {
-    LiveMotion& m = gf_motion(ac);
+    LiveMotion& m = ac.motion;
     if (ac.pushbackStep > 0)
         ac.pushbackStep -= 1;
     if (ac.pushbackStep == 1) {
-        GroundSide& side = lf_side(ac);
         if (!ac.pushbackTurnSideSet) {
             // No record arrived while backing out: the pushback stays straight.
             if (ac.stream.size() > 2)
                 ac.stream.pop_back();
         } else {
-            if (ac.pushbackTurnSide != 0 && side.spareSet)
-                gf_last(ac.stream) = side.spare;
+            if (ac.pushbackTurnSide != 0 && m.pushbackSpareSet)
+                gf_last(ac.stream) = m.pushbackSpare;
             if (ac.stream.size() >= 3) {
                 liveac::setCurve(ac);
                 const double k = std::max(1.0, std::round(90.0 / ac.turnRate / 100.0));
@@ -130,7 +106,7 @@ void lf_phasePushback(LiveAc& ac)
                 m.curveTurnAngle = 90.0;
             }
         }
-        side.spareSet = false;
+        m.pushbackSpareSet = 0;
         return;
     }
     if (ac.pushbackStep == 0) {
@@ -150,7 +126,7 @@ void lf_phasePushback(LiveAc& ac)
 void lf_phaseParked(LiveAc& ac)
 {
     gf_raiseLimits(ac);
-    if (!gf_motion(ac).movingOff)
+    if (!ac.motion.movingOff)
         return;
     const PosRecord& last = gf_last(ac.stream);
     const double c = gf_initialCourse(LatLon{ac.standLat, ac.standLon}, LatLon{last.lat, last.lon});
@@ -163,7 +139,7 @@ void lf_phaseParked(LiveAc& ac)
 
 void lf_planTaxiLeg(LiveAc& ac)
 {
-    LiveMotion& m = gf_motion(ac);
+    LiveMotion& m = ac.motion;
     if (gf_rec(ac.stream, 1).stop)
         return;
     if (ac.stream.size() >= 3 && !gf_rec(ac.stream, 2).stop) {
@@ -195,24 +171,21 @@ void lf_planTaxiLeg(LiveAc& ac)
         m.turnInPlace = 0;
     } else {
         const double d = gf_absDiffDeg(ac.sim.heading, ac.course);
-        lf_side(ac).turnInPlaceDeg = d;
+        m.turnInPlaceDeg = d;
         m.turnInPlace = d > 3.0 ? 1 : 0;
     }
 }
 
-// The claim of the parked-traffic placement, through its seam.
+// The claim of the parked-traffic placement.
 void lf_claimStand(LiveAc& ac, bool wide)
 {
-    if (g_groundStandHooks.claimStandOnArrival)
-        g_groundStandHooks.claimStandOnArrival(ac, wide);
-    else
-        gf_hookMissing("stand claim on arrival", "a taxiing aircraft claiming a stand at the end of its data");
+    gf_standServices().claimStandOnArrival(ac, wide);
 }
 
 // The records end at the park airport: the aircraft claims a stand near their end.
 void lf_claimAtEnd(LiveAc& ac)
 {
-    const LiveMotion& m = gf_motion(ac);
+    const LiveMotion& m = ac.motion;
     if (ac.phase != AcPhase::Taxiing || !gf_last(ac.stream).stop || !lf_standsLoaded())
         return;
     const bool fromStandOrPushback = ac.prevPhase == AcPhase::Parked || ac.prevPhase < AcPhase::Taxiing;
@@ -259,7 +232,7 @@ namespace liveac {
 
 void groundLegTiming(LiveAc& ac)
 {
-    const LiveMotion& m = gf_motion(ac);
+    const LiveMotion& m = ac.motion;
     const PosRecord& head = gf_rec(ac.stream, 0);
     const PosRecord& second = gf_rec(ac.stream, 1);
     const std::int64_t now = lf_now();
@@ -275,7 +248,7 @@ void groundLegTiming(LiveAc& ac)
         n = std::max(kMinLegTicks, gf_ticks(d * kTicksPerHourNm / legSpeed(ac)));
         const bool curve = lf_curveSet(ac);
         if (curve || m.turnInPlace) {
-            const double a = (m.turnInPlace && !curve) ? lf_side(ac).turnInPlaceDeg : m.curveTurnAngle;
+            const double a = (m.turnInPlace && !curve) ? m.turnInPlaceDeg : m.curveTurnAngle;
             const double k = std::max(1.0, std::round(a / ac.turnRate / 100.0));
             const double r = static_cast<double>(n) / k;
             if (a != 0.0 && d > 0.0) {
@@ -350,7 +323,7 @@ void insertMidpoint(LiveAc& ac)
 
 void pullOut(LiveAc& ac)
 {
-    LiveMotion& m = gf_motion(ac);
+    LiveMotion& m = ac.motion;
     m.movingOff = 0;
     ac.holdCounter = 0;
 
@@ -398,9 +371,8 @@ void pushback(LiveAc& ac)
     const PosRecord& second = gf_rec(ac.stream, 1);
     const std::int64_t tick =
         now + s / 2 + gf_ticks(gf_distanceNm(second.lat, second.lon, q1.lat, q1.lon) / speed * kTicksPerHourNm);
-    GroundSide& side = lf_side(ac);
-    side.spare = lf_groundPoint(q1.lat, q1.lon, speed, tick);
-    side.spareSet = true;
+    ac.motion.pushbackSpare = lf_groundPoint(q1.lat, q1.lon, speed, tick);
+    ac.motion.pushbackSpareSet = 1;
     ac.stream.push_back(lf_groundPoint(q2.lat, q2.lon, speed, tick));
     ac.pushbackTurnSide = 0;
     ac.pushbackTurnSideSet = 0;
@@ -411,14 +383,3 @@ void pushback(LiveAc& ac)
 }
 
 }  // namespace liveac
-
-const PosRecord* lf_spareTurnRecord(const LiveAc& ac)
-{
-    const auto it = s_side.find(ac.hexid);
-    return it != s_side.end() && it->second.spareSet ? &it->second.spare : nullptr;
-}
-
-void lf_clearGroundSide()
-{
-    s_side.clear();
-}

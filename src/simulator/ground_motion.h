@@ -34,7 +34,3 @@ void pushback(LiveAc& ac);
 
 }  // namespace liveac
 
-// Test hooks: the spare turn record of the aircraft's running pushback (nullptr when none), and
-// forgetting every spare record.
-const PosRecord* lf_spareTurnRecord(const LiveAc& ac);
-void lf_clearGroundSide();

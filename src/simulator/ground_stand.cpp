@@ -1,6 +1,5 @@
-// The stand end of a ground road: approach and stop records, the arrival at the stand, the cargo
-// attribute of a stand, and the seam to the stand claim of the parked-traffic placement. Main loop
-// thread.
+// The stand end of a ground road: approach and stop records, the arrival at the stand and the cargo
+// attribute of a stand. Main loop thread.
 #include "simulator/ground_stand.h"
 
 #include <algorithm>
@@ -13,17 +12,15 @@
 #include "foundation/settings.h"
 #include "foundation/time_slots.h"
 #include "foundation/units.h"
-#include "parking/airport_list.h"
-#include "parking/stand_model.h"
+#include "model/ac_records.h"
+#include "model/airport_list.h"
+#include "model/stand_model.h"
 #include "simulator/ac_config.h"
-#include "simulator/ac_records.h"
 #include "simulator/ai_tick.h"
 #include "simulator/duplicates.h"
-#include "simulator/live_motion.h"
-#include "simulator/motion_hooks.h"
+#include "simulator/motion_math.h"
 #include "simulator/removal.h"
-
-GroundStandHooks g_groundStandHooks;
+#include "simulator/stand_services.h"
 
 namespace {
 
@@ -86,7 +83,7 @@ void addStopRecord(LiveAc& ac, double standLat, double standLon, double standHea
 
 void arriveAtStand(LiveAc& ac)
 {
-    LiveMotion& m = gf_motion(ac);
+    LiveMotion& m = ac.motion;
     ParkPos* stand = lf_stand(ac.standId);
     if (stand && stand->occupied) {
         // Another aircraft stands there already: this one leaves, the stand stays occupied.
@@ -118,16 +115,10 @@ void arriveAtStand(LiveAc& ac)
     gf_addDuplicateCheck(ac.hexid);
 
     if (!ac.airline.empty() && ac.cargoStand == ac.cargo) {
-        if (!g_motionHooks.addRealParkPosOption) {
-            gf_hookMissing("stand schedules", "real sighting at a stand");
-            return;
-        }
-        if (g_motionHooks.addRealParkPosOption(ac.standId, ac, false, ac.stamp, false)) {
+        StandServices& stands = gf_standServices();
+        if (stands.addRealParkPosOption(ac.standId, ac, false, ac.stamp, false)) {
             gf_rememberArrival(ac.hexid, gf_slotOf(ac.stamp));
-            if (g_motionHooks.checkMaxPark)
-                g_motionHooks.checkMaxPark(0);
-            else
-                gf_hookMissing("parked-traffic rules", "maximum number of parked aircraft");
+            stands.checkMaxPark(0);
         }
     }
 }
@@ -143,10 +134,7 @@ void markCargoStand(LiveAc& ac)
     stand->cargoChange = true;
     gf_logError("{} stand: {}, cargo attribute set to true, {} parked here", g_parkAirport.code, stand->name,
                 gf_acText(ac));
-    if (g_groundStandHooks.countParkUpdate)
-        g_groundStandHooks.countParkUpdate();
-    else
-        gf_hookMissing("parking file updates", "counting a change of the stand data");
+    gf_standServices().countParkUpdate();
 }
 
 }  // namespace liveac

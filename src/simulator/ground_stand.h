@@ -4,29 +4,12 @@
 //
 // The claim itself (the free-stand search around the end of the records, making way at the stand)
 // and the count of parking-data changes belong to the parked-traffic placement and the stand
-// schedules; they reach this file through g_groundStandHooks, which their owner fills at start-up.
-// An empty member means that piece is not there: the claim is not made (the aircraft keeps
-// taxiing and ends like any other at the end of its data) and the change is not counted, and the
-// first time a log line names the missing piece (gf_hookMissing).
+// schedules; this file reaches them through the stand services (simulator/stand_services.h).
 //
-// Main loop thread only; the members are set before the main loop starts.
+// Main loop thread only.
 #pragma once
 
-#include <functional>
-
 struct LiveAc;
-
-struct GroundStandHooks {
-    // gf_claimStandOnArrival: the aircraft taxiing in claims the nearest free stand around its
-    // newest record (within 55 m when wide, else 20 m); on success its phase becomes 5 and
-    // liveac::addStopRecord has appended the approach and stop records.
-    std::function<void(LiveAc& ac, bool wide)> claimStandOnArrival;
-    // Adds 1 to the count of changes of the park airport's stand data (g_parkUpdates) and
-    // repaints the window when the count differs from the one last shown.
-    std::function<void()> countParkUpdate;
-};
-
-extern GroundStandHooks g_groundStandHooks;
 
 namespace liveac {
 

@@ -2,7 +2,7 @@
 // neighbours: the frame's subsystem hooks (main loop, window commands, exit) and the traffic
 // client's feed sink (batches from the reader thread). Called once by the frame's
 // gf_registerSubsystems before the first start-up (window thread); the hooks are only read
-// afterwards. The lifecycle fills the hand-over's own seams (live_hooks.h) in its installer.
+// afterwards.
 #pragma once
 
 void gf_installLiveTraffic();

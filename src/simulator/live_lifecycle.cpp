@@ -14,21 +14,23 @@
 #include "foundation/time_slots.h"
 #include "foundation/units.h"
 #include "liveries/livery_match.h"
+#include "liveries/refused.h"
 #include "liveries/regcodes.h"
-#include "parking/airport_list.h"
-#include "parking/stand_model.h"
+#include "model/airport_list.h"
+#include "model/stand_model.h"
 #include "simulator/ai_tick.h"
 #include "simulator/command_queues.h"
+#include "simulator/duplicates.h"
 #include "simulator/flight_plan.h"
-#include "simulator/live_hooks.h"
-#include "simulator/live_motion.h"
+#include "simulator/ground_stand.h"
 #include "simulator/motion_air.h"
-#include "simulator/motion_hooks.h"
+#include "simulator/motion_math.h"
+#include "simulator/refused_liveries.h"
 #include "simulator/removal.h"
 #include "simulator/sim_client.h"
 #include "simulator/sim_events.h"
-#include "simulator/sim_hooks.h"
 #include "simulator/sim_ids.h"
+#include "simulator/stand_services.h"
 #include "simulator/stream_append.h"
 #include "simulator/user_aircraft.h"
 
@@ -180,11 +182,8 @@ StandClaim lf_claimStandAtSpawn(LiveAc& ac)
         return StandClaim::None;
     }
 
-    ParkPos* stand = nullptr;
-    if (g_motionHooks.findFreeStand)
-        stand = g_motionHooks.findFreeStand(search.latitude, search.longitude, ac, kStandSearchNm);
-    else
-        gf_hookMissing("stand search", "free stand for a spawning aircraft");
+    StandServices& stands = gf_standServices();
+    ParkPos* stand = stands.findFreeStand(search.latitude, search.longitude, ac, kStandSearchNm);
     if (!stand) {
         if (second.stop) {
             lf_dropHead(ac);
@@ -196,30 +195,20 @@ StandClaim lf_claimStandAtSpawn(LiveAc& ac)
 
     // The reserved stand and the user's stand are never taken; the aircraft spawns where its
     // records put it.
-    const std::string reserved = g_motionHooks.reservedStandName ? g_motionHooks.reservedStandName() : "";
+    const std::string& reserved = g_reservedStand;
     const UserAcState& user = g_userAcCopy;
-    const std::string userStand = g_motionHooks.nearestStandName
-                                      ? g_motionHooks.nearestStandName(user.latitude, user.longitude)
-                                      : "";
+    const std::string userStand = stands.nearestStandName(user.latitude, user.longitude);
     if ((!reserved.empty() && stand->name == reserved) || (!userStand.empty() && stand->name == userStand))
         return StandClaim::None;
 
     bool standFree = true;
-    if (g_motionHooks.clearStandForLiveAc) {
+    for (LiveAc& x : g_liveAc)
+        if (stands.clearStandForLiveAc(standFree, stand->standId, ac.callsign, x))
+            break;
+    for (std::uint32_t overlapId : stand->overlapping)
         for (LiveAc& x : g_liveAc)
-            if (g_motionHooks.clearStandForLiveAc(standFree, stand->standId, ac.callsign, x))
+            if (stands.otherLiveAcAtStand(overlapId, ac, *stand, standFree, x))
                 break;
-    } else {
-        gf_hookMissing("parked-traffic rules", "live aircraft on a wanted stand");
-    }
-    if (g_motionHooks.otherLiveAcAtStand) {
-        for (std::uint32_t overlapId : stand->overlapping)
-            for (LiveAc& x : g_liveAc)
-                if (g_motionHooks.otherLiveAcAtStand(overlapId, ac, *stand, standFree, x))
-                    break;
-    } else {
-        gf_hookMissing("parked-traffic rules", "live aircraft on overlapping stands");
-    }
     if (!standFree) {
         ac.removeMark = 1;
         return StandClaim::Removed;
@@ -241,26 +230,16 @@ StandClaim lf_claimStandAtSpawn(LiveAc& ac)
     ac.firstStandDist = 0.0;
     ac.lastStandDist = 0.0;
     ac.recedingCount = 0;
-    if (g_motionHooks.markCargoStand)
-        g_motionHooks.markCargoStand(ac);
-    else
-        gf_hookMissing("ground movement", "cargo attribute of a stand");
+    liveac::markCargoStand(ac);
     ac.stream.resize(1);
     PosRecord& parked = gf_rec(ac.stream, 0);
     parked.lat = stand->lat;
     parked.lon = stand->lon;
     parked.track = stand->heading * kRadToDeg;
 
-    if (g_motionHooks.addRealParkPosOption) {
-        if (g_motionHooks.addRealParkPosOption(ac.standId, ac, false, g_nowDaySlot.load(), false)) {
-            gf_rememberArrival(ac.hexid, gf_slotOf(g_nowDaySlot.load()));
-            if (g_motionHooks.checkMaxPark)
-                g_motionHooks.checkMaxPark(1);
-            else
-                gf_hookMissing("parked-traffic rules", "maximum number of parked aircraft");
-        }
-    } else {
-        gf_hookMissing("stand schedules", "real sighting at a stand");
+    if (stands.addRealParkPosOption(ac.standId, ac, false, g_nowDaySlot.load(), false)) {
+        gf_rememberArrival(ac.hexid, gf_slotOf(g_nowDaySlot.load()));
+        stands.checkMaxPark(1);
     }
     return StandClaim::Parked;
 }
@@ -327,13 +306,9 @@ void updateBufferAc(LiveAc& ac)
             return;
         }
         if (lf_endsInUnderscore(ac.callsign)) {
-            if (g_motionHooks.isRemovedGhost) {
-                if (g_motionHooks.isRemovedGhost(ac.callsign)) {
-                    ac.removeMark = 1;
-                    return;
-                }
-            } else {
-                gf_hookMissing("duplicates and ghosts", "removed-ghost check");
+            if (gf_isRemovedGhost(ac.callsign)) {
+                ac.removeMark = 1;
+                return;
             }
         }
         if (lf_hasAirborneAndGround(ac.stream)) {
@@ -370,18 +345,14 @@ void updateBufferAc(LiveAc& ac)
         }
         if (ac.airline.empty())
             ac.airline = "PVT";
-        if (g_motionHooks.inNoMatchSet && g_motionHooks.inNoMatchSet(gf_airlineTypeRegText(ac))) {
+        if (g_noMatchSet.contains(gf_airlineTypeRegText(ac))) {
             ac.removeMark = 1;
             return;
         }
         if (lf_endsInUnderscore(ac.callsign)) {
-            if (g_motionHooks.isBaseCallsignLive) {
-                if (g_motionHooks.isBaseCallsignLive(ac.callsign)) {
-                    ac.removeMark = 1;
-                    return;
-                }
-            } else {
-                gf_hookMissing("duplicates and ghosts", "base callsign check");
+            if (lf_isBaseCallsignLive(ac.callsign)) {
+                ac.removeMark = 1;
+                return;
             }
         }
         spawnLiveAc(ac);
@@ -393,10 +364,9 @@ void updateBufferAc(LiveAc& ac)
 void spawnLiveAc(LiveAc& ac)
 {
     try {
-        // A new aircraft starts from a fresh motion record, whatever an earlier aircraft of the
-        // same hexid left.
+        // A new aircraft starts from a fresh motion record.
         if (ac.phase == AcPhase::New)
-            gf_resetMotion(ac);
+            ac.motion = LiveMotion{};
         PosRecord& head = gf_rec(ac.stream, 0);
         PosRecord& second = gf_rec(ac.stream, 1);
         if (second.stop) {
@@ -411,10 +381,7 @@ void spawnLiveAc(LiveAc& ac)
 
         if (ac.phase == AcPhase::New) {
             if (!liveac::cachedLivery(ac)) {
-                if (g_motionHooks.addToNoMatchSet)
-                    g_motionHooks.addToNoMatchSet(gf_airlineTypeRegText(ac));
-                else
-                    gf_hookMissing("no-match list", "remembering an aircraft without livery");
+                g_noMatchSet.insert(gf_airlineTypeRegText(ac));
                 ac.removeMark = 1;
                 return;
             }
@@ -428,10 +395,7 @@ void spawnLiveAc(LiveAc& ac)
         }
         if (ac.removeMark)
             return;
-        if (g_motionHooks.addDuplicateCheck)
-            g_motionHooks.addDuplicateCheck(ac.hexid);
-        else
-            gf_hookMissing("duplicates and ghosts", "duplicate check list");
+        gf_addDuplicateCheck(ac.hexid);
 
         // First attitude from the head record.
         const PosRecord& h = gf_rec(ac.stream, 0);
@@ -463,10 +427,7 @@ void spawnLiveAc(LiveAc& ac)
         ac.heldNearUser = 0;
         g_spawnQueue.push_back(ac.hexid);
         if (!lf_endsInUnderscore(ac.callsign)) {
-            if (g_motionHooks.removeGhosts)
-                g_motionHooks.removeGhosts(ac.callsign);
-            else
-                gf_hookMissing("duplicates and ghosts", "ghost removal");
+            liveac::removeGhosts(ac.callsign);
         }
     } catch (const std::exception& e) {
         gf_logError("{}: {}", "spawnLiveAc", e.what());
@@ -534,17 +495,14 @@ bool cachedLivery(LiveAc& ac)
         return true;
     auto it = g_liveryCache.find(ac.hexid);
     if (it != g_liveryCache.end()) {
-        if (g_motionHooks.isRefusedLivery && g_motionHooks.isRefusedLivery(it->second)) {
+        if (gf_isRefusedLivery(it->second)) {
             g_liveryCache.erase(it);
         } else {
             ac.title = it->second;
             return true;
         }
     }
-    if (g_motionHooks.matchLivery)
-        g_motionHooks.matchLivery(ac);
-    else
-        gf_hookMissing("livery matching", "livery choice of a live aircraft");
+    gf_matchLivery(ac);
     if (ac.title.empty())
         return false;
     g_liveryCache[ac.hexid] = ac.title;
@@ -565,10 +523,7 @@ bool objectCreated(LiveAc& ac, const SimEvent& event)
             ac.stamp = g_nowDaySlot.load();
             if (g_optLog.value())
                 gf_log("{:8}: {:8} parks", gf_standName(ac.standId), ac.callsign);
-            if (g_motionHooks.dropStaticParkEntries)
-                g_motionHooks.dropStaticParkEntries(ac.standId);
-            else
-                gf_hookMissing("static parking plan", "work-list entries of a stand taken by a live aircraft");
+            gf_standServices().dropStaticParkEntries(ac.standId);
         }
         ac.rotationTickCounter = 1;
     }
@@ -631,7 +586,7 @@ void setOnGroundSlots(LiveAc& ac)
 {
     if (ac.state == AcState::BeingRemoved || ac.phase == AcPhase::TakeOff)
         return;
-    LiveMotion& m = gf_motion(ac);
+    LiveMotion& m = ac.motion;
     if (m.flareStage != 0 || ac.landing) {
         m.deRotation = 1;
         m.spoilersOut = 1;
@@ -655,32 +610,23 @@ void setOnGroundSlots(LiveAc& ac)
             ac.pitchStep = (ac.staticPitch - ac.sim.pitch) / ac.touchdownTicks;
             ac.bankStep = (0.0 - ac.sim.bank) / ac.touchdownTicks;
         }
-        if (g_motionHooks.addDuplicateCheck)
-            g_motionHooks.addDuplicateCheck(ac.hexid);
-        else
-            gf_hookMissing("duplicates and ghosts", "duplicate check list");
+        gf_addDuplicateCheck(ac.hexid);
     }
     ac.onGround = 1;
     ac.altStep = 0.0;
     ac.rotationTickCounter = 1;
 }
 
+void setGroundAltitude(LiveAc& ac, double groundAltitudeFt)
+{
+    ac.motion.groundAlt = ac.staticCgHeight + groundAltitudeFt;
+    ac.motion.groundAltKnown = 1;
+}
+
 }  // namespace liveac
 
 void gf_installLiveLifecycle()
 {
-    g_simLinkHooks.objectCreated = [](LiveAc& ac, const SimEvent& event) { return liveac::objectCreated(ac, event); };
-    g_simLinkHooks.initialConfiguration = [](LiveAc& ac) { liveac::initialConfiguration(ac); };
-    g_simLinkHooks.setOnGroundSlots = [](LiveAc& ac) { liveac::setOnGroundSlots(ac); };
-    g_simLinkHooks.setGroundAltitude = [](LiveAc& ac, double groundAltitudeFt) {
-        LiveMotion& m = gf_motion(ac);
-        m.groundAlt = ac.staticCgHeight + groundAltitudeFt;
-        m.groundAltKnown = 1;
-    };
-    g_motionHooks.matchLivery = [](LiveAc& ac) { gf_matchLivery(ac); };
-    g_liveHooks.updateLiveAc = [](LiveAc& ac) { return updateLiveAc(ac); };
     g_hooks.prepareFlightPlanFolder = [] { gf_prepareFlightPlanFolder(); };
     g_hooks.removeFlightPlanFolder = [] { gf_removeFlightPlanFolder(); };
-    g_liveHooks.respawn = [](LiveAc& ac, TrafficRecord& record) { return liveac::respawn(ac, record); };
-    g_liveHooks.appendRecord = [](LiveAc& ac, TrafficRecord& record) { liveac::appendRecord(ac, record.pos); };
 }

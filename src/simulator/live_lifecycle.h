@@ -4,9 +4,6 @@
 // new simulator object (flight plan, static-ground request), the first configuration, the
 // touchdown step and the respawn decision when a record changes the aircraft's identity.
 //
-// The feed hand-over and the simulator-event handling reach these through their seams;
-// gf_installLiveLifecycle plugs them in.
-//
 // Main loop thread only; the containers belong to it.
 #pragma once
 
@@ -14,7 +11,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "simulator/ac_records.h"
+#include "model/ac_records.h"
 
 struct ParkPos;
 struct SimEvent;
@@ -45,6 +42,8 @@ void createFlightPlan(LiveAc& ac);
 void initialConfiguration(LiveAc& ac);
 // Touchdown reported by the simulator.
 void setOnGroundSlots(LiveAc& ac);
+// Ground altitude := static CG height + ground altitude reported (feet).
+void setGroundAltitude(LiveAc& ac, double groundAltitudeFt);
 // A record of the aircraft passed the acceptance tests: identity and route updates, respawn
 // decision. False = the record is not appended.
 bool respawn(LiveAc& ac, const TrafficRecord& record);
@@ -55,8 +54,6 @@ void takeIdentity(LiveAc& ac, const TrafficRecord& record);
 
 }  // namespace liveac
 
-// Plugs the livery matching into the lifecycle's seam, and the lifecycle into the simulator link's seam (new object, first configuration,
-// touchdown, ground altitude), the feed hand-over's and AI tick's seam (per-tick update, respawn,
-// append) and the frame's flight-plan folder steps. Called once before the first start-up
-// (window thread), after the seams' owners have filled theirs.
+// Plugs the flight-plan folder steps into the frame's hooks. Called once before the first
+// start-up (window thread).
 void gf_installLiveLifecycle();

@@ -5,10 +5,10 @@
 
 #include "foundation/log.h"
 #include "foundation/settings.h"
-#include "parking/airport_list.h"
-#include "simulator/live_motion.h"
+#include "model/airport_list.h"
+#include "simulator/duplicates.h"
 #include "simulator/motion_air.h"
-#include "simulator/motion_hooks.h"
+#include "simulator/motion_math.h"
 #include "traffic_service/traffic_records.h"
 
 namespace {
@@ -98,12 +98,10 @@ bool respawn(LiveAc& ac, const TrafficRecord& r)
             ac.coupledCallsign1 = r.callsign;
             ac.coupledCallsign2.clear();
             if (lf_endsInUnderscore(r.callsign)) {
-                if (g_motionHooks.isBaseCallsignLive && g_motionHooks.isBaseCallsignLive(r.callsign))
+                if (lf_isBaseCallsignLive(r.callsign))
                     return false;
-            } else if (g_motionHooks.removeGhosts) {
-                g_motionHooks.removeGhosts(r.callsign);
             } else {
-                gf_hookMissing("duplicates and ghosts", "ghost removal");
+                liveac::removeGhosts(r.callsign);
             }
         }
     } else if (unchanged) {

@@ -12,12 +12,15 @@
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/units.h"
-#include "parking/stand_model.h"
-#include "simulator/ac_records.h"
+#include "model/ac_records.h"
+#include "model/stand_model.h"
+#include "simulator/ac_config.h"
 #include "simulator/ai_tick.h"
-#include "simulator/live_motion.h"
-#include "simulator/motion_hooks.h"
+#include "simulator/ground_motion.h"
+#include "simulator/ground_stand.h"
+#include "simulator/motion_math.h"
 #include "simulator/removal.h"
+#include "simulator/stand_services.h"
 #include "simulator/user_aircraft.h"
 
 namespace {
@@ -132,10 +135,7 @@ void nextPosMain(LiveAc& ac)
                 if (liveac::endOfStream(ac))
                     continue;
                 if (ac.phase != AcPhase::Parked) {
-                    if (g_motionHooks.learnStandFromLiveAc)
-                        g_motionHooks.learnStandFromLiveAc(ac, ac.phase != AcPhase::Airborne);
-                    else
-                        gf_hookMissing("stand learning", "learning from a live aircraft's end of data");
+                    gf_standServices().learnStandFromLiveAc(ac, ac.phase != AcPhase::Airborne);
                 }
                 gf_removeAct(ac);
                 return;
@@ -156,7 +156,7 @@ void nextPosMain(LiveAc& ac)
 
 void nextPos(LiveAc& ac)
 {
-    LiveMotion& m = gf_motion(ac);
+    LiveMotion& m = ac.motion;
     ac.curve.fill(kNaN);
     ac.curveT = 0.0;
 
@@ -168,15 +168,12 @@ void nextPos(LiveAc& ac)
         ac.course = gf_initialCourse(lf_pos(head), lf_pos(second));
 
     if (ac.onGround) {
-        if (g_motionHooks.nextPosGround)
-            g_motionHooks.nextPosGround(ac);
-        else
-            gf_hookMissing("ground movement", "ground leg planning (the feed's timing is kept)");
+        nextPosGround(ac);
     } else {
         nextPosAir(ac);
     }
 
-    // The hooks may have changed the stream: look the records up again.
+    // The leg planning may have changed the stream: look the records up again.
     const PosRecord& second2 = gf_rec(ac.stream, 1);
     if (second2.stop) {
         ac.latStep = 0.0;
@@ -190,15 +187,9 @@ void nextPos(LiveAc& ac)
         ac.latStep = (second2.lat - ac.sim.lat) / i;
         ac.lonStep = (second2.lon - ac.sim.lon) / i;
         if (ac.onGround) {
-            if (g_motionHooks.groundConfiguration)
-                g_motionHooks.groundConfiguration(ac);
-            else
-                gf_hookMissing("configuration by phase", "ground configuration");
+            liveac::groundConfiguration(ac);
         } else {
-            if (g_motionHooks.airConfiguration)
-                g_motionHooks.airConfiguration(ac);
-            else
-                gf_hookMissing("configuration by phase", "air configuration (altitude, pitch, bank, turn)");
+            liveac::airConfiguration(ac);
         }
     }
     ac.stream.pop_front();
@@ -209,12 +200,8 @@ void nextPosAir(LiveAc& ac)
     const PosRecord& head = gf_rec(ac.stream, 0);
     const PosRecord& second = gf_rec(ac.stream, 1);
     if (second.stop) {
-        if (ac.sizeClass == SizeClass::Rotorcraft) {
-            if (g_motionHooks.groundLegTiming)
-                g_motionHooks.groundLegTiming(ac);
-            else
-                gf_hookMissing("ground movement", "rotorcraft stop timing (the feed's timing is kept)");
-        }
+        if (ac.sizeClass == SizeClass::Rotorcraft)
+            liveac::groundLegTiming(ac);
         return;
     }
     const double d = gf_recDistance(head, second);
@@ -283,7 +270,7 @@ void setClimbStep(LiveAc& ac)
 
 bool endOfStream(LiveAc& ac)
 {
-    const LiveMotion& m = gf_motion(ac);
+    const LiveMotion& m = ac.motion;
     const std::int32_t now = lf_now();
     // Out of the query range no more data comes, whatever the phase: one standing on the ground
     // would otherwise wait for its holding minutes.
@@ -292,10 +279,7 @@ bool endOfStream(LiveAc& ac)
         && gf_distanceNm(ac.sim.lat, ac.sim.lon, user.latitude, user.longitude) >= g_rangeNm.load() - 0.5)
         return false;
     if (ac.phase == AcPhase::TaxiIn) {
-        if (g_motionHooks.arriveAtStand)
-            g_motionHooks.arriveAtStand(ac);
-        else
-            gf_hookMissing("ground movement", "stand arrival");
+        liveac::arriveAtStand(ac);
     } else if (ac.phase == AcPhase::PushedBack
                || (ac.phase == AcPhase::Taxiing && !ac.takeOff && !m.spoilersOut)) {
         // Standing on the ground at the end of its data.
@@ -346,7 +330,7 @@ bool endOfStream(LiveAc& ac)
 
 void extendStream(LiveAc& ac, std::int32_t count)
 {
-    const LiveMotion& m = gf_motion(ac);
+    const LiveMotion& m = ac.motion;
     ac.holdCounter = count;
     const PosRecord& head = gf_rec(ac.stream, 0);
     PosRecord r = head;
@@ -412,7 +396,7 @@ void extendStream(LiveAc& ac, std::int32_t count)
 
 void stepTick(LiveAc& ac)
 {
-    LiveMotion& m = gf_motion(ac);
+    LiveMotion& m = ac.motion;
     const bool curveSet = !std::isnan(ac.curve[0]);
     if (curveSet) {
         ac.curveT = std::min(ac.curveT + m.curveStep, 0.999999);
@@ -480,12 +464,8 @@ void stepTick(LiveAc& ac)
             }
         }
     } else {
-        if (ac.heightAboveGround <= 400.0 && ac.landing && !ac.onGround) {
-            if (g_motionHooks.flare)
-                g_motionHooks.flare(ac);
-            else
-                gf_hookMissing("configuration by phase", "landing flare");
-        }
+        if (ac.heightAboveGround <= 400.0 && ac.landing && !ac.onGround)
+            liveac::flare(ac);
         if (m.deRotation) {
             ac.sim.pitch += ac.pitchStep;
             // The nose comes down toward the ground attitude; once there (or past it) it rests.

@@ -5,9 +5,6 @@
 // records stepTick advances the aircraft one tick (curve, heading, take-off rotation, pitch, bank,
 // altitude). Also the user-passing test of the buffering step and the respawn as a new object.
 //
-// Ground legs, the configuration by phase, the flare and the stand arrival are called through
-// g_motionHooks (simulator/motion_hooks.h).
-//
 // Main loop thread only; the containers belong to it.
 #pragma once
 

@@ -7,7 +7,7 @@
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "liveries/refused.h"
-#include "simulator/ac_records.h"
+#include "model/ac_records.h"
 
 std::set<std::string> g_noMatchSet;
 

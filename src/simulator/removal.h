@@ -16,8 +16,8 @@
 #include <utility>
 #include <vector>
 
-#include "parking/stand_model.h"
-#include "simulator/ac_records.h"
+#include "model/ac_records.h"
+#include "model/stand_model.h"
 
 // Pairs (id, half-hour slot 0..47) of aircraft that parked at or left a stand.
 extern std::vector<std::pair<std::uint32_t, std::uint32_t>> g_arrivedLiveAc;

@@ -20,6 +20,7 @@
 #include "foundation/settings.h"
 #include "foundation/time_slots.h"
 #include "simulator/command_queues.h"
+#include "simconnect/simconnect_library.h"
 #include "simulator/user_aircraft.h"
 #include "win32/win_api.h"
 
@@ -109,6 +110,9 @@ bool lf_runConnection(const std::stop_token& stopToken, bool& firstPass)
     }
     HANDLE handle = nullptr;
     if (FAILED(SimConnect_Open(&handle, g_productName, nullptr, 0, nullptr, 0))) {
+        // A SimConnect.dll that is missing or unusable is told once; the open is retried as usual.
+        if (const std::string problem = gf_takeSimConnectLibraryProblem(); !problem.empty())
+            gf_setStatusLine(problem, true);
         lf_sleep(stopToken, std::chrono::seconds(1));
         return false;
     }

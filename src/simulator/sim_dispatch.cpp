@@ -319,7 +319,7 @@ void CALLBACK lf_simConnectDispatch(SIMCONNECT_RECV* data, DWORD size, void* /*c
         break;
     case SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID:
     case SIMCONNECT_RECV_ID_CLIENT_DATA:
-    case 27:
+    case SIMCONNECT_RECV_ID_PICK:
         break;
     default:
         gf_log("! Unknown Dispatch dwID {}", data->dwID);

@@ -11,20 +11,19 @@
 #include "foundation/lock_order.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
-#include "simulator/ac_records.h"
+#include "model/ac_records.h"
 #include "simulator/ai_tick.h"
 #include "simulator/command_queues.h"
 #include "simulator/flight_plan.h"
-#include "simulator/motion_hooks.h"
+#include "simulator/live_lifecycle.h"
+#include "simulator/refused_liveries.h"
 #include "simulator/removal.h"
 #include "simulator/sim_client.h"
-#include "simulator/sim_hooks.h"
 #include "simulator/sim_ids.h"
 
 std::mutex g_simEventMutex;
 std::vector<SimEvent> g_simEvents;
 std::vector<SimEvent> g_pendingObjects;
-SimLinkHooks g_simLinkHooks;
 
 
 namespace {
@@ -122,10 +121,7 @@ void lf_creationEnded(std::vector<Ac>& aircraft, std::uint32_t hexid, bool refus
     lf_eraseUnordered(aircraft, static_cast<std::size_t>(i));
     if (!refused)
         return;
-    if (g_simLinkHooks.addRefusedLivery)
-        g_simLinkHooks.addRefusedLivery(data);
-    else
-        gf_hookMissing("refused liveries", "gf_addRefusedLivery");
+    gf_addRefusedLivery(data);
 }
 
 void lf_creationEnded(std::uint32_t hexid, bool refused)
@@ -165,14 +161,7 @@ void lf_onLiveObject(const SimEvent& event)
             gf_removeAct(ac);
         return;
     }
-    bool cycle = true;
-    if (g_simLinkHooks.objectCreated) {
-        cycle = g_simLinkHooks.objectCreated(ac, event);
-    } else {
-        gf_hookMissing("live-aircraft lifecycle", "LiveAc::objectCreated");
-        ac.objectId = event.objectId;
-    }
-    if (cycle)
+    if (liveac::objectCreated(ac, event))
         g_pendingObjects.push_back(event);
 }
 
@@ -183,19 +172,11 @@ void lf_onGroundData(const SimEvent& event)
     if (i < 0)
         return;
     LiveAc& ac = g_liveAc[static_cast<std::size_t>(i)];
-    if (event.hexid == 1 && !ac.onGround && ac.rotationTickCounter <= 1) {
-        if (g_simLinkHooks.setOnGroundSlots)
-            g_simLinkHooks.setOnGroundSlots(ac);
-        else
-            gf_hookMissing("live-aircraft lifecycle", "LiveAc::setOnGroundSlots");
-    }
+    if (event.hexid == 1 && !ac.onGround && ac.rotationTickCounter <= 1)
+        liveac::setOnGroundSlots(ac);
     ac.heightAboveGround = event.value2;
-    if (ac.onGround || ac.rotationTickCounter >= 2) {
-        if (g_simLinkHooks.setGroundAltitude)
-            g_simLinkHooks.setGroundAltitude(ac, ac.staticCgHeight + event.value1);
-        else
-            gf_hookMissing("air movement", "ground altitude of a live aircraft");
-    }
+    if (ac.onGround || ac.rotationTickCounter >= 2)
+        liveac::setGroundAltitude(ac, event.value1);
 }
 
 void lf_onStaticGround(const SimEvent& event)
@@ -337,12 +318,7 @@ void gf_allLightsToggle(bool& finished, SimEvent& pending)
     LiveAc& ac = g_liveAc[static_cast<std::size_t>(i)];
     if (ac.state != AcState::CreationRequested)
         return;  // removed during the cycle: its object is already queued for removal
-    if (g_simLinkHooks.initialConfiguration) {
-        g_simLinkHooks.initialConfiguration(ac);
-    } else {
-        gf_hookMissing("live-aircraft lifecycle", "LiveAc::initialConfiguration");
-        ac.state = AcState::Placed;
-    }
+    liveac::initialConfiguration(ac);
     if (ac.removeOnCreation)
         gf_removeAct(ac);
 }

@@ -8,10 +8,7 @@
 #include "simulator/duplicates.h"
 #include "simulator/feed_handover.h"
 #include "simulator/flight_plan.h"
-#include "simulator/live_hooks.h"
 #include "simulator/live_lifecycle.h"
-#include "simulator/live_motion.h"
-#include "simulator/motion_hooks.h"
 #include "simulator/refused_liveries.h"
 #include "simulator/removal.h"
 #include "simulator/sim_client.h"
@@ -35,9 +32,6 @@ void gf_resetSimulatorState()
     g_duplicateCheckList.clear();
     g_ghostCallsigns.clear();
     g_noMatchSet.clear();
-    gf_clearMotion();
-    gf_resetLiveHookLog();
-    gf_resetHookMissingLog();
 
     // Queues shared with the SimConnect thread and the readers.
     gf_resetFeedHandover();

@@ -10,15 +10,15 @@
 #include "foundation/settings.h"
 #include "foundation/time_slots.h"
 #include "foundation/units.h"
-#include "parking/stand_model.h"
+#include "model/ac_records.h"
+#include "model/stand_model.h"
 #include "simulator/ac_config.h"
-#include "simulator/ac_records.h"
 #include "simulator/ai_tick.h"
 #include "simulator/command_queues.h"
-#include "simulator/live_motion.h"
-#include "simulator/motion_hooks.h"
+#include "simulator/motion_math.h"
 #include "simulator/removal.h"
 #include "simulator/sim_ids.h"
+#include "simulator/stand_services.h"
 #include "simulator/user_aircraft.h"
 
 namespace {
@@ -70,7 +70,7 @@ namespace liveac {
 
 void appendRecord(LiveAc& ac, PosRecord r)
 {
-    LiveMotion& m = gf_motion(ac);
+    LiveMotion& m = ac.motion;
     if (ac.stream.size() > kMaxStream) {
         gf_removeAct(ac);
         return;
@@ -174,10 +174,7 @@ void appendRecord(LiveAc& ac, PosRecord r)
         if (!m.spoilersOut) {
             const bool rolling = !r.airborne && !last.airborne && r.speed >= 43.0 && last.speed >= 43.0;
             if (ac.phase == AcPhase::Taxiing && (r.airborne || rolling)) {
-                if (g_motionHooks.startTakeOff)
-                    g_motionHooks.startTakeOff(ac);
-                else
-                    gf_hookMissing("configuration by phase", "start of the take-off");
+                liveac::startTakeOff(ac);
             }
         } else if (last.airborne && r.airborne) {
             lf_goAround(ac, m);
@@ -279,7 +276,7 @@ bool checkGroundCourse(LiveAc& ac, PosRecord& r)
 
 bool checkStandArrival(LiveAc& ac, PosRecord& r)
 {
-    LiveMotion& m = gf_motion(ac);
+    LiveMotion& m = ac.motion;
     ac.standApproachSeen = 1;
     const double d = gf_distanceNm(ac.standLat, ac.standLon, r.lat, r.lon);
     const double threshold = ac.prevPhase == AcPhase::TaxiIn ? 2.0 * kStandNm : kStandNm;
@@ -334,7 +331,7 @@ bool checkStandArrival(LiveAc& ac, PosRecord& r)
 
 void leaveStand(LiveAc& ac)
 {
-    LiveMotion& m = gf_motion(ac);
+    LiveMotion& m = ac.motion;
     if (ac.holdCounter >= 1) {
         if (ac.phase == AcPhase::Parked && m.landed) {
             // The parked head is due one week after the aircraft parked.
@@ -364,12 +361,8 @@ void leaveStand(LiveAc& ac)
         gf_raiseLimits(ac);
     }
     if (!ac.airline.empty() && ac.cargoStand == ac.cargo) {
-        if (g_motionHooks.addRealParkPosOption) {
-            if (g_motionHooks.addRealParkPosOption(ac.standId, ac, true, g_nowDaySlot.load(), true))
-                gf_rememberArrival(ac.hexid, gf_slotOf(g_nowDaySlot.load()));
-        } else {
-            gf_hookMissing("stand schedules", "real sighting at a stand");
-        }
+        if (gf_standServices().addRealParkPosOption(ac.standId, ac, true, g_nowDaySlot.load(), true))
+            gf_rememberArrival(ac.hexid, gf_slotOf(g_nowDaySlot.load()));
     }
     if (ac.standId != 0) {
         for (ParkPos& stand : g_parkPositions) {

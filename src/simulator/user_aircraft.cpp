@@ -16,11 +16,10 @@
 #include "foundation/log.h"
 #include "foundation/units.h"
 #include "liveries/aircraft_db.h"
-#include "simulator/ac_records.h"
+#include "model/ac_records.h"
 #include "simulator/command_queues.h"
-#include "simulator/motion_hooks.h"
 #include "simulator/sim_client.h"
-#include "simulator/sim_hooks.h"
+#include "simulator/stand_services.h"
 #include "traffic_service/feed_sink.h"
 #include "traffic_service/traffic_client.h"
 
@@ -58,13 +57,12 @@ std::string_view lf_dataBlock(const SIMCONNECT_RECV_SIMOBJECT_DATA& data)
 
 bool lf_professionalAccount()
 {
-    return g_simLinkHooks.professionalAccount ? g_simLinkHooks.professionalAccount()
-                                              : g_trafficClient.isProfessional();
+    return g_trafficClient.isProfessional();
 }
 
 std::string lf_nearestStandName(double lat, double lon)
 {
-    return g_simLinkHooks.nearestStandName ? g_simLinkHooks.nearestStandName(lat, lon) : std::string();
+    return gf_standServices().nearestStandName(lat, lon);
 }
 
 void lf_setSpanKnown(bool known)

@@ -13,6 +13,7 @@
 #include "traffic_service/feed_sink.h"
 #include "traffic_service/key_file.h"
 #include "traffic_service/traffic_client.h"
+#include "traffic_service/web_transport.h"
 
 namespace {
 
@@ -44,16 +45,20 @@ void lf_readerLoop(const char* name, Poll poll)
             g_fatalReported = false;
     }
     gf_log("{} started", name);
-    while (!g_trafficClient.stopRequested()) {
-        try {
-            poll();
-        } catch (const std::exception& e) {
-            gf_logError("{}: {}", name, e.what());
-            g_trafficClient.sleepFor(g_trafficClient.rateLimit(RequestClass::Traffic));
-        }
-        if (const std::string error = g_trafficClient.fatalError(); !error.empty()) {
-            lf_reportFatal(name, error);
-            break;
+    {
+        // Freed before the count below drops: whoever waits for the readers may then end libcurl.
+        ThreadTransport transport;
+        while (!g_trafficClient.stopRequested()) {
+            try {
+                poll();
+            } catch (const std::exception& e) {
+                gf_logError("{}: {}", name, e.what());
+                g_trafficClient.sleepFor(g_trafficClient.rateLimit(RequestClass::Traffic));
+            }
+            if (const std::string error = g_trafficClient.fatalError(); !error.empty()) {
+                lf_reportFatal(name, error);
+                break;
+            }
         }
     }
     gf_log("{} stopped", name);

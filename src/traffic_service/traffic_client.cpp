@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <cstdlib>
 
 #include "foundation/log.h"
@@ -248,7 +249,12 @@ ServiceReply TrafficClient::lf_post(const std::string& endpoint, const FormField
         url = m_apiBase + "/" + endpoint;
         limits = m_limits;
     }
-    const WebReply web = gf_threadTransport().post(url, form, limits, &m_stop);
+    // A thread without a transport of its own (login, logout) uses one for this request.
+    std::optional<WebTransport> oneShot;
+    WebTransport* transport = gf_threadTransport();
+    if (transport == nullptr)
+        transport = &oneShot.emplace();
+    const WebReply web = transport->post(url, form, limits, &m_stop);
     ServiceReply reply;
     if (!web.ok()) {
         reply.problem = tvx::format("no reply from {}: {}", url, web.error);

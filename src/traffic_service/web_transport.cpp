@@ -1,4 +1,5 @@
-// libcurl behind WebTransport; see web_transport.h. Threads: the owning thread only.
+// libcurl behind WebTransport; see web_transport.h. Threads: the owning thread only; the count of
+// open handles from any thread.
 #include "traffic_service/web_transport.h"
 
 #include <curl/curl.h>
@@ -10,6 +11,9 @@
 namespace {
 
 std::once_flag g_curlInit;
+std::atomic<int> g_openTransports{0};
+// Trivially destructible on purpose: nothing of it runs at thread exit.
+thread_local WebTransport* t_threadTransport = nullptr;
 
 struct TransferState {
     std::string* body = nullptr;
@@ -76,12 +80,16 @@ WebTransport::WebTransport()
 {
     std::call_once(g_curlInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     m_curl = curl_easy_init();
+    if (m_curl)
+        ++g_openTransports;
 }
 
 WebTransport::~WebTransport()
 {
-    if (m_curl)
+    if (m_curl) {
         curl_easy_cleanup(static_cast<CURL*>(m_curl));
+        --g_openTransports;
+    }
 }
 
 WebReply WebTransport::post(const std::string& url, const FormFields& form, const TransportLimits& limits,
@@ -129,8 +137,22 @@ WebReply WebTransport::post(const std::string& url, const FormFields& form, cons
     return reply;
 }
 
-WebTransport& gf_threadTransport()
+ThreadTransport::ThreadTransport() : m_outer(t_threadTransport)
 {
-    thread_local WebTransport transport;
-    return transport;
+    t_threadTransport = &m_transport;
+}
+
+ThreadTransport::~ThreadTransport()
+{
+    t_threadTransport = m_outer;
+}
+
+WebTransport* gf_threadTransport()
+{
+    return t_threadTransport;
+}
+
+int gf_openTransports()
+{
+    return g_openTransports.load();
 }

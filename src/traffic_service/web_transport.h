@@ -1,6 +1,6 @@
 // One libcurl easy handle that POSTs form bodies to the traffic service and returns the reply.
-// Each thread that talks to the service keeps its own handle (gf_threadTransport), so
-// connections are reused per thread and never shared. Replies are asked for in gzip only (the
+// A thread that polls the service holds a ThreadTransport for its loop, so its requests reuse one
+// handle and its connections, never shared with another thread. Replies are asked for in gzip only (the
 // service asks for it; other encodings make some servers answer slowly), decoded by libcurl.
 //
 // Threads: a WebTransport belongs to the thread that made it.
@@ -43,8 +43,27 @@ private:
     void* m_curl = nullptr;  // CURL*
 };
 
-// This thread's transport, made on first use.
-WebTransport& gf_threadTransport();
+// The calling thread's own transport while this lives on that thread's stack. The handle is freed
+// when the scope ends, on its thread and before the thread tells anyone it has ended, so no handle
+// outlives the program's curl_global_cleanup (a handle freed at thread exit, after a detached
+// thread had signalled its end, could: a crash at exit on Windows).
+class ThreadTransport {
+public:
+    ThreadTransport();
+    ~ThreadTransport();
+    ThreadTransport(const ThreadTransport&) = delete;
+    ThreadTransport& operator=(const ThreadTransport&) = delete;
+
+private:
+    WebTransport m_transport;
+    WebTransport* m_outer;
+};
+
+// The transport of the calling thread's innermost ThreadTransport; nullptr when it has none.
+WebTransport* gf_threadTransport();
+
+// Transfer handles alive now, in all threads.
+int gf_openTransports();
 
 // "a=1&b=x%20y": the form body, each name and value percent-encoded.
 std::string gf_formBody(const FormFields& form);

@@ -1,7 +1,8 @@
 // tavix-traffic-standin: runs the traffic-service stand-in on 127.0.0.1 for the demo.
 // Usage: tavix-traffic-standin [scenario.json | -] [port] [idle-seconds]   (- : no traffic)
-// Prints the API base to point TAVIX_API_BASE at, serves until idle for the given seconds
+// Prints the API base to point TAVIX_API_BASE at, then "replay clock 0 at <Unix seconds>", serves until idle for the given seconds
 // (default 600), then exits. Threads: main thread waits; the server runs its own threads.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -36,6 +37,10 @@ int main(int argc, char** argv)
         return 1;
     }
     std::cout << standin.apiBase() << std::endl;
+    // When the replay's second 0 was, for matching the simulator's positions to the scenario.
+    std::cout << "replay clock 0 at " << std::fixed
+              << std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count()
+              << std::endl;
     standin.waitStopped();
     standin.stop();
     return 0;

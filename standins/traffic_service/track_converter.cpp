@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <optional>
 
 #include <nlohmann/json.hpp>
 
@@ -57,6 +58,76 @@ json lf_columnsToRows(const json& columns)
     return out;
 }
 
+std::optional<double> lf_cell(const json& row, std::size_t i)
+{
+    if (i >= row.size() || !row[i].is_number())
+        return std::nullopt;
+    const double v = row[i].get<double>();
+    return std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
+}
+
+// readsb full trace -> one track.
+ConvertResult lf_fromReadsbTrace(const json& doc)
+{
+    ConvertResult result;
+    ScenarioTrack track;
+    track.hex = lf_str(doc, "icao");
+    track.registration = lf_str(doc, "r");
+    track.type = lf_str(doc, "t");
+    const auto base = lf_num(doc, "timestamp");
+    if (track.hex.empty() || !base) {
+        result.error = "readsb trace without \"icao\" or \"timestamp\"";
+        return result;
+    }
+    double alt = 0, gs = 0, trk = 0, vr = 0;
+    for (const auto& row : doc["trace"]) {
+        ++result.rowsRead;
+        if (!row.is_array()) {
+            ++result.rowsSkipped;
+            continue;
+        }
+        const auto dt = lf_cell(row, 0);
+        const auto lat = lf_cell(row, 1);
+        const auto lon = lf_cell(row, 2);
+        if (!dt || !lat || !lon || std::abs(*lat) > 90.0 || std::abs(*lon) > 180.0) {
+            ++result.rowsSkipped;
+            continue;
+        }
+        TrackPoint p;
+        p.t = *dt;
+        p.lat = *lat;
+        p.lon = *lon;
+        p.onGround = row.size() > 3 && row[3].is_string() && row[3].get<std::string>() == "ground";
+        if (p.onGround)
+            alt = lf_cell(row, 10).value_or(alt);
+        else
+            alt = lf_cell(row, 3).value_or(lf_cell(row, 10).value_or(alt));
+        p.alt = alt;
+        p.gs = gs = lf_cell(row, 4).value_or(gs);
+        double t = std::fmod(lf_cell(row, 5).value_or(trk), 360.0);
+        p.track = trk = t < 0 ? t + 360.0 : t;
+        p.vr = vr = lf_cell(row, 7).value_or(lf_cell(row, 11).value_or(vr));
+        if (row.size() > 8 && row[8].is_object())
+            if (const std::string cs = lf_str(row[8], "flight"); !cs.empty())
+                track.callsign = cs;  // the newest callsign names the track
+        track.points.push_back(p);
+    }
+    if (track.points.empty()) {
+        result.error = "no row with time and position";
+        return result;
+    }
+    std::stable_sort(track.points.begin(), track.points.end(), [](const auto& a, const auto& b) { return a.t < b.t; });
+    const double first = track.points.front().t;
+    for (auto& p : track.points)
+        p.t -= first;
+    result.scenario.start = std::floor(*base + first);
+    const double shift = *base + first - result.scenario.start;  // keeps whole-second scenario starts
+    for (auto& p : track.points)
+        p.t += shift;
+    result.scenario.tracks = {std::move(track)};
+    return result;
+}
+
 }  // namespace
 
 ConvertResult gf_scenarioFromTracks(const std::string& jsonText)
@@ -64,6 +135,8 @@ ConvertResult gf_scenarioFromTracks(const std::string& jsonText)
     ConvertResult result;
     const json doc = json::parse(jsonText, nullptr, false);
     json rows;
+    if (doc.is_object() && doc.contains("trace") && doc["trace"].is_array())
+        return lf_fromReadsbTrace(doc);
     if (doc.is_array())
         rows = doc;
     else if (doc.is_object() && doc.contains("timestamp") && doc["timestamp"].is_object())

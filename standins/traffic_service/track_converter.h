@@ -5,6 +5,12 @@
 //   rows:    [{"timestamp": ms, "icao24": "3c664e", "callsign": "DLH4TR", "latitude": .., "longitude": ..,
 //              "altitude": ft, "groundspeed": kt, "track": deg, "vertical_rate": ft/min, "onground": bool}, ...]
 //   columns: {"timestamp": {"0": ms, "1": ...}, "latitude": {"0": ..}, ...}   (same names, one map per column)
+//   readsb full trace: {"icao": "ac671b", "r": "N899DN", "t": "B739", "timestamp": s,
+//              "trace": [[s after timestamp, lat, lon, ft | "ground", gs, track, flags, vrate, details,
+//                         source, geom alt, geom rate, ...], ...]}
+//            "ground" marks an on-ground point (its altitude: the geometric one when given, else the
+//            last known); the callsign comes from the details' "flight"; registration and type from
+//            "r" and "t". Points flagged stale (flags bit 0) are kept as they are.
 // "geoaltitude" stands in for a missing "altitude". Rows without time or position are skipped;
 // a missing altitude, speed, track or vertical rate takes the aircraft's last known value (0
 // before the first). Times become seconds after the earliest row, which is the scenario start.

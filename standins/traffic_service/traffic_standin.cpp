@@ -171,8 +171,11 @@ void TrafficStandin::waitStopped()
 
 void TrafficStandin::setReplayTime(double seconds)
 {
-    std::lock_guard lock(m_mutex);
-    m_fixedTime = seconds;
+    {
+        std::lock_guard lock(m_mutex);
+        m_fixedTime = seconds;
+    }
+    m_cv.notify_all();
 }
 
 void TrafficStandin::failNext(const std::string& endpoint, int status, int count)
@@ -237,6 +240,107 @@ bool TrafficStandin::waitFor(const std::function<bool(const StandinStats&)>& pre
     return m_cv.wait_for(lock, wait, [&] { return predicate(m_stats); });
 }
 
+// ---- Sim clock ----------------------------------------------------------------------------
+
+int TrafficStandin::lf_pollClass(const std::string& endpoint)
+{
+    if (endpoint == "traffic")
+        return 0;
+    return endpoint == "weather" || endpoint == "nearestmetar" ? 1 : -1;
+}
+
+bool TrafficStandin::lf_sessionExpired(const Session& s) const
+{
+    if (m_simClock)
+        return lf_replayTime() - s.lastUseReplay > static_cast<double>(kSessionLifetime.count());
+    return Clock::now() - s.lastUse > kSessionLifetime;
+}
+
+// The next point of the class's poll grid after its last answer; the first request waits for the
+// next grid point from now.
+double TrafficStandin::lf_dueTime(int cls) const
+{
+    const double step = m_pollSeconds[cls];
+    if (m_answeredOnce[cls])
+        return (std::floor(m_lastAnswer[cls] / step + 1e-9) + 1.0) * step;
+    return std::ceil(lf_replayTime() / step - 1e-9) * step;
+}
+
+void TrafficStandin::lf_holdUntilDue(int cls)
+{
+    std::unique_lock lock(m_mutex);
+    if (!m_simClock)
+        return;
+    ++m_arrived[cls];
+    m_expect[cls] = true;
+    const double due = lf_dueTime(cls);
+    ++m_stats.held;
+    m_cv.notify_all();
+    m_cv.wait(lock, [&] { return m_stopping || !m_simClock || m_fixedTime >= due - 1e-9; });
+    --m_stats.held;
+}
+
+void TrafficStandin::useSimClock(double trafficPollSeconds, double weatherPollSeconds)
+{
+    std::lock_guard lock(m_mutex);
+    m_simClock = true;
+    m_pollSeconds[0] = trafficPollSeconds > 0.0 ? trafficPollSeconds : 2.0;
+    m_pollSeconds[1] = weatherPollSeconds > 0.0 ? weatherPollSeconds : 2.0;
+    if (m_fixedTime < 0.0)
+        m_fixedTime = 0.0;
+}
+
+void TrafficStandin::setReplySettled(std::function<bool()> settled)
+{
+    std::lock_guard lock(m_mutex);
+    m_settled = std::move(settled);
+}
+
+double TrafficStandin::replayTime() const
+{
+    std::lock_guard lock(m_mutex);
+    return lf_replayTime();
+}
+
+bool TrafficStandin::advanceTo(double seconds, const std::function<bool()>& keepWaiting)
+{
+    std::unique_lock lock(m_mutex);
+    bool ok = true;
+    auto waiting = [&] { return !keepWaiting || keepWaiting(); };
+    while (m_simClock && !m_stopping && waiting() && m_expect[0]) {
+        // Only the traffic requests stop the clock; weather requests keep to their grid but
+        // change nothing that moves (the stations' QNH is fixed).
+        const int cls = 0;
+        const double due = lf_dueTime(cls);
+        if (due > seconds + 1e-9)
+            break;
+        m_fixedTime = std::max(m_fixedTime, due);
+        m_cv.notify_all();
+        const std::uint64_t answered = m_answered[cls];
+        const auto until = Clock::now() + kSimClockRequestWait;
+        while (!m_stopping && m_answered[cls] == answered && Clock::now() < until && waiting())
+            m_cv.wait_for(lock, std::chrono::milliseconds(1));
+        if (m_answered[cls] == answered) {
+            m_expect[cls] = false;  // the reader has stopped or hangs: go on without it
+            ok = false;
+            continue;
+        }
+        if (!m_lastReplyHadTraffic)
+            continue;
+        // The reader takes the reply at this simulated moment: wait until the program has it.
+        const std::uint64_t arrived = m_arrived[0];
+        const auto settleUntil = Clock::now() + kSimClockSettleWait;
+        while (!m_stopping && m_arrived[0] == arrived && !(m_settled && m_settled()) && Clock::now() < settleUntil
+               && waiting())
+            m_cv.wait_for(lock, std::chrono::microseconds(200));
+    }
+    if (m_fixedTime < seconds) {
+        m_fixedTime = seconds;
+        m_cv.notify_all();
+    }
+    return ok;
+}
+
 double TrafficStandin::lf_replayTime() const
 {
     if (m_fixedTime >= 0.0)
@@ -255,9 +359,15 @@ void TrafficStandin::lf_handle(const std::string& endpoint, const httplib::Reque
     int slowMs = 0;
     bool mirror = true;
     double replayTime = 0.0;
+    // The parked-traffic list is asked for by the program's main loop itself, which drives the
+    // clock: it is answered at once, off the poll grid.
+    const int pollCls = req.get_param_value("querytype") == "parkedtraffic" ? -1 : lf_pollClass(endpoint);
+    if (pollCls >= 0)
+        lf_holdUntilDue(pollCls);
     {
         std::lock_guard lock(m_mutex);
         m_lastRequest = Clock::now();
+        m_lastTrafficEntries = 0;
         m_stats.lastUserAgent = req.get_header_value("User-Agent");
         m_stats.lastAcceptEncoding = req.get_header_value("Accept-Encoding");
         mirror = m_mirror;
@@ -285,13 +395,14 @@ void TrafficStandin::lf_handle(const std::string& endpoint, const httplib::Reque
             const std::string guid = req.has_param("GUID") ? req.get_param_value("GUID") : std::string();
             auto it = m_sessions.find(guid);
             const auto now = Clock::now();
-            if (it != m_sessions.end() && now - it->second.lastUse > kSessionLifetime) {
+            if (it != m_sessions.end() && lf_sessionExpired(it->second)) {
                 m_sessions.erase(it);
                 it = m_sessions.end();
                 m_stats.openSessions = static_cast<int>(m_sessions.size());
             }
             if (endpoint == "deauth") {
                 ++m_stats.deauth;
+                m_expect[0] = m_expect[1] = false;  // the readers have stopped
                 if (it != m_sessions.end()) {
                     m_sessions.erase(it);
                     m_stats.openSessions = static_cast<int>(m_sessions.size());
@@ -304,9 +415,11 @@ void TrafficStandin::lf_handle(const std::string& endpoint, const httplib::Reque
             } else {
                 Session& s = it->second;
                 s.lastUse = now;
+                s.lastUseReplay = replayTime;
                 const int cls = endpoint == "traffic" ? 0 : 1;
                 const int limit = cls == 0 ? m_rrl : m_wrrl;
-                if (s.used[cls] && now - s.lastRequest[cls] < std::chrono::milliseconds(limit)) {
+                // On the sim clock the requests were held to their poll grid instead.
+                if (!m_simClock && s.used[cls] && now - s.lastRequest[cls] < std::chrono::milliseconds(limit)) {
                     ++m_stats.rateViolations;
                     json body = json::parse(lf_error(406, "Request rate violation"));
                     body[cls == 0 ? "rrl" : "wrrl"] = limit;
@@ -323,6 +436,13 @@ void TrafficStandin::lf_handle(const std::string& endpoint, const httplib::Reque
                 s.used[cls] = true;
                 s.lastRequest[cls] = now;
             }
+        }
+        if (m_simClock && pollCls >= 0) {
+            m_answeredOnce[pollCls] = true;
+            m_lastAnswer[pollCls] = replayTime;
+            ++m_answered[pollCls];
+            if (pollCls == 0)
+                m_lastReplyHadTraffic = fault == StandinFault::None && reply.status == 200 && m_lastTrafficEntries > 0;
         }
     }
     m_cv.notify_all();
@@ -386,14 +506,14 @@ TrafficStandin::Reply TrafficStandin::lf_auth(const httplib::Request& req)
     if (std::find(m_scenario.licences.begin(), m_scenario.licences.end(), licence) == m_scenario.licences.end())
         return {404, lf_error(404, "License not found")};
     const auto now = Clock::now();
-    std::erase_if(m_sessions, [&](const auto& s) { return now - s.second.lastUse > kSessionLifetime; });
+    std::erase_if(m_sessions, [&](const auto& s) { return lf_sessionExpired(s.second); });
     const int allowed = m_scenario.type == 2 ? 2 : 1;
     const auto open = std::count_if(m_sessions.begin(), m_sessions.end(),
                                     [&](const auto& s) { return s.second.licence == licence; });
     if (open >= allowed)
         return {405, lf_error(405, "Too many sessions")};
     const std::string guid = fmt::format("00000000-0000-4000-8000-{:012d}", m_nextGuid++);
-    m_sessions[guid] = Session{licence, now, {}, {false, false}};
+    m_sessions[guid] = Session{licence, now, lf_replayTime(), {}, {false, false}};
     m_stats.openSessions = static_cast<int>(m_sessions.size());
     return {200, json{{"status", 200}, {"GUID", guid}, {"type", m_scenario.type}, {"rrl", m_rrl},
                       {"wrrl", m_wrrl}, {"expiry", static_cast<long>(m_scenario.start) + 86400 * 365}}
@@ -441,8 +561,10 @@ TrafficStandin::Reply TrafficStandin::lf_traffic(const httplib::Request& req, do
             const TrackPoint& p = *(it - 1);
             if (t - p.t > 60.0)
                 continue;
-            if (lf_inBox(p.lat, p.lon, bottom, top, left, right))
+            if (lf_inBox(p.lat, p.lon, bottom, top, left, right)) {
                 data[track.hex] = lf_entry(track, p, m_scenario.start + p.t);
+                ++m_lastTrafficEntries;
+            }
         }
         return data;
     };

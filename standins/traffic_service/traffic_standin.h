@@ -6,12 +6,26 @@
 // replies, truncated or malformed JSON, wrong value types, truncated gzip and dropped
 // connections. Tests and the demo use it; it stops by itself after an idle time.
 //
+// Sim clock: in a lockstep run (the stand-in simulator stepping frames) the replay follows the
+// simulated clock, not the wall clock. useSimClock() switches it on; from then on the replay time
+// moves only by advanceTo(), and the traffic and weather requests keep to a poll grid on the
+// simulated clock: a request is held until the replay time reaches its due time (the next multiple
+// of its class's poll interval after the class's last answer), and advanceTo() stops the clock at
+// each due time until the request has come, has been answered, and the program has taken the
+// traffic reply (the settled predicate, or the reader's next request). The parked-traffic list,
+// which the program asks for from its main loop, is answered at once. Session lifetimes count in
+// replay time. So what the program receives, and at which simulated moment, does not depend on the
+// machine's load. A class whose request does not come within kSimClockRequestWait (a stopped
+// reader) is not waited for again until its next request.
+//
 // Threads: the server runs its own listener and worker threads; every public function may be
-// called from any thread (state under m_mutex, a leaf lock).
+// called from any thread (state under m_mutex, a leaf lock; the settled predicate is called with
+// it held and must not call back).
 #pragma once
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -46,6 +60,7 @@ struct StandinStats {
     int weather = 0, nearestmetar = 0;
     int rateViolations = 0;
     int openSessions = 0;
+    int held = 0;  // requests waiting for their due time on the sim clock
     std::string lastSoftware, lastUserAgent, lastAcceptEncoding, lastTrafficForm;
 };
 
@@ -82,6 +97,19 @@ public:
     void expireSessions();
     void setStationQnh(const std::string& icao, double qnh);
 
+    // ---- sim clock (see above) ----
+    static constexpr std::chrono::milliseconds kSimClockRequestWait{5000};
+    static constexpr std::chrono::milliseconds kSimClockSettleWait{1000};
+    // Switches the sim clock on, the replay time standing at its current value (setReplayTime).
+    void useSimClock(double trafficPollSeconds = 2.0, double weatherPollSeconds = 2.0);
+    // True once the program has taken the last traffic reply (called while advanceTo() waits).
+    void setReplySettled(std::function<bool()> settled);
+    // Moves the replay time forward to the second, stopping at each due traffic request on the way
+    // as long as keepWaiting (when given) holds: false once the program exits and its readers
+    // stop. False when a due request did not come in time (the clock moved on without it).
+    bool advanceTo(double seconds, const std::function<bool()>& keepWaiting = {});
+    double replayTime() const;
+
     StandinStats stats() const;
     // Waits until the predicate holds for the statistics, at most the given time.
     bool waitFor(const std::function<bool(const StandinStats&)>& predicate, std::chrono::milliseconds wait) const;
@@ -90,6 +118,7 @@ private:
     struct Session {
         std::string licence;
         std::chrono::steady_clock::time_point lastUse;
+        double lastUseReplay = 0.0;  // replay time of the last use (sim clock)
         std::chrono::steady_clock::time_point lastRequest[2];
         bool used[2] = {false, false};
     };
@@ -105,6 +134,11 @@ private:
     Reply lf_weather(const httplib::Request& req);
     double lf_replayTime() const;
     void lf_watch(std::chrono::seconds idleStop);
+    // Sim clock: class 0 traffic, 1 weather and metar; -1 for the session endpoints.
+    static int lf_pollClass(const std::string& endpoint);
+    double lf_dueTime(int cls) const;
+    void lf_holdUntilDue(int cls);
+    bool lf_sessionExpired(const Session& s) const;
 
     TrafficScenario m_scenario;
     std::unique_ptr<httplib::Server> m_server;
@@ -128,6 +162,16 @@ private:
     std::map<std::string, Session> m_sessions;
     int m_nextGuid = 1;
     StandinStats m_stats;
+
+    bool m_simClock = false;
+    double m_pollSeconds[2] = {2.0, 2.0};
+    bool m_answeredOnce[2] = {false, false};
+    double m_lastAnswer[2] = {0.0, 0.0};  // replay time of the class's last answer
+    bool m_expect[2] = {false, false};   // the class's reader polls (a request came since the last give-up)
+    std::uint64_t m_arrived[2] = {0, 0}, m_answered[2] = {0, 0};
+    bool m_lastReplyHadTraffic = false;  // the last traffic answer carried aircraft
+    int m_lastTrafficEntries = 0;
+    std::function<bool()> m_settled;
 };
 
 }  // namespace tvxstandin

@@ -16,7 +16,6 @@
 #include "simulator/ai_tick.h"
 #include "simulator/refused_liveries.h"
 #include "simulator/sim_events.h"
-#include "simulator/sim_hooks.h"
 #include "support/app_sandbox.h"
 
 namespace {
@@ -354,7 +353,6 @@ TEST(MainLoopSchedule, TwentiethRefusedLiveryEndsTheRun)
     g_refusedTypes.clear();
     for (int i = 0; i < 18; ++i)
         g_refusedLiveries.push_back(tvx::format("Earlier livery {}", i));
-    g_simLinkHooks.addRefusedLivery = [](const AcData& ac) { gf_addRefusedLivery(ac); };
     g_liveAc.clear();
     g_simEvents.clear();
     g_pendingObjects.clear();
@@ -398,7 +396,6 @@ TEST(MainLoopSchedule, TwentiethRefusedLiveryEndsTheRun)
     g_simEvents.clear();
     g_refusedLiveries.clear();
     g_refusedTypes.clear();
-    g_simLinkHooks = SimLinkHooks{};
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "app/main_loop.h"
 #include "app/status.h"
 #include "app/window_model.h"
+#include "app/window_paint.h"
 #include "foundation/errors.h"
 #include "foundation/settings.h"
 #include "foundation/settings_store.h"
@@ -210,6 +211,48 @@ TEST(WindowModel, PaintedValuesRepaintTheWindow)
     EXPECT_EQ(win32::windowModel().painted("stands"), std::optional<std::string>("76"));
     gf_resetPainted();
     EXPECT_EQ(gf_paintedValues().standCount, 0);
+}
+
+
+// What the Windows window paints in its value column, in order and colour, from the painted values.
+TEST(WindowModel, PaintedValueLinesInTheirPlacesAndColours)
+{
+    PaintedValues p;
+    const auto empty = gf_paintedValueLines(p);
+    ASSERT_EQ(empty.size(), 11u);
+    EXPECT_EQ(empty[0].text, "Stands: 0");
+    EXPECT_EQ(empty[1].text, "");  // no publisher yet: the line keeps its place
+    EXPECT_EQ(empty[7].text, "Flight: none");
+    EXPECT_EQ(empty[7].tone, PaintTone::Warning);
+
+    p.standCount = 76;
+    p.handmadeMark = true;
+    p.planMark = true;
+    p.publisherText = "Publisher: Example Sceneries";
+    p.publisherWarning = true;
+    p.parkedCount = 41;
+    p.softPlanned = 3;
+    p.avgParkHoursLive = 2.25;
+    p.avgParkHoursStatic = 11.0;
+    p.fitOffset = -1.5;
+    p.realFitOffset = 0.04;
+    p.tbloText = "3 airports in TBLO folder";
+    p.flightIndicator = true;
+    p.selectedText = "KLM1234";
+    const auto lines = gf_paintedValueLines(p);
+    ASSERT_EQ(lines.size(), 11u);
+    EXPECT_EQ(lines[0].text, "Stands: 76  handmade  plan");
+    EXPECT_EQ(lines[1].text, "Publisher: Example Sceneries");
+    EXPECT_EQ(lines[1].tone, PaintTone::Warning);
+    EXPECT_EQ(lines[3].text, "Parked: 41 (soft 3)");
+    EXPECT_EQ(lines[4].text, "Parked hours: live 2.2, static 11.0");
+    EXPECT_EQ(lines[5].text, "Fit offset: -1.5 (real 0.0)");
+    EXPECT_EQ(lines[6].text, "3 airports in TBLO folder");
+    EXPECT_EQ(lines[7].text, "Flight: running");
+    EXPECT_EQ(lines[7].tone, PaintTone::Success);
+    EXPECT_EQ(lines[10].text, "KLM1234");
+    p.publisherWarning = false;
+    EXPECT_EQ(gf_paintedValueLines(p)[1].tone, PaintTone::Success);
 }
 
 }  // namespace

@@ -17,11 +17,12 @@
 #include "app/startup.h"
 #include "download_server/download_server.h"
 #include "liveries/liveries_state.h"
-#include "parking/airport_list.h"
+#include "model/airport_list.h"
 #include "parking/parking_state.h"
 #include "simconnect/standin_sim.h"
 #include "simulator/simulator_state.h"
 #include "support/temp_folder.h"
+#include "simulator/feed_handover.h"
 #include "traffic_service/traffic_client.h"
 #include "win32/win_api.h"
 
@@ -124,6 +125,11 @@ E2eWorld::E2eWorld(E2eSetup setup) : m_setup(std::move(setup))
     m_traffic = std::make_unique<tvxstandin::TrafficStandin>(m_scenario);
     m_traffic->setRateLimits(100, 100);
     m_traffic->setReplayTime(m_setup.replayStart);
+    m_traffic->useSimClock(2.0, 2.0);
+    m_traffic->setReplySettled([] {
+        std::lock_guard lock(g_udpMutex);
+        return !g_udpMessages.empty();
+    });
     if (!m_traffic->start(0, std::chrono::seconds(600)))
         throw std::runtime_error("traffic stand-in: cannot bind");
     // The client read TAVIX_API_BASE when the process started, before this stand-in existed.
@@ -188,7 +194,7 @@ void E2eWorld::wake()
     if (++m_wakes % 2 != 0)
         return;
     simstandin::sim().frame(1);
-    m_traffic->setReplayTime(m_setup.replayStart + simstandin::sim().simSeconds());
+    syncTraffic();
 }
 
 void E2eWorld::advance(std::chrono::milliseconds wait)
@@ -196,11 +202,17 @@ void E2eWorld::advance(std::chrono::milliseconds wait)
     {
         std::lock_guard lock(m_clockMutex);
         simstandin::sim().frame(std::max<int>(1, static_cast<int>(wait.count() * kFps / 1000)));
-        m_traffic->setReplayTime(m_setup.replayStart + simstandin::sim().simSeconds());
+        syncTraffic();
     }
     // The start-up also waits for the reader threads, which run on the wall clock: its waits pass
     // five times faster than in the program, but they do pass.
     std::this_thread::sleep_for(wait / 5);
+}
+
+void E2eWorld::syncTraffic()
+{
+    // While the program exits its readers stop: the clock does not wait for their requests.
+    m_traffic->advanceTo(m_setup.replayStart + simstandin::sim().simSeconds(), [] { return !g_exitRequested.load(); });
 }
 
 double E2eWorld::simSeconds() const
@@ -239,7 +251,7 @@ bool E2eWorld::stepWhile(const std::function<bool()>& notYet, std::chrono::milli
             if (++idle > 20) {
                 std::lock_guard lock(m_clockMutex);
                 simstandin::sim().frame(1);
-                m_traffic->setReplayTime(m_setup.replayStart + simstandin::sim().simSeconds());
+                syncTraffic();
             }
         } else {
             idle = 0;

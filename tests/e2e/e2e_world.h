@@ -5,11 +5,14 @@
 // the demo's Community packages of standins/demo) and service key file.
 //
 // Time: the simulator runs at 50 fps and every second 10 ms wait of the main loop advances it by
-// one frame, so one AI tick is 10 ms of simulated time, and the traffic stand-in's replay time follows the simulated time
-// (scenario second = replayStart + simulated seconds). The start-up's waits advance the frames
-// they wait for. Once the main loop has ended (exit), the test thread steps the frames the exit
-// needs (stepWhile). The readers still wait on the wall clock: the stand-in's rate limit is
-// 100 ms, so the feed is polled several times per simulated second.
+// one frame, so one AI tick is 10 ms of simulated time, and the traffic stand-in runs on the
+// simulated clock (scenario second = replayStart + simulated seconds): it answers the traffic
+// requests every 2 simulated seconds and the clock waits at each for the program's request and
+// for the program to take the reply, so the feed reaches the program at the same simulated
+// moments however loaded the machine is. The start-up's waits advance the frames they wait for.
+// Once the main loop has ended (exit), the test thread steps the frames the exit needs
+// (stepWhile). The readers' own waits (the stand-in's rate limit of 100 ms) are wall-clock waits
+// that only delay the clock.
 //
 // Threads: the test thread builds and observes; gf_runTavix runs on the world's window thread.
 #pragma once
@@ -105,6 +108,8 @@ public:
     // advance(): frames for a wait of that length.
     void wake();
     void advance(std::chrono::milliseconds wait);
+    // The traffic stand-in's replay time to the simulated clock (under m_clockMutex).
+    void syncTraffic();
 
 private:
     AppSandbox m_box;

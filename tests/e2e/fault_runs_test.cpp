@@ -59,15 +59,18 @@ TEST(E2eFaults, TrafficServiceFailsForAWhileAndTheTrafficGoesOn)
     ASSERT_TRUE(world.traffic().waitFor([&](const auto& s) { return s.traffic >= before + 4; }, 20s));
     world.traffic().setFault(tvxstandin::StandinFault::WrongTypes, 3, "traffic");
     ASSERT_TRUE(world.traffic().waitFor([&](const auto& s) { return s.traffic >= before + 7; }, 20s));
-    world.traffic().failNext("traffic", 500, 3);
-    ASSERT_TRUE(world.traffic().waitFor([&](const auto& s) { return s.traffic >= before + 10; }, 20s));
+    // Server errors for 80 simulated seconds (a request every 2): long enough for the program to
+    // give up on the aircraft it flies.
+    world.traffic().failNext("traffic", 500, 40);
+    // (Forced statuses do not count as traffic replies: the next sound one does.)
+    ASSERT_TRUE(world.traffic().waitFor([&](const auto& s) { return s.traffic >= before + 8; }, 60s));
     const int logins = world.traffic().stats().auth;
     world.traffic().expireSessions();
     ASSERT_TRUE(world.traffic().waitFor([&](const auto& s) { return s.auth > logins; }, 20s));
     const std::uint64_t faultsOver = simstandin::sim().frameCount();
     const double faultsOverSecond = world.simSeconds();
 
-    // The traffic comes back: new aircraft are created, the program is still running.
+    // The traffic comes back: the aircraft are created again, the program is still running.
     ASSERT_TRUE(world.runUntilSimSecond(faultsOverSecond + 45.0)) << world.logText();
     EXPECT_GT(lf_createdAfter(faultsOver), 0u) << world.logText();
     EXPECT_FALSE(g_exitRequested.load());

@@ -49,7 +49,7 @@ protected:
         head.acType = type;
         head.registration = registration;
         head.callsign = "TST123";
-        return AcData(head);
+        return gf_makeAcData(head);
     }
 };
 

@@ -1,16 +1,15 @@
-// The airport list: reading both files, their errors, lookups, display text, the closest airport
-// with its neighbour rule, and the code-in-path test; also the real OurAirports-derived files.
-#include "parking/airport_list.h"
+// The airport list: reading both files, their errors, lookups, display text and the code-in-path
+// test; also the real OurAirports-derived files.
+#include "model/airport_list.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <map>
 #include <vector>
 
 #include "foundation/errors.h"
 #include "foundation/log.h"
-#include "parking/parking_hooks.h"
+#include "parking/dest_airport.h"
 #include "support/parking_airports.h"
 #include "support/temp_folder.h"
 
@@ -24,7 +23,6 @@ protected:
     {
         lf_resetAirportList();
         g_airportNames.clear();
-        g_parkingHooks = {};
         gf_openLog(m_folder.path(), "test");
     }
     void TearDown() override
@@ -32,7 +30,6 @@ protected:
         gf_closeLog();
         lf_resetAirportList();
         g_airportNames.clear();
-        g_parkingHooks = {};
     }
     std::string logText() const { return tvxtest::readFile(m_folder / "Log.txt"); }
     // Reads the list in the test's folder and answers the error text (empty when none).
@@ -169,59 +166,6 @@ TEST_F(AirportList, CodeInText)
     EXPECT_TRUE(lf_codeInText("x-EDDF-y", eddf));
     EXPECT_FALSE(lf_codeInText("Community/EDDF/scenery/a.bgl", eddf));
     EXPECT_FALSE(lf_codeInText("x-Eddf-y", eddf));
-}
-
-// About 1 nm per 1/60 degree of latitude.
-constexpr double kNm = 1.0 / 60.0;
-
-TEST_F(AirportList, ClosestAirportAndItsNeighbour)
-{
-    std::map<std::string, double> standDistance;
-    std::vector<std::string> asked;
-    g_parkingHooks.readDestApfForClosestStand = [&](const AirportEntry& a, double, double) {
-        asked.push_back(a.code);
-        return ClosestStand{standDistance[a.code], "S" + a.code};
-    };
-
-    // None within 5 nm.
-    g_airports = {{"FAR1", "", 6.0 * kNm, 0.0}};
-    EXPECT_FALSE(gf_closestAirportByStand(0.0, 0.0));
-
-    // A single airport within 5 nm needs no stand probe.
-    g_airports = {{"ONLY", "", 2.0 * kNm, 0.0}, {"FAR1", "", 6.0 * kNm, 0.0}};
-    ASSERT_TRUE(gf_closestAirportByStand(0.0, 0.0));
-    EXPECT_EQ(gf_closestAirportByStand(0.0, 0.0)->code, "ONLY");
-    EXPECT_TRUE(asked.empty());
-
-    // The later, nearer airport is best; the earlier one its neighbour, which wins with a nearer stand.
-    g_airports = {{"AAAA", "", 3.0 * kNm, 0.0}, {"BBBB", "", 1.0 * kNm, 0.0}};
-    standDistance = {{"AAAA", 0.01}, {"BBBB", 0.02}};
-    auto chosen = gf_closestAirportByStand(0.0, 0.0);
-    ASSERT_TRUE(chosen);
-    EXPECT_EQ(chosen->code, "AAAA");
-    EXPECT_NE(logText().find("Airport BBBB is closest, neighbour is AAAA"), std::string::npos);
-    EXPECT_NE(logText().find("Airport BBBB is closest, but stand SAAAA at neighbouring airport AAAA is "
-                             "closest at 19 meters ..."),
-              std::string::npos)
-        << logText();
-
-    // Equal stand distances keep the best airport.
-    standDistance = {{"AAAA", 0.02}, {"BBBB", 0.02}};
-    EXPECT_EQ(gf_closestAirportByStand(0.0, 0.0)->code, "BBBB");
-
-    // Far, near, middle: only a replaced best becomes the neighbour.
-    g_airports = {{"FARR", "", 4.0 * kNm, 0.0}, {"NEAR", "", 1.0 * kNm, 0.0}, {"MIDL", "", 2.0 * kNm, 0.0}};
-    standDistance = {{"FARR", 1.0}, {"NEAR", 1.0}, {"MIDL", 0.0}};
-    asked.clear();
-    EXPECT_EQ(gf_closestAirportByStand(0.0, 0.0)->code, "NEAR");
-    EXPECT_EQ(asked, (std::vector<std::string>{"NEAR", "FARR"}));
-}
-
-TEST_F(AirportList, WithoutTheStandProbeTheBestAirportStays)
-{
-    g_airports = {{"AAAA", "", 3.0 * kNm, 0.0}, {"BBBB", "", 1.0 * kNm, 0.0}};
-    EXPECT_EQ(gf_closestAirportByStand(0.0, 0.0)->code, "BBBB");
-    EXPECT_NE(logText().find("is not built yet"), std::string::npos);
 }
 
 TEST_F(AirportList, RealOurAirportsFiles)

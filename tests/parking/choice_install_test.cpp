@@ -6,10 +6,9 @@
 
 #include "app/status.h"
 #include "app/subsystem_hooks.h"
-#include "parking/airport_list.h"
+#include "model/airport_list.h"
 #include "parking/park_airport_list.h"
 #include "parking/park_choice.h"
-#include "simulator/motion_hooks.h"
 #include "support/choice_fixture.h"
 
 namespace {
@@ -21,7 +20,7 @@ TEST(ChoiceInstall, FillsItsHooks)
     EXPECT_TRUE(g_hooks.readMyParkAirports && g_hooks.reserveTrafficContainers && g_hooks.checkForParkAirportUpdates &&
                 g_hooks.writeCallsign2ObjectIdFile && g_hooks.parkAirportHasReservedStand && g_hooks.addParkAirport &&
                 g_hooks.checkReservedStands && g_hooks.autoRangeInput && g_hooks.removeParkedTraffic &&
-                g_hooks.clearTrafficState && g_motionHooks.reservedStandName);
+                g_hooks.clearTrafficState);
 
     // A destination the airport list does not know is not listed.
     g_hooks.addParkAirport("ZZZZ");
@@ -36,14 +35,12 @@ TEST(ChoiceInstall, FillsItsHooks)
     EXPECT_FALSE(g_hooks.parkAirportHasReservedStand());
     ASSERT_TRUE(gf_setParkAirport("EGLL"));
     EXPECT_TRUE(g_hooks.parkAirportHasReservedStand());
-    EXPECT_EQ(g_motionHooks.reservedStandName(), "501");
 
     // The re-read shows its message.
     tvxtest::ChoiceSandbox::writeList({"EGLL,501"});
     g_hooks.checkReservedStands();
     EXPECT_EQ(gf_statusLineText(), "park airports and stands are okay");
     g_hooks = SubsystemHooks{};
-    g_motionHooks = MotionHooks{};
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "parking/stand_model.h"
+#include "model/stand_model.h"
 #include "parking/static_plan.h"
 #include "simulator/ai_tick.h"
 #include "support/choice_fixture.h"

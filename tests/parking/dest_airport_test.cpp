@@ -1,14 +1,15 @@
 // The parking-file probes: the closest stand of an airport's file (downloaded into airport.xml
 // when it lies on the server), and the publisher readers of the add-on airport scan; and the
-// closest-airport choice of the airport list through the installed probe.
+// closest-airport choice with its neighbour rule, which probes the two nearest airports' files.
 #include "parking/dest_airport.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "app/folders.h"
 #include "foundation/geo.h"
-#include "parking/airport_list.h"
-#include "parking/parking_hooks.h"
+#include "model/airport_list.h"
 #include "support/apf_files.h"
 #include "support/app_sandbox.h"
 #include "support/parking_airports.h"
@@ -23,7 +24,6 @@ protected:
     void SetUp() override { ASSERT_TRUE(gf_prepareDataFolders()); }
     void TearDown() override
     {
-        g_parkingHooks = ParkingHooks{};
         lf_resetAirportList();
     }
     fs::path stockFile(const std::string& code) const
@@ -139,7 +139,7 @@ TEST_F(DestAirport, PublisherReaders)
     EXPECT_EQ(gf_unknownPublisherInfo("missing.xml"), "\"missing.xml\" not found");
 }
 
-TEST_F(DestAirport, InstalledProbeDecidesBetweenNeighbouringAirports)
+TEST_F(DestAirport, StandProbeDecidesBetweenNeighbouringAirports)
 {
     // NEAR is closest to the user; FARR, 3 nm away, was the best before NEAR replaced it. FARR has
     // a stand 15 m from the user, NEAR's only stand is 1 nm away: the neighbour wins.
@@ -153,12 +153,75 @@ TEST_F(DestAirport, InstalledProbeDecidesBetweenNeighbouringAirports)
     near.addStand("N1", 10.0 + 1.0 / 60.0, 20.0, 0.0, 20.0);
     near.write(localFile("NEAR"));
 
-    gf_installDestApfProbe();
     const std::optional<AirportEntry> chosen = gf_closestAirportByStand(10.0, 20.0);
     ASSERT_TRUE(chosen);
     EXPECT_EQ(chosen->code, "FARR");
     EXPECT_NE(m_box.logText().find("Airport NEAR is closest, but stand F1 at neighbouring airport FARR is closest at 15 meters"),
               std::string::npos);
+}
+
+// About 1 nm per 1/60 degree of latitude.
+constexpr double kNm = 1.0 / 60.0;
+
+TEST_F(DestAirport, ClosestAirportAndItsNeighbour)
+{
+    // One parking file per airport with a single stand north of the user (at 0, 0).
+    const auto standsAt = [&](const std::map<std::string, double>& distanceNm) {
+        for (const auto& [code, distance] : distanceNm) {
+            tvxtest::ApfFixture file = tvxtest::ApfFixture::stock(code, "p", 0);
+            file.addStand("S" + code, distance * kNm, 0.0, 0.0, 20.0);
+            file.write(localFile(code));
+        }
+    };
+    const auto neighbourLines = [&] {
+        const std::string log = m_box.logText();
+        std::size_t n = 0;
+        for (std::size_t at = log.find("is closest, neighbour is"); at != std::string::npos;
+             at = log.find("is closest, neighbour is", at + 1))
+            ++n;
+        return n;
+    };
+
+    // None within 5 nm.
+    g_airports = {{"FAR1", "", 6.0 * kNm, 0.0}};
+    EXPECT_FALSE(gf_closestAirportByStand(0.0, 0.0));
+
+    // A single airport within 5 nm needs no stand probe.
+    g_airports = {{"ONLY", "", 2.0 * kNm, 0.0}, {"FAR1", "", 6.0 * kNm, 0.0}};
+    ASSERT_TRUE(gf_closestAirportByStand(0.0, 0.0));
+    EXPECT_EQ(gf_closestAirportByStand(0.0, 0.0)->code, "ONLY");
+    EXPECT_EQ(neighbourLines(), 0u);
+
+    // The later, nearer airport is best; the earlier one its neighbour, which wins with a nearer stand.
+    g_airports = {{"AAAA", "", 3.0 * kNm, 0.0}, {"BBBB", "", 1.0 * kNm, 0.0}};
+    standsAt({{"AAAA", 0.01}, {"BBBB", 0.02}});
+    auto chosen = gf_closestAirportByStand(0.0, 0.0);
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->code, "AAAA");
+    EXPECT_NE(m_box.logText().find("Airport BBBB is closest, neighbour is AAAA"), std::string::npos);
+    EXPECT_NE(m_box.logText().find("Airport BBBB is closest, but stand SAAAA at neighbouring airport AAAA is "
+                                   "closest at 19 meters ..."),
+              std::string::npos)
+        << m_box.logText();
+
+    // Equal stand distances keep the best airport.
+    standsAt({{"AAAA", 0.02}, {"BBBB", 0.02}});
+    EXPECT_EQ(gf_closestAirportByStand(0.0, 0.0)->code, "BBBB");
+
+    // Far, near, middle: only a replaced best becomes the neighbour (the middle airport's stand
+    // under the user would win if it were probed).
+    g_airports = {{"FARR", "", 4.0 * kNm, 0.0}, {"NEAR", "", 1.0 * kNm, 0.0}, {"MIDL", "", 2.0 * kNm, 0.0}};
+    standsAt({{"FARR", 1.0}, {"NEAR", 1.0}, {"MIDL", 0.0}});
+    EXPECT_EQ(gf_closestAirportByStand(0.0, 0.0)->code, "NEAR");
+    EXPECT_NE(m_box.logText().find("Airport NEAR is closest, neighbour is FARR"), std::string::npos);
+}
+
+TEST_F(DestAirport, WithoutParkingFilesTheBestAirportStays)
+{
+    g_airports = {{"AAAA", "", 3.0 * kNm, 0.0}, {"BBBB", "", 1.0 * kNm, 0.0}};
+    EXPECT_EQ(gf_closestAirportByStand(0.0, 0.0)->code, "BBBB");
+    EXPECT_NE(m_box.logText().find("Airport BBBB is closest, neighbour is AAAA"), std::string::npos);
+    EXPECT_EQ(m_box.logText().find("but stand"), std::string::npos);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include "app/status.h"
 #include "app/window_model.h"
 #include "foundation/settings.h"
-#include "parking/airport_list.h"
+#include "model/airport_list.h"
 #include "parking/park_read.h"
 #include "parking/parking_file.h"
 #include "support/apf_files.h"

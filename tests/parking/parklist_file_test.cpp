@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "app/status.h"
-#include "parking/airport_list.h"
+#include "model/airport_list.h"
 #include "support/choice_fixture.h"
 #include "support/parking_airports.h"
 #include "support/temp_folder.h"

@@ -1,5 +1,5 @@
-// The placement end to end against the stand-in simulator: the install function fills the AI
-// tick's seam, the AI tick places one planned aircraft per creation slot (smallest offset first,
+// The placement end to end against the stand-in simulator: with the parking stand services set,
+// the AI tick places one planned aircraft per creation slot (smallest offset first,
 // from the back of the work list), the real SimConnect client creates them with the livery title,
 // the callsign ending in '*' as tail number and the stand's position and heading, and removing all
 // static aircraft takes every object out of the simulator again.
@@ -13,12 +13,10 @@
 #include "foundation/random.h"
 #include "liveries/aircraft_db.h"
 #include "liveries/livery_tables.h"
+#include "parking/parking_services.h"
 #include "parking/placement.h"
 #include "parking/placement_install.h"
 #include "simulator/ai_tick.h"
-#include "simulator/ground_stand.h"
-#include "simulator/live_hooks.h"
-#include "simulator/motion_hooks.h"
 #include "simulator/removal.h"
 #include "support/liveries_fixture.h"
 #include "support/placement_fixture.h"
@@ -37,9 +35,6 @@ protected:
     {
         SimLinkHarness::SetUp();
         m_hooks = g_hooks;
-        m_liveHooks = g_liveHooks;
-        m_motionHooks = g_motionHooks;
-        m_groundHooks = g_groundStandHooks;
         gf_resetUserAc();
         auto db = tvxtest::DbFixture::standard();
         ASSERT_TRUE(db.load());
@@ -49,7 +44,7 @@ protected:
         sim().addTitle(kTitle, simstandin::TitleInfo{simstandin::ObjType::Aircraft, "B738", 8.0, 0.0});
         lf_clearContainers();
         tvxtest::resetPlacementState();
-        g_liveHooks = LiveHooks{};
+        gf_setStandServices(&gf_parkingStandServices());
         gf_installPlacement();
     }
     void TearDown() override
@@ -57,9 +52,7 @@ protected:
         lf_clearContainers();
         tvxtest::resetPlacementState();
         g_hooks = m_hooks;
-        g_liveHooks = m_liveHooks;
-        g_motionHooks = m_motionHooks;
-        g_groundStandHooks = m_groundHooks;
+        gf_setStandServices(nullptr);
         gf_setLiveries({});
         gf_clearAircraftDb();
         SimLinkHarness::TearDown();
@@ -89,17 +82,10 @@ protected:
     }
 
     SubsystemHooks m_hooks;
-    LiveHooks m_liveHooks;
-    MotionHooks m_motionHooks;
-    GroundStandHooks m_groundHooks;
 };
 
 TEST_F(PlaceSim, InstallFillsItsSeams)
 {
-    EXPECT_TRUE(g_liveHooks.staticParkWorkPending && g_liveHooks.parkStatic);
-    EXPECT_TRUE(g_motionHooks.clearStandForLiveAc && g_motionHooks.otherLiveAcAtStand && g_motionHooks.checkMaxPark &&
-                g_motionHooks.dropStaticParkEntries);
-    EXPECT_TRUE(g_groundStandHooks.claimStandOnArrival);
     EXPECT_TRUE(g_hooks.removeStaticTwinsOfLiveAc && g_hooks.removeAllStaticAc && g_hooks.collisionAvoidanceUserGround &&
                 g_hooks.collisionAvoidanceUserAir && g_hooks.collisionAvoidanceLiveParked && g_hooks.clearReservedStand &&
                 g_hooks.trimLiveToMaxLive && g_hooks.updateParkedCounts);

@@ -1,23 +1,22 @@
-// The seams filled by the schedule's install function: the nearest-stand question of the reader
-// and simulator threads, the free-stand search and sightings of the live traffic, the change count
-// of the ground stand code and the once-per-aircraft coupled-callsign search of the frame.
+// The seams filled by the schedule's install function (the nearest-stand question of the reader
+// thread and the once-per-aircraft coupled-callsign search of the frame), and the parking stand
+// services that answer the simulator: the nearest stand, the free-stand search and sightings of
+// the live traffic, the change count of the ground stand code.
 #include "parking/schedule_install.h"
 
 #include <gtest/gtest.h>
 
 #include "app/subsystem_hooks.h"
 #include "foundation/settings.h"
-#include "parking/airport_list.h"
+#include "model/airport_list.h"
 #include "parking/park_read.h"
-#include "traffic_service/parked_traffic.h"
+#include "parking/parking_services.h"
 #include "parking/stand_schedule.h"
 #include "simulator/ai_tick.h"
-#include "simulator/ground_stand.h"
-#include "simulator/motion_hooks.h"
-#include "simulator/sim_hooks.h"
 #include "simulator/user_aircraft.h"
 #include "support/schedule_fixture.h"
 #include "traffic_service/feed_sink.h"
+#include "traffic_service/parked_traffic.h"
 
 using namespace tvxtest;
 
@@ -28,21 +27,15 @@ protected:
     ScheduleInstall()
     {
         m_hooks = g_hooks;
-        m_sim = g_simLinkHooks;
-        m_ground = g_groundStandHooks;
         m_feed = gf_feedSink();
         gf_installSchedule();
     }
     ~ScheduleInstall() override
     {
         g_hooks = m_hooks;
-        g_simLinkHooks = m_sim;
-        g_groundStandHooks = m_ground;
         gf_feedSink() = m_feed;
     }
     SubsystemHooks m_hooks;
-    SimLinkHooks m_sim;
-    GroundStandHooks m_ground;
     TrafficFeedSink m_feed;
 };
 
@@ -50,20 +43,21 @@ TEST_F(ScheduleInstall, StandQuestionsReachTheStandSearch)
 {
     g_userOnGround.store(true);
     addStand(1, "B7", 0, 0);
-    ASSERT_TRUE(g_simLinkHooks.nearestStandName && gf_feedSink().nearestStandName && g_motionHooks.nearestStandName);
-    EXPECT_EQ(g_simLinkHooks.nearestStandName(latAt(5), lonAt(0)), "B7");
+    StandServices& stands = gf_parkingStandServices();
+    ASSERT_TRUE(gf_feedSink().nearestStandName);
+    EXPECT_EQ(stands.nearestStandName(latAt(5), lonAt(0)), "B7");
     EXPECT_EQ(gf_feedSink().nearestStandName(latAt(6), lonAt(0)), "B7");
-    EXPECT_EQ(g_motionHooks.nearestStandName(latAt(500), lonAt(0)), "");
+    EXPECT_EQ(stands.nearestStandName(latAt(500), lonAt(0)), "");
 
     LiveAc ac = makeLiveAc(0x484001, "KLM1", {rec(latAt(0), lonAt(0), 0)});
     static_cast<AcData&>(ac) = aircraft("B738", "KLM1", "PH-BXA");
-    ParkPos* stand = g_motionHooks.findFreeStand(latAt(10), lonAt(0), ac, 0.029697624190064796);
+    ParkPos* stand = stands.findFreeStand(latAt(10), lonAt(0), ac, 0.029697624190064796);
     ASSERT_NE(stand, nullptr);
     EXPECT_EQ(stand->name, "B7");
-    EXPECT_EQ(g_motionHooks.findFreeStand(latAt(500), lonAt(0), ac, 0.029697624190064796), nullptr);
+    EXPECT_EQ(stands.findFreeStand(latAt(500), lonAt(0), ac, 0.029697624190064796), nullptr);
 
-    EXPECT_TRUE(g_motionHooks.addRealParkPosOption(1, ac, false, gf_makeDaySlot(2, 3), false));
-    g_groundStandHooks.countParkUpdate();
+    EXPECT_TRUE(stands.addRealParkPosOption(1, ac, false, gf_makeDaySlot(2, 3), false));
+    stands.countParkUpdate();
     EXPECT_EQ(g_parkUpdates, 2u);
 }
 

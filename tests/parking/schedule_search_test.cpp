@@ -14,7 +14,7 @@
 #include "foundation/geo.h"
 #include "foundation/random.h"
 #include "foundation/settings.h"
-#include "parking/airport_list.h"
+#include "model/airport_list.h"
 #include "parking/park_read.h"
 #include "parking/stand_schedule.h"
 #include "simulator/user_aircraft.h"

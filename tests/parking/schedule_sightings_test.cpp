@@ -7,9 +7,9 @@
 
 #include "app/window_model.h"
 #include "foundation/settings.h"
-#include "parking/airport_list.h"
+#include "model/airport_list.h"
+#include "model/stand_model.h"
 #include "parking/park_choice.h"
-#include "parking/stand_model.h"
 #include "simulator/ai_tick.h"
 #include "simulator/removal.h"
 #include "support/schedule_fixture.h"

@@ -1,6 +1,6 @@
 // The stand model: slot-range test, option match, appending and updating options, the
 // neighbouring-slot search, stand overlap and the quality factor with its display text.
-#include "parking/stand_model.h"
+#include "model/stand_model.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 #include "foundation/runtime_texts.h"
 #include "liveries/aircraft_db.h"
 #include "liveries/regcodes.h"
+#include "parking/registration_lookup.h"
 #include "support/liveries_fixture.h"
 #include "support/temp_folder.h"
 
@@ -155,9 +156,9 @@ TEST_F(StandModel, AppendTakesTheDatabaseIdentityOfAKnownRegistration)
     ASSERT_TRUE(tvxtest::DbFixture::standard().load());
     std::vector<ParkPosOption> options;
     const auto stamp = gf_makeDaySlot(2, 10);
-    gf_addParkPosOption(options, {"XXX", "A320"}, 1, stamp, "BAW1", "G-EUPA");  // BAW B738 operated by SHT
-    gf_addParkPosOption(options, {"XXX", "A320"}, 1, stamp, "KLM1", "PH-BXA");  // KLM B738
-    gf_addParkPosOption(options, {"XXX", "A320"}, 1, stamp, "ZZZ1", "N-UNKNOWN");
+    gf_addParkPosOption(options, gf_standIdentity({"XXX", "A320"}, "G-EUPA"), 1, stamp, "BAW1", "G-EUPA");  // BAW B738 operated by SHT
+    gf_addParkPosOption(options, gf_standIdentity({"XXX", "A320"}, "PH-BXA"), 1, stamp, "KLM1", "PH-BXA");  // KLM B738
+    gf_addParkPosOption(options, gf_standIdentity({"XXX", "A320"}, "N-UNKNOWN"), 1, stamp, "ZZZ1", "N-UNKNOWN");
     ASSERT_EQ(options.size(), 3u);
     EXPECT_EQ(options[0].airline, "SHT");
     EXPECT_EQ(options[0].type, "B738");

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 #include <limits>
 #include <numbers>
 
 #include "support/sim_probe.h"
+#include "support/temp_folder.h"
 
 using namespace simstandin;
 using tvxtest::SimProbe;
@@ -193,6 +195,42 @@ protected:
     HANDLE h = nullptr;
     std::uint32_t id = 0;
 };
+
+// The position log keeps every position write (the trace keeps one in ten), in the order of
+// the writes, with the frame's sim time.
+TEST_F(SimSetData, PositionLogKeepsEveryWrite)
+{
+    tvxtest::TempFolder tmp;
+    sim().logPositions((tmp / "all.csv").string());
+    releaseAndFreeze();
+    constexpr int kWrites = 23;
+    for (int i = 0; i < kWrites; ++i) {
+        write({50.0 + 0.001 * i, 8.0, 0, 0, 1.0, 3000, 0, 250});
+        ASSERT_TRUE(sim().frame());
+    }
+    sim().logPositions("");
+    std::istringstream rows(tvxtest::readFile(tmp / "all.csv"));
+    std::string line;
+    std::getline(rows, line);
+    EXPECT_EQ(line, "frame,sim_s,wall_s,object,lat,lon,alt_ft,heading_rad,tas_kt");
+    int n = 0;
+    double lastSim = -1.0;
+    while (std::getline(rows, line)) {
+        std::istringstream row(line);
+        std::string frame, simS, wall, object, lat;
+        std::getline(row, frame, ',');
+        std::getline(row, simS, ',');
+        std::getline(row, wall, ',');
+        std::getline(row, object, ',');
+        std::getline(row, lat, ',');
+        EXPECT_EQ(std::stoul(object), id) << line;
+        EXPECT_NEAR(std::stod(lat), 50.0 + 0.001 * n, 1e-7) << line;
+        EXPECT_GT(std::stod(simS), lastSim) << line;
+        lastSim = std::stod(simS);
+        ++n;
+    }
+    EXPECT_EQ(n, kWrites);
+}
 
 TEST_F(SimSetData, PositionWritesMoveTheObjectOnceReleasedAndFrozen)
 {

@@ -1,6 +1,6 @@
 // Aircraft records: construction from a flight record, per-class values, random variation,
 // validity rules and the texts that name an aircraft.
-#include "simulator/ac_records.h"
+#include "model/ac_records.h"
 
 #include <cmath>
 #include <numbers>
@@ -52,7 +52,7 @@ TEST_F(AcRecordsTest, PerClassValues)
         {"EC35", SizeClass::Rotorcraft, 100, 100, 100, 100, -20.0, -30.0},
     };
     for (const Case& c : cases) {
-        const AcData ac(lf_head("KLM", c.type));
+        const AcData ac = gf_makeAcData(lf_head("KLM", c.type));
         EXPECT_EQ(ac.sizeClass, c.cls) << c.type;
         EXPECT_EQ(ac.flareTicks, c.flare) << c.type;
         EXPECT_EQ(ac.touchdownTicks, c.touchdown) << c.type;
@@ -90,7 +90,7 @@ TEST_F(AcRecordsTest, BothSignsOfTheVariationOccur)
     int up = 0;
     int down = 0;
     for (int i = 0; i < 64; ++i) {
-        const AcData ac(lf_head("KLM", "B738"));
+        const AcData ac = gf_makeAcData(lf_head("KLM", "B738"));
         (std::abs(ac.rotationPitch / kDeg + 6.0 * 1.025) < 1e-9 ? up : down)++;
     }
     EXPECT_GT(up, 0);
@@ -99,7 +99,7 @@ TEST_F(AcRecordsTest, BothSignsOfTheVariationOccur)
 
 TEST_F(AcRecordsTest, UnlistedTypeIsLightWithTheLightAverage)
 {
-    const AcData ac(lf_head("XYZ", "QQQQ"));
+    const AcData ac = gf_makeAcData(lf_head("XYZ", "QQQQ"));
     EXPECT_EQ(ac.sizeClass, SizeClass::Light);
     EXPECT_DOUBLE_EQ(ac.size, 11.0 * 0.5 * kNmPerMetre);  // C172 is the only Light span
     EXPECT_EQ(ac.flareTicks, 250u);
@@ -107,7 +107,7 @@ TEST_F(AcRecordsTest, UnlistedTypeIsLightWithTheLightAverage)
 
 TEST_F(AcRecordsTest, StaticAndLiveConstruction)
 {
-    const AcData data(lf_head("KLM", "B738"));
+    const AcData data = gf_makeAcData(lf_head("KLM", "B738"));
     const StaticAc parked(data, 12, 52.3, 4.76, 1.5, 1);
     EXPECT_EQ(parked.objectId, 0u);
     EXPECT_EQ(parked.standId, 12u);
@@ -154,11 +154,11 @@ TEST_F(AcRecordsTest, StaticAndLiveConstruction)
 TEST_F(AcRecordsTest, CopyAssignmentCopiesTheStream)
 {
     PosRecord p;
-    LiveAc a(p, AcData(lf_head("KLM", "B738")), 1.0);
+    LiveAc a(p, gf_makeAcData(lf_head("KLM", "B738")), 1.0);
     p.lat = 2.0;
     a.stream.push_back(p);
     a.phase = AcPhase::Taxiing;
-    LiveAc b(p, AcData(lf_head("DLH", "A388")), 5.0);
+    LiveAc b(p, gf_makeAcData(lf_head("DLH", "A388")), 5.0);
     b = a;
     a.stream.front().lat = 9.0;
     ASSERT_EQ(b.stream.size(), 2u);

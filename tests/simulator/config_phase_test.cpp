@@ -9,8 +9,8 @@
 #include "foundation/settings.h"
 #include "simconnect/standin_sim.h"
 #include "simulator/ac_config.h"
-#include "simulator/live_motion.h"
-#include "simulator/motion_hooks.h"
+#include "support/stand_services_fake.h"
+#include "simulator/motion_math.h"
 #include "simulator/sim_ids.h"
 #include "support/ground_fixture.h"
 
@@ -204,12 +204,13 @@ TEST_F(ConfigTest, TakeOffSetsItsLightsSpoilersLimitsAndHandsTheStandToLearning)
 {
     g_optLog.set(true);
     std::vector<bool> learned;
-    g_motionHooks.learnStandFromLiveAc = [&](LiveAc&, bool force) { learned.push_back(force); };
+    FakeStandServices stands;
+    stands.onLearnStandFromLiveAc = [&](LiveAc&, bool force) { learned.push_back(force); };
     LiveAc ac = makeLiveAc(0x440013, "AUA14", {rec(47.0, 8.0, 0, 50), rec(47.01, 8.0, 500, 80)}, SizeClass::Large,
                            AcState::Placed, AcPhase::Taxiing);
     ac.objectId = 12;
     ac.airline = "AUA";
-    gf_motion(ac).towed = 1;
+    ac.motion.towed = 1;
     liveac::startTakeOff(ac);
     EXPECT_EQ(ac.takeOff, 1);
     EXPECT_EQ(eventData(12, simid::SPOILERS_SET), std::vector<std::uint32_t>{0});
@@ -234,12 +235,12 @@ TEST_F(ConfigTest, RollOutEndsByATurnOfFifteenDegreesEvenAboveNinetyKnots)
         ac.objectId = 13;
         ac.onGround = 1;
         ac.flapsIndex = 3;
-        gf_motion(ac).spoilersOut = 1;
-        gf_motion(ac).touchdownHeading = 350.0 * kDeg;
+        ac.motion.spoilersOut = 1;
+        ac.motion.touchdownHeading = 350.0 * kDeg;
         ac.sim.heading = (350.0 + c.turnDeg - 360.0) * kDeg;
         const std::size_t writes = simstandin::sim().calls(simstandin::Call::SetDataOnSimObject).size();
         liveac::rollOut(ac);
-        EXPECT_EQ(gf_motion(ac).spoilersOut == 0, c.ended) << c.turnDeg << " " << c.speed;
+        EXPECT_EQ(ac.motion.spoilersOut == 0, c.ended) << c.turnDeg << " " << c.speed;
         EXPECT_EQ(!eventData(13, simid::SPOILERS_SET).empty(), c.retracted);
         const auto calls = simstandin::sim().calls(simstandin::Call::SetDataOnSimObject);
         EXPECT_EQ(calls.size() - writes, c.retracted ? 1u : 0u);
@@ -260,7 +261,7 @@ TEST_F(ConfigTest, FlareStepsDownByTheHeightAboveTheStaticCg)
     LiveAc ac = flying(SizeClass::Large, 60, 40, -700, 45);
     ac.staticCgHeight = 10.0;
     ac.landing = 1;
-    LiveMotion& m = gf_motion(ac);
+    LiveMotion& m = ac.motion;
     struct Step {
         double agl;
         std::uint32_t stage;

@@ -9,11 +9,12 @@
 #include "foundation/settings.h"
 #include "simulator/ground_motion.h"
 #include "simulator/ground_stand.h"
-#include "simulator/live_motion.h"
 #include "simulator/motion_air.h"
+#include "simulator/motion_math.h"
 #include "simulator/sim_ids.h"
 #include "simulator/user_aircraft.h"
 #include "support/ground_fixture.h"
+#include "support/stand_services_fake.h"
 
 using namespace tvxtest;
 
@@ -115,9 +116,9 @@ TEST_F(GroundMotionTest, SharpTurnOnAFastLegGetsACurveAndRaisesTheLimits)
     const double c = gf_initialCourse(LatLon{47.001, 8.0}, LatLon{47.0005, 8.0015});
     nextPosGround(ac);
     ASSERT_FALSE(std::isnan(ac.curve[0]));
-    EXPECT_NEAR(gf_motion(ac).curveTurnAngle, c / kDeg, 1e-9);
-    EXPECT_GT(gf_motion(ac).curveTurnAngle, 90.0);
-    EXPECT_EQ(gf_motion(ac).turnInPlace, 0);
+    EXPECT_NEAR(ac.motion.curveTurnAngle, c / kDeg, 1e-9);
+    EXPECT_GT(ac.motion.curveTurnAngle, 90.0);
+    EXPECT_EQ(ac.motion.turnInPlace, 0);
     EXPECT_EQ(ac.stream.size(), 2u);
     EXPECT_GE(ac.earlyLimit, 2000);
     EXPECT_GE(ac.lateLimit, 2000);
@@ -149,7 +150,7 @@ TEST_F(GroundMotionTest, TurnInPlaceScalesTheTurnRateToTheLeg)
     LiveAc ac = taxiing({rec(47.0, 8.0, 0, 10), rec(47.0 + dLat, 8.0, 360, 10)}, 30.0);
     ac.course = 0.0;
     nextPosGround(ac);
-    ASSERT_EQ(gf_motion(ac).turnInPlace, 1);
+    ASSERT_EQ(ac.motion.turnInPlace, 1);
     const double d = gf_distanceNm(47.0, 8.0, 47.0 + dLat, 8.0);
     const double n = std::round(d * 360000.0 / 10.0);
     const double base = 0.07 * kDeg;
@@ -182,13 +183,13 @@ TEST_F(GroundMotionTest, PullOutLeavesTheStandForwardTwiceTheSize)
     ac.standLon = 8.0;
     ac.standHeading = 0.0;
     ac.holdCounter = 1;
-    gf_motion(ac).movingOff = 1;
+    ac.motion.movingOff = 1;
     nextPosGround(ac);
 
     EXPECT_EQ(ac.phase, AcPhase::Taxiing);
     EXPECT_EQ(ac.prevPhase, AcPhase::Parked);
     EXPECT_EQ(ac.holdCounter, 0);
-    EXPECT_EQ(gf_motion(ac).movingOff, 0);
+    EXPECT_EQ(ac.motion.movingOff, 0);
     ASSERT_EQ(ac.stream.size(), 2u);
     EXPECT_DOUBLE_EQ(ac.stream[0].speed, 4.0);
     const PosRecord& out = ac.stream[1];
@@ -217,7 +218,7 @@ LiveAc parkedFacingNorth()
     ac.standLat = 47.0;
     ac.standLon = 8.0;
     ac.standHeading = 0.0;
-    gf_motion(ac).movingOff = 1;
+    ac.motion.movingOff = 1;
     return ac;
 }
 
@@ -245,7 +246,7 @@ TEST_F(GroundMotionTest, PushbackGoesStraightBackWithATurnRecordToEachSide)
     EXPECT_DOUBLE_EQ(ac.stream[1].lat, (47.0 + back.lat) / 2.0);
     // The default turn record lies east of the back point, the spare one west.
     const PosRecord& turn = ac.stream[3];
-    const PosRecord* spare = lf_spareTurnRecord(ac);
+    const PosRecord* spare = ac.motion.pushbackSpareSet ? &ac.motion.pushbackSpare : nullptr;
     ASSERT_NE(spare, nullptr);
     EXPECT_GT(turn.lon, back.lon);
     EXPECT_LT(spare->lon, back.lon);
@@ -272,7 +273,8 @@ TEST_F(GroundMotionTest, PushbackAskedForTheOtherSideTurnsTowardTheSpareRecord)
         g_parkPositions.clear();
         LiveAc ac = parkedFacingNorth();
         nextPosGround(ac);
-        const PosRecord spare = *lf_spareTurnRecord(ac);
+        ASSERT_TRUE(ac.motion.pushbackSpareSet);
+        const PosRecord spare = ac.motion.pushbackSpare;
         const PosRecord turn = ac.stream[3];
         reachHead(ac);
         ac.pushbackTurnSideSet = 1;
@@ -282,9 +284,9 @@ TEST_F(GroundMotionTest, PushbackAskedForTheOtherSideTurnsTowardTheSpareRecord)
         ASSERT_EQ(ac.stream.size(), 2u);
         const PosRecord& end = ac.stream[1];
         EXPECT_DOUBLE_EQ(end.lon, side ? spare.lon : turn.lon);
-        EXPECT_DOUBLE_EQ(gf_motion(ac).curveTurnAngle, 90.0);
-        EXPECT_DOUBLE_EQ(gf_motion(ac).curveStep, 1.0 / std::round(90.0 / (0.07 * kDeg) / 100.0));
-        EXPECT_EQ(lf_spareTurnRecord(ac), nullptr);
+        EXPECT_DOUBLE_EQ(ac.motion.curveTurnAngle, 90.0);
+        EXPECT_DOUBLE_EQ(ac.motion.curveStep, 1.0 / std::round(90.0 / (0.07 * kDeg) / 100.0));
+        EXPECT_FALSE(ac.motion.pushbackSpareSet);
         EXPECT_GE(ac.earlyLimit, 2000);
     }
 }
@@ -327,16 +329,17 @@ TEST_F(GroundMotionTest, PushbackWithoutAKnownStandKeepsTheRecords)
     nextPosGround(ac);
     EXPECT_EQ(ac.phase, AcPhase::Parked);
     EXPECT_EQ(ac.stream.size(), 2u);
-    EXPECT_EQ(lf_spareTurnRecord(ac), nullptr);
+    EXPECT_FALSE(ac.motion.pushbackSpareSet);
 }
 
-TEST_F(GroundMotionTest, StandClaimAtTheEndOfTheDataGoesThroughTheSeam)
+TEST_F(GroundMotionTest, StandClaimAtTheEndOfTheDataGoesToTheStandServices)
 {
     struct Call {
         bool wide;
     };
     std::vector<Call> calls;
-    g_groundStandHooks.claimStandOnArrival = [&](LiveAc&, bool wide) { calls.push_back({wide}); };
+    FakeStandServices stands;
+    stands.onClaimStandOnArrival = [&](LiveAc&, bool wide) { calls.push_back({wide}); };
     setParkAirport("EDDF", 47.0, 8.0);
     addStand(1, "V1", 47.0, 8.0, 0.0);
 
@@ -361,8 +364,8 @@ TEST_F(GroundMotionTest, StandClaimAtTheEndOfTheDataGoesThroughTheSeam)
         ac.stream[1].stop = 1;
         ac.prevPhase = c.prev;
         ac.holdCounter = c.hold;
-        gf_motion(ac).towed = c.towed;
-        gf_motion(ac).landed = c.landed;
+        ac.motion.towed = c.towed;
+        ac.motion.landed = c.landed;
         nextPosGround(ac);
         ASSERT_EQ(calls.size(), c.wantCalls) << static_cast<int>(c.prev) << " " << c.hold;
         if (c.wantCalls) {
@@ -371,7 +374,7 @@ TEST_F(GroundMotionTest, StandClaimAtTheEndOfTheDataGoesThroughTheSeam)
     }
 }
 
-TEST_F(GroundMotionTest, StandClaimWithoutItsPieceIsLoggedOnceAndNothingElseChanges)
+TEST_F(GroundMotionTest, StandClaimWithoutParkingServicesClaimsNothing)
 {
     setParkAirport("EDDF", 47.0, 8.0);
     addStand(1, "V1", 47.0, 8.0, 0.0);
@@ -379,5 +382,6 @@ TEST_F(GroundMotionTest, StandClaimWithoutItsPieceIsLoggedOnceAndNothingElseChan
     ac.stream[1].stop = 1;
     nextPosGround(ac);
     EXPECT_EQ(ac.phase, AcPhase::Taxiing);
-    EXPECT_NE(m_box.logText().find("stand claim on arrival is not built yet"), std::string::npos);
+    EXPECT_EQ(ac.standId, 0u);
+    EXPECT_FALSE(g_parkPositions[0].occupied);
 }

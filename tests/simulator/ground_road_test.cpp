@@ -1,5 +1,5 @@
 // Whole ground roads tick by tick through the per-tick update of the live aircraft, with the
-// ground movement, the configuration by phase and the duplicates plugged into the motion seam:
+// ground movement, the configuration by phase and the duplicates called directly:
 // a pushback out of a stand (straight, or turning to the side the records ask for) that ends
 // standing with the engines running and then taxis away, a taxi-in that claims a stand at the end
 // of its records and parks on it, and a take-off from the roll to the climb.
@@ -7,14 +7,10 @@
 
 #include <cmath>
 
-#include "app/subsystem_hooks.h"
 #include "foundation/geo.h"
 #include "foundation/settings.h"
-#include "simulator/ground_install.h"
 #include "simulator/live_lifecycle.h"
-#include "simulator/live_motion.h"
-#include "simulator/motion_hooks.h"
-#include "simulator/sim_hooks.h"
+#include "simulator/motion_math.h"
 #include "simulator/stream_append.h"
 #include "support/ground_fixture.h"
 
@@ -24,12 +20,6 @@ namespace {
 
 class GroundRoadTest : public GroundTest {
 protected:
-    GroundRoadTest() : m_hooks(g_hooks), m_simHooks(g_simLinkHooks) { gf_registerGroundMotion(); }
-    ~GroundRoadTest() override
-    {
-        g_hooks = m_hooks;
-        g_simLinkHooks = m_simHooks;
-    }
 
     // Runs the aircraft up to (not including) the tick.
     void runUntil(LiveAc& ac, std::int32_t tick)
@@ -39,10 +29,6 @@ protected:
             g_tick.fetch_add(1);
         }
     }
-
-private:
-    SubsystemHooks m_hooks;
-    SimLinkHooks m_simHooks;
 };
 
 // A Large aircraft parked at stand 1 (heading north, radius 20 m) whose records lead behind it.
@@ -62,7 +48,7 @@ LiveAc parkedAtStand()
     ac.standId = 1;
     ac.standLat = 48.35;
     ac.standLon = 11.78;
-    gf_motion(ac).movingOff = 1;
+    ac.motion.movingOff = 1;
     return ac;
 }
 
@@ -104,7 +90,6 @@ TEST_F(GroundRoadTest, PushbackTurnsToTheSideTheRecordsAskFor)
 {
     for (const double track : {90.0, 270.0}) {
         g_parkPositions.clear();
-        gf_clearMotion();
         g_tick.store(0);
         LiveAc ac = parkedAtStand();
         updateLiveAc(ac);
@@ -133,7 +118,7 @@ TEST_F(GroundRoadTest, TaxiInClaimsAStandAtTheEndOfItsRecordsAndParks)
     addStand(4, "215", 48.3502, 11.7803, 90.0, 20.0);
     // What the parked-traffic placement does on a claim: the stand nearest the newest record.
     int claims = 0;
-    g_groundStandHooks.claimStandOnArrival = [&](LiveAc& x, bool) {
+    stands.onClaimStandOnArrival = [&](LiveAc& x, bool) {
         ++claims;
         ParkPos& stand = g_parkPositions[0];
         x.standLat = stand.lat;
@@ -148,7 +133,7 @@ TEST_F(GroundRoadTest, TaxiInClaimsAStandAtTheEndOfItsRecordsAndParks)
 
     // The real sighting is recorded while the stand is marked occupied by the arrival.
     std::vector<bool> occupiedAtSighting;
-    g_motionHooks.addRealParkPosOption = [&](std::uint32_t standId, const LiveAc&, bool, std::uint64_t, bool) {
+    stands.onAddRealParkPosOption = [&](std::uint32_t standId, const LiveAc&, bool, std::uint64_t, bool) {
         occupiedAtSighting.push_back(standId == 4 && g_parkPositions[0].occupied);
         return false;
     };
@@ -163,7 +148,7 @@ TEST_F(GroundRoadTest, TaxiInClaimsAStandAtTheEndOfItsRecordsAndParks)
     ac.objectId = 62;
     ac.sim.lat = 48.3490;
     ac.sim.lon = 11.7803;
-    gf_motion(ac).landed = 1;
+    ac.motion.landed = 1;
 
     while (ac.phase != AcPhase::Parked && ac.state == AcState::Placed && g_tick.load() < 20000) {
         updateLiveAc(ac);

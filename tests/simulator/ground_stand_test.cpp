@@ -9,8 +9,7 @@
 #include "foundation/settings.h"
 #include "foundation/time_slots.h"
 #include "simulator/ground_stand.h"
-#include "simulator/live_motion.h"
-#include "simulator/motion_hooks.h"
+#include "simulator/motion_math.h"
 #include "simulator/removal.h"
 #include "simulator/sim_ids.h"
 #include "support/ground_fixture.h"
@@ -99,12 +98,12 @@ TEST_F(GroundStandTest, ArrivalWithinTwoMetresParksAndRecordsTheSighting)
     g_nowDaySlot.store(gf_makeDaySlot(3, 17));
     std::vector<std::tuple<std::uint32_t, bool, std::uint64_t, bool>> sightings;
     std::vector<std::uint8_t> maxPark;
-    g_motionHooks.addRealParkPosOption = [&](std::uint32_t id, const LiveAc&, bool gap, std::uint64_t stamp,
-                                             bool leaving) {
+    stands.onAddRealParkPosOption = [&](std::uint32_t id, const LiveAc&, bool gap, std::uint64_t stamp,
+                                        bool leaving) {
         sightings.emplace_back(id, gap, stamp, leaving);
         return true;
     };
-    g_motionHooks.checkMaxPark = [&](std::uint8_t extra) { maxPark.push_back(extra); };
+    stands.onCheckMaxPark = [&](std::uint8_t extra) { maxPark.push_back(extra); };
     g_arrivedLiveAc.emplace_back(0x4B1A22, 5u);
 
     LiveAc ac = taxiingIn(50.0 + 1.5 / 111132.95, 8.0);
@@ -150,7 +149,7 @@ TEST_F(GroundStandTest, TowedAircraftParkingIsLogged)
 {
     g_optLog.set(true);
     LiveAc ac = taxiingIn(50.0, 8.0);
-    gf_motion(ac).towed = 1;
+    ac.motion.towed = 1;
     liveac::arriveAtStand(ac);
     EXPECT_NE(m_box.logText().find("          towed aircraft CLX793 "), std::string::npos);
 }
@@ -159,8 +158,8 @@ TEST_F(GroundStandTest, CargoAircraftMarksItsStandAndAddsNoOptionOnThatArrival)
 {
     int counted = 0;
     int sightings = 0;
-    g_groundStandHooks.countParkUpdate = [&] { ++counted; };
-    g_motionHooks.addRealParkPosOption = [&](std::uint32_t, const LiveAc&, bool, std::uint64_t, bool) {
+    stands.onCountParkUpdate = [&] { ++counted; };
+    stands.onAddRealParkPosOption = [&](std::uint32_t, const LiveAc&, bool, std::uint64_t, bool) {
         ++sightings;
         return true;
     };
@@ -180,7 +179,7 @@ TEST_F(GroundStandTest, CargoAircraftMarksItsStandAndAddsNoOptionOnThatArrival)
 TEST_F(GroundStandTest, CargoStandAlreadyTakenOrPassengerAircraftLeaveTheStandAlone)
 {
     int counted = 0;
-    g_groundStandHooks.countParkUpdate = [&] { ++counted; };
+    stands.onCountParkUpdate = [&] { ++counted; };
     LiveAc passenger = taxiingIn(50.0, 8.0, false);
     liveac::markCargoStand(passenger);
     LiveAc cargoOnCargoStand = passenger;

@@ -47,8 +47,8 @@ TEST_F(AiTick, PacesRemovalsAndCreationsLiveBeforeStatic)
     g_liveCreateRequests = {command("LIVE1", 1), command("LIVE2", 2)};
     g_staticCreateRequests = {command("STAT1*", 3), command("STAT2*", 4)};
     std::vector<std::int32_t> parkStaticTicks;
-    g_liveHooks.staticParkWorkPending = [] { return true; };
-    g_liveHooks.parkStatic = [&] { parkStaticTicks.push_back(g_tick.load()); };
+    stands.onStaticParkWorkPending = [] { return true; };
+    stands.onParkStatic = [&] { parkStaticTicks.push_back(g_tick.load()); };
 
     for (int i = 0; i <= 150; ++i)
         gf_updateAI();
@@ -124,19 +124,14 @@ TEST_F(AiTick, SpawnRequestTakesTheNewestAndForgetsErasedAircraft)
 
 TEST_F(AiTick, MarkedAircraftAreErasedKeepingTheOrder)
 {
+    // Buffering aircraft whose records are not due yet; the second and fourth carry a remove mark.
     for (std::uint32_t h = 1; h <= 5; ++h) {
         TrafficRecord r = liveRecord(0x100000 + h, "A" + std::to_string(h), "B738", 100.0 + h);
-        addLiveAc(r, AcState::Buffering);
+        r.pos.slot = 100000;
+        LiveAc& ac = addLiveAc(r, AcState::Buffering);
+        ac.removeMark = (h == 2 || h == 4) ? 1 : 0;
     }
-    std::vector<std::uint32_t> visited;
-    g_liveHooks.updateLiveAc = [&](LiveAc& ac) {
-        visited.push_back(ac.hexid);
-        if (ac.hexid == 0x100002 || ac.hexid == 0x100004)
-            ac.removeMark = 1;
-        return ac.removeMark != 0;
-    };
     lf_updateAllLiveAc();
-    EXPECT_EQ(visited.size(), 5u);
     ASSERT_EQ(g_liveAc.size(), 3u);
     EXPECT_EQ(g_liveAc[0].hexid, 0x100001u);
     EXPECT_EQ(g_liveAc[1].hexid, 0x100003u);
@@ -145,16 +140,26 @@ TEST_F(AiTick, MarkedAircraftAreErasedKeepingTheOrder)
     EXPECT_EQ(g_liveAc[2].stream.size(), 1u);
 }
 
-TEST_F(AiTick, UpdateFailureSkipsThePositionHandOver)
+// The update of an aircraft that fails is logged by the update itself; the positions already
+// queued are handed over all the same.
+TEST_F(AiTick, UpdateFailureOfOneAircraftStaysWithIt)
 {
-    addLiveAc(liveRecord(0x100001, "A1", "B738", 100.0), AcState::Placed);
-    g_liveHooks.updateLiveAc = [](LiveAc&) -> bool { throw std::runtime_error("bad leg"); };
+    // An airborne aircraft at the end of its records without an extension left hands itself to
+    // the stand learning, which fails here.
+    LiveAc& broken = addLiveAc(liveRecord(0x100001, "A1", "B738", 100.0), AcState::Placed);
+    broken.objectId = 1002;
+    broken.phase = AcPhase::Airborne;
+    broken.holdCounter = -1;
+    stands.onLearnStandFromLiveAc = [](LiveAc&, bool) { throw std::runtime_error("stand learning failed"); };
     gf_updateAircraft(AcPosUpdate{1, 2, 0, 0, 0, 100, 0, 0, 1001});
     lf_updateAllLiveAc();
-    EXPECT_NE(logText().find("===> lf_updateAllLiveAc: bad leg"), std::string::npos);
+    EXPECT_NE(logText().find("===> nextPosMain: stand learning failed"), std::string::npos) << logText();
+    EXPECT_NE(logText().find("===> updateLiveAc: stand learning failed"), std::string::npos) << logText();
+    EXPECT_EQ(logText().find("lf_updateAllLiveAc"), std::string::npos);
     std::lock_guard lock(g_simConnectMutex);
-    EXPECT_EQ(g_acPosUpdates.write.size(), 1u);  // not handed over
-    EXPECT_TRUE(g_acPosUpdates.send.empty());
+    EXPECT_TRUE(g_acPosUpdates.write.empty());
+    ASSERT_FALSE(g_acPosUpdates.send.empty());
+    EXPECT_EQ(g_acPosUpdates.send[0].objectId, 1001u);
 }
 
 TEST_F(AiTick, BusyLinkAtFiftyFramesDropsTheTicksUpdates)
@@ -201,9 +206,7 @@ TEST_F(AiTick, FreeLinkHandsTheUpdatesOver)
 
 TEST_F(AiTick, ExceptionWhileApplyingARecordKeepsTheTickNumber)
 {
-    addLiveAc(liveRecord(0x100001, "A1", "B738", 10.0), AcState::Placed);
-    g_liveHooks.respawn = [](LiveAc&, TrafficRecord&) -> bool { throw std::runtime_error("broken record"); };
-    std::vector<TrafficRecord> batch{liveRecord(0x100001, "A1", "B738", 20.0)};
+    std::vector<TrafficRecord> batch{parkedWithThrowingDeparture(0x100001, "A1", 10.0)};
     gf_handleTrafficBatch(batch, 30);
     g_tick.store(7);
     gf_updateAI();

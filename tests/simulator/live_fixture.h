@@ -1,32 +1,32 @@
 // Shared set-up of the live-traffic tests: settings at their defaults with Log.txt in a temporary
 // folder, the standard aircraft database (plus a high-performance and a business-jet type), empty
 // aircraft containers, queues and hand-over, no park airport and no stands, the simulator link in
-// its failed state (so no request reaches a simulator), and a recording stand-in for the stream
-// append rules that only pushes the position part onto the stream (the real rules are another
-// piece; the tests here only need to know whether a record was appended).
+// its failed state (so no request reaches a simulator), and stand services without a park airport
+// that the tests may give answers.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "liveries/aircraft_db.h"
 #include "liveries/regcodes.h"
-#include "parking/airport_list.h"
+#include "model/ac_records.h"
+#include "model/airport_list.h"
+#include "model/stand_model.h"
 #include "parking/parking_state.h"
-#include "parking/stand_model.h"
-#include "simulator/ac_records.h"
 #include "simulator/ai_tick.h"
 #include "simulator/command_queues.h"
 #include "simulator/feed_handover.h"
-#include "simulator/live_hooks.h"
 #include "simulator/removal.h"
 #include "simulator/sim_client.h"
 #include "simulator/simulator_state.h"
 #include "support/liveries_fixture.h"
+#include "support/stand_services_fake.h"
 #include "support/settings_fixture.h"
 
 namespace tvxtest {
@@ -53,7 +53,6 @@ inline void resetLiveTraffic()
 {
     gf_resetSimulatorState();
     gf_resetParkingState();
-    g_liveHooks = {};
 }
 
 class LiveTrafficTest : public ::testing::Test {
@@ -68,10 +67,6 @@ protected:
         db.sets.push_back({"bizjet", "C25A"});
         ASSERT_TRUE(db.load());
         g_simConnectFailed.store(true);
-        g_liveHooks.appendRecord = [this](LiveAc& ac, TrafficRecord& record) {
-            ac.stream.push_back(record.pos);
-            appended.push_back(record.hexid);
-        };
         gf_acceptUdpMessages(true);
     }
     void TearDown() override
@@ -85,15 +80,41 @@ protected:
 
     LiveAc& addLiveAc(const TrafficRecord& r, AcState state)
     {
-        AcData data(r);
+        AcData data = gf_makeAcData(r);
         data.hexid = r.hexid;
         g_liveAc.emplace_back(r.pos, data, r.time);
         g_liveAc.back().state = state;
         return g_liveAc.back();
     }
 
+    // A placed aircraft of DLH parked at its stand after taxiing in, and its next record (20 s
+    // later, 50 m north of the stand) that moves it off the stand. The departure's sighting
+    // throws "broken record" from the stand schedule: a record whose handling throws.
+    TrafficRecord parkedWithThrowingDeparture(std::uint32_t hexid, const std::string& callsign, double time)
+    {
+        TrafficRecord first = liveRecord(hexid, callsign, "B738", time, 0.0, 0.0, 0.0, false);
+        LiveAc& ac = addLiveAc(first, AcState::Placed);
+        ac.objectId = 1001;
+        ac.stream[0].slot = 100000;  // standing, not due: the AI tick leaves it alone
+        ac.stream[0].stop = 1;
+        ac.airline = "DLH";
+        ac.phase = AcPhase::Parked;
+        ac.prevPhase = AcPhase::TaxiIn;
+        ac.onGround = 1;
+        ac.standLat = first.pos.lat;
+        ac.standLon = first.pos.lon;
+        ac.standId = 1;
+        ac.lastStandDist = 1e-6;
+        stands.onAddRealParkPosOption = [](std::uint32_t, const LiveAc&, bool, std::uint64_t, bool) -> bool {
+            throw std::runtime_error("broken record");
+        };
+        TrafficRecord next = liveRecord(hexid, callsign, "B738", time + 20.0, 0.0, 0.0, 0.0, false);
+        next.pos.lat += 50.0 / 1852.0 / 60.0;
+        return next;
+    }
+
     SettingsSandbox m_settings;
-    std::vector<std::uint32_t> appended;  // hexids of records handed to the append rules
+    FakeStandServices stands;
 };
 
 }  // namespace tvxtest

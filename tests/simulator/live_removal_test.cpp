@@ -344,7 +344,7 @@ TEST_F(Removal, ParkingControlsOffAndOn)
 
 TEST_F(Removal, FlapsThrottleAndGearEvents)
 {
-    StaticAc ac(AcData(liveRecord(1, "A", "B738", 0.0)), 0, 0.0, 0.0, 0.0, 0);
+    StaticAc ac(gf_makeAcData(liveRecord(1, "A", "B738", 0.0)), 0, 0.0, 0.0, 0.0, 0);
     ac.objectId = 1001;
     gf_setFlaps(ac, 4);  // a fresh aircraft has index 4: nothing sent
     EXPECT_TRUE(events().empty());
@@ -395,7 +395,7 @@ TEST_F(Removal, FlapsThrottleAndGearEvents)
     EXPECT_THROW(gf_setThrottle(ac, 6), std::out_of_range);
 
     // Rotorcraft: no flaps or gear, the flaps index stays; throttle is sent for every class.
-    StaticAc heli(AcData(liveRecord(2, "H", "EC35", 0.0)), 0, 0.0, 0.0, 0.0, 0);
+    StaticAc heli(gf_makeAcData(liveRecord(2, "H", "EC35", 0.0)), 0, 0.0, 0.0, 0.0, 0);
     gf_setFlaps(heli, 1);
     gf_setGear(heli, true);
     EXPECT_EQ(heli.flapsIndex, 4u);
@@ -407,7 +407,7 @@ TEST_F(Removal, FlapsThrottleAndGearEvents)
 
 TEST_F(Removal, ParkConfigurationSequence)
 {
-    StaticAc ac(AcData(liveRecord(1, "A", "B738", 0.0)), 3, 0.0, 0.0, 0.0, 1);  // cargo stand
+    StaticAc ac(gf_makeAcData(liveRecord(1, "A", "B738", 0.0)), 3, 0.0, 0.0, 0.0, 1);  // cargo stand
     ac.objectId = 1001;
     g_optNavLightsWhileParked.set(true);
     gf_parkConfiguration(ac);
@@ -428,7 +428,7 @@ TEST_F(Removal, ParkConfigurationSequence)
     int cabinOn = 0;
     for (int i = 0; i < 1000; ++i) {
         clearEvents();
-        StaticAc pax(AcData(liveRecord(2, "B", "B738", 0.0)), 4, 0.0, 0.0, 0.0, 0);
+        StaticAc pax(gf_makeAcData(liveRecord(2, "B", "B738", 0.0)), 4, 0.0, 0.0, 0.0, 0);
         gf_parkConfiguration(pax);
         const auto e = events();
         ASSERT_EQ(e.size(), 10u);

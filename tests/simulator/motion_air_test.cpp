@@ -6,14 +6,13 @@
 #include <cmath>
 #include <numbers>
 
+#include "app/window_model.h"
 #include "foundation/geo.h"
 #include "foundation/settings.h"
-#include "parking/stand_model.h"
+#include "model/stand_model.h"
 #include "simulator/ai_tick.h"
-#include "simulator/live_motion.h"
 #include "simulator/motion_air.h"
-#include "simulator/motion_hooks.h"
-#include "app/window_model.h"
+#include "simulator/motion_math.h"
 #include "support/motion_fixture.h"
 
 using namespace tvxtest;
@@ -272,7 +271,7 @@ TEST(MotionAir, ExtensionSpeedsOnTheGround)
         MotionSandbox sandbox;
         LiveAc ac = placed({rec(50.0, 8.0, 0, c.headSpeed)}, true, AcPhase::Taxiing);
         ac.takeOff = c.takeOff ? 1 : 0;
-        gf_motion(ac).spoilersOut = c.spoilersOut ? 1 : 0;
+        ac.motion.spoilersOut = c.spoilersOut ? 1 : 0;
         liveac::extendStream(ac, 10);
         ASSERT_EQ(ac.stream.size(), 2u);
         EXPECT_DOUBLE_EQ(ac.stream[1].speed, c.speed) << c.headSpeed;
@@ -291,7 +290,7 @@ TEST(MotionAir, StepTickMovesTurnsAndWraps)
     ac.lonStep = 0.001;
     ac.altStep = 2.0;
     ac.sim.alt = 3000.0;
-    gf_motion(ac).headingStep = 0.002;
+    ac.motion.headingStep = 0.002;
     liveac::stepTick(ac);
     EXPECT_DOUBLE_EQ(ac.sim.lat, 50.001);
     EXPECT_NEAR(ac.sim.lon, -179.9991, 1e-9);
@@ -322,7 +321,7 @@ TEST(MotionAir, StepTickCurveFailureIsLogged)
     LiveAc ac = placed({rec(50.0, 8.0, 0, 5)}, true, AcPhase::Taxiing);
     ac.curve = {50.0, 8.0, 0.0, 10.0, 10.0, 1.0, std::nan(""), 5.0};
     ac.curve[0] = 50.0;
-    gf_motion(ac).curveStep = 0.1;
+    ac.motion.curveStep = 0.1;
     liveac::stepTick(ac);
     EXPECT_EQ(ac.sim.lat, 50.0);
     EXPECT_NE(sandbox.logText().find("DLH1 error in curve at index: 0.10"), std::string::npos);
@@ -418,27 +417,14 @@ TEST(MotionAir, LiveryRespawnOfAParkedAircraft)
     EXPECT_NE(sandbox.logText().find("liveryRespawn: invalid deque<T> subscript"), std::string::npos);
 }
 
-TEST(MotionAir, MissingPiecesAreNamedOnce)
+// On the ground the leg is planned by the ground movement, which replaces the feed's timing of
+// the second record: 0.6 nm at 10 kt take 21600 ticks, held to the late limit (1000 ticks) after
+// the feed's 500.
+TEST(MotionAir, GroundLegsArePlannedByTheGroundMovement)
 {
     MotionSandbox sandbox;
     LiveAc ac = placed({rec(50.0, 8.0, 0, 10), rec(50.01, 8.0, 500, 10)}, true, AcPhase::Taxiing);
     nextPos(ac);
-    LiveAc again = placed({rec(50.0, 8.0, 0, 10), rec(50.01, 8.0, 500, 10)}, true, AcPhase::Taxiing);
-    nextPos(again);
-    const std::string log = sandbox.logText();
-    const std::string line = "ground movement is not built yet: ground leg planning";
-    ASSERT_NE(log.find(line), std::string::npos) << log;
-    EXPECT_EQ(log.find(line, log.find(line) + 1), std::string::npos);
-    EXPECT_EQ(again.stream.front().slot, 500);  // the feed's timing is kept
-
-    // With the piece there, it plans the leg.
-    int calls = 0;
-    g_motionHooks.nextPosGround = [&](LiveAc& a) {
-        ++calls;
-        a.stream[1].slot = 777;
-    };
-    LiveAc third = placed({rec(50.0, 8.0, 0, 10), rec(50.01, 8.0, 500, 10)}, true, AcPhase::Taxiing);
-    nextPos(third);
-    EXPECT_EQ(calls, 1);
-    EXPECT_EQ(third.stream.front().slot, 777);
+    ASSERT_EQ(ac.stream.size(), 1u);
+    EXPECT_EQ(ac.stream.front().slot, 1500);
 }

@@ -5,10 +5,10 @@
 #include <numbers>
 
 #include "foundation/settings.h"
-#include "parking/stand_model.h"
+#include "model/stand_model.h"
 #include "simulator/ai_tick.h"
-#include "simulator/live_motion.h"
-#include "simulator/motion_hooks.h"
+#include "support/stand_services_fake.h"
+#include "simulator/motion_math.h"
 #include "simulator/removal.h"
 #include "simulator/sim_ids.h"
 #include "simulator/stream_append.h"
@@ -243,7 +243,7 @@ TEST(MotionAppend, GroundCourseDuringTheRollOut)
     LiveAc ac = placedOnGround({rec(50.0, 8.0, 0, 120), rec(50.01, 8.0, 100, 100), rec(50.03, 8.0, 200, 90)},
                                AcPhase::Taxiing);
     ac.sim.heading = 0.0;  // north
-    gf_motion(ac).spoilersOut = 1;
+    ac.motion.spoilersOut = 1;
     ac.holdCounter = 2;
     liveac::appendRecord(ac, rec(50.02, 8.0, 300, 110));
     // The new record lies behind the last one (course south against heading north): the last
@@ -266,7 +266,7 @@ TEST(MotionAppend, GoAroundFromTheRollOut)
     LiveAc ac = placedOnGround({rec(50.0, 8.0, 0, 120, true, 100), rec(50.01, 8.0, 100, 130, true, 200)},
                                AcPhase::Taxiing);
     ac.sim.heading = 0.0;
-    LiveMotion& m = gf_motion(ac);
+    LiveMotion& m = ac.motion;
     m.spoilersOut = 1;
     m.landed = 1;
     liveac::appendRecord(ac, rec(50.02, 8.0, 200, 140, true, 400));
@@ -288,15 +288,13 @@ TEST(MotionAppend, GoAroundFromTheRollOut)
 TEST(MotionAppend, TakeOffStartsAt43Knots)
 {
     MotionSandbox sandbox;
-    int starts = 0;
-    g_motionHooks.startTakeOff = [&](LiveAc&) { ++starts; };
     LiveAc ac = placedOnGround({rec(50.0, 8.0, 0, 30), rec(50.001, 8.0, 100, 43)}, AcPhase::Taxiing);
     liveac::appendRecord(ac, rec(50.002, 8.0, 200, 42));
-    EXPECT_EQ(starts, 0);
+    EXPECT_EQ(ac.takeOff, 0);
     liveac::appendRecord(ac, rec(50.003, 8.0, 300, 60));
-    EXPECT_EQ(starts, 0);  // the last record (42 kt) was slower
+    EXPECT_EQ(ac.takeOff, 0);  // the last record (42 kt) was slower
     liveac::appendRecord(ac, rec(50.004, 8.0, 400, 80));
-    EXPECT_EQ(starts, 1);
+    EXPECT_EQ(ac.takeOff, 1);
 }
 
 // Moving off a stand: the receding count and the distance decide; the first departure from a
@@ -321,9 +319,9 @@ TEST(MotionAppend, StandArrivalAndDeparture)
     // Receding by 10 m, then by 30 m: more than the size (37 m) from the first distance.
     liveac::appendRecord(ac, rec(50.0 + 12 * kMetre, 8.0, 200, 2));
     EXPECT_EQ(ac.recedingCount, 1u);
-    EXPECT_FALSE(gf_motion(ac).movingOff);
+    EXPECT_FALSE(ac.motion.movingOff);
     liveac::appendRecord(ac, rec(50.0 + 42 * kMetre, 8.0, 300, 3));
-    EXPECT_TRUE(gf_motion(ac).movingOff);
+    EXPECT_TRUE(ac.motion.movingOff);
     EXPECT_EQ(ac.stream.size(), 3u);
     EXPECT_FALSE(ac.stream.back().stop);
     EXPECT_TRUE(g_parkPositions[0].occupied);  // the previous phase was Parked: no leaveStand
@@ -360,10 +358,10 @@ TEST(MotionAppend, TowedFlagByTimeParked)
         LiveAc ac = placedOnGround({stopAt(50.0, 8.0, parkedAt + 60480000)}, AcPhase::Parked, c.cls);
         ac.holdCounter = 1;
         ac.standId = 0;
-        gf_motion(ac).landed = 1;
+        ac.motion.landed = 1;
         liveac::leaveStand(ac);
-        EXPECT_EQ(gf_motion(ac).towed != 0, c.towed) << static_cast<int>(c.cls) << " " << c.minutes;
-        EXPECT_FALSE(gf_motion(ac).landed);
+        EXPECT_EQ(ac.motion.towed != 0, c.towed) << static_cast<int>(c.cls) << " " << c.minutes;
+        EXPECT_FALSE(ac.motion.landed);
         EXPECT_EQ(ac.stream[0].slot, g_tick.load() + 1);
         EXPECT_EQ(ac.holdCounter, 0);
         EXPECT_EQ(ac.earlyLimit, 3000);
@@ -377,8 +375,9 @@ TEST(MotionAppend, LeaveStandRecordsTheSightingAndFreesTheStand)
     g_parkPositions[0].standId = 9;
     g_parkPositions[0].occupied = true;
     bool leaving = false;
-    g_motionHooks.addRealParkPosOption = [&](std::uint32_t standId, const LiveAc&, bool trackGap, std::uint64_t,
-                                             bool isLeaving) {
+    FakeStandServices stands;
+    stands.onAddRealParkPosOption = [&](std::uint32_t standId, const LiveAc&, bool trackGap, std::uint64_t,
+                                        bool isLeaving) {
         leaving = standId == 9 && trackGap && isLeaving;
         return true;
     };

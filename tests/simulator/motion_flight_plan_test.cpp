@@ -8,12 +8,11 @@
 #include <pugixml.hpp>
 
 #include "foundation/settings.h"
-#include "parking/airport_list.h"
+#include "model/airport_list.h"
 #include "simconnect/standin_sim.h"
 #include "simulator/ai_tick.h"
 #include "simulator/flight_plan.h"
 #include "simulator/live_lifecycle.h"
-#include "simulator/motion_hooks.h"
 #include "simulator/sim_client.h"
 #include "support/motion_fixture.h"
 

@@ -15,20 +15,18 @@
 #include <iostream>
 #include <map>
 
+#include "app/window_model.h"
 #include "foundation/format.h"
 #include "foundation/geo.h"
 #include "liveries/aircraft_db.h"
+#include "liveries/livery_tables.h"
 #include "liveries/regcodes.h"
 #include "simulator/ai_tick.h"
 #include "simulator/feed_handover.h"
-#include "simulator/live_hooks.h"
 #include "simulator/live_lifecycle.h"
-#include "simulator/live_motion.h"
-#include "simulator/motion_hooks.h"
+#include "simulator/motion_math.h"
 #include "simulator/removal.h"
-#include "simulator/sim_hooks.h"
 #include "simulator/user_aircraft.h"
-#include "app/window_model.h"
 #include "support/liveries_fixture.h"
 #include "support/simlink_harness.h"
 #include "traffic_service/feed_sink.h"
@@ -107,13 +105,9 @@ protected:
         g_spawnQueue.clear();
         g_tick.store(0);
         gf_resetFeedHandover();
-        gf_clearMotion();
         g_liveryCache.clear();
-        g_motionHooks = MotionHooks{};
-        g_liveHooks = LiveHooks{};
-        gf_installLiveLifecycle();
-        // What the livery matching would choose; the stand-in knows the title.
-        g_motionHooks.matchLivery = [](LiveAc& ac) { ac.title = kTitle; };
+        // One generic B738 livery installed, the one the matching chooses; the stand-in knows the title.
+        gf_setLiveries({LiveryData{"", "B738", kTitle, "", 0, 0}});
         sim().addTitle(kTitle, simstandin::TitleInfo{simstandin::ObjType::Aircraft, "B738", 8.0, 0.0});
         g_rangeNm.store(40.0);
         g_autoRangeGround.store(false);
@@ -123,9 +117,7 @@ protected:
     void expectNoExit() { EXPECT_FALSE(g_exitRequested.load()) << logText(); }
     void TearDown() override
     {
-        g_simLinkHooks = SimLinkHooks{};
-        g_liveHooks = LiveHooks{};
-        g_motionHooks = MotionHooks{};
+        gf_setLiveries({});
         g_liveAc.clear();
         gf_clearAircraftDb();
         gf_clearRegcodes();

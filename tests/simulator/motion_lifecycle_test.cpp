@@ -7,18 +7,22 @@
 
 #include "foundation/geo.h"
 #include "foundation/settings.h"
-#include "parking/airport_list.h"
-#include "parking/stand_model.h"
+#include "liveries/livery_tables.h"
+#include "liveries/refused.h"
+#include "model/airport_list.h"
+#include "model/stand_model.h"
 #include "simulator/ai_tick.h"
 #include "simulator/command_queues.h"
+#include "simulator/duplicates.h"
 #include "simulator/live_lifecycle.h"
-#include "simulator/live_motion.h"
-#include "simulator/motion_hooks.h"
+#include "simulator/motion_math.h"
+#include "simulator/refused_liveries.h"
 #include "simulator/removal.h"
 #include "simulator/sim_events.h"
 #include "simulator/sim_ids.h"
 #include "simulator/user_aircraft.h"
 #include "support/motion_fixture.h"
+#include "support/stand_services_fake.h"
 
 using namespace tvxtest;
 
@@ -27,10 +31,11 @@ namespace {
 constexpr double kDeg = std::numbers::pi / 180.0;
 const std::string_view kTitle = "Airbus A320 Lufthansa";
 
-// Every livery match finds the same title.
+// Every livery match finds the same title: the one livery of the table is a generic livery of the
+// test aircraft's type (A320), which fits any airline.
 void matchEverything()
 {
-    g_motionHooks.matchLivery = [](LiveAc& ac) { ac.title = kTitle; };
+    gf_setLiveries({LiveryData{"", "A320", std::string(kTitle), "", 0, 0}});
 }
 
 // A point d nm north of (lat, lon).
@@ -200,21 +205,19 @@ TEST(MotionLifecycle, IdentityChecksOfTheBufferingStep)
     EXPECT_FALSE(updateLiveAc(noAirline));
     EXPECT_EQ(noAirline.airline, "PVT");
 
-    g_motionHooks.inNoMatchSet = [](const std::string& text) { return text.find("XYZ") != std::string::npos; };
     LiveAc unmatched = makeLiveAc(0x3C0033, "XYZ12", records);
     unmatched.airline = "XYZ";
+    g_noMatchSet.insert(gf_airlineTypeRegText(unmatched));
     EXPECT_TRUE(updateLiveAc(unmatched));
 
-    g_motionHooks.isRemovedGhost = [](const std::string& callsign) { return callsign == "GHO1_"; };
+    g_ghostCallsigns.push_back("GHO1_");
     LiveAc ghost = makeLiveAc(0x3C0034, "GHO1_", records);
     EXPECT_TRUE(updateLiveAc(ghost));
 
-    g_motionHooks.matchLivery = [](LiveAc&) {};
-    std::string remembered;
-    g_motionHooks.addToNoMatchSet = [&](const std::string& text) { remembered = text; };
+    gf_setLiveries({});
     LiveAc noLivery = makeLiveAc(0x3C0035, "DLH35", records);
     EXPECT_TRUE(updateLiveAc(noLivery));
-    EXPECT_EQ(remembered, gf_airlineTypeRegText(noLivery));
+    EXPECT_TRUE(g_noMatchSet.contains(gf_airlineTypeRegText(noLivery)));
 }
 
 // Pitch of the first attitude: -3 deg - 2.2 deg * v / 600, v limited to 2400 when climbing, to
@@ -296,18 +299,19 @@ TEST(MotionLifecycle, SpawnAtAStandOfTheParkAirport)
         const double standLat = northOf(50.0, c.distanceNm);
         g_parkPositions.emplace_back("A1", std::vector<ParkPosOption>{}, standLat, 8.0, 1.0, 40.0, true, false, false);
         g_parkPositions.back().standId = 1;
-        g_motionHooks.findFreeStand = [](double, double, const LiveAc&, double radiusNm) {
+        FakeStandServices stands;
+        stands.onFindFreeStand = [](double, double, const LiveAc&, double radiusNm) {
             EXPECT_DOUBLE_EQ(radiusNm, 0.029697624190064796);
             return &g_parkPositions.front();
         };
-        g_motionHooks.reservedStandName = [&] { return c.reserved; };
+        g_reservedStand = c.reserved;
         bool sighted = false;
-        g_motionHooks.addRealParkPosOption = [&](std::uint32_t standId, const LiveAc&, bool trackGap,
-                                                 std::uint64_t, bool leaving) {
+        stands.onAddRealParkPosOption = [&](std::uint32_t standId, const LiveAc&, bool trackGap, std::uint64_t,
+                                            bool leaving) {
             sighted = standId == 1 && !trackGap && !leaving;
             return true;
         };
-        g_motionHooks.checkMaxPark = [](std::uint8_t extra) { EXPECT_EQ(extra, 1); };
+        stands.onCheckMaxPark = [](std::uint8_t extra) { EXPECT_EQ(extra, 1); };
         const double at = northOf(standLat, 0.0001);
         LiveAc ac = makeLiveAc(0x3C0060, "DLH60", {rec(at, 8.0, 100, 2), rec(at, 8.00001, 200, 2),
                                                    rec(at, 8.00002, 300, 2)});
@@ -373,16 +377,19 @@ TEST(MotionLifecycle, CachedLiveryKeepsRefusesAndMatches)
     EXPECT_EQ(ac.title, "Old title");
 
     LiveAc again = makeLiveAc(0x3C0080, "DLH80", {rec(50, 8, 0)});
-    g_motionHooks.isRefusedLivery = [](std::string_view title) { return title == "Old title"; };
+    g_refusedLiveries.push_back("Old title");
     matchEverything();
     EXPECT_TRUE(liveac::cachedLivery(again));
     EXPECT_EQ(again.title, kTitle);
     EXPECT_EQ(g_liveryCache.at(0x3C0080), kTitle);
 
-    g_motionHooks.matchLivery = nullptr;
+    // No livery of the airline and type (nor of its class) is installed: no title, nothing cached.
     LiveAc none = makeLiveAc(0x3C0081, "DLH81", {rec(50, 8, 0)});
+    none.airline = "BAW";
+    none.acType = "B738";
     EXPECT_FALSE(liveac::cachedLivery(none));
-    EXPECT_NE(sandbox.logText().find("livery matching is not built yet"), std::string::npos);
+    EXPECT_TRUE(none.title.empty());
+    EXPECT_FALSE(g_liveryCache.contains(0x3C0081));
 }
 
 TEST(MotionLifecycle, InitialConfigurationByPhase)
@@ -444,7 +451,8 @@ TEST(MotionLifecycle, ObjectCreatedTakesTheObject)
     MotionSandbox sandbox;
     g_optLog.set(true);
     std::uint32_t droppedStand = 0;
-    g_motionHooks.dropStaticParkEntries = [&](std::uint32_t standId) { droppedStand = standId; };
+    FakeStandServices stands;
+    stands.onDropStaticParkEntries = [&](std::uint32_t standId) { droppedStand = standId; };
     LiveAc ac = makeLiveAc(0x3C00A0, "DLH100", {rec(50, 8, 0)}, SizeClass::Large, AcState::CreationRequested,
                            AcPhase::Parked);
     ac.standId = 7;
@@ -479,10 +487,8 @@ TEST(MotionLifecycle, TouchdownDeploysSpoilersAndLowersTheNose)
     ac.sim.pitch = -4.0 * kDeg;
     ac.sim.bank = 0.1;
     ac.staticPitch = 0.01;
-    std::vector<std::uint32_t> checks;
-    g_motionHooks.addDuplicateCheck = [&](std::uint32_t hexid) { checks.push_back(hexid); };
     liveac::setOnGroundSlots(ac);
-    const LiveMotion& m = gf_motion(ac);
+    const LiveMotion& m = ac.motion;
     EXPECT_TRUE(m.spoilersOut);
     EXPECT_TRUE(m.deRotation);
     EXPECT_TRUE(m.landed);
@@ -490,7 +496,7 @@ TEST(MotionLifecycle, TouchdownDeploysSpoilersAndLowersTheNose)
     EXPECT_TRUE(ac.onGround);
     EXPECT_DOUBLE_EQ(ac.pitchStep, (0.01 + 4.0 * kDeg) / 250.0);
     EXPECT_DOUBLE_EQ(ac.bankStep, -0.1 / 250.0);
-    EXPECT_EQ(checks, std::vector<std::uint32_t>{0x3C00B0});
+    EXPECT_EQ(g_duplicateCheckList, std::deque<std::uint32_t>{0x3C00B0});
     const auto events = eventsFor(1001);
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].eventId, simid::SPOILERS_SET);

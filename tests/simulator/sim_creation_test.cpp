@@ -49,7 +49,7 @@ TEST_F(SimCreationTest, LiveRoadFromCreateToPlacement)
     EXPECT_TRUE(frozen.freezeLatLon && frozen.freezeAlt && frozen.freezeAtt);
 
     gf_SimCommands();
-    EXPECT_THAT(lifecycle.created, ElementsAre(0x3C1234u));
+    EXPECT_THAT(lifecycle.created(), ElementsAre(0x3C1234u));
     EXPECT_EQ(findLive(0x3C1234)->objectId, object->id);
     ASSERT_EQ(g_pendingObjects.size(), 1u);
     EXPECT_EQ(g_pendingObjects[0].kind, SIM_EVENT_LIVE_OBJECT);
@@ -64,9 +64,9 @@ TEST_F(SimCreationTest, LiveRoadFromCreateToPlacement)
     ticks(50);
     EXPECT_EQ(sim().object(object->id)->toggles, 2);
     ticks(100);  // the count reaches 200 ...
-    EXPECT_THAT(lifecycle.configured, IsEmpty());
+    EXPECT_THAT(lifecycle.configured(), IsEmpty());
     ticks(1);  // ... and the next tick places the aircraft
-    EXPECT_THAT(lifecycle.configured, ElementsAre(0x3C1234u));
+    EXPECT_THAT(lifecycle.configured(), ElementsAre(0x3C1234u));
     EXPECT_EQ(findLive(0x3C1234)->state, AcState::Placed);
     EXPECT_THAT(g_pendingObjects, IsEmpty());
     ticks(300);
@@ -107,7 +107,7 @@ TEST_F(SimCreationTest, RefusedTitleErasesTheAircraftAndRefusesItsLivery)
     EXPECT_EQ(sim().creations()[0].outcome, simstandin::CreationRec::Refused);
     EXPECT_THAT(g_pendingCreations, IsEmpty());
     gf_SimCommands();
-    EXPECT_THAT(lifecycle.refused, ElementsAre(0x3C0001u));
+    EXPECT_THAT(lifecycle.refused(), ElementsAre(kKnownTitle));
     EXPECT_EQ(findLive(0x3C0001), nullptr);
 }
 
@@ -124,7 +124,7 @@ TEST_F(SimCreationTest, FailedCreateCallErasesWithoutRefusingTheLivery)
     EXPECT_THAT(g_pendingCreations, IsEmpty());
     gf_SimCommands();
     EXPECT_EQ(findLive(0x3C0002), nullptr);
-    EXPECT_THAT(lifecycle.refused, IsEmpty());
+    EXPECT_THAT(lifecycle.refused(), IsEmpty());
 }
 
 // Creations whose packet id could not be read: a refusal carries a send id that names no pending
@@ -148,14 +148,14 @@ TEST_F(SimCreationTest, RefusalWithoutPacketIdMatchesNothing)
     gf_SimCommands();
     const auto object = sim().objectByAtcId("DLH10");
     ASSERT_TRUE(object);
-    EXPECT_THAT(lifecycle.created, ElementsAre(0x3C000Au));
+    EXPECT_THAT(lifecycle.created(), ElementsAre(0x3C000Au));
     ASSERT_NE(findLive(0x3C000A), nullptr);
     EXPECT_EQ(findLive(0x3C000A)->objectId, object->id);
     EXPECT_THAT(gf_statusLineText(), Not(HasSubstr("just spawned")));
     ASSERT_EQ(g_pendingCreations.size(), 1u);
     EXPECT_EQ(g_pendingCreations[0].callsign, "DLH3");
     EXPECT_EQ(findLive(0x3C0003)->state, AcState::CreationRequested);
-    EXPECT_THAT(lifecycle.refused, IsEmpty());
+    EXPECT_THAT(lifecycle.refused(), IsEmpty());
 }
 
 TEST_F(SimCreationTest, CallsignLongerThanATailNumberIsDropped)
@@ -181,7 +181,7 @@ TEST_F(SimCreationTest, SameCallsignTwiceInOneFrame)
     requestAircraftInRange();
     sim().deliver();
     gf_SimCommands();
-    EXPECT_THAT(lifecycle.created, ElementsAre(0x3C0005u, 0x3C0006u));
+    EXPECT_THAT(lifecycle.created(), ElementsAre(0x3C0005u, 0x3C0006u));
     EXPECT_NE(findLive(0x3C0005)->objectId, findLive(0x3C0006)->objectId);
     EXPECT_THAT(g_pendingCreations, IsEmpty());
     sim().frame();
@@ -205,7 +205,7 @@ TEST_F(SimCreationTest, RemovedWhileCreatingIsRemovedOnArrival)
     gf_SimCommands();
     const auto object = sim().objectByAtcId("DLH7");
     ASSERT_TRUE(object);
-    EXPECT_THAT(lifecycle.created, IsEmpty()) << "never configured";
+    EXPECT_THAT(lifecycle.created(), IsEmpty()) << "never configured";
     EXPECT_THAT(g_pendingObjects, IsEmpty());
     EXPECT_NE(std::find(g_removeRequests.begin(), g_removeRequests.end(), object->id),
               g_removeRequests.end());

@@ -7,9 +7,11 @@
 
 #include "app/window_model.h"
 #include "liveries/aircraft_db.h"
-#include "simulator/sim_hooks.h"
 #include "support/liveries_fixture.h"
 #include "support/simlink_harness.h"
+#include "support/stand_services_fake.h"
+#include "support/traffic_fixtures.h"
+#include "traffic_service/traffic_client.h"
 
 using ::testing::HasSubstr;
 using namespace tvxtest;
@@ -36,7 +38,6 @@ protected:
     void TearDown() override
     {
         SimLinkHarness::TearDown();
-        g_simLinkHooks = SimLinkHooks{};
         gf_clearAircraftDb();
     }
     void requestState()
@@ -49,6 +50,9 @@ protected:
         sim().moveUser(lat, lon, 300.0);
         requestState();
     }
+
+    // Asked by the simulator client thread: a member, so that it outlives the thread (TearDown).
+    FakeStandServices stands;
 };
 
 TEST_F(SimUserTest, StateRoundTrip)
@@ -219,7 +223,9 @@ TEST(SimUserTitleCut, KeepsWholeCharacters)
 
 TEST_F(SimUserTest, SimulatorUtcTimeWithProfessionalAccount)
 {
-    g_simLinkHooks.professionalAccount = [] { return true; };
+    StandinSession traffic;  // the traffic stand-in's licence is professional
+    ASSERT_TRUE(g_trafficClient.login());
+    ASSERT_TRUE(g_trafficClient.isProfessional());
     sim().moveUser(50.0, 8.0, 300.0);
     sim().setZulu(2024, 60, 0.0);
     connect();
@@ -228,6 +234,7 @@ TEST_F(SimUserTest, SimulatorUtcTimeWithProfessionalAccount)
     sim().setZulu(2025, 1, 0.0);
     requestState();
     EXPECT_EQ(g_simUtcTime.load(), 1735689600);
+    g_trafficClient.logout();
 }
 
 TEST(SimUserDate, DaysSinceEpochChecksTheDate)
@@ -242,7 +249,7 @@ TEST(SimUserDate, DaysSinceEpochChecksTheDate)
 
 TEST_F(SimUserTest, StandUnderTheUserGoesToTheWindowAndTheMainLoop)
 {
-    g_simLinkHooks.nearestStandName = [](double lat, double) { return lat < 50.001 ? "V12" : ""; };
+    stands.onNearestStandName = [](double lat, double) { return lat < 50.001 ? "V12" : ""; };
     sim().moveUser(50.0, 8.0, 300.0);
     connect();
     startFlight();

@@ -14,8 +14,8 @@
 #include <pugixml.hpp>
 
 #include "liveries/publishers.h"
+#include "model/airport_list.h"
 #include "parking/addon_scan.h"
-#include "parking/airport_list.h"
 #include "support/parking_airports.h"
 #include "support/settings_fixture.h"
 

@@ -5,12 +5,12 @@
 #include <fstream>
 
 #include "app/folders.h"
-#include "parking/airport_list.h"
+#include "model/airport_list.h"
+#include "model/stand_model.h"
 #include "parking/park_airport_list.h"
 #include "parking/park_choice.h"
 #include "parking/park_read.h"
 #include "parking/parking_file.h"
-#include "parking/stand_model.h"
 #include "parking/stand_search.h"
 #include "parking/traffic_containers.h"
 #include "simulator/user_aircraft.h"

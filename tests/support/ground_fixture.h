@@ -11,17 +11,18 @@
 #include <string>
 
 #include "liveries/refused.h"
-#include "parking/airport_list.h"
-#include "parking/stand_model.h"
+#include "model/airport_list.h"
+#include "model/stand_model.h"
 #include "simconnect/standin_sim.h"
 #include "simulator/ai_tick.h"
 #include "simulator/command_queues.h"
 #include "simulator/duplicates.h"
 #include "simulator/ground_motion.h"
 #include "simulator/ground_stand.h"
-#include "simulator/live_motion.h"
+#include "simulator/motion_math.h"
 #include "simulator/refused_liveries.h"
 #include "simulator/sim_ids.h"
+#include "support/stand_services_fake.h"
 #include "support/motion_fixture.h"
 #include "traffic_service/weather.h"
 
@@ -36,8 +37,6 @@ inline void resetGroundState()
     g_noMatchSet.clear();
     g_refusedLiveries.clear();
     g_refusedTypes.clear();
-    g_groundStandHooks = GroundStandHooks{};
-    lf_clearGroundSide();
     g_qnh.store(1013);
 }
 
@@ -47,6 +46,7 @@ protected:
     ~GroundTest() override { resetGroundState(); }
 
     MotionSandbox m_box;
+    FakeStandServices stands;  // after m_box: the sandbox's reset would undo it
 };
 
 // A stand of the park airport with the id given; radius in metres, heading in degrees.

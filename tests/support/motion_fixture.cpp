@@ -3,16 +3,20 @@
 
 #include <mutex>
 
-#include "parking/airport_list.h"
+#include "liveries/livery_tables.h"
+#include "liveries/refused.h"
+#include "model/airport_list.h"
+#include "model/stand_model.h"
 #include "parking/parking_state.h"
-#include "parking/stand_model.h"
 #include "simulator/ai_tick.h"
+#include "simulator/duplicates.h"
 #include "simulator/flight_plan.h"
 #include "simulator/live_lifecycle.h"
-#include "simulator/live_motion.h"
-#include "simulator/motion_hooks.h"
+#include "simulator/motion_math.h"
+#include "simulator/refused_liveries.h"
 #include "simulator/removal.h"
 #include "simulator/simulator_state.h"
+#include "simulator/stand_services.h"
 #include "simulator/user_aircraft.h"
 
 namespace tvxtest {
@@ -31,7 +35,11 @@ void MotionSandbox::lf_resetAll()
 {
     gf_resetSimulatorState();
     gf_resetParkingState();
-    g_motionHooks = MotionHooks{};
+    // The livery table and the refused liveries; the aircraft database stays for the fixture.
+    gf_setLiveries({});
+    g_refusedLiveries.clear();
+    // No parking behind the motion: the simulator's stand calls find nothing.
+    gf_setStandServices(nullptr);
 }
 
 PosRecord rec(double lat, double lon, std::int32_t slot, double speed, bool airborne, double alt, double track)

@@ -1,7 +1,7 @@
 // A sandbox for tests of the live-aircraft lifecycle, the movement along records and the stream
 // append rules: settings at their defaults with Log.txt in a temporary folder, the tick counter,
-// aircraft containers, request and command queues, user state, park airport, stands, motion seams
-// and side records all emptied before and after the test; plus builders of position records and
+// aircraft containers, request and command queues, user state, park airport, stands and the stand
+// services all emptied before and after the test; plus builders of position records and
 // live aircraft with fixed per-class values (no aircraft database needed).
 #pragma once
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "simulator/ac_records.h"
+#include "model/ac_records.h"
 #include "simulator/command_queues.h"
 #include "support/settings_fixture.h"
 #include "traffic_service/traffic_records.h"

@@ -111,7 +111,7 @@ StaticAc& addStaticAc(std::uint32_t hexid, const std::string& callsign, std::uin
     head.airline = "KLM";
     head.acType = type;
     head.callsign = callsign;
-    AcData data(head);
+    AcData data = gf_makeAcData(head);
     data.hexid = hexid;
     double lat = 0.0, lon = 0.0, heading = 0.0;
     for (const ParkPos& p : g_parkPositions) {

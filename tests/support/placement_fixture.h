@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "parking/stand_model.h"
+#include "model/ac_records.h"
+#include "model/stand_model.h"
 #include "parking/static_plan.h"
-#include "simulator/ac_records.h"
 #include "support/motion_fixture.h"
 
 namespace tvxtest {

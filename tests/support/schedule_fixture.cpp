@@ -107,7 +107,7 @@ AcData aircraft(const std::string& type, const std::string& callsign, const std:
     head.acType = type;
     head.callsign = callsign;
     head.registration = registration;
-    AcData ac(head);
+    AcData ac = gf_makeAcData(head);
     ac.hexid = hexid;
     return ac;
 }

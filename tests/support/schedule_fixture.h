@@ -12,8 +12,8 @@
 #include <initializer_list>
 #include <string>
 
-#include "parking/stand_model.h"
-#include "simulator/ac_records.h"
+#include "model/ac_records.h"
+#include "model/stand_model.h"
 #include "support/motion_fixture.h"
 #include "traffic_service/traffic_records.h"
 

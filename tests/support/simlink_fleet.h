@@ -1,20 +1,22 @@
 // Aircraft and creations for the simulator-link tests: live and static aircraft put straight into
 // the main loop's containers, creation commands near the stand-in's user aircraft, the by-type
-// scan the AI tick would make, and the lifecycle seams recorded instead of run. Header-only.
+// scan the AI tick would make, and what the live-aircraft lifecycle did, read back from the
+// program's state. Header-only.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "simulator/ac_records.h"
+#include "foundation/settings.h"
+#include "model/ac_records.h"
 #include "simulator/ai_tick.h"
 #include "simulator/command_queues.h"
 #include "simulator/sim_client.h"
 #include "simulator/sim_events.h"
-#include "simulator/sim_hooks.h"
+#include "liveries/refused.h"
+#include "simulator/refused_liveries.h"
 #include "simulator/sim_ids.h"
-#include "foundation/settings.h"
 #include "support/simlink_harness.h"
 
 namespace tvxtest {
@@ -33,6 +35,13 @@ inline LiveAc& addLiveAc(std::uint32_t hexid, const std::string& callsign,
     ac.acType = "A320";
     ac.state = state;
     ac.title = kKnownTitle;
+    // The head record: in the air, 3000 ft above the stand-in's flat terrain.
+    PosRecord head{};
+    head.lat = kUserLat;
+    head.lon = kUserLon;
+    head.alt = 3000.0;
+    head.airborne = 1;
+    ac.stream.push_back(head);
     g_liveAc.push_back(ac);
     return g_liveAc.back();
 }
@@ -81,26 +90,43 @@ inline void requestAircraftInRange()
                                           g_rangeMeters.load(), SIMCONNECT_SIMOBJECT_TYPE_AIRCRAFT);
 }
 
-// The lifecycle seams, recorded: objectCreated takes the object id, initialConfiguration places.
+// What the live-aircraft lifecycle did with the simulator's events: the aircraft whose new object
+// it took (their records wait in g_pendingObjects for the lights cycle), the aircraft it placed,
+// and the liveries it marked refused. The refused liveries and the error count start empty.
 struct RecordedLifecycle {
-    std::vector<std::uint32_t> created;     // hexids
-    std::vector<std::uint32_t> configured;  // hexids
-    std::vector<std::uint32_t> refused;     // hexids whose livery was marked refused
+    RecordedLifecycle() { lf_reset(); }
+    ~RecordedLifecycle() { lf_reset(); }
+    RecordedLifecycle(const RecordedLifecycle&) = delete;
+    RecordedLifecycle& operator=(const RecordedLifecycle&) = delete;
 
-    void install()
+    // Hexids of the live aircraft whose object was taken.
+    static std::vector<std::uint32_t> created()
     {
-        g_simLinkHooks.objectCreated = [this](LiveAc& ac, const SimEvent& e) {
-            created.push_back(ac.hexid);
-            ac.objectId = e.objectId;
-            return true;
-        };
-        g_simLinkHooks.initialConfiguration = [this](LiveAc& ac) {
-            configured.push_back(ac.hexid);
-            ac.state = AcState::Placed;
-        };
-        g_simLinkHooks.addRefusedLivery = [this](const AcData& ac) { refused.push_back(ac.hexid); };
+        std::vector<std::uint32_t> hexids;
+        for (const SimEvent& e : g_pendingObjects)
+            if (e.kind == SIM_EVENT_LIVE_OBJECT)
+                hexids.push_back(e.hexid);
+        return hexids;
     }
-    ~RecordedLifecycle() { g_simLinkHooks = SimLinkHooks{}; }
+    // Hexids of the placed live aircraft.
+    static std::vector<std::uint32_t> configured()
+    {
+        std::vector<std::uint32_t> hexids;
+        for (const LiveAc& ac : g_liveAc)
+            if (ac.state == AcState::Placed)
+                hexids.push_back(ac.hexid);
+        return hexids;
+    }
+    // Titles refused by the simulator, in order.
+    static const std::vector<std::string>& refused() { return g_refusedLiveries; }
+
+private:
+    static void lf_reset()
+    {
+        g_refusedLiveries.clear();
+        g_refusedTypes.clear();
+        g_simErrorCount.store(0);
+    }
 };
 
 // Connected, flight running, the user parked at kUserLat/kUserLon, kKnownTitle known to the
@@ -114,7 +140,6 @@ protected:
         user.pos = {kUserLat, kUserLon, 300.0};
         sim().setUser(user);
         sim().addTitle(kKnownTitle);
-        lifecycle.install();
         connect();
         startFlight();
     }

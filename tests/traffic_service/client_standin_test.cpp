@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 
 #include "foundation/errors.h"
 #include "foundation/log.h"
@@ -364,4 +365,43 @@ TEST(TrafficClientStandin, WrongTypesKeepTheSoundEntry)
     const std::string log = tvxtest::readFile(folder / "Log.txt");
     // One summary line for the reply, not one line per entry.
     EXPECT_NE(log.find("===> traffic reply: 8 entries dropped (first "), std::string::npos) << log;
+}
+
+// On the simulated clock the replay moves only with advanceTo: a traffic request is held until the
+// clock reaches the next 2-second grid point and answered with the feed of that moment, and the
+// clock stops there until the request has been answered.
+TEST(TrafficClientStandin, SimClockHoldsRequestsToTheGrid)
+{
+    tvxtest::StandinSession session(tvxtest::gf_amsterdamScenario(1));
+    auto& standin = session.standin();
+    standin.setReplayTime(10.5);
+    standin.useSimClock(2.0, 2.0);
+    ASSERT_TRUE(g_trafficClient.login());
+    const auto klmTime = [&](const tvxtest::CapturedBatch& b) {
+        const TrafficRecord* r = lf_find(b.records, 0x4ca7b3);
+        return r ? r->time - 1767225600.0 : -1.0;
+    };
+
+    std::thread first([] { g_trafficClient.pollTraffic(); });
+    ASSERT_TRUE(standin.waitFor([](const StandinStats& s) { return s.held == 1; }, 5s));
+    EXPECT_TRUE(standin.advanceTo(11.9));  // before the grid point: still held
+    EXPECT_EQ(standin.stats().held, 1);
+    EXPECT_EQ(standin.stats().traffic, 0);
+    EXPECT_TRUE(standin.advanceTo(13.0));  // stops at 12 until answered, then goes on to 13
+    first.join();
+    EXPECT_DOUBLE_EQ(standin.replayTime(), 13.0);
+    ASSERT_TRUE(session.capture().waitForBatches(1, 5s));
+    EXPECT_DOUBLE_EQ(klmTime(session.capture().batches()[0]), 12.0);
+
+    // The next request waits for the next grid point after the last answer (14), however soon
+    // the client asks again.
+    std::thread second([] { g_trafficClient.pollTraffic(); });
+    ASSERT_TRUE(standin.waitFor([](const StandinStats& s) { return s.held == 1; }, 5s));
+    EXPECT_TRUE(standin.advanceTo(13.5));
+    EXPECT_EQ(standin.stats().traffic, 1);
+    EXPECT_TRUE(standin.advanceTo(15.0));
+    second.join();
+    ASSERT_TRUE(session.capture().waitForBatches(2, 5s));
+    EXPECT_DOUBLE_EQ(klmTime(session.capture().batches()[1]), 14.0);
+    EXPECT_EQ(standin.stats().rateViolations, 0);
 }

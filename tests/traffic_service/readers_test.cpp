@@ -9,7 +9,10 @@
 #include "traffic_service/readers.h"
 #include "traffic_service/traffic_client.h"
 #include "traffic_service/weather.h"
+#include "traffic_service/web_transport.h"
 
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -63,6 +66,43 @@ TEST(TrafficReaders, StopDuringASlowReply)
     // Both readers sit in a reply that takes a minute; the stop ends the transfers.
     ASSERT_TRUE(gf_stopReaders(5s));
     EXPECT_TRUE(session.capture().batches().empty());
+}
+
+// The program ends libcurl as soon as the readers have reported their end, while their detached
+// threads may not have exited yet. Here the threads are held after the reader bodies return: their
+// transfer handles must be gone already, or they would be freed after curl_global_cleanup.
+TEST(TrafficReaders, FreeTheirTransferHandlesBeforeReportingTheirEnd)
+{
+    tvxtest::StandinSession session;
+    ASSERT_TRUE(g_trafficClient.login());
+    EXPECT_EQ(gf_openTransports(), 0);  // the login's handle lived for its one request
+    std::mutex holdMutex;
+    std::condition_variable holdCv;
+    bool released = false;
+    auto held = [&](void (*reader)()) {
+        return std::thread([&, reader] {
+            reader();
+            std::unique_lock lock(holdMutex);
+            holdCv.wait(lock, [&] { return released; });
+        });
+    };
+    std::thread weather = held(gf_weatherReader);
+    std::thread traffic = held(gf_trafficReader);
+    ASSERT_TRUE(session.capture().waitForBatches(2, 20s));
+    EXPECT_EQ(gf_openTransports(), 2);  // one per reader, kept across its requests
+
+    const bool stopped = gf_stopReaders(5s);
+    const int openAfterStop = gf_openTransports();
+    {
+        std::lock_guard lock(holdMutex);
+        released = true;
+    }
+    holdCv.notify_all();
+    weather.join();
+    traffic.join();
+    ASSERT_TRUE(stopped);
+    EXPECT_EQ(openAfterStop, 0);
+    EXPECT_EQ(session.standin().stats().auth, 1);
 }
 
 TEST(TrafficReaders, RefusedLicenceEndsBothReadersWithTheErrorLine)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -85,6 +86,54 @@ TEST(TrackReplay, RecordedTracksReplayThroughTheClient)
         EXPECT_NEAR(r.pos.lon, middle.lon, 1e-9);
         EXPECT_NEAR(r.time, scenario.start + middle.t, 1e-6);
     }
+}
+
+// The readsb full trace (a day of one aircraft): seconds after the file's timestamp, "ground" for
+// on-ground points, callsign in the details, registration and type at the top.
+TEST(TrackReplay, ReadsbFullTraceConverts)
+{
+    const auto folder = lf_tracksFolder();
+    if (folder.empty() || !std::filesystem::exists(folder / "trace_full_ac671b.json.gz"))
+        GTEST_SKIP() << "recorded tracks not found beside the project (../shared/testdata/adsb_tracks)";
+    const auto converted = tvxstandin::gf_scenarioFromTracks(lf_readGz(folder / "trace_full_ac671b.json.gz"));
+    ASSERT_TRUE(converted.error.empty()) << converted.error;
+    EXPECT_EQ(converted.rowsRead, 2500);
+    EXPECT_EQ(converted.rowsSkipped, 0);
+    ASSERT_EQ(converted.scenario.tracks.size(), 1u);
+    const auto& track = converted.scenario.tracks[0];
+    EXPECT_EQ(track.hex, "ac671b");
+    EXPECT_EQ(track.registration, "N899DN");
+    EXPECT_EQ(track.type, "B739");
+    EXPECT_EQ(track.callsign.rfind("DAL", 0), 0u) << track.callsign;
+    EXPECT_EQ(std::count_if(track.points.begin(), track.points.end(), [](const auto& p) { return p.onGround; }), 394);
+    // The file's timestamp 1738703622.619 plus the first point's 0.0 s: whole-second start, the
+    // fraction kept in the point times.
+    EXPECT_DOUBLE_EQ(converted.scenario.start, 1738703622.0);
+    EXPECT_NEAR(track.points.front().t, 0.619, 1e-6);
+    EXPECT_NEAR(track.points.back().t, 0.619 + 81655.47, 1e-3);
+    EXPECT_DOUBLE_EQ(track.points.front().alt, 32000.0);
+    EXPECT_DOUBLE_EQ(track.points.front().gs, 478.6);
+
+    // A ground point takes the geometric altitude when there is one, else keeps the last; missing
+    // speed, track and rate keep theirs; a row without position is skipped.
+    const auto small = tvxstandin::gf_scenarioFromTracks(R"({"icao": "abc123", "timestamp": 1000.5, "trace": [
+        [0, 47.0, 8.0, 2000, 140, 90, 0, -700, {"flight": "SWR12  "}, "adsb_icao", 2100],
+        [2, 47.0, 8.01, "ground", null, null, 0, null, null, "adsb_icao", null],
+        [4, 47.0, 8.02, "ground", 20, 95, 0, null, null, "adsb_icao", 1450],
+        [5, null, 8.03, 1500, 20, 95, 0, null, null]]})");
+    ASSERT_TRUE(small.error.empty()) << small.error;
+    EXPECT_EQ(small.rowsSkipped, 1);
+    const auto& p = small.scenario.tracks.at(0).points;
+    ASSERT_EQ(p.size(), 3u);
+    EXPECT_EQ(small.scenario.tracks[0].callsign, "SWR12");
+    EXPECT_FALSE(p[0].onGround);
+    EXPECT_TRUE(p[1].onGround);
+    EXPECT_DOUBLE_EQ(p[1].alt, 2000.0);
+    EXPECT_DOUBLE_EQ(p[1].gs, 140.0);
+    EXPECT_DOUBLE_EQ(p[1].vr, -700.0);
+    EXPECT_DOUBLE_EQ(p[2].alt, 1450.0);
+    EXPECT_DOUBLE_EQ(p[2].t - p[0].t, 4.0);
+    EXPECT_FALSE(tvxstandin::gf_scenarioFromTracks(R"({"trace": []})").error.empty());
 }
 
 TEST(TrackReplay, DemoScenarioReads)

@@ -75,7 +75,8 @@ struct ParkPos {
 // The stands of the park airport (main loop).
 extern std::vector<ParkPos> g_parkPositions;
 
-// Default identity of a new option when the registration is not in the aircraft database.
+// Identity of a new option: the aircraft's own, or the aircraft database's for a known registration
+// (gf_standIdentity of parking/registration_lookup.h).
 struct AirlineType {
     std::string airline;
     std::string type;

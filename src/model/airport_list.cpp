@@ -1,6 +1,6 @@
-// Airport list: reading airports_msfs.xml and airports_msfs_names.xml, lookups by code and by
-// position. Start-up thread (reading), then read only.
-#include "parking/airport_list.h"
+// Airport list: reading airports_msfs.xml and airports_msfs_names.xml, the lookup by code.
+// Start-up thread (reading), then read only.
+#include "model/airport_list.h"
 
 #include <algorithm>
 #include <exception>
@@ -11,22 +11,17 @@
 
 #include "foundation/errors.h"
 #include "foundation/format.h"
-#include "foundation/geo.h"
 #include "foundation/log.h"
 #include "foundation/runtime_texts.h"
-#include "foundation/units.h"
-#include "parking/parking_hooks.h"
-#include "simulator/live_hooks.h"
 
 std::vector<AirportEntry> g_airports;
 std::unordered_map<std::string, std::string> g_airportNames;
 AirportEntry g_parkAirport;
+std::string g_reservedStand;
 
 namespace {
 
 constexpr std::size_t kAirportReserve = 44000;
-constexpr double kClosestSearchStartNm = 100.0;
-constexpr double kClosestAirportLimitNm = 5.0;
 
 bool s_airportsRead = false;
 
@@ -69,15 +64,6 @@ void lf_readAirportFile()
         entry.iata = node.attribute("iata").as_string("");
         g_airports.push_back(std::move(entry));
     }
-}
-
-ClosestStand lf_closestStandOf(const AirportEntry& airport, double lat, double lon)
-{
-    if (!g_parkingHooks.readDestApfForClosestStand) {
-        gf_liveHookMissing("destination airport file probe", "nearest stand of a neighbouring airport");
-        return {};
-    }
-    return g_parkingHooks.readDestApfForClosestStand(airport, lat, lon);
 }
 
 }  // namespace
@@ -135,35 +121,6 @@ std::optional<AirportEntry> gf_findAirport(std::string_view code)
     if (it == g_airports.end())
         return std::nullopt;
     return *it;
-}
-
-std::optional<AirportEntry> gf_closestAirportByStand(double lat, double lon)
-{
-    double bestDistance = kClosestSearchStartNm;
-    const AirportEntry* best = nullptr;
-    const AirportEntry* neighbour = nullptr;
-    for (const auto& airport : g_airports) {
-        const double d = gf_distanceNm(lat, lon, airport.lat, airport.lon);
-        if (d <= kClosestAirportLimitNm && d < bestDistance) {
-            if (best)
-                neighbour = best;
-            best = &airport;
-            bestDistance = d;
-        }
-    }
-    if (!best)
-        return std::nullopt;
-    if (!neighbour)
-        return *best;
-
-    gf_log("Airport {} is closest, neighbour is {}", best->code, neighbour->code);
-    const ClosestStand bestStand = lf_closestStandOf(*best, lat, lon);
-    const ClosestStand neighbourStand = lf_closestStandOf(*neighbour, lat, lon);
-    if (!(neighbourStand.distanceNm < bestStand.distanceNm))
-        return *best;
-    gf_log("Airport {} is closest, but stand {} at neighbouring airport {} is closest at {:.0F} meters ...",
-           best->code, neighbourStand.name, neighbour->code, neighbourStand.distanceNm * kMetresPerNm);
-    return *neighbour;
 }
 
 bool lf_codeInText(std::string_view text, const AirportEntry& entry)

@@ -1,6 +1,6 @@
 // Stand model operations: slot-range test, option match, option append and update, neighbouring
 // slot search, stand overlap and the quality factor. Main loop thread; no locks.
-#include "parking/stand_model.h"
+#include "model/stand_model.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,7 +13,6 @@
 #include "foundation/log.h"
 #include "foundation/runtime_texts.h"
 #include "foundation/units.h"
-#include "parking/registration_lookup.h"
 
 std::vector<ParkPos> g_parkPositions;
 
@@ -117,12 +116,6 @@ std::uint32_t gf_addParkPosOption(std::vector<ParkPosOption>& options, const Air
     ParkPosOption option;
     option.airline = identity.airline;
     option.type = identity.type;
-    if (!registration.empty()) {
-        if (const auto entry = gf_registrationIdentity(registration)) {
-            option.airline = entry->airline;
-            option.type = entry->type;
-        }
-    }
     option.registration = registration;
     option.callsign = std::move(callsign);
     option.slots = slots;

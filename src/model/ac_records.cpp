@@ -2,8 +2,9 @@
 // that name an aircraft in log lines, and which size classes the settings let be shown. Runs on the
 // main loop (and on the start-up thread for records built before it); no shared state apart from
 // the read-only size-class name table.
-#include "simulator/ac_records.h"
+#include "model/ac_records.h"
 
+#include <stdexcept>
 #include <unordered_map>
 
 #include "foundation/class_tables.h"
@@ -12,17 +13,16 @@
 #include "foundation/runtime_texts.h"
 #include "foundation/settings.h"
 #include "foundation/units.h"
-#include "liveries/aircraft_db.h"
 
 namespace {
 
+constexpr const char* kInvalidDequeSubscript = "invalid deque<T> subscript";
 
 }  // namespace
 
-AcData::AcData(const FlightRecord& head) : FlightRecord(head)
+AcData::AcData(const FlightRecord& head, SizeClass sizeClass_, double sizeNm)
+    : FlightRecord(head), sizeClass(sizeClass_), size(sizeNm)
 {
-    size = gf_wingspan(acType);
-    sizeClass = gf_sizeClassOfType(acType);
     const auto cls = static_cast<std::uint32_t>(sizeClass);
     flareTicks = gf_flareTicks(cls);
     touchdownTicks = gf_touchdownTicks(cls);
@@ -45,6 +45,35 @@ LiveAc::LiveAc(const PosRecord& first, const AcData& data, double firstTime)
 {
     static_cast<AcData&>(*this) = data;
     stream.push_back(first);
+}
+
+// ---- Stream access and phase ---------------------------------------------------------------
+
+PosRecord& gf_rec(std::deque<PosRecord>& stream, std::size_t i)
+{
+    if (i >= stream.size())
+        throw std::out_of_range(kInvalidDequeSubscript);
+    return stream[i];
+}
+
+const PosRecord& gf_rec(const std::deque<PosRecord>& stream, std::size_t i)
+{
+    if (i >= stream.size())
+        throw std::out_of_range(kInvalidDequeSubscript);
+    return stream[i];
+}
+
+PosRecord& gf_last(std::deque<PosRecord>& stream)
+{
+    if (stream.empty())
+        throw std::out_of_range(kInvalidDequeSubscript);
+    return stream.back();
+}
+
+void gf_setPhase(LiveAc& ac, AcPhase phase)
+{
+    ac.prevPhase = ac.phase;
+    ac.phase = phase;
 }
 
 // ---- Texts ---------------------------------------------------------------------------------

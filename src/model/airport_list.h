@@ -1,7 +1,7 @@
 // The airport list: every airport the program can use as a park airport or a destination, read
 // once per process from input/airports_msfs.xml (in the working folder) and kept sorted by code in
 // g_airports; and the airport names of input/airports_msfs_names.xml (g_airportNames), kept only
-// while the add-on airport scan runs. Also the lookups by code and by position.
+// while the add-on airport scan runs. Also the lookup by code, and the park airport.
 //
 // Files (XML, read with pugixml):
 //   airports_msfs.xml        <airports><airport code="EDDF" iata="FRA" lat="50.03" lon="8.57" alt="364"/>...
@@ -37,6 +37,9 @@ extern std::unordered_map<std::string, std::string> g_airportNames;
 
 // The current park airport; an empty code means none is set. Chosen by the park-airport choice.
 extern AirportEntry g_parkAirport;
+// Name of the reserved stand of the park airport (empty: none); kept free for the user aircraft.
+// Main loop.
+extern std::string g_reservedStand;
 
 // Reads input/airports_msfs.xml on the first call; later calls only answer whether the list is
 // not empty. Throws tvx::UserErrorException 87 (XPath error) or 88 (any other error: missing or
@@ -49,10 +52,6 @@ bool gf_readAirportNames();
 
 // A copy of the first airport with exactly that code.
 std::optional<AirportEntry> gf_findAirport(std::string_view code);
-
-// The airport to take for a user aircraft standing at the position: the nearest airport within
-// 5 nm, or the airport it displaced as nearest when that one's nearest stand is closer.
-std::optional<AirportEntry> gf_closestAirportByStand(double lat, double lon);
 
 // True when the text contains "-CODE-", as written or with the code's capitals in lower case.
 bool lf_codeInText(std::string_view text, const AirportEntry& entry);

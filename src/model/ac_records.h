@@ -1,9 +1,10 @@
 // The aircraft records: AcData (an aircraft as the program keeps it), StaticAc (a parked aircraft
-// placed in the simulator) and LiveAc (a live aircraft following the feed), their size classes,
-// phases and states, and the one-line texts with which log lines name an aircraft. A LiveAc begins
-// with its StaticAc, which begins with its AcData, which begins with the FlightRecord head, so the
-// operations on the shorter record serve the longer ones. The records live in g_staticAc and
-// g_liveAc and belong to the main loop's thread; nothing here takes a lock.
+// placed in the simulator) and LiveAc (a live aircraft following the feed, with the motion flags of
+// its legs), their size classes, phases and states, checked access to a live aircraft's stream,
+// and the one-line texts with which log lines name an aircraft. A LiveAc begins with its StaticAc,
+// which begins with its AcData, which begins with the FlightRecord head, so the operations on the
+// shorter record serve the longer ones. The records live in g_staticAc and g_liveAc and belong to
+// the main loop's thread; nothing here takes a lock.
 #pragma once
 
 #include <array>
@@ -67,9 +68,10 @@ struct AcData : FlightRecord {
     std::uint8_t fsltl = 0;        // the livery belongs to an FSLTL model (title "FSLTL_...")
 
     AcData() = default;
-    // Class, size and the per-class values of the head's type, rotation pitch +-2.5 % and climb
-    // pitch +-5 % at random. Throws std::out_of_range for a class missing from the tables.
-    explicit AcData(const FlightRecord& head);
+    // The head with its type's class and size (radius, nm), the per-class values of that class,
+    // rotation pitch +-2.5 % and climb pitch +-5 % at random. Throws std::out_of_range for a class
+    // missing from the tables. gf_makeAcData (liveries/aircraft_db.h) looks the type up.
+    AcData(const FlightRecord& head, SizeClass sizeClass, double sizeNm);
     AcData(const AcData&) = default;
     AcData& operator=(const AcData&) = default;
 };
@@ -109,6 +111,31 @@ struct AcSimState {
 };
 
 inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// The motion flags and values of a live aircraft's legs: heading step, curve step and turn angle,
+// touchdown heading, ground altitude, the take-off, landing and stand-leaving flags, the flare
+// stage, the spare turn record of a running pushback and the angle of a turn in place.
+struct LiveMotion {
+    double headingStep = 0.0;       // radians per tick
+    double curveStep = 0.0;         // curve parameter per tick
+    double curveTurnAngle = 0.0;    // degrees
+    double touchdownHeading = 0.0;  // radians
+    double groundAlt = 0.0;         // feet, static CG height + reported ground altitude
+    std::uint32_t flareStage = 0;   // 0..4
+    std::uint8_t groundAltKnown = 0;
+    std::uint8_t landed = 0;        // set at touchdown
+    std::uint8_t spoilersOut = 0;   // landing roll-out
+    std::uint8_t deRotation = 0;    // nose coming down after touchdown
+    std::uint8_t towed = 0;
+    std::uint8_t turnInPlace = 0;
+    std::uint8_t climbConfigDone = 0;
+    std::uint8_t lightsAbove10k = 0;
+    std::uint8_t lightsBelow10k = 0;
+    std::uint8_t movingOff = 0;     // the records move away from the stand: leave it
+    std::uint8_t pushbackSpareSet = 0;
+    PosRecord pushbackSpare{};      // the pushback's turn to the other side
+    double turnInPlaceDeg = 0.0;    // course-heading difference of a turn in place
+};
 
 // A live aircraft: a StaticAc following its stream of feed positions.
 struct LiveAc : StaticAc {
@@ -159,6 +186,8 @@ struct LiveAc : StaticAc {
     double firstStandDist = 0.0;
     double lastStandDist = 0.0;
 
+    LiveMotion motion;
+
     LiveAc() = default;
     LiveAc(const PosRecord& first, const AcData& data, double firstTime);
     LiveAc(const LiveAc&) = default;
@@ -167,6 +196,15 @@ struct LiveAc : StaticAc {
     LiveAc& operator=(const LiveAc&) = default;
     LiveAc& operator=(LiveAc&&) = default;
 };
+
+// Record i of the stream; std::out_of_range ("invalid deque<T> subscript") when it is missing.
+PosRecord& gf_rec(std::deque<PosRecord>& stream, std::size_t i);
+const PosRecord& gf_rec(const std::deque<PosRecord>& stream, std::size_t i);
+PosRecord& gf_last(std::deque<PosRecord>& stream);
+
+// Phase change: the old phase goes to the previous phase.
+void gf_setPhase(LiveAc& ac, AcPhase phase);
+inline bool gf_isPhase(const LiveAc& ac, AcPhase phase) { return ac.phase == phase; }
 
 // Texts naming an aircraft in log lines.
 std::string gf_airlineTypeText(const FlightRecord& ac);           // "{:3} {:4}"

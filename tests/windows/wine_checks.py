@@ -1,0 +1,92 @@
+#!/usr/bin/env python3
+"""Checks of tests/windows/wine_run.sh's run, from its work folder: Log.txt, the stand-in
+simulator's trace, tavix.exe's exit status and the window's screenshot. Prints each check; exits 1
+when one fails.
+
+  wine_checks.py WORK
+"""
+import csv
+import math
+import os
+import re
+import subprocess
+import sys
+
+work = sys.argv[1]
+failures = []
+
+
+def check(ok, what):
+    print(("   ok    " if ok else "   FAIL  ") + what)
+    if not ok:
+        failures.append(what)
+
+
+def read(path):
+    try:
+        with open(path, encoding="utf-8", errors="replace") as f:
+            return f.read()
+    except OSError:
+        return ""
+
+
+def dist_m(a, b):
+    la1, lo1, la2, lo2 = map(math.radians, (a[0], a[1], b[0], b[1]))
+    h = math.sin((la2 - la1) / 2) ** 2 + math.cos(la1) * math.cos(la2) * math.sin((lo2 - lo1) / 2) ** 2
+    return 2 * 6371008.8 * math.asin(min(1.0, math.sqrt(h)))
+
+
+log = read(os.path.join(work, "run", "Log.txt"))
+status = read(os.path.join(work, "tavix-status.txt")).strip()
+output = read(os.path.join(work, "tavix-output.txt"))
+
+# The program's road, from its log.
+check(status == "0", f"tavix.exe ended with status 0 (was {status or 'none'})")
+check("Unhandled" not in output and "page fault" not in output, "no crash reported by Wine")
+check(re.search(r"^SimConnect\.dll not found in .*\\exe \(MSFS_SDK not set\)$", log, re.M) is not None,
+      "the missing SimConnect.dll told, with the folder looked in")
+check(log.count("SimConnect.dll not found in") == 1, "the missing SimConnect.dll told once while waiting")
+check(re.search(r"^MSFS 2020 \([\d.]+\) connected$", log, re.M) is not None,
+      "connected once SimConnect.dll was there")
+check("traffic service: logged in" in log, "logged in to the traffic stand-in over localhost")
+for line in ("gf_weatherReader started", "gf_trafficReader started", "Exiting: USER CLOSED SIM",
+             "gf_weatherReader stopped", "gf_trafficReader stopped", "traffic service: logged out"):
+    check(re.search("^" + re.escape(line) + "$", log, re.M) is not None, f'Log.txt has "{line}"')
+check(log.rfind("traffic service: logged out") > log.rfind("Exiting: USER CLOSED SIM"),
+      "logged out after the exit began")
+
+# The simulator's side, from the stand-in's trace.
+tracks = {}
+with open(os.path.join(work, "trace", "sim-positions.csv"), newline="") as f:
+    for r in csv.DictReader(f):
+        tracks.setdefault(int(r["object"]), []).append((int(r["frame"]), float(r["lat"]), float(r["lon"])))
+moving = [o for o, pts in tracks.items() if max(dist_m(pts[0][1:], p[1:]) for p in pts) > 50.0]
+last_frame = max((pts[-1][0] for pts in tracks.values()), default=0)
+events = read(os.path.join(work, "events.txt"))
+m = re.search(r"objects in the simulator before the close: (\d+)", events)
+before_close = int(m.group(1)) if m else 0
+removed_meanwhile = len(tracks) - before_close
+check(len(tracks) >= 3, f"aircraft created ({len(tracks)})")
+check(len(moving) >= 1, f"aircraft moved more than 50 m ({len(moving)})")
+check(removed_meanwhile >= 1, f"aircraft removed while the run went on ({removed_meanwhile})")
+world = read(os.path.join(work, "trace", "sim-world.txt"))
+left = re.findall(r'^\d+ "', world, re.M)
+check("flight running" in world, "the simulator still ran its flight at the end (the window closed the program)")
+check(before_close >= 1 and not left, f"no object left in the simulator ({before_close} before the close, "
+      f"{len(left)} after)")
+
+# The window: a picture with the controls and the painted values (the flight indicator's green).
+shot = os.path.join(work, "window-only.png")
+histogram = ""
+try:
+    histogram = subprocess.run(["convert", shot, "-format", "%c", "histogram:info:-"], capture_output=True,
+                               text=True, timeout=60).stdout
+except (OSError, subprocess.SubprocessError):
+    pass
+colours = {tuple(int(v) for v in m.groups()) for m in re.finditer(r"\(\s*(\d+),\s*(\d+),\s*(\d+)", histogram)}
+check(len(colours) >= 4, f"the window's picture is not blank ({len(colours)} colours)")
+check((0, 130, 0) in colours, "the window painted its values (the running flight's green)")
+
+if failures:
+    print(f"wine-run: {len(failures)} check(s) failed")
+    sys.exit(1)

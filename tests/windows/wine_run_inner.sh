@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# The part of tests/windows/wine_run.sh that runs inside the virtual X display: starts tavix.exe
+# without SimConnect.dll, gives it the DLL once it has said why it cannot connect, waits for the
+# traffic, takes the screenshot, closes the window and waits for the program's end.
+# Arguments: WORK SECONDS. Writes WORK/window.png, WORK/tavix-status.txt and WORK/events.txt.
+set -euo pipefail
+work=$1
+seconds=$2
+log=$work/run/Log.txt
+world=$work/trace/sim-world.txt
+events=$work/events.txt
+: >"$events"
+
+note() { printf '%s\n' "$*" >>"$events"; printf '   %s\n' "$*"; }
+fail() { echo "wine-run: FAILED: $*" >&2; exit 1; }
+
+# Waits until the command succeeds, at most the given seconds; false when it never did.
+wait_for() {
+  local limit=$1; shift
+  local end=$((SECONDS + limit))
+  until "$@"; do
+    [ "$SECONDS" -lt "$end" ] || return 1
+    kill -0 "$tavix" 2>/dev/null || return 1
+    sleep 0.5
+  done
+}
+log_has() { [ -f "$log" ] && grep -q -- "$1" "$log"; }
+sim_seconds() { sed -n 's/^frame [0-9]* sim \([0-9]*\)\..*/\1/p' "$world" 2>/dev/null | head -n1; }
+sim_past() { local s; s=$(sim_seconds); [ -n "$s" ] && [ "$s" -ge "$1" ]; }
+objects_in_sim() { local n; n=$(grep -c '^[0-9]* "' "$world" 2>/dev/null) || true; echo "${n:-0}"; }
+has_objects() { [ "$(objects_in_sim)" -gt 0 ]; }
+
+# A wineserver left from an earlier run would keep its windows on that run's display, gone now.
+wineserver -k 2>/dev/null || true
+wineserver -w
+cd "$work/run"
+wine "$work/exe/tavix.exe" >"$work/tavix-output.txt" 2>&1 &
+tavix=$!
+
+# No SimConnect.dll anywhere: the status line says so, and the program goes on waiting.
+wait_for 120 log_has "SimConnect.dll not found in" || fail "no message about the missing SimConnect.dll"
+note "missing dll told: $(grep -m1 -o 'SimConnect.dll not found in.*' "$log")"
+sleep 3
+kill -0 "$tavix" 2>/dev/null || fail "tavix.exe ended without SimConnect.dll"
+note "still waiting without the dll"
+cp "$TAVIX_STANDIN_DLL" "$work/exe/"
+note "dll given"
+
+# The traffic: aircraft appear in the simulator, and the run lasts the given simulated seconds.
+wait_for 180 has_objects || fail "no aircraft created in the simulator"
+note "first aircraft at sim $(sim_seconds) s"
+wait_for $((seconds + 120)) sim_past "$seconds" || fail "the simulator's clock did not reach $seconds s"
+note "objects in the simulator before the close: $(objects_in_sim)"
+
+# The window: found by its title, pictured, then closed as a user would (Alt+F4).
+window=$(xdotool search --name '^Tavix' | head -n1 || true)
+[ -n "$window" ] || fail "no Tavix window on the display"
+import -window root "$work/window.png"
+import -window "$window" "$work/window-only.png"
+note "window $window pictured"
+xdotool windowfocus --sync "$window" 2>/dev/null || true
+xdotool key --window "$window" alt+F4
+note "window closed"
+
+end=$((SECONDS + 120))
+while kill -0 "$tavix" 2>/dev/null; do
+  [ "$SECONDS" -lt "$end" ] || fail "tavix.exe did not end within 120 s of the close"
+  sleep 0.5
+done
+status=0
+wait "$tavix" || status=$?
+echo "$status" >"$work/tavix-status.txt"
+note "tavix.exe ended with status $status"
+wineserver -k 2>/dev/null || true
