@@ -15,22 +15,22 @@
 //  2  g_mainLoopMutex (app/exit.cpp)            the main loop's started/ended handshake    - (leaf, cv wait)
 //  Traffic readers (reader threads)
 //  3  g_readersMutex (traffic_service/readers)  running reader count, fatal-reported flag  - (leaf)
-//  4  TrafficClient::m_sessionMutex             one login at a time                        5, 24 (held
+//  4  TrafficClient::m_sessionMutex             one login at a time                        5, 23 (held
 //                                                                                           across the login)
 //  5  TrafficClient::m_mutex                    session id, rates, failures, fatal text,   - (leaf, cv wait)
 //                                               reference elevation, park airport, station
 //  6  TrafficClient::m_bufferMutex              callsigns and hexids of the history buffers - (leaf)
 //  Add-on airport scan (scan worker)
-//  7  g_publisherMutex (parking/archive_links)  publisher detection and linking             8, 9, 24
-//  8  g_generateMutex (parking/archive_links)   writing a generated airport file           24
-//  9  g_scanMessagesMutex (parking/addon_scan)  the scan log lines                         24 (writes the file)
+//  7  g_publisherMutex (parking/archive_links)  publisher detection and linking             8, 9, 23
+//  8  g_generateMutex (parking/archive_links)   writing a generated airport file           23
+//  9  g_scanMessagesMutex (parking/addon_scan)  the scan log lines                         23 (writes the file)
 //  Main loop and SimConnect thread
-//  10 g_udpMutex (simulator/feed_handover)      the live batch handed over, history        11, 12, 13..24
+//  10 g_udpMutex (simulator/feed_handover)      the live batch handed over, history        11, 12, 13..23
 //                                               batches waiting, main-loop-started flag;   (records are
 //                                               held while the main loop applies records   applied under it)
-//  11 g_simEventMutex (simulator/sim_events)    g_simEvents, g_pendingObjects; held by      12, 13..24
+//  11 g_simEventMutex (simulator/sim_events)    g_simEvents, g_pendingObjects; held by      12, 13..23
 //                                               gf_SimCommands across every handler
-//  12 g_simConnectMutex                         the create/remove/event queues, the send   19, 20, 21, 24
+//  12 g_simConnectMutex                         the create/remove/event queues, the send   19, 20, 21, 23
 //     (simulator/command_queues)                side of the position buffers, g_hSimConnect
 //                                               and every SimConnect call outside dispatch
 //  Leaves of the simulator link
@@ -44,15 +44,13 @@
 //  18 g_windowCommandsMutex (app/window_model)  window commands queued for the main loop   - (leaf; run after
 //                                                                                          release)
 //  Shared texts and values (any thread)
-//  19 g_statusLineMutex (app/status.cpp)        the status and error lines                 20, 24
+//  19 g_statusLineMutex (app/status.cpp)        the status and error lines                 20, 23
 //  20 g_paintedMutex (app/window_model)         the painted window values                  - (the change runs
 //                                                                                          inside: no locks)
 //  Settings and log (any thread)
-//  21 g_storeMutex (foundation/settings_store)  the parameters.xml document                22, 24
+//  21 g_storeMutex (foundation/settings_store)  the parameters.xml document                22, 23
 //  22 Parameter::m_mutex (foundation/settings)  one string setting's value                 - (leaf)
-//  23 hook-log mutexes (s_loggedMutex,          the "not built yet" lines already logged   24
-//     s_missingMutex, simulator)
-//  24 g_logMutex (foundation/log.cpp)           Log.txt                                    - (innermost)
+//  23 g_logMutex (foundation/log.cpp)           Log.txt                                    - (innermost)
 //
 // lf_sleep of the SimConnect thread waits on a mutex of its own (a stop-token wait, no data).
 // The platform layer's locks (window message queues, the SimConnect stand-in's world) are held
