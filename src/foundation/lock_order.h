@@ -30,7 +30,7 @@
 //                                               held while the main loop applies records   applied under it)
 //  11 g_simEventMutex (simulator/sim_events)    g_simEvents, g_pendingObjects; held by      12, 13..23
 //                                               gf_SimCommands across every handler
-//  12 g_simConnectMutex                         the create/remove/event queues, the send   19, 20, 21, 23
+//  12 g_simConnectMutex                         the create/remove/event queues, the send   19, 20, 23
 //     (simulator/command_queues)                side of the position buffers, g_hSimConnect
 //                                               and every SimConnect call outside dispatch
 //  Leaves of the simulator link
