@@ -21,6 +21,7 @@
 #include "app/subsystems.h"
 #include "app/window_commands.h"
 #include "foundation/format.h"
+#include "foundation/lock_order.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/time_slots.h"
@@ -88,6 +89,7 @@ void mainLoop()
 {
     gf_resetMainLoopState();
     gf_markMainLoopStarted();
+    gf_registerMainLoopThread();
     timeBeginPeriod(1);
     try {
         lf_storeScheduleClock();
@@ -101,6 +103,7 @@ void mainLoop()
         lf_handleException("mainLoop", std::current_exception());
     }
     timeEndPeriod(1);
+    gf_clearMainLoopThread();
     gf_markMainLoopEnded();
 }
 

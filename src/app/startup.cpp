@@ -126,6 +126,11 @@ int gf_startUpCount()
     return g_startUpCount.load();
 }
 
+void lf_resetStartUpCount()
+{
+    g_startUpCount.store(0);
+}
+
 void gf_noteServiceLogout()
 {
     g_lastLogoutNs.store(std::chrono::steady_clock::now().time_since_epoch().count());

@@ -33,6 +33,8 @@ void lf_resetServiceHold();
 
 // How many times lf_startUpTavix ran in this process (restart tests).
 int gf_startUpCount();
+// Back to no start-up yet (a fresh process inside the tests).
+void lf_resetStartUpCount();
 
 // The waits of the start-up; tests replace the sleep before the start-up runs.
 extern void (*g_startUpSleep)(std::chrono::milliseconds);

@@ -3,16 +3,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
+
+#include "foundation/units.h"
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
-constexpr double kDegToRad = kPi / 180.0;
-constexpr double kRadToDeg = 180.0 / kPi;
 constexpr double kEarthDiameterNm = 6875.493541569878;  // 2 × earth radius in nautical miles
 constexpr double kRadiansPerFoot = 4.787404208238998e-8;
-constexpr double kMetresPerDegree = 111132.95;
 
 }  // namespace
 
@@ -72,13 +69,7 @@ bool gf_curvePosition(const Curve& curve, double t, GeoPos& position, double& he
     // Direction of travel: B'(u) = 2(1 − 2u)·P1 + 2u·P2.
     const double dNorth = 2.0 * (1.0 - 2.0 * u) * ctrlNorth + 2.0 * u * endNorth;
     const double dEast = 2.0 * (1.0 - 2.0 * u) * ctrlEast + 2.0 * u * endEast;
-    double h = std::atan2(dEast, dNorth);
-    if (h < 0.0)
-        h += 2.0 * kPi;
-    // A tiny negative angle plus 2π rounds to 2π itself, which lies outside 0..2π.
-    if (h >= 2.0 * kPi)
-        h = 0.0;
-    heading = h;
+    heading = gf_wrap2Pi(std::atan2(dEast, dNorth));
     return true;
 }
 
@@ -86,10 +77,52 @@ double gf_angleDiff(double a, double b)
 {
     if (a == b)
         return 0.0;
-    double d = std::fmod(b - a, 2.0 * kPi);
-    if (d <= -kPi)
-        d += 2.0 * kPi;
-    else if (d > kPi)
-        d -= 2.0 * kPi;
-    return d;
+    return gf_wrapPi(b - a);
+}
+
+double gf_wrap2Pi(double a)
+{
+    if (!std::isfinite(a))
+        return 0.0;
+    a = std::fmod(a, 2.0 * kPi);
+    if (a < 0.0)
+        a += 2.0 * kPi;
+    // A tiny negative angle plus 2π rounds to 2π itself, which lies outside the range.
+    if (a >= 2.0 * kPi)
+        a = 0.0;
+    return a;
+}
+
+double gf_wrapPi(double a)
+{
+    a = std::fmod(a, 2.0 * kPi);
+    if (a <= -kPi)
+        a += 2.0 * kPi;
+    else if (a > kPi)
+        a -= 2.0 * kPi;
+    return a;
+}
+
+double gf_wrap360(double deg)
+{
+    if (!std::isfinite(deg))
+        return 0.0;
+    deg = std::fmod(deg, 360.0);
+    if (deg < 0.0)
+        deg += 360.0;
+    if (deg >= 360.0)
+        deg = 0.0;
+    return deg;
+}
+
+double gf_wrap180(double deg)
+{
+    if (!std::isfinite(deg))
+        return 0.0;
+    deg = std::fmod(deg, 360.0);
+    if (deg > 180.0)
+        deg -= 360.0;
+    else if (deg <= -180.0)
+        deg += 360.0;
+    return deg;
 }

@@ -1,6 +1,6 @@
 // Great-circle geometry on positions in degrees: distance in nautical miles, destination point,
-// the quadratic ground curves of taxiing aircraft, and angle differences. Pure functions, any
-// thread.
+// the quadratic ground curves of taxiing aircraft, angle differences and angle wrapping (unit
+// constants are in foundation/units.h). Pure functions, any thread.
 #pragma once
 
 #include <array>
@@ -34,3 +34,11 @@ bool gf_curvePosition(const Curve& curve, double t, GeoPos& position, double& he
 
 // b − a wrapped into (−π, π]; 0 when they are equal.
 double gf_angleDiff(double a, double b);
+
+// Angle wrapping, the one place for it. Radians into [0, 2π) and (−π, π]; degrees into [0, 360)
+// and (−180, 180]. The [0, 2π), [0, 360) and (−180, 180] forms give 0 for a value that is not
+// finite; (−π, π] passes NaN through.
+double gf_wrap2Pi(double a);
+double gf_wrapPi(double a);
+double gf_wrap360(double deg);
+double gf_wrap180(double deg);

@@ -1,7 +1,7 @@
 // The exit request: why and when the program stops or restarts, as every thread sees it. gf_exit
 // only records the request and wakes the exit thread, which runs the exit procedure (FinalExit,
 // app/exit.h); it starts, joins and waits for no thread, so any thread may call it, also with a
-// lock held (the simulator client calls it inside its g_simConnectMutex sections).
+// lock held (foundation/lock_order.h).
 //
 // Lock: g_exitMutex guards the request of the run and the exit thread's progress. It is a leaf:
 // nothing else is taken while it is held, and no thread is started or joined under it.

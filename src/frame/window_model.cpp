@@ -11,6 +11,7 @@
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
+#include "foundation/units.h"
 #include "win32/win_api.h"
 #ifndef _WIN32
 #include "win32/window_model.h"
@@ -199,7 +200,7 @@ void gf_updateAutoRange(const AutoRangeInput& input)
     // The setting keeps whole miles within its limits; the query uses the exact range.
     const std::int32_t stored = g_optLateralRange.setClamped(static_cast<std::int64_t>(range + 0.5));
     g_rangeNm.store(range);
-    g_rangeMeters.store(static_cast<std::uint32_t>(range * 1852.0 + 10000.0));
+    g_rangeMeters.store(static_cast<std::uint32_t>(range * kMetresPerNm + 10000.0));
     g_autoRangeGround.store(range == 10.0);
     lf_setControlText(g_optLateralRange, tvx::format("{}", stored));
     lf_repaint();

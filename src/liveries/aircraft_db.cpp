@@ -126,9 +126,9 @@ void lf_buildAverages()
     const double allMean = all / static_cast<double>(g_db.spans.size());
     for (std::size_t c = 0; c < sum.size(); ++c) {
         const double meanSpan = count[c] > 0 ? sum[c] / static_cast<double>(count[c]) : allMean;
-        g_db.classAverageNm[c] = meanSpan * 0.5 * kMetresToNm;
+        g_db.classAverageNm[c] = meanSpan * 0.5 * kNmPerMetre;
     }
-    g_db.maxHalfSpanNm = maxSpan * 0.5 * kMetresToNm;
+    g_db.maxHalfSpanNm = maxSpan * 0.5 * kNmPerMetre;
 }
 
 bool lf_loadDocument(const pugi::xml_document& doc, std::string_view source)
@@ -191,7 +191,7 @@ void gf_clearAircraftDb()
 double gf_wingspan(std::string_view type)
 {
     if (auto it = g_db.spans.find(type); it != g_db.spans.end())
-        return it->second * 0.5 * kMetresToNm;
+        return it->second * 0.5 * kNmPerMetre;
     if (!g_db.averagesBuilt)
         return 0.0;
     return g_db.classAverageNm[static_cast<std::size_t>(gf_sizeClassOfType(type))];

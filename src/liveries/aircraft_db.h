@@ -27,10 +27,8 @@
 
 #include <pugixml.hpp>
 
+#include "foundation/units.h"
 #include "model/ac_records.h"
-
-// Metres to nautical miles.
-inline constexpr double kMetresToNm = 0.0005399568034557236;
 
 // Loads the database file, replacing what was loaded before. False (logged) when the file cannot
 // be read or parsed; then the tables stay empty.
@@ -40,7 +38,7 @@ bool gf_loadAircraftDbText(std::string_view xml, std::string_view sourceName);
 // Empties every table of the database (types, sets, registrations, publishers, archive lists).
 void gf_clearAircraftDb();
 
-// Radius in nautical miles: span m × 0.5 × kMetresToNm; a type without a span gets the average of
+// Radius in nautical miles: span m × 0.5 × kNmPerMetre; a type without a span gets the average of
 // its class; 0.0 only while no averages exist (no database, or one without any span).
 double gf_wingspan(std::string_view type);
 // Size class from the type sets, tested in the order large, heavy, business jet, rotorcraft,

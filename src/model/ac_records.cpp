@@ -4,7 +4,6 @@
 // the read-only size-class name table.
 #include "model/ac_records.h"
 
-#include <numbers>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -13,10 +12,10 @@
 #include "foundation/random.h"
 #include "foundation/runtime_texts.h"
 #include "foundation/settings.h"
+#include "foundation/units.h"
 
 namespace {
 
-constexpr double kDegToRad = std::numbers::pi / 180.0;
 constexpr const char* kInvalidDequeSubscript = "invalid deque<T> subscript";
 
 }  // namespace

@@ -12,13 +12,13 @@
 #include "foundation/geo.h"
 #include "foundation/log.h"
 #include "foundation/runtime_texts.h"
+#include "foundation/units.h"
 
 std::vector<ParkPos> g_parkPositions;
 
 namespace {
 
 constexpr std::uint32_t kSlotsPerDay = 48;
-constexpr double kMetresToNm = 0.0005399568034557236;
 constexpr double kQualityScale = 0.00625;
 
 // A callsign ending in "_" (a ghost's mark) is stored without that one character.
@@ -61,7 +61,7 @@ ParkPos::ParkPos(std::string name_, std::vector<ParkPosOption> options_, double 
       lat(latitude),
       lon(longitude),
       heading(headingRad),
-      radius(radiusMetres * kMetresToNm),
+      radius(radiusMetres * kNmPerMetre),
       cargo(cargo_),
       ramp(ramp_),
       heli(heli_)

@@ -17,6 +17,7 @@
 #include "foundation/log.h"
 #include "foundation/position_text.h"
 #include "foundation/settings.h"
+#include "foundation/units.h"
 #include "model/airport_list.h"
 #include "parking/addon_scan.h"
 
@@ -37,9 +38,7 @@ constexpr std::size_t kParkingEntryWords = 14;   // 56 bytes before the airline 
 
 constexpr double kLonPerUnit = 4.470348358154297e-07;  // 360 / (3 * 2^28)
 constexpr double kLatPerUnit = 3.3527612686157227e-07;  // 180 / 2^29
-constexpr double kDegToRad = 0.017453292519943295;
 constexpr double kFullTurn = 6.283185307179586;
-constexpr double kFeetPerMetre = 3.2808399;
 
 constexpr const char* kNameLetters[] = {"a", "b", "c", "d", "e", "f"};
 

@@ -6,12 +6,12 @@
 #include "parking/collision.h"
 
 #include <cmath>
-#include <numbers>
 #include <unordered_map>
 
 #include "foundation/geo.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
+#include "foundation/units.h"
 #include "simulator/ai_tick.h"
 #include "simulator/removal.h"
 #include "simulator/user_aircraft.h"
@@ -20,7 +20,6 @@ std::pair<double, double> g_lastStaticCheckPosition{0.0, 0.0};
 
 namespace {
 
-constexpr double kFeetPerNm = 6076.11549;
 constexpr double kUserLowFt = 500.0;          // ground traffic matters only below this height
 constexpr double kGroundRangeNm = 1.0;
 constexpr double kGroundLateralFt = 50.0;
@@ -34,12 +33,6 @@ constexpr double kLiveStaticMargin = 1.1;
 // Simulator position of each taxiing live aircraft at its last check, by hexid.
 std::unordered_map<std::uint32_t, std::pair<double, double>> g_taxiChecked;
 
-// Angle wrapped into -pi..pi.
-double lf_wrapPi(double a)
-{
-    a = std::remainder(a, 2.0 * std::numbers::pi);
-    return a;
-}
 
 }  // namespace
 
@@ -54,7 +47,7 @@ bool gf_collisionAvoidanceUserAir(LiveAc& ac)
     if (ac.onGround) {
         if (user.altAboveGround < kUserLowFt && d <= kGroundRangeNm) {
             // The aircraft lies close to the line through the user along the user's heading.
-            const double a = lf_wrapPi(user.heading - course);
+            const double a = gf_wrapPi(user.heading - course);
             remove = std::sin(std::abs(a)) * d * kFeetPerNm <= kGroundLateralFt;
         }
     } else if (d <= kAirRangeNm && std::abs(ac.sim.alt - user.altitude) < kAirVerticalFt) {

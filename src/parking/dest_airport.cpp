@@ -11,6 +11,7 @@
 #include "foundation/format.h"
 #include "foundation/geo.h"
 #include "foundation/log.h"
+#include "foundation/units.h"
 #include "liveries/aircraft_db.h"
 #include "model/airport_list.h"
 #include "parking/park_read.h"
@@ -24,7 +25,6 @@ const std::filesystem::path lf_probeFile{"airport.xml"};
 constexpr double lf_noStand = 100.0;
 constexpr double kClosestSearchStartNm = 100.0;
 constexpr double kClosestAirportLimitNm = 5.0;
-constexpr double kNmToMetres = 1852.0;
 
 // The probe's answer when the file cannot be used: the download does not stay behind.
 double lf_dropProbeFile()
@@ -129,6 +129,6 @@ std::optional<AirportEntry> gf_closestAirportByStand(double lat, double lon)
     if (!(neighbourStandNm < bestStandNm))
         return *best;
     gf_log("Airport {} is closest, but stand {} at neighbouring airport {} is closest at {:.0F} meters ...",
-           best->code, neighbourStand, neighbour->code, neighbourStandNm * kNmToMetres);
+           best->code, neighbourStand, neighbour->code, neighbourStandNm * kMetresPerNm);
     return *neighbour;
 }

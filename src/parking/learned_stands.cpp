@@ -21,6 +21,7 @@
 #include "foundation/settings_store.h"
 #include "foundation/text_file.h"
 #include "foundation/time_slots.h"
+#include "foundation/units.h"
 #include "frame/status.h"
 #include "frame/window_model.h"
 #include "liveries/aircraft_db.h"
@@ -32,7 +33,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr double lf_metresToNm = 0.0005399568034557236;
 
 void lf_logSetting(std::string_view key, const std::string& value)
 {
@@ -182,7 +182,7 @@ bool lf_mergeLearnedStand(const std::string& name, const pugi::xml_node& parkpos
     if (stand.name != name)
         return false;
     if (parkpos.attribute("radius_change").as_bool()) {
-        stand.radius = gf_xmlAttributeAsDouble(parkpos, "radius") * lf_metresToNm;
+        stand.radius = gf_xmlAttributeAsDouble(parkpos, "radius") * kNmPerMetre;
         stand.radiusChange = true;
     }
     if (parkpos.attribute("cargo_change").as_bool()) {

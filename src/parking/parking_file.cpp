@@ -12,6 +12,7 @@
 #include "foundation/settings.h"
 #include "foundation/settings_store.h"
 #include "foundation/time_slots.h"
+#include "foundation/units.h"
 #include "liveries/aircraft_db.h"
 #include "parking/registration_lookup.h"
 
@@ -19,9 +20,6 @@ std::atomic<bool> g_handmadeOverruled{false};
 
 namespace {
 
-constexpr double lf_radToDeg = 57.29577951308232;
-constexpr double lf_degToRad = 0.017453292519943295;
-constexpr double lf_nmToMetres = 1852.0;
 
 // The parameter element of the key under the top-level parameters element, or a null node.
 pugi::xml_node lf_findParameter(const pugi::xml_document& doc, std::string_view name)
@@ -39,8 +37,8 @@ void lf_writeFullForm(pugi::xml_node parkpos, const ParkPos& stand)
 {
     parkpos.append_attribute("latitude").set_value(tvx::format("{:.6f}", stand.lat).c_str());
     parkpos.append_attribute("longitude").set_value(tvx::format("{:.6f}", stand.lon).c_str());
-    parkpos.append_attribute("heading").set_value(tvx::format("{:.1F}", stand.heading * lf_radToDeg).c_str());
-    parkpos.append_attribute("radius").set_value(tvx::format("{:.1F}", stand.radius * lf_nmToMetres).c_str());
+    parkpos.append_attribute("heading").set_value(tvx::format("{:.1F}", stand.heading * kRadToDeg).c_str());
+    parkpos.append_attribute("radius").set_value(tvx::format("{:.1F}", stand.radius * kMetresPerNm).c_str());
     if (stand.heli)
         parkpos.append_attribute("heli").set_value("true");
     else
@@ -135,7 +133,7 @@ void lf_writeParkPos(pugi::xml_node parkpositions, const ParkPos& stand, std::ui
             if (stand.radiusChange) {
                 parkpos.append_attribute("radius_change").set_value("true");
                 parkpos.append_attribute("radius").set_value(
-                    tvx::format("{:.1F}", stand.radius * lf_nmToMetres).c_str());
+                    tvx::format("{:.1F}", stand.radius * kMetresPerNm).c_str());
             }
             if (stand.cargoChange) {
                 parkpos.append_attribute("cargo_change").set_value("true");
@@ -229,7 +227,7 @@ void gf_readParkPos(const pugi::xml_node& parkpos, const std::string& name, std:
     const bool heli = parkpos.attribute("heli").as_bool();
     const bool ramp = parkpos.attribute("ramp").as_bool();
     const bool cargo = parkpos.attribute("cargo").as_bool();
-    const double heading = parkpos.attribute("heading").as_double() * lf_degToRad;
+    const double heading = parkpos.attribute("heading").as_double() * kDegToRad;
     g_parkPositions.emplace_back(name, std::move(options), lat, lon, heading, radiusMetres, cargo, ramp, heli);
 }
 

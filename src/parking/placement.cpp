@@ -13,6 +13,7 @@
 #include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
+#include "foundation/units.h"
 #include "liveries/aircraft_db.h"
 #include "liveries/livery_match.h"
 #include "model/stand_model.h"
@@ -24,7 +25,6 @@ std::uint32_t g_staticCounter = 0;
 
 namespace {
 
-constexpr double kRadToDeg = 57.29577951308232;
 constexpr std::uint32_t kLastStaticHexid = 9999;
 constexpr std::uint32_t kSlotsPerWeek = 7 * 48;
 

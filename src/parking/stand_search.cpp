@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "foundation/geo.h"
+#include "foundation/lock_order.h"
 #include "foundation/log.h"
 #include "foundation/random.h"
 #include "foundation/settings.h"
@@ -262,6 +263,7 @@ void lf_resetNearestStandCache()
 std::vector<ParkPos>::iterator gf_findFreeStand(double lat, double lon, const AcData& ac,
                                                 double radiusNm, bool byOption)
 {
+    gf_assertMainLoopThread();
     const auto end = g_parkPositions.end();
     auto choice = end;
     auto tooSmall = end;
@@ -350,6 +352,7 @@ void lf_orderCandidates(std::vector<StandCandidate>& candidates)
 
 std::vector<ParkPos>::iterator gf_chooseStand(DaySlot stamp, const AcData& ac, bool mayRetry)
 {
+    gf_assertMainLoopThread();
     std::vector<StandCandidate> candidates;
     candidates.reserve(kCandidateReserve);
     lf_collectCandidates(stamp, ac, candidates);

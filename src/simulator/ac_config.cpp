@@ -9,6 +9,7 @@
 #include "foundation/geo.h"
 #include "foundation/log.h"
 #include "foundation/runtime_texts.h"
+#include "foundation/units.h"
 #include "model/airport_list.h"
 #include "simulator/ai_tick.h"
 #include "simulator/command_queues.h"
@@ -21,13 +22,10 @@
 #include "simulator/stand_services.h"
 #include "traffic_service/weather.h"
 
-using namespace motion;
-
 namespace {
 
 constexpr double kTenNm = 10.0;
 constexpr double kMinusFourDegrees = -4.0 * kDegToRad;
-constexpr double kKnotToMps = 1852.0 / 3600.0;
 constexpr double kGravity = 9.80665;
 
 struct ClassLimits {
@@ -374,7 +372,7 @@ void setBankStep(LiveAc& ac, double turn, std::int32_t ticks)
 {
     const std::int32_t n = std::max(ticks, 1);
     const double turnRate = turn / (n * 0.01);  // radians per second
-    const double speed = std::max(ac.legSpeed, 0.0) * kKnotToMps;
+    const double speed = std::max(ac.legSpeed, 0.0) * kMetresPerSecondPerKnot;
     const double maxBank = gf_maxBank(ac.sizeClass);
     const double target = std::clamp(std::atan(speed * turnRate / kGravity), -maxBank, maxBank);
     const double maxStep = gf_maxBankStep(ac.sizeClass);

@@ -5,8 +5,10 @@
 #include <exception>
 
 #include "foundation/errors.h"
+#include "foundation/lock_order.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
+#include "foundation/units.h"
 #include "simconnect/SimConnect.h"
 #include "simulator/feed_handover.h"
 #include "simulator/live_lifecycle.h"
@@ -30,7 +32,6 @@ constexpr std::int32_t kRemovalEvery = 10;
 constexpr std::int32_t kCreationEvery = 50;
 constexpr std::int32_t kInRangeEvery = 20;
 constexpr std::int32_t kUserStateEvery = 100;
-constexpr double kRadToDeg = 57.29577951308232;
 
 bool lf_multipleOf(std::int32_t tick, std::int32_t n) { return tick % n == 0; }
 
@@ -78,14 +79,17 @@ void lf_requestAircraftInRange()
 {
     if (g_simConnectFailed.load())
         return;
-    std::lock_guard lock(g_simConnectMutex);
-    const HRESULT hr = SimConnect_RequestDataOnSimObjectType(
-        g_hSimConnect, simid::REQ_AC_IN_RANGE, simid::DEF_AC_IN_RANGE, g_rangeMeters.load(),
-        SIMCONNECT_SIMOBJECT_TYPE_AIRCRAFT);
-    if (FAILED(hr)) {
-        gf_logError("SimConnect request ac within range fails");
-        gf_simConnectError();
+    {
+        std::lock_guard lock(g_simConnectMutex);
+        const HRESULT hr = SimConnect_RequestDataOnSimObjectType(
+            g_hSimConnect, simid::REQ_AC_IN_RANGE, simid::DEF_AC_IN_RANGE, g_rangeMeters.load(),
+            SIMCONNECT_SIMOBJECT_TYPE_AIRCRAFT);
+        if (FAILED(hr)) {
+            gf_logError("SimConnect request ac within range fails");
+            gf_simConnectError();
+        }
     }
+    gf_exitOnSimConnectErrors();
 }
 
 // Position updates of this tick to the simulator thread (or dropped at a low frame rate).
@@ -127,6 +131,7 @@ void lf_updateAllLiveAc()
 
 void gf_updateAI()
 {
+    gf_assertMainLoopThread();
     try {
         gf_markFeedMainLoopStarted();
         const std::int32_t tick = g_tick.load();

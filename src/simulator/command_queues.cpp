@@ -252,6 +252,7 @@ void lf_flushSimQueues()
             g_createAcCmds.clear();
             lf_sendRemovals(outcome);
         }
+        gf_exitOnSimConnectErrors();
         lf_report(outcome);
         return;
     }
@@ -271,6 +272,7 @@ void lf_flushSimQueues()
         }
         lf_sendRemovals(outcome);
     }
+    gf_exitOnSimConnectErrors();
     lf_report(outcome);
 }
 

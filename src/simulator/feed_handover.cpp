@@ -7,12 +7,13 @@
 #include <cmath>
 #include <deque>
 #include <exception>
-#include <numbers>
 #include <unordered_map>
 
+#include "foundation/lock_order.h"
 #include "foundation/log.h"
 #include "foundation/runtime_texts.h"
 #include "foundation/settings.h"
+#include "foundation/units.h"
 #include "liveries/aircraft_db.h"
 #include "liveries/regcodes.h"
 #include "model/ac_records.h"
@@ -194,6 +195,7 @@ std::size_t gf_pendingHistoryRecords()
 
 void lf_handleUdpMessages()
 {
+    gf_assertMainLoopThread();
     try {
         {
             std::lock_guard lock(g_udpMutex);
@@ -323,7 +325,7 @@ void lf_createLiveAc(TrafficRecord& record)
     AcData data = gf_makeAcData(record);
     data.hexid = record.hexid;
     const CreationValues& values = lf_creationValues(static_cast<std::uint32_t>(sizeClass));
-    data.baseTurnRate = values.turnRateDeg * std::numbers::pi / 180.0;
+    data.baseTurnRate = values.turnRateDeg * kPi / 180.0;
     data.turnRate = data.baseTurnRate;
     data.vertRateCap = values.vertRateCap;
     data.slowGroundSpeed = values.slowGroundSpeed;

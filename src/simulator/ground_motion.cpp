@@ -9,6 +9,7 @@
 #include "foundation/geo.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
+#include "foundation/units.h"
 #include "model/ac_records.h"
 #include "model/airport_list.h"
 #include "model/stand_model.h"
@@ -23,13 +24,10 @@
 #include "simulator/stand_services.h"
 #include "simulator/user_aircraft.h"
 
-using namespace motion;
-
 namespace {
 
 constexpr std::int32_t kMinLegTicks = 25;
 constexpr double kTicksPerHourNm = 360000.0;
-constexpr double kMetresPerDegree = 111132.95;
 constexpr double kFiftyMetresNm = 0.02699784017278618;
 constexpr double kThirtyFiveMetresNm = 0.018898488120950324;
 constexpr double kOneMetreNm = 0.0005399568034557236;

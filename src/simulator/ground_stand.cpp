@@ -11,6 +11,7 @@
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/time_slots.h"
+#include "foundation/units.h"
 #include "model/ac_records.h"
 #include "model/airport_list.h"
 #include "model/stand_model.h"
@@ -20,8 +21,6 @@
 #include "simulator/motion_math.h"
 #include "simulator/removal.h"
 #include "simulator/stand_services.h"
-
-using namespace motion;
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/time_slots.h"
+#include "foundation/units.h"
 #include "liveries/livery_match.h"
 #include "liveries/refused.h"
 #include "liveries/regcodes.h"
@@ -31,8 +32,6 @@
 #include "simulator/stand_services.h"
 #include "simulator/stream_append.h"
 #include "simulator/user_aircraft.h"
-
-using namespace motion;
 
 std::unordered_map<std::uint32_t, std::string_view> g_liveryCache;
 
@@ -528,12 +527,15 @@ bool objectCreated(LiveAc& ac, const SimEvent& event)
         ac.rotationTickCounter = 1;
     }
     createFlightPlan(ac);
-    std::lock_guard lock(g_simConnectMutex);
-    if (FAILED(SimConnect_RequestDataOnSimObject(g_hSimConnect, simid::REQ_STATIC_GROUND, simid::DEF_STATIC_GROUND,
-                                                 ac.objectId, SIMCONNECT_PERIOD_ONCE))) {
-        gf_logError("SimConnect request StaticCG fails");
-        gf_simConnectError();
+    {
+        std::lock_guard lock(g_simConnectMutex);
+        if (FAILED(SimConnect_RequestDataOnSimObject(g_hSimConnect, simid::REQ_STATIC_GROUND,
+                                                     simid::DEF_STATIC_GROUND, ac.objectId, SIMCONNECT_PERIOD_ONCE))) {
+            gf_logError("SimConnect request StaticCG fails");
+            gf_simConnectError();
+        }
     }
+    gf_exitOnSimConnectErrors();
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include "foundation/geo.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
+#include "foundation/units.h"
 #include "frame/window_model.h"
 #include "model/ac_records.h"
 #include "model/stand_model.h"
@@ -21,8 +22,6 @@
 #include "simulator/removal.h"
 #include "simulator/stand_services.h"
 #include "simulator/user_aircraft.h"
-
-using namespace motion;
 
 namespace {
 

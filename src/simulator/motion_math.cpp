@@ -6,38 +6,13 @@
 #include <limits>
 
 #include "foundation/geo.h"
-
-using namespace motion;
+#include "foundation/units.h"
 
 namespace {
 
 constexpr std::int64_t kTickLimit = 100000000;  // about 11.5 days of ticks
 
 }  // namespace
-
-double gf_wrap2Pi(double a)
-{
-    if (!std::isfinite(a))
-        return 0.0;
-    a = std::fmod(a, 2.0 * kPi);
-    if (a < 0.0)
-        a += 2.0 * kPi;
-    if (a >= 2.0 * kPi)
-        a = 0.0;
-    return a;
-}
-
-double gf_wrap180(double deg)
-{
-    if (!std::isfinite(deg))
-        return 0.0;
-    deg = std::fmod(deg, 360.0);
-    if (deg > 180.0)
-        deg -= 360.0;
-    else if (deg <= -180.0)
-        deg += 360.0;
-    return deg;
-}
 
 double gf_absDiffDeg(double aRad, double bRad)
 {

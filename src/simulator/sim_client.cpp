@@ -1,7 +1,8 @@
 // The SimConnect client thread: open with retry, registration, the 1 ms dispatch loop, its ways
 // out (stop request, QUIT, exceptions) and the request-error limit. Everything here runs on the
 // SimConnect thread except gf_simConnectError, which runs on whichever thread made the failed
-// call, with g_simConnectMutex held.
+// call, with g_simConnectMutex held, and gf_exitOnSimConnectErrors, which that thread calls once
+// it has released the lock.
 #include "simulator/sim_client.h"
 
 #include <chrono>
@@ -30,6 +31,10 @@ std::atomic<float> g_frameRate{0.0f};
 std::atomic<std::uint32_t> g_simErrorCount{0};
 std::atomic<bool> g_simConnectFailed{false};
 std::atomic<bool> g_simConnectedIndicator{false};
+
+// The third request error makes the restart due; it is taken outside g_simConnectMutex, which
+// then reaches no lock beyond the status line, the painted values and the log.
+std::atomic<bool> g_simErrorExitDue{false};
 
 // Set by the QUIT record; the dispatch loop then leaves through lf_closeSimConnect.
 std::atomic<bool> g_simQuit{false};
@@ -163,6 +168,7 @@ void gf_resetSimClientState()
     g_simQuit = false;
     g_frameCount = 0;
     g_simErrorCount = 0;
+    g_simErrorExitDue = false;
     lf_setSimulatorText("");
 }
 
@@ -212,5 +218,11 @@ void gf_simConnectError()
         return;
     gf_setStatusLine(tvx::format("SimConnect request error {}, see Log.txt", count), true);
     g_simConnectFailed = true;
-    gf_exit(ExitReason::RESTART, 10);
+    g_simErrorExitDue = true;
+}
+
+void gf_exitOnSimConnectErrors()
+{
+    if (g_simErrorExitDue.exchange(false))
+        gf_exit(ExitReason::RESTART, 10);
 }

@@ -37,9 +37,12 @@ void SimClient(std::stop_token stopToken);
 bool gf_onSimClientThread();
 
 // Counts one failed SimConnect request; from the third on it shows "SimConnect request error {},
-// see Log.txt", sets g_simConnectFailed and restarts the program after 10 seconds. Called with
-// g_simConnectMutex held by whichever thread made the failed call.
+// see Log.txt", sets g_simConnectFailed and makes a restart after 10 seconds due. Called with
+// g_simConnectMutex held by whichever thread made the failed call, which then releases the lock
+// and calls gf_exitOnSimConnectErrors: gf_exit is never called under g_simConnectMutex.
 void gf_simConnectError();
+// Takes a restart made due by gf_simConnectError (gf_exit(RESTART, 10)); no simulator lock held.
+void gf_exitOnSimConnectErrors();
 
 // ---- SimConnect thread internals, declared for the dispatch file and tests ------------------------
 void lf_setupSimConnect();

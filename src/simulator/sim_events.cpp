@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "foundation/errors.h"
+#include "foundation/lock_order.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "model/ac_records.h"
@@ -324,6 +325,7 @@ void gf_allLightsToggle(bool& finished, SimEvent& pending)
 
 void gf_SimCommands()
 {
+    gf_assertMainLoopThread();
     std::lock_guard lock(g_simEventMutex);
     // Taken out before applying: a record that throws is dropped after its log line and never
     // applied a second time, and the others still run.

@@ -9,6 +9,7 @@
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/time_slots.h"
+#include "foundation/units.h"
 #include "model/ac_records.h"
 #include "model/stand_model.h"
 #include "simulator/ac_config.h"
@@ -19,8 +20,6 @@
 #include "simulator/sim_ids.h"
 #include "simulator/stand_services.h"
 #include "simulator/user_aircraft.h"
-
-using namespace motion;
 
 namespace {
 

@@ -7,10 +7,11 @@
 #include <cstddef>
 #include <cstring>
 #include <mutex>
-#include <numbers>
 #include <utility>
 
+#include "foundation/geo.h"
 #include "foundation/log.h"
+#include "foundation/units.h"
 #include "frame/exit_request.h"
 #include "frame/status.h"
 #include "frame/window_model.h"
@@ -62,18 +63,6 @@ bool lf_professionalAccount()
 std::string lf_nearestStandName(double lat, double lon)
 {
     return gf_standServices().nearestStandName(lat, lon);
-}
-
-double lf_distanceNm(LatLon a, LatLon b)
-{
-    constexpr double rad = std::numbers::pi / 180.0;
-    const double phi1 = a.latitude * rad;
-    const double phi2 = b.latitude * rad;
-    const double dPhi = phi2 - phi1;
-    const double dLambda = (b.longitude - a.longitude) * rad;
-    const double h = std::sin(dPhi / 2) * std::sin(dPhi / 2) +
-                     std::cos(phi1) * std::cos(phi2) * std::sin(dLambda / 2) * std::sin(dLambda / 2);
-    return 6875.493541569878 * std::asin(std::sqrt(std::min(1.0, h)));
 }
 
 void lf_setSpanKnown(bool known)
@@ -150,55 +139,56 @@ UserAcState gf_requestUserAcPosition()
             gf_simConnectError();
         }
     }
+    gf_exitOnSimConnectErrors();
     return gf_userAc();
 }
 
 void gf_requestUserAcTitle()
 {
-    std::lock_guard lock(g_simConnectMutex);
-    if (FAILED(SimConnect_RequestDataOnSimObject(g_hSimConnect, simid::REQ_USER_TITLE,
-                                                 simid::DEF_USER_TITLE, SIMCONNECT_OBJECT_ID_USER,
-                                                 SIMCONNECT_PERIOD_ONCE))) {
-        gf_logError("SimConnect request user ac title fails");
-        gf_simConnectError();
+    {
+        std::lock_guard lock(g_simConnectMutex);
+        if (FAILED(SimConnect_RequestDataOnSimObject(g_hSimConnect, simid::REQ_USER_TITLE,
+                                                     simid::DEF_USER_TITLE, SIMCONNECT_OBJECT_ID_USER,
+                                                     SIMCONNECT_PERIOD_ONCE))) {
+            gf_logError("SimConnect request user ac title fails");
+            gf_simConnectError();
+        }
+        if (FAILED(SimConnect_RequestDataOnSimObject(g_hSimConnect, simid::REQ_USER_MODEL,
+                                                     simid::DEF_USER_MODEL, SIMCONNECT_OBJECT_ID_USER,
+                                                     SIMCONNECT_PERIOD_ONCE))) {
+            gf_logError("SimConnect reques user ac model fails");
+            gf_simConnectError();
+        }
     }
-    if (FAILED(SimConnect_RequestDataOnSimObject(g_hSimConnect, simid::REQ_USER_MODEL,
-                                                 simid::DEF_USER_MODEL, SIMCONNECT_OBJECT_ID_USER,
-                                                 SIMCONNECT_PERIOD_ONCE))) {
-        gf_logError("SimConnect reques user ac model fails");
-        gf_simConnectError();
-    }
+    gf_exitOnSimConnectErrors();
 }
 
 bool gf_requestUserAcOnGround()
 {
-    std::lock_guard lock(g_simConnectMutex);
-    if (FAILED(SimConnect_RequestDataOnSimObject(g_hSimConnect, simid::REQ_USER_ON_GROUND,
-                                                 simid::DEF_USER_ON_GROUND, SIMCONNECT_OBJECT_ID_USER,
-                                                 SIMCONNECT_PERIOD_SECOND))) {
-        gf_logError("SimConnect request ac gnd/air fails");
-        gf_simConnectError();
-        return false;
+    bool ok = true;
+    {
+        std::lock_guard lock(g_simConnectMutex);
+        if (FAILED(SimConnect_RequestDataOnSimObject(g_hSimConnect, simid::REQ_USER_ON_GROUND,
+                                                     simid::DEF_USER_ON_GROUND, SIMCONNECT_OBJECT_ID_USER,
+                                                     SIMCONNECT_PERIOD_SECOND))) {
+            gf_logError("SimConnect request ac gnd/air fails");
+            gf_simConnectError();
+            ok = false;
+        }
     }
-    return true;
+    gf_exitOnSimConnectErrors();
+    return ok;
 }
 
 // ---- computations --------------------------------------------------------------------------------
 
 double gf_initialCourse(LatLon from, LatLon to)
 {
-    constexpr double rad = std::numbers::pi / 180.0;
-    const double phi1 = from.latitude * rad;
-    const double phi2 = to.latitude * rad;
-    const double dLambda = (to.longitude - from.longitude) * rad;
-    double theta = std::atan2(std::sin(dLambda) * std::cos(phi2),
-                              std::cos(phi1) * std::sin(phi2) -
-                                  std::sin(phi1) * std::cos(phi2) * std::cos(dLambda));
-    if (theta < 0.0)
-        theta += 2.0 * std::numbers::pi;
-    if (theta >= 2.0 * std::numbers::pi)  // -0 rounding: keep the range half-open
-        theta = 0.0;
-    return theta;
+    const double phi1 = from.latitude * kDegToRad;
+    const double phi2 = to.latitude * kDegToRad;
+    const double dLambda = (to.longitude - from.longitude) * kDegToRad;
+    return gf_wrap2Pi(std::atan2(std::sin(dLambda) * std::cos(phi2),
+                                 std::cos(phi1) * std::sin(phi2) - std::sin(phi1) * std::cos(phi2) * std::cos(dLambda)));
 }
 
 std::optional<std::int64_t> gf_daysSinceEpoch(std::int64_t year, std::int64_t dayOfYear)
@@ -278,7 +268,7 @@ void lf_onUserAcState(const SIMCONNECT_RECV_SIMOBJECT_DATA& data)
     if (!gf_isNoFlightPosition(state.latitude, state.longitude))
         gf_setTrafficQueryPosition(state.latitude, state.longitude, state.altitude);
     if (!gf_isNoFlightPosition(prev.latitude, prev.longitude) &&
-        lf_distanceNm(prev, LatLon{state.latitude, state.longitude}) > kTeleportNm) {
+        gf_distanceNm(prev.latitude, prev.longitude, state.latitude, state.longitude) > kTeleportNm) {
         gf_log("Teleport");
         gf_exit(ExitReason::RESTART, 45);
     }
@@ -392,7 +382,7 @@ void lf_onUserAcModel(const SIMCONNECT_RECV_SIMOBJECT_DATA& data)
     g_userHalfSpan = span;
     if (known) {
         lf_setSpanKnown(true);
-        report += tvx::format(", half wing span: {:.1F} meter", span * 1852.0);
+        report += tvx::format(", half wing span: {:.1F} meter", span * kMetresPerNm);
     }
     const SizeClass sizeClass = gf_sizeClassOfType(model);
     g_userSizeClass = static_cast<int>(sizeClass);

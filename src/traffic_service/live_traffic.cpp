@@ -16,11 +16,12 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <numbers>
 
+#include "foundation/geo.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/time_slots.h"
+#include "foundation/units.h"
 #include "traffic_service/feed_sink.h"
 #include "traffic_service/feed_values.h"
 #include "traffic_service/parked_traffic.h"
@@ -38,22 +39,6 @@ enum Field : std::size_t {
 constexpr std::size_t kMinEntryLength = 17;
 constexpr std::size_t kMaxEntries = 20000;      // more in one reply is not a real reply
 constexpr double kParkAirportRadiusNm = 5.0;    // ground entries this near take the park elevation
-constexpr double kDegToRad = std::numbers::pi / 180.0;
-
-double lf_wrapDegrees(double d)
-{
-    d = std::fmod(d, 360.0);
-    return d < 0.0 ? d + 360.0 : d;
-}
-
-double lf_distanceNm(double lat1, double lon1, double lat2, double lon2)
-{
-    const double dLat = (lat2 - lat1) * kDegToRad;
-    const double dLon = (lon2 - lon1) * kDegToRad;
-    const double h = std::sin(dLat / 2) * std::sin(dLat / 2)
-        + std::cos(lat1 * kDegToRad) * std::cos(lat2 * kDegToRad) * std::sin(dLon / 2) * std::sin(dLon / 2);
-    return 6875.493541569878 * std::asin(std::sqrt(std::clamp(h, 0.0, 1.0)));
-}
 
 bool lf_isBufferKey(const std::string& key) { return key.rfind("buffer_", 0) == 0; }
 
@@ -147,7 +132,7 @@ std::optional<TrafficRecord> TrafficClient::processLine(const std::string& key, 
     else if (const auto geom = lf_feedNumber(entry, kAltGeom))
         alt = *geom;
     if (ground && m_ctx.referenceElevation && m_ctx.parkAirport
-        && lf_distanceNm(r.pos.lat, r.pos.lon, m_ctx.parkAirport->first, m_ctx.parkAirport->second)
+        && gf_distanceNm(r.pos.lat, r.pos.lon, m_ctx.parkAirport->first, m_ctx.parkAirport->second)
             <= kParkAirportRadiusNm)
         alt = *m_ctx.referenceElevation;
     if (!alt || *alt < -2000.0 || *alt > 100000.0) {
@@ -169,15 +154,15 @@ std::optional<TrafficRecord> TrafficClient::processLine(const std::string& key, 
     const auto hdgTrue = lf_feedNumber(entry, kHdgTrue);
     const auto track = lf_feedNumber(entry, kTrack);
     if (hdgTrue) {
-        r.pos.heading = lf_wrapDegrees(*hdgTrue) * kDegToRad;
+        r.pos.heading = gf_wrap360(*hdgTrue) * kDegToRad;
         r.pos.headingValid = 1;
     }
     if (track)
-        r.pos.track = lf_wrapDegrees(*track);
+        r.pos.track = gf_wrap360(*track);
     else if (hdgTrue)
-        r.pos.track = lf_wrapDegrees(*hdgTrue);
+        r.pos.track = gf_wrap360(*hdgTrue);
     else if (const auto hdgMag = lf_feedNumber(entry, kHdgMag))
-        r.pos.track = lf_wrapDegrees(*hdgMag);
+        r.pos.track = gf_wrap360(*hdgMag);
     if (!hdgTrue)
         r.pos.heading = r.pos.track * kDegToRad;
 

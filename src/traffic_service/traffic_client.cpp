@@ -19,12 +19,12 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
-#include <numbers>
 #include <cstdlib>
 
 #include "foundation/log.h"
 #include "foundation/text_file.h"
 #include "foundation/time_slots.h"
+#include "foundation/units.h"
 #include "traffic_service/feed_sink.h"
 
 TrafficClient g_trafficClient;
@@ -68,7 +68,7 @@ int lf_jsonInt(const nlohmann::json& body, const char* name, int fallback)
 QueryBox gf_queryBox(double lat, double lon, double rangeNm)
 {
     const double dLat = rangeNm / 60.0;
-    const double cosLat = std::max(std::cos(std::clamp(lat, -89.0, 89.0) * std::numbers::pi / 180.0), 0.01);
+    const double cosLat = std::max(std::cos(std::clamp(lat, -89.0, 89.0) * kPi / 180.0), 0.01);
     const double dLon = std::min(rangeNm / (60.0 * cosLat), 180.0);
     auto wrap = [](double x) {
         while (x > 180.0)

@@ -105,9 +105,9 @@ std::size_t threadCount()
     return count;
 }
 
-// The third SimConnect error asks for the exit inside a g_simConnectMutex section: the request
-// only wakes the run's exit thread, which was there before; the simulator client's stack starts
-// and joins no thread while it holds the lock.
+// The third SimConnect error, counted inside a g_simConnectMutex section, starts and joins no
+// thread there and only makes the restart due; the caller takes it once it has released the lock,
+// and the request wakes the run's exit thread, which was there before.
 TEST(Exit, ThirdSimConnectErrorUnderTheSimulatorLockStartsNoThread)
 {
     AppSandbox box;
@@ -129,7 +129,9 @@ TEST(Exit, ThirdSimConnectErrorUnderTheSimulatorLockStartsNoThread)
         before = threadCount();
         gf_simConnectError();
         after = threadCount();
+        EXPECT_FALSE(gf_exitRequest().has_value());
     }
+    gf_exitOnSimConnectErrors();
     ASSERT_TRUE(box.subsystems().calls.waitFor("stopReaders", 5s));
     EXPECT_EQ(after, before);
     EXPECT_EQ(g_exitReason.load(), ExitReason::RESTART);

@@ -10,15 +10,21 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/app_state.h"
 #include "app/entry.h"
 #include "app/exit.h"
 #include "app/main_loop.h"
 #include "app/real_subsystems.h"
 #include "app/startup.h"
 #include "download_server/download_server.h"
+#include "frame/frame_state.h"
 #include "frame/server_files.h"
+#include "liveries/liveries_state.h"
 #include "model/airport_list.h"
+#include "model/model_state.h"
+#include "parking/parking_state.h"
 #include "simconnect/standin_sim.h"
+#include "simulator/simulator_state.h"
 #include "support/temp_folder.h"
 #include "simulator/feed_handover.h"
 #include "traffic_service/feed_sink.h"
@@ -110,8 +116,14 @@ E2eWorld::E2eWorld(E2eSetup setup) : m_setup(std::move(setup))
     std::string error;
     if (!dlstandin::buildServerRoot(tree, box / "server", &error))
         throw std::runtime_error("download tree: " + error);
-    // A fresh installation: the airport list of an earlier world in this process is not kept.
-    lf_resetAirportList();
+    // A fresh installation in a fresh process: nothing an earlier world in this process loaded or
+    // left (airport list, liveries refused by its simulator, aircraft, status lines) is kept.
+    gf_resetFrameState();
+    gf_resetAppState();
+    gf_resetLiveriesState();
+    gf_resetSimulatorState();
+    gf_resetModelState();
+    gf_resetParkingState();
     setenv("TAVIX_SERVER_BASE", AppSandbox::fileUrl(box / "server").c_str(), 1);
 
     // The traffic-service stand-in, replaying the scenario on the simulated clock.

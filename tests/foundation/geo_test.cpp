@@ -1,4 +1,4 @@
-// Great-circle distance and destination, ground curves and angle differences.
+// Great-circle distance and destination, ground curves, angle differences and angle wrapping.
 #include "foundation/geo.h"
 
 #include <gtest/gtest.h>
@@ -155,6 +155,47 @@ TEST(AngleDiff, WrappedIntoMinusPiExclusivePiInclusive)
         EXPECT_NEAR(d, r.diff, 1e-12) << r.a << " " << r.b;
         EXPECT_GT(d, -kPi);
         EXPECT_LE(d, kPi);
+    }
+}
+
+// Each wrap keeps its half-open range even where adding a full turn rounds up to it: a heading
+// of −1e-17 rad or a track of −1e-14° lands on 0, never on 2π or 360.
+TEST(AngleWrap, EachFormStaysInItsRange)
+{
+    const double nan = std::nan("");
+    const double inf = INFINITY;
+    struct Row {
+        double in, twoPi, pi, deg360, deg180;
+    };
+    const Row rows[] = {
+        {0.0, 0.0, 0.0, 0.0, 0.0},
+        {-1e-17, 0.0, -1e-17, 0.0, -1e-17},
+        {-1e-14, 2 * kPi - 1e-14, -1e-14, 0.0, -1e-14},
+        {7.0, 7.0 - 2 * kPi, 7.0 - 2 * kPi, 7.0, 7.0},
+        {-7.0, 4 * kPi - 7.0, 2 * kPi - 7.0, 353.0, -7.0},
+        {180.0, std::fmod(180.0, 2 * kPi), std::fmod(180.0, 2 * kPi) - 2 * kPi, 180.0, 180.0},
+        {-180.0, 58 * kPi - 180.0, 58 * kPi - 180.0, 180.0, 180.0},
+        {360.0, std::fmod(360.0, 2 * kPi), std::fmod(360.0, 2 * kPi), 0.0, 0.0},
+        {725.0, std::fmod(725.0, 2 * kPi), std::fmod(725.0, 2 * kPi), 5.0, 5.0},
+    };
+    for (const Row& r : rows) {
+        EXPECT_NEAR(gf_wrap2Pi(r.in), r.twoPi, 1e-9) << r.in;
+        EXPECT_NEAR(gf_wrapPi(r.in), r.pi, 1e-9) << r.in;
+        EXPECT_NEAR(gf_wrap360(r.in), r.deg360, 1e-9) << r.in;
+        EXPECT_NEAR(gf_wrap180(r.in), r.deg180, 1e-9) << r.in;
+        EXPECT_GE(gf_wrap2Pi(r.in), 0.0);
+        EXPECT_LT(gf_wrap2Pi(r.in), 2 * kPi);
+        EXPECT_GE(gf_wrap360(r.in), 0.0);
+        EXPECT_LT(gf_wrap360(r.in), 360.0);
+        EXPECT_GT(gf_wrapPi(r.in), -kPi);
+        EXPECT_LE(gf_wrapPi(r.in), kPi);
+    }
+    // A value that is not finite counts as north, except in the signed radian form.
+    for (const double bad : {nan, inf, -inf}) {
+        EXPECT_EQ(gf_wrap2Pi(bad), 0.0);
+        EXPECT_EQ(gf_wrap360(bad), 0.0);
+        EXPECT_EQ(gf_wrap180(bad), 0.0);
+        EXPECT_TRUE(std::isnan(gf_wrapPi(bad)));
     }
 }
 

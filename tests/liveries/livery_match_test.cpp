@@ -97,13 +97,13 @@ TEST_F(LiveryMatchTest, StepsInOrder)
     // Size steps: same airline and class with the nearest span, then generic of the class.
     AcData b77w = lf_aircraft("KLM", "B77W");
     b77w.sizeClass = SizeClass::Heavy;
-    b77w.size = 64.8 * 0.5 * kMetresToNm;
+    b77w.size = 64.8 * 0.5 * kNmPerMetre;
     ASSERT_TRUE(gf_matchLivery(b77w));
     EXPECT_EQ(b77w.title, "KLM 332");  // same airline, same class, nearest span
     EXPECT_EQ(gf_lastMatchStep(), LiveryMatchStep::AirlineClass);
     AcData uae = lf_aircraft("UAE", "A380");
     uae.sizeClass = SizeClass::Heavy;
-    uae.size = 80.0 * 0.5 * kMetresToNm;
+    uae.size = 80.0 * 0.5 * kNmPerMetre;
     ASSERT_TRUE(gf_matchLivery(uae));
     EXPECT_EQ(uae.title, "Generic 388");  // generic of the class, nearest span (79.8 m)
     EXPECT_EQ(gf_lastMatchStep(), LiveryMatchStep::GenericClass);

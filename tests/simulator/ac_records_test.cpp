@@ -101,7 +101,7 @@ TEST_F(AcRecordsTest, UnlistedTypeIsLightWithTheLightAverage)
 {
     const AcData ac = gf_makeAcData(lf_head("XYZ", "QQQQ"));
     EXPECT_EQ(ac.sizeClass, SizeClass::Light);
-    EXPECT_DOUBLE_EQ(ac.size, 11.0 * 0.5 * kMetresToNm);  // C172 is the only Light span
+    EXPECT_DOUBLE_EQ(ac.size, 11.0 * 0.5 * kNmPerMetre);  // C172 is the only Light span
     EXPECT_EQ(ac.flareTicks, 250u);
 }
 

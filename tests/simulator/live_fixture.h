@@ -17,12 +17,14 @@
 #include "liveries/regcodes.h"
 #include "model/ac_records.h"
 #include "model/airport_list.h"
+#include "model/model_state.h"
 #include "model/stand_model.h"
 #include "simulator/ai_tick.h"
 #include "simulator/command_queues.h"
 #include "simulator/feed_handover.h"
 #include "simulator/removal.h"
 #include "simulator/sim_client.h"
+#include "simulator/simulator_state.h"
 #include "support/liveries_fixture.h"
 #include "support/stand_services_fake.h"
 #include "support/settings_fixture.h"
@@ -49,28 +51,8 @@ inline TrafficRecord liveRecord(std::uint32_t hexid, const std::string& callsign
 
 inline void resetLiveTraffic()
 {
-    g_liveAc.clear();
-    g_staticAc.clear();
-    g_removeRequests.clear();
-    g_liveCreateRequests.clear();
-    g_staticCreateRequests.clear();
-    g_spawnQueue.clear();
-    g_userAcCopy = {};
-    g_tick.store(0);
-    gf_resetFeedHandover();
-    g_parkAirport = {};
-    g_parkPositions.clear();
-    g_arrivedLiveAc.clear();
-    g_selectedObjectId.store(0);
-    {
-        std::lock_guard lock(g_simConnectMutex);
-        g_clientEventCmds.clear();
-        g_createAcCmds.clear();
-        g_removeAcCmds.clear();
-        g_acPosUpdates.write.clear();
-        g_acPosUpdates.send.clear();
-    }
-    g_simErrorCount.store(0);
+    gf_resetSimulatorState();
+    gf_resetModelState();
 }
 
 class LiveTrafficTest : public ::testing::Test {

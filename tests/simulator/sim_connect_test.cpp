@@ -341,4 +341,23 @@ TEST_F(SimConnectTest, ThirdRequestErrorRestarts)
     EXPECT_EQ(sim().calls(Call::RequestDataOnSimObject).size(), before);
 }
 
+// gf_exit joins the previous exit thread and starts the next one: the restart of the third error
+// waits until the failing caller has released the simulator lock.
+TEST_F(SimConnectTest, ThirdRequestErrorExitsOutsideTheSimConnectLock)
+{
+    connect();
+    startFlight();
+    {
+        std::lock_guard lock(g_simConnectMutex);
+        for (int i = 0; i < 3; ++i)
+            gf_simConnectError();
+        EXPECT_TRUE(g_simConnectFailed.load());
+        EXPECT_TRUE(logHas("SimConnect request error 3, see Log.txt"));
+        EXPECT_FALSE(g_exitRequested.load());
+    }
+    gf_exitOnSimConnectErrors();
+    EXPECT_TRUE(g_exitRequested.load());
+    EXPECT_EQ(g_exitReason.load(), ExitReason::RESTART);
+}
+
 }  // namespace

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include <gtest/gtest.h>
+
 #include "app/exit.h"
 #include "app/main_loop.h"
 #include "app/startup.h"
@@ -93,6 +95,11 @@ bool RecordingSubsystems::requestUserAc(UserAcRequest request)
 
 bool RecordingSubsystems::login()
 {
+    {
+        // A new start-up: its readers are yet to enter.
+        std::lock_guard lock(m_readerMutex);
+        m_readerEntered[0] = m_readerEntered[1] = false;
+    }
     call("login");
     return loginAnswer ? loginAnswer() : true;
 }
@@ -106,7 +113,22 @@ void RecordingSubsystems::runSimClient(std::stop_token stop)
 
 void RecordingSubsystems::runReader(Reader reader)
 {
+    {
+        std::lock_guard lock(m_readerMutex);
+        ++m_readersInside;
+        m_readerEntered[reader == Reader::Weather ? 0 : 1] = true;
+    }
     call(reader == Reader::Weather ? "reader(weather)" : "reader(traffic)");
+    // Notified under the lock: once the waiter holds it, this thread touches the object no more.
+    std::lock_guard lock(m_readerMutex);
+    --m_readersInside;
+    m_readerLeft.notify_all();
+}
+
+bool RecordingSubsystems::waitReadersLeft(std::chrono::milliseconds limit)
+{
+    std::unique_lock lock(m_readerMutex);
+    return m_readerLeft.wait_for(lock, limit, [this] { return m_readersInside == 0; });
 }
 
 bool RecordingSubsystems::ask(Question question)
@@ -117,10 +139,13 @@ bool RecordingSubsystems::ask(Question question)
     case Question::UserOnGround:
     case Question::UserPositionSet:
     case Question::FirstTrafficReceived:
-    case Question::WeatherReaderRunning:
-    case Question::TrafficReaderRunning:
     case Question::RemovalQueueEmpty:
         return true;
+    case Question::WeatherReaderRunning:
+    case Question::TrafficReaderRunning: {
+        std::lock_guard lock(m_readerMutex);
+        return m_readerEntered[question == Question::WeatherReaderRunning ? 0 : 1];
+    }
     default:
         return false;
     }
@@ -242,6 +267,8 @@ AppSandbox::~AppSandbox()
     // An exit started by the test finishes before the sandbox (and its subsystems) goes away.
     gf_joinStartUpThread();
     gf_joinExitThread();
+    if (!m_subsystems.waitReadersLeft(std::chrono::seconds(10)))
+        ADD_FAILURE() << "a reader thread is still inside the recording subsystems";
     gf_setSubsystems(nullptr);
     std::error_code ec;
     std::filesystem::current_path(m_previousDir, ec);

@@ -54,7 +54,7 @@ private:
 //   exitStep      "stopReaders" "logout" "removeAllTraffic" "cleanUp"
 // Questions are not recorded. Unanswered questions, login and the user-aircraft requests answer
 // as a frame without subsystems would: no flight, no tick, on the ground, position set, traffic
-// received, readers running, no static aircraft, no reserved stand, no adjustments, no stands, no
+// received, a reader running once its thread has entered runReader, no static aircraft, no reserved stand, no adjustments, no stands, no
 // parking file, removal queue empty, simulator not quit; login and requests succeed.
 class RecordingSubsystems : public Subsystems {
 public:
@@ -86,8 +86,17 @@ public:
     AutoRangeInput autoRangeInput() override;
     void exitStep(ExitStep step) override;
 
+    // The reader threads run detached: waits until every one that entered runReader has left it,
+    // so none still reads this object when it goes away. False when the limit passed first.
+    bool waitReadersLeft(std::chrono::milliseconds limit);
+
 private:
     void call(const std::string& name);
+
+    std::mutex m_readerMutex;  // guards the two values below
+    std::condition_variable m_readerLeft;
+    int m_readersInside = 0;
+    bool m_readerEntered[2] = {false, false};  // weather, traffic
 };
 
 class AppSandbox {

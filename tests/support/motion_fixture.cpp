@@ -6,6 +6,7 @@
 #include "liveries/livery_tables.h"
 #include "liveries/refused.h"
 #include "model/airport_list.h"
+#include "model/model_state.h"
 #include "model/stand_model.h"
 #include "simulator/ai_tick.h"
 #include "simulator/duplicates.h"
@@ -14,6 +15,7 @@
 #include "simulator/motion_math.h"
 #include "simulator/refused_liveries.h"
 #include "simulator/removal.h"
+#include "simulator/simulator_state.h"
 #include "simulator/stand_services.h"
 #include "simulator/user_aircraft.h"
 
@@ -31,32 +33,13 @@ MotionSandbox::~MotionSandbox()
 
 void MotionSandbox::lf_resetAll()
 {
-    g_tick.store(0);
-    g_liveAc.clear();
-    g_staticAc.clear();
-    g_removeRequests.clear();
-    g_liveCreateRequests.clear();
-    g_staticCreateRequests.clear();
-    g_spawnQueue.clear();
-    g_userAcCopy = UserAcState{};
-    g_userOnGround.store(false);
-    g_parkPositions.clear();
-    g_parkAirport = AirportEntry{};
-    g_arrivedLiveAc.clear();
-    g_selectedObjectId.store(0);
-    g_liveryCache.clear();
-    g_flightPlanFolder.clear();
-    g_reservedStand.clear();
-    g_noMatchSet.clear();
-    g_duplicateCheckList.clear();
-    g_ghostCallsigns.clear();
-    g_refusedLiveries.clear();
+    gf_resetSimulatorState();
+    gf_resetModelState();
+    // The livery table and the refused liveries; the aircraft database stays for the fixture.
     gf_setLiveries({});
+    g_refusedLiveries.clear();
+    // No parking behind the motion: the simulator's stand calls find nothing.
     gf_setStandServices(nullptr);
-    std::lock_guard lock(g_simConnectMutex);
-    g_clientEventCmds.clear();
-    g_acPosUpdates.write.clear();
-    g_acPosUpdates.send.clear();
 }
 
 PosRecord rec(double lat, double lon, std::int32_t slot, double speed, bool airborne, double alt, double track)

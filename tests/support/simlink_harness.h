@@ -17,13 +17,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "foundation/lock_order.h"
 #include "foundation/settings.h"
 #include "frame/exit_request.h"
+#include "frame/frame_state.h"
 #include "frame/status.h"
 #include "simconnect/standin_sim.h"
 #include "simulator/command_queues.h"
 #include "simulator/sim_client.h"
 #include "simulator/sim_events.h"
+#include "simulator/simulator_state.h"
 #include "simulator/user_aircraft.h"
 #include "support/settings_fixture.h"
 
@@ -37,7 +40,9 @@ protected:
     void SetUp() override
     {
         m_settings = std::make_unique<SettingsSandbox>();
-        gf_resetExitRequest();
+        gf_resetFrameState();
+        gf_clearMainLoopThread();
+        gf_resetSimulatorState();
         sim().reset(simConfig());
         gf_resetSimQueues();
     }
