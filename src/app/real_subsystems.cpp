@@ -31,6 +31,7 @@
 #include "parking/stand_schedule.h"
 #include "parking/stand_search.h"
 #include "parking/static_plan.h"
+#include "parking/callsign_listing.h"
 #include "parking/traffic_containers.h"
 #include "simulator/ai_tick.h"
 #include "simulator/command_queues.h"

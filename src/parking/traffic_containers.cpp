@@ -1,5 +1,5 @@
-// The traffic containers over the life of the process, leaving the park airport, the learned-file
-// save, the exit reset and the Callsign2ObjectId.txt listing. See traffic_containers.h.
+// The traffic containers over the life of the process: reserving them, leaving the park airport
+// and the exit reset. See traffic_containers.h.
 //
 // Thread: the main loop; gf_removeParkedTraffic and gf_clearTrafficState also on the exit thread
 // after the main loop has ended.
@@ -24,6 +24,8 @@
 #include "model/airport_list.h"
 #include "model/stand_model.h"
 #include "parking/max_park.h"
+#include "parking/callsign_listing.h"
+#include "parking/learned_save.h"
 #include "parking/park_airport_list.h"
 #include "parking/park_choice.h"
 #include "parking/park_read.h"
@@ -48,8 +50,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kListingFile = "Callsign2ObjectId.txt";
-
 // Reserved capacities (elements).
 constexpr std::size_t kLiveStayers = 64;
 constexpr std::size_t kParkKeeps = 256;
@@ -65,21 +65,6 @@ constexpr std::size_t kGhostCallsigns = 64;
 
 std::atomic<bool> g_reservedOnce{false};
 
-// Removes the listing when it exists; an undeterminable status or a failed removal throws the
-// filesystem error "exists" or "remove".
-void lf_removeListing()
-{
-    const fs::path path = kListingFile;
-    std::error_code error;
-    const fs::file_status status = fs::status(path, error);
-    if (status.type() == fs::file_type::none)
-        throw fs::filesystem_error("exists", path, error);
-    if (status.type() == fs::file_type::not_found)
-        return;
-    if (!fs::remove(path, error) && error)
-        throw fs::filesystem_error("remove", path, error);
-}
-
 void lf_enableControl(const GuiControl& control, bool enable)
 {
     EnableWindow(GetDlgItem(g_hWnd, control.controlId()), enable ? TRUE : FALSE);
@@ -92,18 +77,6 @@ bool lf_atParkAirport(const LiveAc& ac)
 }
 
 }  // namespace
-
-std::string lf_learnedFolderOf(const std::string& publisher)
-{
-    if (publisher == "stock" || publisher == "simaddon")
-        return "airports\\learned\\" + publisher;
-    // The publisher comes from the parking file: as a folder it stays one level below thirdparty.
-    // Named as the parking-file reader names it, so the file is found again: an empty publisher
-    // means no sub-folder.
-    if (publisher.empty())
-        return "airports\\learned\\thirdparty";
-    return "airports\\learned\\thirdparty\\" + gf_learnedPublisherFolder(publisher);
-}
 
 void lf_resetReservedOnce()
 {
@@ -128,7 +101,7 @@ void gf_reserveTrafficContainers()
     g_staticParkQueue.reserve(kStaticParkQueue);
     g_parkRemovals.reserve(kParkRemovals);
     g_ghostCallsigns.reserve(kGhostCallsigns);
-    lf_removeListing();
+    gf_removeCallsignListing();
     g_reservedOnce.store(true);
 }
 
@@ -213,57 +186,6 @@ void gf_leaveParkAirport()
     });
 }
 
-void gf_saveParkFile()
-{
-    if (g_parkAirport.code.empty())
-        return;
-    const bool handmade = g_handmadeOverruled.load();
-
-    ApfRecord record;
-    record.airportName = g_apfHeader.airportName;
-    record.publisher = g_apfHeader.publisher;
-    record.altitude = g_apfHeader.altitude;
-    record.rtTrafficWeek = g_rtTrafficWeek;
-    if (handmade) {
-        record.stands = g_parkPositions;
-        const auto [real, soft] = gf_qualityFactor();
-        record.qfReal = real;
-        record.qfSoft = soft;
-    } else {
-        // Options read from the park airport's own file are there already; only what was learned
-        // or changed here is saved.
-        for (ParkPos& stand : g_parkPositions) {
-            std::erase_if(stand.options, [](const ParkPosOption& option) { return option.source == 1; });
-            if (!stand.options.empty() || stand.manual || stand.radiusChange || stand.cargoChange)
-                record.stands.push_back(stand);
-        }
-    }
-
-    // The file goes where the reader looks for it on the next visit (a local file of the companion
-    // add-on, for one, is learned in learned/my_simaddon, not under its publisher "simaddon").
-    // A header that no read filled, or a path out of the learned folder, gives the publisher's
-    // folder with <ICAO>.xml.
-    const std::string pathText = gf_insideLearnedFolder(g_apfHeader.learnedPath)
-                                     ? g_apfHeader.learnedPath
-                                     : lf_learnedFolderOf(g_apfHeader.publisher) + "\\" + g_parkAirport.code + ".xml";
-    const fs::path path = gf_apfNativePath(pathText);
-    const fs::path folder = path.parent_path();
-    std::error_code error;
-    if (!folder.empty() && !fs::is_directory(folder, error)) {
-        fs::create_directories(folder, error);
-        if (error)
-            throw fs::filesystem_error("create_directory", folder, error);
-    }
-
-    if (!gf_writeApf(record, path, 0)) {
-        gf_log("{} saving \"{}\" did not succeed", gf_utcClockText(), pathText);
-        return;
-    }
-    gf_log("{}{} \"{}\" saved with {} update{} {}", gf_utcClockText(), handmade ? " handmade" : "", pathText,
-           g_parkUpdates, g_parkUpdates == 1 ? g_emptyString : g_pluralSuffix,
-           g_parkParamsChanged.load() ? "and one or more parameter changes" : "");
-}
-
 void gf_clearTrafficState()
 {
     g_parkAirport = AirportEntry{};
@@ -298,7 +220,7 @@ void gf_clearTrafficState()
     // Empties the hand-over under g_udpMutex and forgets that the main loop had started.
     gf_resetFeedHandover();
 
-    lf_removeListing();
+    gf_removeCallsignListing();
 
     g_controlsBusy.store(false);
     InvalidateRect(g_hWnd, nullptr, TRUE);
@@ -328,27 +250,4 @@ void gf_clearBufferMaps()
     g_seenCallsigns.clear();
     g_seenHexids.clear();
     gf_takeBufferMaps(g_seenCallsigns, g_seenHexids);
-}
-
-std::string lf_callsign2ObjectIdLine(const LiveAc& ac)
-{
-    const std::string parked = ac.phase == AcPhase::Parked ? "Parked at " + gf_standName(ac.standId) : std::string();
-    return tvx::format("{} {:9} {} {}: {} {}", ac.onGround ? "Gnd" : "Air", ac.callsign, ac.airline, ac.acType,
-                       ac.objectId, parked);
-}
-
-void gf_writeCallsign2ObjectIdFile()
-{
-    std::list<std::string> lines;
-    for (const LiveAc& ac : g_liveAc) {
-        if (ac.state == AcState::Placed)
-            lines.push_front(lf_callsign2ObjectIdLine(ac));
-    }
-    lines.sort();
-    std::ofstream out(kListingFile, std::ios::binary | std::ios::trunc);
-    if (!out)
-        return;
-    for (const std::string& line : lines)
-        out << line << '\n';
-    out.flush();
 }

@@ -1,5 +1,6 @@
 // Callsign2ObjectId.txt: one line per placed live aircraft in byte order, with the stand of a
 // parked one; and the history-buffer maps taken over for the stand search.
+#include "parking/callsign_listing.h"
 #include "parking/traffic_containers.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 // The traffic containers: capacities reserved once per process, the exit reset that empties every
 // container, removing the parked traffic, and the learned file saved when the park airport is left.
+#include "parking/learned_save.h"
 #include "parking/traffic_containers.h"
 
 #include <gtest/gtest.h>

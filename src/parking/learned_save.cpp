@@ -1,0 +1,81 @@
+// The learned parking file of the park airport. See learned_save.h.
+#include "parking/learned_save.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "foundation/log.h"
+#include "foundation/text_file.h"
+#include "foundation/time_slots.h"
+#include "model/airport_list.h"
+#include "model/stand_model.h"
+#include "parking/park_choice.h"
+#include "parking/park_read.h"
+#include "parking/parking_file.h"
+#include "parking/stand_schedule.h"
+
+namespace fs = std::filesystem;
+
+std::string lf_learnedFolderOf(const std::string& publisher)
+{
+    if (publisher == "stock" || publisher == "simaddon")
+        return "airports\\learned\\" + publisher;
+    // The publisher comes from the parking file: as a folder it stays one level below thirdparty.
+    // Named as the parking-file reader names it, so the file is found again: an empty publisher
+    // means no sub-folder.
+    if (publisher.empty())
+        return "airports\\learned\\thirdparty";
+    return "airports\\learned\\thirdparty\\" + gf_learnedPublisherFolder(publisher);
+}
+
+void gf_saveParkFile()
+{
+    if (g_parkAirport.code.empty())
+        return;
+    const bool handmade = g_handmadeOverruled.load();
+
+    ApfRecord record;
+    record.airportName = g_apfHeader.airportName;
+    record.publisher = g_apfHeader.publisher;
+    record.altitude = g_apfHeader.altitude;
+    record.rtTrafficWeek = g_rtTrafficWeek;
+    if (handmade) {
+        record.stands = g_parkPositions;
+        const auto [real, soft] = gf_qualityFactor();
+        record.qfReal = real;
+        record.qfSoft = soft;
+    } else {
+        // Options read from the park airport's own file are there already; only what was learned
+        // or changed here is saved.
+        for (ParkPos& stand : g_parkPositions) {
+            std::erase_if(stand.options, [](const ParkPosOption& option) { return option.source == 1; });
+            if (!stand.options.empty() || stand.manual || stand.radiusChange || stand.cargoChange)
+                record.stands.push_back(stand);
+        }
+    }
+
+    // The file goes where the reader looks for it on the next visit (a local file of the companion
+    // add-on, for one, is learned in learned/my_simaddon, not under its publisher "simaddon").
+    // A header that no read filled, or a path out of the learned folder, gives the publisher's
+    // folder with <ICAO>.xml.
+    const std::string pathText = gf_insideLearnedFolder(g_apfHeader.learnedPath)
+                                     ? g_apfHeader.learnedPath
+                                     : lf_learnedFolderOf(g_apfHeader.publisher) + "\\" + g_parkAirport.code + ".xml";
+    const fs::path path = gf_apfNativePath(pathText);
+    const fs::path folder = path.parent_path();
+    std::error_code error;
+    if (!folder.empty() && !fs::is_directory(folder, error)) {
+        fs::create_directories(folder, error);
+        if (error)
+            throw fs::filesystem_error("create_directory", folder, error);
+    }
+
+    if (!gf_writeApf(record, path, 0)) {
+        gf_log("{} saving \"{}\" did not succeed", gf_utcClockText(), pathText);
+        return;
+    }
+    gf_log("{}{} \"{}\" saved with {} update{} {}", gf_utcClockText(), handmade ? " handmade" : "", pathText,
+           g_parkUpdates, g_parkUpdates == 1 ? g_emptyString : g_pluralSuffix,
+           g_parkParamsChanged.load() ? "and one or more parameter changes" : "");
+}
+
