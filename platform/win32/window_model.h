@@ -27,6 +27,14 @@ struct ControlState {
     bool enabled = true;
     bool checked = false;
     DWORD style = 0;
+    DWORD exStyle = 0;
+};
+
+// One text a window drew while it painted: its box in client coordinates, the text, its colour.
+struct DrawnText {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    std::string text;  // UTF-8
+    DWORD colour = 0;  // 0x00BBGGRR
 };
 
 class WindowModel {
@@ -52,6 +60,8 @@ public:
     std::optional<std::string> painted(const std::string& key) const;
     std::map<std::string, std::string> paintedValues() const;
     int invalidations() const;  // InvalidateRect calls so far
+    // What the main window drew in its last paint (BeginPaint to EndPaint), in drawing order.
+    std::vector<DrawnText> drawnTexts() const;
 
     // Echo of status and error line changes to standard output (on by default).
     void setEcho(bool on);

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # The Windows build's main road under Wine and a virtual X display.
 #
+# First the window's checks (tests/window/window_checks.cpp, cross-built as tavix-window-checks.exe)
+# run against Windows' own window: the same checks CTest runs against the headless one.
+#
 # tavix.exe runs with the stand-in simulator built as SimConnect.dll beside it, the Linux traffic
 # stand-in on loopback (host name localhost) replaying the demo's traffic around Keflavik, and the
 # Linux download stand-in's tree read over file://. Checked, from Log.txt and the stand-in
@@ -125,6 +128,7 @@ api=${api/127.0.0.1/localhost}
 
 export TAVIX_API_BASE="$api"
 export TAVIX_STANDIN_DLL=$top/dist/standin-simconnect/SimConnect.dll
+export TAVIX_WINDOW_CHECKS=$windows_build/tests/window/tavix-window-checks.exe
 export TAVIX_SERVER_BASE="file:///$(winpath "$work/server" | tr '\\' '/')/"
 export TAVIX_SIM_SCENARIO=$(winpath "$work/sim-scenario.json")
 export TAVIX_SIM_TRACE_DIR=$(winpath "$work/trace")

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# The part of tests/windows/wine_run.sh that runs inside the virtual X display: starts tavix.exe
-# without SimConnect.dll, gives it the DLL once it has said why it cannot connect, waits for the
-# traffic, takes the screenshot, closes the window and waits for the program's end.
-# Arguments: WORK SECONDS. Writes WORK/window.png, WORK/tavix-status.txt and WORK/events.txt.
+# The part of tests/windows/wine_run.sh that runs inside the virtual X display: runs the window's
+# checks (TAVIX_WINDOW_CHECKS, the same checks CTest runs on the headless window), then starts
+# tavix.exe without SimConnect.dll, gives it the DLL once it has said why it cannot connect, waits
+# for the traffic, takes the screenshot, closes the window and waits for the program's end.
+# Arguments: WORK SECONDS. Writes WORK/window-checks.txt, WORK/window.png, WORK/tavix-status.txt and
+# WORK/events.txt.
 set -euo pipefail
 work=$1
 seconds=$2
@@ -33,6 +35,13 @@ has_objects() { [ "$(objects_in_sim)" -gt 0 ]; }
 # A wineserver left from an earlier run would keep its windows on that run's display, gone now.
 wineserver -k 2>/dev/null || true
 wineserver -w
+
+# The window's checks: controls, clicks, edits, buttons, the painted lines, close and position.
+if ! (cd "$work" && timeout 300 wine "$TAVIX_WINDOW_CHECKS") >"$work/window-checks.txt" 2>&1; then
+  grep -v '^--' "$work/window-checks.txt" | tail -n 40 >&2
+  fail "the window's checks under Wine"
+fi
+note "$(tail -n 1 "$work/window-checks.txt" | tr -d '\r')"
 cd "$work/run"
 wine "$work/exe/tavix.exe" >"$work/tavix-output.txt" 2>&1 &
 tavix=$!
