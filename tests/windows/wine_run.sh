@@ -8,7 +8,9 @@
 # stand-in on loopback (host name localhost) replaying the demo's traffic around Keflavik, and the
 # Linux download stand-in's tree read over file://. Checked, from Log.txt and the stand-in
 # simulator's trace:
-#   - tavix.exe first runs without SimConnect.dll: it says why it cannot connect and keeps waiting;
+#   - tavix.exe first runs without SimConnect.dll, then with one that lacks the program's calls: it
+#     says why it cannot connect and keeps waiting;
+#   - a second tavix.exe started meanwhile says the program runs already and ends with -1;
 #   - with the DLL: aircraft are created, move and are removed again while the run goes on;
 #   - the window shows its status lines: a screenshot of the virtual display (PNG) is not blank and
 #     its Tavix window is there;
@@ -61,6 +63,11 @@ work=$windows_build/wine-run
 rm -rf "$work" "$roaming/Tavix" "$roaming/Microsoft Flight Simulator" "$local_app/Packages"
 mkdir -p "$work/exe" "$work/run" "$work/sim/Packages/Official" "$work/trace" "$roaming/Tavix"
 cp dist/tavix-windows-x64/tavix.exe "$work/exe/"
+# A SimConnect.dll that exports none of the calls tavix.exe takes but SimConnect_Close.
+mkdir -p "$work/lacking"
+printf 'long SimConnect_Close(void* handle) { (void)handle; return 0; }\n' >"$work/lacking/lacking.c"
+x86_64-w64-mingw32-gcc-posix -shared -o "$work/lacking/SimConnect.dll" "$work/lacking/lacking.c" \
+  || fail "the SimConnect.dll without the calls could not be built"
 
 # The simulator installation (its UserCfg.opt in both places the simulator keeps one) and the
 # user's settings: the demo's, with the licence the traffic stand-in accepts and a 5 nm range.
