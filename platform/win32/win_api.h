@@ -147,6 +147,11 @@ BOOL GetWindowPlacement(HWND hWnd, WINDOWPLACEMENT* placement);
 // Screen to client coordinates and back (a null window is the screen); the offset added.
 int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count);
 int GetClassNameW(HWND hWnd, LPWSTR className, int maxCount);
+// The screen: one monitor of 1920 by 1080 pixels at (0, 0). Null (with MONITOR_DEFAULTTONULL) for a
+// rectangle wholly off it.
+using HMONITOR = void*;
+constexpr DWORD MONITOR_DEFAULTTONULL = 0;
+HMONITOR MonitorFromRect(const RECT* rect, DWORD flags);
 std::intptr_t GetWindowLongPtrW(HWND hWnd, int index);  // GWL_STYLE and GWL_EXSTYLE
 // Keyboard focus: moving it away from an edit box sends its parent WM_COMMAND EN_KILLFOCUS, onto
 // one EN_SETFOCUS, as Windows does. Returns the control that had it.

@@ -614,6 +614,13 @@ std::intptr_t GetWindowLongPtrW(HWND hWnd, int index)
     return static_cast<std::intptr_t>(value);
 }
 
+HMONITOR MonitorFromRect(const RECT* rect, DWORD)
+{
+    static int screen = 0;
+    const bool on = rect && rect->left < 1920 && rect->right > 0 && rect->top < 1080 && rect->bottom > 0;
+    return on ? &screen : nullptr;
+}
+
 HWND SetFocus(HWND hWnd)
 {
     Registry& r = lf_registry();

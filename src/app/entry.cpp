@@ -296,9 +296,19 @@ bool initInstance()
     // The window's size follows from the client area the layout needs, title bar and frame added.
     RECT frame{0, 0, window_layout::g_clientWidth, window_layout::g_clientHeight};
     AdjustWindowRectEx(&frame, g_windowStyle, FALSE, 0);
-    g_hWnd = CreateWindowExW(0, g_windowClass, win32::utf8ToWide(g_productName).c_str(), g_windowStyle,
-                             g_optWindowX.value(), g_optWindowY.value(), frame.right - frame.left,
-                             frame.bottom - frame.top, nullptr, nullptr, nullptr, nullptr);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    // A place kept from a screen that is no longer there (a monitor unplugged) would hide the
+    // window: it opens at the default place then.
+    int x = g_optWindowX.value();
+    int y = g_optWindowY.value();
+    const RECT place{x, y, x + width, y + height};
+    if (MonitorFromRect(&place, MONITOR_DEFAULTTONULL) == nullptr) {
+        x = g_optWindowX.defaultValue();
+        y = g_optWindowY.defaultValue();
+    }
+    g_hWnd = CreateWindowExW(0, g_windowClass, win32::utf8ToWide(g_productName).c_str(), g_windowStyle, x, y, width,
+                             height, nullptr, nullptr, nullptr, nullptr);
     if (g_hWnd == nullptr)
         return false;
     lf_createControls();

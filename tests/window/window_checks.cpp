@@ -9,8 +9,9 @@
 // text fits); WM_APP+1 starting the start-up, which enables the controls; check boxes clicked;
 // edit boxes typed into and left (a click, Tab's focus move, Enter); the buttons; the painted status
 // and error lines and values; then the window moved and minimised, an edit left unfinished, the
-// window closed: the normal exit, WM_APP+2, the position and the unfinished value saved, and the
-// next window opening where the last one was.
+// window closed: the normal exit, WM_APP+2, the position and the unfinished value saved, the next
+// window opening where the last one was, and one whose place is off every screen opening at the
+// default place.
 //
 // Only reading the painted status area differs: Windows' picture is read as pixels (the window
 // paints itself into a bitmap through WM_PRINTCLIENT), the headless one as the texts it drew.
@@ -731,6 +732,16 @@ void lf_checkCloseAndPosition()
     lf_expectEq(place.left, 140, "window x");
     lf_expectEq(place.top, 90, "window y");
     lf_expectEq(lf_text(lf_control(g_optAirportHeight)), std::string("25000"), "AIRPORT_HEIGHT shows the saved value");
+    DestroyWindow(g_hWnd);
+    lf_pump();
+
+    lf_case("a place off every screen (a monitor unplugged) gives the default place");
+    g_optWindowX.setClamped(-20000);
+    g_optWindowY.setClamped(300);
+    lf_expect(initInstance(), "the window is made again");
+    GetWindowRect(g_hWnd, &place);
+    lf_expectEq(place.left, g_optWindowX.defaultValue(), "window x");
+    lf_expectEq(place.top, g_optWindowY.defaultValue(), "window y");
     DestroyWindow(g_hWnd);
     lf_pump();
 }
