@@ -1,8 +1,8 @@
 // The headless window: what the Win32 calls of win_api.h did to the program's windows and controls,
 // kept so that tests (and a terminal user) can see it. Each control is keyed by its control id and
 // keeps its class, text, enabled and checked state; the main window keeps the status line, the
-// error line and the values its status area paints. The status and error lines are printed to
-// standard output when they change.
+// error line, the values its status area paints and the texts it drew in its last paint (WM_PAINT).
+// The status and error lines are printed to standard output when they change.
 //
 // Thread-safe: every member takes the model's own mutex (innermost; never held while calling the
 // program). Writers are the window thread and, through the Win32 calls, any thread.
