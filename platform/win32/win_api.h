@@ -78,6 +78,7 @@ constexpr UINT WM_PAINT = 0x000F;
 constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_QUIT = 0x0012;
 constexpr UINT WM_SETFONT = 0x0030;
+constexpr UINT WM_KEYDOWN = 0x0100;
 constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT WM_LBUTTONDOWN = 0x0201;
 constexpr UINT WM_PRINTCLIENT = 0x0318;
@@ -93,6 +94,8 @@ constexpr DWORD WAIT_TIMEOUT = 258;
 
 // ---- notifications and styles ----------------------------------------------------------------
 constexpr int IDOK = 1;  // Enter in a control, from the dialog manager
+constexpr WPARAM VK_TAB = 0x09;
+constexpr WPARAM VK_RETURN = 0x0D;
 constexpr WORD BN_CLICKED = 0;
 constexpr WORD EN_SETFOCUS = 0x0100;
 constexpr WORD EN_KILLFOCUS = 0x0200;
@@ -157,6 +160,10 @@ std::intptr_t GetWindowLongPtrW(HWND hWnd, int index);  // GWL_STYLE and GWL_EXS
 // one EN_SETFOCUS, as Windows does. Returns the control that had it.
 HWND SetFocus(HWND hWnd);
 HWND GetFocus();
+// The dialog manager's keys for a window's controls: Tab (WM_KEYDOWN VK_TAB) moves the focus to the
+// next enabled WS_TABSTOP control in creation order, Enter (VK_RETURN) sends the window WM_COMMAND
+// IDOK; TRUE when the key was taken. Other messages are left to the caller (FALSE).
+BOOL IsDialogMessageW(HWND hDlg, MSG* msg);
 LRESULT DefWindowProcW(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
 HWND GetDlgItem(HWND hDlg, int controlId);
 int GetDlgCtrlID(HWND hWnd);

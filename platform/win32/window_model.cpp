@@ -650,6 +650,46 @@ HWND GetFocus()
     return r.focus;
 }
 
+BOOL IsDialogMessageW(HWND hDlg, MSG* msg)
+{
+    if (!msg || msg->message != WM_KEYDOWN || (msg->wParam != VK_TAB && msg->wParam != VK_RETURN))
+        return FALSE;
+    Registry& r = lf_registry();
+    HWND next = nullptr;
+    WNDPROC proc = nullptr;
+    {
+        std::lock_guard lock(r.mutex);
+        Window* dialog = lf_find(r, hDlg);
+        Window* target = lf_find(r, msg->hwnd);
+        if (!dialog || !target || (msg->hwnd != hDlg && target->parent != hDlg))
+            return FALSE;
+        proc = dialog->proc;
+        if (msg->wParam == VK_TAB) {
+            // The tab stops in creation order, starting after the focused one and wrapping round.
+            std::vector<HWND> stops;
+            std::size_t after = 0;
+            for (const auto& [key, w] : r.windows) {
+                if (w.state.hwnd == r.focus)
+                    after = stops.size();
+                if (w.parent == hDlg && w.state.enabled && (w.state.style & WS_TABSTOP) != 0)
+                    stops.push_back(w.state.hwnd);
+            }
+            for (std::size_t i = 0; i < stops.size() && next == nullptr; ++i) {
+                HWND stop = stops[(after + i) % stops.size()];
+                if (stop != r.focus)
+                    next = stop;
+            }
+        }
+    }
+    if (msg->wParam == VK_TAB) {
+        if (next)
+            SetFocus(next);
+    } else if (proc) {
+        proc(hDlg, WM_COMMAND, static_cast<WPARAM>(IDOK), 0);
+    }
+    return TRUE;
+}
+
 LRESULT DefWindowProcW(HWND hWnd, UINT msg, WPARAM, LPARAM)
 {
     if (msg == WM_CLOSE)

@@ -256,11 +256,9 @@ int gf_labelId(const GuiControl& editBox)
 
 void gf_dispatchWindowMessage(const MSG& msg)
 {
-#ifdef _WIN32
     // Tab moves between the controls and Enter reaches the window as IDOK.
     if (g_hWnd != nullptr && IsDialogMessageW(g_hWnd, const_cast<MSG*>(&msg)))
         return;
-#endif
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
 }

@@ -607,14 +607,20 @@ void lf_checkEditBoxes()
     lf_expect(lf_readFile(g_work / "Log.txt").find("New destination: EHAM") != std::string::npos,
               "\"New destination: EHAM\" logged");
 
-    lf_case("edit boxes: Enter takes the value as well");
+    lf_case("edit boxes: Tab and Enter take the value as well");
     HWND range = lf_control(g_optAirportRange);
     SetFocus(range);
     lf_setText(range, "12");
-    SendMessageW(g_hWnd, WM_COMMAND, IDOK, 0);
+    PostMessageW(range, WM_KEYDOWN, VK_TAB, 0);
     lf_pump();
-    lf_expectEq(g_optAirportRange.value(), 12, "AIRPORT_RANGE after Enter");
-    lf_expect(GetFocus() != range, "the box was left");
+    lf_expectEq(g_optAirportRange.value(), 12, "AIRPORT_RANGE after Tab");
+    lf_expect(GetFocus() == lf_control(g_optMaxLive), "Tab moved on to the next box, MAX_LIVE");
+    SetFocus(range);
+    lf_setText(range, "14");
+    PostMessageW(range, WM_KEYDOWN, VK_RETURN, 0);
+    lf_pump();
+    lf_expectEq(g_optAirportRange.value(), 14, "AIRPORT_RANGE after Enter");
+    lf_expect(GetFocus() != range, "Enter left the box");
 }
 
 void lf_checkButtons()
