@@ -21,6 +21,9 @@ WNDPROC gf_windowProcOf(HWND hWnd);
 void gf_postPaintOnce(HWND hWnd);
 // Drops every queued message (WindowModel::reset).
 void gf_clearQueue();
+// Whether a WM_PAINT for the window waits in the queue; gf_takePaint also removes it.
+bool gf_paintPending(HWND hWnd);
+bool gf_takePaint(HWND hWnd);
 // Timer resolution requests in force.
 extern std::atomic<int> g_timerPeriodDepth;
 // UTF-8 <-> wide text (UTF-32 off Windows); invalid input becomes U+FFFD, never an error, since

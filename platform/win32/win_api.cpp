@@ -111,6 +111,23 @@ void gf_postPaintOnce(HWND hWnd)
     q.arrived.notify_all();
 }
 
+bool gf_paintPending(HWND hWnd)
+{
+    Queue& q = lf_queue();
+    std::lock_guard lock(q.mutex);
+    return q.paintPending.count(reinterpret_cast<std::uintptr_t>(hWnd)) != 0;
+}
+
+bool gf_takePaint(HWND hWnd)
+{
+    Queue& q = lf_queue();
+    std::lock_guard lock(q.mutex);
+    if (q.paintPending.erase(reinterpret_cast<std::uintptr_t>(hWnd)) == 0)
+        return false;
+    std::erase_if(q.messages, [hWnd](const MSG& m) { return m.message == WM_PAINT && m.hwnd == hWnd; });
+    return true;
+}
+
 void gf_clearQueue()
 {
     Queue& q = lf_queue();
@@ -170,6 +187,15 @@ BOOL PeekMessageW(MSG* msg, HWND hWnd, UINT filterMin, UINT filterMax, UINT remo
     Queue& q = lf_queue();
     std::lock_guard lock(q.mutex);
     return lf_take(q, msg, hWnd, filterMin, filterMax, (removeMsg & PM_REMOVE) != 0) ? TRUE : FALSE;
+}
+
+DWORD MsgWaitForMultipleObjects(DWORD, const HANDLE*, BOOL, DWORD milliseconds, DWORD)
+{
+    Queue& q = lf_queue();
+    std::unique_lock lock(q.mutex);
+    const bool arrived = q.arrived.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                                            [&] { return !q.messages.empty(); });
+    return arrived ? 0 : WAIT_TIMEOUT;
 }
 
 BOOL TranslateMessage(const MSG*)

@@ -24,6 +24,10 @@ struct Window {
     HWND parent = nullptr;
     ControlState state;
     WNDPROC proc = nullptr;
+    RECT place{};  // relative to the parent's client area; a top-level window's on the screen
+    bool iconic = false;
+    DWORD textColour = 0;
+    std::vector<DrawnText> picture;  // its last paint
 };
 
 struct Registry {
@@ -38,6 +42,7 @@ struct Registry {
     std::map<std::string, std::string> painted;
     int invalidations = 0;
     bool echo = true;
+    HWND focus = nullptr;
 };
 
 Registry& lf_registry()
@@ -64,6 +69,45 @@ Window* lf_child(Registry& r, HWND parent, int id)
         if (w.parent == parent && w.parent != nullptr && w.state.id == id)
             return &w;
     return nullptr;
+}
+
+// Top-left corner of the window's client area on the screen; (0, 0) for the screen (null).
+POINT lf_clientOrigin(Registry& r, HWND h)
+{
+    POINT origin{0, 0};
+    for (Window* w = h ? lf_find(r, h) : nullptr; w != nullptr; w = w->parent ? lf_find(r, w->parent) : nullptr) {
+        origin.x += w->place.left;
+        origin.y += w->place.top;
+    }
+    return origin;
+}
+
+bool lf_isEdit(const Window* w)
+{
+    return w != nullptr && w->parent != nullptr && w->state.className == "EDIT";
+}
+
+// The edit box's notification for its parent, or nothing when the window is not an edit box.
+struct Notification {
+    WNDPROC parentProc = nullptr;
+    HWND parent = nullptr;
+    WPARAM wParam = 0;
+    HWND control = nullptr;
+    void send() const
+    {
+        if (parentProc)
+            parentProc(parent, WM_COMMAND, wParam, reinterpret_cast<LPARAM>(control));
+    }
+};
+
+Notification lf_editNotification(Registry& r, HWND h, WORD code)
+{
+    Window* w = h ? lf_find(r, h) : nullptr;
+    if (!lf_isEdit(w))
+        return {};
+    Window* parent = lf_find(r, w->parent);
+    const auto id = static_cast<WPARAM>(static_cast<WORD>(w->state.id));
+    return {parent ? parent->proc : nullptr, w->parent, id | (static_cast<WPARAM>(code) << 16), h};
 }
 
 void lf_changed(Registry& r)
@@ -304,6 +348,16 @@ int WindowModel::invalidations() const
     return r.invalidations;
 }
 
+std::vector<DrawnText> WindowModel::drawnTexts() const
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    for (const auto& [key, w] : r.windows)
+        if (w.parent == nullptr)
+            return w.picture;
+    return {};
+}
+
 void WindowModel::setEcho(bool on)
 {
     Registry& r = lf_registry();
@@ -346,6 +400,7 @@ void WindowModel::reset()
         r.errorHistory.clear();
         r.painted.clear();
         r.invalidations = 0;
+        r.focus = nullptr;
         lf_changed(r);
     }
     gf_clearQueue();
@@ -370,8 +425,8 @@ ATOM RegisterClassExW(const WNDCLASSEXW* wc)
     return static_cast<ATOM>(r.classes.size());
 }
 
-HWND CreateWindowExW(DWORD, LPCWSTR className, LPCWSTR windowName, DWORD style, int, int, int, int, HWND parent,
-                     HMENU menu, HINSTANCE, void*)
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU menu, HINSTANCE, void*)
 {
     Registry& r = lf_registry();
     HWND hwnd = nullptr;
@@ -387,7 +442,9 @@ HWND CreateWindowExW(DWORD, LPCWSTR className, LPCWSTR windowName, DWORD style, 
         w.state.className = gf_wideToUtf8(className);
         w.state.text = gf_wideToUtf8(windowName);
         w.state.style = style;
+        w.state.exStyle = exStyle;
         w.state.id = parent ? static_cast<int>(reinterpret_cast<std::intptr_t>(menu)) : 0;
+        w.place = RECT{x, y, x + width, y + height};
         auto cls = r.classes.find(w.state.className);
         w.proc = cls == r.classes.end() ? nullptr : cls->second;
         hwnd = reinterpret_cast<HWND>(r.nextHandle);
@@ -406,6 +463,7 @@ BOOL DestroyWindow(HWND hWnd)
 {
     Registry& r = lf_registry();
     WNDPROC proc = nullptr;
+    bool focusInside = false;
     {
         std::lock_guard lock(r.mutex);
         Window* w = lf_find(r, hWnd);
@@ -414,7 +472,12 @@ BOOL DestroyWindow(HWND hWnd)
             return FALSE;
         }
         proc = w->proc;
+        Window* focused = r.focus ? lf_find(r, r.focus) : nullptr;
+        focusInside = r.focus == hWnd || (focused && focused->parent == hWnd);
     }
+    // As on Windows, the focus leaves before the window goes: an edit box tells its parent.
+    if (focusInside)
+        SetFocus(nullptr);
     if (proc)
         proc(hWnd, WM_DESTROY, 0, 0);
     std::lock_guard lock(r.mutex);
@@ -424,18 +487,207 @@ BOOL DestroyWindow(HWND hWnd)
     return TRUE;
 }
 
-BOOL ShowWindow(HWND hWnd, int)
+BOOL ShowWindow(HWND hWnd, int cmdShow)
 {
     Registry& r = lf_registry();
     std::lock_guard lock(r.mutex);
-    return lf_find(r, hWnd) ? TRUE : FALSE;
+    Window* w = lf_find(r, hWnd);
+    if (!w)
+        return FALSE;
+    if (cmdShow == SW_MINIMIZE)
+        w->iconic = true;
+    else if (cmdShow == SW_RESTORE || cmdShow == SW_SHOWNORMAL)
+        w->iconic = false;
+    lf_changed(r);
+    return TRUE;
 }
 
-BOOL UpdateWindow(HWND hWnd)
+BOOL IsIconic(HWND hWnd)
 {
     Registry& r = lf_registry();
     std::lock_guard lock(r.mutex);
-    return lf_find(r, hWnd) ? TRUE : FALSE;
+    Window* w = lf_find(r, hWnd);
+    return w && w->iconic ? TRUE : FALSE;
+}
+
+BOOL IsWindow(HWND hWnd)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    return hWnd && lf_find(r, hWnd) ? TRUE : FALSE;
+}
+
+// Paints a waiting repaint at once, as Windows does.
+BOOL UpdateWindow(HWND hWnd)
+{
+    WNDPROC proc = gf_windowProcOf(hWnd);
+    if (!IsWindow(hWnd))
+        return FALSE;
+    if (proc && gf_takePaint(hWnd))
+        proc(hWnd, WM_PAINT, 0, 0);
+    return TRUE;
+}
+
+BOOL AdjustWindowRectEx(RECT* rect, DWORD, BOOL, DWORD)
+{
+    return rect ? TRUE : FALSE;  // no frame
+}
+
+BOOL GetWindowRect(HWND hWnd, RECT* rect)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    Window* w = lf_find(r, hWnd);
+    if (!w || !rect)
+        return FALSE;
+    if (w->iconic) {
+        *rect = RECT{-32000, -32000, -32000 + 160, -32000 + 28};
+        return TRUE;
+    }
+    const POINT origin = lf_clientOrigin(r, w->parent);
+    *rect = RECT{origin.x + w->place.left, origin.y + w->place.top, origin.x + w->place.right,
+                 origin.y + w->place.bottom};
+    return TRUE;
+}
+
+BOOL GetClientRect(HWND hWnd, RECT* rect)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    Window* w = lf_find(r, hWnd);
+    if (!w || !rect)
+        return FALSE;
+    *rect = RECT{0, 0, w->place.right - w->place.left, w->place.bottom - w->place.top};
+    return TRUE;
+}
+
+BOOL MoveWindow(HWND hWnd, int x, int y, int width, int height, BOOL)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    Window* w = lf_find(r, hWnd);
+    if (!w)
+        return FALSE;
+    w->place = RECT{x, y, x + width, y + height};
+    lf_changed(r);
+    return TRUE;
+}
+
+BOOL GetWindowPlacement(HWND hWnd, WINDOWPLACEMENT* placement)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    Window* w = lf_find(r, hWnd);
+    if (!w || !placement)
+        return FALSE;
+    placement->flags = 0;
+    placement->showCmd = w->iconic ? 2 : SW_SHOWNORMAL;  // SW_SHOWMINIMIZED
+    placement->ptMinPosition = POINT{-1, -1};
+    placement->ptMaxPosition = POINT{-1, -1};
+    placement->rcNormalPosition = w->place;
+    return TRUE;
+}
+
+int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    const POINT a = lf_clientOrigin(r, from);
+    const POINT b = lf_clientOrigin(r, to);
+    const LONG dx = a.x - b.x;
+    const LONG dy = a.y - b.y;
+    for (UINT i = 0; points && i < count; ++i) {
+        points[i].x += dx;
+        points[i].y += dy;
+    }
+    return static_cast<int>((static_cast<std::uint32_t>(dy & 0xFFFF) << 16) | static_cast<std::uint32_t>(dx & 0xFFFF));
+}
+
+std::intptr_t GetWindowLongPtrW(HWND hWnd, int index)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    Window* w = lf_find(r, hWnd);
+    if (!w)
+        return 0;
+    const DWORD value = index == GWL_STYLE ? w->state.style : index == GWL_EXSTYLE ? w->state.exStyle : 0;
+    return static_cast<std::intptr_t>(value);
+}
+
+HMONITOR MonitorFromRect(const RECT* rect, DWORD)
+{
+    static int screen = 0;
+    const bool on = rect && rect->left < 1920 && rect->right > 0 && rect->top < 1080 && rect->bottom > 0;
+    return on ? &screen : nullptr;
+}
+
+HWND SetFocus(HWND hWnd)
+{
+    Registry& r = lf_registry();
+    HWND previous = nullptr;
+    Notification left, entered;
+    {
+        std::lock_guard lock(r.mutex);
+        if (hWnd && !lf_find(r, hWnd))
+            return nullptr;
+        previous = r.focus;
+        if (previous == hWnd)
+            return previous;
+        r.focus = hWnd;
+        left = lf_editNotification(r, previous, EN_KILLFOCUS);
+        entered = lf_editNotification(r, hWnd, EN_SETFOCUS);
+        lf_changed(r);
+    }
+    left.send();
+    entered.send();
+    return previous;
+}
+
+HWND GetFocus()
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    return r.focus;
+}
+
+BOOL IsDialogMessageW(HWND hDlg, MSG* msg)
+{
+    if (!msg || msg->message != WM_KEYDOWN || (msg->wParam != VK_TAB && msg->wParam != VK_RETURN))
+        return FALSE;
+    Registry& r = lf_registry();
+    HWND next = nullptr;
+    WNDPROC proc = nullptr;
+    {
+        std::lock_guard lock(r.mutex);
+        Window* dialog = lf_find(r, hDlg);
+        Window* target = lf_find(r, msg->hwnd);
+        if (!dialog || !target || (msg->hwnd != hDlg && target->parent != hDlg))
+            return FALSE;
+        proc = dialog->proc;
+        if (msg->wParam == VK_TAB) {
+            // The tab stops in creation order, starting after the focused one and wrapping round.
+            std::vector<HWND> stops;
+            std::size_t after = 0;
+            for (const auto& [key, w] : r.windows) {
+                if (w.state.hwnd == r.focus)
+                    after = stops.size();
+                if (w.parent == hDlg && w.state.enabled && (w.state.style & WS_TABSTOP) != 0)
+                    stops.push_back(w.state.hwnd);
+            }
+            for (std::size_t i = 0; i < stops.size() && next == nullptr; ++i) {
+                HWND stop = stops[(after + i) % stops.size()];
+                if (stop != r.focus)
+                    next = stop;
+            }
+        }
+    }
+    if (msg->wParam == VK_TAB) {
+        if (next)
+            SetFocus(next);
+    } else if (proc) {
+        proc(hDlg, WM_COMMAND, static_cast<WPARAM>(IDOK), 0);
+    }
+    return TRUE;
 }
 
 LRESULT DefWindowProcW(HWND hWnd, UINT msg, WPARAM, LPARAM)
@@ -480,6 +732,90 @@ BOOL IsWindowEnabled(HWND hWnd)
     std::lock_guard lock(r.mutex);
     Window* w = lf_find(r, hWnd);
     return w && w->state.enabled ? TRUE : FALSE;
+}
+
+BOOL GetUpdateRect(HWND hWnd, RECT* rect, BOOL)
+{
+    if (!gf_paintPending(hWnd))
+        return FALSE;
+    if (rect)
+        GetClientRect(hWnd, rect);
+    return TRUE;
+}
+
+HDC BeginPaint(HWND hWnd, PAINTSTRUCT* paint)
+{
+    Registry& r = lf_registry();
+    {
+        std::lock_guard lock(r.mutex);
+        Window* w = lf_find(r, hWnd);
+        if (!w)
+            return nullptr;
+        w->picture.clear();
+        w->textColour = 0;
+    }
+    gf_takePaint(hWnd);
+    HDC dc = reinterpret_cast<HDC>(hWnd);  // a window's device context is the window itself here
+    if (paint) {
+        *paint = PAINTSTRUCT{};
+        paint->hdc = dc;
+        paint->fErase = TRUE;
+        GetClientRect(hWnd, &paint->rcPaint);
+    }
+    return dc;
+}
+
+BOOL EndPaint(HWND hWnd, const PAINTSTRUCT*)
+{
+    gf_notifyModelChanged();
+    return IsWindow(hWnd);
+}
+
+int SetBkMode(HDC, int mode)
+{
+    return mode;
+}
+
+COLORREF SetTextColor(HDC dc, COLORREF colour)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    Window* w = lf_find(r, reinterpret_cast<HWND>(dc));
+    if (!w)
+        return 0xFFFFFFFF;  // CLR_INVALID
+    const COLORREF previous = w->textColour;
+    w->textColour = colour;
+    return previous;
+}
+
+HGDIOBJ GetStockObject(int object)
+{
+    return reinterpret_cast<HGDIOBJ>(static_cast<std::intptr_t>(0x8000 + object));
+}
+
+HGDIOBJ SelectObject(HDC, HGDIOBJ)
+{
+    return nullptr;
+}
+
+DWORD GetSysColor(int index)
+{
+    return index == COLOR_BTNFACE ? RGB(240, 240, 240) : RGB(0, 0, 0);
+}
+
+int DrawTextW(HDC dc, LPCWSTR text, int count, RECT* box, UINT)
+{
+    if (!text || !box)
+        return 0;
+    const std::wstring wide = count < 0 ? std::wstring(text) : std::wstring(text, static_cast<std::size_t>(count));
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    Window* w = lf_find(r, reinterpret_cast<HWND>(dc));
+    if (!w)
+        return 0;
+    w->picture.push_back(DrawnText{box->left, box->top, box->right, box->bottom, gf_wideToUtf8(wide.c_str()),
+                                   w->textColour});
+    return box->bottom - box->top;
 }
 
 BOOL InvalidateRect(HWND hWnd, const RECT*, BOOL)
@@ -558,6 +894,14 @@ int GetWindowTextW(HWND hWnd, LPWSTR buffer, int maxCount)
     return lf_copyOut(w ? w->state.text : std::string(), buffer, maxCount);
 }
 
+int GetClassNameW(HWND hWnd, LPWSTR className, int maxCount)
+{
+    Registry& r = lf_registry();
+    std::lock_guard lock(r.mutex);
+    Window* w = lf_find(r, hWnd);
+    return w ? lf_copyOut(w->state.className, className, maxCount) : 0;
+}
+
 BOOL SetDlgItemTextW(HWND hDlg, int controlId, LPCWSTR text)
 {
     Registry& r = lf_registry();
@@ -584,12 +928,23 @@ LRESULT SendMessageW(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     Registry& r = lf_registry();
     WNDPROC proc = nullptr;
+    Notification clicked;
     {
         std::lock_guard lock(r.mutex);
         Window* w = lf_find(r, hWnd);
         if (!w)
             return 0;
         switch (msg) {
+        case BM_CLICK: {
+            Window* parent = w->parent ? lf_find(r, w->parent) : nullptr;
+            if (!parent || !w->state.enabled || w->state.className != "BUTTON")
+                return 0;
+            if ((w->state.style & BS_TYPEMASK) == BS_AUTOCHECKBOX)
+                w->state.checked = !w->state.checked;
+            lf_changed(r);
+            clicked = {parent->proc, w->parent, static_cast<WPARAM>(static_cast<WORD>(w->state.id)), hWnd};
+            break;
+        }
         case BM_SETCHECK:
             w->state.checked = wParam == BST_CHECKED;
             lf_changed(r);
@@ -605,6 +960,10 @@ LRESULT SendMessageW(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
         default:
             proc = w->proc;
         }
+    }
+    if (msg == BM_CLICK) {
+        clicked.send();
+        return 0;
     }
     return proc ? proc(hWnd, msg, wParam, lParam) : 0;
 }

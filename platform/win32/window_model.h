@@ -1,8 +1,8 @@
 // The headless window: what the Win32 calls of win_api.h did to the program's windows and controls,
 // kept so that tests (and a terminal user) can see it. Each control is keyed by its control id and
 // keeps its class, text, enabled and checked state; the main window keeps the status line, the
-// error line and the values its status area paints. The status and error lines are printed to
-// standard output when they change.
+// error line, the values its status area paints and the texts it drew in its last paint (WM_PAINT).
+// The status and error lines are printed to standard output when they change.
 //
 // Thread-safe: every member takes the model's own mutex (innermost; never held while calling the
 // program). Writers are the window thread and, through the Win32 calls, any thread.
@@ -27,6 +27,14 @@ struct ControlState {
     bool enabled = true;
     bool checked = false;
     DWORD style = 0;
+    DWORD exStyle = 0;
+};
+
+// One text a window drew while it painted: its box in client coordinates, the text, its colour.
+struct DrawnText {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    std::string text;  // UTF-8
+    DWORD colour = 0;  // 0x00BBGGRR
 };
 
 class WindowModel {
@@ -52,6 +60,8 @@ public:
     std::optional<std::string> painted(const std::string& key) const;
     std::map<std::string, std::string> paintedValues() const;
     int invalidations() const;  // InvalidateRect calls so far
+    // What the main window drew in its last paint (BeginPaint to EndPaint), in drawing order.
+    std::vector<DrawnText> drawnTexts() const;
 
     // Echo of status and error line changes to standard output (on by default).
     void setEcho(bool on);

@@ -1,8 +1,9 @@
 // The program's entry and its window: the single-instance guard, the log, the main window with one
-// control per window setting, and the message loop. WM_APP+1 starts the start-up thread (also for
-// an in-process restart), WM_APP+2 saves the window position and quits. Control notifications
-// (WM_COMMAND) apply a changed setting at once and save it. Everything here runs on the window
-// thread.
+// control per window setting (each edit box with its setting's name beside it), and the message
+// loop. WM_APP+1 starts the start-up thread (also for an in-process restart), WM_APP+2 saves the
+// window position and quits. Control notifications (WM_COMMAND) apply a changed setting at once and
+// save it; an edit box's text is taken when it loses the focus (Tab, Enter, a click elsewhere).
+// Everything here runs on the window thread.
 #include "app/entry.h"
 
 #include <algorithm>
@@ -20,6 +21,7 @@
 #include "app/real_subsystems.h"
 #include "app/startup.h"
 #include "app/window_commands.h"
+#include "app/window_layout.h"
 #include "app/window_paint.h"
 #include "foundation/errors.h"
 #include "foundation/format.h"
@@ -36,12 +38,7 @@ namespace {
 
 constexpr const wchar_t* g_windowClass = L"TavixWindow";
 constexpr const wchar_t* g_instanceMutexName = L"Local\\$Tavix$";
-constexpr WORD g_notifyClicked = 0;        // BN_CLICKED
-constexpr WORD g_notifyKillFocus = 0x0200; // EN_KILLFOCUS
-constexpr DWORD g_styleChild = 0x40000000;
-constexpr DWORD g_styleVisible = 0x10000000;
-constexpr DWORD g_styleAutoCheckBox = 0x00000003;
-constexpr int g_rowHeight = 22;
+constexpr DWORD g_windowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
 WORD lf_loWord(WPARAM value)
 {
@@ -60,32 +57,65 @@ std::string lf_controlText(int controlId)
     return win32::wideToUtf8(buffer);
 }
 
-void lf_createControl(GuiControl& control, const wchar_t* className, const std::string& label, DWORD style,
-                      int column)
+// A child window in its box, with the dialog font.
+HWND lf_createChild(const wchar_t* className, const std::string& text, DWORD style, const RECT& box, int id,
+                    DWORD exStyle = 0)
 {
-    HWND hwnd = CreateWindowExW(0, className, win32::utf8ToWide(label).c_str(), g_styleChild | g_styleVisible | style,
-                                column * 220, control.row() * g_rowHeight, 210, g_rowHeight - 2, g_hWnd,
-                                reinterpret_cast<HMENU>(static_cast<std::intptr_t>(control.controlId())), nullptr,
-                                nullptr);
+    HWND hwnd = CreateWindowExW(exStyle, className, win32::utf8ToWide(text).c_str(), WS_CHILD | WS_VISIBLE | style,
+                                box.left, box.top, box.right - box.left, box.bottom - box.top, g_hWnd,
+                                reinterpret_cast<HMENU>(static_cast<std::intptr_t>(id)), nullptr, nullptr);
+    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    return hwnd;
+}
+
+void lf_createControl(GuiControl& control, const wchar_t* className, const std::string& text, DWORD style,
+                      const RECT& box, DWORD exStyle = 0)
+{
+    HWND hwnd = lf_createChild(className, text, style | WS_TABSTOP, box, control.controlId(), exStyle);
     control.setHwnd(hwnd);
     EnableWindow(hwnd, FALSE);  // the start-up enables the controls once it is ready
 }
 
 void lf_createControls()
 {
+    using namespace window_layout;
     for (Parameter* parameter : gf_allParameters()) {
         GuiControl* control = parameter->control();
         if (control == nullptr)
             continue;
+        const int row = control->row();
         if (auto* box = dynamic_cast<CheckBoxParameter*>(parameter)) {
-            lf_createControl(*control, L"BUTTON", box->key(), g_styleAutoCheckBox, 0);
+            lf_createControl(*control, L"BUTTON", box->key(), BS_AUTOCHECKBOX,
+                             gf_controlBox(g_checkX, g_checkWidth, row));
         } else if (auto* button = dynamic_cast<ButtonParameter*>(parameter)) {
-            lf_createControl(*control, L"BUTTON", button->label(), 0, 2);
+            lf_createControl(*control, L"BUTTON", button->label(), BS_PUSHBUTTON,
+                             gf_controlBox(g_buttonX, g_buttonWidth, row));
         } else {
-            lf_createControl(*control, L"EDIT", "", 0, 1);
+            lf_createChild(L"STATIC", parameter->key(), SS_LEFT | SS_CENTERIMAGE,
+                           gf_controlBox(g_labelX, g_labelWidth, row), gf_labelId(*control));
+            lf_createControl(*control, L"EDIT", "", ES_AUTOHSCROLL, gf_controlBox(g_editX, g_editWidth, row),
+                             WS_EX_CLIENTEDGE);
         }
     }
     gf_showAllOptions();
+}
+
+// WINDOW_X and WINDOW_Y := the window's place on the screen; a minimised window's place when it
+// is shown again, not the parking place Windows gives it meanwhile.
+void lf_keepWindowPosition()
+{
+    RECT place{};
+    if (IsIconic(g_hWnd)) {
+        WINDOWPLACEMENT placement{};
+        placement.length = sizeof(placement);
+        if (!GetWindowPlacement(g_hWnd, &placement))
+            return;
+        place = placement.rcNormalPosition;
+    } else if (!GetWindowRect(g_hWnd, &place)) {
+        return;
+    }
+    g_optWindowX.setClamped(place.left);
+    g_optWindowY.setClamped(place.top);
 }
 
 // A check box was clicked: take its state into the setting, save it and act on it.
@@ -160,6 +190,10 @@ void lf_onCommand(WPARAM wParam)
 {
     const int id = lf_loWord(wParam);
     const WORD code = lf_hiWord(wParam);
+    if (id == IDOK) {
+        SetFocus(g_hWnd);  // Enter: the edit box with the focus takes its text
+        return;
+    }
     if (id == g_btnFlushStatic.controlId())
         return gf_requestFlushStatic();
     if (id == g_btnRescanAirports.controlId())
@@ -171,9 +205,9 @@ void lf_onCommand(WPARAM wParam)
         if (control == nullptr || control->controlId() != id)
             continue;
         if (auto* box = dynamic_cast<CheckBoxParameter*>(parameter)) {
-            if (code == g_notifyClicked)
+            if (code == BN_CLICKED)
                 lf_onCheckBox(*box);
-        } else if (code == g_notifyKillFocus) {
+        } else if (code == EN_KILLFOCUS) {
             lf_onEditBox(*parameter);
         }
         return;
@@ -188,11 +222,20 @@ LRESULT CALLBACK lf_windowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lP
     case WM_COMMAND:
         lf_onCommand(wParam);
         return 0;
-#ifdef _WIN32
-    case WM_PAINT:
-        gf_paintStatusArea(hWnd);
+    case WM_PAINT: {
+        PAINTSTRUCT paint{};
+        if (HDC dc = BeginPaint(hWnd, &paint)) {
+            gf_paintStatusArea(dc);
+            EndPaint(hWnd, &paint);
+        }
         return 0;
-#endif
+    }
+    case WM_PRINTCLIENT:
+        gf_paintStatusArea(reinterpret_cast<HDC>(wParam));
+        return 0;
+    case WM_LBUTTONDOWN:
+        SetFocus(hWnd);  // a click beside the controls ends an edit
+        return 0;
     case WM_CLOSE:
         gf_exit(ExitReason::USER_CLOSED_SIM, 0);
         return 0;
@@ -206,6 +249,20 @@ LRESULT CALLBACK lf_windowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lP
 
 }  // namespace
 
+int gf_labelId(const GuiControl& editBox)
+{
+    return editBox.controlId() + 1000;
+}
+
+void gf_dispatchWindowMessage(const MSG& msg)
+{
+    // Tab moves between the controls and Enter reaches the window as IDOK.
+    if (g_hWnd != nullptr && IsDialogMessageW(g_hWnd, const_cast<MSG*>(&msg)))
+        return;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+}
+
 bool gf_handleAppMessage(UINT message)
 {
     if (message == g_msgStartUp) {
@@ -213,7 +270,7 @@ bool gf_handleAppMessage(UINT message)
         return true;
     }
     if (message == g_msgQuit) {
-        // The headless window has no position of its own; the stored one is kept and saved.
+        lf_keepWindowPosition();
         gf_saveSettings();
         DestroyWindow(g_hWnd);
         PostQuitMessage(0);
@@ -228,20 +285,32 @@ bool initInstance()
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = lf_windowProc;
     wc.lpszClassName = g_windowClass;
-    DWORD style = 0;
 #ifdef _WIN32
-    // A real window: dialog-coloured, with a title bar that closes and minimises it.
+    // Dialog-coloured, with the arrow cursor.
     wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<std::intptr_t>(COLOR_BTNFACE + 1));
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-    style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 #endif
     RegisterClassExW(&wc);
-    g_hWnd = CreateWindowExW(0, g_windowClass, win32::utf8ToWide(g_productName).c_str(), style, g_optWindowX.value(),
-                             g_optWindowY.value(), 700, 640, nullptr, nullptr, nullptr, nullptr);
+    // The window's size follows from the client area the layout needs, title bar and frame added.
+    RECT frame{0, 0, window_layout::g_clientWidth, window_layout::g_clientHeight};
+    AdjustWindowRectEx(&frame, g_windowStyle, FALSE, 0);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    // A place kept from a screen that is no longer there (a monitor unplugged) would hide the
+    // window: it opens at the default place then.
+    int x = g_optWindowX.value();
+    int y = g_optWindowY.value();
+    const RECT place{x, y, x + width, y + height};
+    if (MonitorFromRect(&place, MONITOR_DEFAULTTONULL) == nullptr) {
+        x = g_optWindowX.defaultValue();
+        y = g_optWindowY.defaultValue();
+    }
+    g_hWnd = CreateWindowExW(0, g_windowClass, win32::utf8ToWide(g_productName).c_str(), g_windowStyle, x, y, width,
+                             height, nullptr, nullptr, nullptr, nullptr);
     if (g_hWnd == nullptr)
         return false;
     lf_createControls();
-    ShowWindow(g_hWnd, 1);
+    ShowWindow(g_hWnd, SW_SHOWNORMAL);
     UpdateWindow(g_hWnd);
     return true;
 }
@@ -288,8 +357,7 @@ int gf_runTavix()
         }
         if (got < 0)
             break;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        gf_dispatchWindowMessage(msg);
     }
     gf_joinStartUpThread();
     gf_joinExitThread();

@@ -1,13 +1,10 @@
 // The painted status area; see window_paint.h.
 #include "app/window_paint.h"
 
+#include "app/window_layout.h"
 #include "foundation/errors.h"
 #include "foundation/format.h"
 #include "frame/window_model.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 std::vector<PaintedLine> gf_paintedValueLines(const PaintedValues& p)
 {
@@ -34,16 +31,21 @@ std::vector<PaintedLine> gf_paintedValueLines(const PaintedValues& p)
     return lines;
 }
 
-#ifdef _WIN32
+std::vector<PlacedLine> gf_statusAreaLines(const PaintedValues& values)
+{
+    using namespace window_layout;
+    std::vector<PlacedLine> placed;
+    int row = g_valueFirstRow;
+    for (PaintedLine& line : gf_paintedValueLines(values)) {
+        const RECT box = gf_controlBox(g_buttonX, g_buttonWidth, row++);
+        placed.push_back({std::move(line), box, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS});
+    }
+    placed.push_back({{values.statusLine}, g_statusLineBox, DT_WORDBREAK | DT_END_ELLIPSIS});
+    placed.push_back({{values.errorLine, PaintTone::Error}, g_errorLineBox, DT_WORDBREAK | DT_END_ELLIPSIS});
+    return placed;
+}
 
-namespace {
-
-constexpr int g_rowHeight = 22;      // the controls' rows (app/entry.cpp)
-constexpr int g_valueColumnX = 440;  // the button column
-constexpr int g_valueFirstRow = 4;   // below the three buttons
-constexpr int g_footY = 20 * g_rowHeight + 8;  // below the twenty check-box rows
-
-COLORREF lf_colour(PaintTone tone)
+COLORREF gf_toneColour(PaintTone tone)
 {
     switch (tone) {
     case PaintTone::Error:
@@ -58,50 +60,16 @@ COLORREF lf_colour(PaintTone tone)
     return GetSysColor(COLOR_WINDOWTEXT);
 }
 
-void lf_drawLine(HDC dc, const PaintedLine& line, RECT box, UINT format)
+void gf_paintStatusArea(HDC dc)
 {
-    if (line.text.empty())
-        return;
-    SetTextColor(dc, lf_colour(line.tone));
-    std::wstring text = win32::utf8ToWide(line.text);
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, format | DT_NOPREFIX);
-}
-
-}  // namespace
-
-void gf_paintStatusArea(HWND window)
-{
-    PAINTSTRUCT paint{};
-    HDC dc = BeginPaint(window, &paint);
-    if (dc == nullptr)
-        return;
-    const PaintedValues values = gf_paintedValues();
-    RECT client{};
-    GetClientRect(window, &client);
     SetBkMode(dc, TRANSPARENT);
     HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
-
-    int y = g_valueFirstRow * g_rowHeight;
-    for (const PaintedLine& line : gf_paintedValueLines(values)) {
-        lf_drawLine(dc, line, RECT{g_valueColumnX, y, client.right - 4, y + g_rowHeight},
-                    DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
-        y += g_rowHeight;
+    for (PlacedLine& placed : gf_statusAreaLines(gf_paintedValues())) {
+        if (placed.line.text.empty())
+            continue;
+        SetTextColor(dc, gf_toneColour(placed.line.tone));
+        const std::wstring text = win32::utf8ToWide(placed.line.text);
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &placed.box, placed.format | DT_NOPREFIX);
     }
-    // The status and error lines: up to two lines each across the window.
-    const int foot = g_footY;
-    lf_drawLine(dc, {values.statusLine}, RECT{8, foot, client.right - 8, foot + 2 * 16},
-                DT_WORDBREAK | DT_END_ELLIPSIS);
-    lf_drawLine(dc, {values.errorLine, PaintTone::Error}, RECT{8, foot + 2 * 16 + 4, client.right - 8,
-                foot + 4 * 16 + 4}, DT_WORDBREAK | DT_END_ELLIPSIS);
-
     SelectObject(dc, oldFont);
-    EndPaint(window, &paint);
 }
-
-#else
-
-void gf_paintStatusArea(HWND)
-{
-}
-
-#endif

@@ -1,8 +1,8 @@
 // The painted status area of the main window: the status and error lines across the window's
 // foot, and the values the program repaints (stands, publisher, quality, parked traffic, add-on
 // airports, flight, user aircraft and stand, selected aircraft) in the column below the buttons.
-// The lines are composed from the painted values everywhere (tests read them); only Windows draws
-// them, on WM_PAINT.
+// The same painter runs everywhere: on Windows it draws with GDI, off Windows the headless layer
+// keeps what was drawn (win32::WindowModel::drawnTexts).
 //
 // Threads: the window thread.
 #pragma once
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "win32/win_types.h"
+#include "win32/win_api.h"
 
 struct PaintedValues;
 
@@ -21,9 +21,20 @@ struct PaintedLine {
     PaintTone tone = PaintTone::Normal;
 };
 
+// A line of the status area in its place: its box in client coordinates and its DrawText format.
+struct PlacedLine {
+    PaintedLine line;
+    RECT box{};
+    UINT format = 0;
+};
+
 // The value column, top to bottom; a value not known yet gives an empty line that keeps its place.
 std::vector<PaintedLine> gf_paintedValueLines(const PaintedValues& values);
+// Every line of the status area in its place: the value column, then the status and error lines.
+std::vector<PlacedLine> gf_statusAreaLines(const PaintedValues& values);
+// The colour a tone is drawn in.
+COLORREF gf_toneColour(PaintTone tone);
 
-// Paints the status area of the window (WM_PAINT). Windows only; elsewhere the headless window
-// model keeps the same values and nothing is drawn.
-void gf_paintStatusArea(HWND window);
+// Paints the status area into the device context: the window's own in WM_PAINT, or the one a
+// WM_PRINTCLIENT names.
+void gf_paintStatusArea(HDC dc);

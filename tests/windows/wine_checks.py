@@ -46,6 +46,13 @@ check("Unhandled" not in output and "page fault" not in output, "no crash report
 check(re.search(r"^SimConnect\.dll not found in .*\\exe \(MSFS_SDK not set\)$", log, re.M) is not None,
       "the missing SimConnect.dll told, with the folder looked in")
 check(log.count("SimConnect.dll not found in") == 1, "the missing SimConnect.dll told once while waiting")
+check(re.search(r"^.*\\exe\\SimConnect\.dll lacks SimConnect_Open$", log, re.M) is not None,
+      "the SimConnect.dll without the calls told, with the first call it lacks")
+check(log.count("SimConnect.dll lacks") == 1, "the SimConnect.dll without the calls told once while waiting")
+second_status = read(os.path.join(work, "second-status.txt")).strip()
+second_output = read(os.path.join(work, "second-output.txt"))
+check(second_status == "255" and "Tavix is already running" in second_output,
+      f"a second tavix.exe said it runs already and ended with -1 (status {second_status or 'none'})")
 check(re.search(r"^MSFS 2020 \([\d.]+\) connected$", log, re.M) is not None,
       "connected once SimConnect.dll was there")
 check("traffic service: logged in" in log, "logged in to the traffic stand-in over localhost")

@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # The Windows build's main road under Wine and a virtual X display.
 #
+# First the window's checks (tests/window/window_checks.cpp, cross-built as tavix-window-checks.exe)
+# run against Windows' own window: the same checks CTest runs against the headless one.
+#
 # tavix.exe runs with the stand-in simulator built as SimConnect.dll beside it, the Linux traffic
 # stand-in on loopback (host name localhost) replaying the demo's traffic around Keflavik, and the
 # Linux download stand-in's tree read over file://. Checked, from Log.txt and the stand-in
 # simulator's trace:
-#   - tavix.exe first runs without SimConnect.dll: it says why it cannot connect and keeps waiting;
+#   - tavix.exe first runs without SimConnect.dll, then with one that lacks the program's calls: it
+#     says why it cannot connect and keeps waiting;
+#   - a second tavix.exe started meanwhile says the program runs already and ends with -1;
 #   - with the DLL: aircraft are created, move and are removed again while the run goes on;
 #   - the window shows its status lines: a screenshot of the virtual display (PNG) is not blank and
 #     its Tavix window is there;
@@ -58,6 +63,11 @@ work=$windows_build/wine-run
 rm -rf "$work" "$roaming/Tavix" "$roaming/Microsoft Flight Simulator" "$local_app/Packages"
 mkdir -p "$work/exe" "$work/run" "$work/sim/Packages/Official" "$work/trace" "$roaming/Tavix"
 cp dist/tavix-windows-x64/tavix.exe "$work/exe/"
+# A SimConnect.dll that exports none of the calls tavix.exe takes but SimConnect_Close.
+mkdir -p "$work/lacking"
+printf 'long SimConnect_Close(void* handle) { (void)handle; return 0; }\n' >"$work/lacking/lacking.c"
+x86_64-w64-mingw32-gcc-posix -shared -o "$work/lacking/SimConnect.dll" "$work/lacking/lacking.c" \
+  || fail "the SimConnect.dll without the calls could not be built"
 
 # The simulator installation (its UserCfg.opt in both places the simulator keeps one) and the
 # user's settings: the demo's, with the licence the traffic stand-in accepts and a 5 nm range.
@@ -125,6 +135,7 @@ api=${api/127.0.0.1/localhost}
 
 export TAVIX_API_BASE="$api"
 export TAVIX_STANDIN_DLL=$top/dist/standin-simconnect/SimConnect.dll
+export TAVIX_WINDOW_CHECKS=$windows_build/tests/window/tavix-window-checks.exe
 export TAVIX_SERVER_BASE="file:///$(winpath "$work/server" | tr '\\' '/')/"
 export TAVIX_SIM_SCENARIO=$(winpath "$work/sim-scenario.json")
 export TAVIX_SIM_TRACE_DIR=$(winpath "$work/trace")

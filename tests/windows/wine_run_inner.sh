@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# The part of tests/windows/wine_run.sh that runs inside the virtual X display: starts tavix.exe
-# without SimConnect.dll, gives it the DLL once it has said why it cannot connect, waits for the
-# traffic, takes the screenshot, closes the window and waits for the program's end.
-# Arguments: WORK SECONDS. Writes WORK/window.png, WORK/tavix-status.txt and WORK/events.txt.
+# The part of tests/windows/wine_run.sh that runs inside the virtual X display: runs the window's
+# checks (TAVIX_WINDOW_CHECKS, the same checks CTest runs on the headless window), then starts
+# tavix.exe without SimConnect.dll, gives it the DLL once it has said why it cannot connect, waits
+# for the traffic, takes the screenshot, closes the window and waits for the program's end.
+# On the way it gives tavix.exe a SimConnect.dll that lacks the calls (WORK/lacking) before the
+# stand-in's, and starts a second tavix.exe while the first runs.
+# Arguments: WORK SECONDS. Writes WORK/window-checks.txt, WORK/window.png, WORK/tavix-status.txt,
+# WORK/second-status.txt and WORK/events.txt.
 set -euo pipefail
 work=$1
 seconds=$2
@@ -33,6 +37,13 @@ has_objects() { [ "$(objects_in_sim)" -gt 0 ]; }
 # A wineserver left from an earlier run would keep its windows on that run's display, gone now.
 wineserver -k 2>/dev/null || true
 wineserver -w
+
+# The window's checks: controls, clicks, edits, buttons, the painted lines, close and position.
+if ! (cd "$work" && timeout 300 wine "$TAVIX_WINDOW_CHECKS") >"$work/window-checks.txt" 2>&1; then
+  grep -v '^--' "$work/window-checks.txt" | tail -n 40 >&2
+  fail "the window's checks under Wine"
+fi
+note "$(tail -n 1 "$work/window-checks.txt" | tr -d '\r')"
 cd "$work/run"
 wine "$work/exe/tavix.exe" >"$work/tavix-output.txt" 2>&1 &
 tavix=$!
@@ -43,12 +54,24 @@ note "missing dll told: $(grep -m1 -o 'SimConnect.dll not found in.*' "$log")"
 sleep 3
 kill -0 "$tavix" 2>/dev/null || fail "tavix.exe ended without SimConnect.dll"
 note "still waiting without the dll"
+
+# A SimConnect.dll without the program's calls: told as well, and the program goes on waiting.
+cp "$work/lacking/SimConnect.dll" "$work/exe/"
+wait_for 120 log_has "SimConnect.dll lacks SimConnect_" || fail "no message about the calls SimConnect.dll lacks"
+note "dll without the calls told: $(grep -m1 -o 'SimConnect.dll lacks.*' "$log")"
+kill -0 "$tavix" 2>/dev/null || fail "tavix.exe ended with a SimConnect.dll that lacks its calls"
 cp "$TAVIX_STANDIN_DLL" "$work/exe/"
 note "dll given"
 
 # The traffic: aircraft appear in the simulator, and the run lasts the given simulated seconds.
 wait_for 180 has_objects || fail "no aircraft created in the simulator"
 note "first aircraft at sim $(sim_seconds) s"
+
+# A second tavix.exe while this one runs: the single-instance mutex turns it away at once.
+second=0
+(cd "$work/run" && timeout 60 wine "$work/exe/tavix.exe") >"$work/second-output.txt" 2>&1 || second=$?
+echo "$second" >"$work/second-status.txt"
+note "a second tavix.exe ended with status $second"
 wait_for $((seconds + 120)) sim_past "$seconds" || fail "the simulator's clock did not reach $seconds s"
 note "objects in the simulator before the close: $(objects_in_sim)"
 
