@@ -32,9 +32,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <set>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -60,10 +60,25 @@ private:
     mutable std::size_t m_reads = 0;
 };
 
+// The stand names given in one airport: a flat hash set of names of up to 8 characters packed
+// into 64 bits (a BGL stand name is at most "sep4095" plus a letter), so a name costs no heap.
+class BglStandNames {
+public:
+    // Empties the set, keeping room for expected names without growing.
+    void clear(std::size_t expected = 0);
+    // False when the name was given already.
+    bool insert(std::string_view name);
+
+private:
+    bool lf_place(std::uint64_t key);
+    std::vector<std::uint64_t> m_slots;  // 0 = free; the size is a power of two
+    std::size_t m_count = 0;
+};
+
 // The state of one task; never shared between tasks.
 struct BglTaskState {
     std::vector<std::pair<double, double>> helipads;  // positions seen in the current airport
-    std::set<std::string> standNames;                 // names given in the current airport
+    BglStandNames standNames;                         // names given in the current airport
     bool suffixRaised = false;                        // a stand got a letter for its name
 };
 

@@ -9,6 +9,7 @@
 
 #include "foundation/errors.h"
 #include "foundation/format.h"
+#include "foundation/runtime_texts.h"
 #include "foundation/settings.h"
 #include "foundation/settings_store.h"
 #include "foundation/time_slots.h"
@@ -169,17 +170,42 @@ AirlineType lf_readAirlType(const pugi::xml_node& opt)
     return {opt.attribute("airl").as_string(), opt.attribute("type").as_string()};
 }
 
-OptIdentity lf_readOptIdentity(const pugi::xml_node& opt)
+namespace {
+
+// The attributes of an opt element that reading uses, found in one pass over its attributes;
+// the first of a repeated name counts, as a look-up by name would give.
+struct OptAttributes {
+    pugi::xml_attribute cs, reg, airl, type, hh, day, soft;
+
+    explicit OptAttributes(const pugi::xml_node& opt)
+    {
+        for (const pugi::xml_attribute a : opt.attributes()) {
+            const std::string_view name = a.name();
+            pugi::xml_attribute* slot = name == "cs" ? &cs
+                : name == "reg"                     ? &reg
+                : name == "airl"                    ? &airl
+                : name == "type"                    ? &type
+                : name == "hh"                      ? &hh
+                : name == "day"                     ? &day
+                : name == "soft"                    ? &soft
+                                                    : nullptr;
+            if (slot != nullptr && !*slot)
+                *slot = a;
+        }
+    }
+};
+
+OptIdentity lf_readOptIdentity(const OptAttributes& attributes)
 {
     OptIdentity identity;
-    const std::string cs = opt.attribute("cs").as_string();
+    const std::string_view cs = attributes.cs.as_string();
     const std::size_t colon = cs.find(':');
     identity.callsign = cs.substr(0, colon);
     // Only "A:B" carries a second callsign; "A:B:C" is damaged and keeps the first part alone.
-    if (colon != std::string::npos && cs.find(':', colon + 1) == std::string::npos)
+    if (colon != std::string_view::npos && cs.find(':', colon + 1) == std::string_view::npos)
         identity.callsign2 = cs.substr(colon + 1);
 
-    const std::string registration = opt.attribute("reg").as_string();
+    const std::string registration = attributes.reg.as_string();
     std::optional<RegistrationIdentity> known;
     if (!registration.empty())
         known = gf_registrationIdentity(registration);
@@ -187,47 +213,87 @@ OptIdentity lf_readOptIdentity(const pugi::xml_node& opt)
         identity.airline = std::move(known->airline);
         identity.type = std::move(known->type);
     } else {
-        AirlineType fromFile = lf_readAirlType(opt);
-        identity.airline = std::move(fromFile.airline);
-        identity.type = std::move(fromFile.type);
+        identity.airline = attributes.airl.as_string();
+        identity.type = attributes.type.as_string();
     }
     return identity;
 }
 
+// The parkpos attributes reading uses, in one pass (first of a repeated name counts).
+struct ParkPosAttributes {
+    pugi::xml_attribute latitude, longitude, radius, heading, heli, ramp, cargo;
+
+    explicit ParkPosAttributes(const pugi::xml_node& parkpos)
+    {
+        for (const pugi::xml_attribute a : parkpos.attributes()) {
+            const std::string_view name = a.name();
+            pugi::xml_attribute* slot = name == "latitude" ? &latitude
+                : name == "longitude"                     ? &longitude
+                : name == "radius"                        ? &radius
+                : name == "heading"                       ? &heading
+                : name == "heli"                          ? &heli
+                : name == "ramp"                          ? &ramp
+                : name == "cargo"                         ? &cargo
+                                                          : nullptr;
+            if (slot != nullptr && !*slot)
+                *slot = a;
+        }
+    }
+};
+
+// As gf_xmlAttributeAsDouble: 0 when absent, the number of its text otherwise (throws when none).
+double lf_asDouble(const pugi::xml_attribute& attribute)
+{
+    return attribute ? tvx::stod(attribute.as_string()) : 0.0;
+}
+
+}  // namespace
+
+OptIdentity lf_readOptIdentity(const pugi::xml_node& opt)
+{
+    return lf_readOptIdentity(OptAttributes(opt));
+}
+
 ParkPosOption gf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t source)
 {
-    OptIdentity identity = lf_readOptIdentity(opt);
+    const OptAttributes attributes(opt);
+    OptIdentity identity = lf_readOptIdentity(attributes);
     ParkPosOption option;
     option.airline = std::move(identity.airline);
     option.type = std::move(identity.type);
-    option.registration = opt.attribute("reg").as_string();
+    option.registration = attributes.reg.as_string();
     option.callsign = std::move(identity.callsign);
     option.callsign2 = std::move(identity.callsign2);
-    option.slots = lf_hours2bitset(opt.attribute("hh").as_string());
+    option.slots = lf_hours2bitset(attributes.hh.as_string());
     option.number = number;
-    option.weekday = opt.attribute("day").as_uint();
+    option.weekday = attributes.day.as_uint();
     option.source = source;
-    option.real = opt.attribute("soft").as_bool() ? 0 : 1;
+    option.real = attributes.soft.as_bool() ? 0 : 1;
     return option;
 }
 
 void gf_readParkPos(const pugi::xml_node& parkpos, const std::string& name, std::uint32_t source)
 {
-    const double lat = gf_xmlAttributeAsDouble(parkpos, "latitude");
-    const double lon = gf_xmlAttributeAsDouble(parkpos, "longitude");
-    const double radiusMetres = gf_xmlAttributeAsDouble(parkpos, "radius");
+    const ParkPosAttributes attributes(parkpos);
+    const double lat = lf_asDouble(attributes.latitude);
+    const double lon = lf_asDouble(attributes.longitude);
+    const double radiusMetres = lf_asDouble(attributes.radius);
 
+    std::size_t count = 0;
+    for (const pugi::xml_node opt : parkpos.children("opt")) {
+        (void)opt;
+        ++count;
+    }
     std::vector<ParkPosOption> options;
-    options.reserve(256);
+    options.reserve(count);
     std::uint32_t number = 0;
     for (const pugi::xml_node opt : parkpos.children("opt"))
         options.push_back(gf_readOpt(opt, ++number, source));
-    options.shrink_to_fit();
 
-    const bool heli = parkpos.attribute("heli").as_bool();
-    const bool ramp = parkpos.attribute("ramp").as_bool();
-    const bool cargo = parkpos.attribute("cargo").as_bool();
-    const double heading = parkpos.attribute("heading").as_double() * kDegToRad;
+    const bool heli = attributes.heli.as_bool();
+    const bool ramp = attributes.ramp.as_bool();
+    const bool cargo = attributes.cargo.as_bool();
+    const double heading = attributes.heading.as_double() * kDegToRad;
     g_parkPositions.emplace_back(name, std::move(options), lat, lon, heading, radiusMetres, cargo, ramp, heli);
 }
 
