@@ -2,6 +2,9 @@
 // traffic data time and the time-shift flag are atomics.
 #include "foundation/time_slots.h"
 
+#include <algorithm>
+#include <numeric>
+
 #include <array>
 #include <chrono>
 #include <cmath>
@@ -157,7 +160,13 @@ SlotSet lf_hours2bitset(std::string_view text)
             std::size_t comma = text.find(',', start);
             if (comma == std::string_view::npos)
                 comma = text.size();
-            const int slot = tvx::stoi(std::string(text.substr(start, comma - start)));
+            const std::string_view piece = text.substr(start, comma - start);
+            // One or two digits, as the writer writes them, without the general number reading.
+            const bool digits = (piece.size() == 1 || piece.size() == 2)
+                && std::all_of(piece.begin(), piece.end(), [](char c) { return c >= '0' && c <= '9'; });
+            const int slot = digits ? std::accumulate(piece.begin(), piece.end(), 0,
+                                                      [](int v, char c) { return v * 10 + (c - '0'); })
+                                    : tvx::stoi(std::string(piece));
             if (slot < 0 || slot >= static_cast<int>(slots.size()))
                 tvx::throwInvalidBitsetPosition();
             slots.set(static_cast<std::size_t>(slot));

@@ -172,40 +172,48 @@ AirlineType lf_readAirlType(const pugi::xml_node& opt)
 
 namespace {
 
-// The attributes of an opt element that reading uses, found in one pass over its attributes;
-// the first of a repeated name counts, as a look-up by name would give.
-struct OptAttributes {
-    pugi::xml_attribute cs, reg, airl, type, hh, day, soft;
-
-    explicit OptAttributes(const pugi::xml_node& opt)
-    {
-        for (const pugi::xml_attribute a : opt.attributes()) {
-            const std::string_view name = a.name();
-            pugi::xml_attribute* slot = name == "cs" ? &cs
-                : name == "reg"                     ? &reg
-                : name == "airl"                    ? &airl
-                : name == "type"                    ? &type
-                : name == "hh"                      ? &hh
-                : name == "day"                     ? &day
-                : name == "soft"                    ? &soft
-                                                    : nullptr;
-            if (slot != nullptr && !*slot)
-                *slot = a;
+// Finds the named attributes of an element in one pass over its attributes; the first of a
+// repeated name counts, as a look-up by name would give. names[k] fills found[k].
+template <std::size_t N>
+void lf_findAttributes(const pugi::xml_node& node, const char* const (&names)[N], pugi::xml_attribute (&found)[N])
+{
+    unsigned seen = 0;
+    for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+        const char* name = a.name();
+        for (std::size_t k = 0; k < N; ++k) {
+            if ((seen & (1u << k)) != 0)
+                continue;
+            std::size_t c = 0;
+            while (name[c] != '\0' && name[c] == names[k][c])
+                ++c;
+            if (name[c] == names[k][c]) {
+                found[k] = a;
+                seen |= 1u << k;
+                break;
+            }
         }
     }
+}
+
+// The attributes of an opt element that reading uses.
+struct OptAttributes {
+    enum { kCs, kReg, kAirl, kType, kHh, kDay, kSoft, kCount };
+    static constexpr const char* kNames[kCount] = {"cs", "reg", "airl", "type", "hh", "day", "soft"};
+    pugi::xml_attribute at[kCount];
+
+    explicit OptAttributes(const pugi::xml_node& opt) { lf_findAttributes(opt, kNames, at); }
 };
 
-OptIdentity lf_readOptIdentity(const OptAttributes& attributes)
+// Callsigns and, unless the registration is known to the database, airline and type.
+void lf_readOptIdentity(const OptAttributes& attributes, const std::string& registration, OptIdentity& identity)
 {
-    OptIdentity identity;
-    const std::string_view cs = attributes.cs.as_string();
+    const std::string_view cs = attributes.at[OptAttributes::kCs].as_string();
     const std::size_t colon = cs.find(':');
     identity.callsign = cs.substr(0, colon);
     // Only "A:B" carries a second callsign; "A:B:C" is damaged and keeps the first part alone.
     if (colon != std::string_view::npos && cs.find(':', colon + 1) == std::string_view::npos)
         identity.callsign2 = cs.substr(colon + 1);
 
-    const std::string registration = attributes.reg.as_string();
     std::optional<RegistrationIdentity> known;
     if (!registration.empty())
         known = gf_registrationIdentity(registration);
@@ -213,32 +221,36 @@ OptIdentity lf_readOptIdentity(const OptAttributes& attributes)
         identity.airline = std::move(known->airline);
         identity.type = std::move(known->type);
     } else {
-        identity.airline = attributes.airl.as_string();
-        identity.type = attributes.type.as_string();
+        identity.airline = attributes.at[OptAttributes::kAirl].as_string();
+        identity.type = attributes.at[OptAttributes::kType].as_string();
     }
-    return identity;
 }
 
-// The parkpos attributes reading uses, in one pass (first of a repeated name counts).
-struct ParkPosAttributes {
-    pugi::xml_attribute latitude, longitude, radius, heading, heli, ramp, cargo;
+void lf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t source, ParkPosOption& option)
+{
+    const OptAttributes attributes(opt);
+    option.registration = attributes.at[OptAttributes::kReg].as_string();
+    OptIdentity identity;
+    lf_readOptIdentity(attributes, option.registration, identity);
+    option.airline = std::move(identity.airline);
+    option.type = std::move(identity.type);
+    option.callsign = std::move(identity.callsign);
+    option.callsign2 = std::move(identity.callsign2);
+    option.slots = lf_hours2bitset(attributes.at[OptAttributes::kHh].as_string());
+    option.number = number;
+    option.weekday = attributes.at[OptAttributes::kDay].as_uint();
+    option.source = source;
+    option.real = attributes.at[OptAttributes::kSoft].as_bool() ? 0 : 1;
+}
 
-    explicit ParkPosAttributes(const pugi::xml_node& parkpos)
-    {
-        for (const pugi::xml_attribute a : parkpos.attributes()) {
-            const std::string_view name = a.name();
-            pugi::xml_attribute* slot = name == "latitude" ? &latitude
-                : name == "longitude"                     ? &longitude
-                : name == "radius"                        ? &radius
-                : name == "heading"                       ? &heading
-                : name == "heli"                          ? &heli
-                : name == "ramp"                          ? &ramp
-                : name == "cargo"                         ? &cargo
-                                                          : nullptr;
-            if (slot != nullptr && !*slot)
-                *slot = a;
-        }
-    }
+// The parkpos attributes reading uses.
+struct ParkPosAttributes {
+    enum { kLatitude, kLongitude, kRadius, kHeading, kHeli, kRamp, kCargo, kCount };
+    static constexpr const char* kNames[kCount] = {"latitude", "longitude", "radius", "heading",
+                                                   "heli",     "ramp",      "cargo"};
+    pugi::xml_attribute at[kCount];
+
+    explicit ParkPosAttributes(const pugi::xml_node& parkpos) { lf_findAttributes(parkpos, kNames, at); }
 };
 
 // As gf_xmlAttributeAsDouble: 0 when absent, the number of its text otherwise (throws when none).
@@ -251,49 +263,47 @@ double lf_asDouble(const pugi::xml_attribute& attribute)
 
 OptIdentity lf_readOptIdentity(const pugi::xml_node& opt)
 {
-    return lf_readOptIdentity(OptAttributes(opt));
+    const OptAttributes attributes(opt);
+    OptIdentity identity;
+    lf_readOptIdentity(attributes, attributes.at[OptAttributes::kReg].as_string(), identity);
+    return identity;
 }
 
 ParkPosOption gf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t source)
 {
-    const OptAttributes attributes(opt);
-    OptIdentity identity = lf_readOptIdentity(attributes);
     ParkPosOption option;
-    option.airline = std::move(identity.airline);
-    option.type = std::move(identity.type);
-    option.registration = attributes.reg.as_string();
-    option.callsign = std::move(identity.callsign);
-    option.callsign2 = std::move(identity.callsign2);
-    option.slots = lf_hours2bitset(attributes.hh.as_string());
-    option.number = number;
-    option.weekday = attributes.day.as_uint();
-    option.source = source;
-    option.real = attributes.soft.as_bool() ? 0 : 1;
+    lf_readOpt(opt, number, source, option);
     return option;
 }
 
 void gf_readParkPos(const pugi::xml_node& parkpos, const std::string& name, std::uint32_t source)
 {
-    const ParkPosAttributes attributes(parkpos);
-    const double lat = lf_asDouble(attributes.latitude);
-    const double lon = lf_asDouble(attributes.longitude);
-    const double radiusMetres = lf_asDouble(attributes.radius);
+    using A = ParkPosAttributes;
+    const A attributes(parkpos);
+    const double lat = lf_asDouble(attributes.at[A::kLatitude]);
+    const double lon = lf_asDouble(attributes.at[A::kLongitude]);
+    const double radiusMetres = lf_asDouble(attributes.at[A::kRadius]);
 
+    // The opt children, as children("opt") gives them, counted first for one allocation.
+    const auto isOpt = [](const pugi::xml_node& node) {
+        const char* n = node.name();
+        return n[0] == 'o' && n[1] == 'p' && n[2] == 't' && n[3] == '\0';
+    };
     std::size_t count = 0;
-    for (const pugi::xml_node opt : parkpos.children("opt")) {
-        (void)opt;
-        ++count;
-    }
-    std::vector<ParkPosOption> options;
-    options.reserve(count);
+    for (pugi::xml_node child = parkpos.first_child(); child; child = child.next_sibling())
+        count += isOpt(child) ? 1 : 0;
+    std::vector<ParkPosOption> options(count);
     std::uint32_t number = 0;
-    for (const pugi::xml_node opt : parkpos.children("opt"))
-        options.push_back(gf_readOpt(opt, ++number, source));
+    for (pugi::xml_node child = parkpos.first_child(); child; child = child.next_sibling())
+        if (isOpt(child)) {
+            lf_readOpt(child, number + 1, source, options[number]);
+            ++number;
+        }
 
-    const bool heli = attributes.heli.as_bool();
-    const bool ramp = attributes.ramp.as_bool();
-    const bool cargo = attributes.cargo.as_bool();
-    const double heading = attributes.heading.as_double() * kDegToRad;
+    const bool heli = attributes.at[A::kHeli].as_bool();
+    const bool ramp = attributes.at[A::kRamp].as_bool();
+    const bool cargo = attributes.at[A::kCargo].as_bool();
+    const double heading = attributes.at[A::kHeading].as_double() * kDegToRad;
     g_parkPositions.emplace_back(name, std::move(options), lat, lon, heading, radiusMetres, cargo, ramp, heli);
 }
 

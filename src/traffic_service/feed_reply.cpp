@@ -18,12 +18,12 @@ public:
 
     explicit FeedReplySax(FeedReply& reply) : m_r(reply) {}
 
-    bool null() { return lf_scalar(FeedValue{}, json(nullptr)); }
-    bool boolean(bool v) { return lf_scalar(FeedValue{FeedValue::Kind::Other}, json(v)); }
-    bool number_integer(json::number_integer_t v) { return lf_number(static_cast<double>(v), json(v)); }
-    bool number_unsigned(json::number_unsigned_t v) { return lf_number(static_cast<double>(v), json(v)); }
-    bool number_float(json::number_float_t v, const json::string_t&) { return lf_number(v, json(v)); }
-    bool binary(json::binary_t&) { return lf_scalar(FeedValue{FeedValue::Kind::Other}, json()); }
+    bool null() { return lf_scalar(FeedValue{}, nullptr); }
+    bool boolean(bool v) { return lf_scalar(lf_other(), v); }
+    bool number_integer(json::number_integer_t v) { return lf_number(static_cast<double>(v), v); }
+    bool number_unsigned(json::number_unsigned_t v) { return lf_number(static_cast<double>(v), v); }
+    bool number_float(json::number_float_t v, const json::string_t&) { return lf_number(v, v); }
+    bool binary(json::binary_t&) { return lf_scalar(lf_other(), nullptr); }
 
     bool string(json::string_t& v)
     {
@@ -32,13 +32,13 @@ public:
             FeedValue value;
             if (!v.empty() && v != "null") {
                 value.kind = FeedValue::Kind::Text;
-                value.textOffset = lf_store(v);
-                value.textSize = static_cast<std::uint32_t>(v.size());
+                value.textSize = static_cast<std::uint16_t>(std::min<std::size_t>(v.size(), FeedValue::kMaxTextSize));
+                value.textOffset = lf_store(std::string_view(v).substr(0, value.textSize));
             }
             m_r.m_values.push_back(value);
             return true;
         }
-        return lf_scalar(FeedValue{}, json(v));
+        return lf_scalar(FeedValue{}, v);
     }
 
     bool key(json::string_t& k)
@@ -62,7 +62,7 @@ public:
         Frame& f = m_stack.back();
         if (!lf_holdsMembers(f.role)) {
             if (f.role == Role::Entry)
-                m_r.m_values.push_back(FeedValue{FeedValue::Kind::Other});
+                m_r.m_values.push_back(lf_other());
             m_stack.push_back({Role::Skip, 0});
             return true;
         }
@@ -83,7 +83,7 @@ public:
         Frame& f = m_stack.back();
         if (!lf_holdsMembers(f.role)) {
             if (f.role == Role::Entry)
-                m_r.m_values.push_back(FeedValue{FeedValue::Kind::Other});
+                m_r.m_values.push_back(lf_other());
             m_stack.push_back({Role::Skip, 0});
             return true;
         }
@@ -121,6 +121,13 @@ private:
         std::uint32_t keyOffset = 0, keySize = 0;  // objects: the key last read
     };
 
+    static FeedValue lf_other()
+    {
+        FeedValue value;
+        value.kind = FeedValue::Kind::Other;
+        return value;
+    }
+
     static bool lf_holdsMembers(Role role) { return role == Role::Top || role == Role::Data || role == Role::Buffer; }
 
     std::uint32_t lf_store(std::string_view text)
@@ -147,15 +154,18 @@ private:
         return m;
     }
 
-    bool lf_number(double v, json dom)
+    // The JSON value is made only for the envelope (the top level's scalars).
+    template <class T>
+    bool lf_number(double v, T dom)
     {
         FeedValue value;
         value.kind = FeedValue::Kind::Number;
         value.number = v;
-        return lf_scalar(value, std::move(dom));
+        return lf_scalar(value, dom);
     }
 
-    bool lf_scalar(const FeedValue& value, json dom)
+    template <class T>
+    bool lf_scalar(const FeedValue& value, const T& dom)
     {
         if (m_stack.empty())
             return false;  // a reply is an object
@@ -165,7 +175,7 @@ private:
         else if (lf_holdsMembers(f.role))
             lf_member(f, FeedMember::Kind::Scalar);
         if (f.role == Role::Top)
-            m_r.m_envelope[m_key] = std::move(dom);
+            m_r.m_envelope[m_key] = dom;
         return true;
     }
 

@@ -22,10 +22,11 @@
 // One value of an entry array.
 struct FeedValue {
     enum class Kind : std::uint8_t { Missing, Number, Text, Other };
-    Kind kind = Kind::Missing;      // Missing: null, "null" or ""; Other: true/false, object, array
-    std::uint32_t textOffset = 0;   // Text: into the reply's text store
-    std::uint32_t textSize = 0;
     double number = 0.0;            // Number
+    std::uint32_t textOffset = 0;   // Text: into the reply's text store
+    std::uint16_t textSize = 0;     // Text: its size, kMaxTextSize for any longer one
+    Kind kind = Kind::Missing;      // Missing: null, "null" or ""; Other: true/false, object, array
+    static constexpr std::uint16_t kMaxTextSize = 0xFFFF;  // far above what a field may hold
 };
 
 // One member of an object: an entry array, an object or a scalar.
