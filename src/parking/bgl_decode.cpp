@@ -71,13 +71,9 @@ std::int64_t lf_recordStep(std::uint32_t size)
 
 }  // namespace
 
-std::uint32_t BglWords::at(std::size_t index) const
+void BglWords::lf_throwBeyond(std::size_t index) const
 {
-    ++m_reads;
-    if (index >= m_words.size())
-        throw std::out_of_range(tvx::format("BGL offset {} lies beyond the {} bytes read", index * 4,
-                                            m_words.size() * 4));
-    return m_words[index];
+    throw std::out_of_range(tvx::format("BGL offset {} lies beyond the {} bytes read", index * 4, m_words.size() * 4));
 }
 
 float BglWords::f32(std::size_t index) const
@@ -199,29 +195,37 @@ std::string lf_parkingNameText(std::uint32_t code)
     return {};
 }
 
-void BglStandNames::clear(std::size_t expected)
+void BglStandNames::clear()
 {
-    std::size_t size = 16;
-    while (size < expected * 2)
-        size *= 2;
-    if (m_slots.size() < size)
-        m_slots.resize(size);
     std::fill(m_slots.begin(), m_slots.end(), 0);
     m_count = 0;
+}
+
+void BglStandNames::reserve(std::size_t names)
+{
+    std::size_t slots = 16;
+    while (slots < names * 2)
+        slots *= 2;
+    if (slots > m_slots.size())
+        lf_rehash(slots);
+}
+
+void BglStandNames::lf_rehash(std::size_t slots)
+{
+    std::vector<std::uint64_t> old(slots, 0);
+    old.swap(m_slots);
+    m_count = 0;
+    for (const std::uint64_t key : old)
+        if (key != 0)
+            lf_place(key);
 }
 
 bool BglStandNames::insert(std::string_view name)
 {
     if (name.empty() || name.size() > 8)
         throw std::logic_error(tvx::format("stand name '{}' is not 1 to 8 characters", name));
-    if ((m_count + 1) * 2 > m_slots.size()) {
-        std::vector<std::uint64_t> old(std::max<std::size_t>(16, m_slots.size() * 2), 0);
-        old.swap(m_slots);
-        m_count = 0;
-        for (const std::uint64_t key : old)
-            if (key != 0)
-                lf_place(key);
-    }
+    if ((m_count + 1) * 2 > m_slots.size())
+        lf_rehash(std::max<std::size_t>(16, m_slots.size() * 2));
     return lf_place(lf_packName(name));
 }
 
@@ -336,8 +340,11 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
     const std::uint32_t count = words.at(index + 1) >> 16;
     std::size_t entry = index + 2;
     // Room for every entry that can lie inside the subrecord (a damaged count may claim more).
-    if (endWord > entry)
-        record.stands.reserve(record.stands.size() + std::min<std::size_t>(count, (endWord - entry) / kParkingEntryWords));
+    if (endWord > entry) {
+        const std::size_t fit = std::min<std::size_t>(count, (endWord - entry) / kParkingEntryWords);
+        record.stands.reserve(record.stands.size() + fit);
+        state.standNames.reserve(fit);
+    }
     for (std::uint32_t i = 0; i < count; ++i) {
         // An entry must lie inside its subrecord: a count larger than the record holds would
         // otherwise read the records that follow as stands.

@@ -47,7 +47,13 @@ public:
 
     std::size_t size() const { return m_words.size(); }
     // Throws std::out_of_range naming the index for a word beyond the data read.
-    std::uint32_t at(std::size_t index) const;
+    std::uint32_t at(std::size_t index) const
+    {
+        ++m_reads;
+        if (index >= m_words.size()) [[unlikely]]
+            lf_throwBeyond(index);
+        return m_words[index];
+    }
     float f32(std::size_t index) const;
     // Record header of the record starting at the word: id (u16 at +0) and size (u32 at +2).
     std::uint16_t recordId(std::size_t index) const { return static_cast<std::uint16_t>(at(index) & 0xFFFFu); }
@@ -56,6 +62,7 @@ public:
     std::size_t reads() const { return m_reads; }
 
 private:
+    [[noreturn]] void lf_throwBeyond(std::size_t index) const;
     std::span<const std::uint32_t> m_words;
     mutable std::size_t m_reads = 0;
 };
@@ -64,13 +71,16 @@ private:
 // into 64 bits (a BGL stand name is at most "sep4095" plus a letter), so a name costs no heap.
 class BglStandNames {
 public:
-    // Empties the set, keeping room for expected names without growing.
-    void clear(std::size_t expected = 0);
+    // Empties the set, keeping its room.
+    void clear();
+    // Room for this many names in all without growing.
+    void reserve(std::size_t names);
     // False when the name was given already.
     bool insert(std::string_view name);
 
 private:
     bool lf_place(std::uint64_t key);
+    void lf_rehash(std::size_t slots);
     std::vector<std::uint64_t> m_slots;  // 0 = free; the size is a power of two
     std::size_t m_count = 0;
 };
