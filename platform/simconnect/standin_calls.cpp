@@ -87,7 +87,7 @@ void lf_applyEvent(World& w, Object& o, SimEvent e, DWORD data)
 }
 
 // Checks and records one position write (a definition holding latitude and longitude).
-void lf_monitorPosition(World& w, Object& o, const Object& before)
+void lf_monitorPosition(World& w, Object& o, double beforeLat, double beforeLon)
 {
     constexpr double kTwoPi = 2 * std::numbers::pi;
     if (!o.released || !o.freezeLatLon || !o.freezeAlt || !o.freezeAtt)
@@ -101,7 +101,7 @@ void lf_monitorPosition(World& w, Object& o, const Object& before)
     if (std::fabs(o.pitch) > std::numbers::pi / 2 || std::fabs(o.bank) > std::numbers::pi / 2)
         w.violation(fmt::format("attitude of object {} beyond pi/2: pitch {}, bank {}", o.id, o.pitch, o.bank));
     if (o.positionWrites > 0) {
-        const double jump = gf_distanceNm(before.lat, before.lon, o.lat, o.lon);
+        const double jump = gf_distanceNm(beforeLat, beforeLon, o.lat, o.lon);
         if (jump > 2.0)
             w.warning(fmt::format("object {} jumped {:.2f} NM between two position writes", o.id, jump));
     }
@@ -110,14 +110,11 @@ void lf_monitorPosition(World& w, Object& o, const Object& before)
         w.warning(fmt::format("object {} at {:.0f} ft (terrain {:.0f} ft)", o.id, o.alt, ground));
     ++o.positionWrites;
     PositionRec rec{w.frame, o.id, o.lat, o.lon, o.pitch, o.bank, o.heading, o.alt, o.vs, o.tas};
-    if (o.positions.size() >= w.cfg.positionRing)
-        o.positions.pop_front();
-    o.positions.push_back(rec);
+    gf_pushRing(o.positions, w.cfg.positionRing, rec);
     w.logPosition(rec);
     if (++w.positionWriteCount % 10 == 0) {
-        if (w.sampledPositions.size() >= 100000)
-            w.sampledPositions.pop_front();
-        w.sampledPositions.push_back(rec);
+        gf_pushRing(w.sampledPositions, w.cfg.sampleRing, rec);
+        ++w.sampledCount;
     }
 }
 
@@ -403,8 +400,10 @@ HRESULT SimConnect_SetDataOnSimObject(HANDLE hSimConnect, SIMCONNECT_DATA_DEFINI
     if (!lf_ownTarget(w, *c, target, "SetDataOnSimObject"))
         return S_OK;
     const auto* bytes = static_cast<const unsigned char*>(pDataSet);
-    w.writes[{DefineID, target}].emplace_back(reinterpret_cast<const std::byte*>(bytes),
-                                              reinterpret_cast<const std::byte*>(bytes) + cbUnitSize);
+    gf_pushRing(w.writes, w.cfg.writeRing,
+                World::DataWrite{DefineID, target,
+                                 {reinterpret_cast<const std::byte*>(bytes),
+                                  reinterpret_cast<const std::byte*>(bytes) + cbUnitSize}});
     std::vector<double> values;
     std::size_t offset = 0;
     for (const auto& d : def.datums) {
@@ -421,7 +420,8 @@ HRESULT SimConnect_SetDataOnSimObject(HANDLE hSimConnect, SIMCONNECT_DATA_DEFINI
         values.push_back(v / d.factor);
     }
     Object& o = w.objects.at(target);
-    const Object before = o;
+    // Only the position before the write is compared with (no copy of the object and its history).
+    const double beforeLat = o.lat, beforeLon = o.lon;
     bool position = false, lat = false, lon = false;
     for (std::size_t i = 0; i < def.datums.size(); ++i) {
         const Datum& d = def.datums[i];
@@ -447,7 +447,7 @@ HRESULT SimConnect_SetDataOnSimObject(HANDLE hSimConnect, SIMCONNECT_DATA_DEFINI
     }
     position = lat && lon;
     if (position)
-        lf_monitorPosition(w, o, before);
+        lf_monitorPosition(w, o, beforeLat, beforeLon);
     return S_OK;
 }
 
@@ -480,9 +480,8 @@ HRESULT SimConnect_TransmitClientEvent(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID 
         inGroup = std::find(g->second.members.begin(), g->second.members.end(), EventID) != g->second.members.end();
     if (auto e = gf_findSimEvent(mapped->second))
         lf_applyEvent(w, w.objects.at(target), *e, dwData);
-    if (w.events.size() >= w.cfg.callLogRing)
-        w.events.pop_front();
-    w.events.push_back(EventRec{w.frame, packet, target, EventID, dwData, GroupID, mapped->second, inGroup});
+    gf_pushRing(w.events, w.cfg.callLogRing,
+                EventRec{w.frame, packet, target, EventID, dwData, GroupID, mapped->second, inGroup});
     return S_OK;
 }
 
@@ -518,13 +517,13 @@ HRESULT SimConnect_AICreateNonATCAircraft(HANDLE hSimConnect, const char* szCont
     if (std::fabs(InitPos.Latitude) > 90 || std::fabs(InitPos.Longitude) > 180)
         w.violation(fmt::format("initial position of \"{}\" out of range: lat {}, lon {}", rec.tail,
                                 InitPos.Latitude, InitPos.Longitude));
-    w.creations.push_back(rec);
+    w.creationsDropped += gf_pushRing(w.creations, w.cfg.recordRing, std::move(rec));
     Deferred d;
     d.kind = Deferred::Create;
     d.dueFrame = w.frame + static_cast<std::uint64_t>(std::max(0, w.cfg.creationDelayFrames));
     d.packet = packet;
     d.requestId = RequestID;
-    d.creationIndex = w.creations.size() - 1;
+    d.creationIndex = w.creationsDropped + w.creations.size() - 1;
     if (w.cfg.creationDelayFrames <= 0)
         w.matureCreation(*c, d);
     else
@@ -544,12 +543,12 @@ HRESULT SimConnect_AIRemoveObject(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID Objec
     const std::uint32_t packet = gf_succeed(w, *c, Call::AIRemoveObject, args);
     const std::uint32_t target = lf_resolve(w, ObjectID);
     if (target == 0) {
-        w.removals.push_back(RemovalRec{w.frame, packet, ObjectID, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID});
+        gf_pushRing(w.removals, w.cfg.recordRing, RemovalRec{w.frame, packet, ObjectID, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID});
         w.queueException(*c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, packet, 1);
         return S_OK;
     }
     if (!lf_ownTarget(w, *c, target, "AIRemoveObject")) {
-        w.removals.push_back(RemovalRec{w.frame, packet, ObjectID, SIMCONNECT_EXCEPTION_OPERATION_INVALID_FOR_OBJECT_TYPE});
+        gf_pushRing(w.removals, w.cfg.recordRing, RemovalRec{w.frame, packet, ObjectID, SIMCONNECT_EXCEPTION_OPERATION_INVALID_FOR_OBJECT_TYPE});
         w.queueException(*c, SIMCONNECT_EXCEPTION_OPERATION_INVALID_FOR_OBJECT_TYPE, packet, 1);
         return S_OK;
     }
