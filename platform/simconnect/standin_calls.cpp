@@ -124,6 +124,7 @@ HRESULT SimConnect_SubscribeToSystemEvent(HANDLE hSimConnect, SIMCONNECT_CLIENT_
                                           const char* SystemEventName)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}, {}", EventID, gf_callText(SystemEventName));
     Connection* c = gf_connection(w, hSimConnect, Call::SubscribeToSystemEvent, args);
@@ -144,6 +145,7 @@ HRESULT SimConnect_SubscribeToSystemEvent(HANDLE hSimConnect, SIMCONNECT_CLIENT_
 HRESULT SimConnect_UnsubscribeFromSystemEvent(HANDLE hSimConnect, SIMCONNECT_CLIENT_EVENT_ID EventID)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}", EventID);
     Connection* c = gf_connection(w, hSimConnect, Call::UnsubscribeFromSystemEvent, args);
@@ -160,6 +162,7 @@ HRESULT SimConnect_AddToDataDefinition(HANDLE hSimConnect, SIMCONNECT_DATA_DEFIN
                                        float, DWORD)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}, {}, {}, type {}", DefineID, gf_callText(DatumName),
                                          UnitsName ? UnitsName : "(none)", static_cast<DWORD>(DatumType));
@@ -196,6 +199,7 @@ HRESULT SimConnect_AddToDataDefinition(HANDLE hSimConnect, SIMCONNECT_DATA_DEFIN
 HRESULT SimConnect_ClearDataDefinition(HANDLE hSimConnect, SIMCONNECT_DATA_DEFINITION_ID DefineID)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}", DefineID);
     Connection* c = gf_connection(w, hSimConnect, Call::ClearDataDefinition, args);
@@ -214,6 +218,7 @@ HRESULT SimConnect_MapClientEventToSimEvent(HANDLE hSimConnect, SIMCONNECT_CLIEN
                                             const char* EventName)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}, {}", EventID, gf_callText(EventName));
     Connection* c = gf_connection(w, hSimConnect, Call::MapClientEventToSimEvent, args);
@@ -233,6 +238,7 @@ HRESULT SimConnect_AddClientEventToNotificationGroup(HANDLE hSimConnect, SIMCONN
                                                      SIMCONNECT_CLIENT_EVENT_ID EventID, BOOL bMaskable)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}, {}, maskable {}", GroupID, EventID, bMaskable);
     Connection* c = gf_connection(w, hSimConnect, Call::AddClientEventToNotificationGroup, args);
@@ -253,6 +259,7 @@ HRESULT SimConnect_SetNotificationGroupPriority(HANDLE hSimConnect, SIMCONNECT_N
                                                 DWORD uPriority)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}, {}", GroupID, uPriority);
     Connection* c = gf_connection(w, hSimConnect, Call::SetNotificationGroupPriority, args);
@@ -274,6 +281,7 @@ HRESULT SimConnect_RequestDataOnSimObject(HANDLE hSimConnect, SIMCONNECT_DATA_RE
                                           DWORD)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}, {}, {}, period {}, flags {}", RequestID, DefineID, ObjectID,
                                          static_cast<DWORD>(Period), Flags);
@@ -317,6 +325,7 @@ HRESULT SimConnect_RequestDataOnSimObjectType(HANDLE hSimConnect, SIMCONNECT_DAT
                                               SIMCONNECT_SIMOBJECT_TYPE type)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}, {}, radius {}, type {}", RequestID, DefineID, dwRadiusMeters,
                                          static_cast<DWORD>(type));
@@ -366,6 +375,7 @@ HRESULT SimConnect_SetDataOnSimObject(HANDLE hSimConnect, SIMCONNECT_DATA_DEFINI
                                       DWORD ArrayCount, DWORD cbUnitSize, void* pDataSet)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}, {}, flags {}, count {}, size {}", DefineID, ObjectID, Flags,
                                          ArrayCount, cbUnitSize);
@@ -456,6 +466,7 @@ HRESULT SimConnect_TransmitClientEvent(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID 
                                        SIMCONNECT_NOTIFICATION_GROUP_ID GroupID, SIMCONNECT_EVENT_FLAG Flags)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}, {}, data {}, group {}, flags {}", ObjectID, EventID, dwData, GroupID,
                                          Flags);
@@ -489,6 +500,7 @@ HRESULT SimConnect_AICreateNonATCAircraft(HANDLE hSimConnect, const char* szCont
                                           SIMCONNECT_DATA_INITPOSITION InitPos, SIMCONNECT_DATA_REQUEST_ID RequestID)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("\"{}\", \"{}\", {:.6f},{:.6f} alt {:.1f} pbh {:.2f},{:.2f},{:.2f} gnd {} "
                                          "kt {}, req {}",
@@ -535,6 +547,7 @@ HRESULT SimConnect_AIRemoveObject(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID Objec
                                   SIMCONNECT_DATA_REQUEST_ID RequestID)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}, req {}", ObjectID, RequestID);
     Connection* c = gf_connection(w, hSimConnect, Call::AIRemoveObject, args);
@@ -569,6 +582,7 @@ HRESULT SimConnect_AIReleaseControl(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID Obj
                                     SIMCONNECT_DATA_REQUEST_ID RequestID)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}, req {}", ObjectID, RequestID);
     Connection* c = gf_connection(w, hSimConnect, Call::AIReleaseControl, args);
@@ -594,6 +608,7 @@ HRESULT SimConnect_AISetAircraftFlightPlan(HANDLE hSimConnect, SIMCONNECT_OBJECT
                                            const char* szFlightPlanPath, SIMCONNECT_DATA_REQUEST_ID RequestID)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}, \"{}\", req {}", ObjectID, gf_callText(szFlightPlanPath), RequestID);
     Connection* c = gf_connection(w, hSimConnect, Call::AISetAircraftFlightPlan, args);
@@ -637,6 +652,7 @@ HRESULT SimConnect_AISetAircraftFlightPlan(HANDLE hSimConnect, SIMCONNECT_OBJECT
 HRESULT SimConnect_GetLastSentPacketID(HANDLE hSimConnect, DWORD* pdwError)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     Connection* c = gf_connection(w, hSimConnect, Call::GetLastSentPacketID, "");
     if (!c)

@@ -305,6 +305,11 @@ void World::writeTraceLocked(const std::string& folder)
         if (!out)
             throw std::runtime_error(fmt::format("trace {}: cannot write sim-world.txt", folder));
     }
+    {
+        // The stand-in's own CPU time (see CpuMeter), for the demo's summary.
+        std::ofstream cpu(fs::path(folder) / "sim-cpu.txt", std::ios::trunc);
+        cpu << fmt::format("{:.3f}\n", static_cast<double>(cpuNanoseconds.load()) / 1e9);
+    }
     // The run's own trace folder gets the samples since its last write appended (a rewrite of the
     // whole ring every 10 s costs more the longer the run); another folder gets the whole ring.
     const bool append = folder == traceDir && sampledFileStarted;

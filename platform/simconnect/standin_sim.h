@@ -268,7 +268,8 @@ public:
     // Loads a scenario file (JSON); see scenario.cpp for the format. Throws std::runtime_error
     // naming the file and the member on malformed input.
     void loadScenario(const std::string& path);
-    // Writes sim-world.txt and sim-positions.csv into the folder (and flushes the position log).
+    // Writes sim-world.txt, sim-positions.csv and sim-cpu.txt (the stand-in's own CPU seconds) into
+    // the folder (and flushes the position log).
     void writeTrace(const std::string& folder) const;
     // Logs every position write from now on into the CSV file (empty path: closes the log):
     // "frame,sim_s,wall_s,object,lat,lon,alt_ft,heading_rad,tas_kt", wall_s in Unix seconds. A

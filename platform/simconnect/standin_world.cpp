@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <stdexcept>
 #include <numbers>
@@ -715,6 +716,33 @@ std::string World::readText(const VarInfo& v, std::uint32_t objectId) const
     case Var::Title: return o.title;
     default: return {};
     }
+}
+
+// ---- CPU meter ---------------------------------------------------------------------------------
+
+namespace {
+
+std::int64_t lf_threadCpuNanoseconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+}  // namespace
+
+void CpuMeter::resume()
+{
+    if (m_start < 0)
+        m_start = lf_threadCpuNanoseconds();
+}
+
+void CpuMeter::pause()
+{
+    if (m_start < 0)
+        return;
+    m_world.cpuNanoseconds += static_cast<std::uint64_t>(std::max<std::int64_t>(0, lf_threadCpuNanoseconds() - m_start));
+    m_start = -1;
 }
 
 // ---- monitor and call log ----------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -199,6 +200,7 @@ public:
     std::deque<std::string> violations, warnings;
     std::vector<std::string> expected;
     std::size_t unrecognizedIdCount = 0;
+    std::atomic<std::uint64_t> cpuNanoseconds{0};  // see CpuMeter
     std::uint64_t positionWriteCount = 0;
     std::deque<PositionRec> sampledPositions;  // every 10th position write, for the trace
     std::uint64_t sampledCount = 0;            // sampled positions ever, and written to the trace's file
@@ -273,6 +275,23 @@ public:
 };
 
 World& gf_world();
+
+// Thread CPU time spent in the stand-in, added to World::cpuNanoseconds: one meter per entry point,
+// paused while the program's dispatch callback runs. The simulator runs on the program's own
+// threads; this tells its CPU time from the program's.
+class CpuMeter {
+public:
+    explicit CpuMeter(World& w) : m_world(w) { resume(); }
+    ~CpuMeter() { pause(); }
+    CpuMeter(const CpuMeter&) = delete;
+    CpuMeter& operator=(const CpuMeter&) = delete;
+    void pause();
+    void resume();
+
+private:
+    World& m_world;
+    std::int64_t m_start = -1;  // thread CPU nanoseconds at resume; -1 while paused
+};
 
 // Great-circle distance in nautical miles (haversine).
 double gf_distanceNm(double lat1, double lon1, double lat2, double lon2);
