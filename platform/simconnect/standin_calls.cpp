@@ -491,7 +491,7 @@ HRESULT SimConnect_TransmitClientEvent(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID 
         inGroup = std::find(g->second.members.begin(), g->second.members.end(), EventID) != g->second.members.end();
     if (auto e = gf_findSimEvent(mapped->second))
         lf_applyEvent(w, w.objects.at(target), *e, dwData);
-    gf_pushRing(w.events, w.cfg.callLogRing,
+    gf_pushRing(w.events, w.cfg.recordRing,
                 EventRec{w.frame, packet, target, EventID, dwData, GroupID, mapped->second, inGroup});
     return S_OK;
 }

@@ -74,8 +74,9 @@ struct Config {
     std::chrono::milliseconds lockstepTimeout{2000};
     std::size_t outboxCap = 10000, positionRing = 2000, callLogRing = 100000;
     // Rings of the observation logs, so that a run of any length keeps flat memory: the last
-    // writeRing data writes, the last recordRing creations and removals, the last messageRing
-    // violations and warnings, the last sampleRing sampled positions of the trace.
+    // callLogRing calls, the last writeRing data writes, the last recordRing creations, removals
+    // and client events, the last messageRing violations and warnings, the last sampleRing
+    // sampled positions of the trace. Each fills within minutes of a busy run.
     std::size_t writeRing = 10000, recordRing = 10000, messageRing = 10000, sampleRing = 100000;
 };
 
