@@ -2,13 +2,11 @@
 // traffic data time and the time-shift flag are atomics.
 #include "foundation/time_slots.h"
 
-#include <algorithm>
-#include <numeric>
-
 #include <array>
 #include <chrono>
 #include <cmath>
 #include <exception>
+#include <optional>
 
 #include "foundation/format.h"
 #include "foundation/log.h"
@@ -150,8 +148,40 @@ std::string gf_utcText(std::time_t time)
                        p.minute, p.second, p.year);
 }
 
+namespace {
+
+// The writer's form alone: slots of one or two digits between commas, each below the slot count.
+// Nothing for any other text, which the general reading below takes.
+std::optional<SlotSet> lf_plainHours(std::string_view text)
+{
+    SlotSet slots;
+    std::size_t value = 0, digits = 0;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9') {
+            if (++digits > 2)
+                return std::nullopt;
+            value = value * 10 + static_cast<std::size_t>(c - '0');
+        } else if (c == ',' && digits > 0 && value < slots.size()) {
+            slots.set(value);
+            value = digits = 0;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits > 0) {
+        if (value >= slots.size())
+            return std::nullopt;
+        slots.set(value);
+    }
+    return slots;
+}
+
+}  // namespace
+
 SlotSet lf_hours2bitset(std::string_view text)
 {
+    if (const auto plain = lf_plainHours(text))
+        return *plain;
     SlotSet slots;
     try {
         std::size_t start = 0;
@@ -160,13 +190,7 @@ SlotSet lf_hours2bitset(std::string_view text)
             std::size_t comma = text.find(',', start);
             if (comma == std::string_view::npos)
                 comma = text.size();
-            const std::string_view piece = text.substr(start, comma - start);
-            // One or two digits, as the writer writes them, without the general number reading.
-            const bool digits = (piece.size() == 1 || piece.size() == 2)
-                && std::all_of(piece.begin(), piece.end(), [](char c) { return c >= '0' && c <= '9'; });
-            const int slot = digits ? std::accumulate(piece.begin(), piece.end(), 0,
-                                                      [](int v, char c) { return v * 10 + (c - '0'); })
-                                    : tvx::stoi(std::string(piece));
+            const int slot = tvx::stoi(std::string(text.substr(start, comma - start)));
             if (slot < 0 || slot >= static_cast<int>(slots.size()))
                 tvx::throwInvalidBitsetPosition();
             slots.set(static_cast<std::size_t>(slot));

@@ -4,6 +4,9 @@
 // Threads: the caller's (main loop for the park airport's files, scan workers for scanned files).
 #include "parking/parking_file.h"
 
+#include <array>
+#include <bit>
+#include <charconv>
 #include <set>
 #include <utility>
 
@@ -172,21 +175,39 @@ AirlineType lf_readAirlType(const pugi::xml_node& opt)
 
 namespace {
 
+// Names of the attributes an element's reading uses, indexed by first letter: for each letter the
+// set (bits) of the names that begin with it.
+template <std::size_t N>
+struct AttributeNames {
+    static_assert(N <= 8);
+    const char* const (&names)[N];
+    std::array<std::uint8_t, 128> byFirst{};
+
+    constexpr explicit AttributeNames(const char* const (&n)[N]) : names(n)
+    {
+        for (std::size_t k = 0; k < N; ++k)
+            byFirst[static_cast<unsigned char>(n[k][0]) & 0x7F] |= static_cast<std::uint8_t>(1u << k);
+    }
+};
+
 // Finds the named attributes of an element in one pass over its attributes; the first of a
 // repeated name counts, as a look-up by name would give. names[k] fills found[k].
 template <std::size_t N>
-void lf_findAttributes(const pugi::xml_node& node, const char* const (&names)[N], pugi::xml_attribute (&found)[N])
+void lf_findAttributes(const pugi::xml_node& node, const AttributeNames<N>& names, pugi::xml_attribute (&found)[N])
 {
     unsigned seen = 0;
     for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
         const char* name = a.name();
-        for (std::size_t k = 0; k < N; ++k) {
-            if ((seen & (1u << k)) != 0)
-                continue;
-            std::size_t c = 0;
-            while (name[c] != '\0' && name[c] == names[k][c])
+        const auto first = static_cast<unsigned char>(name[0]);
+        unsigned candidates = first < 128 ? names.byFirst[first] & ~seen : 0u;
+        while (candidates != 0) {
+            const auto k = static_cast<std::size_t>(std::countr_zero(candidates));
+            candidates &= candidates - 1;
+            const char* want = names.names[k];
+            std::size_t c = 1;
+            while (name[c] != '\0' && name[c] == want[c])
                 ++c;
-            if (name[c] == names[k][c]) {
+            if (name[c] == want[c]) {
                 found[k] = a;
                 seen |= 1u << k;
                 break;
@@ -201,28 +222,31 @@ struct OptAttributes {
     static constexpr const char* kNames[kCount] = {"cs", "reg", "airl", "type", "hh", "day", "soft"};
     pugi::xml_attribute at[kCount];
 
-    explicit OptAttributes(const pugi::xml_node& opt) { lf_findAttributes(opt, kNames, at); }
+    static constexpr AttributeNames<kCount> kTable{kNames};
+    explicit OptAttributes(const pugi::xml_node& opt) { lf_findAttributes(opt, kTable, at); }
 };
 
-// Callsigns and, unless the registration is known to the database, airline and type.
-void lf_readOptIdentity(const OptAttributes& attributes, const std::string& registration, OptIdentity& identity)
+// Callsigns and, unless the registration is known to the database, airline and type, written
+// straight into the record's fields.
+void lf_readOptIdentity(const OptAttributes& attributes, const std::string& registration, std::string& callsign,
+                        std::string& callsign2, std::string& airline, std::string& type)
 {
     const std::string_view cs = attributes.at[OptAttributes::kCs].as_string();
     const std::size_t colon = cs.find(':');
-    identity.callsign = cs.substr(0, colon);
+    callsign = cs.substr(0, colon);
     // Only "A:B" carries a second callsign; "A:B:C" is damaged and keeps the first part alone.
     if (colon != std::string_view::npos && cs.find(':', colon + 1) == std::string_view::npos)
-        identity.callsign2 = cs.substr(colon + 1);
+        callsign2 = cs.substr(colon + 1);
 
     std::optional<RegistrationIdentity> known;
     if (!registration.empty())
         known = gf_registrationIdentity(registration);
     if (known) {
-        identity.airline = std::move(known->airline);
-        identity.type = std::move(known->type);
+        airline = std::move(known->airline);
+        type = std::move(known->type);
     } else {
-        identity.airline = attributes.at[OptAttributes::kAirl].as_string();
-        identity.type = attributes.at[OptAttributes::kType].as_string();
+        airline = attributes.at[OptAttributes::kAirl].as_string();
+        type = attributes.at[OptAttributes::kType].as_string();
     }
 }
 
@@ -230,12 +254,8 @@ void lf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t s
 {
     const OptAttributes attributes(opt);
     option.registration = attributes.at[OptAttributes::kReg].as_string();
-    OptIdentity identity;
-    lf_readOptIdentity(attributes, option.registration, identity);
-    option.airline = std::move(identity.airline);
-    option.type = std::move(identity.type);
-    option.callsign = std::move(identity.callsign);
-    option.callsign2 = std::move(identity.callsign2);
+    lf_readOptIdentity(attributes, option.registration, option.callsign, option.callsign2, option.airline,
+                       option.type);
     option.slots = lf_hours2bitset(attributes.at[OptAttributes::kHh].as_string());
     option.number = number;
     option.weekday = attributes.at[OptAttributes::kDay].as_uint();
@@ -250,13 +270,36 @@ struct ParkPosAttributes {
                                                    "heli",     "ramp",      "cargo"};
     pugi::xml_attribute at[kCount];
 
-    explicit ParkPosAttributes(const pugi::xml_node& parkpos) { lf_findAttributes(parkpos, kNames, at); }
+    static constexpr AttributeNames<kCount> kTable{kNames};
+    explicit ParkPosAttributes(const pugi::xml_node& parkpos) { lf_findAttributes(parkpos, kTable, at); }
 };
 
 // As gf_xmlAttributeAsDouble: 0 when absent, the number of its text otherwise (throws when none).
+// The writer's plain decimals ("-22.605600") are read without the general reading; both round
+// correctly, so the value is the same.
 double lf_asDouble(const pugi::xml_attribute& attribute)
 {
-    return attribute ? tvx::stod(attribute.as_string()) : 0.0;
+    if (!attribute)
+        return 0.0;
+    const char* text = attribute.as_string();
+    const char* p = text + (*text == '-' ? 1 : 0);
+    const char* digits = p;
+    while (*p >= '0' && *p <= '9')
+        ++p;
+    bool plain = p != digits;
+    if (plain && *p == '.') {
+        const char* fraction = ++p;
+        while (*p >= '0' && *p <= '9')
+            ++p;
+        plain = p != fraction;
+    }
+    if (plain && *p == '\0' && p - text <= 32) {
+        double value = 0.0;
+        const auto [end, ec] = std::from_chars(text, p, value);
+        if (ec == std::errc() && end == p)
+            return value;
+    }
+    return tvx::stod(text);
 }
 
 }  // namespace
@@ -265,7 +308,8 @@ OptIdentity lf_readOptIdentity(const pugi::xml_node& opt)
 {
     const OptAttributes attributes(opt);
     OptIdentity identity;
-    lf_readOptIdentity(attributes, attributes.at[OptAttributes::kReg].as_string(), identity);
+    lf_readOptIdentity(attributes, attributes.at[OptAttributes::kReg].as_string(), identity.callsign,
+                       identity.callsign2, identity.airline, identity.type);
     return identity;
 }
 
