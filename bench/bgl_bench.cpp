@@ -162,7 +162,8 @@ int main(int argc, char** argv)
     }
     lf_clearMessages();
     if (const fs::path real = lf_realEgtk(); !real.empty())
-        tvxbench::printRatioToFloor("BGL real EGTK file", 4.0, [&] { lf_decode(real); }, [&] { lf_fread(real, buffer); });
+        tvxbench::printRatioToFloor("BGL real EGTK file", 4.0, [&] { lf_decode(real); },
+                                    [&] { lf_fread(real, buffer); });
     else
         std::printf("BGL real EGTK file: shared/testdata/msfs_bgl not found (set TAVIX_SOURCE_DIR)\n");
     const fs::path big = lf_builtFile(10000);

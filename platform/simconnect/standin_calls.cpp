@@ -556,12 +556,14 @@ HRESULT SimConnect_AIRemoveObject(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID Objec
     const std::uint32_t packet = gf_succeed(w, *c, Call::AIRemoveObject, args);
     const std::uint32_t target = lf_resolve(w, ObjectID);
     if (target == 0) {
-        gf_pushRing(w.removals, w.cfg.recordRing, RemovalRec{w.frame, packet, ObjectID, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID});
+        gf_pushRing(w.removals, w.cfg.recordRing,
+                    RemovalRec{w.frame, packet, ObjectID, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID});
         w.queueException(*c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, packet, 1);
         return S_OK;
     }
     if (!lf_ownTarget(w, *c, target, "AIRemoveObject")) {
-        gf_pushRing(w.removals, w.cfg.recordRing, RemovalRec{w.frame, packet, ObjectID, SIMCONNECT_EXCEPTION_OPERATION_INVALID_FOR_OBJECT_TYPE});
+        gf_pushRing(w.removals, w.cfg.recordRing,
+                    RemovalRec{w.frame, packet, ObjectID, SIMCONNECT_EXCEPTION_OPERATION_INVALID_FOR_OBJECT_TYPE});
         w.queueException(*c, SIMCONNECT_EXCEPTION_OPERATION_INVALID_FOR_OBJECT_TYPE, packet, 1);
         return S_OK;
     }

@@ -741,7 +741,8 @@ void CpuMeter::pause()
 {
     if (m_start < 0)
         return;
-    m_world.cpuNanoseconds += static_cast<std::uint64_t>(std::max<std::int64_t>(0, lf_threadCpuNanoseconds() - m_start));
+    const std::int64_t spent = lf_threadCpuNanoseconds() - m_start;
+    m_world.cpuNanoseconds += static_cast<std::uint64_t>(std::max<std::int64_t>(0, spent));
     m_start = -1;
 }
 

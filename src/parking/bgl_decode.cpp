@@ -405,8 +405,9 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
 
         const double headingRad = heading == 0.0f ? kFullTurn : heading * kDegToRad;
         const bool ramp = (type >= 1 && type <= 7) || type == 14;
-        ParkPos& stand = record.stands.emplace_back(std::string(nameText, nameSize), std::vector<ParkPosOption>{}, lat, lon,
-                                                    headingRad, static_cast<double>(radius), type == 5, ramp, false);
+        ParkPos& stand = record.stands.emplace_back(std::string(nameText, nameSize), std::vector<ParkPosOption>{},
+                                                    lat, lon, headingRad, static_cast<double>(radius), type == 5,
+                                                    ramp, false);
         stand.scanMark = lettered;
     }
 }

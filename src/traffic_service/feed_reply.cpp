@@ -27,6 +27,8 @@ public:
 
     bool string(json::string_t& v)
     {
+        if (m_stack.empty())
+            return false;  // a reply is an object
         Frame& f = m_stack.back();
         if (f.role == Role::Entry) {
             FeedValue value;
@@ -89,7 +91,8 @@ public:
         }
         FeedMember& m = lf_member(f, FeedMember::Kind::Array);
         m.first = static_cast<std::uint32_t>(m_r.m_values.size());
-        m_stack.push_back({Role::Entry, f.object, static_cast<std::uint32_t>(m_r.m_objects[f.object].members.size() - 1)});
+        const auto member = static_cast<std::uint32_t>(m_r.m_objects[f.object].members.size() - 1);
+        m_stack.push_back({Role::Entry, f.object, member});
         return true;
     }
 

@@ -334,6 +334,8 @@ TEST(FeedParse, ReplyTextIsReadAsADocumentWouldReadIt)
     // Not JSON, or JSON but not an object: no reply.
     EXPECT_FALSE(reply.parse("{\"data\": {"));
     EXPECT_FALSE(reply.parse("[1, 2]"));
+    EXPECT_FALSE(reply.parse("\"a text\""));
+    EXPECT_FALSE(reply.parse("17"));
     EXPECT_TRUE(reply.top().members.empty());
 }
 
