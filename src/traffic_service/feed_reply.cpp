@@ -37,7 +37,7 @@ public:
                 value.textSize = static_cast<std::uint16_t>(std::min<std::size_t>(v.size(), FeedValue::kMaxTextSize));
                 value.textOffset = lf_store(std::string_view(v).substr(0, value.textSize));
             }
-            m_r.m_values.push_back(value);
+            lf_value(value);
             return true;
         }
         return lf_scalar(FeedValue{}, v);
@@ -64,7 +64,7 @@ public:
         Frame& f = m_stack.back();
         if (!lf_holdsMembers(f.role)) {
             if (f.role == Role::Entry)
-                m_r.m_values.push_back(lf_other());
+                lf_value(lf_other());
             m_stack.push_back({Role::Skip, 0});
             return true;
         }
@@ -85,12 +85,12 @@ public:
         Frame& f = m_stack.back();
         if (!lf_holdsMembers(f.role)) {
             if (f.role == Role::Entry)
-                m_r.m_values.push_back(lf_other());
+                lf_value(lf_other());
             m_stack.push_back({Role::Skip, 0});
             return true;
         }
         FeedMember& m = lf_member(f, FeedMember::Kind::Array);
-        m.first = static_cast<std::uint32_t>(m_r.m_values.size());
+        m.first = static_cast<std::uint32_t>(m_r.m_valueCount);
         const auto member = static_cast<std::uint32_t>(m_r.m_objects[f.object].members.size() - 1);
         m_stack.push_back({Role::Entry, f.object, member});
         return true;
@@ -108,7 +108,7 @@ public:
         m_stack.pop_back();
         if (f.role == Role::Entry) {
             FeedMember& m = m_r.m_objects[f.object].members[f.member];
-            m.count = static_cast<std::uint32_t>(m_r.m_values.size() - m.first);
+            m.count = static_cast<std::uint32_t>(m_r.m_valueCount - m.first);
         }
         return true;
     }
@@ -123,6 +123,14 @@ private:
         std::uint32_t member = 0;  // Entry: its member
         std::uint32_t keyOffset = 0, keySize = 0;  // objects: the key last read
     };
+
+    // Values go into storage kept between replies, grown by doubling: a plain store per value.
+    void lf_value(const FeedValue& value)
+    {
+        if (m_r.m_valueCount == m_r.m_values.size())
+            m_r.m_values.resize(std::max<std::size_t>(4096, m_r.m_values.size() * 2));
+        m_r.m_values[m_r.m_valueCount++] = value;
+    }
 
     static FeedValue lf_other()
     {
@@ -174,7 +182,7 @@ private:
             return false;  // a reply is an object
         Frame& f = m_stack.back();
         if (f.role == Role::Entry)
-            m_r.m_values.push_back(value);
+            lf_value(value);
         else if (lf_holdsMembers(f.role))
             lf_member(f, FeedMember::Kind::Scalar);
         if (f.role == Role::Top)
@@ -191,14 +199,14 @@ bool FeedReply::parse(std::string_view text)
 {
     m_objectCount = 1;
     m_objects[0].members.clear();
-    m_values.clear();
+    m_valueCount = 0;
     m_text.clear();
     m_envelope = nlohmann::json::object();
     FeedReplySax sax(*this);
     if (!nlohmann::json::sax_parse(text, &sax)) {
         m_objects[0].members.clear();
         m_objectCount = 1;
-        m_values.clear();
+        m_valueCount = 0;
         m_envelope = nlohmann::json::object();
         return false;
     }

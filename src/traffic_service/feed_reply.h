@@ -80,7 +80,8 @@ private:
     friend class FeedReplySax;
     std::vector<FeedObject> m_objects;  // [0] the top level; only the first m_objectCount are in use
     std::size_t m_objectCount = 0;
-    std::vector<FeedValue> m_values;
+    std::vector<FeedValue> m_values;  // only the first m_valueCount are in use
+    std::size_t m_valueCount = 0;
     std::string m_text;                 // keys and texts
     nlohmann::json m_envelope;
 };
