@@ -11,7 +11,7 @@
       and "Tavix is already running" in WORK/tavix-output.txt), says so and prints no summary.
       Otherwise prints the summary (aircraft in the feed, created, moving, removed, refused, no
       livery; every position write measured against the scenario at the same play-out time, see
-      track_measure.py; CPU time per simulated minute; where Log.txt is) and writes
+      track_measure.py; CPU time, Tavix's own and the stand-in simulator's; where Log.txt is) and writes
       WORK/demo-map.svg: the user aircraft and every AI aircraft's track as the simulator saw it
       (TRACE_DIR/sim-positions.csv, coloured) over the recorded tracks of the traffic scenario
       (grey), with each aircraft's largest time-matched distance drawn, the whole area and the
@@ -197,6 +197,32 @@ def did_not_run(work, status):
     return None
 
 
+def read_number(path, count=1):
+    """The sum of the first count numbers of a text file; None when it is missing or not numbers."""
+    try:
+        with open(path) as f:
+            return sum(float(v) for v in f.read().split()[:count])
+    except (OSError, ValueError):
+        return None
+
+
+def cpu_lines(work, trace, seconds):
+    """CPU time of the run: the process's (WORK/cpu.txt, user and system seconds by GNU time), the
+    stand-in simulator's own (TRACE_DIR/sim-cpu.txt; it runs on Tavix's threads and meters itself)
+    and Tavix's own (the difference), each also as a share of one core over the run."""
+    total = read_number(os.path.join(work, "cpu.txt"), 2)
+    if total is None or seconds <= 0:
+        return []
+    lines = [f"CPU time: {total:.2f} s for {seconds:.0f} simulated s = "
+             f"{total * 60.0 / seconds:.2f} s per simulated minute, {100.0 * total / seconds:.2f} % of one core"]
+    standin = read_number(os.path.join(trace, "sim-cpu.txt"))
+    if standin is not None:
+        own = max(total - standin, 0.0)
+        lines.append(f"  Tavix's own: {own:.2f} s = {100.0 * own / seconds:.2f} % of one core; "
+                     f"the stand-in simulator: {standin:.2f} s = {100.0 * standin / seconds:.2f} %")
+    return lines
+
+
 def report(args):
     work = args.work
     trace = os.path.join(work, "trace")
@@ -284,14 +310,6 @@ def report(args):
         measured = tm.read_positions(all_path, clock=lambda sim_s, wall_s: (wall_s - t0) % length)
         results = tm.measure(measured, {oid: e.get("atc", "") for oid, e in created.items()}, tracks)
 
-    cpu = None
-    try:
-        with open(os.path.join(work, "cpu.txt")) as f:
-            u, s = f.read().split()[:2]
-            cpu = float(u) + float(s)
-    except (OSError, ValueError):
-        pass
-
     names = {oid: (e.get("atc") or "?") for oid, e in created.items()}
     airport_box = None
     if user:
@@ -323,9 +341,8 @@ def report(args):
         print("  " + tm.summary_line(results))
     else:
         print("  no position log to measure (trace/sim-positions-all.csv, replay clock in traffic-standin.txt)")
-    if cpu is not None and final_seconds > 0:
-        print(f"  CPU time: {cpu:.2f} s for {final_seconds:.0f} simulated s = "
-              f"{cpu * 60.0 / final_seconds:.2f} s per simulated minute")
+    for line in cpu_lines(work, trace, final_seconds):
+        print("  " + line)
     print(f"  '===> ' lines in the log:     {len(errors)}")
     for line in errors[:10]:
         print("    " + line)

@@ -87,7 +87,7 @@ void lf_applyEvent(World& w, Object& o, SimEvent e, DWORD data)
 }
 
 // Checks and records one position write (a definition holding latitude and longitude).
-void lf_monitorPosition(World& w, Object& o, const Object& before)
+void lf_monitorPosition(World& w, Object& o, double beforeLat, double beforeLon)
 {
     constexpr double kTwoPi = 2 * std::numbers::pi;
     if (!o.released || !o.freezeLatLon || !o.freezeAlt || !o.freezeAtt)
@@ -101,7 +101,7 @@ void lf_monitorPosition(World& w, Object& o, const Object& before)
     if (std::fabs(o.pitch) > std::numbers::pi / 2 || std::fabs(o.bank) > std::numbers::pi / 2)
         w.violation(fmt::format("attitude of object {} beyond pi/2: pitch {}, bank {}", o.id, o.pitch, o.bank));
     if (o.positionWrites > 0) {
-        const double jump = gf_distanceNm(before.lat, before.lon, o.lat, o.lon);
+        const double jump = gf_distanceNm(beforeLat, beforeLon, o.lat, o.lon);
         if (jump > 2.0)
             w.warning(fmt::format("object {} jumped {:.2f} NM between two position writes", o.id, jump));
     }
@@ -110,14 +110,11 @@ void lf_monitorPosition(World& w, Object& o, const Object& before)
         w.warning(fmt::format("object {} at {:.0f} ft (terrain {:.0f} ft)", o.id, o.alt, ground));
     ++o.positionWrites;
     PositionRec rec{w.frame, o.id, o.lat, o.lon, o.pitch, o.bank, o.heading, o.alt, o.vs, o.tas};
-    if (o.positions.size() >= w.cfg.positionRing)
-        o.positions.pop_front();
-    o.positions.push_back(rec);
+    gf_pushRing(o.positions, w.cfg.positionRing, rec);
     w.logPosition(rec);
     if (++w.positionWriteCount % 10 == 0) {
-        if (w.sampledPositions.size() >= 100000)
-            w.sampledPositions.pop_front();
-        w.sampledPositions.push_back(rec);
+        gf_pushRing(w.sampledPositions, w.cfg.sampleRing, rec);
+        ++w.sampledCount;
     }
 }
 
@@ -127,6 +124,7 @@ HRESULT SimConnect_SubscribeToSystemEvent(HANDLE hSimConnect, SIMCONNECT_CLIENT_
                                           const char* SystemEventName)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}, {}", EventID, gf_callText(SystemEventName));
     Connection* c = gf_connection(w, hSimConnect, Call::SubscribeToSystemEvent, args);
@@ -147,6 +145,7 @@ HRESULT SimConnect_SubscribeToSystemEvent(HANDLE hSimConnect, SIMCONNECT_CLIENT_
 HRESULT SimConnect_UnsubscribeFromSystemEvent(HANDLE hSimConnect, SIMCONNECT_CLIENT_EVENT_ID EventID)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}", EventID);
     Connection* c = gf_connection(w, hSimConnect, Call::UnsubscribeFromSystemEvent, args);
@@ -163,6 +162,7 @@ HRESULT SimConnect_AddToDataDefinition(HANDLE hSimConnect, SIMCONNECT_DATA_DEFIN
                                        float, DWORD)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}, {}, {}, type {}", DefineID, gf_callText(DatumName),
                                          UnitsName ? UnitsName : "(none)", static_cast<DWORD>(DatumType));
@@ -199,6 +199,7 @@ HRESULT SimConnect_AddToDataDefinition(HANDLE hSimConnect, SIMCONNECT_DATA_DEFIN
 HRESULT SimConnect_ClearDataDefinition(HANDLE hSimConnect, SIMCONNECT_DATA_DEFINITION_ID DefineID)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}", DefineID);
     Connection* c = gf_connection(w, hSimConnect, Call::ClearDataDefinition, args);
@@ -217,6 +218,7 @@ HRESULT SimConnect_MapClientEventToSimEvent(HANDLE hSimConnect, SIMCONNECT_CLIEN
                                             const char* EventName)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}, {}", EventID, gf_callText(EventName));
     Connection* c = gf_connection(w, hSimConnect, Call::MapClientEventToSimEvent, args);
@@ -236,6 +238,7 @@ HRESULT SimConnect_AddClientEventToNotificationGroup(HANDLE hSimConnect, SIMCONN
                                                      SIMCONNECT_CLIENT_EVENT_ID EventID, BOOL bMaskable)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}, {}, maskable {}", GroupID, EventID, bMaskable);
     Connection* c = gf_connection(w, hSimConnect, Call::AddClientEventToNotificationGroup, args);
@@ -256,6 +259,7 @@ HRESULT SimConnect_SetNotificationGroupPriority(HANDLE hSimConnect, SIMCONNECT_N
                                                 DWORD uPriority)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}, {}", GroupID, uPriority);
     Connection* c = gf_connection(w, hSimConnect, Call::SetNotificationGroupPriority, args);
@@ -277,6 +281,7 @@ HRESULT SimConnect_RequestDataOnSimObject(HANDLE hSimConnect, SIMCONNECT_DATA_RE
                                           DWORD)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}, {}, {}, period {}, flags {}", RequestID, DefineID, ObjectID,
                                          static_cast<DWORD>(Period), Flags);
@@ -320,6 +325,7 @@ HRESULT SimConnect_RequestDataOnSimObjectType(HANDLE hSimConnect, SIMCONNECT_DAT
                                               SIMCONNECT_SIMOBJECT_TYPE type)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}, {}, radius {}, type {}", RequestID, DefineID, dwRadiusMeters,
                                          static_cast<DWORD>(type));
@@ -369,6 +375,7 @@ HRESULT SimConnect_SetDataOnSimObject(HANDLE hSimConnect, SIMCONNECT_DATA_DEFINI
                                       DWORD ArrayCount, DWORD cbUnitSize, void* pDataSet)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}, {}, flags {}, count {}, size {}", DefineID, ObjectID, Flags,
                                          ArrayCount, cbUnitSize);
@@ -403,8 +410,10 @@ HRESULT SimConnect_SetDataOnSimObject(HANDLE hSimConnect, SIMCONNECT_DATA_DEFINI
     if (!lf_ownTarget(w, *c, target, "SetDataOnSimObject"))
         return S_OK;
     const auto* bytes = static_cast<const unsigned char*>(pDataSet);
-    w.writes[{DefineID, target}].emplace_back(reinterpret_cast<const std::byte*>(bytes),
-                                              reinterpret_cast<const std::byte*>(bytes) + cbUnitSize);
+    gf_pushRing(w.writes, w.cfg.writeRing,
+                World::DataWrite{DefineID, target,
+                                 {reinterpret_cast<const std::byte*>(bytes),
+                                  reinterpret_cast<const std::byte*>(bytes) + cbUnitSize}});
     std::vector<double> values;
     std::size_t offset = 0;
     for (const auto& d : def.datums) {
@@ -421,7 +430,8 @@ HRESULT SimConnect_SetDataOnSimObject(HANDLE hSimConnect, SIMCONNECT_DATA_DEFINI
         values.push_back(v / d.factor);
     }
     Object& o = w.objects.at(target);
-    const Object before = o;
+    // Only the position before the write is compared with (no copy of the object and its history).
+    const double beforeLat = o.lat, beforeLon = o.lon;
     bool position = false, lat = false, lon = false;
     for (std::size_t i = 0; i < def.datums.size(); ++i) {
         const Datum& d = def.datums[i];
@@ -447,7 +457,7 @@ HRESULT SimConnect_SetDataOnSimObject(HANDLE hSimConnect, SIMCONNECT_DATA_DEFINI
     }
     position = lat && lon;
     if (position)
-        lf_monitorPosition(w, o, before);
+        lf_monitorPosition(w, o, beforeLat, beforeLon);
     return S_OK;
 }
 
@@ -456,6 +466,7 @@ HRESULT SimConnect_TransmitClientEvent(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID 
                                        SIMCONNECT_NOTIFICATION_GROUP_ID GroupID, SIMCONNECT_EVENT_FLAG Flags)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}, {}, data {}, group {}, flags {}", ObjectID, EventID, dwData, GroupID,
                                          Flags);
@@ -480,9 +491,8 @@ HRESULT SimConnect_TransmitClientEvent(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID 
         inGroup = std::find(g->second.members.begin(), g->second.members.end(), EventID) != g->second.members.end();
     if (auto e = gf_findSimEvent(mapped->second))
         lf_applyEvent(w, w.objects.at(target), *e, dwData);
-    if (w.events.size() >= w.cfg.callLogRing)
-        w.events.pop_front();
-    w.events.push_back(EventRec{w.frame, packet, target, EventID, dwData, GroupID, mapped->second, inGroup});
+    gf_pushRing(w.events, w.cfg.recordRing,
+                EventRec{w.frame, packet, target, EventID, dwData, GroupID, mapped->second, inGroup});
     return S_OK;
 }
 
@@ -490,6 +500,7 @@ HRESULT SimConnect_AICreateNonATCAircraft(HANDLE hSimConnect, const char* szCont
                                           SIMCONNECT_DATA_INITPOSITION InitPos, SIMCONNECT_DATA_REQUEST_ID RequestID)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("\"{}\", \"{}\", {:.6f},{:.6f} alt {:.1f} pbh {:.2f},{:.2f},{:.2f} gnd {} "
                                          "kt {}, req {}",
@@ -518,13 +529,13 @@ HRESULT SimConnect_AICreateNonATCAircraft(HANDLE hSimConnect, const char* szCont
     if (std::fabs(InitPos.Latitude) > 90 || std::fabs(InitPos.Longitude) > 180)
         w.violation(fmt::format("initial position of \"{}\" out of range: lat {}, lon {}", rec.tail,
                                 InitPos.Latitude, InitPos.Longitude));
-    w.creations.push_back(rec);
+    w.creationsDropped += gf_pushRing(w.creations, w.cfg.recordRing, std::move(rec));
     Deferred d;
     d.kind = Deferred::Create;
     d.dueFrame = w.frame + static_cast<std::uint64_t>(std::max(0, w.cfg.creationDelayFrames));
     d.packet = packet;
     d.requestId = RequestID;
-    d.creationIndex = w.creations.size() - 1;
+    d.creationIndex = w.creationsDropped + w.creations.size() - 1;
     if (w.cfg.creationDelayFrames <= 0)
         w.matureCreation(*c, d);
     else
@@ -536,6 +547,7 @@ HRESULT SimConnect_AIRemoveObject(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID Objec
                                   SIMCONNECT_DATA_REQUEST_ID RequestID)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}, req {}", ObjectID, RequestID);
     Connection* c = gf_connection(w, hSimConnect, Call::AIRemoveObject, args);
@@ -544,12 +556,14 @@ HRESULT SimConnect_AIRemoveObject(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID Objec
     const std::uint32_t packet = gf_succeed(w, *c, Call::AIRemoveObject, args);
     const std::uint32_t target = lf_resolve(w, ObjectID);
     if (target == 0) {
-        w.removals.push_back(RemovalRec{w.frame, packet, ObjectID, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID});
+        gf_pushRing(w.removals, w.cfg.recordRing,
+                    RemovalRec{w.frame, packet, ObjectID, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID});
         w.queueException(*c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, packet, 1);
         return S_OK;
     }
     if (!lf_ownTarget(w, *c, target, "AIRemoveObject")) {
-        w.removals.push_back(RemovalRec{w.frame, packet, ObjectID, SIMCONNECT_EXCEPTION_OPERATION_INVALID_FOR_OBJECT_TYPE});
+        gf_pushRing(w.removals, w.cfg.recordRing,
+                    RemovalRec{w.frame, packet, ObjectID, SIMCONNECT_EXCEPTION_OPERATION_INVALID_FOR_OBJECT_TYPE});
         w.queueException(*c, SIMCONNECT_EXCEPTION_OPERATION_INVALID_FOR_OBJECT_TYPE, packet, 1);
         return S_OK;
     }
@@ -570,6 +584,7 @@ HRESULT SimConnect_AIReleaseControl(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID Obj
                                     SIMCONNECT_DATA_REQUEST_ID RequestID)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}, req {}", ObjectID, RequestID);
     Connection* c = gf_connection(w, hSimConnect, Call::AIReleaseControl, args);
@@ -595,6 +610,7 @@ HRESULT SimConnect_AISetAircraftFlightPlan(HANDLE hSimConnect, SIMCONNECT_OBJECT
                                            const char* szFlightPlanPath, SIMCONNECT_DATA_REQUEST_ID RequestID)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     const std::string args = fmt::format("{}, \"{}\", req {}", ObjectID, gf_callText(szFlightPlanPath), RequestID);
     Connection* c = gf_connection(w, hSimConnect, Call::AISetAircraftFlightPlan, args);
@@ -638,6 +654,7 @@ HRESULT SimConnect_AISetAircraftFlightPlan(HANDLE hSimConnect, SIMCONNECT_OBJECT
 HRESULT SimConnect_GetLastSentPacketID(HANDLE hSimConnect, DWORD* pdwError)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     Connection* c = gf_connection(w, hSimConnect, Call::GetLastSentPacketID, "");
     if (!c)

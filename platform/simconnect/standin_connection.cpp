@@ -123,6 +123,7 @@ using namespace simstandin;
 HRESULT SimConnect_Open(HANDLE* phSimConnect, const char* szName, HWND, DWORD, HANDLE, DWORD ConfigIndex)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     w.ensureConfigured();
     ++w.opensAttempted;
@@ -155,6 +156,7 @@ HRESULT SimConnect_Open(HANDLE* phSimConnect, const char* szName, HWND, DWORD, H
 HRESULT SimConnect_Close(HANDLE hSimConnect)
 {
     World& w = gf_world();
+    const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
     Connection* c = gf_connection(w, hSimConnect, Call::Close, "");
     if (!c)
@@ -180,6 +182,7 @@ HRESULT SimConnect_Close(HANDLE hSimConnect)
 HRESULT SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc pfcnDispatch, void* pContext)
 {
     World& w = gf_world();
+    CpuMeter meter(w);
     std::unique_lock lock(w.mutex);
     w.ensureConfigured();
     const std::uint32_t id = gf_idOf(hSimConnect);
@@ -227,8 +230,10 @@ HRESULT SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc pfcnDispatch, v
         c->quitPending = false;  // the QUIT goes out with this batch
     c->inDispatch = true;
     lock.unlock();
+    meter.pause();  // the program's callback is the program's time
 
     auto finish = [&](std::size_t requeueFrom) {
+        meter.resume();
         lock.lock();
         if (Connection* cc = find()) {
             for (std::size_t i = batch.size(); i > requeueFrom; --i)

@@ -516,14 +516,14 @@ std::vector<CreationRec> Sim::creations() const
 {
     World& w = gf_world();
     std::lock_guard lock(w.mutex);
-    return w.creations;
+    return {w.creations.begin(), w.creations.end()};
 }
 
 std::vector<RemovalRec> Sim::removals() const
 {
     World& w = gf_world();
     std::lock_guard lock(w.mutex);
-    return w.removals;
+    return {w.removals.begin(), w.removals.end()};
 }
 
 std::vector<EventRec> Sim::clientEvents(std::optional<std::uint32_t> objectId) const
@@ -551,8 +551,11 @@ std::vector<std::vector<std::byte>> Sim::dataWrites(std::uint32_t defineId, std:
 {
     World& w = gf_world();
     std::lock_guard lock(w.mutex);
-    auto it = w.writes.find({defineId, objectId});
-    return it == w.writes.end() ? std::vector<std::vector<std::byte>>{} : it->second;
+    std::vector<std::vector<std::byte>> found;
+    for (const auto& write : w.writes)
+        if (write.defineId == defineId && write.objectId == objectId)
+            found.push_back(write.bytes);
+    return found;
 }
 
 std::vector<CallRec> Sim::calls(std::optional<Call> call) const
@@ -655,14 +658,14 @@ std::vector<std::string> Sim::violations() const
 {
     World& w = gf_world();
     std::lock_guard lock(w.mutex);
-    return w.violations;
+    return {w.violations.begin(), w.violations.end()};
 }
 
 std::vector<std::string> Sim::warnings() const
 {
     World& w = gf_world();
     std::lock_guard lock(w.mutex);
-    return w.warnings;
+    return {w.warnings.begin(), w.warnings.end()};
 }
 
 void Sim::expectViolation(std::string substring)

@@ -282,7 +282,7 @@ void gf_loadScenarioLocked(World& w, const std::string& path)
     }
 }
 
-void World::writeTraceLocked(const std::string& folder) const
+void World::writeTraceLocked(const std::string& folder)
 {
     namespace fs = std::filesystem;
     if (positionLog)
@@ -305,11 +305,28 @@ void World::writeTraceLocked(const std::string& folder) const
         if (!out)
             throw std::runtime_error(fmt::format("trace {}: cannot write sim-world.txt", folder));
     }
-    std::ofstream csv(fs::path(folder) / "sim-positions.csv", std::ios::trunc);
-    csv << "frame,object,lat,lon,alt_ft,pitch_rad,bank_rad,heading_rad,vs_fps,tas_kt\n";
-    for (const auto& p : sampledPositions)
-        csv << fmt::format("{},{},{:.6f},{:.6f},{:.1f},{:.4f},{:.4f},{:.4f},{:.2f},{:.1f}\n", p.frame, p.objectId,
-                           p.lat, p.lon, p.alt, p.pitch, p.bank, p.heading, p.vs, p.tas);
+    {
+        // The stand-in's own CPU time (see CpuMeter), for the demo's summary.
+        std::ofstream cpu(fs::path(folder) / "sim-cpu.txt", std::ios::trunc);
+        cpu << fmt::format("{:.3f}\n", static_cast<double>(cpuNanoseconds.load()) / 1e9);
+    }
+    // The run's own trace folder gets the samples since its last write appended (a rewrite of the
+    // whole ring every 10 s costs more the longer the run); another folder gets the whole ring.
+    const bool append = folder == traceDir && sampledFileStarted;
+    std::ofstream csv(fs::path(folder) / "sim-positions.csv", append ? std::ios::app : std::ios::trunc);
+    if (!append)
+        csv << "frame,object,lat,lon,alt_ft,pitch_rad,bank_rad,heading_rad,vs_fps,tas_kt\n";
+    const std::size_t fresh = append ? std::min<std::uint64_t>(sampledCount - sampledTraced, sampledPositions.size())
+                                     : sampledPositions.size();
+    fmt::memory_buffer text;
+    for (auto p = sampledPositions.end() - static_cast<std::ptrdiff_t>(fresh); p != sampledPositions.end(); ++p)
+        fmt::format_to(std::back_inserter(text), "{},{},{:.6f},{:.6f},{:.1f},{:.4f},{:.4f},{:.4f},{:.2f},{:.1f}\n",
+                       p->frame, p->objectId, p->lat, p->lon, p->alt, p->pitch, p->bank, p->heading, p->vs, p->tas);
+    csv.write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (folder == traceDir) {
+        sampledTraced = sampledCount;
+        sampledFileStarted = true;
+    }
     if (!csv)
         throw std::runtime_error(fmt::format("trace {}: cannot write sim-positions.csv", folder));
 }

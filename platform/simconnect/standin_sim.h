@@ -73,6 +73,11 @@ struct Config {
     std::size_t maxMessagesPerDispatch = 0;  // 0 = all waiting records
     std::chrono::milliseconds lockstepTimeout{2000};
     std::size_t outboxCap = 10000, positionRing = 2000, callLogRing = 100000;
+    // Rings of the observation logs, so that a run of any length keeps flat memory: the last
+    // callLogRing calls, the last writeRing data writes, the last recordRing creations, removals
+    // and client events, the last messageRing violations and warnings, the last sampleRing
+    // sampled positions of the trace. Each fills within minutes of a busy run.
+    std::size_t writeRing = 10000, recordRing = 10000, messageRing = 10000, sampleRing = 100000;
 };
 
 struct Geo {
@@ -264,7 +269,8 @@ public:
     // Loads a scenario file (JSON); see scenario.cpp for the format. Throws std::runtime_error
     // naming the file and the member on malformed input.
     void loadScenario(const std::string& path);
-    // Writes sim-world.txt and sim-positions.csv into the folder (and flushes the position log).
+    // Writes sim-world.txt, sim-positions.csv and sim-cpu.txt (the stand-in's own CPU seconds) into
+    // the folder (and flushes the position log).
     void writeTrace(const std::string& folder) const;
     // Logs every position write from now on into the CSV file (empty path: closes the log):
     // "frame,sim_s,wall_s,object,lat,lon,alt_ft,heading_rad,tas_kt", wall_s in Unix seconds. A

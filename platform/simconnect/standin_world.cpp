@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <stdexcept>
 #include <numbers>
@@ -135,6 +136,7 @@ void World::resetLocked(const Config& config)
     newestConnection = 0;
     scripted.clear();
     creations.clear();
+    creationsDropped = 0;
     removals.clear();
     events.clear();
     calls.clear();
@@ -146,6 +148,8 @@ void World::resetLocked(const Config& config)
     unrecognizedIdCount = 0;
     positionWriteCount = 0;
     sampledPositions.clear();
+    sampledCount = sampledTraced = 0;
+    sampledFileStarted = false;
     positionLog.reset();
     traceDir.clear();
     cv.notify_all();
@@ -333,7 +337,13 @@ void World::matureDeferred()
 
 void World::matureCreation(Connection& c, const Deferred& d)
 {
-    CreationRec& rec = creations[d.creationIndex];
+    // A creation that left the ring before it matured (more than cfg.recordRing pending) is
+    // refused, as the simulator would refuse more than it can hold.
+    if (d.creationIndex < creationsDropped) {
+        queueException(c, SIMCONNECT_EXCEPTION_CREATE_OBJECT_FAILED, d.packet, 1);
+        return;
+    }
+    CreationRec& rec = creations[d.creationIndex - creationsDropped];
     const std::string key = gf_upper(rec.title);
     const bool isRefused = std::find(refused.begin(), refused.end(), key) != refused.end();
     const auto info = findTitle(rec.title);
@@ -411,7 +421,7 @@ void World::removeObject(std::uint32_t id, std::uint32_t packet)
         return;
     const ObjType type = it->second.type;
     objects.erase(it);
-    removals.push_back(RemovalRec{frame, packet, id, 0});
+    gf_pushRing(removals, cfg.recordRing, RemovalRec{frame, packet, id, 0});
     announceRemoval(id, type);
 }
 
@@ -708,24 +718,50 @@ std::string World::readText(const VarInfo& v, std::uint32_t objectId) const
     }
 }
 
+// ---- CPU meter ---------------------------------------------------------------------------------
+
+namespace {
+
+std::int64_t lf_threadCpuNanoseconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+}  // namespace
+
+void CpuMeter::resume()
+{
+    if (m_start < 0)
+        m_start = lf_threadCpuNanoseconds();
+}
+
+void CpuMeter::pause()
+{
+    if (m_start < 0)
+        return;
+    const std::int64_t spent = lf_threadCpuNanoseconds() - m_start;
+    m_world.cpuNanoseconds += static_cast<std::uint64_t>(std::max<std::int64_t>(0, spent));
+    m_start = -1;
+}
+
 // ---- monitor and call log ----------------------------------------------------------------------
 
 void World::violation(std::string text)
 {
-    violations.push_back(fmt::format("frame {}: {}", frame, text));
+    gf_pushRing(violations, cfg.messageRing, fmt::format("frame {}: {}", frame, text));
 }
 
 void World::warning(std::string text)
 {
-    warnings.push_back(fmt::format("frame {}: {}", frame, text));
+    gf_pushRing(warnings, cfg.messageRing, fmt::format("frame {}: {}", frame, text));
 }
 
 CallRec& World::logCall(std::uint32_t connection, Call call, std::string args, HRESULT result,
                         std::uint32_t packet)
 {
-    if (calls.size() >= cfg.callLogRing && !calls.empty())
-        calls.pop_front();
-    calls.push_back(CallRec{++callSeq, frame, connection, packet, call, std::move(args), result});
+    gf_pushRing(calls, cfg.callLogRing, CallRec{++callSeq, frame, connection, packet, call, std::move(args), result});
     return calls.back();
 }
 

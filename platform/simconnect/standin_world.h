@@ -9,6 +9,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -121,6 +122,19 @@ struct Scripted {
     int raiseCount = 0;
 };
 
+// Appends to a ring of at most cap entries, dropping the oldest; the number dropped (0 or 1).
+template <class T>
+std::size_t gf_pushRing(std::deque<T>& ring, std::size_t cap, T value)
+{
+    std::size_t dropped = 0;
+    if (ring.size() >= cap && !ring.empty()) {
+        ring.pop_front();
+        dropped = 1;
+    }
+    ring.push_back(std::move(value));
+    return dropped;
+}
+
 class World {
 public:
     World();
@@ -171,16 +185,27 @@ public:
     std::map<Call, Scripted> scripted;
 
     // ---- observation ----
-    std::vector<CreationRec> creations;
-    std::vector<RemovalRec> removals;
+    // Each log is a ring of the size its Config member states (cfg.recordRing ...).
+    std::deque<CreationRec> creations;
+    std::uint64_t creationsDropped = 0;  // creations that left the ring: index base of Deferred::creationIndex
+    std::deque<RemovalRec> removals;
     std::deque<EventRec> events;
     std::deque<CallRec> calls;
     std::uint64_t callSeq = 0;
-    std::map<std::pair<std::uint32_t, std::uint32_t>, std::vector<std::vector<std::byte>>> writes;
-    std::vector<std::string> violations, warnings, expected;
+    struct DataWrite {
+        std::uint32_t defineId = 0, objectId = 0;
+        std::vector<std::byte> bytes;
+    };
+    std::deque<DataWrite> writes;
+    std::deque<std::string> violations, warnings;
+    std::vector<std::string> expected;
     std::size_t unrecognizedIdCount = 0;
+    std::atomic<std::uint64_t> cpuNanoseconds{0};  // see CpuMeter
     std::uint64_t positionWriteCount = 0;
     std::deque<PositionRec> sampledPositions;  // every 10th position write, for the trace
+    std::uint64_t sampledCount = 0;            // sampled positions ever, and written to the trace's file
+    std::uint64_t sampledTraced = 0;
+    bool sampledFileStarted = false;           // the trace folder's sim-positions.csv has its header
     // Every position write, as it happens (sim-positions-all.csv of the trace, or logPositions()).
     std::unique_ptr<std::ofstream> positionLog;
     std::string traceDir;
@@ -243,13 +268,30 @@ public:
     bool grantAndWait(std::unique_lock<std::mutex>& lock);
 
     // ---- trace ----
-    void writeTraceLocked(const std::string& folder) const;
+    void writeTraceLocked(const std::string& folder);
     // Opens (empty path: closes) the log of every position write; throws when it cannot be written.
     void openPositionLog(const std::string& path);
     void logPosition(const PositionRec& rec);
 };
 
 World& gf_world();
+
+// Thread CPU time spent in the stand-in, added to World::cpuNanoseconds: one meter per entry point,
+// paused while the program's dispatch callback runs. The simulator runs on the program's own
+// threads; this tells its CPU time from the program's.
+class CpuMeter {
+public:
+    explicit CpuMeter(World& w) : m_world(w) { resume(); }
+    ~CpuMeter() { pause(); }
+    CpuMeter(const CpuMeter&) = delete;
+    CpuMeter& operator=(const CpuMeter&) = delete;
+    void pause();
+    void resume();
+
+private:
+    World& m_world;
+    std::int64_t m_start = -1;  // thread CPU nanoseconds at resume; -1 while paused
+};
 
 // Great-circle distance in nautical miles (haversine).
 double gf_distanceNm(double lat1, double lon1, double lat2, double lon2);

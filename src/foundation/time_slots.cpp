@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <exception>
+#include <optional>
 
 #include "foundation/format.h"
 #include "foundation/log.h"
@@ -147,8 +148,40 @@ std::string gf_utcText(std::time_t time)
                        p.minute, p.second, p.year);
 }
 
+namespace {
+
+// The writer's form alone: slots of one or two digits between commas, each below the slot count.
+// Nothing for any other text, which the general reading below takes.
+std::optional<SlotSet> lf_plainHours(std::string_view text)
+{
+    SlotSet slots;
+    std::size_t value = 0, digits = 0;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9') {
+            if (++digits > 2)
+                return std::nullopt;
+            value = value * 10 + static_cast<std::size_t>(c - '0');
+        } else if (c == ',' && digits > 0 && value < slots.size()) {
+            slots.set(value);
+            value = digits = 0;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits > 0) {
+        if (value >= slots.size())
+            return std::nullopt;
+        slots.set(value);
+    }
+    return slots;
+}
+
+}  // namespace
+
 SlotSet lf_hours2bitset(std::string_view text)
 {
+    if (const auto plain = lf_plainHours(text))
+        return *plain;
     SlotSet slots;
     try {
         std::size_t start = 0;

@@ -127,7 +127,7 @@ bool lf_match(AcData& ac, const Rules& rules)
     }
     g_lastStep = step;
     ++g_counts[static_cast<std::size_t>(step)];
-    ac.title = gf_liveries()[found].title;
+    ac.title = index.title[found];
     ac.fsltl = ac.title.starts_with("FSLTL_") ? 1 : 0;
     return true;
 }

@@ -1,24 +1,32 @@
-// The current livery table, its retired predecessors and the matching index. Written by the
-// start-up thread only.
+// The current livery table, the title pool and the matching index. Written by the start-up
+// thread only.
 #include "liveries/livery_tables.h"
 
-#include <memory>
+#include <unordered_set>
 
 #include "liveries/aircraft_db.h"
 
 namespace {
 
-// Tables never die before the program: views into any of them stay valid.
-std::vector<std::unique_ptr<std::deque<LiveryData>>> g_tables;
-const std::deque<LiveryData> g_emptyTable;
+std::deque<LiveryData> g_table;
+// Every title of every table set in this run, once each; a node set, so its texts never move and
+// views of them stay valid after the tables that brought them are gone.
+std::unordered_set<std::string, TvxStringHash, std::equal_to<>> g_titlePool;
 LiveryIndex g_index;
 std::unordered_map<std::string_view, std::uint32_t> g_byTitle;
+
+std::string_view lf_pooledTitle(const std::string& title)
+{
+    if (const auto it = g_titlePool.find(std::string_view(title)); it != g_titlePool.end())
+        return *it;
+    return *g_titlePool.insert(title).first;
+}
 
 }  // namespace
 
 const std::deque<LiveryData>& gf_liveries()
 {
-    return g_tables.empty() ? g_emptyTable : *g_tables.back();
+    return g_table;
 }
 
 const LiveryIndex& gf_liveryIndex()
@@ -36,9 +44,7 @@ std::string gf_airlineTypeKey(std::string_view airline, std::string_view type)
 
 void gf_setLiveries(std::vector<LiveryData> liveries)
 {
-    auto table = std::make_unique<std::deque<LiveryData>>(std::make_move_iterator(liveries.begin()),
-                                                          std::make_move_iterator(liveries.end()));
-    g_tables.push_back(std::move(table));
+    g_table.assign(std::make_move_iterator(liveries.begin()), std::make_move_iterator(liveries.end()));
     gf_rebuildLiveryIndex();
 }
 
@@ -49,12 +55,14 @@ void gf_rebuildLiveryIndex()
     const auto& table = gf_liveries();
     g_index.span.reserve(table.size());
     g_index.sizeClass.reserve(table.size());
+    g_index.title.reserve(table.size());
     for (std::uint32_t i = 0; i < table.size(); ++i) {
         const LiveryData& l = table[i];
         const SizeClass cls = gf_sizeClassOfType(l.acType);
         g_index.span.push_back(gf_wingspan(l.acType));
         g_index.sizeClass.push_back(cls);
-        g_byTitle.emplace(l.title, i);
+        g_index.title.push_back(lf_pooledTitle(l.title));
+        g_byTitle.emplace(g_index.title.back(), i);
         if (!l.atcId.empty())
             g_index.byAtcId[l.atcId].push_back(i);
         if (l.airline.empty()) {
@@ -72,5 +80,5 @@ std::string_view gf_findLiveryTitle(std::string_view title)
     auto it = g_byTitle.find(title);
     if (it == g_byTitle.end())
         return {};
-    return gf_liveries()[it->second].title;
+    return g_index.title[it->second];
 }

@@ -1,7 +1,9 @@
 // The livery tables: every livery found in the installed AI model packages (or read back from
 // LiveriesScanned.xml), and the lookup index the matching uses. A table, once set, never changes
-// and never moves: aircraft records, the title cache and the creation commands keep string views
-// of its titles. Setting a new table (a rescan) keeps the old one alive for the rest of the run.
+// and never moves. Aircraft records, the title cache and the creation commands keep string views
+// of titles; those views point into the title pool, which holds each distinct title once for the
+// rest of the run, never into a table. So setting a new table (a rescan) frees the old one, and
+// the memory a rescan leaves behind is only the titles no earlier table had.
 // Set by the start-up thread before the main loop runs; read by the main loop afterwards.
 #pragma once
 
@@ -37,14 +39,15 @@ struct LiveryIndex {
     std::array<Positions, 6> genericByClass;  // size class -> liveries without airline
     std::vector<double> span;     // per livery: radius (nautical miles) of its type
     std::vector<SizeClass> sizeClass;  // per livery: class of its type
+    std::vector<std::string_view> title;  // per livery: its title in the title pool (stays valid)
 };
 
 const std::deque<LiveryData>& gf_liveries();
 const LiveryIndex& gf_liveryIndex();
-// Makes the list the current table (the previous one stays alive) and builds its index.
+// Makes the list the current table (the previous one is freed) and builds its index.
 void gf_setLiveries(std::vector<LiveryData> liveries);
 // Rebuilds the index (after the aircraft database changed the spans and classes).
 void gf_rebuildLiveryIndex();
-// The stored title equal to the text, or an empty view.
+// The pooled title equal to the text when the current table has it, or an empty view.
 std::string_view gf_findLiveryTitle(std::string_view title);
 std::string gf_airlineTypeKey(std::string_view airline, std::string_view type);

@@ -66,7 +66,6 @@ ParkPos::ParkPos(std::string name_, std::vector<ParkPosOption> options_, double 
       ramp(ramp_),
       heli(heli_)
 {
-    overlapping.reserve(8);
 }
 
 bool testRange(const ParkPosOption& option, std::uint32_t start, std::uint32_t offset,

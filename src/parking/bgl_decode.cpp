@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <exception>
 #include <fstream>
 #include <iterator>
@@ -68,13 +71,9 @@ std::int64_t lf_recordStep(std::uint32_t size)
 
 }  // namespace
 
-std::uint32_t BglWords::at(std::size_t index) const
+void BglWords::lf_throwBeyond(std::size_t index) const
 {
-    ++m_reads;
-    if (index >= m_words.size())
-        throw std::out_of_range(tvx::format("BGL offset {} lies beyond the {} bytes read", index * 4,
-                                            m_words.size() * 4));
-    return m_words[index];
+    throw std::out_of_range(tvx::format("BGL offset {} lies beyond the {} bytes read", index * 4, m_words.size() * 4));
 }
 
 float BglWords::f32(std::size_t index) const
@@ -84,19 +83,18 @@ float BglWords::f32(std::size_t index) const
 
 bool gf_readBglWords(const std::filesystem::path& file, std::vector<std::uint32_t>& words)
 {
-    std::ifstream in(file, std::ios::binary | std::ios::ate);
-    if (!in)
+    // stdio rather than a stream: the read is most of a small file's decoding.
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(file.c_str(), "rb"), &std::fclose);
+    if (!in || std::fseek(in.get(), 0, SEEK_END) != 0)
         return false;
-    const std::streamoff size = in.tellg();
-    if (size < 0)
+    const long size = std::ftell(in.get());
+    if (size < 0 || std::fseek(in.get(), 0, SEEK_SET) != 0)
         return false;
-    in.seekg(0);
     const std::size_t bytes = static_cast<std::size_t>(size);
     words.resize((bytes + 3) / 4);
     if (!words.empty())
         words.back() = 0;  // the zero fill of a last incomplete word
-    in.read(reinterpret_cast<char*>(words.data()), static_cast<std::streamsize>(bytes));
-    if (static_cast<std::size_t>(in.gcount()) != bytes)
+    if (std::fread(words.data(), 1, bytes, in.get()) != bytes)
         return false;
     if constexpr (std::endian::native == std::endian::big) {
         for (std::uint32_t& w : words)
@@ -161,14 +159,88 @@ std::pair<std::string, bool> lf_decodeIdentifierOrRegionCode(std::uint32_t packe
     return {text, !blank && text.size() == 4};
 }
 
+namespace {
+
+constexpr const char* kParkingNames[] = {"", "r", "p", "np", "ep", "sep", "sp", "swp", "wp", "nwp", "g", ""};
+
+// The name of a parking entry (name text and number) into out; its length.
+std::size_t lf_parkingName(std::uint32_t code, std::uint32_t number, char (&out)[12])
+{
+    std::size_t n = 0;
+    if (code < 12) {
+        for (const char* c = kParkingNames[code]; *c != '\0'; ++c)
+            out[n++] = *c;
+    } else if (code < 64) {
+        out[n++] = static_cast<char>(code + 53);
+    }
+    const auto [end, ec] = std::to_chars(out + n, out + sizeof out, number);
+    return static_cast<std::size_t>(end - out);
+}
+
+std::uint64_t lf_packName(std::string_view name)
+{
+    std::uint64_t packed = 0;
+    std::memcpy(&packed, name.data(), name.size());
+    return packed;
+}
+
+}  // namespace
+
 std::string lf_parkingNameText(std::uint32_t code)
 {
-    static constexpr const char* kNames[] = {"", "r", "p", "np", "ep", "sep", "sp", "swp", "wp", "nwp", "g", ""};
     if (code < 12)
-        return kNames[code];
+        return kParkingNames[code];
     if (code < 64)
         return std::string(1, static_cast<char>(code + 53));
     return {};
+}
+
+void BglStandNames::clear()
+{
+    std::fill(m_slots.begin(), m_slots.end(), 0);
+    m_count = 0;
+}
+
+void BglStandNames::reserve(std::size_t names)
+{
+    std::size_t slots = 16;
+    while (slots < names * 2)
+        slots *= 2;
+    if (slots > m_slots.size())
+        lf_rehash(slots);
+}
+
+void BglStandNames::lf_rehash(std::size_t slots)
+{
+    std::vector<std::uint64_t> old(slots, 0);
+    old.swap(m_slots);
+    m_count = 0;
+    for (const std::uint64_t key : old)
+        if (key != 0)
+            lf_place(key);
+}
+
+bool BglStandNames::insert(std::string_view name)
+{
+    if (name.empty() || name.size() > 8)
+        throw std::logic_error(tvx::format("stand name '{}' is not 1 to 8 characters", name));
+    if ((m_count + 1) * 2 > m_slots.size())
+        lf_rehash(std::max<std::size_t>(16, m_slots.size() * 2));
+    return lf_place(lf_packName(name));
+}
+
+bool BglStandNames::lf_place(std::uint64_t key)
+{
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t i = ((key * 0x9E3779B97F4A7C15ull) >> 32) & mask;; i = (i + 1) & mask) {
+        if (m_slots[i] == key)
+            return false;
+        if (m_slots[i] == 0) {
+            m_slots[i] = key;
+            ++m_count;
+            return true;
+        }
+    }
 }
 
 bool lf_walkAirportRecords(const BglWords& words, bool is2020, const BglAirportVisitor& onAirport)
@@ -267,6 +339,12 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
 {
     const std::uint32_t count = words.at(index + 1) >> 16;
     std::size_t entry = index + 2;
+    // Room for every entry that can lie inside the subrecord (a damaged count may claim more).
+    if (endWord > entry) {
+        const std::size_t fit = std::min<std::size_t>(count, (endWord - entry) / kParkingEntryWords);
+        record.stands.reserve(record.stands.size() + fit);
+        state.standNames.reserve(fit);
+    }
     for (std::uint32_t i = 0; i < count; ++i) {
         // An entry must lie inside its subrecord: a count larger than the record holds would
         // otherwise read the records that follow as stands.
@@ -286,7 +364,9 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
             lf_addScanMessage(tvx::format("skipped position with radius {:.1F} meters, in {}", radius, path));
             continue;
         }
-        const std::string decodedName = lf_parkingNameText(packed & 0x3Fu) + std::to_string((packed >> 12) & 0xFFFu);
+        char nameText[12];
+        const std::size_t decodedSize = lf_parkingName(packed & 0x3Fu, (packed >> 12) & 0xFFFu, nameText);
+        const std::string_view decodedName(nameText, decodedSize);
         const std::uint32_t type = (packed >> 8) & 0xFu;
         if (type == 0 || type == 12 || type == 13)
             continue;
@@ -302,13 +382,14 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
             continue;
         }
 
-        std::string name = decodedName;
+        std::size_t nameSize = decodedSize;
         bool lettered = false;
-        if (!state.standNames.insert(name).second) {
+        if (!state.standNames.insert(decodedName)) {
             bool placed = false;
             for (const char* letter : kNameLetters) {
-                if (state.standNames.insert(decodedName + letter).second) {
-                    name = decodedName + letter;
+                nameText[decodedSize] = letter[0];
+                if (state.standNames.insert(std::string_view(nameText, decodedSize + 1))) {
+                    nameSize = decodedSize + 1;
                     placed = true;
                     break;
                 }
@@ -324,8 +405,9 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
 
         const double headingRad = heading == 0.0f ? kFullTurn : heading * kDegToRad;
         const bool ramp = (type >= 1 && type <= 7) || type == 14;
-        ParkPos& stand = record.stands.emplace_back(std::move(name), std::vector<ParkPosOption>{}, lat, lon,
-                                                    headingRad, static_cast<double>(radius), type == 5, ramp, false);
+        ParkPos& stand = record.stands.emplace_back(std::string(nameText, nameSize), std::vector<ParkPosOption>{},
+                                                    lat, lon, headingRad, static_cast<double>(radius), type == 5,
+                                                    ramp, false);
         stand.scanMark = lettered;
     }
 }

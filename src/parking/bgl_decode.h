@@ -32,9 +32,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <set>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -47,7 +47,13 @@ public:
 
     std::size_t size() const { return m_words.size(); }
     // Throws std::out_of_range naming the index for a word beyond the data read.
-    std::uint32_t at(std::size_t index) const;
+    std::uint32_t at(std::size_t index) const
+    {
+        ++m_reads;
+        if (index >= m_words.size()) [[unlikely]]
+            lf_throwBeyond(index);
+        return m_words[index];
+    }
     float f32(std::size_t index) const;
     // Record header of the record starting at the word: id (u16 at +0) and size (u32 at +2).
     std::uint16_t recordId(std::size_t index) const { return static_cast<std::uint16_t>(at(index) & 0xFFFFu); }
@@ -56,14 +62,33 @@ public:
     std::size_t reads() const { return m_reads; }
 
 private:
+    [[noreturn]] void lf_throwBeyond(std::size_t index) const;
     std::span<const std::uint32_t> m_words;
     mutable std::size_t m_reads = 0;
+};
+
+// The stand names given in one airport: a flat hash set of names of up to 8 characters packed
+// into 64 bits (a BGL stand name is at most "sep4095" plus a letter), so a name costs no heap.
+class BglStandNames {
+public:
+    // Empties the set, keeping its room.
+    void clear();
+    // Room for this many names in all without growing.
+    void reserve(std::size_t names);
+    // False when the name was given already.
+    bool insert(std::string_view name);
+
+private:
+    bool lf_place(std::uint64_t key);
+    void lf_rehash(std::size_t slots);
+    std::vector<std::uint64_t> m_slots;  // 0 = free; the size is a power of two
+    std::size_t m_count = 0;
 };
 
 // The state of one task; never shared between tasks.
 struct BglTaskState {
     std::vector<std::pair<double, double>> helipads;  // positions seen in the current airport
-    std::set<std::string> standNames;                 // names given in the current airport
+    BglStandNames standNames;                         // names given in the current airport
     bool suffixRaised = false;                        // a stand got a letter for its name
 };
 

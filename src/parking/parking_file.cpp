@@ -4,11 +4,15 @@
 // Threads: the caller's (main loop for the park airport's files, scan workers for scanned files).
 #include "parking/parking_file.h"
 
+#include <array>
+#include <bit>
+#include <charconv>
 #include <set>
 #include <utility>
 
 #include "foundation/errors.h"
 #include "foundation/format.h"
+#include "foundation/runtime_texts.h"
 #include "foundation/settings.h"
 #include "foundation/settings_store.h"
 #include "foundation/time_slots.h"
@@ -169,65 +173,181 @@ AirlineType lf_readAirlType(const pugi::xml_node& opt)
     return {opt.attribute("airl").as_string(), opt.attribute("type").as_string()};
 }
 
-OptIdentity lf_readOptIdentity(const pugi::xml_node& opt)
-{
-    OptIdentity identity;
-    const std::string cs = opt.attribute("cs").as_string();
-    const std::size_t colon = cs.find(':');
-    identity.callsign = cs.substr(0, colon);
-    // Only "A:B" carries a second callsign; "A:B:C" is damaged and keeps the first part alone.
-    if (colon != std::string::npos && cs.find(':', colon + 1) == std::string::npos)
-        identity.callsign2 = cs.substr(colon + 1);
+namespace {
 
-    const std::string registration = opt.attribute("reg").as_string();
+// Names of the attributes an element's reading uses, indexed by first letter: for each letter the
+// set (bits) of the names that begin with it.
+template <std::size_t N>
+struct AttributeNames {
+    static_assert(N <= 8);
+    const char* const (&names)[N];
+    std::array<std::uint8_t, 128> byFirst{};
+
+    constexpr explicit AttributeNames(const char* const (&n)[N]) : names(n)
+    {
+        for (std::size_t k = 0; k < N; ++k)
+            byFirst[static_cast<unsigned char>(n[k][0]) & 0x7F] |= static_cast<std::uint8_t>(1u << k);
+    }
+};
+
+// Finds the named attributes of an element in one pass over its attributes; the first of a
+// repeated name counts, as a look-up by name would give. names[k] fills found[k].
+template <std::size_t N>
+void lf_findAttributes(const pugi::xml_node& node, const AttributeNames<N>& names, pugi::xml_attribute (&found)[N])
+{
+    unsigned seen = 0;
+    for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+        const char* name = a.name();
+        const auto first = static_cast<unsigned char>(name[0]);
+        unsigned candidates = first < 128 ? names.byFirst[first] & ~seen : 0u;
+        while (candidates != 0) {
+            const auto k = static_cast<std::size_t>(std::countr_zero(candidates));
+            candidates &= candidates - 1;
+            const char* want = names.names[k];
+            std::size_t c = 1;
+            while (name[c] != '\0' && name[c] == want[c])
+                ++c;
+            if (name[c] == want[c]) {
+                found[k] = a;
+                seen |= 1u << k;
+                break;
+            }
+        }
+    }
+}
+
+// The attributes of an opt element that reading uses.
+struct OptAttributes {
+    enum { kCs, kReg, kAirl, kType, kHh, kDay, kSoft, kCount };
+    static constexpr const char* kNames[kCount] = {"cs", "reg", "airl", "type", "hh", "day", "soft"};
+    pugi::xml_attribute at[kCount];
+
+    static constexpr AttributeNames<kCount> kTable{kNames};
+    explicit OptAttributes(const pugi::xml_node& opt) { lf_findAttributes(opt, kTable, at); }
+};
+
+// Callsigns and, unless the registration is known to the database, airline and type, written
+// straight into the record's fields.
+void lf_readOptIdentity(const OptAttributes& attributes, const std::string& registration, std::string& callsign,
+                        std::string& callsign2, std::string& airline, std::string& type)
+{
+    const std::string_view cs = attributes.at[OptAttributes::kCs].as_string();
+    const std::size_t colon = cs.find(':');
+    callsign = cs.substr(0, colon);
+    // Only "A:B" carries a second callsign; "A:B:C" is damaged and keeps the first part alone.
+    if (colon != std::string_view::npos && cs.find(':', colon + 1) == std::string_view::npos)
+        callsign2 = cs.substr(colon + 1);
+
     std::optional<RegistrationIdentity> known;
     if (!registration.empty())
         known = gf_registrationIdentity(registration);
     if (known) {
-        identity.airline = std::move(known->airline);
-        identity.type = std::move(known->type);
+        airline = std::move(known->airline);
+        type = std::move(known->type);
     } else {
-        AirlineType fromFile = lf_readAirlType(opt);
-        identity.airline = std::move(fromFile.airline);
-        identity.type = std::move(fromFile.type);
+        airline = attributes.at[OptAttributes::kAirl].as_string();
+        type = attributes.at[OptAttributes::kType].as_string();
     }
+}
+
+void lf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t source, ParkPosOption& option)
+{
+    const OptAttributes attributes(opt);
+    option.registration = attributes.at[OptAttributes::kReg].as_string();
+    lf_readOptIdentity(attributes, option.registration, option.callsign, option.callsign2, option.airline,
+                       option.type);
+    option.slots = lf_hours2bitset(attributes.at[OptAttributes::kHh].as_string());
+    option.number = number;
+    option.weekday = attributes.at[OptAttributes::kDay].as_uint();
+    option.source = source;
+    option.real = attributes.at[OptAttributes::kSoft].as_bool() ? 0 : 1;
+}
+
+// The parkpos attributes reading uses.
+struct ParkPosAttributes {
+    enum { kLatitude, kLongitude, kRadius, kHeading, kHeli, kRamp, kCargo, kCount };
+    static constexpr const char* kNames[kCount] = {"latitude", "longitude", "radius", "heading",
+                                                   "heli",     "ramp",      "cargo"};
+    pugi::xml_attribute at[kCount];
+
+    static constexpr AttributeNames<kCount> kTable{kNames};
+    explicit ParkPosAttributes(const pugi::xml_node& parkpos) { lf_findAttributes(parkpos, kTable, at); }
+};
+
+// As gf_xmlAttributeAsDouble: 0 when absent, the number of its text otherwise (throws when none).
+// The writer's plain decimals ("-22.605600") are read without the general reading; both round
+// correctly, so the value is the same.
+double lf_asDouble(const pugi::xml_attribute& attribute)
+{
+    if (!attribute)
+        return 0.0;
+    const char* text = attribute.as_string();
+    const char* p = text + (*text == '-' ? 1 : 0);
+    const char* digits = p;
+    while (*p >= '0' && *p <= '9')
+        ++p;
+    bool plain = p != digits;
+    if (plain && *p == '.') {
+        const char* fraction = ++p;
+        while (*p >= '0' && *p <= '9')
+            ++p;
+        plain = p != fraction;
+    }
+    if (plain && *p == '\0' && p - text <= 32) {
+        double value = 0.0;
+        const auto [end, ec] = std::from_chars(text, p, value);
+        if (ec == std::errc() && end == p)
+            return value;
+    }
+    return tvx::stod(text);
+}
+
+}  // namespace
+
+OptIdentity lf_readOptIdentity(const pugi::xml_node& opt)
+{
+    const OptAttributes attributes(opt);
+    OptIdentity identity;
+    lf_readOptIdentity(attributes, attributes.at[OptAttributes::kReg].as_string(), identity.callsign,
+                       identity.callsign2, identity.airline, identity.type);
     return identity;
 }
 
 ParkPosOption gf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t source)
 {
-    OptIdentity identity = lf_readOptIdentity(opt);
     ParkPosOption option;
-    option.airline = std::move(identity.airline);
-    option.type = std::move(identity.type);
-    option.registration = opt.attribute("reg").as_string();
-    option.callsign = std::move(identity.callsign);
-    option.callsign2 = std::move(identity.callsign2);
-    option.slots = lf_hours2bitset(opt.attribute("hh").as_string());
-    option.number = number;
-    option.weekday = opt.attribute("day").as_uint();
-    option.source = source;
-    option.real = opt.attribute("soft").as_bool() ? 0 : 1;
+    lf_readOpt(opt, number, source, option);
     return option;
 }
 
 void gf_readParkPos(const pugi::xml_node& parkpos, const std::string& name, std::uint32_t source)
 {
-    const double lat = gf_xmlAttributeAsDouble(parkpos, "latitude");
-    const double lon = gf_xmlAttributeAsDouble(parkpos, "longitude");
-    const double radiusMetres = gf_xmlAttributeAsDouble(parkpos, "radius");
+    using A = ParkPosAttributes;
+    const A attributes(parkpos);
+    const double lat = lf_asDouble(attributes.at[A::kLatitude]);
+    const double lon = lf_asDouble(attributes.at[A::kLongitude]);
+    const double radiusMetres = lf_asDouble(attributes.at[A::kRadius]);
 
-    std::vector<ParkPosOption> options;
-    options.reserve(256);
+    // The opt children, as children("opt") gives them, counted first for one allocation.
+    const auto isOpt = [](const pugi::xml_node& node) {
+        const char* n = node.name();
+        return n[0] == 'o' && n[1] == 'p' && n[2] == 't' && n[3] == '\0';
+    };
+    std::size_t count = 0;
+    for (pugi::xml_node child = parkpos.first_child(); child; child = child.next_sibling())
+        count += isOpt(child) ? 1 : 0;
+    std::vector<ParkPosOption> options(count);
     std::uint32_t number = 0;
-    for (const pugi::xml_node opt : parkpos.children("opt"))
-        options.push_back(gf_readOpt(opt, ++number, source));
-    options.shrink_to_fit();
+    for (pugi::xml_node child = parkpos.first_child(); child; child = child.next_sibling())
+        if (isOpt(child)) {
+            lf_readOpt(child, number + 1, source, options[number]);
+            ++number;
+        }
 
-    const bool heli = parkpos.attribute("heli").as_bool();
-    const bool ramp = parkpos.attribute("ramp").as_bool();
-    const bool cargo = parkpos.attribute("cargo").as_bool();
-    const double heading = parkpos.attribute("heading").as_double() * kDegToRad;
+    const bool heli = attributes.at[A::kHeli].as_bool();
+    const bool ramp = attributes.at[A::kRamp].as_bool();
+    const bool cargo = attributes.at[A::kCargo].as_bool();
+    const double heading = attributes.at[A::kHeading].as_double() * kDegToRad;
     g_parkPositions.emplace_back(name, std::move(options), lat, lon, heading, radiusMetres, cargo, ramp, heli);
 }
 

@@ -25,26 +25,35 @@ bool lf_feedHas(const nlohmann::json& array, std::size_t i)
     return true;
 }
 
+namespace {
+
+// A text that is wholly a finite number.
+std::optional<double> lf_textNumber(std::string_view text)
+{
+    if (text.size() > kMaxText)
+        return std::nullopt;
+    char buffer[kMaxText + 1];
+    text.copy(buffer, text.size());
+    buffer[text.size()] = '\0';
+    char* end = nullptr;
+    const double value = std::strtod(buffer, &end);
+    if (end == buffer || *end != '\0' || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
 std::optional<double> lf_feedNumber(const nlohmann::json& array, std::size_t i)
 {
     if (!lf_feedHas(array, i))
         return std::nullopt;
     const auto& v = array[i];
-    double value = 0.0;
-    if (v.is_number()) {
-        value = v.get<double>();
-    } else if (v.is_string()) {
-        const auto& text = v.get_ref<const std::string&>();
-        if (text.size() > kMaxText)
-            return std::nullopt;
-        const char* begin = text.c_str();
-        char* end = nullptr;
-        value = std::strtod(begin, &end);
-        if (end == begin || *end != '\0')
-            return std::nullopt;
-    } else {
+    if (v.is_string())
+        return lf_textNumber(v.get_ref<const std::string&>());
+    if (!v.is_number())
         return std::nullopt;
-    }
+    const double value = v.get<double>();
     if (!std::isfinite(value))
         return std::nullopt;
     return value;
@@ -58,6 +67,25 @@ std::string lf_feedText(const nlohmann::json& array, std::size_t i)
     if (text.size() > kMaxText)
         return {};
     return text;
+}
+
+std::optional<double> lf_feedNumber(const FeedEntry& entry, std::size_t i)
+{
+    if (i >= entry.size())
+        return std::nullopt;
+    const FeedValue& v = entry.values[i];
+    if (v.kind == FeedValue::Kind::Text)
+        return lf_textNumber(entry.textAt(i));
+    if (v.kind != FeedValue::Kind::Number || !std::isfinite(v.number))
+        return std::nullopt;
+    return v.number;
+}
+
+std::string lf_feedText(const FeedEntry& entry, std::size_t i)
+{
+    if (i >= entry.size() || entry.values[i].kind != FeedValue::Kind::Text || entry.values[i].textSize > kMaxText)
+        return {};
+    return std::string(entry.textAt(i));
 }
 
 std::optional<std::uint32_t> lf_parseHexid(std::string_view text)

@@ -13,6 +13,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "traffic_service/feed_reply.h"
+
 // The number at index i: a JSON number, or a text that is wholly a number. Nothing when the
 // element is absent, missing-valued, not a number or not finite.
 std::optional<double> lf_feedNumber(const nlohmann::json& array, std::size_t i);
@@ -20,6 +22,9 @@ std::optional<double> lf_feedNumber(const nlohmann::json& array, std::size_t i);
 std::string lf_feedText(const nlohmann::json& array, std::size_t i);
 // True when index i holds a value other than the three missing forms.
 bool lf_feedHas(const nlohmann::json& array, std::size_t i);
+// The same three for an entry of a reply read into a FeedReply.
+std::optional<double> lf_feedNumber(const FeedEntry& entry, std::size_t i);
+std::string lf_feedText(const FeedEntry& entry, std::size_t i);
 // A 24-bit ICAO address written in hex (1 to 6 digits, no prefix); nothing otherwise.
 std::optional<std::uint32_t> lf_parseHexid(std::string_view text);
 // Airline code from a callsign: the first three characters when they are capital letters and

@@ -8,7 +8,8 @@
 // same hex -> entry form, inside "data" or beside it; both are accepted. Replies without the
 // "data" wrapper (older API versions) are read from their top level. Entry arrays are read by
 // index (see live entry layout below); any length of 17 or more is accepted and absent trailing
-// elements count as missing.
+// elements count as missing. The reply is read from its text straight into a FeedReply; a reply
+// given as a JSON document (tests) is written out and read the same way.
 //
 // Threads: traffic reader.
 #include "traffic_service/traffic_client.h"
@@ -40,7 +41,7 @@ constexpr std::size_t kMinEntryLength = 17;
 constexpr std::size_t kMaxEntries = 20000;      // more in one reply is not a real reply
 constexpr double kParkAirportRadiusNm = 5.0;    // ground entries this near take the park elevation
 
-bool lf_isBufferKey(const std::string& key) { return key.rfind("buffer_", 0) == 0; }
+bool lf_isBufferKey(std::string_view key) { return key.starts_with("buffer_"); }
 
 }  // namespace
 
@@ -66,8 +67,16 @@ void TrafficClient::lf_beginReply()
 std::optional<TrafficRecord> TrafficClient::processLine(const std::string& key, const nlohmann::json& entry,
                                                         const char*& reason) const
 {
+    FeedReply one;
+    one.parse(nlohmann::json::object({{"e", entry}}).dump());
+    return processLine(key, one.entry(one.top().members.at(0)), reason);
+}
+
+std::optional<TrafficRecord> TrafficClient::processLine(std::string_view key, const FeedEntry& entry,
+                                                        const char*& reason) const
+{
     reason = nullptr;
-    if (!entry.is_array() || entry.size() < kMinEntryLength) {
+    if (!entry.isArray || entry.size() < kMinEntryLength) {
         reason = "not an array of 17 or more values";
         return std::nullopt;
     }
@@ -184,21 +193,22 @@ bool TrafficClient::lf_checkCallsign(const TrafficRecord& record)
     return true;
 }
 
-void TrafficClient::lf_parseEntries(const nlohmann::json& data, std::vector<TrafficRecord>& out,
-                                    std::string_view what) const
+void TrafficClient::lf_parseEntries(const FeedReply& reply, const FeedObject& data,
+                                    std::vector<TrafficRecord>& out, std::string_view what) const
 {
     std::size_t dropped = 0, seen = 0;
     std::string firstReason;
-    for (const auto& [key, entry] : data.items()) {
+    for (const FeedMember& member : data.members) {
+        const std::string_view key = reply.key(member);
         // Without the "data" wrapper the envelope's own members sit beside the entries.
-        if (lf_isBufferKey(key) || (!m_enveloped && !entry.is_array()))
+        if (lf_isBufferKey(key) || (!m_enveloped && member.kind != FeedMember::Kind::Array))
             continue;
         if (++seen > kMaxEntries) {
             gf_logError("{}: more than {} entries, the rest ignored", what, kMaxEntries);
             break;
         }
         const char* reason = nullptr;
-        auto record = processLine(key, entry, reason);
+        auto record = processLine(key, reply.entry(member), reason);
         if (record) {
             out.push_back(std::move(*record));
         } else if (reason) {
@@ -212,10 +222,10 @@ void TrafficClient::lf_parseEntries(const nlohmann::json& data, std::vector<Traf
 
 // ---- Replies --------------------------------------------------------------------------------
 
-void TrafficClient::receive(const nlohmann::json& data)
+void TrafficClient::lf_receive(const FeedReply& reply, const FeedObject& data)
 {
     m_liveRecords.clear();
-    lf_parseEntries(data, m_liveRecords, "traffic reply");
+    lf_parseEntries(reply, data, m_liveRecords, "traffic reply");
     std::erase_if(m_liveRecords, [this](const TrafficRecord& r) { return lf_checkCallsign(r); });
     if (m_liveRecords.empty())
         setTrafficDataTime(0.0);
@@ -223,10 +233,10 @@ void TrafficClient::receive(const nlohmann::json& data)
     m_liveRecords.clear();
 }
 
-void TrafficClient::lf_processBuffer(int index, const nlohmann::json& buffer, bool handOver)
+void TrafficClient::lf_processBuffer(const FeedReply& reply, int index, const FeedObject& buffer, bool handOver)
 {
     std::vector<TrafficRecord> records;
-    lf_parseEntries(buffer, records, tvx::format("history buffer {}", index));
+    lf_parseEntries(reply, buffer, records, tvx::format("history buffer {}", index));
     std::erase_if(records, [this](const TrafficRecord& r) { return lf_checkCallsign(r); });
     {
         std::lock_guard lock(m_bufferMutex);
@@ -245,39 +255,52 @@ void TrafficClient::lf_processBuffer(int index, const nlohmann::json& buffer, bo
 
 void TrafficClient::handleTrafficReply(const nlohmann::json& reply)
 {
+    FeedReply parsed;
+    parsed.parse(reply.dump());
+    handleTrafficReply(parsed);
+}
+
+void TrafficClient::handleTrafficReply(const FeedReply& reply)
+{
     lf_beginReply();
-    if (const auto epoch = reply.find("dataepoch"); epoch != reply.end() && epoch->is_number()) {
+    const nlohmann::json& envelope = reply.envelope();
+    if (const auto epoch = envelope.find("dataepoch"); epoch != envelope.end() && epoch->is_number()) {
         const double t = epoch->get<double>();
         if (std::isfinite(t) && t > 0.0)
             setTrafficDataTime(t);
     }
     gf_setTimeShiftMode(g_optTimeShiftHours.value() > 0);
 
-    const auto dataIt = reply.find("data");
-    m_enveloped = dataIt != reply.end() && dataIt->is_object();
-    const nlohmann::json& data = m_enveloped ? *dataIt : reply;
+    const FeedObject* wrapped = nullptr;
+    for (const FeedMember& member : reply.top().members)
+        if (reply.key(member) == "data")
+            wrapped = reply.object(member);
+    m_enveloped = wrapped != nullptr;
+    const FeedObject& data = m_enveloped ? *wrapped : reply.top();
 
     // Buffers, wherever they sit; index k = k-th newest.
-    std::vector<std::pair<int, const nlohmann::json*>> buffers;
-    auto collect = [&](const nlohmann::json& obj) {
-        for (const auto& [key, value] : obj.items()) {
-            if (!lf_isBufferKey(key) || !value.is_object())
+    std::vector<std::pair<int, const FeedObject*>> buffers;
+    auto collect = [&](const FeedObject& obj) {
+        for (const FeedMember& member : obj.members) {
+            const std::string_view key = reply.key(member);
+            const FeedObject* value = reply.object(member);
+            if (!lf_isBufferKey(key) || value == nullptr)
                 continue;
             int k = -1;
             const char* first = key.data() + 7;
             const char* last = key.data() + key.size();
             const auto [ptr, ec] = std::from_chars(first, last, k);
             if (ec == std::errc() && ptr == last && k >= 0 && k < 100)
-                buffers.emplace_back(k, &value);
+                buffers.emplace_back(k, value);
         }
     };
     collect(data);
-    if (&data != &reply)
-        collect(reply);
+    if (&data != &reply.top())
+        collect(reply.top());
 
     bool hasLive = false;
-    for (const auto& [key, value] : data.items())
-        if (!lf_isBufferKey(key) && value.is_array()) {
+    for (const FeedMember& member : data.members)
+        if (!lf_isBufferKey(reply.key(member)) && member.kind == FeedMember::Kind::Array) {
             hasLive = true;
             break;
         }
@@ -289,11 +312,11 @@ void TrafficClient::handleTrafficReply(const nlohmann::json& reply)
             buffers.erase(buffers.begin(), buffers.end() - kBufferCount);
         const bool handOver = !m_firstReplyDone;
         for (std::size_t i = 0; i < buffers.size(); ++i)
-            lf_processBuffer(static_cast<int>(i), *buffers[i].second, handOver);
+            lf_processBuffer(reply, static_cast<int>(i), *buffers[i].second, handOver);
         m_buffersFetched = true;
     }
     if (hasLive || buffers.empty())
-        receive(data);
+        lf_receive(reply, data);
     m_firstReplyDone = true;
     m_firstReply = true;
 }
@@ -318,7 +341,7 @@ bool TrafficClient::pollTraffic()
         form.emplace_back("buffercount", std::to_string(kBufferCount));
         form.emplace_back("buffertime", std::to_string(kBufferTime));
     }
-    const ServiceReply reply = request(RequestClass::Traffic, "traffic", std::move(form));
+    const ServiceReply reply = request(RequestClass::Traffic, "traffic", std::move(form), &m_feedReply);
     if (!reply.problem.empty()) {
         if (!m_stop)
             gf_logError("traffic request: {}", reply.problem);
@@ -334,6 +357,6 @@ bool TrafficClient::pollTraffic()
             gf_logError("traffic request: status {} {}", reply.status, reply.message);
         return false;
     }
-    handleTrafficReply(reply.json);
+    handleTrafficReply(m_feedReply);
     return true;
 }

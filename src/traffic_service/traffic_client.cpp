@@ -240,7 +240,7 @@ bool TrafficClient::loggedIn() const
 
 // ---- Transport --------------------------------------------------------------------------------
 
-ServiceReply TrafficClient::lf_post(const std::string& endpoint, const FormFields& form)
+ServiceReply TrafficClient::lf_post(const std::string& endpoint, const FormFields& form, FeedReply* feed)
 {
     std::string url;
     TransportLimits limits;
@@ -260,8 +260,16 @@ ServiceReply TrafficClient::lf_post(const std::string& endpoint, const FormField
         reply.problem = tvx::format("no reply from {}: {}", url, web.error);
         return reply;
     }
-    reply.json = nlohmann::json::parse(web.body, nullptr, false);
-    if (reply.json.is_discarded() || !reply.json.is_object()) {
+    bool parsed = false;
+    if (feed != nullptr) {
+        parsed = feed->parse(web.body);
+        if (parsed)
+            reply.json = feed->envelope();
+    } else {
+        reply.json = nlohmann::json::parse(web.body, nullptr, false);
+        parsed = !reply.json.is_discarded() && reply.json.is_object();
+    }
+    if (!parsed) {
         reply.json = nullptr;
         // An error page without JSON still tells its status through the HTTP code.
         if (web.httpStatus != 200 && web.httpStatus != 0) {
@@ -324,7 +332,7 @@ bool TrafficClient::login()
     for (int attempt = 1; attempt <= kSessionTries; ++attempt) {
         if (m_stop)
             return false;
-        const ServiceReply reply = lf_post("auth", form);
+        const ServiceReply reply = lf_post("auth", form, nullptr);
         if (!reply.problem.empty()) {
             gf_logError("traffic service login: {}", reply.problem);
             if (!sleepFor(2000ms))
@@ -393,7 +401,7 @@ void TrafficClient::logout()
     }
     if (guid.empty())
         return;
-    const ServiceReply reply = lf_post("deauth", {{"GUID", guid}});
+    const ServiceReply reply = lf_post("deauth", {{"GUID", guid}}, nullptr);
     if (!reply.problem.empty())
         gf_logError("traffic service logout: {}", reply.problem);
     else if (reply.status != 200)
@@ -446,7 +454,7 @@ void TrafficClient::lf_afterRequest(RequestClass cls, const ServiceReply& reply)
     m_nextAllowed[i] = Clock::now() + wait;
 }
 
-ServiceReply TrafficClient::request(RequestClass cls, const std::string& endpoint, FormFields form)
+ServiceReply TrafficClient::request(RequestClass cls, const std::string& endpoint, FormFields form, FeedReply* feed)
 {
     ServiceReply reply;
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -469,7 +477,7 @@ ServiceReply TrafficClient::request(RequestClass cls, const std::string& endpoin
         }
         FormFields sent = form;
         sent.insert(sent.begin(), {"GUID", guid});
-        reply = lf_post(endpoint, sent);
+        reply = lf_post(endpoint, sent, feed);
         // The limits of this reply (a 406 carries the new one) already pace the next request.
         if (reply.problem.empty())
             lf_readRateLimits(reply.json);

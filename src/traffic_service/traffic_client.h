@@ -24,6 +24,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "traffic_service/feed_reply.h"
 #include "traffic_service/traffic_records.h"
 #include "traffic_service/web_transport.h"
 
@@ -77,20 +78,22 @@ public:
     std::chrono::milliseconds rateLimit(RequestClass cls) const;
 
     // Sends one request of the class, waiting for the class's rate limit first; handles 401
-    // (new session, request repeated), 406 (backs off) and 402 (fatal). Any thread.
-    ServiceReply request(RequestClass cls, const std::string& endpoint, FormFields form);
+    // (new session, request repeated), 406 (backs off) and 402 (fatal). Any thread. With feed,
+    // the body is read into it (a traffic reply) and ServiceReply::json holds its envelope only.
+    ServiceReply request(RequestClass cls, const std::string& endpoint, FormFields form,
+                         FeedReply* feed = nullptr);
 
     // ---- Live traffic (traffic reader) ------------------------------------------------------
     // One locationtraffic request for the box around the user aircraft, with the history
     // buffers when they are wanted; the reply is handed on. False when no reply was handled.
     bool pollTraffic();
     // Parses a whole traffic reply (live entries and buffers) and hands the batches on.
+    void handleTrafficReply(const FeedReply& reply);
+    // The same for a reply given as a JSON document.
     void handleTrafficReply(const nlohmann::json& reply);
-    // Turns the live entries of one data object into g_liveRecords and hands them over with
-    // delay 30; an empty batch sets the traffic data time to 0.
-    void receive(const nlohmann::json& data);
     // One feed entry: key (hex address) and its array. Nothing when the entry does not count;
     // reason then names why (nullptr for an entry skipped by rule rather than broken).
+    std::optional<TrafficRecord> processLine(std::string_view key, const FeedEntry& entry, const char*& reason) const;
     std::optional<TrafficRecord> processLine(const std::string& key, const nlohmann::json& entry,
                                              const char*& reason) const;
     // The records of the reply being handed over (g_liveRecords): gf_handleTrafficBatch takes
@@ -150,9 +153,13 @@ private:
     void lf_afterRequest(RequestClass cls, const ServiceReply& reply);
     bool lf_renewSession(const std::string& failedGuid);
     void lf_readRateLimits(const nlohmann::json& body);
-    ServiceReply lf_post(const std::string& endpoint, const FormFields& form);
-    void lf_processBuffer(int index, const nlohmann::json& buffer, bool handOver);
-    void lf_parseEntries(const nlohmann::json& data, std::vector<TrafficRecord>& out, std::string_view what) const;
+    ServiceReply lf_post(const std::string& endpoint, const FormFields& form, FeedReply* feed);
+    // Turns the live entries of one data object into g_liveRecords and hands them over with
+    // delay 30; an empty batch sets the traffic data time to 0.
+    void lf_receive(const FeedReply& reply, const FeedObject& data);
+    void lf_processBuffer(const FeedReply& reply, int index, const FeedObject& buffer, bool handOver);
+    void lf_parseEntries(const FeedReply& reply, const FeedObject& data, std::vector<TrafficRecord>& out,
+                         std::string_view what) const;
     std::string lf_toffset() const;
 
     // Set once at start-up.
@@ -184,6 +191,7 @@ private:
     std::atomic<bool> m_firstReply{false};
 
     // Traffic reader only.
+    FeedReply m_feedReply;  // the last traffic reply, its storage kept between replies
     std::vector<TrafficRecord> m_liveRecords;
     bool m_firstReplyDone = false;
     bool m_buffersRefused = false;

@@ -7,14 +7,20 @@
 //       RECORDING in a layout the track converter reads (gzip or not); writes the scenario and
 //       prints "converted: R rows, S skipped, T tracks".
 //   tavix-replay run --scenario S.json --sim SIM.json --community DIR --work DIR --seconds N
-//                    [--fps 30] [--set KEY=VALUE]...
+//                    [--fps 30] [--set KEY=VALUE]... [--memory FILE] [--no-positions]
+//                    [--park-file FILE.xml [--learned-file FILE.xml]]
 //       Lays the simulator installation (DIR as its Community folder), the settings and key file
 //       and the download tree in the work folder, replays the scenario from second 0 for N
 //       simulated seconds, closes the program's window and waits for its exit. Writes in the work
 //       folder: positions.csv (every position write: frame, sim_s, wall_s, object, lat, lon,
 //       alt_ft, heading_rad, tas_kt; scenario second = sim_s), objects.csv (object, tail, title,
 //       created frame, outcome) and the program's Log.txt under run/. Prints
-//       "replay run: N simulated s in W s, exit code C".
+//       "replay run: N simulated s in W s, exit code C". --memory samples the process's resident
+//       memory and heap in use at every simulated minute into FILE ("sim_s,rss_kb,heap_kb") and
+//       prints the objects left in the simulator after the exit ("objects left: N"); --no-positions
+//       keeps no positions.csv (an hour of hundreds of aircraft would fill gigabytes); --park-file
+//       puts an airport's parking file in the download tree as its stock file, --learned-file
+//       its learned file in run/airports/learned/stock. scripts/soak drives these.
 //
 // Time: every main-loop wait (10 ms) is one AI tick; frames follow at the given rate. The
 // start-up's waits advance the frames they wait for. Exit status 0 when the run happened (also
@@ -22,6 +28,7 @@
 //
 // Threads: the main thread steps the clock while the program's main loop does not run; the
 // program runs on its window thread, its main loop drives the clock through g_mainLoopSleep.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -35,6 +42,9 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <malloc.h>
+#include <unistd.h>
 
 #include <httplib.h>
 
@@ -121,6 +131,8 @@ struct Clock {
     std::mutex mutex;
     long wakes = 0;   // main-loop waits (10 ms each)
     long frames = 0;  // frames stepped by the wakes
+    std::ofstream* memory = nullptr;  // --memory: resident memory at every simulated minute
+    double nextSample = 0.0;
 
     // The replay follows the simulated clock; while the program exits its readers stop.
     void sync() { traffic->advanceTo(simstandin::sim().simSeconds(), [] { return !g_exitRequested.load(); }); }
@@ -134,7 +146,24 @@ struct Clock {
             simstandin::sim().frame(static_cast<int>(due - frames));
             frames = due;
             sync();
+            sample();
         }
+    }
+    void sample()
+    {
+        const double now = simstandin::sim().simSeconds();
+        if (memory == nullptr || now < nextSample)
+            return;
+        std::ifstream statm("/proc/self/statm");
+        long pages = 0, resident = 0;
+        statm >> pages >> resident;
+        // Beside the resident size, the heap bytes in use: growth there is data kept, growth of the
+        // resident size alone is the allocator's.
+        const struct mallinfo2 heap = mallinfo2();
+        *memory << static_cast<long>(now) << "," << resident * (sysconf(_SC_PAGESIZE) / 1024) << ","
+                << (heap.uordblks + heap.hblkhd) / 1024 << "\n"
+                << std::flush;
+        nextSample = std::floor(now / 60.0) * 60.0 + 60.0;
     }
     void advance(std::chrono::milliseconds wait)
     {
@@ -177,7 +206,8 @@ std::string lf_csvText(const std::string& s)
 
 int lf_run(const std::vector<std::string>& args)
 {
-    fs::path scenarioPath, simPath, community, work;
+    fs::path scenarioPath, simPath, community, work, memoryPath, parkFile, learnedFile;
+    bool positions = true;
     double seconds = 0;
     float fps = 30.0f;
     std::vector<std::pair<std::string, std::string>> settings;
@@ -198,6 +228,14 @@ int lf_run(const std::vector<std::string>& args)
             work = value();
         else if (a == "--seconds")
             seconds = std::atof(value().c_str());
+        else if (a == "--memory")
+            memoryPath = value();
+        else if (a == "--park-file")
+            parkFile = value();
+        else if (a == "--learned-file")
+            learnedFile = value();
+        else if (a == "--no-positions")
+            positions = false;
         else if (a == "--fps")
             fps = static_cast<float>(std::atof(value().c_str()));
         else if (a == "--set") {
@@ -220,6 +258,12 @@ int lf_run(const std::vector<std::string>& args)
     }
     work = fs::absolute(work);
     simPath = fs::absolute(simPath);
+    if (!memoryPath.empty())
+        memoryPath = fs::absolute(memoryPath);
+    if (!parkFile.empty())
+        parkFile = fs::absolute(parkFile);
+    if (!learnedFile.empty())
+        learnedFile = fs::absolute(learnedFile);
     community = fs::absolute(community);
     for (const char* sub : {"run", "roaming", "local", "sim", "server"})
         fs::remove_all(work / sub);
@@ -236,6 +280,10 @@ int lf_run(const std::vector<std::string>& args)
     if (!dlstandin::buildServerRoot(dlstandin::committedTree(), work / "server", &error))
         lf_fail("download tree: " + error);
     fs::create_directories(work / "run");
+    if (!parkFile.empty())
+        lf_write(work / "server" / "MSFS" / "archive" / "stock" / parkFile.filename(), lf_read(parkFile));
+    if (!learnedFile.empty())
+        lf_write(work / "run" / "airports" / "learned" / "stock" / learnedFile.filename(), lf_read(learnedFile));
     fs::current_path(work / "run");
     setenv("TAVIX_ROAMING_DIR", (work / "roaming").c_str(), 1);
     setenv("TAVIX_LOCAL_DIR", (work / "local").c_str(), 1);
@@ -271,13 +319,22 @@ int lf_run(const std::vector<std::string>& args)
     try {
         simstandin::sim().loadScenario(simPath.string());
         simstandin::sim().setFps(fps);
-        simstandin::sim().logPositions((work / "positions.csv").string());
+        if (positions)
+            simstandin::sim().logPositions((work / "positions.csv").string());
     } catch (const std::exception& e) {
         lf_fail(e.what());
     }
 
     g_clock.traffic = &traffic;
     g_clock.fps = fps;
+    std::ofstream memory;
+    if (!memoryPath.empty()) {
+        memory.open(memoryPath, std::ios::trunc);
+        if (!memory)
+            lf_fail("cannot write " + memoryPath.string());
+        memory << "sim_s,rss_kb,heap_kb\n";
+        g_clock.memory = &memory;
+    }
     g_mainLoopSleep = [](std::chrono::milliseconds) { g_clock.wake(); };
     g_startUpSleep = [](std::chrono::milliseconds wait) { g_clock.advance(wait); };
     g_exitTimings.readerStopWait = 0ms;
@@ -315,6 +372,14 @@ int lf_run(const std::vector<std::string>& args)
         lf_fail("the program did not end within 120 s after its window was closed");
     window.join();
     const double simulated = simstandin::sim().simSeconds();
+    if (g_clock.memory != nullptr) {
+        g_clock.nextSample = 0.0;
+        g_clock.sample();
+        g_clock.memory = nullptr;
+        const auto objects = simstandin::sim().objects();
+        std::printf("objects left: %td\n",
+                    std::count_if(objects.begin(), objects.end(), [](const auto& o) { return o.own; }));
+    }
     simstandin::sim().logPositions("");
     traffic.stop();
 

@@ -119,7 +119,7 @@ TEST_F(LiveryMatchTest, RefusedTitlesAreSkippedAndTheTitleViewsTheTable)
         ASSERT_TRUE(gf_matchLivery(ac));
         EXPECT_EQ(ac.title, "KLM 738 B");
         EXPECT_EQ(gf_lastMatchStep(), LiveryMatchStep::AirlineType);
-        EXPECT_EQ(ac.title.data(), gf_liveries()[1].title.data());  // a view, not a copy
+        EXPECT_EQ(ac.title.data(), gf_liveryIndex().title[1].data());  // a view of the pooled title, not a copy
     }
     g_refusedLiveries.push_back("KLM 738 B");
     g_refusedLiveries.push_back("Generic 738");

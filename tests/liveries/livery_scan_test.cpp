@@ -128,12 +128,17 @@ TEST_F(LiveryScanTest, TitlesNeverMoveWhenANewTableIsSet)
 {
     buildTree();
     gf_scanLiveries({community});
-    const std::string_view title = gf_liveries().front().title;
+    // The view the matching hands out (the pooled title), not the table's own string.
+    const std::string_view title = gf_findLiveryTitle(gf_liveries().front().title);
+    ASSERT_FALSE(title.empty());
     const std::string copy(title);
-    gf_scanLiveries({official});  // a rescan
+    gf_scanLiveries({official});  // a rescan frees the first table
     gf_setLiveries({});
     EXPECT_EQ(title, copy);  // still readable (ASan would catch a dangling view)
     EXPECT_TRUE(gf_liveries().empty());
+    // Rescanning the same packages pools no second copy of a title: memory stays flat.
+    gf_scanLiveries({community});
+    EXPECT_EQ(gf_findLiveryTitle(copy).data(), title.data());
 }
 
 TEST_F(LiveryScanTest, ScannedFileRoundTripAndReports)

@@ -288,6 +288,25 @@ TEST_F(ApfFormat, ReadParkPosConvertsUnitsAndNumbersOptions)
     EXPECT_EQ(bare.radius, 0.0);
     EXPECT_FALSE(bare.cargo || bare.ramp || bare.heli);
     EXPECT_TRUE(bare.options.empty());
+
+    // Read in one pass over the attributes as a look-up by name reads them: the first of a
+    // repeated name counts; numbers and slot lists in other forms than the writer's take the general
+    // reading (leading blank, plus sign, exponent; blanks in hh, an empty piece ending the list);
+    // children other than opt are no options.
+    ASSERT_TRUE(doc.load_string(R"(<parkpos latitude=" 63.5" latitude="1" longitude="+6.35e1" radius="20.">
+        <opt hh="3, 5" day="2" day="3" airl="A" airl="B"/><note/><opt hh="1,2,,4"/>
+      </parkpos>)"));
+    gf_readParkPos(doc.child("parkpos"), "B2", 1);
+    const ParkPos& other = g_parkPositions[2];
+    EXPECT_DOUBLE_EQ(other.lat, 63.5);
+    EXPECT_DOUBLE_EQ(other.lon, 63.5);
+    EXPECT_NEAR(other.radius, 20.0 / 1852.0, 1e-12);
+    ASSERT_EQ(other.options.size(), 2u);
+    EXPECT_EQ(other.options[0].weekday, 2u);
+    EXPECT_EQ(other.options[0].airline, "A");
+    EXPECT_EQ(other.options[0].slots, (SlotSet{}.set(3).set(5)));
+    EXPECT_EQ(other.options[1].number, 2u);
+    EXPECT_EQ(other.options[1].slots, (SlotSet{}.set(1).set(2)));  // the empty piece ends the reading
 }
 
 TEST_F(ApfFormat, TypedParameterReaders)

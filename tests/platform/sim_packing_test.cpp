@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <optional>
+#include <vector>
 
 #include "support/sim_probe.h"
 
@@ -202,4 +204,66 @@ TEST_F(SimPacking, WritesConvertByUnitIntoTheWorld)
     EXPECT_NEAR(moved->pos.altFt, 1000.0 / 0.3048, 1e-9);
     ASSERT_EQ(sim().positions(obj->id).size(), 1u);
     EXPECT_EQ(sim().dataWrites(420, obj->id).size(), 1u);
+}
+
+// The observation logs are rings of their stated sizes, so a long run keeps flat memory: the newest
+// entries stay, creations still mature through the ring's moving base.
+class SimRings : public tvxtest::SimWorldTest {
+    simstandin::Config config() const override
+    {
+        simstandin::Config c;
+        c.writeRing = 3;
+        c.positionRing = 4;
+        c.recordRing = 2;
+        c.messageRing = 2;
+        return c;
+    }
+};
+
+TEST_F(SimRings, LogsKeepTheNewestEntriesOnly)
+{
+    sim().addTitle("Known A320");
+    SimProbe p;
+    HANDLE h = p.handle();
+    SimConnect_AddToDataDefinition(h, 420, "PLANE LATITUDE", "degrees");
+    SimConnect_AddToDataDefinition(h, 420, "PLANE LONGITUDE", "degrees");
+    SimConnect_AddToDataDefinition(h, 420, "PLANE ALTITUDE", "feet");
+    for (DWORD e = 214; e <= 216; ++e)
+        SimConnect_MapClientEventToSimEvent(h, e, e == 214 ? "FREEZE_LATITUDE_LONGITUDE_SET"
+                                                  : e == 215 ? "FREEZE_ALTITUDE_SET" : "FREEZE_ATTITUDE_SET");
+    std::vector<std::uint32_t> ids;
+    for (const char* tail : {"DLH1", "DLH2", "DLH3"}) {
+        SIMCONNECT_DATA_INITPOSITION init{50.0, 8.0, 3000.0, 0, 0, 90.0, 0, 250};
+        SimConnect_AICreateNonATCAircraft(h, "Known A320", tail, init, 104);
+        ASSERT_TRUE(sim().frame()) << sim().lastError();
+        const auto obj = sim().objectByAtcId(tail);
+        ASSERT_TRUE(obj) << tail << " did not mature through the ring's base";
+        ids.push_back(obj->id);
+    }
+    const auto creations = sim().creations();
+    ASSERT_EQ(creations.size(), 2u);
+    EXPECT_EQ(creations[0].tail, "DLH2");
+    EXPECT_EQ(creations[1].tail, "DLH3");
+
+    const std::uint32_t id = ids[0];
+    SimConnect_AIReleaseControl(h, id, 103);
+    for (DWORD e = 214; e <= 216; ++e)
+        SimConnect_TransmitClientEvent(h, id, e, 1, 301, 0);
+    // Six writes a degree of latitude apart: each after the first warns of a jump.
+    for (int i = 0; i < 6; ++i) {
+        const double block[3] = {50.0 + i, 8.0, 3000.0};
+        SimConnect_SetDataOnSimObject(h, 420, id, 0, 0, sizeof block, const_cast<double*>(block));
+    }
+    const auto writes = sim().dataWrites(420, id);
+    ASSERT_EQ(writes.size(), 3u);
+    double firstLat = 0.0;
+    std::memcpy(&firstLat, writes[0].data(), sizeof firstLat);
+    EXPECT_DOUBLE_EQ(firstLat, 53.0);
+    const auto positions = sim().positions(id);
+    ASSERT_EQ(positions.size(), 4u);
+    EXPECT_DOUBLE_EQ(positions.front().lat, 52.0);
+    EXPECT_DOUBLE_EQ(positions.back().lat, 55.0);
+    const auto warnings = sim().warnings();
+    ASSERT_EQ(warnings.size(), 2u);
+    EXPECT_NE(warnings[1].find("jumped 60.00 NM"), std::string::npos) << warnings[1];
 }

@@ -293,6 +293,52 @@ TEST(FeedParse, ReplyShapesAndEmptyBatch)
     EXPECT_TRUE(client.liveRecords().empty());
 }
 
+TEST(FeedParse, ReplyTextIsReadAsADocumentWouldReadIt)
+{
+    // Read from the text without a document: what the document gave must stay. Members come by key
+    // (not in the text's order), a repeated key counts once with its last value, a non-array beside
+    // the entries is a dropped entry, nested values and booleans are values of no use, a number may
+    // be a text, and the envelope's scalars ("dataepoch") still count.
+    tvxtest::FeedCapture capture;
+    TrafficClient client;
+    const std::string full = lf_entry("4ca7b3").dump();
+    std::string nested = lf_entry("4ca7c1").dump();
+    nested.replace(nested.find("\"HB-ZZT\""), 8, "[1,{\"a\":[2]}]");  // registration: an array
+    std::string texts = lf_entry("4ca7c2").dump();
+    texts.replace(texts.find("6475"), 4, "\"6475\"");                // altitude as a text
+    texts.replace(texts.find("\"GVA\""), 5, "\"" + std::string(70, 'G') + "\"");  // origin too long
+    texts.replace(texts.find("\"X_adsb_icao\""), 13, "true");        // source: a boolean
+    std::string first = lf_entry("4ca7c3").dump(), last = first;
+    last.replace(last.find("SWR123"), 6, "SWR999");
+    const std::string text = "{\"status\": 200, \"data\": {\"4ca7c3\": " + first + ", \"4ca7c2\": " + texts +
+                             ", \"4ca7c1\": " + nested + ", \"4ca7b3\": " + full + ", \"4ca7c3\": " + last +
+                             ", \"4ca7c4\": {\"x\": 1}, \"4ca7c5\": 12}, \"dataepoch\": 1767225610}";
+    FeedReply reply;
+    ASSERT_TRUE(reply.parse(text));
+    client.handleTrafficReply(reply);
+    EXPECT_DOUBLE_EQ(client.trafficDataTime(), 1767225610.0);
+    const auto batches = capture.batches();
+    ASSERT_EQ(batches.size(), 1u);
+    const auto& records = batches[0].records;
+    ASSERT_EQ(records.size(), 4u);
+    EXPECT_EQ(records[0].hexid, 0x4ca7b3u);
+    EXPECT_EQ(records[1].hexid, 0x4ca7c1u);
+    EXPECT_EQ(records[1].registration, "");
+    EXPECT_EQ(records[2].hexid, 0x4ca7c2u);
+    EXPECT_DOUBLE_EQ(records[2].pos.alt, 6475.0);
+    EXPECT_EQ(records[2].origin, "");
+    EXPECT_EQ(records[2].pos.flag3, 0);
+    EXPECT_EQ(records[3].hexid, 0x4ca7c3u);
+    EXPECT_EQ(records[3].callsign, "SWR999");
+
+    // Not JSON, or JSON but not an object: no reply.
+    EXPECT_FALSE(reply.parse("{\"data\": {"));
+    EXPECT_FALSE(reply.parse("[1, 2]"));
+    EXPECT_FALSE(reply.parse("\"a text\""));
+    EXPECT_FALSE(reply.parse("17"));
+    EXPECT_TRUE(reply.top().members.empty());
+}
+
 TEST(FeedParse, AbsurdCountsAreCut)
 {
     tvxtest::FeedCapture capture;
