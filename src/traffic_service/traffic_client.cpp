@@ -421,34 +421,21 @@ bool TrafficClient::lf_waitForSlot(RequestClass cls)
 {
     if (cls == RequestClass::Session)
         return !m_stop;
-    // One request of a class at a time: the traffic reader's requests and the main loop's
-    // parked-traffic request share the service's spacing, so the second waits for the answer to
-    // the first and the spacing after it (two sent at once meet a 406).
+    // The traffic reader's requests and the main loop's parked-traffic request share the service's
+    // spacing: the one that goes takes its moment and moves the class's next moment on by the
+    // spacing, so the other waits that long instead of going at the same moment (a 406).
     const int i = static_cast<int>(cls);
     std::unique_lock lock(m_mutex);
     for (;;) {
         if (m_stop)
             return false;
-        if (m_inFlight[i])
-            m_stopCv.wait(lock);
-        else if (Clock::now() < m_nextAllowed[i])
-            m_stopCv.wait_until(lock, m_nextAllowed[i]);
-        else
-            break;
+        const auto now = Clock::now();
+        if (now >= m_nextAllowed[i]) {
+            m_nextAllowed[i] = now + m_rate[i];
+            return true;
+        }
+        m_stopCv.wait_until(lock, m_nextAllowed[i]);
     }
-    m_inFlight[i] = true;
-    return true;
-}
-
-void TrafficClient::lf_releaseSlot(RequestClass cls)
-{
-    if (cls == RequestClass::Session)
-        return;
-    {
-        std::lock_guard lock(m_mutex);
-        m_inFlight[static_cast<int>(cls)] = false;
-    }
-    m_stopCv.notify_all();
 }
 
 void TrafficClient::lf_afterRequest(RequestClass cls, const ServiceReply& reply)
@@ -467,10 +454,9 @@ void TrafficClient::lf_afterRequest(RequestClass cls, const ServiceReply& reply)
     } else {
         m_failures[i] = 0;
     }
-    // Measured from the end of this request: later than the service saw it arrive.
-    m_nextAllowed[i] = Clock::now() + wait;
-    m_inFlight[i] = false;
-    m_stopCv.notify_all();
+    // Measured from the end of this request: later than the service saw it arrive (a request of
+    // the other thread may have taken a later moment meanwhile).
+    m_nextAllowed[i] = std::max(m_nextAllowed[i], Clock::now() + wait);
 }
 
 ServiceReply TrafficClient::request(RequestClass cls, const std::string& endpoint, FormFields form)
@@ -488,7 +474,6 @@ ServiceReply TrafficClient::request(RequestClass cls, const std::string& endpoin
         }
         if (guid.empty()) {
             if (!lf_renewSession(guid)) {
-                lf_releaseSlot(cls);
                 reply.problem = "no session";
                 return reply;
             }
@@ -497,15 +482,10 @@ ServiceReply TrafficClient::request(RequestClass cls, const std::string& endpoin
         }
         FormFields sent = form;
         sent.insert(sent.begin(), {"GUID", guid});
-        try {
-            reply = lf_post(endpoint, sent);
-            // The limits of this reply (a 406 carries the new one) already pace the next request.
-            if (reply.problem.empty())
-                lf_readRateLimits(reply.json);
-        } catch (...) {
-            lf_releaseSlot(cls);
-            throw;
-        }
+        reply = lf_post(endpoint, sent);
+        // The limits of this reply (a 406 carries the new one) already pace the next request.
+        if (reply.problem.empty())
+            lf_readRateLimits(reply.json);
         lf_afterRequest(cls, reply);
         if (!reply.problem.empty())
             return reply;

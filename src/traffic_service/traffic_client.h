@@ -146,9 +146,7 @@ private:
     using Clock = std::chrono::steady_clock;
     friend struct TrafficClientTestAccess;
 
-    // Waits for the class's turn and takes it; lf_afterRequest or lf_releaseSlot gives it back.
     bool lf_waitForSlot(RequestClass cls);
-    void lf_releaseSlot(RequestClass cls);
     void lf_afterRequest(RequestClass cls, const ServiceReply& reply);
     bool lf_renewSession(const std::string& failedGuid);
     void lf_readRateLimits(const nlohmann::json& body);
@@ -170,7 +168,6 @@ private:
     std::string m_guid;
     std::chrono::milliseconds m_rate[2] = {std::chrono::milliseconds(2000), std::chrono::milliseconds(2000)};
     Clock::time_point m_nextAllowed[2] = {};
-    bool m_inFlight[2] = {false, false};  // a request of the class is on its way
     int m_failures[2] = {0, 0};
     std::string m_fatal;
     std::optional<double> m_referenceElevation;
