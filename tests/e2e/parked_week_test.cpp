@@ -89,6 +89,16 @@ std::map<std::string, std::vector<std::string>> lf_expectStandsShared(const std:
     return occupied;
 }
 
+// The service's parked list holds aircraft whose transponder has been silent for ten minutes:
+// they are not in the live feed.
+void lf_parkedOutOfTheFeed(tvxstandin::TrafficScenario& scenario)
+{
+    std::set<std::string> parked;
+    for (const auto& p : scenario.parked)
+        parked.insert(p.hex);
+    std::erase_if(scenario.tracks, [&](const auto& t) { return parked.contains(t.hex); });
+}
+
 std::size_t lf_count(const std::string& text, const std::string& what)
 {
     std::size_t n = 0;
@@ -105,16 +115,11 @@ TEST(E2eParkedWeek, ArrivalsAreLearnedAndPlannedAtTheirStandsAWeekLater)
     // The user starts the program from a loaded flight: the first traffic is in before the park
     // airport is set, so the aircraft on the ground are live traffic.
     setup.flightLoaded = true;
-    // The service's parked list holds aircraft whose transponder has been silent for ten minutes:
-    // they are not in the live feed.
     setup.editScenario = [](tvxstandin::TrafficScenario& scenario) {
         scenario.start += kToSaturday;
         for (auto& p : scenario.parked)
             p.since += kToSaturday;
-        std::set<std::string> parked;
-        for (const auto& p : scenario.parked)
-            parked.insert(p.hex);
-        std::erase_if(scenario.tracks, [&](const auto& t) { return parked.contains(t.hex); });
+        lf_parkedOutOfTheFeed(scenario);
     };
     E2eWorld world(setup);
     world.start();
@@ -212,5 +217,38 @@ TEST(E2eParkedWeek, ArrivalsAreLearnedAndPlannedAtTheirStandsAWeekLater)
                 parkedAt.size(), week1.size(), week2.size(), parkedAt.size());
 }
 
-}  // namespace
+// With at most three parked aircraft wanted (CUSTOM_MAX_PARK 3), the live arrivals that park make
+// the earliest parked static aircraft go, and the 15-second adjustment keeps the parked aircraft to
+// the wanted number.
+TEST(E2eParkedWeek, MaxParkKeepsTheStandsToTheLimit)
+{
+    E2eSetup setup;
+    setup.replayStart = kFirstSecond;
+    setup.settings = {{"AUTO_RANGE", "false"}, {"LATERAL_RANGE", "5"}, {"CUSTOM_MAX_PARK", "3"}};
+    setup.flightLoaded = true;
+    setup.editScenario = lf_parkedOutOfTheFeed;
+    E2eWorld world(setup);
+    world.start();
+    const std::vector<StandFix> stands = lf_stands();
+    world.stepWhile([&] { return lf_count(world.logText(), " arrived at stand") < 3 && world.simSeconds() < 190.0; },
+                    150s);
+    // One adjustment after the last arrival.
+    ASSERT_TRUE(world.runUntilSimSecond(world.simSeconds() + 20.0)) << world.logText();
+    const std::string log = world.logText();
+    const auto occupied = lf_expectStandsShared(stands, "max park 3");
+    std::size_t staticsRemoved = 0;
+    const auto created = gf_createdObjects();
+    for (const auto& r : simstandin::sim().removals())
+        if (created.contains(r.objectId) && created.at(r.objectId).tail.ends_with('*') && r.packet != 0)
+            ++staticsRemoved;
+    std::printf("max park 3: %zu arrivals, %zu static aircraft removed, %zu stands occupied\n",
+                lf_count(log, " arrived at stand"), staticsRemoved, occupied.size());
+    EXPECT_GE(lf_count(log, " arrived at stand"), 2u) << log;
+    EXPECT_GE(staticsRemoved, 1u) << log;
+    EXPECT_LE(occupied.size(), 3u) << ::testing::PrintToString(occupied);
+    world.closeWindow();
+    ASSERT_TRUE(world.waitEnded(60s)) << world.logText();
+    gf_expectNothingLeft();
+}
 
+}  // namespace
