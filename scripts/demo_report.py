@@ -1,11 +1,16 @@
 #!/usr/bin/env python3
 """The demo's watcher, summary and map; Python 3 standard library only.
 
-  demo_report.py watch TRACE_DIR
+  demo_report.py watch TRACE_DIR [--stop-at SECONDS --stop-pid PID]
       While tavix runs: the stand-in simulator rewrites TRACE_DIR/sim-world.txt (its objects with
-      title and ATC id) every ten seconds; this keeps every object ever listed in
-      TRACE_DIR/objects-seen.json, so aircraft removed during the run keep their names. Ends on
-      SIGTERM.
+      title, ATC id and position) every ten seconds; this keeps every object ever listed in
+      TRACE_DIR/objects-seen.json, so aircraft removed during the run keep their names, and prints
+      one progress line per new listing (aircraft live, parked and moving, frame rate). With
+      --stop-at it sends SIGTERM to the innermost process under PID (tavix: the user closes the
+      window) once the simulated time has reached SECONDS. Ends on SIGTERM.
+  demo_report.py schedule --stock STOCK.xml --traffic SCENARIO.json --out LEARNED.xml
+      Writes the stand schedules the demo starts with: the learned parking file of the stock
+      airport, as Tavix writes it after a week there (see write_schedule).
   demo_report.py report --work WORK --traffic SCENARIO.json [--seconds N] [--status S]
       When tavix did not run (another Tavix holds the machine's single-instance lock: status 255
       and "Tavix is already running" in WORK/tavix-output.txt), says so and prints no summary.
@@ -15,7 +20,11 @@
       WORK/demo-map.svg: the user aircraft and every AI aircraft's track as the simulator saw it
       (TRACE_DIR/sim-positions.csv, coloured) over the recorded tracks of the traffic scenario
       (grey), with each aircraft's largest time-matched distance drawn, the whole area and the
-      airport enlarged.
+      airport enlarged: its runways (standins/scenarios/demo_runways.csv) and stands (the park
+      airport's parking file), the parked aircraft at their stands and a numbered legend. The
+      parked-traffic lines of the summary (park airport, stands, parked aircraft placed from the
+      service's list and from the schedules, live aircraft that parked and that left a stand,
+      parked aircraft removed at the exit) come from Log.txt and the trace.
 """
 import argparse
 import csv
@@ -34,6 +43,7 @@ import track_measure as tm  # noqa: E402
 NM = 1852.0
 OBJECT_LINE = re.compile(r'^(\d+) "(.*)" atc "(.*)" (-?[\d.]+),(-?[\d.]+) (-?[\d.]+) ft')
 USER_LINE = re.compile(r'^frame (\d+) sim ([\d.]+) s, flight (\w+), user (-?[\d.]+),(-?[\d.]+)')
+HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 def dist_m(a, b):
@@ -42,8 +52,9 @@ def dist_m(a, b):
     return 2 * 6371008.8 * math.asin(min(1.0, math.sqrt(h)))
 
 
-def read_world(path):
-    """(user position or None, sim seconds, {object id: (title, atc id)}) of a sim-world.txt."""
+def read_world(path, frame=None):
+    """(user position or None, sim seconds, {object id: (title, atc id, lat, lon)}) of a sim-world.txt;
+    the frame number goes into frame[0] when a list is given."""
     user, seconds, objects = None, 0.0, {}
     try:
         with open(path, encoding="utf-8", errors="replace") as f:
@@ -51,20 +62,50 @@ def read_world(path):
                 m = USER_LINE.match(line)
                 if m:
                     seconds, user = float(m.group(2)), (float(m.group(4)), float(m.group(5)))
+                    if frame is not None:
+                        frame[:] = [int(m.group(1))]
                     continue
                 m = OBJECT_LINE.match(line)
                 if m:
-                    objects[int(m.group(1))] = (m.group(2), m.group(3))
+                    objects[int(m.group(1))] = (m.group(2), m.group(3), float(m.group(4)), float(m.group(5)))
     except OSError:
         pass
     return user, seconds, objects
 
 
+def is_static(atc):
+    """Parked aircraft placed by the program carry a callsign ending in '*'."""
+    return atc.endswith("*")
+
+
 # ---- watch ---------------------------------------------------------------------------------
 
-def watch(trace):
+def progress_line(seconds, objects, before, frames_per_second):
+    """One short line: the simulated time, the aircraft live (moving), parked, and the frame rate."""
+    live = [oid for oid, o in objects.items() if not is_static(o[1])]
+    moving = sum(1 for oid in live if oid in before and dist_m(before[oid][2:4], objects[oid][2:4]) > 5.0)
+    parked = len(objects) - len(live)
+    rate = f", {frames_per_second:.0f} frames/s" if frames_per_second is not None else ""
+    return f"[demo] {seconds:5.0f} s simulated: {len(live)} live aircraft ({moving} moving), {parked} parked{rate}"
+
+
+def leaf_process(pid):
+    """The innermost process started by pid (timeout runs time, which runs tavix): the one to close."""
+    while True:
+        try:
+            with open(f"/proc/{pid}/task/{pid}/children") as f:
+                children = f.read().split()
+        except OSError:
+            return pid
+        if not children:
+            return pid
+        pid = int(children[0])
+
+
+def watch(trace, stop_at=None, stop_pid=None):
     seen_path = os.path.join(trace, "objects-seen.json")
     seen, user, stamp = {}, None, None
+    before, last_frame = {}, None
     stop = []
     signal.signal(signal.SIGTERM, lambda *_: stop.append(1))
 
@@ -82,13 +123,29 @@ def watch(trace):
             mtime = None
         if mtime is not None and mtime != stamp:
             stamp = mtime
-            u, seconds, objects = read_world(world)
+            frame = []
+            u, seconds, objects = read_world(world, frame)
             if u and abs(u[0]) + abs(u[1]) > 0.1:  # 0,0: the simulator's menu, after the quit
                 user = u
-            for oid, (title, atc) in objects.items():
+            for oid, (title, atc, lat, lon) in objects.items():
                 entry = seen.setdefault(str(oid), {"title": title, "atc": atc, "first": seconds})
                 entry["last"] = seconds
+                entry["pos"] = [lat, lon]
             save()
+            rate = None
+            if frame and last_frame:
+                rate = (frame[0] - last_frame[0]) / max(time.time() - last_frame[1], 1e-3)
+            if frame:
+                last_frame = (frame[0], time.time())
+            if u and abs(u[0]) + abs(u[1]) > 0.1:
+                print(progress_line(seconds, objects, before, rate), flush=True)
+            before = objects
+            if stop_at is not None and stop_pid and seconds >= stop_at:
+                try:
+                    os.kill(leaf_process(stop_pid), signal.SIGTERM)
+                except OSError:
+                    pass
+                stop_pid = None
         if stop:
             save()
             return
@@ -109,24 +166,39 @@ def read_positions(path):
     return tracks
 
 
-def svg_map(path, user, feed, sim, names, airport_box, worst=(), title="Around the user aircraft (5 km)"):
-    """Two panels: the whole area and the airport. feed: {callsign: [(lat, lon)]}; sim: {id: [(lat, lon)]};
-    worst: [(metres, second, sim lat, sim lon, recorded lat, recorded lon)], each aircraft's largest
-    time-matched distance, drawn as a line from the simulator position to the recording's."""
+def svg_map(path, user, feed, sim, names, airport_box, worst=(), title="Around the user aircraft (5 km)",
+            airport=None):
+    """Two panels: the whole area and the airport, with a legend. feed: {callsign: [(lat, lon)]}; sim:
+    {id: [(lat, lon)]}; worst: [(metres, second, sim lat, sim lon, recorded lat, recorded lon)], each
+    aircraft's largest time-matched distance, drawn as a line from the simulator position to the
+    recording's; airport: the layers of airport_layers() (runways and stands under the tracks, the
+    parked aircraft at their stands). Aircraft are numbered; the legend names them, so labels do not
+    pile up where aircraft stand close together."""
     palette = ["#d62728", "#1f77b4", "#2ca02c", "#ff7f0e", "#9467bd", "#8c564b", "#e377c2", "#17becf",
                "#bcbd22", "#7f7f7f", "#393b79", "#637939", "#8c6d31", "#843c39", "#7b4173"]
+    airport = airport or {"runways": [], "stands": [], "parked": []}
     everything = [p for pts in list(feed.values()) + list(sim.values()) for p in pts] + ([user] if user else [])
     if not everything:
         everything = [(0.0, 0.0)]
     lat0 = sum(p[0] for p in everything) / len(everything)
     k = math.cos(math.radians(lat0))
+    # Numbers: the moving (traced) aircraft first, then the parked ones.
+    number, legend = {}, []
+    for i, oid in enumerate(sorted(sim)):
+        number[oid] = len(number) + 1
+        legend.append((number[oid], palette[i % len(palette)], names.get(oid, str(oid)), "track"))
+    for (oid, label, lat, lon, kind) in airport["parked"]:
+        if oid not in number:
+            number[oid] = len(number) + 1
+            legend.append((number[oid], PARKED_COLOURS[kind], label, kind))
 
-    def panel(x0, title, box):
+    def panel(x0, title, box, detail):
         (la1, lo1, la2, lo2) = box
-        size = 560.0
+        size = 760.0 if detail else 560.0
         w = (lo2 - lo1) * k
         h = la2 - la1
         scale = size / max(w, h, 1e-9)
+        metre = scale / 111120.0  # pixels per metre
 
         def xy(p):
             return (x0 + 20 + (p[1] - lo1) * k * scale, 60 + (la2 - p[0]) * scale)
@@ -136,11 +208,24 @@ def svg_map(path, user, feed, sim, names, airport_box, worst=(), title="Around t
                f'<text x="{x0 + 20}" y="50" font-size="15" font-family="sans-serif">{html.escape(title)}</text>',
                f'<clipPath id="c{x0}"><rect x="{x0 + 20}" y="60" width="{w * scale:.1f}" '
                f'height="{h * scale:.1f}"/></clipPath><g clip-path="url(#c{x0})">']
+        for (la, lo, lb, lob, width_m, ident) in airport["runways"]:
+            (x1, y1), (x2, y2) = xy((la, lo)), xy((lb, lob))
+            out.append(f'<line x1="{x1:.1f}" y1="{y1:.1f}" x2="{x2:.1f}" y2="{y2:.1f}" stroke="#8a9099" '
+                       f'stroke-width="{max(2.0, width_m * metre):.1f}"/>')
+            if detail:
+                out.append(f'<text x="{(x1 + x2) / 2 + 6:.1f}" y="{(y1 + y2) / 2 - 6:.1f}" font-size="10" '
+                           f'font-family="sans-serif" fill="#555">{html.escape(ident)}</text>')
+        if detail:
+            for (name, la, lo, radius_m) in airport["stands"]:
+                x, y = xy((la, lo))
+                out.append(f'<circle cx="{x:.1f}" cy="{y:.1f}" r="{max(1.5, radius_m * metre):.1f}" '
+                           f'fill="#ffffff" stroke="#b8c0ca" stroke-width="0.8"/>')
         for pts in feed.values():
             if len(pts) > 1:
                 d = " ".join(f"{x:.1f},{y:.1f}" for x, y in map(xy, pts))
                 out.append(f'<polyline points="{d}" fill="none" stroke="#b0b0b0" stroke-width="3" '
                            f'stroke-dasharray="6 3"/>')
+        marks = []  # (x, y, number, colour)
         for i, (oid, pts) in enumerate(sorted(sim.items())):
             colour = palette[i % len(palette)]
             d = " ".join(f"{x:.1f},{y:.1f}" for x, y in map(xy, pts))
@@ -148,19 +233,23 @@ def svg_map(path, user, feed, sim, names, airport_box, worst=(), title="Around t
                 out.append(f'<polyline points="{d}" fill="none" stroke="{colour}" stroke-width="1.6"/>')
             x, y = xy(pts[-1])
             out.append(f'<circle cx="{x:.1f}" cy="{y:.1f}" r="3" fill="{colour}"/>')
-            out.append(f'<text x="{x + 4:.1f}" y="{y - 4:.1f}" font-size="10" font-family="sans-serif" '
-                       f'fill="{colour}">{html.escape(names.get(oid, str(oid)))}</text>')
+            marks.append((x, y, number[oid], colour))
+        for (oid, label, lat, lon, kind) in airport["parked"]:
+            x, y = xy((lat, lon))
+            colour = PARKED_COLOURS[kind]
+            out.append(f'<rect x="{x - 4:.1f}" y="{y - 4:.1f}" width="8" height="8" fill="{colour}" '
+                       f'stroke="#fff" stroke-width="0.8"/>')
+            marks.append((x, y, number[oid], colour))
         for (metres, second, slat, slon, rlat, rlon) in worst:
             (x1, y1), (x2, y2) = xy((slat, slon)), xy((rlat, rlon))
             out.append(f'<line x1="{x1:.1f}" y1="{y1:.1f}" x2="{x2:.1f}" y2="{y2:.1f}" stroke="#000" '
-                       f'stroke-width="1.2"/><circle cx="{x2:.1f}" cy="{y2:.1f}" r="2.5" fill="none" stroke="#000"/>'
-                       f'<text x="{x2 + 4:.1f}" y="{y2 + 12:.1f}" font-size="10" font-family="sans-serif">'
-                       f'{metres:.0f} m at {second:.0f} s</text>')
+                       f'stroke-width="1.2"/><circle cx="{x2:.1f}" cy="{y2:.1f}" r="2.5" fill="none" stroke="#000"/>')
         if user:
             x, y = xy(user)
             out.append(f'<path d="M{x:.1f},{y - 8:.1f} L{x + 7:.1f},{y + 6:.1f} L{x - 7:.1f},{y + 6:.1f} Z" '
-                       f'fill="#000"/><text x="{x + 9:.1f}" y="{y + 4:.1f}" font-size="11" '
-                       f'font-family="sans-serif">user aircraft</text>')
+                       f'fill="#000"/>')
+            marks.append((x, y, "you", "#000"))
+        out += place_labels(marks)
         out.append("</g></g>")
         return out, w * scale, h * scale
 
@@ -168,15 +257,167 @@ def svg_map(path, user, feed, sim, names, airport_box, worst=(), title="Around t
     lons = [p[1] for p in everything]
     pad = 0.01
     whole = (min(lats) - pad, min(lons) - pad / k, max(lats) + pad, max(lons) + pad / k)
-    left, w1, h1 = panel(0, "Simulator (colour) over the feed (grey)", whole)
-    right, w2, h2 = panel(int(w1) + 40, title, airport_box)
-    width = int(w1 + w2 + 80)
-    height = int(max(h1, h2) + 90)
+    left, w1, h1 = panel(0, "Simulator (colour) over the feed (grey)", whole, False)
+    right, w2, h2 = panel(int(w1) + 40, title, airport_box, True)
+    x_legend = int(w1 + w2 + 80)
+    rows = [f'<text x="{x_legend}" y="50" font-size="15" font-family="sans-serif">Aircraft</text>']
+    kinds = {"track": "moved (its track)", "pt": "parked, service's list", "schedule": "parked, stand schedule"}
+    for row, (n, colour, label, kind) in enumerate(legend):
+        y = 72 + row * 15
+        rows.append(f'<text x="{x_legend}" y="{y}" font-size="11" font-family="sans-serif" fill="{colour}">'
+                    f'{n:>2}  {html.escape(label)}</text><text x="{x_legend + 110}" y="{y}" font-size="11" '
+                    f'font-family="sans-serif" fill="#555">{kinds[kind]}</text>')
+    y = 72 + len(legend) * 15 + 12
+    rows.append(f'<text x="{x_legend}" y="{y}" font-size="11" font-family="sans-serif">you: the user aircraft '
+                f'(black triangle); grey bars: runways; circles: stands</text>')
+    width = x_legend + 520
+    height = int(max(h1, h2, y) + 90)
     with open(path, "w", encoding="utf-8") as f:
         f.write(f'<svg xmlns="http://www.w3.org/2000/svg" width="{width}" height="{height}" '
                 f'viewBox="0 0 {width} {height}">\n<rect width="100%" height="100%" fill="white"/>\n')
-        f.write("\n".join(left + right))
+        f.write("\n".join(left + right + rows))
         f.write("\n</svg>\n")
+
+
+def place_labels(marks):
+    """Numbers beside their marks, each moved around its mark until it overlaps no other label."""
+    taken, out = [], []
+    offsets = [(5, -5), (5, 12), (-16, -5), (-16, 12), (5, -16), (-5, 22), (14, 3), (-26, 3), (5, -27), (5, 33)]
+    for (x, y, n, colour) in marks:
+        text = str(n)
+        wide = 6.5 * len(text)
+        box = None
+        for dx, dy in offsets:
+            cand = (x + dx, y + dy - 9, x + dx + wide, y + dy + 1)
+            if all(cand[2] < b[0] or cand[0] > b[2] or cand[3] < b[1] or cand[1] > b[3] for b in taken):
+                box = cand
+                break
+        if box is None:
+            box = (x + 5, y - 14, x + 5 + wide, y - 4)
+        taken.append(box)
+        out.append(f'<text x="{box[0]:.1f}" y="{box[3] - 1:.1f}" font-size="10" font-weight="bold" '
+                   f'font-family="sans-serif" fill="{colour}">{text}</text>')
+    return out
+
+
+# ---- parked traffic ------------------------------------------------------------------------
+
+PARKED_COLOURS = {"pt": "#1f5fa8", "schedule": "#2e8b57"}
+
+
+def read_stands(path):
+    """The stands of a parking file: [(name, lat, lon, radius in metres)]."""
+    stands = []
+    try:
+        with open(path, encoding="utf-8", errors="replace") as f:
+            text = f.read()
+    except OSError:
+        return stands
+    for m in re.finditer(r"<parkpos ([^>]*)>", text):
+        attrs = dict(re.findall(r'(\w+)="([^"]*)"', m.group(1)))
+        try:
+            stands.append((attrs.get("id", ""), float(attrs["latitude"]), float(attrs["longitude"]),
+                           float(attrs.get("radius", "20"))))
+        except (KeyError, ValueError):
+            continue
+    return stands
+
+
+def read_runways(icao):
+    """The runways of the airport from the demo's OurAirports subset: [(lat, lon, lat, lon, width m, "01/19")]."""
+    out = []
+    try:
+        with open(os.path.join(HERE, "..", "standins", "scenarios", "demo_runways.csv"), newline="") as f:
+            for r in csv.DictReader(f):
+                if r["airport_icao"] == icao:
+                    out.append((float(r["le_latitude_deg"]), float(r["le_longitude_deg"]), float(r["he_latitude_deg"]),
+                                float(r["he_longitude_deg"]), float(r["width_ft"] or 150) * 0.3048,
+                                f'{r["le_ident"]}/{r["he_ident"]}'))
+    except (OSError, ValueError, KeyError):
+        pass
+    return out
+
+
+def parking_file(work, icao):
+    """The park airport's parking file as the program downloaded it, else the download tree's copy."""
+    for root, _dirs, files in os.walk(os.path.join(work, "run", "airports")):
+        if icao + ".xml" in files and "learned" not in root:
+            return os.path.join(root, icao + ".xml")
+    return os.path.join(HERE, "..", "standins", "download_server", "MSFS", "archive", "stock", icao + ".xml")
+
+
+def parked_facts(work, log, created, final_objects, scenario):
+    """What the run did with parked traffic, from Log.txt and the trace."""
+    facts = {"airport": None, "stands": [], "stands_read": 0, "pt": [], "schedule": [], "arrived": [],
+             "left": [], "removed_at_exit": 0, "static_at_exit": 0, "runways": []}
+    m = re.search(r"The park airport is (\w+)( \(\w*\))?", log)
+    if not m:
+        return facts
+    facts["airport"] = m.group(1) + (m.group(2) or "")
+    icao = m.group(1)
+    m = re.search(r"num_parkpos\s*: (\d+)", log)
+    facts["stands_read"] = int(m.group(1)) if m else 0
+    facts["stands"] = read_stands(parking_file(work, icao))
+    facts["runways"] = read_runways(icao)
+    service = {p["callsign"] for p in scenario.get("parked", [])}
+    last_seen = max((e.get("last", 0.0) for e in created.values()), default=0.0)
+    for oid, e in sorted(created.items()):
+        atc = e.get("atc", "")
+        if not is_static(atc):
+            continue
+        facts["pt" if atc[:-1] in service else "schedule"].append((oid, atc, e))
+        if e.get("last", 0.0) >= last_seen - 15.0:
+            facts["static_at_exit"] += 1
+            facts["removed_at_exit"] += 0 if oid in final_objects else 1
+    facts["arrived"] = re.findall(r"^\S+\s*: (\S+)\s+arrived at stand", log, re.M)
+    # A live aircraft left a stand when its first traced position lies on a stand and a later one
+    # lies 100 m or more away from it.
+    for oid, pts in read_positions(os.path.join(work, "trace", "sim-positions.csv")).items():
+        atc = created.get(oid, {}).get("atc", "")
+        if not pts or is_static(atc):
+            continue
+        start = (pts[0][1], pts[0][2])
+        on_stand = any(dist_m(start, (s[1], s[2])) <= max(s[3], 15.0) for s in facts["stands"])
+        if on_stand and any(dist_m(start, p[1:3]) >= 100.0 for p in pts):
+            facts["left"].append(atc)
+    return facts
+
+
+def parked_summary(facts):
+    """The summary's parked-traffic lines."""
+    if not facts["airport"]:
+        return ["park airport:                 none (no airport of the list in sight)"]
+    pt, sched = facts["pt"], facts["schedule"]
+    lines = [f"park airport:                 {facts['airport']}, {facts['stands_read']} stands read",
+             f"parked aircraft placed:       {len(pt) + len(sched)}: {len(pt)} from the service's list" +
+             (" (" + ", ".join(a for _, a, _ in pt) + ")" if pt else "") +
+             f", {len(sched)} from the stand schedules" + (" (" + ", ".join(a for _, a, _ in sched) + ")" if sched else ""),
+             f"live aircraft that parked:    {len(facts['arrived'])}" +
+             (": " + ", ".join(facts["arrived"]) if facts["arrived"] else ""),
+             f"live aircraft that left a stand: {len(facts['left'])}" +
+             (": " + ", ".join(facts["left"]) if facts["left"] else ""),
+             f"parked aircraft removed at the exit: {facts['removed_at_exit']} of {facts['static_at_exit']}"]
+    return lines
+
+
+def stands_box(facts, user):
+    """The airport panel: the park airport's stands and the user aircraft, 150 m around them."""
+    lats = [st[1] for st in facts["stands"]] + [user[0]]
+    lons = [st[2] for st in facts["stands"]] + [user[1]]
+    d_lat = 150.0 / 111120.0
+    d_lon = d_lat / math.cos(math.radians(user[0]))
+    box = (min(lats) - d_lat, min(lons) - d_lon, max(lats) + d_lat, max(lons) + d_lon)
+    return box, f"{facts['airport']}: runways, stands and parked aircraft"
+
+
+def airport_layers(facts, created):
+    """The map's airport layers: runways, stands and the parked aircraft at their stands."""
+    parked = []
+    for kind in ("pt", "schedule"):
+        for oid, atc, e in facts[kind]:
+            if e.get("pos"):
+                parked.append((oid, atc, e["pos"][0], e["pos"][1], kind))
+    return {"runways": facts["runways"], "stands": facts["stands"], "parked": parked}
 
 
 def did_not_run(work, status):
@@ -310,16 +551,22 @@ def report(args):
         measured = tm.read_positions(all_path, clock=lambda sim_s, wall_s: (wall_s - t0) % length)
         results = tm.measure(measured, {oid: e.get("atc", "") for oid, e in created.items()}, tracks)
 
+    parked = parked_facts(work, log, created, final_objects, scenario)
     names = {oid: (e.get("atc") or "?") for oid, e in created.items()}
     airport_box = None
     if user:
         d_lat = 2500.0 / 110540.0
         d_lon = 2500.0 / (111320.0 * math.cos(math.radians(user[0])))
         airport_box = (user[0] - d_lat, user[1] - d_lon * 1.2, user[0] + d_lat, user[1] + d_lon * 1.2)
-    sim_lines = {oid: [(p[1], p[2]) for p in pts] for oid, pts in positions.items()}
+    sim_lines = {oid: [(p[1], p[2]) for p in pts] for oid, pts in positions.items()
+                 if not is_static(names.get(oid, ""))}
     map_path = os.path.join(work, "demo-map.svg")
+    title = "Around the user aircraft (5 km)"
+    if parked["stands"] and user:
+        airport_box, title = stands_box(parked, user)
     svg_map(map_path, user, {c: p for c, p in feed_lines.items() if c in in_feed}, sim_lines, names,
-            airport_box or (0, 0, 1, 1), [r[3]["worst"] for r in results if r[3]["worst"]])
+            airport_box or (0, 0, 1, 1), [r[3]["worst"] for r in results if r[3]["worst"]], title,
+            airport=airport_layers(parked, created))
 
     print("== summary")
     print(f"  aircraft in the feed ({range_nm:.0f} nm box):   {len(in_feed)}")
@@ -330,7 +577,9 @@ def report(args):
         print(f"    {oid:5} {e.get('atc', '?'):8} {tr.get('type', ''):5} {e.get('title', '?')}")
     print(f"  moving:                       {len(moving)}")
     print(f"  removed during the run:       {len(removed_early)}")
-    print(f"  in the simulator when it quit: {len(final_objects)}")
+    print(f"  in the simulator at the end:  {len(final_objects)}")
+    for line in parked_summary(parked):
+        print("  " + line)
     print(f"  titles refused by the sim:    {len(refused)}" +
           (": " + ", ".join(f"{c} \"{t}\"" for c, t in refused) if refused else ""))
     print(f"  no livery installed:          {len(nomatch)}" + (": " + "; ".join(nomatch) if nomatch else ""))
@@ -350,11 +599,53 @@ def report(args):
     print(f"  map:     {map_path}")
 
 
+# ---- the demo's stand schedules ---------------------------------------------------------------
+
+# Aircraft of the demo's airlines with an installed livery, as a week at Keflavik would have them.
+SCHEDULED = [("ICE", "B752", "ICE612"), ("SAS", "B738", "SAS1594"), ("ICE", "B752", "ICE455"),
+             ("EIN", "A320", "EIN1812"), ("NAX", "B738", "NAX7361"), ("ICE", "B752", "ICE531"),
+             ("KLM", "B738", "KLM1297"), ("BAW", "A320", "BAW828")]
+
+
+def write_schedule(stock, traffic, out, now=None):
+    """The learned parking file of the stock airport: one real option per scheduled aircraft on a free
+    gate (no track of the traffic scenario starts or ends there, no aircraft of the service's list
+    stands there), for this weekday and the half-hours from two hours before now to two after."""
+    with open(traffic, encoding="utf-8") as f:
+        scenario = json.load(f)
+    busy = [(p["lat"], p["lon"]) for p in scenario.get("parked", [])]
+    for tr in scenario["tracks"]:
+        busy += [(tr["points"][0]["lat"], tr["points"][0]["lon"]), (tr["points"][-1]["lat"], tr["points"][-1]["lon"])]
+    with open(stock, encoding="utf-8") as f:
+        text = f.read()
+    gates = [s for s in read_stands(stock) if re.fullmatch(r"\d+", s[0])
+             and all(dist_m((s[1], s[2]), b) > 60.0 for b in busy)]
+    now = now or time.gmtime()
+    day, slot = now.tm_wday + 1, now.tm_hour * 2 + (1 if now.tm_min >= 30 else 0)
+    hours = ",".join(str(h) for h in range(max(0, slot - 4), min(47, slot + 4) + 1))
+    chosen = {}
+    for (airline, actype, callsign), gate in zip(SCHEDULED, gates[::2]):
+        chosen[gate[0]] = f'\t\t<opt reg="" airl="{airline}" type="{actype}" day="{day}" hh="{hours}" cs="{callsign}" />'
+    head = text[:text.index("<parkpositions>")]
+    head = re.sub(r'<parameter name="num_parkpos" value="\d+" />', f'<parameter name="num_parkpos" value="{len(chosen)}" />', head)
+    body = "".join(f'\t<parkpos id="{name}">\n{opt}\n\t</parkpos>\n' for name, opt in chosen.items())
+    os.makedirs(os.path.dirname(os.path.abspath(out)), exist_ok=True)
+    with open(out, "w", encoding="utf-8") as f:
+        f.write(head + "<parkpositions>\n" + body + "</parkpositions>\n")
+    return len(chosen)
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     sub = ap.add_subparsers(dest="cmd", required=True)
     w = sub.add_parser("watch")
     w.add_argument("trace")
+    w.add_argument("--stop-at", type=float)
+    w.add_argument("--stop-pid", type=int)
+    sc = sub.add_parser("schedule")
+    sc.add_argument("--stock", required=True)
+    sc.add_argument("--traffic", required=True)
+    sc.add_argument("--out", required=True)
     r = sub.add_parser("report")
     r.add_argument("--work", required=True)
     r.add_argument("--traffic", required=True)
@@ -362,7 +653,10 @@ def main():
     r.add_argument("--status", type=int, default=0)
     args = ap.parse_args()
     if args.cmd == "watch":
-        return watch(args.trace)
+        return watch(args.trace, args.stop_at, args.stop_pid)
+    if args.cmd == "schedule":
+        write_schedule(args.stock, args.traffic, args.out)
+        return 0
     return report(args)
 
 

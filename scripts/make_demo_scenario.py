@@ -8,6 +8,8 @@ Writes (default folder standins/scenarios, see --out):
                            starts, and aircraft parked at gates (live feed and parked-traffic list)
   demo_bikf_sim.json       scenario of the stand-in simulator: the user aircraft parked at a gate,
                            the titles installed (the liveries below) and one title it refuses
+  demo_runways.csv         the runways of the airports with a stock parking file in the download
+                           tree, for the demo's map (--runways-only writes just this file)
 and the AI model packages of the demo's simulator installation under standins/demo/Community
 (one aircraft.cfg per type, liveries for the airlines of the scenario plus house liveries).
 
@@ -24,7 +26,7 @@ glide path, rollout, taxi at 15 kt along the ground network, take-off roll, clim
 the destination); nothing is tuned to the program under test.
 
 Usage: scripts/make_demo_scenario.py [--shared ../shared/data] [--out standins/scenarios]
-                                     [--community standins/demo/Community] [--seed 11]
+                                     [--community standins/demo/Community] [--seed 11] [--runways-only]
 """
 import argparse
 import csv
@@ -124,6 +126,22 @@ def read_runway_ends(path, icao):
             ends[r["le_ident"]] = (le, he, float(r["le_heading_degT"]))
             ends[r["he_ident"]] = (he, le, float(r["he_heading_degT"]))
     return ends  # ident -> (threshold, far end, heading)
+
+
+# The airports of the download tree's stock parking files: the demo's map draws their runways.
+MAP_AIRPORTS = ("BIKF", "PHNL", "EHAM", "LSZH", "EDDF", "EGLL")
+
+
+def write_runways(path, out):
+    """The runway rows of MAP_AIRPORTS with both ends' positions, as the OurAirports table gives them."""
+    keep = ("airport_icao", "le_ident", "he_ident", "length_ft", "width_ft", "le_latitude_deg",
+            "le_longitude_deg", "he_latitude_deg", "he_longitude_deg")
+    with open(path, newline="", encoding="utf-8") as f, open(out, "w", newline="", encoding="utf-8") as o:
+        w = csv.writer(o, lineterminator="\n")
+        w.writerow(keep)
+        for r in csv.DictReader(f):
+            if r["airport_icao"] in MAP_AIRPORTS and r["le_latitude_deg"] and r["he_latitude_deg"]:
+                w.writerow([r[k] for k in keep])
 
 
 def fg_coord(text):
@@ -383,9 +401,14 @@ def main():
     ap.add_argument("--out", default=os.path.join(repo, "standins", "scenarios"))
     ap.add_argument("--community", default=os.path.join(repo, "standins", "demo", "Community"))
     ap.add_argument("--seed", type=int, default=11)
+    ap.add_argument("--runways-only", action="store_true")
     args = ap.parse_args()
     rng = random.Random(args.seed)
     data = args.shared
+    os.makedirs(args.out, exist_ok=True)
+    write_runways(os.path.join(data, "runways_medium_large_airports.csv"), os.path.join(args.out, "demo_runways.csv"))
+    if args.runways_only:
+        return
 
     airports = read_airports(os.path.join(data, "ourairports_medium_large_airports.csv"))
     apt = airports[AIRPORT]

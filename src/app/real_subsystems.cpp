@@ -357,7 +357,8 @@ void RealSubsystems::exitStep(ExitStep step)
     case ExitStep::RemoveAllTraffic:
         gf_removeAllLiveAc();
         gf_removeAllStaticAc();
-        gf_flushRemoveRequests();  // every removal request into the simulator's queue
+        gf_removeAnnouncedObjects();  // created, not yet placed: the simulator would keep them
+        gf_flushRemoveRequests();     // every removal request into the simulator's queue
         return;
     case ExitStep::CleanUp:
         gf_takeUserStandIntoParkList();

@@ -19,6 +19,9 @@ namespace {
 std::atomic<bool> g_clockFixed{false};
 std::atomic<std::int64_t> g_fixedSeconds{0};
 std::atomic<double> g_trafficDataTime{0.0};
+// The last time the service gave (0 stands for "no traffic in the reply"): the schedule clock of
+// time-shift mode goes by it, not by 1970-01-01 while the feed is quiet.
+std::atomic<double> g_lastTrafficDataTime{0.0};
 std::atomic<bool> g_timeShift{false};
 
 constexpr std::int64_t kSecondsPerDay = 86400;
@@ -61,7 +64,7 @@ std::string lf_hhmmss(std::int64_t seconds)
 
 std::int64_t lf_trafficSeconds()
 {
-    return static_cast<std::int64_t>(std::floor(g_trafficDataTime.load()));
+    return static_cast<std::int64_t>(std::floor(g_lastTrafficDataTime.load()));
 }
 
 }  // namespace
@@ -82,7 +85,12 @@ void gf_setFixedClock(std::int64_t utcSeconds)
 
 void gf_releaseClock() { g_clockFixed.store(false); }
 
-void gf_setTrafficDataTime(double utcSeconds) { g_trafficDataTime.store(utcSeconds); }
+void gf_setTrafficDataTime(double utcSeconds)
+{
+    g_trafficDataTime.store(utcSeconds);
+    if (utcSeconds > 0.0)
+        g_lastTrafficDataTime.store(utcSeconds);
+}
 double gf_trafficDataTime() { return g_trafficDataTime.load(); }
 void gf_setTimeShiftMode(bool on) { g_timeShift.store(on); }
 bool gf_timeShiftMode() { return g_timeShift.load(); }

@@ -37,8 +37,9 @@ void gf_setFixedClock(std::int64_t utcSeconds);
 void gf_releaseClock();
 
 // ---- Time-shift mode ----------------------------------------------------------------------
-// The traffic client sets the UTC time of the traffic data it receives (seconds since 1970) and
-// switches time-shift mode on while it plays history data.
+// The traffic client sets the UTC time of the traffic data it receives (seconds since 1970; 0 after
+// a reply without traffic) and switches time-shift mode on while it plays history data. In
+// time-shift mode the schedule clock follows the last non-zero data time.
 void gf_setTrafficDataTime(double utcSeconds);
 double gf_trafficDataTime();
 void gf_setTimeShiftMode(bool on);
@@ -47,7 +48,7 @@ bool gf_timeShiftMode();
 // ---- Stamps and texts ---------------------------------------------------------------------
 // The stamp of a UTC time.
 DaySlot gf_daySlotOf(std::int64_t utcSeconds);
-// The stamp of now: the clock, or the traffic data time in time-shift mode.
+// The stamp of now: the clock, or the last non-zero traffic data time in time-shift mode.
 DaySlot gf_nowDaySlot();
 // Orders the stamps in the week (day 1 counts as after day 7; otherwise the larger weekday, then
 // the larger slot, is later) and returns the half-hours from the earlier to the later:

@@ -361,3 +361,23 @@ void gf_SimCommands()
     if (finished)
         std::erase_if(g_pendingObjects, [](const SimEvent& e) { return e.tickCount < 0; });
 }
+
+void gf_removeAnnouncedObjects()
+{
+    std::lock_guard lock(g_simEventMutex);
+    const auto announced = [](const SimEvent& e) {
+        return (e.kind == SIM_EVENT_LIVE_OBJECT || e.kind == SIM_EVENT_STATIC_OBJECT) && e.objectId != 0;
+    };
+    auto remove = [](std::uint32_t objectId) {
+        if (std::find(g_removeRequests.begin(), g_removeRequests.end(), objectId) == g_removeRequests.end())
+            g_removeRequests.push_back(objectId);
+    };
+    for (const SimEvent& e : g_pendingObjects)
+        if (e.tickCount >= 0 && e.objectId != 0)
+            remove(e.objectId);
+    g_pendingObjects.clear();
+    for (const SimEvent& e : g_simEvents)
+        if (announced(e))
+            remove(e.objectId);
+    std::erase_if(g_simEvents, announced);
+}

@@ -54,5 +54,11 @@ void gf_SimCommands();
 // whose aircraft is gone by then is queued for removal; one removed meanwhile is not placed.
 void gf_allLightsToggle(bool& finished, SimEvent& pending);
 
+// Exit, after the main loop has ended: the objects the simulator has announced but the program
+// has not placed yet (new-object records still queued or waiting out their lights cycle) would be
+// left in the simulator; their object ids go to g_removeRequests (once each) and both queues lose
+// those records.
+void gf_removeAnnouncedObjects();
+
 // Applies one record (main loop, g_simEventMutex held); exposed for tests.
 void lf_handleSimEvent(const SimEvent& event);

@@ -429,9 +429,21 @@ bool TrafficClient::lf_waitForSlot(RequestClass cls)
 {
     if (cls == RequestClass::Session)
         return !m_stop;
+    // The traffic reader's requests and the main loop's parked-traffic request share the service's
+    // spacing: the one that goes takes its moment and moves the class's next moment on by the
+    // spacing, so the other waits that long instead of going at the same moment (a 406).
+    const int i = static_cast<int>(cls);
     std::unique_lock lock(m_mutex);
-    const auto until = m_nextAllowed[static_cast<int>(cls)];
-    return !m_stopCv.wait_until(lock, until, [this] { return m_stop.load(); });
+    for (;;) {
+        if (m_stop)
+            return false;
+        const auto now = Clock::now();
+        if (now >= m_nextAllowed[i]) {
+            m_nextAllowed[i] = now + m_rate[i];
+            return true;
+        }
+        m_stopCv.wait_until(lock, m_nextAllowed[i]);
+    }
 }
 
 void TrafficClient::lf_afterRequest(RequestClass cls, const ServiceReply& reply)
@@ -450,8 +462,9 @@ void TrafficClient::lf_afterRequest(RequestClass cls, const ServiceReply& reply)
     } else {
         m_failures[i] = 0;
     }
-    // Measured from the end of this request: later than the service saw it arrive.
-    m_nextAllowed[i] = Clock::now() + wait;
+    // Measured from the end of this request: later than the service saw it arrive (a request of
+    // the other thread may have taken a later moment meanwhile).
+    m_nextAllowed[i] = std::max(m_nextAllowed[i], Clock::now() + wait);
 }
 
 ServiceReply TrafficClient::request(RequestClass cls, const std::string& endpoint, FormFields form, FeedReply* feed)

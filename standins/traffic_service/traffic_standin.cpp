@@ -227,6 +227,12 @@ void TrafficStandin::setStationQnh(const std::string& icao, double qnh)
             s.qnh = qnh;
 }
 
+void TrafficStandin::replaceScenario(TrafficScenario scenario)
+{
+    std::lock_guard lock(m_mutex);
+    m_scenario = std::move(scenario);
+}
+
 StandinStats TrafficStandin::stats() const
 {
     std::lock_guard lock(m_mutex);

@@ -101,6 +101,9 @@ public:
     // Forgets every session (the next request with an old GUID gets 401).
     void expireSessions();
     void setStationQnh(const std::string& icao, double qnh);
+    // From the next request on the stand-in replays this scenario (the replay time goes on): a test
+    // moves the traffic a week on, or takes aircraft out of the feed.
+    void replaceScenario(TrafficScenario scenario);
 
     // ---- sim clock (see above) ----
     static constexpr std::chrono::milliseconds kSimClockRequestWait{5000};

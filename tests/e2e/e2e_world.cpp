@@ -85,6 +85,18 @@ std::optional<TrackFix> gf_trackAt(const tvxstandin::ScenarioTrack& track, doubl
                     a.gs + f * (b.gs - a.gs), a.onGround && b.onGround};
 }
 
+void gf_dropFromAirportList(const fs::path& tree, const std::string& icao)
+{
+    const fs::path list = tree / "data" / "airports_msfs.xml";
+    std::string xml = lf_read(list);
+    const std::size_t at = xml.find("<airport code=\"" + icao + "\"");
+    if (at == std::string::npos)
+        throw std::runtime_error(icao + " is not in " + list.string());
+    const std::size_t lineStart = xml.rfind('\n', at) + 1;
+    xml.erase(lineStart, xml.find('\n', at) + 1 - lineStart);
+    writeFile(list, xml);
+}
+
 E2eWorld::E2eWorld(E2eSetup setup) : m_setup(std::move(setup))
 {
     const fs::path source = lf_sourceDir();

@@ -62,6 +62,10 @@ struct TracePosition {
     double lat = 0, lon = 0;
 };
 
+// Takes the airport out of the airport list of a download tree (data/airports_msfs.xml): runs of
+// the live road alone have no park airport in sight.
+void gf_dropFromAirportList(const std::filesystem::path& tree, const std::string& icao);
+
 std::optional<TrackFix> gf_trackAt(const tvxstandin::ScenarioTrack& track, double second);
 // Metres on the sphere the program uses (haversine, nautical miles × 1852).
 double gf_metres(double lat1, double lon1, double lat2, double lon2);

@@ -24,6 +24,8 @@ E2eSetup lf_setup()
     E2eSetup setup;
     setup.replayStart = 270.0;
     setup.settings = {{"AUTO_RANGE", "false"}, {"LATERAL_RANGE", "5"}};
+    // The live road alone: with no park airport in sight the aircraft at the gates are live traffic.
+    setup.editDownloadTree = [](const std::filesystem::path& tree) { gf_dropFromAirportList(tree, "BIKF"); };
     return setup;
 }
 

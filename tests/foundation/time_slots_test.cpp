@@ -59,6 +59,19 @@ TEST_F(FixedClock, TimeShiftModeFollowsTheTrafficDataTime)
     EXPECT_EQ(gf_utcClockText(), "08:00:00");  // always the real clock
 }
 
+TEST_F(FixedClock, TimeShiftModeKeepsTheLastDataTimeWhileTheFeedIsQuiet)
+{
+    // A reply without traffic sets the data time to 0: the schedule clock stays at the last time
+    // the service gave, not at 1970-01-01 00:00 (a Thursday).
+    gf_setFixedClock(kMonday2024 + 8 * 3600);
+    gf_setTimeShiftMode(true);
+    gf_setTrafficDataTime(static_cast<double>(kMonday2024 + 2 * 86400 + 10 * 3600));  // Wednesday 10:00
+    gf_setTrafficDataTime(0.0);
+    EXPECT_EQ(gf_trafficDataTime(), 0.0);
+    EXPECT_EQ(gf_nowDaySlot(), gf_makeDaySlot(3, 20));
+    EXPECT_EQ(gf_clockText(), "10:00:00<<< ");
+}
+
 TEST(Week, HalfHoursFromTheEarlierToTheLaterStamp)
 {
     struct Row {

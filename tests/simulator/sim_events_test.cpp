@@ -178,6 +178,24 @@ TEST_F(SimEventsTest, PendingRecordWhoseAircraftIsGoneRemovesItsObject)
     EXPECT_THAT(g_removeRequests, ElementsAre(1011u));
 }
 
+// At the exit, after the main loop has ended: objects the simulator has announced but the program
+// has not placed (a static one in its lights cycle, one whose record is still queued) are removed
+// once each, besides the removals already asked for; other records stay queued.
+TEST_F(SimEventsTest, AnnouncedObjectsNotYetPlacedAreRemovedAtTheExit)
+{
+    g_removeRequests.push_back(1030);
+    g_pendingObjects.push_back(SimEvent{1031, 17, 120, SIM_EVENT_STATIC_OBJECT, 0, 0});
+    g_pendingObjects.push_back(SimEvent{1032, 18, -1, SIM_EVENT_STATIC_OBJECT, 0, 0});  // finished
+    gf_postSimEvent(eventOf(SIM_EVENT_LIVE_OBJECT, 1033, 0x40000F));
+    gf_postSimEvent(eventOf(SIM_EVENT_STATIC_OBJECT, 1030, 19));
+    gf_postSimEvent(eventOf(SIM_EVENT_OBJECT_REMOVED, 1012, 0));
+    gf_removeAnnouncedObjects();
+    EXPECT_THAT(g_removeRequests, ElementsAre(1030u, 1031u, 1033u));
+    EXPECT_THAT(g_pendingObjects, IsEmpty());
+    ASSERT_EQ(g_simEvents.size(), 1u);
+    EXPECT_EQ(g_simEvents[0].kind, SIM_EVENT_OBJECT_REMOVED);
+}
+
 // A new-object record that no waiting aircraft wants is ours all the same: the object is removed,
 // and an aircraft that already has its object, placed or being removed, keeps it and its state.
 // One being removed before its object came takes the object only to remove it.

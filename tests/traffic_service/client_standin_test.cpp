@@ -315,6 +315,31 @@ TEST(TrafficClientStandin, RateViolationBacksOffAndReadsTheNewLimit)
     EXPECT_TRUE(g_trafficClient.fatalError().empty());
 }
 
+// The traffic reader's live requests and the main loop's parked-traffic request share the traffic
+// spacing: asked at the same moment from two threads, they go one after the other, never two
+// within the service's limit.
+TEST(TrafficClientStandin, TwoThreadsShareTheTrafficSpacing)
+{
+    tvxtest::StandinSession session;
+    session.standin().setRateLimits(150, 150);
+    ASSERT_TRUE(g_trafficClient.login());
+    g_trafficClient.setParkAirportPosition(std::pair{tvxtest::kEhamLat, tvxtest::kEhamLon});
+    ASSERT_TRUE(g_trafficClient.pollTraffic());
+    int parkedOk = 0;
+    std::thread mainLoop([&] {
+        for (int i = 0; i < 4; ++i)
+            parkedOk += gf_updateParkedTraffic() ? 1 : 0;
+    });
+    int liveOk = 0;
+    for (int i = 0; i < 4; ++i)
+        liveOk += g_trafficClient.pollTraffic() ? 1 : 0;
+    mainLoop.join();
+    EXPECT_EQ(session.standin().stats().rateViolations, 0);
+    EXPECT_EQ(parkedOk, 4);
+    EXPECT_EQ(liveOk, 4);
+    EXPECT_EQ(session.standin().stats().parked, 4);
+}
+
 TEST(TrafficClientStandin, BrokenRepliesAreDroppedAndTheClientGoesOn)
 {
     struct Case {

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Regenerates the download stand-in's committed data from ../shared/data (run from the repository
 root: python3 standins/download_server/tools/make_tree.py). Writes:
-  data/airports_msfs.xml, data/airports_msfs_names.xml   European (E*, L*) airports and PHNL, KJFK,
-                                                          KLAX of the OurAirports conversion
+  data/airports_msfs.xml, data/airports_msfs_names.xml   every airport of the OurAirports conversion
+                                                          (the 5,034 medium and large airports with an
+                                                          elevation, worldwide, as the real server's list)
   MSFS/archive/stock/<ICAO>.xml                           stock parking files: PHNL and BIKF from
                                                           FlightGear ground networks, EHAM, LSZH, EDDF
                                                           and EGLL from FlightGear apt.dat ramp rows
@@ -22,30 +23,20 @@ import xml.etree.ElementTree as ET
 
 SRC = os.path.join(os.path.dirname(__file__), "..", "..", "..", "..", "shared", "data")
 OUT = os.path.join(os.path.dirname(__file__), "..")
-KEEP_EXTRA = {"PHNL", "KJFK", "KLAX"}
 SCRAMBLE_KEY = b"Tavix/RegCodes-7Q"  # must equal kScrambleKey in src/liveries/regcodes.cpp
 REGCODE_PACKS = ("TF",)  # country prefixes with a pack of their own
 
 
-def keep(code):
-    return (len(code) == 4 and code[0] in "EL") or code in KEEP_EXTRA
-
-
 def airports():
-    tree = ET.parse(os.path.join(SRC, "airports_msfs_format_from_ourairports.xml"))
-    root = ET.Element("airports")
-    for a in tree.getroot():
-        if keep(a.get("code", "")):
+    """The whole list, worldwide: the program picks its park airport from it wherever the user is."""
+    for source, target, root_name in (("airports_msfs_format_from_ourairports.xml", "airports_msfs.xml", "airports"),
+                                      ("airport_names_msfs_format_from_ourairports.xml", "airports_msfs_names.xml",
+                                       "AirportNames")):
+        root = ET.Element(root_name)
+        for a in ET.parse(os.path.join(SRC, source)).getroot():
             ET.SubElement(root, "airport", a.attrib)
-    ET.indent(root)
-    ET.ElementTree(root).write(os.path.join(OUT, "data", "airports_msfs.xml"), encoding="UTF-8", xml_declaration=True)
-    names = ET.parse(os.path.join(SRC, "airport_names_msfs_format_from_ourairports.xml"))
-    root = ET.Element("AirportNames")
-    for a in names.getroot():
-        if keep(a.get("ICAO", "")):
-            ET.SubElement(root, "airport", a.attrib)
-    ET.indent(root)
-    ET.ElementTree(root).write(os.path.join(OUT, "data", "airports_msfs_names.xml"), encoding="UTF-8", xml_declaration=True)
+        ET.indent(root)
+        ET.ElementTree(root).write(os.path.join(OUT, "data", target), encoding="UTF-8", xml_declaration=True)
 
 
 def fg_coord(text):
@@ -153,6 +144,10 @@ def regcodes():
 
 
 if __name__ == "__main__":
+    if not os.path.isdir(SRC):
+        # A fresh clone without the shared data folder: the committed derived files stay as they are.
+        print("make_tree: %s not found, the committed tree is kept" % os.path.normpath(SRC))
+        raise SystemExit(0)
     os.makedirs(os.path.join(OUT, "data"), exist_ok=True)
     airports()
     groundnets()

@@ -1,0 +1,259 @@
+// Parked traffic from end to end, a week in a few minutes: the whole program at Keflavik (BIKF, the
+// park airport of the demo's user aircraft, which stands at the stock parking file's gate
+// East-Apron-117) in time-shift mode, so that the schedule clock is the traffic data time. The
+// demo's traffic is replayed from scenario second 400, moved to Saturday 2026-01-03 14:06 UTC (one
+// hour of time shift): aircraft taxiing in park at their gates and the service's parked aircraft are
+// placed at their stands; the sightings go into the stand schedules. Then the traffic moves on by
+// exactly one week, the feed quiet, and the program restarts in the same process: the learned file
+// saved at the exit is read back, and the aircraft that arrived a week ago are planned from the
+// schedules at the stands where they parked. At every step no two aircraft share a stand, none
+// stands on the user's stand, and the exit removes every object. A second run keeps the parked
+// aircraft to CUSTOM_MAX_PARK.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <regex>
+#include <set>
+
+#include "app/exit.h"
+#include "app/startup.h"
+#include "e2e/e2e_checks.h"
+#include "e2e/e2e_world.h"
+#include "foundation/text_file.h"
+#include "foundation/time_slots.h"
+#include "download_server/download_server.h"
+#include "simconnect/standin_sim.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using namespace tvxtest;
+
+constexpr double kShiftSeconds = 3600.0;            // TIME_SHIFT_HOURS 1
+constexpr double kFirstSecond = 400.0;              // scenario second at the start
+constexpr double kWeekSeconds = 7 * 86400.0;
+constexpr double kToSaturday = 2 * 86400.0 + 14 * 3600.0;  // the scenario starts on Thursday 00:00
+const std::string kUserStand = "East-Apron-117";
+
+// A stand of the stock parking file (read here, not from the program).
+struct StandFix {
+    std::string name;
+    double lat = 0, lon = 0, radiusM = 0;
+};
+
+std::vector<StandFix> lf_stands()
+{
+    const std::string xml = readFile(dlstandin::committedTree() / "MSFS" / "archive" / "stock" / "BIKF.xml");
+    const std::regex parkpos(R"re(<parkpos id="([^"]*)" latitude="([-0-9.]+)" longitude="([-0-9.]+)" heading="[-0-9.]+" radius="([0-9.]+)")re");
+    std::vector<StandFix> out;
+    for (auto it = std::sregex_iterator(xml.begin(), xml.end(), parkpos); it != std::sregex_iterator(); ++it)
+        out.push_back({(*it)[1].str(), std::stod((*it)[2].str()), std::stod((*it)[3].str()), std::stod((*it)[4].str())});
+    return out;
+}
+
+// The stand under a simulator object: the nearest within its radius (at least 15 m).
+const StandFix* lf_standUnder(const std::vector<StandFix>& stands, double lat, double lon)
+{
+    const StandFix* best = nullptr;
+    double bestM = 0;
+    for (const StandFix& s : stands) {
+        const double m = gf_metres(lat, lon, s.lat, s.lon);
+        if (m <= std::max(s.radiusM, 15.0) && (!best || m < bestM)) {
+            best = &s;
+            bestM = m;
+        }
+    }
+    return best;
+}
+
+// The program's objects standing still at stands now: stand name -> ATC ids.
+std::map<std::string, std::vector<std::string>> lf_occupiedStands(const std::vector<StandFix>& stands)
+{
+    std::map<std::string, std::vector<std::string>> out;
+    for (const auto& o : simstandin::sim().objects())
+        if (o.own && o.onGround && o.tasKt < 1.0)
+            if (const StandFix* s = lf_standUnder(stands, o.pos.latDeg, o.pos.lonDeg))
+                out[s->name].push_back(o.atcId);
+    return out;
+}
+
+// No two aircraft on one stand, none on the user's: checked now, returns the occupied stands.
+std::map<std::string, std::vector<std::string>> lf_expectStandsShared(const std::vector<StandFix>& stands,
+                                                                      const char* when)
+{
+    const auto occupied = lf_occupiedStands(stands);
+    for (const auto& [stand, atcIds] : occupied) {
+        EXPECT_EQ(atcIds.size(), 1u) << when << ": " << stand << " holds " << ::testing::PrintToString(atcIds);
+        EXPECT_NE(stand, kUserStand) << when << ": " << ::testing::PrintToString(atcIds) << " on the user's stand";
+    }
+    return occupied;
+}
+
+// The service's parked list holds aircraft whose transponder has been silent for ten minutes:
+// they are not in the live feed.
+void lf_parkedOutOfTheFeed(tvxstandin::TrafficScenario& scenario)
+{
+    std::set<std::string> parked;
+    for (const auto& p : scenario.parked)
+        parked.insert(p.hex);
+    std::erase_if(scenario.tracks, [&](const auto& t) { return parked.contains(t.hex); });
+}
+
+void lf_expectServiceAircraftPlaced(const E2eWorld& world,
+                                    const std::map<std::string, std::vector<std::string>>& occupied, const char* when)
+{
+    std::set<std::string> statics;
+    for (const auto& [stand, atcIds] : occupied)
+        statics.insert(atcIds.begin(), atcIds.end());
+    for (const auto& p : world.scenario().parked)
+        EXPECT_TRUE(statics.contains(p.callsign + "*")) << when << ": " << p.callsign << "* not at a stand";
+}
+
+std::size_t lf_count(const std::string& text, const std::string& what)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+TEST(E2eParkedWeek, ArrivalsAreLearnedAndPlannedAtTheirStandsAWeekLater)
+{
+    E2eSetup setup;
+    setup.replayStart = kShiftSeconds + kFirstSecond;
+    setup.settings = {{"AUTO_RANGE", "false"}, {"LATERAL_RANGE", "5"}, {"TIME_SHIFT_HOURS", "1"}};
+    // The user starts the program from a loaded flight: the first traffic is in before the park
+    // airport is set, so the aircraft on the ground are live traffic.
+    setup.flightLoaded = true;
+    setup.editScenario = [](tvxstandin::TrafficScenario& scenario) {
+        scenario.start += kToSaturday;
+        for (auto& p : scenario.parked)
+            p.since += kToSaturday;
+        lf_parkedOutOfTheFeed(scenario);
+    };
+    E2eWorld world(setup);
+    world.start();
+
+    // ---- week 1: aircraft taxiing in park at their gates ----
+    const std::vector<StandFix> stands = lf_stands();
+    ASSERT_EQ(stands.size(), 53u);
+    std::map<std::string, std::string> parkedAt;  // callsign -> stand where it arrived
+    const std::regex arrived(R"((\S+)\s*: (\S+)\s+arrived at stand)");
+    world.stepWhile([&] { return lf_count(world.logText(), " arrived at stand") < 3 && world.simSeconds() < 190.0; },
+                    150s);
+    ASSERT_TRUE(world.runUntilSimSecond(world.simSeconds() + 5.0)) << world.logText();
+    std::string log = world.logText();
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), arrived); it != std::sregex_iterator(); ++it)
+        parkedAt[(*it)[2].str()] = (*it)[1].str();
+    EXPECT_GE(parkedAt.size(), 3u) << log;
+    const auto week1 = lf_expectStandsShared(stands, "week 1");
+    for (const auto& [callsign, stand] : parkedAt) {
+        ASSERT_TRUE(week1.contains(stand)) << callsign << " arrived at " << stand << " but is not there";
+        EXPECT_EQ(week1.at(stand), std::vector<std::string>{callsign});
+    }
+    // The service's parked aircraft stand at their stands under their callsign and a '*'.
+    lf_expectServiceAircraftPlaced(world, week1, "week 1");
+    // The schedule clock is the traffic data time, one hour back: Saturday, 14:00 to 14:30, whatever
+    // the wall clock says.
+    const std::regex clockLine(R"(\(utc\) It is day \d+ \([A-Za-z]+\), [0-9.]+ hours)");
+    std::size_t clockLines = 0;
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), clockLine); it != std::sregex_iterator(); ++it) {
+        ++clockLines;
+        EXPECT_EQ(it->str(), "(utc) It is day 6 (Saturday), 14.5 hours");
+    }
+    EXPECT_GE(clockLines, 1u) << log;
+
+    // ---- a week later, the feed quiet; the program restarts in the same process ----
+    tvxstandin::TrafficScenario nextWeek = world.scenario();
+    nextWeek.start += kWeekSeconds;
+    nextWeek.tracks.clear();
+    world.traffic().replaceScenario(nextWeek);
+    const std::uint64_t restartFrame = simstandin::sim().frameCount();
+    gf_exit(ExitReason::RESTART, 1);
+    ASSERT_TRUE(world.stepWhile([] { return gf_startUpCount() < 2; }, 60s)) << world.logText();
+
+    // The learned file saved at the exit: the arrivals' sightings at the data time's weekday and
+    // half-hour, at the stands where they arrived.
+    const std::string learned = readFile(world.folder() / "airports" / "learned" / "stock" / "BIKF.xml");
+    ASSERT_FALSE(learned.empty()) << world.logText();
+    for (const auto& [callsign, stand] : parkedAt) {
+        const std::regex option("<parkpos id=\"" + stand + "\"[^/]*?>\\s*(<opt [^>]*/>\\s*)*<opt [^>]*day=\"6\" hh=\"28\" cs=\""
+                                + callsign + "\"");
+        EXPECT_TRUE(std::regex_search(learned, option)) << callsign << " at " << stand << "\n" << learned;
+    }
+
+    // Planned from the schedules: each arrival of a week ago stands at its stand again as a static
+    // aircraft ("ICE434*"), and the service's parked aircraft are placed again.
+    const auto restartedAt = world.simSeconds();
+    auto allPlaced = [&] {
+        const auto now = lf_occupiedStands(stands);
+        for (const auto& [callsign, stand] : parkedAt)
+            if (!now.contains(stand) || now.at(stand) != std::vector<std::string>{callsign + "*"})
+                return false;
+        return true;
+    };
+    world.stepWhile([&] { return !allPlaced() && world.simSeconds() < restartedAt + 120.0; }, 150s);
+    // The program places a new object after its two-second lights cycle.
+    ASSERT_TRUE(world.runUntilSimSecond(world.simSeconds() + 3.0)) << world.logText();
+    log = world.logText();
+    const auto week2 = lf_expectStandsShared(stands, "a week later");
+    lf_expectServiceAircraftPlaced(world, week2, "a week later");
+    for (const auto& [callsign, stand] : parkedAt) {
+        ASSERT_TRUE(week2.contains(stand)) << callsign << "* not planned at " << stand << "\n" << log;
+        EXPECT_EQ(week2.at(stand), std::vector<std::string>{callsign + "*"});
+    }
+    EXPECT_NE(log.find("real position"), std::string::npos) << log;
+    for (const auto& c : simstandin::sim().creations())
+        if (c.frame > restartFrame && c.outcome == simstandin::CreationRec::Created) {
+            EXPECT_TRUE(c.tail.ends_with('*')) << c.tail << " is live in a quiet feed";
+        }
+
+    // The user closes the window: every parked and live object is removed.
+    world.closeWindow();
+    ASSERT_TRUE(world.waitEnded(60s)) << world.logText();
+    EXPECT_EQ(world.exitCode(), 0);
+    gf_expectNothingLeft();
+    log = world.logText();
+    EXPECT_NE(log.find("Exiting: RESTART"), std::string::npos) << log;
+    EXPECT_NE(log.find("Exiting: USER CLOSED SIM"), std::string::npos) << log;
+    std::printf("week 1: %zu arrivals parked, %zu stands occupied; a week later: %zu stands occupied, %zu of them "
+                "planned from the schedules\n",
+                parkedAt.size(), week1.size(), week2.size(), parkedAt.size());
+}
+
+// With at most three parked aircraft wanted (CUSTOM_MAX_PARK 3), the live arrivals that park make
+// the earliest parked static aircraft go, and the 15-second adjustment keeps the parked aircraft to
+// the wanted number.
+TEST(E2eParkedWeek, MaxParkKeepsTheStandsToTheLimit)
+{
+    E2eSetup setup;
+    setup.replayStart = kFirstSecond;
+    setup.settings = {{"AUTO_RANGE", "false"}, {"LATERAL_RANGE", "5"}, {"CUSTOM_MAX_PARK", "3"}};
+    setup.flightLoaded = true;
+    setup.editScenario = lf_parkedOutOfTheFeed;
+    E2eWorld world(setup);
+    world.start();
+    const std::vector<StandFix> stands = lf_stands();
+    world.stepWhile([&] { return lf_count(world.logText(), " arrived at stand") < 3 && world.simSeconds() < 190.0; },
+                    150s);
+    // One adjustment after the last arrival.
+    ASSERT_TRUE(world.runUntilSimSecond(world.simSeconds() + 20.0)) << world.logText();
+    const std::string log = world.logText();
+    const auto occupied = lf_expectStandsShared(stands, "max park 3");
+    std::size_t staticsRemoved = 0;
+    const auto created = gf_createdObjects();
+    for (const auto& r : simstandin::sim().removals())
+        if (created.contains(r.objectId) && created.at(r.objectId).tail.ends_with('*') && r.packet != 0)
+            ++staticsRemoved;
+    std::printf("max park 3: %zu arrivals, %zu static aircraft removed, %zu stands occupied\n",
+                lf_count(log, " arrived at stand"), staticsRemoved, occupied.size());
+    EXPECT_GE(lf_count(log, " arrived at stand"), 2u) << log;
+    EXPECT_GE(staticsRemoved, 1u) << log;
+    EXPECT_LE(occupied.size(), 3u) << ::testing::PrintToString(occupied);
+    world.closeWindow();
+    ASSERT_TRUE(world.waitEnded(60s)) << world.logText();
+    gf_expectNothingLeft();
+}
+
+}  // namespace
