@@ -97,7 +97,8 @@ bool TrafficClient::updateParkedTraffic()
                                         {"right", tvx::format("{:.6f}", box.right)},
                                         {"toffset", lf_toffset()}});
     if (!reply.problem.empty()) {
-        gf_logError("parked traffic: {}", reply.problem);
+        if (!m_stop)
+            gf_logError("parked traffic: {}", reply.problem);
         return false;
     }
     if (reply.status == 400 || reply.status == 403)
