@@ -4,7 +4,10 @@
 // Threads: the caller's (main loop for the park airport's files, scan workers for scanned files).
 #include "parking/parking_file.h"
 
+#include <cmath>
 #include <set>
+#include <stdexcept>
+#include <system_error>
 #include <utility>
 
 #include "foundation/errors.h"
@@ -159,7 +162,20 @@ bool gf_writeApf(const ApfRecord& record, const std::filesystem::path& path, std
         return false;
     for (const ParkPos& stand : record.stands)
         lf_writeParkPos(parkpositions, stand, fromScan);
-    return doc.save_file(path.c_str());
+    // Through a temporary file renamed over the old one: a full disk leaves the old file whole.
+    auto temporary = path;
+    temporary += ".tmp";
+    std::error_code ec;
+    if (!doc.save_file(temporary.c_str())) {
+        std::filesystem::remove(temporary, ec);
+        return false;
+    }
+    std::filesystem::rename(temporary, path, ec);
+    if (ec) {
+        std::filesystem::remove(temporary, ec);
+        return false;
+    }
+    return true;
 }
 
 // ---- Reading --------------------------------------------------------------------------------
@@ -216,6 +232,16 @@ void gf_readParkPos(const pugi::xml_node& parkpos, const std::string& name, std:
     const double lat = gf_xmlAttributeAsDouble(parkpos, "latitude");
     const double lon = gf_xmlAttributeAsDouble(parkpos, "longitude");
     const double radiusMetres = gf_xmlAttributeAsDouble(parkpos, "radius");
+    const double headingDeg = parkpos.attribute("heading").as_double();
+    // A stand that is no place on the world ("nan" included) is refused like a number that is none.
+    if (!(std::abs(lat) <= 90.0 && std::abs(lon) <= 180.0 && radiusMetres >= 0.0 && std::isfinite(radiusMetres)
+          && std::isfinite(headingDeg)))
+        throw std::invalid_argument(tvx::format("parking position {} lies off the world: latitude {}, longitude {}, "
+                                                "heading {}, radius {}",
+                                                name, parkpos.attribute("latitude").as_string(),
+                                                parkpos.attribute("longitude").as_string(),
+                                                parkpos.attribute("heading").as_string(),
+                                                parkpos.attribute("radius").as_string()));
 
     std::vector<ParkPosOption> options;
     options.reserve(256);
@@ -227,7 +253,7 @@ void gf_readParkPos(const pugi::xml_node& parkpos, const std::string& name, std:
     const bool heli = parkpos.attribute("heli").as_bool();
     const bool ramp = parkpos.attribute("ramp").as_bool();
     const bool cargo = parkpos.attribute("cargo").as_bool();
-    const double heading = parkpos.attribute("heading").as_double() * kDegToRad;
+    const double heading = headingDeg * kDegToRad;
     g_parkPositions.emplace_back(name, std::move(options), lat, lon, heading, radiusMetres, cargo, ramp, heli);
 }
 

@@ -69,6 +69,15 @@ double gf_metres(double lat1, double lon1, double lat2, double lon2)
     return 6875.493541569878 * std::asin(std::sqrt(std::min(1.0, h))) * 1852.0;
 }
 
+void gf_addKeflavikToAirportList(const fs::path& tree)
+{
+    const fs::path list = tree / "data" / "airports_msfs.xml";
+    std::string xml = lf_read(list);
+    xml.insert(xml.find("<airport "),
+               "<airport code=\"BIKF\" iata=\"KEF\" lat=\"63.985001\" lon=\"-22.6056\" alt=\"171\" />\n  ");
+    std::ofstream(list, std::ios::trunc) << xml;
+}
+
 std::optional<TrackFix> gf_trackAt(const tvxstandin::ScenarioTrack& track, double second)
 {
     const auto& p = track.points;
@@ -206,10 +215,20 @@ E2eWorld::~E2eWorld()
 void E2eWorld::wake()
 {
     std::lock_guard lock(m_clockMutex);
+    if (m_stalledWakes > 0) {
+        --m_stalledWakes;
+        return;
+    }
     if (++m_wakes % 2 != 0)
         return;
     simstandin::sim().frame(1);
     syncTraffic();
+}
+
+void E2eWorld::stallFrames(long wakes)
+{
+    std::lock_guard lock(m_clockMutex);
+    m_stalledWakes = wakes;
 }
 
 void E2eWorld::advance(std::chrono::milliseconds wait)

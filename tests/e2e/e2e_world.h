@@ -62,6 +62,11 @@ struct TracePosition {
     double lat = 0, lon = 0;
 };
 
+// The download tree's airport list with Keflavik added (the stand-in's list holds European
+// airports only; its position and elevation from the OurAirports data, public domain): with the
+// user aircraft at a gate there, BIKF becomes the park airport. For E2eSetup::editDownloadTree.
+void gf_addKeflavikToAirportList(const std::filesystem::path& tree);
+
 std::optional<TrackFix> gf_trackAt(const tvxstandin::ScenarioTrack& track, double second);
 // Metres on the sphere the program uses (haversine, nautical miles × 1852).
 double gf_metres(double lat1, double lon1, double lat2, double lon2);
@@ -112,6 +117,9 @@ public:
     // advance(): frames for a wait of that length.
     void wake();
     void advance(std::chrono::milliseconds wait);
+    // The simulator stalls: the next main-loop wakes (100 a second of the program's time) pass
+    // without a frame, so the simulated clock and the traffic replay stand still meanwhile.
+    void stallFrames(long wakes);
     // The traffic stand-in's replay time to the simulated clock (under m_clockMutex).
     void syncTraffic();
 
@@ -126,6 +134,7 @@ private:
     double m_userLat = 0, m_userLon = 0;
     std::mutex m_clockMutex;
     long m_wakes = 0;  // main-loop wakes, guarded by m_clockMutex
+    long m_stalledWakes = 0;  // wakes still to pass without a frame, guarded by m_clockMutex
     std::thread m_window;
     std::atomic<bool> m_ended{false};
     std::atomic<int> m_exitCode{0};

@@ -118,31 +118,20 @@ TEST(E2eMainRoad, FeedAircraftAreCreatedMovedRemovedAndAllGoneAtExit)
     EXPECT_EQ(simstandin::sim().takeUnexpectedViolations(), std::vector<std::string>{});
 }
 
-// The same road with Keflavik in the airport list (the stand-in's list holds European airports
-// only; its position and elevation from the OurAirports data, public domain): the user aircraft
-// stands at a gate, so BIKF becomes the park airport, its stock parking file is read, the static
-// plan is built and adjusted, and the live aircraft at the gates are recorded in its schedules.
-// The schedule clock of the run is the wall clock's weekday and half-hour: the plan's clock lines
-// say so, and so do the sightings saved in the learned file at the exit. The user starts the
-// program from a loaded flight, so the first traffic (with the history buffers) is in before the
-// park airport's plan is built: the aircraft at the gates are live aircraft, not static ones.
+// The same road with Keflavik in the airport list: the user aircraft stands at a gate, so BIKF
+// becomes the park airport, its stock parking file is read, the static plan is built and adjusted,
+// and the live aircraft at the gates are recorded in its schedules. The schedule clock of the run
+// is the wall clock's weekday and half-hour: the plan's clock lines say so, and so do the sightings
+// saved in the learned file at the exit. The user starts the program from a loaded flight, so the
+// first traffic (with the history buffers) is in before the park airport's plan is built: the
+// aircraft at the gates are live aircraft, not static ones.
 TEST(E2eMainRoad, AtTheParkAirportTheScheduleClockIsTheWallClock)
 {
     E2eSetup setup;
     setup.replayStart = kReplayStart;
     setup.settings = {{"AUTO_RANGE", "false"}, {"LATERAL_RANGE", "5"}};
     setup.flightLoaded = true;
-    setup.editDownloadTree = [](const std::filesystem::path& tree) {
-        const std::filesystem::path list = tree / "data" / "airports_msfs.xml";
-        std::ifstream in(list);
-        std::stringstream text;
-        text << in.rdbuf();
-        std::string xml = text.str();
-        xml.insert(xml.find("<airport "),
-                   "<airport code=\"BIKF\" iata=\"KEF\" lat=\"63.985001\" lon=\"-22.6056\" alt=\"171\" />\n  ");
-        in.close();
-        std::ofstream(list, std::ios::trunc) << xml;
-    };
+    setup.editDownloadTree = gf_addKeflavikToAirportList;
     E2eWorld world(setup);
     const DaySlot before = gf_daySlotOf(gf_utcNowSeconds());
     world.start();
