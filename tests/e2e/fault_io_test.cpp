@@ -1,6 +1,6 @@
 // Fault runs a user meets, on the demo's Keflavik traffic with BIKF as the park airport: the disk
-// full while the exit saves the settings, the learned file and Log.txt; the settings folder deleted
-// while the program runs; the traffic service answering after 30 s and dropping the connection
+// full while the exit saves the settings, the learned file and Log.txt; the learned files' folder
+// that cannot be made; the settings folder deleted while the program runs; the traffic service answering after 30 s and dropping the connection
 // mid-body; the simulator stalling its frames for 10 s; the machine's clock set back an hour. In
 // each the program goes on or exits through its own road, no data file is lost or half-written,
 // and no object is left in the simulator.
@@ -105,6 +105,29 @@ TEST(E2eFaults, DiskFullAtTheExitLosesNoFile)
     EXPECT_EQ(readFile(lf_learnedFile(world)), kEarlierLearned);
     EXPECT_EQ(world.logText().substr(0, log.size()), log);
     lf_expectNoTemporaries(world.folder());
+}
+
+TEST(E2eFaults, LearnedFolderUnwritableAtTheExitLeavesNothingBehind)
+{
+    E2eWorld world(lf_keflavikSetup());
+    world.start();
+    lf_runToParkedTraffic(world);
+    ASSERT_GT(gf_createdObjects().size(), 3u) << world.logText();
+    // A file stands where the learned files' folder should be made (as on a read-only disk, the
+    // folder cannot be made): the sightings cannot be saved, the exit goes its whole road.
+    const fs::path folder = lf_learnedFile(world).parent_path();
+    fs::remove_all(folder);
+    writeFile(folder, "not a folder\n");
+
+    world.closeWindow();
+    ASSERT_TRUE(world.waitEnded(60s)) << world.logText();
+    EXPECT_EQ(world.exitCode(), 0);
+    gf_expectNothingLeft();
+    const std::string log = world.logText();
+    EXPECT_NE(log.find("\"airports\\learned\\stock\\BIKF.xml\" could not be saved: "), std::string::npos) << log;
+    EXPECT_EQ(readFile(folder), "not a folder\n");
+    EXPECT_NE(readFile(lf_settingsFile(world)).find("name=\"LATERAL_RANGE\" value=\"5\""), std::string::npos);
+    EXPECT_EQ(gf_otherErrorLines(log, {kCargoLearned, "could not be saved"}), std::vector<std::string>{});
 }
 
 TEST(E2eFaults, SettingsFolderDeletedWhileRunningIsMadeAgainAtTheExit)
