@@ -181,12 +181,12 @@ public:
 
     // ---- time ----
     // Lockstep: advance n frames; after each, let every live dispatcher deliver and wait for it.
-    // False when no dispatcher is alive (no CallDispatch for 100 ms) or one did not acknowledge
+    // False when no dispatcher is alive (no CallDispatch for 1.5 s) or one did not acknowledge
     // within lockstepTimeout (the reason is in lastError()). The world advances either way.
     bool frame(int n = 1);
     // Lockstep: deliver waiting records without a frame, waiting as frame() does.
     bool deliver();
-    // True once some open connection has called CallDispatch within the last 100 ms.
+    // True once some open connection has called CallDispatch within the last 1.5 s.
     bool waitForDispatcher(std::chrono::milliseconds timeout);
     // Advance n frames without delivering (records wait in the outboxes).
     void advance(int n = 1);

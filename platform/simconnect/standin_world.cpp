@@ -773,7 +773,7 @@ bool World::dispatcherAlive(const Connection& c) const
         return true;
     if (c.lastDispatch == std::chrono::steady_clock::time_point{})
         return false;
-    return std::chrono::steady_clock::now() - c.lastDispatch < std::chrono::milliseconds(100);
+    return std::chrono::steady_clock::now() - c.lastDispatch < kDispatcherAliveWindow;
 }
 
 bool World::grantAndWait(std::unique_lock<std::mutex>& lock)
@@ -787,12 +787,12 @@ bool World::grantAndWait(std::unique_lock<std::mutex>& lock)
     }
     if (targets.empty()) {
         lastError = fmt::format("frame {}: no live dispatcher (nothing called SimConnect_CallDispatch "
-                                "within 100 ms)", frame);
+                                "within {} ms)", frame, kDispatcherAliveWindow.count());
         return false;
     }
     cv.notify_all();
-    // Waits in slices so that a dispatcher whose thread has ended (no poll for 100 ms) is given up
-    // on early instead of costing the whole timeout.
+    // Waits in slices so that a dispatcher whose thread has ended (no poll within the window) is
+    // given up on early instead of costing the whole timeout.
     bool stopped = false;
     auto done = [&] {
         for (const auto& [id, permit] : targets) {

@@ -262,6 +262,10 @@ public:
                      std::uint32_t packet);
 
     // ---- lockstep ----
+    // A dispatcher counts as alive while it polls CallDispatch at least once in this window. The
+    // program polls every millisecond; the window is long enough for a thread kept waiting by a
+    // busy machine, so a loaded run delivers every frame as an idle one does.
+    static constexpr std::chrono::milliseconds kDispatcherAliveWindow{1500};
     bool dispatcherAlive(const Connection& c) const;
     // Grants one permit to each live dispatcher and waits (releasing the lock) until each has
     // acknowledged; false with lastError set on timeout or when none is alive.

@@ -89,11 +89,14 @@ bool lf_writeDocument(pugi::xml_document& doc)
     const auto path = g_appFolder / kFileName;
     auto temporary = path;
     temporary += ".tmp";
+    std::error_code ec;
+    // A folder deleted while the program ran is made again: the settings are not lost with it.
+    std::filesystem::create_directories(g_appFolder, ec);
     if (!doc.save_file(temporary.c_str())) {
         gf_logError("{} could not be written", temporary.string());
+        std::filesystem::remove(temporary, ec);
         return false;
     }
-    std::error_code ec;
     std::filesystem::rename(temporary, path, ec);
     if (ec) {
         gf_logError("{} could not be replaced: {}", path.string(), ec.message());

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 #include <fstream>
+#include <system_error>
 
 #include "foundation/format.h"
 
@@ -93,27 +94,47 @@ std::vector<std::string> TextFile::read(const std::filesystem::path& path, std::
     return lines;
 }
 
+bool gf_replaceFile(const std::filesystem::path& path, std::string_view text)
+{
+    auto temporary = path;
+    temporary += ".tmp";
+    std::error_code ec;
+    {
+        std::ofstream out(temporary, std::ios::out | std::ios::trunc);
+        if (!out.is_open())
+            return false;
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        out.close();
+        if (!out) {
+            std::filesystem::remove(temporary, ec);
+            return false;
+        }
+    }
+    std::filesystem::rename(temporary, path, ec);
+    if (ec) {
+        std::filesystem::remove(temporary, ec);
+        return false;
+    }
+    return true;
+}
+
 bool gf_writeTextFile(std::string_view text, const std::filesystem::path& path, bool lineEnd)
 {
-    std::ofstream out(path, std::ios::out | std::ios::trunc);
-    if (!out.is_open())
-        return false;
-    out << text;
-    if (lineEnd)
-        out << '\n';
-    out.flush();
-    return static_cast<bool>(out);
+    if (!lineEnd)
+        return gf_replaceFile(path, text);
+    std::string whole(text);
+    whole += '\n';
+    return gf_replaceFile(path, whole);
 }
 
 bool gf_writeLines(const std::vector<std::string>& lines, const std::filesystem::path& path)
 {
-    std::ofstream out(path, std::ios::out | std::ios::trunc);
-    if (!out.is_open())
-        return false;
-    for (const auto& line : lines)
-        out << line << '\n';
-    out.flush();
-    return static_cast<bool>(out);
+    std::string whole;
+    for (const auto& line : lines) {
+        whole += line;
+        whole += '\n';
+    }
+    return gf_replaceFile(path, whole);
 }
 
 std::vector<std::string> gf_readLines(std::istream& in)

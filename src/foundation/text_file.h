@@ -31,10 +31,15 @@ public:
     static std::vector<std::string> read(const std::filesystem::path& path, std::size_t reserve);
 };
 
-// Writes the text, replacing the file, with a line end when asked. False when it cannot be opened.
+// Replaces the file with the bytes through a temporary file beside it (path + ".tmp") that is
+// renamed over it once written whole: a full disk or a failed write leaves the old file as it was
+// (and no temporary). False when the file was not replaced.
+bool gf_replaceFile(const std::filesystem::path& path, std::string_view text);
+// Writes the text, replacing the file (gf_replaceFile), with a line end when asked. False when it
+// was not written; the old file is then kept.
 bool gf_writeTextFile(std::string_view text, const std::filesystem::path& path, bool lineEnd);
-// Writes each text followed by a line end, replacing the file. False when it cannot be opened
-// (then nothing is written).
+// Writes each text followed by a line end, replacing the file (gf_replaceFile). False when it was
+// not written; the old file is then kept.
 bool gf_writeLines(const std::vector<std::string>& lines, const std::filesystem::path& path);
 // All lines of the stream in order, without line ends (a CR before the LF is dropped too).
 std::vector<std::string> gf_readLines(std::istream& in);

@@ -3,6 +3,7 @@
 #include "model/airport_list.h"
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 #include <filesystem>
 #include <stdexcept>
@@ -43,6 +44,10 @@ void lf_readAirportEntry(const pugi::xml_node& node, AirportEntry& entry)
     entry.alt = static_cast<double>(tvx::stof(node.attribute("alt").as_string("")));
     entry.lat = tvx::stod(node.attribute("lat").as_string(""));
     entry.lon = tvx::stod(node.attribute("lon").as_string(""));
+    // A number that is no place on the world ("nan" included) is as malformed as one that is none.
+    if (!(std::abs(entry.lat) <= 90.0 && std::abs(entry.lon) <= 180.0))
+        throw std::out_of_range(tvx::format("airport {} lies off the world: lat {}, lon {}", entry.code,
+                                            node.attribute("lat").as_string(""), node.attribute("lon").as_string("")));
 }
 
 void lf_readAirportFile()

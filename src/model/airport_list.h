@@ -6,7 +6,8 @@
 // Files (XML, read with pugixml):
 //   airports_msfs.xml        <airports><airport code="EDDF" iata="FRA" lat="50.03" lon="8.57" alt="364"/>...
 //   airports_msfs_names.xml  <AirportNames><airport name="Frankfurt am Main" ICAO="EDDF"/>...
-// A malformed number aborts the whole list (error 88); a missing names file is no error.
+// A malformed number, or a position off the world, aborts the whole list (error 88); a missing
+// names file is no error.
 //
 // Threads: gf_readAirports runs on the start-up thread before the main loop; afterwards the list is
 // only read (main loop, scan workers). gf_readAirportNames runs before the scan's workers start.

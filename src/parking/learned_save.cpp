@@ -66,8 +66,13 @@ void gf_saveParkFile()
     std::error_code error;
     if (!folder.empty() && !fs::is_directory(folder, error)) {
         fs::create_directories(folder, error);
-        if (error)
-            throw fs::filesystem_error("create_directory", folder, error);
+        if (!error && !fs::is_directory(folder, error))
+            error = std::make_error_code(std::errc::not_a_directory);
+        // Not thrown: the exit saves the learned file on its way to the removals, which must go on.
+        if (error) {
+            gf_logError("\"{}\" could not be saved: {}", pathText, error.message());
+            return;
+        }
     }
 
     if (!gf_writeApf(record, path, 0)) {

@@ -13,7 +13,8 @@
 
 #include <string>
 
-// Writes the learned parking file of the park airport .
+// Writes the learned parking file of the park airport. A folder that cannot be made or a file that
+// cannot be written whole is logged and leaves the old file as it was; nothing is thrown.
 void gf_saveParkFile();
 // The folder of the learned file for a publisher text: airports/learned/stock, .../simaddon or
 // .../thirdparty/<publisher> (separators and "."/".." in the publisher neutralised).

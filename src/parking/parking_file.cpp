@@ -7,7 +7,10 @@
 #include <array>
 #include <bit>
 #include <charconv>
+#include <cmath>
 #include <set>
+#include <stdexcept>
+#include <system_error>
 #include <utility>
 
 #include "foundation/errors.h"
@@ -163,7 +166,20 @@ bool gf_writeApf(const ApfRecord& record, const std::filesystem::path& path, std
         return false;
     for (const ParkPos& stand : record.stands)
         lf_writeParkPos(parkpositions, stand, fromScan);
-    return doc.save_file(path.c_str());
+    // Through a temporary file renamed over the old one: a full disk leaves the old file whole.
+    auto temporary = path;
+    temporary += ".tmp";
+    std::error_code ec;
+    if (!doc.save_file(temporary.c_str())) {
+        std::filesystem::remove(temporary, ec);
+        return false;
+    }
+    std::filesystem::rename(temporary, path, ec);
+    if (ec) {
+        std::filesystem::remove(temporary, ec);
+        return false;
+    }
+    return true;
 }
 
 // ---- Reading --------------------------------------------------------------------------------
@@ -327,6 +343,16 @@ void gf_readParkPos(const pugi::xml_node& parkpos, const std::string& name, std:
     const double lat = lf_asDouble(attributes.at[A::kLatitude]);
     const double lon = lf_asDouble(attributes.at[A::kLongitude]);
     const double radiusMetres = lf_asDouble(attributes.at[A::kRadius]);
+    const double headingDeg = attributes.at[A::kHeading].as_double();
+    // A stand that is no place on the world ("nan" included) is refused like a number that is none.
+    if (!(std::abs(lat) <= 90.0 && std::abs(lon) <= 180.0 && radiusMetres >= 0.0 && std::isfinite(radiusMetres)
+          && std::isfinite(headingDeg)))
+        throw std::invalid_argument(tvx::format("parking position {} lies off the world: latitude {}, longitude {}, "
+                                                "heading {}, radius {}",
+                                                name, attributes.at[A::kLatitude].as_string(),
+                                                attributes.at[A::kLongitude].as_string(),
+                                                attributes.at[A::kHeading].as_string(),
+                                                attributes.at[A::kRadius].as_string()));
 
     // The opt children, as children("opt") gives them, counted first for one allocation.
     const auto isOpt = [](const pugi::xml_node& node) {
@@ -347,7 +373,7 @@ void gf_readParkPos(const pugi::xml_node& parkpos, const std::string& name, std:
     const bool heli = attributes.at[A::kHeli].as_bool();
     const bool ramp = attributes.at[A::kRamp].as_bool();
     const bool cargo = attributes.at[A::kCargo].as_bool();
-    const double heading = attributes.at[A::kHeading].as_double() * kDegToRad;
+    const double heading = headingDeg * kDegToRad;
     g_parkPositions.emplace_back(name, std::move(options), lat, lon, heading, radiusMetres, cargo, ramp, heli);
 }
 

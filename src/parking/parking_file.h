@@ -16,7 +16,8 @@
 // Headings are degrees in the file (radians in memory), radii metres (nautical miles in memory).
 // Missing attributes read as 0, false or empty. A latitude, longitude or radius that is not a
 // number throws the standard conversion error ("invalid stod argument") to the reader's caller,
-// which refuses the file with that text.
+// which refuses the file with that text; so does a stand that lies off the world (latitude beyond
+// 90, longitude beyond 180, a negative radius, a heading or radius that is no finite number).
 //
 // Threads: the caller's. The main loop reads and writes the park airport's files; the add-on
 // airport scan writes its own records from its worker threads. No lock is taken here.
@@ -64,7 +65,8 @@ struct OptIdentity {
 // ---- Writing --------------------------------------------------------------------------------
 
 // Writes a complete parking file. fromScan = 1 for the add-on scan's files (header and stands in
-// full form, no settings, no options), 0 for learned files. True when the file was saved.
+// full form, no settings, no options), 0 for learned files. True when the file was saved; a file
+// that cannot be written whole (a full disk) leaves the old one as it was.
 bool gf_writeApf(const ApfRecord& record, const std::filesystem::path& path, std::uint32_t fromScan);
 
 // The parameters element of a file being written; false when the document refuses it.

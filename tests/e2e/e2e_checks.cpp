@@ -248,4 +248,30 @@ std::vector<std::string> gf_errorLines(const std::string& log)
     return out;
 }
 
+std::vector<std::string> gf_otherErrorLines(const std::string& log, const std::vector<std::string>& provoked)
+{
+    std::vector<std::string> out;
+    for (const auto& line : gf_errorLines(log))
+        if (std::none_of(provoked.begin(), provoked.end(),
+                         [&](const std::string& p) { return line.find(p) != std::string::npos; }))
+            out.push_back(line);
+    return out;
+}
+
+std::size_t gf_createdAfter(std::uint64_t frame)
+{
+    std::size_t n = 0;
+    for (const auto& c : simstandin::sim().creations())
+        n += (c.outcome == simstandin::CreationRec::Created && c.frame > frame) ? 1 : 0;
+    return n;
+}
+
+std::size_t gf_positionWritesAfter(std::uint64_t frame)
+{
+    std::size_t n = 0;
+    for (const auto& call : simstandin::sim().calls(simstandin::Call::SetDataOnSimObject))
+        n += call.frame > frame ? 1 : 0;
+    return n;
+}
+
 }  // namespace tvxtest

@@ -63,5 +63,11 @@ std::array<Deviation, 3> gf_largestDeviations(const E2eWorld& world);
 void gf_expectNothingLeft();
 // The "===> " lines of the log.
 std::vector<std::string> gf_errorLines(const std::string& log);
+// The "===> " lines of the log that contain none of the provoked texts.
+std::vector<std::string> gf_otherErrorLines(const std::string& log, const std::vector<std::string>& provoked);
+// Objects the program had created after the frame.
+std::size_t gf_createdAfter(std::uint64_t frame);
+// Position writes the simulator received after the frame.
+std::size_t gf_positionWritesAfter(std::uint64_t frame);
 
 }  // namespace tvxtest

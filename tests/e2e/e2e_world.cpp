@@ -218,10 +218,20 @@ E2eWorld::~E2eWorld()
 void E2eWorld::wake()
 {
     std::lock_guard lock(m_clockMutex);
+    if (m_stalledWakes > 0) {
+        --m_stalledWakes;
+        return;
+    }
     if (++m_wakes % 2 != 0)
         return;
     simstandin::sim().frame(1);
     syncTraffic();
+}
+
+void E2eWorld::stallFrames(long wakes)
+{
+    std::lock_guard lock(m_clockMutex);
+    m_stalledWakes = wakes;
 }
 
 void E2eWorld::advance(std::chrono::milliseconds wait)

@@ -116,6 +116,9 @@ public:
     // advance(): frames for a wait of that length.
     void wake();
     void advance(std::chrono::milliseconds wait);
+    // The simulator stalls: the next main-loop wakes (100 a second of the program's time) pass
+    // without a frame, so the simulated clock and the traffic replay stand still meanwhile.
+    void stallFrames(long wakes);
     // The traffic stand-in's replay time to the simulated clock (under m_clockMutex).
     void syncTraffic();
 
@@ -130,6 +133,7 @@ private:
     double m_userLat = 0, m_userLon = 0;
     std::mutex m_clockMutex;
     long m_wakes = 0;  // main-loop wakes, guarded by m_clockMutex
+    long m_stalledWakes = 0;  // wakes still to pass without a frame, guarded by m_clockMutex
     std::thread m_window;
     std::atomic<bool> m_ended{false};
     std::atomic<int> m_exitCode{0};

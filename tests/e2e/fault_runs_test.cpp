@@ -29,25 +29,6 @@ E2eSetup lf_setup()
     return setup;
 }
 
-std::size_t lf_createdAfter(std::uint64_t frame)
-{
-    std::size_t n = 0;
-    for (const auto& c : simstandin::sim().creations())
-        n += (c.outcome == simstandin::CreationRec::Created && c.frame > frame) ? 1 : 0;
-    return n;
-}
-
-// The "===> " lines that are not of the given kinds.
-std::vector<std::string> lf_otherErrorLines(const std::string& log, const std::vector<std::string>& provoked)
-{
-    std::vector<std::string> out;
-    for (const auto& line : gf_errorLines(log))
-        if (std::none_of(provoked.begin(), provoked.end(),
-                         [&](const std::string& p) { return line.find(p) != std::string::npos; }))
-            out.push_back(line);
-    return out;
-}
-
 TEST(E2eFaults, TrafficServiceFailsForAWhileAndTheTrafficGoesOn)
 {
     E2eWorld world(lf_setup());
@@ -74,7 +55,7 @@ TEST(E2eFaults, TrafficServiceFailsForAWhileAndTheTrafficGoesOn)
 
     // The traffic comes back: the aircraft are created again, the program is still running.
     ASSERT_TRUE(world.runUntilSimSecond(faultsOverSecond + 45.0)) << world.logText();
-    EXPECT_GT(lf_createdAfter(faultsOver), 0u) << world.logText();
+    EXPECT_GT(gf_createdAfter(faultsOver), 0u) << world.logText();
     EXPECT_FALSE(g_exitRequested.load());
 
     world.closeWindow();
@@ -84,7 +65,7 @@ TEST(E2eFaults, TrafficServiceFailsForAWhileAndTheTrafficGoesOn)
     EXPECT_NE(log.find("===> traffic request: broken reply from traffic"), std::string::npos) << log;
     EXPECT_NE(log.find("===> traffic request: status 500"), std::string::npos) << log;
     EXPECT_NE(log.find("Exiting: USER CLOSED SIM"), std::string::npos);
-    EXPECT_EQ(lf_otherErrorLines(log, {"traffic request: ", "entries dropped", "entry dropped"}),
+    EXPECT_EQ(gf_otherErrorLines(log, {"traffic request: ", "entries dropped", "entry dropped"}),
               std::vector<std::string>{});
 }
 
@@ -158,7 +139,7 @@ TEST(E2eFaults, SimulatorQuitsMidRunAndTheProgramEnds)
     EXPECT_NE(log.find("\nSimConnect connection already closed: the simulator has quit\n"), std::string::npos) << log;
     EXPECT_NE(log.find("\nThe simulator has quit: its AI objects went with it, no removals sent\n"), std::string::npos)
         << log;
-    EXPECT_EQ(lf_otherErrorLines(log, {"SimConnect gf_allLightsToggle fails"}), std::vector<std::string>{});
+    EXPECT_EQ(gf_otherErrorLines(log, {"SimConnect gf_allLightsToggle fails"}), std::vector<std::string>{});
 }
 
 TEST(E2eFaults, RestartInTheSameProcessStartsTheTrafficAgain)
@@ -180,7 +161,7 @@ TEST(E2eFaults, RestartInTheSameProcessStartsTheTrafficAgain)
     }
     const std::uint64_t restartFrame = simstandin::sim().frameCount();
     ASSERT_TRUE(world.runUntilSimSecond(world.simSeconds() + 60.0)) << world.logText();
-    EXPECT_GT(lf_createdAfter(restartFrame), 3u) << world.logText();
+    EXPECT_GT(gf_createdAfter(restartFrame), 3u) << world.logText();
     // Each aircraft exists once in the simulator.
     std::set<std::string> tails;
     for (const auto& o : simstandin::sim().objects()) {

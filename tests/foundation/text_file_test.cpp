@@ -5,6 +5,7 @@
 
 #include <sstream>
 
+#include "support/disk_full.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -92,6 +93,22 @@ TEST(Files, WritesReplaceTheFileAndFailWhenItCannotBeOpened)
     EXPECT_FALSE(gf_writeTextFile("x", unreachable, true));
     EXPECT_FALSE(gf_writeLines({"x"}, unreachable));
     EXPECT_FALSE(std::filesystem::exists(unreachable));
+}
+
+TEST(Files, AFullDiskLeavesTheOldFileWhole)
+{
+    TempFolder dir;
+    const auto list = dir / "my_park_airports.txt";
+    writeFile(list, "EGLL,501\nEHAM\n");
+    {
+        tvxtest::DiskFull full;
+        EXPECT_FALSE(gf_writeLines({"BIKF", "EGLL,501", "EHAM"}, list));
+        EXPECT_FALSE(gf_writeTextFile("archive/simaddon/BIKF.xml", list, true));
+    }
+    EXPECT_EQ(readFile(list), "EGLL,501\nEHAM\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "my_park_airports.txt.tmp"));
+    ASSERT_TRUE(gf_writeLines({"BIKF", "EGLL,501", "EHAM"}, list));
+    EXPECT_EQ(readFile(list), "BIKF\nEGLL,501\nEHAM\n");
 }
 
 }  // namespace

@@ -100,6 +100,11 @@ TEST_F(AirportList, ErrorsAre88WithTheirTexts)
         {"alt not a number", {{"EDDF", "FRA", "50", "8", "high"}}, "airports", "88: invalid stof argument"},
         {"lat out of range", {{"EDDF", "FRA", "1e999", "8", "364"}}, "airports", "88: stod argument out of range"},
         {"alt out of range", {{"EDDF", "FRA", "50", "8", "1e99"}}, "airports", "88: stof argument out of range"},
+        {"lat off the world", {{"EDDF", "FRA", "422", "8", "364"}}, "airports",
+         "88: airport EDDF lies off the world: lat 422, lon 8"},
+        {"lon off the world", {{"EDDF", "FRA", "50", "-180.5", "364"}}, "airports",
+         "88: airport EDDF lies off the world: lat 50, lon -180.5"},
+        {"lat nan", {{"EDDF", "FRA", "nan", "8", "364"}}, "airports", "88: airport EDDF lies off the world: lat nan, lon 8"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -11,6 +11,7 @@
 #include "liveries/aircraft_db.h"
 #include "liveries/regcodes.h"
 #include "support/apf_files.h"
+#include "support/disk_full.h"
 #include "support/liveries_fixture.h"
 #include "support/settings_fixture.h"
 
@@ -360,6 +361,23 @@ TEST_F(ApfFormat, UnwritablePathIsReported)
 {
     ApfRecord record;
     EXPECT_FALSE(gf_writeApf(record, m_sandbox.folder() / "missing" / "sub" / "x.xml", 1));
+}
+
+TEST_F(ApfFormat, AFullDiskLeavesTheOldLearnedFileWhole)
+{
+    const auto file = m_sandbox.folder() / "EHAM.xml";
+    ApfRecord record;
+    record.airportName = "Schiphol";
+    record.stands.emplace_back("A1", std::vector<ParkPosOption>{}, 52.3, 4.76, 0.0, 30.0, false, true, false);
+    ASSERT_TRUE(gf_writeApf(record, file, 0));
+    const std::string before = tvxtest::readFile(file);
+    record.stands.emplace_back("A2", std::vector<ParkPosOption>{}, 52.31, 4.77, 0.0, 30.0, false, true, false);
+    {
+        tvxtest::DiskFull full;
+        EXPECT_FALSE(gf_writeApf(record, file, 0));
+    }
+    EXPECT_EQ(tvxtest::readFile(file), before);
+    EXPECT_FALSE(std::filesystem::exists(m_sandbox.folder() / "EHAM.xml.tmp"));
 }
 
 }  // namespace

@@ -297,6 +297,25 @@ TEST_F(ApfRead, FailuresAndContentErrors)
     damaged.stands.push_back({{{"id", "Z"}, {"latitude", "north"}}, {}});
     damaged.write(dir / "BAD5.xml");
     EXPECT_EQ(gf_readApf((dir / "BAD5.xml").string(), header, quality), "gf_readApf: invalid stod argument");
+    // A stand off the world (the fuzzer's find: a latitude of 467064.9) is refused the same way.
+    const std::vector<std::pair<tvxtest::Attributes, std::string>> offWorld{
+        {{{"id", "G56"}, {"latitude", "467064.9"}, {"longitude", "8.55"}, {"heading", "90"}, {"radius", "20"}},
+         "gf_readApf: parking position G56 lies off the world: latitude 467064.9, longitude 8.55, heading 90, radius 20"},
+        {{{"id", "G57"}, {"latitude", "47.4"}, {"longitude", "-181"}, {"heading", "90"}, {"radius", "20"}},
+         "gf_readApf: parking position G57 lies off the world: latitude 47.4, longitude -181, heading 90, radius 20"},
+        {{{"id", "G58"}, {"latitude", "nan"}, {"longitude", "8.55"}, {"heading", "90"}, {"radius", "20"}},
+         "gf_readApf: parking position G58 lies off the world: latitude nan, longitude 8.55, heading 90, radius 20"},
+        {{{"id", "G59"}, {"latitude", "47.4"}, {"longitude", "8.55"}, {"heading", "inf"}, {"radius", "-3"}},
+         "gf_readApf: parking position G59 lies off the world: latitude 47.4, longitude 8.55, heading inf, radius -3"},
+    };
+    for (const auto& [attributes, text] : offWorld) {
+        g_parkPositions.clear();
+        tvxtest::ApfFixture far = tvxtest::ApfFixture::stock("X", "p", 1);
+        far.addStand("A1", 47.45, 8.55, 90.0, 30.0);
+        far.stands.push_back({attributes, {}});
+        far.write(dir / "FAR.xml");
+        EXPECT_EQ(gf_readApf((dir / "FAR.xml").string(), header, quality), text);
+    }
 
     g_parkPositions.clear();
     tvxtest::ApfFixture empty = tvxtest::ApfFixture::stock("X", "p", 1);

@@ -11,6 +11,7 @@
 #include "traffic_service/weather.h"
 #include "traffic_service/web_transport.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -89,7 +90,12 @@ TEST(TrafficReaders, FreeTheirTransferHandlesBeforeReportingTheirEnd)
     std::thread weather = held(gf_weatherReader);
     std::thread traffic = held(gf_trafficReader);
     ASSERT_TRUE(session.capture().waitForBatches(2, 20s));
-    EXPECT_EQ(gf_openTransports(), 2);  // one per reader, kept across its requests
+    // One per reader, kept across its requests. The batches are the traffic reader's: on a busy
+    // machine the weather reader may make its transport only after them.
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (gf_openTransports() < 2 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    EXPECT_EQ(gf_openTransports(), 2);
 
     const bool stopped = gf_stopReaders(5s);
     const int openAfterStop = gf_openTransports();
