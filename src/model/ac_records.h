@@ -142,6 +142,8 @@ struct LiveAc : StaticAc {
     AcSimState sim;
     std::deque<PosRecord> stream;      // front = record flown to or stood at, back = newest
     double lastRecordTime = 0.0;       // feed seconds of the last accepted record
+    double lastFeedLat = 0.0;          // the feed's position of that record (degrees), before the
+    double lastFeedLon = 0.0;          // stream rules moved or merged it
     std::chrono::steady_clock::time_point parkingTime{};
     std::int32_t holdCounter = 0;      // >0 extensions allowed, 0 none, -1 used up
     std::uint32_t waitingStartTick = 0;

@@ -77,6 +77,27 @@ bool lf_parkAirportWithin10Nm(const LiveAc& ac)
            && gf_distanceNm(ac.sim.lat, ac.sim.lon, g_parkAirport.lat, g_parkAirport.lon) <= kTenNm;
 }
 
+// The park airport when within 10 nm, else the nearest airport of the list within 10 nm.
+const AirportEntry* lf_airportNear(const LiveAc& ac)
+{
+    if (lf_parkAirportWithin10Nm(ac))
+        return &g_parkAirport;
+    constexpr double kBoxDeg = kTenNm / 60.0;  // 10 nm of latitude; the longitude box widens with it
+    const double lonBox = kBoxDeg / std::max(0.05, std::cos(ac.sim.lat * kDegToRad));
+    const AirportEntry* best = nullptr;
+    double bestNm = kTenNm;
+    for (const AirportEntry& a : g_airports) {
+        if (std::fabs(a.lat - ac.sim.lat) > kBoxDeg || std::fabs(gf_wrap180(a.lon - ac.sim.lon)) > lonBox)
+            continue;
+        const double d = gf_distanceNm(ac.sim.lat, ac.sim.lon, a.lat, a.lon);
+        if (d <= bestNm) {
+            bestNm = d;
+            best = &a;
+        }
+    }
+    return best;
+}
+
 // SPOILERS_SET 0 (not for a rotorcraft) and, for any class but Light, spoilers handle and both
 // throttle levers written as zeros.
 void lf_retractSpoilers(LiveAc& ac)
@@ -113,15 +134,16 @@ void lf_airAltitudeStep(LiveAc& ac, double i)
             else
                 ac.altStep = (second.alt - ac.sim.alt) / i;
         } else {
-            const double r = (second.alt - ac.sim.alt) / i;
-            ac.altStep = ac.heightAboveGround <= 1000.0 ? std::min(ac.vertRateCap, std::max(r, 0.2))
-                                                         : std::min(r, ac.vertRateCap);
+            // Along the recorded profile, climbs within the class's vertical-rate cap; also low
+            // over the ground, where a floor under the step made descending arrivals climb.
+            ac.altStep = std::min((second.alt - ac.sim.alt) / i, ac.vertRateCap);
         }
     } else if (a0 && !a1) {
-        // Touch-down ahead.
+        // Touch-down ahead: down to the ground where it is known.
         const std::int32_t qnh = g_qnh.load();
-        if (!g_parkAirport.code.empty() && qnh <= 1013)
-            ac.altStep = (g_parkAirport.alt - ac.sim.alt) / i;
+        const double ground = gf_groundAltitudeFt(ac);
+        if (!std::isnan(ground) && qnh <= 1013)
+            ac.altStep = (ground - ac.sim.alt) / i;
         else
             lf_setApproachRate(ac, qnh > 1013 ? liveac::approachVerticalSpeed(ac) : -601.0);
         gf_setGear(ac, true);
@@ -195,6 +217,19 @@ void gf_takeOffConfiguration(LiveAc& ac, LiveMotion& m)
 double gf_liftOffSpeed(SizeClass sizeClass)
 {
     return lf_limits(sizeClass).liftOffKt;
+}
+
+double gf_groundAltitudeFt(const LiveAc& ac)
+{
+    if (ac.motion.groundAltKnown)
+        return ac.motion.groundAlt;
+    const AirportEntry* airport = lf_airportNear(ac);
+    return airport ? airport->alt + ac.staticCgHeight : kNaN;
+}
+
+bool gf_airportWithin10Nm(const LiveAc& ac)
+{
+    return lf_airportNear(ac) != nullptr;
 }
 
 namespace liveac {
@@ -333,7 +368,7 @@ void approachConfiguration(LiveAc& ac)
     gf_setCabinLights(ac.objectId, false);
     const double v = gf_rec(ac.stream, 0).vertRate;
     if (v > -250.0) {
-        if (v <= 600.0 && (!ac.landing || lf_parkAirportWithin10Nm(ac)))
+        if (v <= 600.0 && (!ac.landing || gf_airportWithin10Nm(ac)))
             return;
         // Climbing away, or landing away from the park airport: a climb-out.
         if (m.climbConfigDone)
@@ -347,7 +382,7 @@ void approachConfiguration(LiveAc& ac)
         m.flareStage = 0;
         return;
     }
-    if (ac.landing || !lf_parkAirportWithin10Nm(ac))
+    if (ac.landing || !gf_airportWithin10Nm(ac))
         return;
     lf_throttle(ac, 1);
     gf_setFlaps(ac, 3);

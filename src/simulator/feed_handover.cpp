@@ -9,6 +9,7 @@
 #include <exception>
 #include <unordered_map>
 
+#include "foundation/geo.h"
 #include "foundation/lock_order.h"
 #include "foundation/log.h"
 #include "foundation/runtime_texts.h"
@@ -106,6 +107,17 @@ void lf_stamp(std::vector<TrafficRecord>& records, std::uint32_t delay)
     const std::int32_t tick = g_tick.load();
     for (auto& r : records)
         r.pos.slot = lf_playOutSlot(delay, tick, r.time, median);
+}
+
+// Many feeds give no ground speed (none or 0) on the ground, also while the aircraft rolls for its
+// take-off: such a record takes the speed of its move from the last accepted record, over the feed
+// time between them. A record that stays put keeps its 0.
+void lf_deriveGroundSpeed(const LiveAc& ac, PosRecord& pos, double sinceLast)
+{
+    if (pos.airborne || pos.speed > 0.0 || !(sinceLast > 0.0))
+        return;
+    const double nm = gf_distanceNm(ac.lastFeedLat, ac.lastFeedLon, pos.lat, pos.lon);
+    pos.speed = std::round(nm / (sinceLast / 3600.0));
 }
 
 const CreationValues& lf_creationValues(std::uint32_t sizeClass)
@@ -248,8 +260,9 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
 
     if (!ac.stream.empty()) {
         const PosRecord& last = ac.stream.back();
-        const PosRecord& pos = record.pos;
         const double sinceLast = record.time - ac.lastRecordTime;
+        lf_deriveGroundSpeed(ac, record.pos, sinceLast);
+        const PosRecord& pos = record.pos;
         if (record.time == ac.lastRecordTime || sinceLast <= kSameRecordSeconds)
             return true;
         if (last.speed > kSlowKnots && pos.speed >= kSpeedJumpFactor * last.speed)
@@ -282,6 +295,8 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
         return true;
 
     ac.lastRecordTime = record.time;
+    ac.lastFeedLat = record.pos.lat;
+    ac.lastFeedLon = record.pos.lon;
     liveac::appendRecord(ac, record.pos);
     return true;
 }
