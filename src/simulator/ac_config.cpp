@@ -27,6 +27,7 @@ namespace {
 constexpr double kTenNm = 10.0;
 constexpr double kMinusFourDegrees = -4.0 * kDegToRad;
 constexpr double kGravity = 9.80665;
+constexpr double kRecordedClimbFtPerTick = 8000.0 / 6000.0;
 
 struct ClassLimits {
     double maxBankDeg;
@@ -71,25 +72,24 @@ void lf_relaxLimits(LiveAc& ac)
         ac.lateLimit = std::max(ac.lateLimit - 100, 1000);
 }
 
-bool lf_parkAirportWithin10Nm(const LiveAc& ac)
+bool lf_parkAirportWithin10Nm(double lat, double lon)
 {
-    return !g_parkAirport.code.empty()
-           && gf_distanceNm(ac.sim.lat, ac.sim.lon, g_parkAirport.lat, g_parkAirport.lon) <= kTenNm;
+    return !g_parkAirport.code.empty() && gf_distanceNm(lat, lon, g_parkAirport.lat, g_parkAirport.lon) <= kTenNm;
 }
 
 // The park airport when within 10 nm, else the nearest airport of the list within 10 nm.
-const AirportEntry* lf_airportNear(const LiveAc& ac)
+const AirportEntry* lf_airportNear(double lat, double lon)
 {
-    if (lf_parkAirportWithin10Nm(ac))
+    if (lf_parkAirportWithin10Nm(lat, lon))
         return &g_parkAirport;
     constexpr double kBoxDeg = kTenNm / 60.0;  // 10 nm of latitude; the longitude box widens with it
-    const double lonBox = kBoxDeg / std::max(0.05, std::cos(ac.sim.lat * kDegToRad));
+    const double lonBox = kBoxDeg / std::max(0.05, std::cos(lat * kDegToRad));
     const AirportEntry* best = nullptr;
     double bestNm = kTenNm;
     for (const AirportEntry& a : g_airports) {
-        if (std::fabs(a.lat - ac.sim.lat) > kBoxDeg || std::fabs(gf_wrap180(a.lon - ac.sim.lon)) > lonBox)
+        if (std::fabs(a.lat - lat) > kBoxDeg || std::fabs(gf_wrap180(a.lon - lon)) > lonBox)
             continue;
-        const double d = gf_distanceNm(ac.sim.lat, ac.sim.lon, a.lat, a.lon);
+        const double d = gf_distanceNm(lat, lon, a.lat, a.lon);
         if (d <= bestNm) {
             bestNm = d;
             best = &a;
@@ -119,6 +119,14 @@ void lf_setApproachRate(LiveAc& ac, double v)
     ac.altStep = v / 6000.0;
 }
 
+// The climb between two airborne records follows the recording up to 8000 ft/min (light
+// airliners climb faster than the class's usual rate; broken altitudes beyond that rate are
+// swallowed when the records arrive), at least the class's vertical-rate cap.
+double lf_recordedClimbCap(const LiveAc& ac)
+{
+    return std::max(ac.vertRateCap, kRecordedClimbFtPerTick);
+}
+
 void lf_airAltitudeStep(LiveAc& ac, double i)
 {
     const PosRecord& head = gf_rec(ac.stream, 0);
@@ -132,11 +140,11 @@ void lf_airAltitudeStep(LiveAc& ac, double i)
             if (head.alt == second.alt && ac.heightAboveGround <= 1000.0 && head.vertRate + second.vertRate <= 100.0)
                 lf_setApproachRate(ac, liveac::approachVerticalSpeed(ac));
             else
-                ac.altStep = (second.alt - ac.sim.alt) / i;
+                ac.altStep = std::min((second.alt - ac.sim.alt) / i, lf_recordedClimbCap(ac));
         } else {
-            // Along the recorded profile, climbs within the class's vertical-rate cap; also low
-            // over the ground, where a floor under the step made descending arrivals climb.
-            ac.altStep = std::min((second.alt - ac.sim.alt) / i, ac.vertRateCap);
+            // Along the recorded profile; also low over the ground, where a floor under the step
+            // made descending arrivals climb.
+            ac.altStep = std::min((second.alt - ac.sim.alt) / i, lf_recordedClimbCap(ac));
         }
     } else if (a0 && !a1) {
         // Touch-down ahead: down to the ground where it is known.
@@ -223,13 +231,19 @@ double gf_groundAltitudeFt(const LiveAc& ac)
 {
     if (ac.motion.groundAltKnown)
         return ac.motion.groundAlt;
-    const AirportEntry* airport = lf_airportNear(ac);
+    const AirportEntry* airport = lf_airportNear(ac.sim.lat, ac.sim.lon);
     return airport ? airport->alt + ac.staticCgHeight : kNaN;
 }
 
 bool gf_airportWithin10Nm(const LiveAc& ac)
 {
-    return lf_airportNear(ac) != nullptr;
+    return lf_airportNear(ac.sim.lat, ac.sim.lon) != nullptr;
+}
+
+double gf_airportElevationNear(double lat, double lon)
+{
+    const AirportEntry* airport = lf_airportNear(lat, lon);
+    return airport ? airport->alt : kNaN;
 }
 
 namespace liveac {

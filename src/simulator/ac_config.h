@@ -28,6 +28,9 @@ double gf_liftOffSpeed(SizeClass sizeClass);
 double gf_groundAltitudeFt(const LiveAc& ac);
 // The park airport, or else an airport of the airport list, lies within 10 nm of the aircraft.
 bool gf_airportWithin10Nm(const LiveAc& ac);
+// The elevation (feet) of the park airport or the nearest listed airport within 10 nm of a
+// position; NaN without one.
+double gf_airportElevationNear(double lat, double lon);
 
 struct LiveMotion;
 

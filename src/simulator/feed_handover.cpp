@@ -19,6 +19,7 @@
 #include "liveries/regcodes.h"
 #include "model/ac_records.h"
 #include "model/airport_list.h"
+#include "simulator/ac_config.h"
 #include "simulator/ai_tick.h"
 #include "simulator/live_lifecycle.h"
 #include "simulator/stream_append.h"
@@ -45,6 +46,13 @@ constexpr double kSlowGroundKnots = 30.0;
 constexpr double kGroundTrackDeg = 2.0;
 constexpr double kGroundMoveNm = 0.010799136069114472;  // 20 m
 constexpr double kGroundWaitCapSeconds = 15.0;
+// Broken altitudes: swallowed for at most this long after the last accepted record, so that a
+// broken last record cannot shut the aircraft out.
+constexpr double kBrokenAltitudeSeconds = 60.0;
+constexpr double kAltitudeMarginFt = 1000.0;
+constexpr double kStaleAirKnots = 60.0;
+constexpr double kJumpMarginKnots = 100.0;
+constexpr double kMaxFeetPerSecond = 8000.0 / 60.0;
 
 // Park-airport elevation band.
 constexpr double kHighAltitudeFt = 10000.0;
@@ -118,6 +126,26 @@ void lf_deriveGroundSpeed(const LiveAc& ac, PosRecord& pos, double sinceLast)
         return;
     const double nm = gf_distanceNm(ac.lastFeedLat, ac.lastFeedLon, pos.lat, pos.lon);
     pos.speed = std::round(nm / (sinceLast / 3600.0));
+}
+
+// Real feeds now and then send an altitude the aircraft cannot have reached since the last
+// record (tens of thousands of feet within seconds, also while it taxis): faster than 8000 ft/min
+// beyond a margin of 1000 ft from the last record's altitude, or from the elevation of the airport
+// under a record on the ground.
+bool lf_altitudeOutOfReach(const PosRecord& last, const PosRecord& pos, double sinceLast)
+{
+    const double from = last.airborne ? last.alt : gf_airportElevationNear(last.lat, last.lon);
+    if (std::isnan(from))
+        return false;
+    return std::fabs(pos.alt - from) > kAltitudeMarginFt + std::max(sinceLast, 0.0) * kMaxFeetPerSecond;
+}
+
+// Farther from the last feed position than twice the speed (at least 100 kt more) takes it.
+bool lf_positionJump(const LiveAc& ac, const PosRecord& pos, double sinceLast)
+{
+    const double nm = gf_distanceNm(ac.lastFeedLat, ac.lastFeedLon, pos.lat, pos.lon);
+    const double v = std::max(pos.speed, ac.stream.back().speed);
+    return nm * 3600.0 > std::max(sinceLast, 1.0) * std::max(2.0 * v, v + kJumpMarginKnots);
 }
 
 const CreationValues& lf_creationValues(std::uint32_t sizeClass)
@@ -272,6 +300,13 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
         if ((last.speed <= kSlowKnots && pos.speed >= kStandstillJumpKnots) ||
             (pos.speed <= kSlowKnots && last.speed >= kStandstillJumpKnots))
             return true;
+        if (pos.airborne && sinceLast < kBrokenAltitudeSeconds && lf_altitudeOutOfReach(last, pos, sinceLast))
+            return true;
+        // A flying aircraft reported again and again at the feed's last position is a stale
+        // position (real archives repeat one for minutes): it is no stop, the aircraft flies on
+        // along its extension records and is removed when no fresh position comes.
+        if (pos.airborne && pos.speed > kStaleAirKnots && pos.lat == ac.lastFeedLat && pos.lon == ac.lastFeedLon)
+            return true;
         if (ac.holdCounter < 1) {
             // Tracks compared as plain degrees, without wrapping at 360.
             const double trackDiff = std::fabs(pos.track - last.track);
@@ -286,6 +321,11 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
                     return true;
             }
         }
+        // A buffering aircraft whose new position lies farther than it could have flown (after a
+        // stale or broken position) starts its records again there, instead of being placed at
+        // the old one and flying the gap.
+        if (ac.state == AcState::Buffering && lf_positionJump(ac, pos, sinceLast))
+            ac.stream.clear();
     }
 
     if (ac.state == AcState::Buffering && !lf_notAtParkElevation(record))
