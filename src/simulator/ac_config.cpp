@@ -326,7 +326,10 @@ void groundConfiguration(LiveAc& ac)
     const double speed = gf_rec(ac.stream, 1).speed;
     ac.legSpeed = ac.phase == AcPhase::Pushback ? -speed : speed;
 
-    if (!ac.takeOff || ac.phase == AcPhase::TakeOff || gf_rec(ac.stream, 0).speed < 43.0)
+    // The head's speed may be missing or stale on the ground (sparse ground positions): with the
+    // second record in the air the roll starts whatever the head says.
+    if (!ac.takeOff || ac.phase == AcPhase::TakeOff
+        || (gf_rec(ac.stream, 0).speed < 43.0 && !gf_rec(ac.stream, 1).airborne))
         return;
     for (std::size_t k = 1; k < ac.stream.size(); ++k) {
         if (ac.stream[k].vertRate <= 256.0) {

@@ -118,14 +118,20 @@ void lf_stamp(std::vector<TrafficRecord>& records, std::uint32_t delay)
 }
 
 // Many feeds give no ground speed (none or 0) on the ground, also while the aircraft rolls for its
-// take-off: such a record takes the speed of its move from the last accepted record, over the feed
-// time between them. A record that stays put keeps its 0.
-void lf_deriveGroundSpeed(const LiveAc& ac, PosRecord& pos, double sinceLast)
+// take-off: such a record takes the speed of its move over the feed time, from the accepted
+// record before the last one where there is one (two steps smooth the noise of the positions),
+// else from the last. A record that stays put keeps its 0.
+void lf_deriveGroundSpeed(const LiveAc& ac, PosRecord& pos, double time)
 {
+    const double sinceLast = time - ac.lastRecordTime;
     if (pos.airborne || pos.speed > 0.0 || !(sinceLast > 0.0))
         return;
-    const double nm = gf_distanceNm(ac.lastFeedLat, ac.lastFeedLon, pos.lat, pos.lon);
-    pos.speed = std::round(nm / (sinceLast / 3600.0));
+    if (pos.lat == ac.lastFeedLat && pos.lon == ac.lastFeedLon)
+        return;
+    const bool older = ac.olderFeedTime > 0.0 && time - ac.olderFeedTime <= 2.0 * sinceLast + 2.0;
+    const double nm = older ? gf_distanceNm(ac.olderFeedLat, ac.olderFeedLon, pos.lat, pos.lon)
+                            : gf_distanceNm(ac.lastFeedLat, ac.lastFeedLon, pos.lat, pos.lon);
+    pos.speed = std::round(nm / ((older ? time - ac.olderFeedTime : sinceLast) / 3600.0));
 }
 
 // Real feeds now and then send an altitude the aircraft cannot have reached since the last
@@ -289,7 +295,7 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
     if (!ac.stream.empty()) {
         const PosRecord& last = ac.stream.back();
         const double sinceLast = record.time - ac.lastRecordTime;
-        lf_deriveGroundSpeed(ac, record.pos, sinceLast);
+        lf_deriveGroundSpeed(ac, record.pos, record.time);
         const PosRecord& pos = record.pos;
         if (record.time == ac.lastRecordTime || sinceLast <= kSameRecordSeconds)
             return true;
@@ -334,6 +340,9 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
     if (!liveac::respawn(ac, record))
         return true;
 
+    ac.olderFeedTime = ac.lastRecordTime;
+    ac.olderFeedLat = ac.lastFeedLat;
+    ac.olderFeedLon = ac.lastFeedLon;
     ac.lastRecordTime = record.time;
     ac.lastFeedLat = record.pos.lat;
     ac.lastFeedLon = record.pos.lon;

@@ -224,7 +224,9 @@ TEST_F(ConfigTest, ClimbReportedOnTheGroundTakesTheFirstAirborneRecord)
     EXPECT_GT(ac.latStep, 0.0);
 }
 
-TEST_F(ConfigTest, TakeOffRollStartsAt43KnotsOnlyWhenTheRecordsShowTheClimb)
+// The roll starts from 43 kt when the records show the climb; with the next record in the air it
+// starts whatever the head's speed (sparse or speedless ground positions end the roll late).
+TEST_F(ConfigTest, TakeOffRollStartsAt43KnotsOrWithTheNextRecordInTheAir)
 {
     struct Case {
         double headSpeed;
@@ -232,7 +234,8 @@ TEST_F(ConfigTest, TakeOffRollStartsAt43KnotsOnlyWhenTheRecordsShowTheClimb)
         AcPhase want;
     };
     for (const Case c : {Case{45, true, AcPhase::TakeOff}, Case{45, false, AcPhase::Taxiing},
-                         Case{40, true, AcPhase::Taxiing}}) {
+                         Case{40, true, AcPhase::TakeOff}, Case{40, false, AcPhase::Taxiing},
+                         Case{0, true, AcPhase::TakeOff}}) {
         LiveAc ac = makeLiveAc(0x440012, "AUA13", {rec(47.0, 8.0, 0, c.headSpeed), rec(47.01, 8.0, 500, 150, c.climbAhead, 100)},
                                SizeClass::Large, AcState::Placed, AcPhase::Taxiing);
         ac.stream[1].vertRate = c.climbAhead ? 1500 : 0;
