@@ -251,8 +251,8 @@ void setArrivalTick(LiveAc& ac, std::int32_t n)
         // The record's play-out slot is when the aircraft was there: the leg ends at it, so the
         // aircraft keeps pace with the feed (also after falling behind). The time the leg takes
         // at the feed's speed is the guard against broken feed times: the leg ends at most the
-        // early limit before it, never faster than 1.2 times the feed's speed, and
-        // at most the late limit after it.
+        // early limit before it, never faster than 1.2 times the feed's speed, and at most the
+        // late limit after it.
         const std::int32_t fastest = std::min(n, std::max(gf_ticks(n / kCatchUpFactor), kMinLegTicks));
         const std::int64_t soonest = now + std::max<std::int64_t>(n - ac.earlyLimit, fastest);
         tick = std::clamp(s, soonest, now + n + ac.lateLimit);
