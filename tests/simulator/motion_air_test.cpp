@@ -114,6 +114,8 @@ TEST(MotionAir, LegSpeedOfStandingRecordsFromTheirTimes)
     EXPECT_NEAR(liveac::legSpeed(ac), 20.0, 1e-6);
     ac.stream[1].slot = 36000;  // slower over the times: the mean at least
     EXPECT_DOUBLE_EQ(liveac::legSpeed(ac), 10.0);
+    ac.stream[0].slot = 40000;  // the head reached after the second's slot: the mean, no rush
+    EXPECT_DOUBLE_EQ(liveac::legSpeed(ac), 10.0);
 }
 
 // A near-zero speed over a long distance gives the longest leg, not an overflow.
