@@ -49,8 +49,15 @@ class Track:
 
     @staticmethod
     def from_scenario(track):
-        pts = [(p["t"], p["lat"], p["lon"], p.get("alt", 0.0), p.get("gs", 0.0), bool(p.get("gnd", 0)))
-               for p in track["points"]]
+        """A point counts at the time its position was seen ("seen", else "t"); a position
+        repeated in later rows counts once, with its first row's values."""
+        pts, seen = [], set()
+        for p in track["points"]:
+            t = p.get("seen", p["t"])
+            if t in seen:
+                continue
+            seen.add(t)
+            pts.append((t, p["lat"], p["lon"], p.get("alt", 0.0), p.get("gs", 0.0), bool(p.get("gnd", 0))))
         return Track(track["hex"], track.get("callsign", ""), track.get("type", ""), pts)
 
     def _find_bad_spans(self):

@@ -142,6 +142,11 @@ struct LiveAc : StaticAc {
     AcSimState sim;
     std::deque<PosRecord> stream;      // front = record flown to or stood at, back = newest
     double lastRecordTime = 0.0;       // feed seconds of the last accepted record
+    double lastFeedLat = 0.0;          // the feed's position of that record (degrees), before the
+    double lastFeedLon = 0.0;          // stream rules moved or merged it
+    double olderFeedTime = 0.0;        // the accepted record before it: feed seconds (0: none)
+    double olderFeedLat = 0.0;         // and position
+    double olderFeedLon = 0.0;
     std::chrono::steady_clock::time_point parkingTime{};
     std::int32_t holdCounter = 0;      // >0 extensions allowed, 0 none, -1 used up
     std::uint32_t waitingStartTick = 0;

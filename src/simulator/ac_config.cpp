@@ -27,6 +27,7 @@ namespace {
 constexpr double kTenNm = 10.0;
 constexpr double kMinusFourDegrees = -4.0 * kDegToRad;
 constexpr double kGravity = 9.80665;
+constexpr double kRecordedClimbFtPerTick = 8000.0 / 6000.0;
 
 struct ClassLimits {
     double maxBankDeg;
@@ -71,10 +72,30 @@ void lf_relaxLimits(LiveAc& ac)
         ac.lateLimit = std::max(ac.lateLimit - 100, 1000);
 }
 
-bool lf_parkAirportWithin10Nm(const LiveAc& ac)
+bool lf_parkAirportWithin10Nm(double lat, double lon)
 {
-    return !g_parkAirport.code.empty()
-           && gf_distanceNm(ac.sim.lat, ac.sim.lon, g_parkAirport.lat, g_parkAirport.lon) <= kTenNm;
+    return !g_parkAirport.code.empty() && gf_distanceNm(lat, lon, g_parkAirport.lat, g_parkAirport.lon) <= kTenNm;
+}
+
+// The park airport when within 10 nm, else the nearest airport of the list within 10 nm.
+const AirportEntry* lf_airportNear(double lat, double lon)
+{
+    if (lf_parkAirportWithin10Nm(lat, lon))
+        return &g_parkAirport;
+    constexpr double kBoxDeg = kTenNm / 60.0;  // 10 nm of latitude; the longitude box widens with it
+    const double lonBox = kBoxDeg / std::max(0.05, std::cos(lat * kDegToRad));
+    const AirportEntry* best = nullptr;
+    double bestNm = kTenNm;
+    for (const AirportEntry& a : g_airports) {
+        if (std::fabs(a.lat - lat) > kBoxDeg || std::fabs(gf_wrap180(a.lon - lon)) > lonBox)
+            continue;
+        const double d = gf_distanceNm(lat, lon, a.lat, a.lon);
+        if (d <= bestNm) {
+            bestNm = d;
+            best = &a;
+        }
+    }
+    return best;
 }
 
 // SPOILERS_SET 0 (not for a rotorcraft) and, for any class but Light, spoilers handle and both
@@ -98,6 +119,14 @@ void lf_setApproachRate(LiveAc& ac, double v)
     ac.altStep = v / 6000.0;
 }
 
+// The climb between two airborne records follows the recording up to 8000 ft/min (light
+// airliners climb faster than the class's usual rate; broken altitudes beyond that rate are
+// swallowed when the records arrive), at least the class's vertical-rate cap.
+double lf_recordedClimbCap(const LiveAc& ac)
+{
+    return std::max(ac.vertRateCap, kRecordedClimbFtPerTick);
+}
+
 void lf_airAltitudeStep(LiveAc& ac, double i)
 {
     const PosRecord& head = gf_rec(ac.stream, 0);
@@ -111,17 +140,18 @@ void lf_airAltitudeStep(LiveAc& ac, double i)
             if (head.alt == second.alt && ac.heightAboveGround <= 1000.0 && head.vertRate + second.vertRate <= 100.0)
                 lf_setApproachRate(ac, liveac::approachVerticalSpeed(ac));
             else
-                ac.altStep = (second.alt - ac.sim.alt) / i;
+                ac.altStep = std::min((second.alt - ac.sim.alt) / i, lf_recordedClimbCap(ac));
         } else {
-            const double r = (second.alt - ac.sim.alt) / i;
-            ac.altStep = ac.heightAboveGround <= 1000.0 ? std::min(ac.vertRateCap, std::max(r, 0.2))
-                                                         : std::min(r, ac.vertRateCap);
+            // Along the recorded profile; also low over the ground, where a floor under the step
+            // made descending arrivals climb.
+            ac.altStep = std::min((second.alt - ac.sim.alt) / i, lf_recordedClimbCap(ac));
         }
     } else if (a0 && !a1) {
-        // Touch-down ahead.
+        // Touch-down ahead: down to the ground where it is known.
         const std::int32_t qnh = g_qnh.load();
-        if (!g_parkAirport.code.empty() && qnh <= 1013)
-            ac.altStep = (g_parkAirport.alt - ac.sim.alt) / i;
+        const double ground = gf_groundAltitudeFt(ac);
+        if (!std::isnan(ground) && qnh <= 1013)
+            ac.altStep = (ground - ac.sim.alt) / i;
         else
             lf_setApproachRate(ac, qnh > 1013 ? liveac::approachVerticalSpeed(ac) : -601.0);
         gf_setGear(ac, true);
@@ -195,6 +225,25 @@ void gf_takeOffConfiguration(LiveAc& ac, LiveMotion& m)
 double gf_liftOffSpeed(SizeClass sizeClass)
 {
     return lf_limits(sizeClass).liftOffKt;
+}
+
+double gf_groundAltitudeFt(const LiveAc& ac)
+{
+    if (ac.motion.groundAltKnown)
+        return ac.motion.groundAlt;
+    const AirportEntry* airport = lf_airportNear(ac.sim.lat, ac.sim.lon);
+    return airport ? airport->alt + ac.staticCgHeight : kNaN;
+}
+
+bool gf_airportWithin10Nm(const LiveAc& ac)
+{
+    return lf_airportNear(ac.sim.lat, ac.sim.lon) != nullptr;
+}
+
+double gf_airportElevationNear(double lat, double lon)
+{
+    const AirportEntry* airport = lf_airportNear(lat, lon);
+    return airport ? airport->alt : kNaN;
 }
 
 namespace liveac {
@@ -277,7 +326,10 @@ void groundConfiguration(LiveAc& ac)
     const double speed = gf_rec(ac.stream, 1).speed;
     ac.legSpeed = ac.phase == AcPhase::Pushback ? -speed : speed;
 
-    if (!ac.takeOff || ac.phase == AcPhase::TakeOff || gf_rec(ac.stream, 0).speed < 43.0)
+    // The head's speed may be missing or stale on the ground (sparse ground positions): with the
+    // second record in the air the roll starts whatever the head says.
+    if (!ac.takeOff || ac.phase == AcPhase::TakeOff
+        || (gf_rec(ac.stream, 0).speed < 43.0 && !gf_rec(ac.stream, 1).airborne))
         return;
     for (std::size_t k = 1; k < ac.stream.size(); ++k) {
         if (ac.stream[k].vertRate <= 256.0) {
@@ -333,7 +385,7 @@ void approachConfiguration(LiveAc& ac)
     gf_setCabinLights(ac.objectId, false);
     const double v = gf_rec(ac.stream, 0).vertRate;
     if (v > -250.0) {
-        if (v <= 600.0 && (!ac.landing || lf_parkAirportWithin10Nm(ac)))
+        if (v <= 600.0 && (!ac.landing || gf_airportWithin10Nm(ac)))
             return;
         // Climbing away, or landing away from the park airport: a climb-out.
         if (m.climbConfigDone)
@@ -347,7 +399,7 @@ void approachConfiguration(LiveAc& ac)
         m.flareStage = 0;
         return;
     }
-    if (ac.landing || !lf_parkAirportWithin10Nm(ac))
+    if (ac.landing || !gf_airportWithin10Nm(ac))
         return;
     lf_throttle(ac, 1);
     gf_setFlaps(ac, 3);

@@ -21,6 +21,17 @@ double gf_maxBankStep(SizeClass sizeClass);
 double gf_maxPitchStep(SizeClass sizeClass);
 double gf_liftOffSpeed(SizeClass sizeClass);
 
+// The altitude (feet) of an aircraft standing on the ground where it is: the simulator's ground
+// altitude under the object when reported, else the elevation of the park airport or of the
+// nearest airport of the airport list within 10 nm, each with the static CG height; NaN when none
+// is known (then the feed's altitude stays).
+double gf_groundAltitudeFt(const LiveAc& ac);
+// The park airport, or else an airport of the airport list, lies within 10 nm of the aircraft.
+bool gf_airportWithin10Nm(const LiveAc& ac);
+// The elevation (feet) of the park airport or the nearest listed airport within 10 nm of a
+// position; NaN without one.
+double gf_airportElevationNear(double lat, double lon);
+
 struct LiveMotion;
 
 // Timing limits back up after a wait: early 3000, late 5000 during a take-off, else 3000.

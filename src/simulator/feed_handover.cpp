@@ -9,6 +9,7 @@
 #include <exception>
 #include <unordered_map>
 
+#include "foundation/geo.h"
 #include "foundation/lock_order.h"
 #include "foundation/log.h"
 #include "foundation/runtime_texts.h"
@@ -18,6 +19,7 @@
 #include "liveries/regcodes.h"
 #include "model/ac_records.h"
 #include "model/airport_list.h"
+#include "simulator/ac_config.h"
 #include "simulator/ai_tick.h"
 #include "simulator/live_lifecycle.h"
 #include "simulator/stream_append.h"
@@ -44,6 +46,13 @@ constexpr double kSlowGroundKnots = 30.0;
 constexpr double kGroundTrackDeg = 2.0;
 constexpr double kGroundMoveNm = 0.010799136069114472;  // 20 m
 constexpr double kGroundWaitCapSeconds = 15.0;
+// Broken altitudes: swallowed for at most this long after the last accepted record, so that a
+// broken last record cannot shut the aircraft out.
+constexpr double kBrokenAltitudeSeconds = 60.0;
+constexpr double kAltitudeMarginFt = 1000.0;
+constexpr double kStaleAirKnots = 60.0;
+constexpr double kJumpMarginKnots = 100.0;
+constexpr double kMaxFeetPerSecond = 8000.0 / 60.0;
 
 // Park-airport elevation band.
 constexpr double kHighAltitudeFt = 10000.0;
@@ -106,6 +115,43 @@ void lf_stamp(std::vector<TrafficRecord>& records, std::uint32_t delay)
     const std::int32_t tick = g_tick.load();
     for (auto& r : records)
         r.pos.slot = lf_playOutSlot(delay, tick, r.time, median);
+}
+
+// Many feeds give no ground speed (none or 0) on the ground, also while the aircraft rolls for its
+// take-off: such a record takes the speed of its move over the feed time, from the accepted
+// record before the last one where there is one (two steps smooth the noise of the positions),
+// else from the last. A record that stays put keeps its 0.
+void lf_deriveGroundSpeed(const LiveAc& ac, PosRecord& pos, double time)
+{
+    const double sinceLast = time - ac.lastRecordTime;
+    if (pos.airborne || pos.speed > 0.0 || !(sinceLast > 0.0))
+        return;
+    if (pos.lat == ac.lastFeedLat && pos.lon == ac.lastFeedLon)
+        return;
+    const bool older = ac.olderFeedTime > 0.0 && time - ac.olderFeedTime <= 2.0 * sinceLast + 2.0;
+    const double nm = older ? gf_distanceNm(ac.olderFeedLat, ac.olderFeedLon, pos.lat, pos.lon)
+                            : gf_distanceNm(ac.lastFeedLat, ac.lastFeedLon, pos.lat, pos.lon);
+    pos.speed = std::round(nm / ((older ? time - ac.olderFeedTime : sinceLast) / 3600.0));
+}
+
+// Real feeds now and then send an altitude the aircraft cannot have reached since the last
+// record (tens of thousands of feet within seconds, also while it taxis): faster than 8000 ft/min
+// beyond a margin of 1000 ft from the last record's altitude, or from the elevation of the airport
+// under a record on the ground.
+bool lf_altitudeOutOfReach(const PosRecord& last, const PosRecord& pos, double sinceLast)
+{
+    const double from = last.airborne ? last.alt : gf_airportElevationNear(last.lat, last.lon);
+    if (std::isnan(from))
+        return false;
+    return std::fabs(pos.alt - from) > kAltitudeMarginFt + std::max(sinceLast, 0.0) * kMaxFeetPerSecond;
+}
+
+// Farther from the last feed position than twice the speed (at least 100 kt more) takes it.
+bool lf_positionJump(const LiveAc& ac, const PosRecord& pos, double sinceLast)
+{
+    const double nm = gf_distanceNm(ac.lastFeedLat, ac.lastFeedLon, pos.lat, pos.lon);
+    const double v = std::max(pos.speed, ac.stream.back().speed);
+    return nm * 3600.0 > std::max(sinceLast, 1.0) * std::max(2.0 * v, v + kJumpMarginKnots);
 }
 
 const CreationValues& lf_creationValues(std::uint32_t sizeClass)
@@ -248,8 +294,9 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
 
     if (!ac.stream.empty()) {
         const PosRecord& last = ac.stream.back();
-        const PosRecord& pos = record.pos;
         const double sinceLast = record.time - ac.lastRecordTime;
+        lf_deriveGroundSpeed(ac, record.pos, record.time);
+        const PosRecord& pos = record.pos;
         if (record.time == ac.lastRecordTime || sinceLast <= kSameRecordSeconds)
             return true;
         if (last.speed > kSlowKnots && pos.speed >= kSpeedJumpFactor * last.speed)
@@ -258,6 +305,13 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
             return true;
         if ((last.speed <= kSlowKnots && pos.speed >= kStandstillJumpKnots) ||
             (pos.speed <= kSlowKnots && last.speed >= kStandstillJumpKnots))
+            return true;
+        if (pos.airborne && sinceLast < kBrokenAltitudeSeconds && lf_altitudeOutOfReach(last, pos, sinceLast))
+            return true;
+        // A flying aircraft reported again and again at the feed's last position is a stale
+        // position (real archives repeat one for minutes): it is no stop, the aircraft flies on
+        // along its extension records and is removed when no fresh position comes.
+        if (pos.airborne && pos.speed > kStaleAirKnots && pos.lat == ac.lastFeedLat && pos.lon == ac.lastFeedLon)
             return true;
         if (ac.holdCounter < 1) {
             // Tracks compared as plain degrees, without wrapping at 360.
@@ -273,6 +327,11 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
                     return true;
             }
         }
+        // A buffering aircraft whose new position lies farther than it could have flown (after a
+        // stale or broken position) starts its records again there, instead of being placed at
+        // the old one and flying the gap.
+        if (ac.state == AcState::Buffering && lf_positionJump(ac, pos, sinceLast))
+            ac.stream.clear();
     }
 
     if (ac.state == AcState::Buffering && !lf_notAtParkElevation(record))
@@ -281,7 +340,12 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
     if (!liveac::respawn(ac, record))
         return true;
 
+    ac.olderFeedTime = ac.lastRecordTime;
+    ac.olderFeedLat = ac.lastFeedLat;
+    ac.olderFeedLon = ac.lastFeedLon;
     ac.lastRecordTime = record.time;
+    ac.lastFeedLat = record.pos.lat;
+    ac.lastFeedLon = record.pos.lon;
     liveac::appendRecord(ac, record.pos);
     return true;
 }

@@ -17,6 +17,7 @@
 #include "liveries/regcodes.h"
 #include "model/airport_list.h"
 #include "model/stand_model.h"
+#include "simulator/ac_config.h"
 #include "simulator/ai_tick.h"
 #include "simulator/command_queues.h"
 #include "simulator/duplicates.h"
@@ -401,6 +402,12 @@ void spawnLiveAc(LiveAc& ac)
         ac.sim.lat = h.lat;
         ac.sim.lon = h.lon;
         ac.sim.alt = h.alt;
+        if (!h.airborne) {
+            // Feeds give no altitude on the ground (0): the aircraft stands on the ground there.
+            const double ground = gf_groundAltitudeFt(ac);
+            if (!std::isnan(ground))
+                ac.sim.alt = ground;
+        }
         ac.sim.vertSpeed = h.vertRate / 60.0;
         ac.sim.tas = h.tas;
         ac.sim.bank = h.bankValid ? h.bank : 0.0;
@@ -620,6 +627,10 @@ void setGroundAltitude(LiveAc& ac, double groundAltitudeFt)
 {
     ac.motion.groundAlt = ac.staticCgHeight + groundAltitudeFt;
     ac.motion.groundAltKnown = 1;
+    // Rolling or standing (not rotating, not yet down from the flare): on the ground the
+    // simulator reports.
+    if (ac.onGround && ac.phase != AcPhase::TakeOff && ac.motion.flareStage == 0 && !ac.motion.deRotation)
+        ac.sim.alt = ac.motion.groundAlt;
 }
 
 }  // namespace liveac

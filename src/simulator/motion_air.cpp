@@ -30,6 +30,7 @@ constexpr double kTicksPerHourNm = 360000.0;  // d nm at v kt take d * 360000 / 
 constexpr double kHalfDegree = 0.5 * kDegToRad;
 constexpr double kMinusFourDegrees = -4.0 * kDegToRad;
 constexpr std::int32_t kWeekTicks = 604800 * 100;
+constexpr double kCatchUpFactor = 1.2;  // fastest catch-up: this many times the feed's speed
 
 std::int32_t lf_now()
 {
@@ -227,13 +228,20 @@ double legSpeed(const LiveAc& ac)
 {
     const PosRecord& head = gf_rec(ac.stream, 0);
     const PosRecord& second = gf_rec(ac.stream, 1);
-    if (head.speed == 0.0 && second.speed == 0.0) {
-        std::int64_t dt = static_cast<std::int64_t>(second.slot) - head.slot;
-        if (dt < 26)
-            dt = 25;
-        return std::max(1.0, gf_recDistance(head, second) * kTicksPerHourNm / static_cast<double>(dt));
+    const double mean = (head.speed + second.speed) / 2.0;
+    if (head.speed != 0.0 && second.speed != 0.0)
+        return mean;
+    // A stop or a record without the feed's speed: the speed over the feed's times, so that a leg
+    // off a stop is not planned at half the speed its end record gives (the mean with 0). A head
+    // reached late lies after the second record's slot: then the times tell nothing, the mean
+    // stays.
+    std::int64_t dt = static_cast<std::int64_t>(second.slot) - head.slot;
+    if (dt < 26) {
+        if (mean > 0.0)
+            return mean;
+        dt = 25;
     }
-    return (head.speed + second.speed) / 2.0;
+    return std::max({1.0, mean, gf_recDistance(head, second) * kTicksPerHourNm / static_cast<double>(dt)});
 }
 
 void setArrivalTick(LiveAc& ac, std::int32_t n)
@@ -241,13 +249,27 @@ void setArrivalTick(LiveAc& ac, std::int32_t n)
     PosRecord& second = gf_rec(ac.stream, 1);
     const std::int64_t now = lf_now();
     const std::int64_t s = second.slot;
+    // The aircraft may stand behind its head record (after a late leg or a curve): its fastest leg
+    // (1.2 times the feed's speed, no jump) is measured from where it is.
+    const PosRecord& head = gf_rec(ac.stream, 0);
+    const double dHead = gf_recDistance(head, second);
+    const double dOwn = gf_distanceNm(ac.sim.lat, ac.sim.lon, second.lat, second.lon);
+    double ownTicks = n;
+    if (dOwn > dHead)
+        ownTicks = dHead > 0.0 ? n * dOwn / dHead : dOwn * kTicksPerHourNm / legSpeed(ac);
+    const std::int32_t fastest = std::max(kMinLegTicks, gf_ticks(ownTicks / kCatchUpFactor));
     std::int64_t tick;
-    if (ac.holdCounter > 0)
-        tick = std::max(now + n, now);
-    else if (now + n > s + ac.lateLimit)
-        tick = std::max(s + ac.lateLimit, now);
-    else
-        tick = std::max({now + n, s - ac.earlyLimit, now});
+    if (ac.holdCounter > 0) {
+        tick = now + std::max(n, fastest);
+    } else {
+        // The record's play-out slot is when the aircraft was there: the leg ends at it, so the
+        // aircraft keeps pace with the feed (also after falling behind). The time the leg takes
+        // at the feed's speed is the guard against broken feed times: the leg ends at most the
+        // early limit before it, never faster than 1.2 times the feed's speed, and at most the
+        // late limit after it.
+        const std::int64_t soonest = now + std::max<std::int64_t>(n - ac.earlyLimit, fastest);
+        tick = std::clamp(s, soonest, std::max(soonest, now + n + ac.lateLimit));
+    }
     second.slot = gf_addTicks(tick, 0);
 }
 

@@ -170,8 +170,13 @@ ConvertResult gf_scenarioFromTracks(const std::string& jsonText)
         }
         Last& l = last[hex];
         TrackPoint p;
-        // Millisecond stamps (the usual) or seconds.
-        p.t = *ts > 1e11 ? *ts / 1000.0 : *ts;
+        // Millisecond stamps (the usual) or seconds. The service stamps a position with the time
+        // it was seen, which such recordings keep as "last_position" beside the row's own time
+        // (a position repeated in later rows keeps its first time).
+        const double scale = *ts > 1e11 ? 1000.0 : 1.0;
+        p.t = *ts / scale;
+        if (const auto seen = lf_num(row, "last_position"); seen && *seen > 0.0 && *seen < *ts)
+            p.seen = *seen / scale;
         p.lat = *lat;
         p.lon = *lon;
         auto alt = lf_num(row, "altitude");
@@ -198,6 +203,8 @@ ConvertResult gf_scenarioFromTracks(const std::string& jsonText)
     }
     for (auto& [hex, p] : points) {
         p.t -= first;
+        if (p.seen)
+            *p.seen -= first;
         tracks[hex].points.push_back(p);
     }
     result.scenario.start = std::floor(first);

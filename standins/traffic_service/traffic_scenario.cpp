@@ -83,6 +83,7 @@ TrafficScenario gf_parseScenario(const std::string& text)
                     throw std::runtime_error("scenario: track " + track.hex + " has a point without position");
                 TrackPoint point;
                 point.t = lf_number(p, "t", 0.0);
+                point.seen = lf_optNumber(p, "seen");
                 point.lat = lf_number(p, "lat", 0.0);
                 point.lon = lf_number(p, "lon", 0.0);
                 point.alt = lf_number(p, "alt", 0.0);
@@ -122,6 +123,8 @@ std::string gf_scenarioJson(const TrafficScenario& s)
         for (const auto& p : t.points) {
             json point = {{"t", p.t},   {"lat", p.lat}, {"lon", p.lon}, {"alt", p.alt},
                           {"gs", p.gs}, {"trk", p.track}, {"vr", p.vr}, {"gnd", p.onGround ? 1 : 0}};
+            if (p.seen)
+                point["seen"] = *p.seen;
             if (p.roll)
                 point["roll"] = *p.roll;
             if (p.heading)

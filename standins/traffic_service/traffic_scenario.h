@@ -25,7 +25,7 @@
 namespace tvxstandin {
 
 struct TrackPoint {
-    double t = 0.0;
+    double t = 0.0;                 // seconds: known from then on
     double lat = 0.0, lon = 0.0;
     double alt = 0.0;     // feet, pressure altitude
     double gs = 0.0;      // knots
@@ -34,6 +34,7 @@ struct TrackPoint {
     bool onGround = false;
     std::optional<double> roll;     // degrees
     std::optional<double> heading;  // degrees true
+    std::optional<double> seen;     // seconds: when the position was seen, when earlier than t
 };
 
 struct ScenarioTrack {

@@ -56,7 +56,9 @@ json lf_entry(const ScenarioTrack& track, const TrackPoint& p, double epoch)
 {
     json roll = p.roll ? json(*p.roll) : json(nullptr);
     json hdg = p.heading ? json(*p.heading) : json("null");
-    json e = json::array({track.hex, p.lat, p.lon, p.track, std::lround(p.alt), p.gs, "1000", "X",
+    // The service gives no altitude on the ground: 0.
+    const long alt = p.onGround ? 0 : std::lround(p.alt);
+    json e = json::array({track.hex, p.lat, p.lon, p.track, alt, p.gs, "1000", "X",
                           track.type.empty() ? json("") : json(track.type),
                           track.registration.empty() ? json("null") : json(track.registration), epoch,
                           track.origin, track.destination, track.callsign, p.onGround ? 1 : 0, std::lround(p.vr),
@@ -591,7 +593,7 @@ TrafficStandin::Reply TrafficStandin::lf_traffic(const httplib::Request& req, do
             if (t - p.t > 60.0)
                 continue;
             if (lf_inBox(p.lat, p.lon, bottom, top, left, right)) {
-                data[track.hex] = lf_entry(track, p, m_scenario.start + p.t);
+                data[track.hex] = lf_entry(track, p, m_scenario.start + p.seen.value_or(p.t));
                 ++m_lastTrafficEntries;
             }
         }

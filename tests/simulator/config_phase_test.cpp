@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "foundation/settings.h"
+#include "model/airport_list.h"
 #include "simconnect/standin_sim.h"
 #include "simulator/ac_config.h"
 #include "support/stand_services_fake.h"
@@ -146,6 +147,55 @@ TEST_F(ConfigTest, TouchDownAheadAwayFromTheParkAirportDescendsAt601)
     EXPECT_EQ(eventData(9, simid::GEAR_SET).front(), 1u);
 }
 
+// Low over the ground without the landing mode, an arrival descends along its records (a floor
+// of +0.2 ft per tick under the step made it climb between the records); climbs follow the
+// records up to 8000 ft/min, beyond the class's usual rate.
+TEST_F(ConfigTest, AltitudeStepFollowsTheRecordedProfile)
+{
+    struct Case {
+        double headAlt, secondAlt, agl, want;
+    };
+    // 500 ticks to the second record; the Large class's cap is 0.6 ft per tick.
+    for (const Case c : {Case{900, 800, 800, -0.2}, Case{900, 900, 800, 0.0}, Case{3000, 3600, 1500, 1.2},
+                         Case{3000, 4000, 1500, 8000.0 / 6000.0}, Case{900, 950, 800, 0.1}}) {
+        LiveAc ac = flying(SizeClass::Large, c.headAlt, c.secondAlt, 0, c.agl);
+        liveac::airConfiguration(ac);
+        EXPECT_DOUBLE_EQ(ac.altStep, c.want) << c.headAlt << " to " << c.secondAlt;
+    }
+}
+
+// Airports of the airport list count like the park airport: the landing mode near one, and a
+// touch-down ahead aims at its elevation (with the static CG height).
+TEST_F(ConfigTest, ArrivalsLandAtAnAirportOfTheListWithoutAParkAirport)
+{
+    const auto airports = g_airports;
+    g_airports = {{"LSZH", "ZRH", 47.05, 8.0, 1416.0}, {"LSGG", "GVA", 46.24, 6.11, 1411.0}};
+    LiveAc ac = flying(SizeClass::Large, 3000, 2800, -800, 1500);
+    liveac::approachConfiguration(ac);
+    EXPECT_EQ(ac.landing, 1);
+    EXPECT_EQ(ac.flapsIndex, 3u);
+
+    LiveAc down = flying(SizeClass::Large, 1600, 0, -700, 200);
+    down.stream[1].airborne = 0;
+    down.staticCgHeight = 8.0;
+    liveac::airConfiguration(down);
+    EXPECT_DOUBLE_EQ(down.altStep, (1416.0 + 8.0 - 1600.0) / 500.0);
+    EXPECT_DOUBLE_EQ(gf_groundAltitudeFt(down), 1424.0);
+
+    // The ground the simulator reports under the object comes first.
+    down.motion.groundAlt = 1430.0;
+    down.motion.groundAltKnown = 1;
+    EXPECT_DOUBLE_EQ(gf_groundAltitudeFt(down), 1430.0);
+
+    // More than 10 nm from every airport: no landing mode, no ground known.
+    LiveAc far = flying(SizeClass::Large, 3000, 2800, -800, 1500);
+    far.sim.lat = 46.8;
+    liveac::approachConfiguration(far);
+    EXPECT_EQ(far.landing, 0);
+    EXPECT_TRUE(std::isnan(gf_groundAltitudeFt(far)));
+    g_airports = airports;
+}
+
 TEST_F(ConfigTest, PitchStepAimsAtTheClimbPitchWithinTheClassLimit)
 {
     // +1200 ft/min: target -3 - 2.2 * 2 = -7.4 degrees; the step is limited to 0.0075 deg per tick.
@@ -174,7 +224,9 @@ TEST_F(ConfigTest, ClimbReportedOnTheGroundTakesTheFirstAirborneRecord)
     EXPECT_GT(ac.latStep, 0.0);
 }
 
-TEST_F(ConfigTest, TakeOffRollStartsAt43KnotsOnlyWhenTheRecordsShowTheClimb)
+// The roll starts from 43 kt when the records show the climb; with the next record in the air it
+// starts whatever the head's speed (sparse or speedless ground positions end the roll late).
+TEST_F(ConfigTest, TakeOffRollStartsAt43KnotsOrWithTheNextRecordInTheAir)
 {
     struct Case {
         double headSpeed;
@@ -182,7 +234,8 @@ TEST_F(ConfigTest, TakeOffRollStartsAt43KnotsOnlyWhenTheRecordsShowTheClimb)
         AcPhase want;
     };
     for (const Case c : {Case{45, true, AcPhase::TakeOff}, Case{45, false, AcPhase::Taxiing},
-                         Case{40, true, AcPhase::Taxiing}}) {
+                         Case{40, true, AcPhase::TakeOff}, Case{40, false, AcPhase::Taxiing},
+                         Case{0, true, AcPhase::TakeOff}}) {
         LiveAc ac = makeLiveAc(0x440012, "AUA13", {rec(47.0, 8.0, 0, c.headSpeed), rec(47.01, 8.0, 500, 150, c.climbAhead, 100)},
                                SizeClass::Large, AcState::Placed, AcPhase::Taxiing);
         ac.stream[1].vertRate = c.climbAhead ? 1500 : 0;

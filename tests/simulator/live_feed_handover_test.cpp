@@ -241,9 +241,106 @@ TEST_F(FeedHandover, SwallowRulesAtTheirEdges)
                                AcState::Placed);
         ac.holdCounter = c.holdCounter;
         TrafficRecord r = liveRecord(0x4b1908, "SWR40", "B738", 100.0 + c.dt, 5000.0, c.speed, c.track, c.airborne);
+        if (c.airborne)
+            r.pos.lat += 0.001;  // a fresh position (one repeated in the air is stale)
         EXPECT_TRUE(liveac::acceptRecord(ac, r));
         EXPECT_EQ(ac.lastRecordTime, c.swallowed ? 100.0 : 100.0 + c.dt);
     }
+}
+
+// Faults of real feeds: on-ground records without ground speed, broken altitudes, a flying
+// aircraft's position repeated for minutes, a position far from the last one.
+TEST_F(FeedHandover, GroundRecordsWithoutSpeedTakeTheSpeedOfTheirMoveAndStartTheTakeOff)
+{
+    // 0.001 degrees of latitude (111.1 m) every 5 s: 43 kt, without a speed in the feed.
+    LiveAc& ac = addLiveAc(liveRecord(0x4b1909, "SWR41", "B738", 100.0, 0.0, 0.0, 0.0, false), AcState::Placed);
+    ac.phase = AcPhase::Taxiing;
+    ac.onGround = 1;
+    ac.objectId = 1001;
+    for (int k = 1; k <= 2; ++k) {
+        TrafficRecord r = liveRecord(0x4b1909, "SWR41", "B738", 100.0 + 5.0 * k, 0.0, 0.0, 0.0, false);
+        r.pos.lat += 0.001 * k;
+        EXPECT_TRUE(liveac::acceptRecord(ac, r));
+        ASSERT_EQ(ac.stream.size(), static_cast<std::size_t>(k + 1));
+        EXPECT_DOUBLE_EQ(ac.stream.back().speed, 43.0);
+    }
+    EXPECT_EQ(ac.takeOff, 1);  // rolling at 43 kt and more
+
+    // Standing: no move, no speed.
+    TrafficRecord still = liveRecord(0x4b1909, "SWR41", "B738", 130.0, 0.0, 0.0, 0.0, false);
+    still.pos.lat = ac.lastFeedLat;
+    EXPECT_TRUE(liveac::acceptRecord(ac, still));
+    EXPECT_DOUBLE_EQ(ac.stream.back().speed, 0.0);
+}
+
+TEST_F(FeedHandover, BrokenAltitudesAreSwallowedForAMinuteAtMost)
+{
+    LiveAc& ac = addLiveAc(liveRecord(0x4b1910, "SWR42", "B738", 100.0, 5000.0), AcState::Placed);
+    auto next = [](double time, double alt, double dLat) {
+        TrafficRecord r = liveRecord(0x4b1910, "SWR42", "B738", time, alt);
+        r.pos.lat += dLat;
+        return r;
+    };
+    TrafficRecord spike = next(105.0, 36000.0, 0.01);  // 31000 ft in 5 s
+    EXPECT_TRUE(liveac::acceptRecord(ac, spike));
+    EXPECT_EQ(ac.lastRecordTime, 100.0);
+    TrafficRecord climb = next(110.0, 7300.0, 0.02);  // within 8000 ft/min for 10 s and 1000 ft more
+    EXPECT_TRUE(liveac::acceptRecord(ac, climb));
+    EXPECT_EQ(ac.lastRecordTime, 110.0);
+    TrafficRecord late = next(171.0, 36000.0, 0.2);  // a minute on: taken, whatever it says
+    EXPECT_TRUE(liveac::acceptRecord(ac, late));
+    EXPECT_EQ(ac.lastRecordTime, 171.0);
+
+    // From the ground: against the elevation of the airport under the last record.
+    const auto airports = g_airports;
+    g_airports = {{"LSZH", "ZRH", 47.0, 8.0, 1416.0}};
+    g_liveAc.clear();
+    LiveAc& taxiing = addLiveAc(liveRecord(0x4b1911, "SWR43", "B738", 100.0, 0.0, 20.0, 90.0, false), AcState::Placed);
+    TrafficRecord high = liveRecord(0x4b1911, "SWR43", "B738", 110.0, 35950.0, 150.0, 90.0, true);
+    high.pos.lat += 0.005;
+    EXPECT_TRUE(liveac::acceptRecord(taxiing, high));
+    EXPECT_EQ(taxiing.lastRecordTime, 100.0);
+    TrafficRecord liftOff = liveRecord(0x4b1911, "SWR43", "B738", 110.0, 1800.0, 150.0, 90.0, true);
+    liftOff.pos.lat += 0.005;
+    EXPECT_TRUE(liveac::acceptRecord(taxiing, liftOff));
+    EXPECT_EQ(taxiing.lastRecordTime, 110.0);
+    g_airports = airports;
+}
+
+TEST_F(FeedHandover, StalePositionsInTheAirAreSwallowed)
+{
+    LiveAc& ac = addLiveAc(liveRecord(0x4b1912, "SWR44", "B738", 100.0, 36000.0, 450.0), AcState::Placed);
+    TrafficRecord stale = liveRecord(0x4b1912, "SWR44", "B738", 130.0, 36000.0, 450.0);
+    EXPECT_TRUE(liveac::acceptRecord(ac, stale));
+    EXPECT_EQ(ac.lastRecordTime, 100.0);
+    EXPECT_EQ(ac.stream.size(), 1u);
+    TrafficRecord fresh = liveRecord(0x4b1912, "SWR44", "B738", 140.0, 36000.0, 450.0);
+    fresh.pos.lat += 0.05;
+    EXPECT_TRUE(liveac::acceptRecord(ac, fresh));
+    EXPECT_EQ(ac.lastRecordTime, 140.0);
+    EXPECT_EQ(ac.stream.size(), 2u);
+
+    // A hovering helicopter at its position is no stale position.
+    g_liveAc.clear();
+    LiveAc& hover = addLiveAc(liveRecord(0x4b1913, "REGA1", "EC35", 100.0, 2000.0, 0.0), AcState::Placed);
+    TrafficRecord still = liveRecord(0x4b1913, "REGA1", "EC35", 120.0, 2000.0, 0.0);
+    EXPECT_TRUE(liveac::acceptRecord(hover, still));
+    EXPECT_EQ(hover.lastRecordTime, 120.0);
+}
+
+TEST_F(FeedHandover, BufferingAircraftStartsAgainWhereItsPositionJumped)
+{
+    LiveAc& ac = addLiveAc(liveRecord(0x4b1914, "SWR45", "B738", 100.0, 36000.0, 450.0), AcState::Buffering);
+    TrafficRecord far = liveRecord(0x4b1914, "SWR45", "B738", 110.0, 36000.0, 450.0);
+    far.pos.lat += 0.5;  // 30 nm in 10 s
+    EXPECT_TRUE(liveac::acceptRecord(ac, far));
+    ASSERT_EQ(ac.stream.size(), 1u);
+    EXPECT_DOUBLE_EQ(ac.stream[0].lat, far.pos.lat);
+
+    TrafficRecord near = liveRecord(0x4b1914, "SWR45", "B738", 120.0, 36000.0, 450.0);
+    near.pos.lat = far.pos.lat + 0.02;  // 1.2 nm in 10 s: 432 kt
+    EXPECT_TRUE(liveac::acceptRecord(ac, near));
+    EXPECT_EQ(ac.stream.size(), 2u);
 }
 
 TEST_F(FeedHandover, AcceptanceByHexidAndState)
@@ -270,6 +367,7 @@ TEST_F(FeedHandover, AcceptanceByHexidAndState)
     // The respawn decision can swallow the record: here a ghost of a live aircraft's callsign.
     addLiveAc(liveRecord(0x100009, "B1", "B738", 100.0), AcState::Placed);
     TrafficRecord later = liveRecord(0x100001, "B1_", "B738", 300.0);
+    later.pos.lat += 0.01;
     EXPECT_TRUE(liveac::acceptRecord(g_liveAc[0], later));
     EXPECT_EQ(g_liveAc[0].callsign, "B1_");
     EXPECT_EQ(g_liveAc[0].stream.size(), 1u);

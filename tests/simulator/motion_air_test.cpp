@@ -45,8 +45,10 @@ TEST(MotionAir, SecondRecordAtTheHeadsPositionBecomesAStop)
     EXPECT_EQ(ac.lonStep, 0.0);
 }
 
-// setArrivalTick: the feed's tick, but never more than the early limit before it, the late limit
-// after it, or before now; records one tick apart still give 25 ticks.
+// setArrivalTick: the leg ends at the feed's tick, so the aircraft keeps pace with the recording;
+// the leg's own time n at the feed's speed guards against broken feed times: never more than the
+// early limit before now + n nor faster than 1.2 times the feed's speed (no jump when catching
+// up), never more than the late limit after now + n; records one tick apart still give 25 ticks.
 TEST(MotionAir, LegTimingWithinTheLimits)
 {
     struct Case {
@@ -59,12 +61,16 @@ TEST(MotionAir, LegTimingWithinTheLimits)
     };
     const Case cases[] = {
         {"on time", 1000, 2000, 1000, 0, 2000},
-        {"feed far ahead", 1000, 9000, 500, 0, 8000},       // at most 1000 early
-        {"feed far behind", 1000, 1500, 5000, 0, 2500},     // at most 1000 late
-        {"late limit passed: arrives now", 10000, 1500, 25, 0, 10000},
-        {"fast leg: at most the early limit ahead", 1000, 1500, 25, 0, 1025},
+        {"slower than the feed's speed: at the feed's tick", 1000, 2400, 1000, 0, 2400},
+        {"behind: catches up at the feed's tick", 1000, 1500, 600, 0, 1500},
+        {"feed far ahead", 1000, 9000, 500, 0, 2500},       // at most 1000 after now + n
+        {"feed far behind", 1000, 5400, 5000, 0, 5400},
+        {"feed far behind: at most the early limit", 1000, 1500, 20000, 0, 20000},
+        {"feed far behind: 1.2 times the speed at most", 1000, 1500, 5000, 0, 5167},
+        {"long behind: 1.2 times the speed at most", 10000, 1500, 600, 0, 10500},
+        {"fast leg: 25 ticks at least", 1000, 1010, 25, 0, 1025},
         {"holding: own timing", 1000, 9000, 500, 3, 1500},
-        {"negative ticks", -3000, -2000, 25, 0, -2975},
+        {"negative ticks", -3000, -2000, 25, 0, -2000},
     };
     for (const Case& c : cases) {
         MotionSandbox sandbox;
@@ -99,6 +105,17 @@ TEST(MotionAir, LegSpeedOfStandingRecordsFromTheirTimes)
     ac.stream[0].speed = 100;
     ac.stream[1].speed = 140;
     EXPECT_DOUBLE_EQ(liveac::legSpeed(ac), 120.0);
+
+    // Off a stop: the speed over the feed's times, not half the end record's speed.
+    ac.stream[0].speed = 0;
+    ac.stream[1].speed = 20;
+    ac.stream[1].lat = 50 + oneNm / 10;
+    ac.stream[1].slot = 1800;  // 0.1 nm in 18 s: 20 kt
+    EXPECT_NEAR(liveac::legSpeed(ac), 20.0, 1e-6);
+    ac.stream[1].slot = 36000;  // slower over the times: the mean at least
+    EXPECT_DOUBLE_EQ(liveac::legSpeed(ac), 10.0);
+    ac.stream[0].slot = 40000;  // the head reached after the second's slot: the mean, no rush
+    EXPECT_DOUBLE_EQ(liveac::legSpeed(ac), 10.0);
 }
 
 // A near-zero speed over a long distance gives the longest leg, not an overflow.
@@ -426,5 +443,6 @@ TEST(MotionAir, GroundLegsArePlannedByTheGroundMovement)
     LiveAc ac = placed({rec(50.0, 8.0, 0, 10), rec(50.01, 8.0, 500, 10)}, true, AcPhase::Taxiing);
     nextPos(ac);
     ASSERT_EQ(ac.stream.size(), 1u);
-    EXPECT_EQ(ac.stream.front().slot, 1500);
+    // 0.6 nm at 10 kt take 21600 ticks; the feed's 500 lie far before: the early limit.
+    EXPECT_EQ(ac.stream.front().slot, 20600);
 }

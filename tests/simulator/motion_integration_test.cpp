@@ -282,6 +282,8 @@ TEST_F(MotionIntegration, RecordedTracks)
                     break;
                 auto p = *it;
                 p.t -= t0;
+                if (p.seen)
+                    *p.seen -= t0;
                 if (track.points.empty() || p.t > track.points.back().t)
                     track.points.push_back(p);
             }

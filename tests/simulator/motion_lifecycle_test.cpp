@@ -279,6 +279,36 @@ TEST(MotionLifecycle, SpawnMarksStopsAndUsesTrackOrForcedHeading)
     EXPECT_NE(sandbox.logText().find("spawnLiveAc: invalid deque<T> subscript"), std::string::npos);
 }
 
+// Feeds give no altitude on the ground (0): a ground aircraft spawns at the elevation of the
+// airport under it and then stands on the ground the simulator reports; never at 0 ft.
+TEST(MotionLifecycle, GroundAircraftStandAtTheGroundElevation)
+{
+    MotionSandbox sandbox;
+    matchEverything();
+    const auto airports = g_airports;
+    g_airports = {{"LSZH", "ZRH", 47.46, 8.55, 1416.0}};
+    LiveAc ac = makeLiveAc(0x3C0070, "DLH70", {rec(47.45, 8.55, 100, 10), rec(47.451, 8.55, 200, 10)});
+    ac.staticCgHeight = 9.0;
+    spawnLiveAc(ac);
+    EXPECT_EQ(ac.phase, AcPhase::Taxiing);
+    EXPECT_DOUBLE_EQ(ac.sim.alt, 1425.0);
+
+    // The simulator's ground under the object: rolling or standing, the aircraft sits on it.
+    ac.onGround = 1;
+    liveac::setGroundAltitude(ac, 1410.0);
+    EXPECT_DOUBLE_EQ(ac.sim.alt, 1419.0);
+    // Not while it rotates for the take-off.
+    ac.phase = AcPhase::TakeOff;
+    liveac::setGroundAltitude(ac, 1400.0);
+    EXPECT_DOUBLE_EQ(ac.sim.alt, 1419.0);
+
+    // Far from any airport and without the simulator's ground: the feed's altitude stays.
+    LiveAc away = makeLiveAc(0x3C0071, "DLH71", {rec(40.0, 2.0, 100, 10, false, 55.0), rec(40.001, 2.0, 200, 10)});
+    spawnLiveAc(away);
+    EXPECT_DOUBLE_EQ(away.sim.alt, 55.0);
+    g_airports = airports;
+}
+
 // A ground aircraft near the park airport, slow and still, with a free stand within 55 m spawns
 // parked; 6 nm out it spawns taxiing; the reserved and the user's stand are never taken.
 TEST(MotionLifecycle, SpawnAtAStandOfTheParkAirport)

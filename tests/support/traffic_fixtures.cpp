@@ -49,7 +49,7 @@ tvxstandin::TrafficScenario gf_amsterdamScenario(int licenceType)
     s.tracks.push_back(tug);
     tvxstandin::ScenarioTrack low{"002000", "LOW1", "N1", "C172", "", "", {}};
     for (int i = 0; i <= 40; i += 5)
-        low.points.push_back({static_cast<double>(i), 52.35, 4.8, 1500, 90, 10, 0, false, {}, {}});
+        low.points.push_back({static_cast<double>(i), 52.35, 4.8, 1500, 90, 10, 0, false, {}, {}, {}});
     s.tracks.push_back(low);
     // Parked 3 h and 10 min before scenario time 20 s (00:00:20): since 21:00 and 23:50.
     s.parked.push_back({"4b1a2f", kEhamLat + 0.005, kEhamLon + 0.005, "EHAM_D7", "A333", "PH-AKA", "KLM601",
