@@ -54,12 +54,16 @@ function(tavix_check_include_order)
   add_custom_target(include_order ALL DEPENDS ${stamp})
 endfunction()
 
-# tavix_test(<folder> [DEPS <targets>...]): one test program per tests/ folder, every .cpp in it,
-# each case run by CTest in its own process and labelled with the folder name (ctest -L e2e).
+# tavix_test(<folder> [TIMEOUT <seconds>] [DEPS <targets>...]): one test program per tests/ folder,
+# every .cpp in it, each case run by CTest in its own process (at most TIMEOUT seconds, default 120)
+# and labelled with the folder name (ctest -L e2e).
 # DEPS are the libraries its cases exercise; the fixture builders (tvx_test_support) come first on
 # the link line, so they find those libraries (the state resets among them) after them.
 function(tavix_test folder)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "DEPS" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
   if(NOT srcs)
     return()
@@ -70,5 +74,5 @@ function(tavix_test folder)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT 120 LABELS ${folder} ENVIRONMENT "TAVIX_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS ${folder} ENVIRONMENT "TAVIX_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 endfunction()
