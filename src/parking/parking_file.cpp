@@ -9,8 +9,8 @@
 #include <charconv>
 #include <cmath>
 #include <set>
+#include <sstream>
 #include <stdexcept>
-#include <system_error>
 #include <utility>
 
 #include "foundation/errors.h"
@@ -18,6 +18,7 @@
 #include "foundation/runtime_texts.h"
 #include "foundation/settings.h"
 #include "foundation/settings_store.h"
+#include "foundation/text_file.h"
 #include "foundation/time_slots.h"
 #include "foundation/units.h"
 #include "liveries/aircraft_db.h"
@@ -166,20 +167,10 @@ bool gf_writeApf(const ApfRecord& record, const std::filesystem::path& path, std
         return false;
     for (const ParkPos& stand : record.stands)
         lf_writeParkPos(parkpositions, stand, fromScan);
-    // Through a temporary file renamed over the old one: a full disk leaves the old file whole.
-    auto temporary = path;
-    temporary += ".tmp";
-    std::error_code ec;
-    if (!doc.save_file(temporary.c_str())) {
-        std::filesystem::remove(temporary, ec);
-        return false;
-    }
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) {
-        std::filesystem::remove(temporary, ec);
-        return false;
-    }
-    return true;
+    // Replaced whole (a temporary file renamed over it): a full disk leaves the old file as it was.
+    std::ostringstream text;
+    doc.save(text);
+    return gf_replaceFile(path, text.str());
 }
 
 // ---- Reading --------------------------------------------------------------------------------
