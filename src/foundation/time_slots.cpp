@@ -18,6 +18,7 @@ namespace {
 
 std::atomic<bool> g_clockFixed{false};
 std::atomic<std::int64_t> g_fixedSeconds{0};
+std::atomic<SteadyTime (*)()> g_steadySource{nullptr};
 std::atomic<double> g_trafficDataTime{0.0};
 // The last time the service gave (0 stands for "no traffic in the reply"): the schedule clock of
 // time-shift mode goes by it, not by 1970-01-01 while the feed is quiet.
@@ -84,6 +85,15 @@ void gf_setFixedClock(std::int64_t utcSeconds)
 }
 
 void gf_releaseClock() { g_clockFixed.store(false); }
+
+SteadyTime gf_steadyNow()
+{
+    if (const auto source = g_steadySource.load())
+        return source();
+    return std::chrono::steady_clock::now();
+}
+
+void gf_setSteadySource(SteadyTime (*source)()) { g_steadySource.store(source); }
 
 void gf_setTrafficDataTime(double utcSeconds)
 {

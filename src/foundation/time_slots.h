@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <bitset>
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -35,6 +36,12 @@ std::int64_t gf_utcNowSeconds();
 // Tests: the clock stands at the given UTC seconds until gf_releaseClock().
 void gf_setFixedClock(std::int64_t utcSeconds);
 void gf_releaseClock();
+// Steady time of the parking stays (only differences of it are used): std::chrono::steady_clock,
+// or the source set for tests, such as the simulated clock of a lockstep run (nullptr: the steady
+// clock again).
+using SteadyTime = std::chrono::steady_clock::time_point;
+SteadyTime gf_steadyNow();
+void gf_setSteadySource(SteadyTime (*source)());
 
 // ---- Time-shift mode ----------------------------------------------------------------------
 // The traffic client sets the UTC time of the traffic data it receives (seconds since 1970; 0 after

@@ -35,7 +35,7 @@ bool lf_liveParked(const LiveAc& ac)
 template <typename Duration>
 std::int64_t lf_parkedFor(const LiveAc& ac)
 {
-    return std::chrono::duration_cast<Duration>(std::chrono::steady_clock::now() - ac.parkingTime).count();
+    return std::chrono::duration_cast<Duration>(gf_steadyNow() - ac.parkingTime).count();
 }
 
 // Half-hours from the parking stamp to the clock in the week order; 0 when the clock lies before

@@ -104,7 +104,7 @@ void arriveAtStand(LiveAc& ac)
     if (m.towed && g_optLog.value())
         gf_log("          towed aircraft {} parks", gf_acText(ac));
     gf_rec(ac.stream, 0).stop = 1;
-    ac.parkingTime = std::chrono::steady_clock::now();
+    ac.parkingTime = gf_steadyNow();
     ac.recedingCount = 0;
     ac.lastStandDist = 0.0;
     markCargoStand(ac);

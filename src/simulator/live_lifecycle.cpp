@@ -225,7 +225,7 @@ StandClaim lf_claimStandAtSpawn(LiveAc& ac)
     ac.cargoStand = stand->cargo ? 1 : 0;
     gf_setPhase(ac, AcPhase::Parked);
     stand->occupied = true;
-    ac.parkingTime = std::chrono::steady_clock::now();
+    ac.parkingTime = gf_steadyNow();
     ac.farthestStandDist = 0.0;
     ac.firstStandDist = 0.0;
     ac.lastStandDist = 0.0;

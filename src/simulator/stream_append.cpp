@@ -296,7 +296,7 @@ bool checkStandArrival(LiveAc& ac, PosRecord& r)
         return true;
     }
 
-    ac.parkingTime = std::chrono::steady_clock::now();
+    ac.parkingTime = gf_steadyNow();
     if (ac.lastStandDist == 0.0) {
         ac.firstStandDist = d;
         ac.lastStandDist = d;

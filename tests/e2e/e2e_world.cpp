@@ -17,6 +17,7 @@
 #include "app/real_subsystems.h"
 #include "app/startup.h"
 #include "download_server/download_server.h"
+#include "foundation/time_slots.h"
 #include "frame/frame_state.h"
 #include "frame/server_files.h"
 #include "liveries/liveries_state.h"
@@ -40,6 +41,7 @@ using namespace std::chrono_literals;
 namespace {
 
 E2eWorld* g_world = nullptr;
+std::atomic<double> g_steadySkipSeconds{0.0};  // steady time passed without frames (passSteadyTime)
 constexpr float kFps = 50.0f;  // one frame every two AI ticks
 
 fs::path lf_sourceDir()
@@ -186,6 +188,12 @@ E2eWorld::E2eWorld(E2eSetup setup) : m_setup(std::move(setup))
     g_world = this;
     g_mainLoopSleep = [](std::chrono::milliseconds) { g_world->wake(); };
     g_startUpSleep = [](std::chrono::milliseconds wait) { g_world->advance(wait); };
+    // The stays of parked aircraft run on the simulated clock.
+    g_steadySkipSeconds = 0.0;
+    gf_setSteadySource([] {
+        return SteadyTime(std::chrono::duration_cast<SteadyTime::duration>(
+            std::chrono::duration<double>(simstandin::sim().simSeconds() + g_steadySkipSeconds.load())));
+    });
 
     // The user's settings.
     if (!m_setup.settings.empty()) {
@@ -211,6 +219,7 @@ E2eWorld::~E2eWorld()
     }
     g_mainLoopSleep = [](std::chrono::milliseconds) {};
     g_startUpSleep = [](std::chrono::milliseconds) {};
+    gf_setSteadySource(nullptr);
     g_world = nullptr;
     m_traffic->stop();
 }
@@ -255,6 +264,11 @@ void E2eWorld::syncTraffic()
                              "second %.2f: the clock went on without it\n",
                      static_cast<long long>(tvxstandin::TrafficStandin::kSimClockDeadProgramWait.count() / 1000),
                      simstandin::sim().simSeconds());
+}
+
+void E2eWorld::passSteadyTime(std::chrono::seconds time)
+{
+    g_steadySkipSeconds = g_steadySkipSeconds.load() + static_cast<double>(time.count());
 }
 
 double E2eWorld::simSeconds() const

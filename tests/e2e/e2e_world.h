@@ -119,6 +119,9 @@ public:
     // The simulator stalls: the next main-loop wakes (100 a second of the program's time) pass
     // without a frame, so the simulated clock and the traffic replay stand still meanwhile.
     void stallFrames(long wakes);
+    // The program's steady time (the stays of parked aircraft) is the simulated time plus the time
+    // passed here at once: an hour and a half of a quiet stand without 270,000 frames.
+    void passSteadyTime(std::chrono::seconds time);
     // The traffic stand-in's replay time to the simulated clock (under m_clockMutex).
     void syncTraffic();
 

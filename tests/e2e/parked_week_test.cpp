@@ -256,4 +256,67 @@ TEST(E2eParkedWeek, MaxParkKeepsTheStandsToTheLimit)
     gf_expectNothingLeft();
 }
 
+// A live arrival whose stream has run out at its stand (the feed quiet) stays there for 90 minutes of
+// the program's steady time (180 for a Heavy, none of the demo's arrivals is one): at 84 to 88 minutes
+// every arrival still stands where it parked; eight minutes later the plan adjustment has removed
+// such an arrival. The steady time is the simulated clock, with the hour and a half passed at once.
+TEST(E2eParkedWeek, LiveArrivalsAreRemovedAfterTheirStay)
+{
+    E2eSetup setup;
+    setup.replayStart = kFirstSecond;
+    setup.settings = {{"AUTO_RANGE", "false"}, {"LATERAL_RANGE", "5"}};
+    setup.flightLoaded = true;
+    setup.editScenario = lf_parkedOutOfTheFeed;
+    E2eWorld world(setup);
+    world.start();
+    const std::vector<StandFix> stands = lf_stands();
+    world.stepWhile([&] { return lf_count(world.logText(), " arrived at stand") < 3 && world.simSeconds() < 190.0; },
+                    150s);
+    // The arrivals' feeds end at their stands at scenario second 600; three minutes later their streams
+    // have run out, and their stays count from their last records.
+    ASSERT_TRUE(world.runUntilSimSecond(std::max(world.simSeconds(), 780.0 - kFirstSecond))) << world.logText();
+    std::string log = world.logText();
+    std::map<std::string, std::string> parkedAt;  // callsign -> stand where it arrived
+    const std::regex arrived(R"((\S+)\s*: (\S+)\s+arrived at stand)");
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), arrived); it != std::sregex_iterator(); ++it)
+        parkedAt[(*it)[2].str()] = (*it)[1].str();
+    ASSERT_GE(parkedAt.size(), 2u) << log;
+    auto atTheirStands = [&] {
+        const auto now = lf_occupiedStands(stands);
+        std::size_t n = 0;
+        for (const auto& [callsign, stand] : parkedAt)
+            if (now.contains(stand) && now.at(stand) == std::vector<std::string>{callsign})
+                ++n;
+        return n;
+    };
+    EXPECT_EQ(atTheirStands(), parkedAt.size()) << ::testing::PrintToString(lf_occupiedStands(stands));
+
+    // A plan adjustment (every other 15-second turn) within the limit, then one beyond it.
+    world.passSteadyTime(std::chrono::minutes(84));
+    ASSERT_TRUE(world.runUntilSimSecond(world.simSeconds() + 31.0)) << world.logText();
+    EXPECT_EQ(atTheirStands(), parkedAt.size()) << world.logText();
+    for (const auto& [callsign, stand] : parkedAt)
+        EXPECT_FALSE(gf_removedByProgram(callsign)) << callsign << " removed within its stay";
+    world.passSteadyTime(std::chrono::minutes(8));
+    ASSERT_TRUE(world.runUntilSimSecond(world.simSeconds() + 31.0)) << world.logText();
+    std::size_t removed = 0;
+    const auto occupied = lf_occupiedStands(stands);
+    for (const auto& [callsign, stand] : parkedAt) {
+        if (gf_removedByProgram(callsign)) {
+            ++removed;
+            EXPECT_FALSE(gf_objectOfTail(callsign)) << callsign << " removed but still there";
+        } else {
+            EXPECT_EQ(occupied.contains(stand) ? occupied.at(stand) : std::vector<std::string>{},
+                      std::vector<std::string>{callsign});
+        }
+    }
+    EXPECT_GE(removed, 1u) << world.logText();
+    lf_expectStandsShared(stands, "after the stays");
+    std::printf("stay limit: %zu of %zu live arrivals removed after 90 minutes at their stands\n", removed,
+                parkedAt.size());
+    world.closeWindow();
+    ASSERT_TRUE(world.waitEnded(60s)) << world.logText();
+    gf_expectNothingLeft();
+}
+
 }  // namespace
