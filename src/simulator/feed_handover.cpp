@@ -87,10 +87,10 @@ const std::unordered_map<std::uint32_t, CreationValues>& lf_creationTable()
     return table;
 }
 
-// delay × 100 + tick + 10 × trunc((time − median) × 10), kept within the tick counter's range.
-std::int32_t lf_playOutSlot(std::uint32_t delay, std::int32_t tick, double time, double median)
+// delay × 100 + tick + 10 × trunc((time − reference) × 10), kept within the tick counter's range.
+std::int32_t lf_playOutSlot(std::uint32_t delay, std::int32_t tick, double time, double reference)
 {
-    const double tenths = std::trunc((time - median) * 10.0);
+    const double tenths = std::trunc((time - reference) * 10.0);
     const double slot = static_cast<double>(delay) * kTicksPerSecond + tick + 10.0 * tenths;
     return static_cast<std::int32_t>(std::clamp<double>(slot, INT32_MIN, INT32_MAX));
 }
@@ -104,17 +104,22 @@ void lf_dropUntimedRecords(std::vector<TrafficRecord>& records)
         gf_logError("! {} feed record{} without a valid time dropped", dropped, dropped == 1 ? "" : "s");
 }
 
-void lf_stamp(std::vector<TrafficRecord>& records, std::uint32_t delay)
+// A live batch plays each record out the delay after its own feed time on this program's clock:
+// the reply's data time is "now" at arrival (never earlier than the newest record, the service
+// gives whole seconds), so a record that arrives 2 s old plays out 2 s sooner. Without a data time,
+// and for history buffers, the batch's median feed time stands for the arrival.
+void lf_stamp(std::vector<TrafficRecord>& records, std::uint32_t delay, double dataTime)
 {
     std::vector<double> times;
     times.reserve(records.size());
     for (const auto& r : records)
         times.push_back(r.time);
     std::sort(times.begin(), times.end());
-    const double median = times[times.size() / 2];
+    const bool dated = delay == kLiveDelay && std::isfinite(dataTime) && dataTime > 0.0;
+    const double reference = dated ? std::max(dataTime, times.back()) : times[times.size() / 2];
     const std::int32_t tick = g_tick.load();
     for (auto& r : records)
-        r.pos.slot = lf_playOutSlot(delay, tick, r.time, median);
+        r.pos.slot = lf_playOutSlot(delay, tick, r.time, reference);
 }
 
 // Many feeds give no ground speed (none or 0) on the ground, also while the aircraft rolls for its
@@ -178,12 +183,12 @@ void gf_acceptUdpMessages(bool accept)
     }
 }
 
-void gf_handleTrafficBatch(std::vector<TrafficRecord>& records, std::uint32_t delay)
+void gf_handleTrafficBatch(std::vector<TrafficRecord>& records, std::uint32_t delay, double dataTime)
 {
     lf_dropUntimedRecords(records);
     if (records.empty())
         return;
-    lf_stamp(records, delay);
+    lf_stamp(records, delay, dataTime);
 
     if (delay != kLiveDelay) {
         std::lock_guard lock(g_udpMutex);
@@ -403,5 +408,5 @@ void gf_handleTrafficBatch(TrafficClient& client, std::uint32_t delay)
         client.setTrafficDataTime(0.0);
         return;
     }
-    gf_handleTrafficBatch(client.liveRecords(), delay);
+    gf_handleTrafficBatch(client.liveRecords(), delay, client.trafficDataTime());
 }

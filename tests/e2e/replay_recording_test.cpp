@@ -63,13 +63,15 @@ TEST(E2eReplay, RealTakeOffRecordingStaysWithTheRecordedAircraft)
     ASSERT_TRUE(lf_parseSummary(text, f)) << text;
 
     // One aircraft, taxiing, taking off and climbing with the recording: before the motion fixes
-    // it stood on the taxiway for ever (air 60894 m, ground 464 m off, 36033 ft, stuck).
+    // it stood on the taxiway for ever (air 60894 m, ground 464 m off, 36033 ft, stuck); with
+    // play-out counted from the batch's median instead of each record's age it ran 1-2 s behind
+    // (air 268 m, median 36 m, ground median 14 m).
     EXPECT_EQ(f.aircraft, 1) << text;
-    EXPECT_LT(f.airMax, 400.0) << text;
-    EXPECT_LT(f.airMedian, 60.0) << text;
-    EXPECT_LT(f.groundMax, 200.0) << text;
-    EXPECT_LT(f.groundMedian, 25.0) << text;
-    EXPECT_LT(f.altMax, 1200.0) << text;
+    EXPECT_LT(f.airMax, 150.0) << text;
+    EXPECT_LT(f.airMedian, 15.0) << text;
+    EXPECT_LT(f.groundMax, 180.0) << text;
+    EXPECT_LT(f.groundMedian, 12.0) << text;
+    EXPECT_LT(f.altMax, 1000.0) << text;
     EXPECT_EQ(f.stuck, 0) << text;
     EXPECT_EQ(f.jumps, 0) << text;
 }

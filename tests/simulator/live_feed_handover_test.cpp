@@ -11,6 +11,7 @@
 
 #include "foundation/settings.h"
 #include "live_fixture.h"
+#include "traffic_service/traffic_client.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ using tvxtest::LiveTrafficTest;
 
 class FeedHandover : public LiveTrafficTest {};
 
-TEST_F(FeedHandover, StampsPlayOutSlotsFromTheMedian)
+TEST_F(FeedHandover, StampsPlayOutSlotsFromTheMedianWithoutADataTime)
 {
     g_tick.store(1000);
     std::vector<TrafficRecord> batch{liveRecord(0x100001, "A1", "B738", 10.0), liveRecord(0x100002, "A2", "B738", 11.0),
@@ -47,6 +48,42 @@ TEST_F(FeedHandover, StampsPlayOutSlotsFromTheMedian)
     EXPECT_EQ(g_udpMessages[0].pos.slot, 4000);
     EXPECT_EQ(g_udpMessages[1].pos.slot, 4000);
     EXPECT_EQ(g_udpMessages[3].pos.slot, 3990);
+}
+
+// With the reply's data time a live record plays out 30 s after its own feed time: a lone
+// aircraft whose record arrives 2.5 s old plays out 2.5 s sooner, whatever the batch's median.
+TEST_F(FeedHandover, StampsLivePlayOutSlotsFromTheReplysDataTime)
+{
+    g_tick.store(1000);
+    TrafficClient client;
+    client.setTrafficDataTime(103.0);
+    client.liveRecords() = {liveRecord(0x100001, "A1", "B738", 100.5)};
+    gf_handleTrafficBatch(client, 30);
+    {
+        std::lock_guard lock(g_udpMutex);
+        ASSERT_EQ(g_udpMessages.size(), 1u);
+        EXPECT_EQ(g_udpMessages[0].pos.slot, 1000 + 3000 - 250);
+        g_udpMessages.clear();
+    }
+
+    // The service gives whole seconds: a record newer than the data time takes its place.
+    client.liveRecords() = {liveRecord(0x100001, "A1", "B738", 103.5), liveRecord(0x100002, "A2", "B738", 101.0)};
+    gf_handleTrafficBatch(client, 30);
+    {
+        std::lock_guard lock(g_udpMutex);
+        ASSERT_EQ(g_udpMessages.size(), 2u);
+        EXPECT_EQ(g_udpMessages[0].pos.slot, 4000);
+        EXPECT_EQ(g_udpMessages[1].pos.slot, 4000 - 250);
+        g_udpMessages.clear();
+    }
+
+    // History buffers keep their delay from the median.
+    client.liveRecords() = {liveRecord(0x100003, "A3", "B738", 90.0)};
+    gf_handleTrafficBatch(client, 12);
+    client.setTrafficDataTime(0.0);
+    lf_handleUdpMessages();
+    ASSERT_EQ(g_liveAc.size(), 1u);
+    EXPECT_EQ(g_liveAc[0].stream.front().slot, 1000 + 1200);
 }
 
 TEST_F(FeedHandover, SecondLiveBatchIsDroppedWholeUntilTheFirstIsTaken)
