@@ -94,6 +94,17 @@ std::vector<std::string> TextFile::read(const std::filesystem::path& path, std::
     return lines;
 }
 
+std::FILE* gf_openFile(const std::filesystem::path& path, const char* mode)
+{
+#ifdef _WIN32
+    const std::string narrow(mode);
+    const std::wstring wide(narrow.begin(), narrow.end());
+    return _wfopen(path.c_str(), wide.c_str());
+#else
+    return std::fopen(path.c_str(), mode);
+#endif
+}
+
 bool gf_replaceFile(const std::filesystem::path& path, std::string_view text)
 {
     auto temporary = path;

@@ -1,6 +1,7 @@
 // Text helpers and whole-file text reading and writing. Any thread; no shared state.
 #pragma once
 
+#include <cstdio>
 #include <filesystem>
 #include <istream>
 #include <string>
@@ -31,6 +32,9 @@ public:
     static std::vector<std::string> read(const std::filesystem::path& path, std::size_t reserve);
 };
 
+// The file opened with a C stdio mode ("rb", "wb"), by its full path on every platform (on Windows
+// through the wide-character name, so folders with non-ASCII names work); null when it fails.
+std::FILE* gf_openFile(const std::filesystem::path& path, const char* mode);
 // Replaces the file with the bytes through a temporary file beside it (path + ".tmp") that is
 // renamed over it once written whole: a full disk or a failed write leaves the old file as it was
 // (and no temporary). False when the file was not replaced.

@@ -118,7 +118,7 @@ bool gf_download(CURL* handle, const std::string& url, const fs::path& dest, int
     Transfer transfer;
     transfer.flag = flag;
     transfer.name = dest.filename().string();
-    transfer.file = std::fopen(part.string().c_str(), "wb");
+    transfer.file = gf_openFile(part, "wb");
     if (transfer.file == nullptr) {
         gf_log("could not open output file: {}", dest.string());
         return false;

@@ -20,6 +20,7 @@
 #include "foundation/log.h"
 #include "foundation/position_text.h"
 #include "foundation/settings.h"
+#include "foundation/text_file.h"
 #include "foundation/units.h"
 #include "model/airport_list.h"
 #include "parking/addon_scan.h"
@@ -84,7 +85,7 @@ float BglWords::f32(std::size_t index) const
 bool gf_readBglWords(const std::filesystem::path& file, std::vector<std::uint32_t>& words)
 {
     // stdio rather than a stream: the read is most of a small file's decoding.
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(file.c_str(), "rb"), &std::fclose);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(gf_openFile(file, "rb"), &std::fclose);
     if (!in || std::fseek(in.get(), 0, SEEK_END) != 0)
         return false;
     const long size = std::ftell(in.get());
