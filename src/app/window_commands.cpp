@@ -14,33 +14,68 @@
 
 namespace {
 
+// What the window thread leaves for the main loop: a command for the subsystems, or one of the
+// two changes whose command depends on main-loop state (is a parking file loaded).
+struct PostedCommand {
+    enum class Kind { Subsystems, MaxLiveChanged, ParkingSettingChanged };
+    Kind kind;
+    WindowCommand command{WindowCommand::ParkParamsChanged, {}, false};
+    std::int32_t maxLive = 0;  // MaxLiveChanged: the stored MAX_LIVE
+};
+
 std::atomic<bool> g_flushStaticRequested{false};
 std::mutex g_windowCommandsMutex;  // guards g_windowCommands (window thread -> main loop)
-std::vector<std::function<void()>> g_windowCommands;
+std::vector<PostedCommand> g_windowCommands;
+
+void lf_post(PostedCommand posted)
+{
+    std::lock_guard lock(g_windowCommandsMutex);
+    g_windowCommands.push_back(std::move(posted));
+}
 
 // Queues the command for the subsystems, run by the main loop.
 void lf_postCommand(WindowCommand command)
 {
-    gf_postWindowCommand([command = std::move(command)] { gf_subsystems().windowCommand(command); });
+    lf_post({PostedCommand::Kind::Subsystems, std::move(command)});
+}
+
+void lf_parkParamsChangedWhenLoaded(Subsystems& subsystems)
+{
+    if (subsystems.ask(Question::ParkFileLoaded))
+        subsystems.windowCommand({WindowCommand::ParkParamsChanged, {}, false});
+}
+
+void lf_run(const PostedCommand& posted)
+{
+    Subsystems& subsystems = gf_subsystems();
+    switch (posted.kind) {
+    case PostedCommand::Kind::Subsystems:
+        subsystems.windowCommand(posted.command);
+        break;
+    case PostedCommand::Kind::MaxLiveChanged:
+        if (subsystems.ask(Question::ParkFileLoaded))
+            subsystems.windowCommand({WindowCommand::ParkParamsChanged, {}, false});
+        else
+            g_maxLiveOutsidePark.store(posted.maxLive);
+        subsystems.windowCommand({WindowCommand::TrimLiveToMaxLive, {}, false});
+        break;
+    case PostedCommand::Kind::ParkingSettingChanged:
+        lf_parkParamsChangedWhenLoaded(subsystems);
+        break;
+    }
 }
 
 }  // namespace
 
-void gf_postWindowCommand(std::function<void()> command)
-{
-    std::lock_guard lock(g_windowCommandsMutex);
-    g_windowCommands.push_back(std::move(command));
-}
-
 void gf_runWindowCommands()
 {
-    std::vector<std::function<void()>> commands;
+    std::vector<PostedCommand> commands;
     {
         std::lock_guard lock(g_windowCommandsMutex);
         commands.swap(g_windowCommands);
     }
-    for (auto& command : commands)
-        command();
+    for (const auto& command : commands)
+        lf_run(command);
 }
 
 void gf_requestFlushStatic()
@@ -57,14 +92,9 @@ void gf_onMaxLiveChanged(std::int32_t value)
 {
     const std::int32_t stored = g_optMaxLive.setClamped(value);
     g_optMaxLive.save();
-    gf_postWindowCommand([stored] {
-        Subsystems& subsystems = gf_subsystems();
-        if (subsystems.ask(Question::ParkFileLoaded))
-            subsystems.windowCommand({WindowCommand::ParkParamsChanged, {}, false});
-        else
-            g_maxLiveOutsidePark.store(stored);
-        subsystems.windowCommand({WindowCommand::TrimLiveToMaxLive, {}, false});
-    });
+    PostedCommand posted{PostedCommand::Kind::MaxLiveChanged};
+    posted.maxLive = stored;
+    lf_post(std::move(posted));
 }
 
 void gf_onAutoRangeChanged(bool on)
@@ -121,9 +151,5 @@ void gf_onRereadParkAirports()
 
 void gf_onParkingSettingChanged()
 {
-    gf_postWindowCommand([] {
-        Subsystems& subsystems = gf_subsystems();
-        if (subsystems.ask(Question::ParkFileLoaded))
-            subsystems.windowCommand({WindowCommand::ParkParamsChanged, {}, false});
-    });
+    lf_post({PostedCommand::Kind::ParkingSettingChanged});
 }

@@ -5,11 +5,8 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
-// Queues a command for the main loop (window thread).
-void gf_postWindowCommand(std::function<void()> command);
 // Main loop: runs the queued window commands in order.
 void gf_runWindowCommands();
 

@@ -9,7 +9,6 @@
 #include "app/exit.h"
 #include "app/real_subsystems.h"
 #include "app/startup.h"
-#include "app/window_commands.h"
 #include "foundation/settings.h"
 #include "foundation/settings_store.h"
 #include "frame/window_model.h"
@@ -57,8 +56,26 @@ public:
         RealSubsystems::startUpStep(step);
     }
     bool login() override { return false; }
-    void flightWake() override {}
+    // The main loop learns the stand-in's own objects as placed aircraft when the test asks.
+    void flightWake() override
+    {
+        if (!placeRequested.exchange(false))
+            return;
+        for (const auto& object : simstandin::sim().objects()) {
+            if (!object.own)
+                continue;
+            LiveAc ac;
+            ac.hexid = 0x484000 + static_cast<std::uint32_t>(g_liveAc.size());
+            ac.objectId = object.id;
+            ac.state = AcState::Placed;
+            g_liveAc.push_back(std::move(ac));
+        }
+        placed = true;
+    }
     void idleWake(bool) override {}
+
+    std::atomic<bool> placeRequested{false};
+    std::atomic<bool> placed{false};
 };
 
 TEST(ExitStandIn, EveryObjectRemovedBeforeTheClientStopsAndSettingsSaved)
@@ -99,20 +116,8 @@ TEST(ExitStandIn, EveryObjectRemovedBeforeTheClientStopsAndSettingsSaved)
     ASSERT_TRUE(waitUntil([] { return ownObjects() == 3; }, 10s)) << simstandin::sim().lastError();
 
     // The main loop learns their object ids (here: straight from the stand-in) and keeps them.
-    std::atomic<bool> placed{false};
-    gf_postWindowCommand([&placed] {
-        for (const auto& object : simstandin::sim().objects()) {
-            if (!object.own)
-                continue;
-            LiveAc ac;
-            ac.hexid = 0x484000 + static_cast<std::uint32_t>(g_liveAc.size());
-            ac.objectId = object.id;
-            ac.state = AcState::Placed;
-            g_liveAc.push_back(std::move(ac));
-        }
-        placed = true;
-    });
-    ASSERT_TRUE(waitUntil([&] { return placed.load(); }, 10s));
+    subsystems.placeRequested = true;
+    ASSERT_TRUE(waitUntil([&] { return subsystems.placed.load(); }, 10s));
 
     gf_exit(ExitReason::SIM_WAS_CLOSED, 0);
     ASSERT_TRUE(gf_waitFinalExitDone(20s));
