@@ -171,6 +171,12 @@ void TrafficStandin::waitStopped()
         m_listener.join();
 }
 
+void TrafficStandin::startClockAtFirstTraffic()
+{
+    std::lock_guard lock(m_mutex);
+    m_clockWaitsForTraffic = true;
+}
+
 void TrafficStandin::setReplayTime(double seconds)
 {
     {
@@ -376,6 +382,8 @@ double TrafficStandin::lf_replayTime() const
 {
     if (m_fixedTime >= 0.0)
         return m_fixedTime;
+    if (m_clockWaitsForTraffic)
+        return 0.0;
     const double elapsed = std::chrono::duration<double>(Clock::now() - m_started).count();
     const double length = m_scenario.duration() + 1.0;
     return std::fmod(elapsed, length);
@@ -398,6 +406,10 @@ void TrafficStandin::lf_handle(const std::string& endpoint, const httplib::Reque
     {
         std::lock_guard lock(m_mutex);
         m_lastRequest = Clock::now();
+        if (m_clockWaitsForTraffic && pollCls == 0) {
+            m_clockWaitsForTraffic = false;
+            m_started = m_lastRequest;
+        }
         m_lastTrafficEntries = 0;
         m_stats.lastUserAgent = req.get_header_value("User-Agent");
         m_stats.lastAcceptEncoding = req.get_header_value("Accept-Encoding");

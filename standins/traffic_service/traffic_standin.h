@@ -89,6 +89,9 @@ public:
     // Scenario time (seconds after the scenario's start) of the replay: fixed when set, else
     // running on from 0 at start() and looping over the scenario.
     void setReplayTime(double seconds);
+    // The wall clock's second 0 is the first traffic request, not start(): a run that starts the
+    // stand-in long before the program connects still sees the scenario from its beginning.
+    void startClockAtFirstTraffic();
     // The next count replies of the endpoint ("auth", "traffic", "weather", ...) carry the
     // status (and its HTTP code, when mirrored).
     void failNext(const std::string& endpoint, int status, int count = 1);
@@ -166,6 +169,7 @@ private:
     std::chrono::steady_clock::time_point m_started;
     std::chrono::steady_clock::time_point m_lastRequest;
     double m_fixedTime = -1.0;
+    bool m_clockWaitsForTraffic = false;
     std::map<std::string, std::vector<int>> m_forced;  // endpoint -> statuses to give, front first
     StandinFault m_fault = StandinFault::None;
     int m_faultCount = 0;

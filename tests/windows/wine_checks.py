@@ -72,7 +72,9 @@ last_frame = max((pts[-1][0] for pts in tracks.values()), default=0)
 events = read(os.path.join(work, "events.txt"))
 m = re.search(r"objects in the simulator before the close: (\d+)", events)
 before_close = int(m.group(1)) if m else 0
-removed_meanwhile = len(tracks) - before_close
+m = re.search(r"object ids before the close: ([\d ]*)", events)
+ids_before_close = {int(i) for i in m.group(1).split()} if m else set()
+removed_meanwhile = len(set(tracks) - ids_before_close)
 check(len(tracks) >= 3, f"aircraft created ({len(tracks)})")
 check(len(moving) >= 1, f"aircraft moved more than 50 m ({len(moving)})")
 check(removed_meanwhile >= 1, f"aircraft removed while the run went on ({removed_meanwhile})")

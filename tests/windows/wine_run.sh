@@ -96,7 +96,8 @@ EOF
 "$linux_build/standins/download_server/tavix-download-standin" "$work/server" </dev/null >/dev/null
 
 # The stand-in simulator's scenario: the demo's, running well past the run (the window is closed
-# first). The traffic: the demo's from its 200th second, so that departures leave the range soon.
+# first). The traffic: the demo's from its 200th second, so that departures leave the range soon;
+# its clock starts at the program's first traffic request, however long the window's checks took.
 python3 - standins/scenarios/demo_bikf_sim.json "$work/sim-scenario.json" "$((seconds + 600))" <<'EOF'
 import json, sys
 scenario = json.load(open(sys.argv[1]))
@@ -121,7 +122,7 @@ cleanup() {
 }
 trap cleanup EXIT
 "$linux_build/standins/traffic_service/tavix-traffic-standin" "$work/traffic-scenario.json" 0 $((seconds + 900)) \
-  >"$work/traffic-standin.txt" 2>&1 &
+  at-first-traffic >"$work/traffic-standin.txt" 2>&1 &
 pids+=($!)
 api=
 for _ in $(seq 100); do

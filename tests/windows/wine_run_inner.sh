@@ -73,7 +73,9 @@ second=0
 echo "$second" >"$work/second-status.txt"
 note "a second tavix.exe ended with status $second"
 wait_for $((seconds + 120)) sim_past "$seconds" || fail "the simulator's clock did not reach $seconds s"
-note "objects in the simulator before the close: $(objects_in_sim)"
+ids=$(sed -n 's/^\([0-9]*\) ".*/\1/p' "$world" 2>/dev/null | tr '\n' ' ')
+note "objects in the simulator before the close: $(wc -w <<<"$ids")"
+note "object ids before the close: $ids"
 
 # The window: found by its title, pictured, then closed as a user would (Alt+F4).
 window=$(xdotool search --name '^Tavix' | head -n1 || true)
