@@ -44,7 +44,7 @@ constexpr double kLonPerUnit = 4.470348358154297e-07;  // 360 / (3 * 2^28)
 constexpr double kLatPerUnit = 3.3527612686157227e-07;  // 180 / 2^29
 constexpr double kFullTurn = 6.283185307179586;
 
-constexpr const char* kNameLetters[] = {"a", "b", "c", "d", "e", "f"};
+constexpr char kNameLetters[] = {'a', 'b', 'c', 'd', 'e', 'f'};
 
 double lf_packedLon(std::uint32_t raw)
 {
@@ -178,10 +178,11 @@ std::size_t lf_parkingName(std::uint32_t code, std::uint32_t number, char (&out)
     return static_cast<std::size_t>(end - out);
 }
 
-std::uint64_t lf_packName(std::string_view name)
+// The packed key of a name of up to 8 characters (zero-padded).
+std::uint64_t lf_packName(const char (&name)[8])
 {
     std::uint64_t packed = 0;
-    std::memcpy(&packed, name.data(), name.size());
+    std::memcpy(&packed, name, sizeof name);
     return packed;
 }
 
@@ -221,13 +222,11 @@ void BglStandNames::lf_rehash(std::size_t slots)
             lf_place(key);
 }
 
-bool BglStandNames::insert(std::string_view name)
+bool BglStandNames::insert(std::uint64_t key)
 {
-    if (name.empty() || name.size() > 8)
-        throw std::logic_error(tvx::format("stand name '{}' is not 1 to 8 characters", name));
-    if ((m_count + 1) * 2 > m_slots.size())
+    if ((m_count + 1) * 2 > m_slots.size()) [[unlikely]]
         lf_rehash(std::max<std::size_t>(16, m_slots.size() * 2));
-    return lf_place(lf_packName(name));
+    return lf_place(key);
 }
 
 bool BglStandNames::lf_place(std::uint64_t key)
@@ -310,7 +309,7 @@ bool lf_walkAirportRecords(const BglWords& words, bool is2020, const BglAirportV
     return true;
 }
 
-void lf_decodeHelipad(std::size_t index, const BglWords& words, ScannedAirport& record, BglTaskState& state)
+void lf_decodeHelipad(std::size_t index, const BglWords& words, const ScannedAirport& record, BglTaskState& state)
 {
     const double lat = lf_packedLat(words.at(index + 4));
     const double lon = lf_packedLon(words.at(index + 3));
@@ -330,20 +329,23 @@ void lf_decodeHelipad(std::size_t index, const BglWords& words, ScannedAirport& 
         return;
     }
     state.helipads.emplace_back(lat, lon);
-    record.stands.emplace_back(tvx::format("helipad{}", record.helipadCounter), std::vector<ParkPosOption>{}, lat,
-                               lon, 0.0, width / 2.0, false, false, true);
-    ++record.helipadCounter;
+    BglStand& stand = state.stands.emplace_back();
+    stand.lat = lat;
+    stand.lon = lon;
+    stand.radius = width / 2.0;
+    stand.heli = true;
+    stand.helipadNumber = static_cast<std::uint32_t>(state.helipads.size());
 }
 
 void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const BglWords& words,
-                               ScannedAirport& record, BglTaskState& state, const std::string& path)
+                               BglTaskState& state, const std::string& path)
 {
     const std::uint32_t count = words.at(index + 1) >> 16;
     std::size_t entry = index + 2;
     // Room for every entry that can lie inside the subrecord (a damaged count may claim more).
     if (endWord > entry) {
         const std::size_t fit = std::min<std::size_t>(count, (endWord - entry) / kParkingEntryWords);
-        record.stands.reserve(record.stands.size() + fit);
+        state.stands.reserve(state.stands.size() + fit);
         state.standNames.reserve(fit);
     }
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -365,7 +367,8 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
             lf_addScanMessage(tvx::format("skipped position with radius {:.1F} meters, in {}", radius, path));
             continue;
         }
-        char nameText[12];
+        // At most "sep4095": room for a letter within the 8 characters of a packed name.
+        char nameText[12] = {};
         const std::size_t decodedSize = lf_parkingName(packed & 0x3Fu, (packed >> 12) & 0xFFFu, nameText);
         const std::string_view decodedName(nameText, decodedSize);
         const std::uint32_t type = (packed >> 8) & 0xFu;
@@ -383,14 +386,14 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
             continue;
         }
 
-        std::size_t nameSize = decodedSize;
-        bool lettered = false;
-        if (!state.standNames.insert(decodedName)) {
+        BglStand stand;
+        std::memcpy(stand.name, nameText, sizeof stand.name);
+        stand.nameSize = static_cast<std::uint8_t>(decodedSize);
+        if (!state.standNames.insert(lf_packName(stand.name))) {
             bool placed = false;
-            for (const char* letter : kNameLetters) {
-                nameText[decodedSize] = letter[0];
-                if (state.standNames.insert(std::string_view(nameText, decodedSize + 1))) {
-                    nameSize = decodedSize + 1;
+            for (const char letter : kNameLetters) {
+                stand.name[decodedSize] = letter;
+                if (state.standNames.insert(lf_packName(stand.name))) {
                     placed = true;
                     break;
                 }
@@ -400,52 +403,79 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
                     tvx::format("{}Warning more then 6 the same ids {}, in {}", kErrorPrefix, decodedName, path));
                 continue;
             }
-            lettered = true;
+            stand.nameSize = static_cast<std::uint8_t>(decodedSize + 1);
+            stand.lettered = true;
             state.suffixRaised = true;
         }
-
-        const double headingRad = heading == 0.0f ? kFullTurn : heading * kDegToRad;
-        const bool ramp = (type >= 1 && type <= 7) || type == 14;
-        ParkPos& stand = record.stands.emplace_back(std::string(nameText, nameSize), std::vector<ParkPosOption>{},
-                                                    lat, lon, headingRad, static_cast<double>(radius), type == 5,
-                                                    ramp, false);
-        stand.scanMark = lettered;
+        stand.lat = lat;
+        stand.lon = lon;
+        stand.heading = heading == 0.0f ? kFullTurn : heading * kDegToRad;
+        stand.radius = radius;
+        stand.cargo = type == 5;
+        stand.ramp = (type >= 1 && type <= 7) || type == 14;
+        state.stands.push_back(stand);
     }
 }
 
-void lf_renameDuplicateStands(ScannedAirport& record)
+void lf_renameDuplicateStands(std::vector<BglStand>& stands)
 {
-    std::vector<ParkPos>& stands = record.stands;
-    // The stands by their names as decoded, so that each group is found without a pass over all
-    // stands (an airport may hold thousands of groups).
-    std::unordered_map<std::string, std::vector<std::size_t>> byName;
+    // The stands by their names as decoded (unique within the airport after the de-duplication),
+    // so that each group is found without a pass over all stands (an airport may hold thousands).
+    std::unordered_map<std::uint64_t, std::size_t> byName;
     byName.reserve(stands.size());
     for (std::size_t i = 0; i < stands.size(); ++i)
-        byName[stands[i].name].push_back(i);
+        if (!stands[i].heli)
+            byName.emplace(lf_packName(stands[i].name), i);
 
+    std::vector<std::size_t> group;
     for (std::size_t firstIndex = 0; firstIndex < stands.size(); ++firstIndex) {
-        if (!stands[firstIndex].scanMark)
+        if (!stands[firstIndex].lettered)
             continue;
-        stands[firstIndex].scanMark = false;
-        const std::string& firstName = stands[firstIndex].name;
-        const std::string base = firstName.substr(0, firstName.size() - 1);
+        const std::size_t baseSize = stands[firstIndex].nameSize - 1u;
+        char base[8] = {};
+        std::memcpy(base, stands[firstIndex].name, baseSize);
 
         // The group: the base name and the base with one letter a to f, in the stands' order.
-        std::vector<std::size_t> group;
-        for (const std::string& name : {base, base + "a", base + "b", base + "c", base + "d", base + "e", base + "f"})
-            if (const auto it = byName.find(name); it != byName.end())
-                group.insert(group.end(), it->second.begin(), it->second.end());
-        std::sort(group.begin(), group.end());
-        for (std::size_t n = 0; n < group.size(); ++n) {
-            stands[group[n]].scanMark = false;
-            stands[group[n]].name = tvx::format("vemra{}", n + 1);
+        group.clear();
+        char name[8];
+        std::memcpy(name, base, sizeof name);
+        for (std::size_t variant = 0; variant <= std::size(kNameLetters); ++variant) {
+            if (variant > 0)
+                name[baseSize] = kNameLetters[variant - 1];
+            if (const auto it = byName.find(lf_packName(name)); it != byName.end())
+                group.push_back(it->second);
         }
+        std::sort(group.begin(), group.end());
         std::stable_sort(group.begin(), group.end(),
                          [&stands](std::size_t a, std::size_t b) { return stands[a].radius > stands[b].radius; });
-        for (std::size_t pos = 0; pos < group.size() && pos <= 6; ++pos)
-            stands[group[pos]].name = pos == 0 ? base : base + kNameLetters[pos - 1];
+        for (std::size_t pos = 0; pos < group.size(); ++pos) {
+            BglStand& stand = stands[group[pos]];
+            stand.lettered = false;
+            std::memcpy(stand.name, base, sizeof base);
+            stand.nameSize = static_cast<std::uint8_t>(baseSize);
+            if (pos > 0) {
+                stand.name[baseSize] = kNameLetters[pos - 1];
+                ++stand.nameSize;
+            }
+        }
     }
 }
+
+namespace {
+
+// The decoded stands appended to the airport's ParkPos list.
+void lf_buildStands(const std::vector<BglStand>& decoded, std::vector<ParkPos>& stands)
+{
+    stands.reserve(stands.size() + decoded.size());
+    for (const BglStand& s : decoded) {
+        std::string name =
+            s.heli ? tvx::format("helipad{}", s.helipadNumber) : std::string(s.name, s.nameSize);
+        stands.emplace_back(std::move(name), std::vector<ParkPosOption>{}, s.lat, s.lon, s.heading, s.radius,
+                            s.cargo, s.ramp, s.heli);
+    }
+}
+
+}  // namespace
 
 void lf_decodeAirportStands(const BglWords& words, std::size_t index, std::size_t recordWords,
                             ScannedAirport& record, BglTaskState& state, const std::string& path)
@@ -455,9 +485,9 @@ void lf_decodeAirportStands(const BglWords& words, std::size_t index, std::size_
     const long feet = std::lround(millimetres * kFeetPerMetre / 1000.0);
     record.altitude = feet >= -20 && feet <= 10000 ? static_cast<std::int32_t>(feet) : 0;
 
-    record.helipadCounter = 1;
     state.helipads.clear();
     state.standNames.clear();
+    state.stands.clear();
     state.suffixRaised = false;
     if (const auto it = g_airportNames.find(record.code); it != g_airportNames.end())
         record.airportName = it->second;
@@ -471,9 +501,9 @@ void lf_decodeAirportStands(const BglWords& words, std::size_t index, std::size_
             lf_decodeHelipad(sub, words, record, state);
         } else if (id == kParkingRecord) {
             const std::size_t subEnd = std::min<std::size_t>({sub + size / 4, end, words.size()});
-            lf_decodeParkingSubrecord(sub, subEnd, words, record, state, path);
+            lf_decodeParkingSubrecord(sub, subEnd, words, state, path);
             if (state.suffixRaised)
-                lf_renameDuplicateStands(record);
+                lf_renameDuplicateStands(state.stands);
             break;  // later subrecords hold no stands
         }
         const std::int64_t step = lf_recordStep(size);
@@ -481,6 +511,8 @@ void lf_decodeAirportStands(const BglWords& words, std::size_t index, std::size_
             break;
         sub += static_cast<std::size_t>(step);
     }
+    record.helipadCounter = static_cast<std::uint32_t>(state.helipads.size()) + 1;
+    lf_buildStands(state.stands, record.stands);
 }
 
 void lf_decodeAirportRecord(const BglWords& words, std::size_t index, std::size_t recordWords,
