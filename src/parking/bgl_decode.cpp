@@ -179,10 +179,10 @@ std::size_t lf_parkingName(std::uint32_t code, std::uint32_t number, char (&out)
 }
 
 // The packed key of a name of up to 8 characters (zero-padded).
-std::uint64_t lf_packName(const char (&name)[8])
+std::uint64_t lf_packName(std::string_view name)
 {
     std::uint64_t packed = 0;
-    std::memcpy(&packed, name, sizeof name);
+    std::memcpy(&packed, name.data(), std::min<std::size_t>(name.size(), sizeof packed));
     return packed;
 }
 
@@ -309,7 +309,7 @@ bool lf_walkAirportRecords(const BglWords& words, bool is2020, const BglAirportV
     return true;
 }
 
-void lf_decodeHelipad(std::size_t index, const BglWords& words, const ScannedAirport& record, BglTaskState& state)
+void lf_decodeHelipad(std::size_t index, const BglWords& words, ScannedAirport& record, BglTaskState& state)
 {
     const double lat = lf_packedLat(words.at(index + 4));
     const double lon = lf_packedLon(words.at(index + 3));
@@ -329,23 +329,20 @@ void lf_decodeHelipad(std::size_t index, const BglWords& words, const ScannedAir
         return;
     }
     state.helipads.emplace_back(lat, lon);
-    BglStand& stand = state.stands.emplace_back();
-    stand.lat = lat;
-    stand.lon = lon;
-    stand.radius = width / 2.0;
-    stand.heli = true;
-    stand.helipadNumber = static_cast<std::uint32_t>(state.helipads.size());
+    record.stands.emplace_back(tvx::format("helipad{}", record.helipadCounter), std::vector<ParkPosOption>{}, lat,
+                               lon, 0.0, width / 2.0, false, false, true);
+    ++record.helipadCounter;
 }
 
 void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const BglWords& words,
-                               BglTaskState& state, const std::string& path)
+                               ScannedAirport& record, BglTaskState& state, const std::string& path)
 {
     const std::uint32_t count = words.at(index + 1) >> 16;
     std::size_t entry = index + 2;
     // Room for every entry that can lie inside the subrecord (a damaged count may claim more).
     if (endWord > entry) {
         const std::size_t fit = std::min<std::size_t>(count, (endWord - entry) / kParkingEntryWords);
-        state.stands.reserve(state.stands.size() + fit);
+        record.stands.reserve(record.stands.size() + fit);
         state.standNames.reserve(fit);
     }
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -386,14 +383,14 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
             continue;
         }
 
-        BglStand stand;
-        std::memcpy(stand.name, nameText, sizeof stand.name);
-        stand.nameSize = static_cast<std::uint8_t>(decodedSize);
-        if (!state.standNames.insert(lf_packName(stand.name))) {
+        std::size_t nameSize = decodedSize;
+        bool lettered = false;
+        if (!state.standNames.insert(lf_packName(decodedName))) {
             bool placed = false;
             for (const char letter : kNameLetters) {
-                stand.name[decodedSize] = letter;
-                if (state.standNames.insert(lf_packName(stand.name))) {
+                nameText[decodedSize] = letter;
+                if (state.standNames.insert(lf_packName(std::string_view(nameText, decodedSize + 1)))) {
+                    nameSize = decodedSize + 1;
                     placed = true;
                     break;
                 }
@@ -403,24 +400,25 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
                     tvx::format("{}Warning more then 6 the same ids {}, in {}", kErrorPrefix, decodedName, path));
                 continue;
             }
-            stand.nameSize = static_cast<std::uint8_t>(decodedSize + 1);
-            stand.lettered = true;
+            lettered = true;
             state.suffixRaised = true;
         }
-        stand.lat = lat;
-        stand.lon = lon;
-        stand.heading = heading == 0.0f ? kFullTurn : heading * kDegToRad;
-        stand.radius = radius;
-        stand.cargo = type == 5;
-        stand.ramp = (type >= 1 && type <= 7) || type == 14;
-        state.stands.push_back(stand);
+
+        const double headingRad = heading == 0.0f ? kFullTurn : heading * kDegToRad;
+        const bool ramp = (type >= 1 && type <= 7) || type == 14;
+        ParkPos& stand = record.stands.emplace_back(std::string(nameText, nameSize), std::vector<ParkPosOption>{},
+                                                    lat, lon, headingRad, static_cast<double>(radius), type == 5,
+                                                    ramp, false);
+        stand.scanMark = lettered;
     }
 }
 
-void lf_renameDuplicateStands(std::vector<BglStand>& stands)
+void lf_renameDuplicateStands(ScannedAirport& record)
 {
-    // The stands by their names as decoded (unique within the airport after the de-duplication),
-    // so that each group is found without a pass over all stands (an airport may hold thousands).
+    std::vector<ParkPos>& stands = record.stands;
+    // The parking stands by their names as decoded (unique within the airport after the
+    // de-duplication, at most 8 characters: packed keys), so that each group is found without a
+    // pass over all stands (an airport may hold thousands of groups).
     std::unordered_map<std::uint64_t, std::size_t> byName;
     byName.reserve(stands.size());
     for (std::size_t i = 0; i < stands.size(); ++i)
@@ -429,19 +427,18 @@ void lf_renameDuplicateStands(std::vector<BglStand>& stands)
 
     std::vector<std::size_t> group;
     for (std::size_t firstIndex = 0; firstIndex < stands.size(); ++firstIndex) {
-        if (!stands[firstIndex].lettered)
+        if (!stands[firstIndex].scanMark)
             continue;
-        const std::size_t baseSize = stands[firstIndex].nameSize - 1u;
-        char base[8] = {};
-        std::memcpy(base, stands[firstIndex].name, baseSize);
+        const std::string& firstName = stands[firstIndex].name;
+        const std::string base = firstName.substr(0, firstName.size() - 1);
 
         // The group: the base name and the base with one letter a to f, in the stands' order.
         group.clear();
-        char name[8];
-        std::memcpy(name, base, sizeof name);
+        char name[9] = {};
+        std::memcpy(name, base.data(), base.size());
         for (std::size_t variant = 0; variant <= std::size(kNameLetters); ++variant) {
             if (variant > 0)
-                name[baseSize] = kNameLetters[variant - 1];
+                name[base.size()] = kNameLetters[variant - 1];
             if (const auto it = byName.find(lf_packName(name)); it != byName.end())
                 group.push_back(it->second);
         }
@@ -449,33 +446,14 @@ void lf_renameDuplicateStands(std::vector<BglStand>& stands)
         std::stable_sort(group.begin(), group.end(),
                          [&stands](std::size_t a, std::size_t b) { return stands[a].radius > stands[b].radius; });
         for (std::size_t pos = 0; pos < group.size(); ++pos) {
-            BglStand& stand = stands[group[pos]];
-            stand.lettered = false;
-            std::memcpy(stand.name, base, sizeof base);
-            stand.nameSize = static_cast<std::uint8_t>(baseSize);
-            if (pos > 0) {
-                stand.name[baseSize] = kNameLetters[pos - 1];
-                ++stand.nameSize;
-            }
+            ParkPos& stand = stands[group[pos]];
+            stand.scanMark = false;
+            stand.name = base;
+            if (pos > 0)
+                stand.name += kNameLetters[pos - 1];
         }
     }
 }
-
-namespace {
-
-// The decoded stands appended to the airport's ParkPos list.
-void lf_buildStands(const std::vector<BglStand>& decoded, std::vector<ParkPos>& stands)
-{
-    stands.reserve(stands.size() + decoded.size());
-    for (const BglStand& s : decoded) {
-        std::string name =
-            s.heli ? tvx::format("helipad{}", s.helipadNumber) : std::string(s.name, s.nameSize);
-        stands.emplace_back(std::move(name), std::vector<ParkPosOption>{}, s.lat, s.lon, s.heading, s.radius,
-                            s.cargo, s.ramp, s.heli);
-    }
-}
-
-}  // namespace
 
 void lf_decodeAirportStands(const BglWords& words, std::size_t index, std::size_t recordWords,
                             ScannedAirport& record, BglTaskState& state, const std::string& path)
@@ -485,9 +463,9 @@ void lf_decodeAirportStands(const BglWords& words, std::size_t index, std::size_
     const long feet = std::lround(millimetres * kFeetPerMetre / 1000.0);
     record.altitude = feet >= -20 && feet <= 10000 ? static_cast<std::int32_t>(feet) : 0;
 
+    record.helipadCounter = 1;
     state.helipads.clear();
     state.standNames.clear();
-    state.stands.clear();
     state.suffixRaised = false;
     if (const auto it = g_airportNames.find(record.code); it != g_airportNames.end())
         record.airportName = it->second;
@@ -501,9 +479,9 @@ void lf_decodeAirportStands(const BglWords& words, std::size_t index, std::size_
             lf_decodeHelipad(sub, words, record, state);
         } else if (id == kParkingRecord) {
             const std::size_t subEnd = std::min<std::size_t>({sub + size / 4, end, words.size()});
-            lf_decodeParkingSubrecord(sub, subEnd, words, state, path);
+            lf_decodeParkingSubrecord(sub, subEnd, words, record, state, path);
             if (state.suffixRaised)
-                lf_renameDuplicateStands(state.stands);
+                lf_renameDuplicateStands(record);
             break;  // later subrecords hold no stands
         }
         const std::int64_t step = lf_recordStep(size);
@@ -511,8 +489,6 @@ void lf_decodeAirportStands(const BglWords& words, std::size_t index, std::size_
             break;
         sub += static_cast<std::size_t>(step);
     }
-    record.helipadCounter = static_cast<std::uint32_t>(state.helipads.size()) + 1;
-    lf_buildStands(state.stands, record.stands);
 }
 
 void lf_decodeAirportRecord(const BglWords& words, std::size_t index, std::size_t recordWords,

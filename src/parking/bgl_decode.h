@@ -85,27 +85,10 @@ private:
     std::size_t m_count = 0;
 };
 
-// One stand as decoded, before it becomes a ParkPos: the name in place, no heap. The stands of an
-// airport are decoded and named in these, then built into the airport's ParkPos list once.
-struct BglStand {
-    double lat = 0.0;
-    double lon = 0.0;
-    double heading = 0.0;       // radians
-    double radius = 0.0;        // metres
-    char name[8] = {};          // zero-padded; a helipad's is built from helipadNumber
-    std::uint32_t helipadNumber = 0;
-    std::uint8_t nameSize = 0;
-    bool cargo = false;
-    bool ramp = false;
-    bool heli = false;
-    bool lettered = false;      // got a letter for its name: its group is renamed by radius
-};
-
 // The state of one task; never shared between tasks.
 struct BglTaskState {
     std::vector<std::pair<double, double>> helipads;  // positions seen in the current airport
     BglStandNames standNames;                         // names given in the current airport
-    std::vector<BglStand> stands;                     // the current airport's stands as decoded
     bool suffixRaised = false;                        // a stand got a letter for its name
 };
 
@@ -138,14 +121,12 @@ void lf_decodeAirportStands(const BglWords& words, std::size_t index, std::size_
 // The airport record: links it (archive_links.h), decodes its stands and writes its file.
 void lf_decodeAirportRecord(const BglWords& words, std::size_t index, std::size_t recordWords,
                             const std::string& code, const std::string& path, BglTaskState& state);
-// The helipad subrecord at the index into state.stands.
-void lf_decodeHelipad(std::size_t index, const BglWords& words, const ScannedAirport& record, BglTaskState& state);
-// Decodes the entries of the parking subrecord at the index into state.stands; entries end at
-// endWord at the latest.
+void lf_decodeHelipad(std::size_t index, const BglWords& words, ScannedAirport& record, BglTaskState& state);
+// Decodes the entries of the parking subrecord at the index; entries end at endWord at the latest.
 void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const BglWords& words,
-                               BglTaskState& state, const std::string& path);
+                               ScannedAirport& record, BglTaskState& state, const std::string& path);
 // Names each group of same-named stands by radius: largest the base name, then a, b, ... f.
-void lf_renameDuplicateStands(std::vector<BglStand>& stands);
+void lf_renameDuplicateStands(ScannedAirport& record);
 
 // Every airport of the file decoded without linking or writing (tests, benchmarks). False when
 // the file cannot be read or is no BGL file with the 56-byte header. reads, when given, gets the
