@@ -82,9 +82,12 @@ double gf_angleDiff(double a, double b)
 
 double gf_wrap2Pi(double a)
 {
-    if (!std::isfinite(a))
-        return 0.0;
-    a = std::fmod(a, 2.0 * kPi);
+    // An angle within one turn either way, as most are, is its own remainder: no fmod.
+    if (!(std::fabs(a) < 2.0 * kPi)) {
+        if (!std::isfinite(a))
+            return 0.0;
+        a = std::fmod(a, 2.0 * kPi);
+    }
     if (a < 0.0)
         a += 2.0 * kPi;
     // A tiny negative angle plus 2π rounds to 2π itself, which lies outside the range.
@@ -95,7 +98,8 @@ double gf_wrap2Pi(double a)
 
 double gf_wrapPi(double a)
 {
-    a = std::fmod(a, 2.0 * kPi);
+    if (!(std::fabs(a) < 2.0 * kPi))
+        a = std::fmod(a, 2.0 * kPi);
     if (a <= -kPi)
         a += 2.0 * kPi;
     else if (a > kPi)

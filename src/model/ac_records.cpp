@@ -49,18 +49,9 @@ LiveAc::LiveAc(const PosRecord& first, const AcData& data, double firstTime)
 
 // ---- Stream access and phase ---------------------------------------------------------------
 
-PosRecord& gf_rec(std::deque<PosRecord>& stream, std::size_t i)
+void gf_throwMissingRecord()
 {
-    if (i >= stream.size())
-        throw std::out_of_range(kInvalidDequeSubscript);
-    return stream[i];
-}
-
-const PosRecord& gf_rec(const std::deque<PosRecord>& stream, std::size_t i)
-{
-    if (i >= stream.size())
-        throw std::out_of_range(kInvalidDequeSubscript);
-    return stream[i];
+    throw std::out_of_range(kInvalidDequeSubscript);
 }
 
 PosRecord& gf_last(std::deque<PosRecord>& stream)

@@ -202,9 +202,23 @@ struct LiveAc : StaticAc {
     LiveAc& operator=(LiveAc&&) = default;
 };
 
+// Throws std::out_of_range "invalid deque<T> subscript": a stream record that is missing.
+[[noreturn]] void gf_throwMissingRecord();
+
 // Record i of the stream; std::out_of_range ("invalid deque<T> subscript") when it is missing.
-PosRecord& gf_rec(std::deque<PosRecord>& stream, std::size_t i);
-const PosRecord& gf_rec(const std::deque<PosRecord>& stream, std::size_t i);
+// Inline: the AI tick reads a few records of every aircraft on every tick.
+inline PosRecord& gf_rec(std::deque<PosRecord>& stream, std::size_t i)
+{
+    if (i >= stream.size()) [[unlikely]]
+        gf_throwMissingRecord();
+    return stream[i];
+}
+inline const PosRecord& gf_rec(const std::deque<PosRecord>& stream, std::size_t i)
+{
+    if (i >= stream.size()) [[unlikely]]
+        gf_throwMissingRecord();
+    return stream[i];
+}
 PosRecord& gf_last(std::deque<PosRecord>& stream);
 
 // Phase change: the old phase goes to the previous phase.

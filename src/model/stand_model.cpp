@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <iterator>
 #include <set>
 #include <stdexcept>
 
@@ -51,6 +52,31 @@ bool gf_testSlot(const SlotSet& slots, std::uint32_t slot)
     if (slot >= kSlotsPerDay)
         tvx::throwInvalidBitsetPosition();
     return slots.test(slot);
+}
+
+const StandSighting& StandSightings::at(std::uint32_t hexid) const
+{
+    const auto it = find(hexid);
+    if (it == end())
+        throw std::out_of_range(tvx::format("no sighting of {:06X} at the stand", hexid));
+    return it->second;
+}
+
+std::pair<StandSightings::iterator, bool> StandSightings::emplace(std::uint32_t hexid, StandSighting sighting)
+{
+    if (const auto it = find(hexid); it != end())
+        return {it, false};
+    m_items.emplace_back(hexid, sighting);
+    return {std::prev(m_items.end()), true};
+}
+
+std::size_t StandSightings::erase(std::uint32_t hexid)
+{
+    const auto it = find(hexid);
+    if (it == end())
+        return 0;
+    m_items.erase(it);
+    return 1;
 }
 
 ParkPos::ParkPos(std::string name_, std::vector<ParkPosOption> options_, double latitude,

@@ -8,9 +8,10 @@
 // Thread: the main loop (start-up thread) owns g_parkPositions; nothing here takes a lock.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -43,14 +44,50 @@ struct StandSighting {
     std::uint32_t number = 0;
 };
 
+// Last sightings at one stand by hexid: a flat list, as a stand sees a handful of aircraft at a
+// time; a stand without sightings allocates nothing and costs three words (the scan builds
+// thousands of stands at once).
+class StandSightings {
+public:
+    using value_type = std::pair<std::uint32_t, StandSighting>;
+    using iterator = std::vector<value_type>::iterator;
+    using const_iterator = std::vector<value_type>::const_iterator;
+
+    iterator begin() { return m_items.begin(); }
+    iterator end() { return m_items.end(); }
+    const_iterator begin() const { return m_items.begin(); }
+    const_iterator end() const { return m_items.end(); }
+    std::size_t size() const { return m_items.size(); }
+    bool empty() const { return m_items.empty(); }
+
+    iterator find(std::uint32_t hexid)
+    {
+        return std::find_if(m_items.begin(), m_items.end(), [hexid](const value_type& v) { return v.first == hexid; });
+    }
+    const_iterator find(std::uint32_t hexid) const
+    {
+        return std::find_if(m_items.begin(), m_items.end(), [hexid](const value_type& v) { return v.first == hexid; });
+    }
+    bool contains(std::uint32_t hexid) const { return find(hexid) != end(); }
+    // Throws std::out_of_range when the hexid has no sighting.
+    const StandSighting& at(std::uint32_t hexid) const;
+    // Adds the sighting unless the hexid has one; the hexid's entry and whether it was added.
+    std::pair<iterator, bool> emplace(std::uint32_t hexid, StandSighting sighting);
+    // Removes the hexid's sighting; the number removed (0 or 1).
+    std::size_t erase(std::uint32_t hexid);
+
+private:
+    std::vector<value_type> m_items;
+};
+
 // One stand of the park airport.
 struct ParkPos {
     ParkPos(std::string name, std::vector<ParkPosOption> options, double latitude, double longitude,
             double headingRad, double radiusMetres, bool cargo, bool ramp, bool heli);
 
     std::vector<ParkPosOption> options;                           // in number order
-    std::unordered_map<std::uint32_t, StandSighting> realSightings;  // hexid -> last real sighting
-    std::unordered_map<std::uint32_t, StandSighting> softSightings;  // hexid -> last soft sighting
+    StandSightings realSightings;              // hexid -> last real sighting
+    StandSightings softSightings;              // hexid -> last soft sighting
     std::string name;                          // the parking file's "id" attribute
     std::vector<std::uint32_t> overlapping;    // stand ids of the stands that overlap this one
     double lat = 0.0;                          // degrees

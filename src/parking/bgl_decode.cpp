@@ -44,7 +44,7 @@ constexpr double kLonPerUnit = 4.470348358154297e-07;  // 360 / (3 * 2^28)
 constexpr double kLatPerUnit = 3.3527612686157227e-07;  // 180 / 2^29
 constexpr double kFullTurn = 6.283185307179586;
 
-constexpr const char* kNameLetters[] = {"a", "b", "c", "d", "e", "f"};
+constexpr char kNameLetters[] = {'a', 'b', 'c', 'd', 'e', 'f'};
 
 double lf_packedLon(std::uint32_t raw)
 {
@@ -178,10 +178,11 @@ std::size_t lf_parkingName(std::uint32_t code, std::uint32_t number, char (&out)
     return static_cast<std::size_t>(end - out);
 }
 
+// The packed key of a name of up to 8 characters (zero-padded).
 std::uint64_t lf_packName(std::string_view name)
 {
     std::uint64_t packed = 0;
-    std::memcpy(&packed, name.data(), name.size());
+    std::memcpy(&packed, name.data(), std::min<std::size_t>(name.size(), sizeof packed));
     return packed;
 }
 
@@ -221,13 +222,11 @@ void BglStandNames::lf_rehash(std::size_t slots)
             lf_place(key);
 }
 
-bool BglStandNames::insert(std::string_view name)
+bool BglStandNames::insert(std::uint64_t key)
 {
-    if (name.empty() || name.size() > 8)
-        throw std::logic_error(tvx::format("stand name '{}' is not 1 to 8 characters", name));
-    if ((m_count + 1) * 2 > m_slots.size())
+    if ((m_count + 1) * 2 > m_slots.size()) [[unlikely]]
         lf_rehash(std::max<std::size_t>(16, m_slots.size() * 2));
-    return lf_place(lf_packName(name));
+    return lf_place(key);
 }
 
 bool BglStandNames::lf_place(std::uint64_t key)
@@ -365,7 +364,8 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
             lf_addScanMessage(tvx::format("skipped position with radius {:.1F} meters, in {}", radius, path));
             continue;
         }
-        char nameText[12];
+        // At most "sep4095": room for a letter within the 8 characters of a packed name.
+        char nameText[12] = {};
         const std::size_t decodedSize = lf_parkingName(packed & 0x3Fu, (packed >> 12) & 0xFFFu, nameText);
         const std::string_view decodedName(nameText, decodedSize);
         const std::uint32_t type = (packed >> 8) & 0xFu;
@@ -385,11 +385,11 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
 
         std::size_t nameSize = decodedSize;
         bool lettered = false;
-        if (!state.standNames.insert(decodedName)) {
+        if (!state.standNames.insert(lf_packName(decodedName))) {
             bool placed = false;
-            for (const char* letter : kNameLetters) {
-                nameText[decodedSize] = letter[0];
-                if (state.standNames.insert(std::string_view(nameText, decodedSize + 1))) {
+            for (const char letter : kNameLetters) {
+                nameText[decodedSize] = letter;
+                if (state.standNames.insert(lf_packName(std::string_view(nameText, decodedSize + 1)))) {
                     nameSize = decodedSize + 1;
                     placed = true;
                     break;
@@ -416,34 +416,42 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
 void lf_renameDuplicateStands(ScannedAirport& record)
 {
     std::vector<ParkPos>& stands = record.stands;
-    // The stands by their names as decoded, so that each group is found without a pass over all
-    // stands (an airport may hold thousands of groups).
-    std::unordered_map<std::string, std::vector<std::size_t>> byName;
+    // The parking stands by their names as decoded (unique within the airport after the
+    // de-duplication, at most 8 characters: packed keys), so that each group is found without a
+    // pass over all stands (an airport may hold thousands of groups).
+    std::unordered_map<std::uint64_t, std::size_t> byName;
     byName.reserve(stands.size());
     for (std::size_t i = 0; i < stands.size(); ++i)
-        byName[stands[i].name].push_back(i);
+        if (!stands[i].heli)
+            byName.emplace(lf_packName(stands[i].name), i);
 
+    std::vector<std::size_t> group;
     for (std::size_t firstIndex = 0; firstIndex < stands.size(); ++firstIndex) {
         if (!stands[firstIndex].scanMark)
             continue;
-        stands[firstIndex].scanMark = false;
         const std::string& firstName = stands[firstIndex].name;
         const std::string base = firstName.substr(0, firstName.size() - 1);
 
         // The group: the base name and the base with one letter a to f, in the stands' order.
-        std::vector<std::size_t> group;
-        for (const std::string& name : {base, base + "a", base + "b", base + "c", base + "d", base + "e", base + "f"})
-            if (const auto it = byName.find(name); it != byName.end())
-                group.insert(group.end(), it->second.begin(), it->second.end());
-        std::sort(group.begin(), group.end());
-        for (std::size_t n = 0; n < group.size(); ++n) {
-            stands[group[n]].scanMark = false;
-            stands[group[n]].name = tvx::format("vemra{}", n + 1);
+        group.clear();
+        char name[9] = {};
+        std::memcpy(name, base.data(), base.size());
+        for (std::size_t variant = 0; variant <= std::size(kNameLetters); ++variant) {
+            if (variant > 0)
+                name[base.size()] = kNameLetters[variant - 1];
+            if (const auto it = byName.find(lf_packName(name)); it != byName.end())
+                group.push_back(it->second);
         }
+        std::sort(group.begin(), group.end());
         std::stable_sort(group.begin(), group.end(),
                          [&stands](std::size_t a, std::size_t b) { return stands[a].radius > stands[b].radius; });
-        for (std::size_t pos = 0; pos < group.size() && pos <= 6; ++pos)
-            stands[group[pos]].name = pos == 0 ? base : base + kNameLetters[pos - 1];
+        for (std::size_t pos = 0; pos < group.size(); ++pos) {
+            ParkPos& stand = stands[group[pos]];
+            stand.scanMark = false;
+            stand.name = base;
+            if (pos > 0)
+                stand.name += kNameLetters[pos - 1];
+        }
     }
 }
 

@@ -75,8 +75,8 @@ public:
     void clear();
     // Room for this many names in all without growing.
     void reserve(std::size_t names);
-    // False when the name was given already.
-    bool insert(std::string_view name);
+    // The name's packed key (1 to 8 characters, zero-padded); false when it was given already.
+    bool insert(std::uint64_t key);
 
 private:
     bool lf_place(std::uint64_t key);

@@ -89,15 +89,13 @@ Gap lf_findGap(DaySlot sighting, DaySlot stamp)
     return {};
 }
 
-using Sightings = std::unordered_map<std::uint32_t, StandSighting>;
-
 // Steps 4-7 of a sighting once the option of the stamp's weekday exists: fills the gap since the
 // last sighting. kind is 1 for real, 0 for soft. Returns nothing; the caller counts the change.
 void lf_trackGap(std::uint32_t standId, const AcData& ac, DaySlot stamp, bool leaving,
                  std::uint32_t number, std::uint32_t kind)
 {
     auto stand = lf_standById(standId);
-    Sightings& sightings = kind == 1 ? stand->realSightings : stand->softSightings;
+    StandSightings& sightings = kind == 1 ? stand->realSightings : stand->softSightings;
     auto sighting = sightings.find(ac.hexid);
     if (sighting == sightings.end()) {
         if (!leaving)
@@ -141,7 +139,8 @@ std::vector<ParkPosOption>::iterator lf_findSightingOption(std::vector<ParkPosOp
 
 // A first sighting of the aircraft at the stand: a new option of the kind, remembered as the
 // aircraft's sighting there; counts as a change.
-bool lf_addSightingOption(ParkPos& stand, Sightings& sightings, const AcData& ac, std::uint32_t real, DaySlot stamp)
+bool lf_addSightingOption(ParkPos& stand, StandSightings& sightings, const AcData& ac, std::uint32_t real,
+                          DaySlot stamp)
 {
     const std::uint32_t number = gf_addParkPosOption(
         stand.options, gf_standIdentity({ac.airline, ac.acType}, ac.registration), real, stamp, ac.callsign,
