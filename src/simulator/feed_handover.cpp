@@ -49,7 +49,8 @@ constexpr double kGroundWaitCapSeconds = 15.0;
 // Broken altitudes: swallowed for at most this long after the last accepted record, so that a
 // broken last record cannot shut the aircraft out.
 constexpr double kBrokenAltitudeSeconds = 60.0;
-constexpr double kAltitudeMarginFt = 1000.0;
+constexpr double kAltitudeMarginFt = 300.0;        // from a flying record: the feed's altitude noise
+constexpr double kGroundAltitudeMarginFt = 1000.0;  // from the ground: the elevation's datum, QNH
 constexpr double kStaleAirKnots = 60.0;
 constexpr double kJumpMarginKnots = 100.0;
 constexpr double kMaxFeetPerSecond = 8000.0 / 60.0;
@@ -148,7 +149,8 @@ bool lf_altitudeOutOfReach(const PosRecord& last, const PosRecord& pos, double s
     const double from = last.airborne ? last.alt : gf_airportElevationNear(last.lat, last.lon);
     if (std::isnan(from))
         return false;
-    return std::fabs(pos.alt - from) > kAltitudeMarginFt + std::max(sinceLast, 0.0) * kMaxFeetPerSecond;
+    const double margin = last.airborne ? kAltitudeMarginFt : kGroundAltitudeMarginFt;
+    return std::fabs(pos.alt - from) > margin + std::max(sinceLast, 0.0) * kMaxFeetPerSecond;
 }
 
 // Farther from the last feed position than twice the speed (at least 100 kt more) takes it.

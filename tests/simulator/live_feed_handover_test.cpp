@@ -321,7 +321,12 @@ TEST_F(FeedHandover, BrokenAltitudesAreSwallowedForAMinuteAtMost)
     TrafficRecord spike = next(105.0, 36000.0, 0.01);  // 31000 ft in 5 s
     EXPECT_TRUE(liveac::acceptRecord(ac, spike));
     EXPECT_EQ(ac.lastRecordTime, 100.0);
-    TrafficRecord climb = next(110.0, 7300.0, 0.02);  // within 8000 ft/min for 10 s and 1000 ft more
+    // A record 1175 ft low after 4 s (as a real climb's at 13200 ft): more than 8000 ft/min and 300 ft
+    // more; it drew the aircraft down 1000 ft for 10 s while 1000 ft more were allowed.
+    TrafficRecord low = next(104.0, 3825.0, 0.005);
+    EXPECT_TRUE(liveac::acceptRecord(ac, low));
+    EXPECT_EQ(ac.lastRecordTime, 100.0);
+    TrafficRecord climb = next(110.0, 6600.0, 0.02);  // within 8000 ft/min for 10 s and 300 ft more
     EXPECT_TRUE(liveac::acceptRecord(ac, climb));
     EXPECT_EQ(ac.lastRecordTime, 110.0);
     TrafficRecord late = next(171.0, 36000.0, 0.2);  // a minute on: taken, whatever it says
