@@ -66,9 +66,12 @@ def _merged(spans):
 class Track:
     """One recorded aircraft: points (t, lat, lon, alt, gs, gnd) in scenario seconds, ascending."""
 
-    def __init__(self, hexid, callsign, actype, points):
+    def __init__(self, hexid, callsign, actype, points, rows=None):
+        """rows: every row's (time, position time, alt, gnd), where rows repeat a position with
+        their own altitudes; default the points."""
         self.hex, self.callsign, self.type = hexid, callsign, actype
         self.pts = sorted(points, key=lambda p: p[0])
+        self.rows = sorted(rows) if rows else [(p[0], p[0], p[3], p[5]) for p in self.pts]
         self.times = [p[0] for p in self.pts]
         self.bad = self._find_bad_spans()
         self.faults = self._find_faults()
@@ -80,14 +83,15 @@ class Track:
     def from_scenario(track):
         """A point counts at the time its position was seen ("seen", else "t"); a position
         repeated in later rows counts once, with its first row's values."""
-        pts, seen = [], set()
+        pts, seen, rows = [], set(), []
         for p in track["points"]:
             t = p.get("seen", p["t"])
+            rows.append((p["t"], t, p.get("alt", 0.0), bool(p.get("gnd", 0))))
             if t in seen:
                 continue
             seen.add(t)
             pts.append((t, p["lat"], p["lon"], p.get("alt", 0.0), p.get("gs", 0.0), bool(p.get("gnd", 0))))
-        return Track(track["hex"], track.get("callsign", ""), track.get("type", ""), pts)
+        return Track(track["hex"], track.get("callsign", ""), track.get("type", ""), pts, rows)
 
     def _find_bad_spans(self):
         """[(start, end, text)]: one position repeated at speed."""
@@ -123,10 +127,14 @@ class Track:
                 off = d / dt > (GROUND_KT if a[5] and b[5] else AIR_KT) * KT
             if off:
                 out.append((a[0], b[0] + RECOVER_S, "position"))
-            if not (a[5] and b[5]):
-                climb = abs(b[3] - a[3])
-                if climb > CLIMB_FT and climb > CLIMB_FPM * dt / 60.0:
-                    out.append((a[0], b[0] + RECOVER_S, "altitude"))
+        # Altitudes row by row (a row repeating a position brings its own altitude, which the
+        # program plays out at the position's time), from the fix before.
+        for a, b in zip(self.rows, self.rows[1:]):
+            dt = b[0] - a[0]
+            climb = abs(b[2] - a[2])
+            if dt > 0 and not (a[3] and b[3]) and climb > CLIMB_FT and climb > CLIMB_FPM * dt / 60.0:
+                k = bisect.bisect_left(self.times, min(a[1], b[1]))
+                out.append((self.times[max(k - 1, 0)], b[0] + RECOVER_S, "altitude"))
         # A speed change between two steps beyond 5 m/s2 and what 50 m of position noise at each end
         # of a step give (a block of positions shifted in time).
         for a, b, c in zip(self.pts, self.pts[1:], self.pts[2:]):
