@@ -171,9 +171,9 @@ class Track:
     def fault_lines(self):
         """The table's lines on the recording's faults: steps and seconds left out, per kind."""
         lines = []
-        for kind, text in (("position", "positions no aircraft flies (off the recorded speed by more than "
-                                        f"{STEP_OFF_M:.0f} m and half the step, or beyond {GROUND_KT:.0f} kt on "
-                                        f"the ground / {AIR_KT:.0f} kt in the air)"),
+        for kind, text in (("position", "position steps no aircraft flies (off the recorded speed, beyond "
+                                        f"{GROUND_KT:.0f} kt on the ground or {AIR_KT:.0f} kt in the air, off the "
+                                        f"way between the neighbours, or a speed change beyond {ACCEL_MS2:.0f} m/s2)"),
                            ("altitude", f"altitude steps over {CLIMB_FT:.0f} ft faster than {CLIMB_FPM:.0f} ft/min")):
             n = sum(1 for f in self.faults if f[2] == kind)
             if n:
