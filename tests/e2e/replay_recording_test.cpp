@@ -79,9 +79,10 @@ TEST(E2eReplay, RealTakeOffRecordingStaysWithTheRecordedAircraft)
     // One aircraft, taxiing, taking off and climbing with the recording: before the motion fixes
     // it stood on the taxiway for ever (air 60894 m, ground 464 m off, 36033 ft, stuck); with
     // play-out counted from the batch's median instead of each record's age it ran 1-2 s behind
-    // (air 268 m, median 36 m, ground median 14 m). The recording's own faults (positions repeated or thrown off during the taxi,
-    // altitudes 500-900 ft off from one record to the next in the climb) are left out of the
-    // figures: 34 s of the distances and 370 s of the altitudes of its 782 s, no more.
+    // (air 268 m, median 36 m, ground median 14 m). The recording's own faults (positions repeated
+    // or thrown off during the taxi, altitudes 500-900 ft off from one record to the next in the
+    // climb) are left out of the figures: 34 s of the distances and 370 s of the altitudes of its
+    // 782 s, no more.
     EXPECT_EQ(f.aircraft, 1) << text;
     EXPECT_LT(f.airMax, 100.0) << text;
     EXPECT_LT(f.airMedian, 10.0) << text;
