@@ -17,13 +17,14 @@ Recording faults, found in the recording alone by physical limits and left out o
 take up the track again), counted and named in the table:
 - stale: one position repeated for a minute or more at 30 kt or more (with the 30 s after it);
 - position: a step between two fixes that no aircraft flies: within 5 s, more than 100 m and more
-  than half the step off the distance the recorded ground speeds give (a repeated position at speed, a position
-  thrown ahead or behind), or, without a recorded ground speed, faster than 200 kt on the ground or
-  750 kt in the air; or a fix more than 100 m off the way between its neighbours (beyond what a
-  turn at 6 degrees a second and a speed change of 5 m/s2 allow over their span); or a speed
-  change from one step to the next beyond 5 m/s2 and 50 m of noise at each fix;
-- altitude: a step of more than 300 ft and faster than 8,000 ft/min (left out of the altitude
-  figures only).
+  than half the step off the distance the recorded ground speeds give (a repeated position at
+  speed, a position thrown ahead or behind), or, without a recorded ground speed, faster than
+  200 kt on the ground or 750 kt in the air; or a fix more than 100 m off the way between its
+  neighbours (beyond what a turn at 6 degrees a second and a speed change of 5 m/s2 allow over
+  their span); or a speed change from one step to the next beyond 5 m/s2 and 50 m of noise at each
+  fix;
+- altitude: a step of more than 300 ft and faster than 8,000 ft/min from one row to the next (rows
+  repeating a position bring their own altitudes), left out of the altitude figures only.
 """
 import bisect
 import csv
