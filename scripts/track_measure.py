@@ -10,11 +10,21 @@ than 5 m). The phase of a write is the recording's at s - 30: taxi (on the groun
 take-off roll and landing roll (on the ground from 40 kt, before or after flying), climb and approach
 (climbing or descending faster than 300 ft/min over 40 s), cruise. An aircraft is stuck when its
 simulator position stays within 3 m for more than 30 s while the recording moves on by more than 150 m.
-The first 30 s of each object's life are left out of the max figures (not of the medians). Spans
-where the recording itself is bad (one position repeated for a minute or more at 30 kt or more) are
-found, reported, and left out of the figures together with the 30 s after them; single points whose
-altitude stands more than 2,000 ft off both neighbours are left out of the altitude figures; noisy
-fixes (steps far beyond the recorded speed) are counted and kept.
+The first 30 s of each object's life are left out of the max figures (not of the medians).
+
+Recording faults, found in the recording alone by physical limits and left out of the figures
+(max and median), each from the fix before it to 5 s after the fix after it (the program's time to
+take up the track again), counted and named in the table:
+- stale: one position repeated for a minute or more at 30 kt or more (with the 30 s after it);
+- position: a step between two fixes that no aircraft flies: within 5 s, more than 100 m and more
+  than half the step off the distance the recorded ground speeds give (a repeated position at
+  speed, a position thrown ahead or behind), or, without a recorded ground speed, faster than
+  200 kt on the ground or 750 kt in the air; or a fix more than 100 m off the way between its
+  neighbours (beyond what a turn at 6 degrees a second and a speed change of 5 m/s2 allow over
+  their span); or a speed change from one step to the next beyond 5 m/s2 and 50 m of noise at each
+  fix;
+- altitude: a step of more than 300 ft and faster than 8,000 ft/min from one row to the next (rows
+  repeating a position bring their own altitudes), left out of the altitude figures only.
 """
 import bisect
 import csv
@@ -26,6 +36,13 @@ DELAY = 30.0
 KT = 1852.0 / 3600.0  # m/s per knot
 PHASES = ["taxi", "take-off roll", "climb", "cruise", "approach", "landing roll"]
 GROUND_PHASES = {"taxi", "take-off roll", "landing roll"}
+# Physical limits of a recorded step (see the header) and the program's time to take up the track
+# after a faulty fix.
+STEP_OFF_M, STEP_S = 100.0, 5.0
+GROUND_KT, AIR_KT = 200.0, 750.0
+CLIMB_FT, CLIMB_FPM = 300.0, 8000.0
+TURN_RAD_S, ACCEL_MS2, NOISE_M = math.radians(6.0), 5.0, 50.0
+RECOVER_S = 5.0
 
 
 def dist_m(a_lat, a_lon, b_lat, b_lon):
@@ -36,29 +53,46 @@ def dist_m(a_lat, a_lon, b_lat, b_lon):
     return 6875.493541569878 * math.asin(min(1.0, math.sqrt(h))) * 1852.0
 
 
+def _merged(spans):
+    """Sorted, overlapping spans joined."""
+    out = []
+    for a, b in sorted(spans):
+        if out and a <= out[-1][1]:
+            out[-1] = (out[-1][0], max(out[-1][1], b))
+        else:
+            out.append((a, b))
+    return out
+
+
 class Track:
     """One recorded aircraft: points (t, lat, lon, alt, gs, gnd) in scenario seconds, ascending."""
 
-    def __init__(self, hexid, callsign, actype, points):
+    def __init__(self, hexid, callsign, actype, points, rows=None):
+        """rows: every row's (time, position time, alt, gnd), where rows repeat a position with
+        their own altitudes; default the points."""
         self.hex, self.callsign, self.type = hexid, callsign, actype
         self.pts = sorted(points, key=lambda p: p[0])
+        self.rows = sorted(rows) if rows else [(p[0], p[0], p[3], p[5]) for p in self.pts]
         self.times = [p[0] for p in self.pts]
         self.bad = self._find_bad_spans()
-        self.spikes = self._find_altitude_spikes()
+        self.faults = self._find_faults()
+        self._windows = {kind: _merged([(a, b) for (a, b, k) in self.faults if k == kind])
+                         for kind in ("position", "altitude")}
         self._airborne = [t for (t, _, _, _, _, g) in self.pts if not g]
 
     @staticmethod
     def from_scenario(track):
         """A point counts at the time its position was seen ("seen", else "t"); a position
         repeated in later rows counts once, with its first row's values."""
-        pts, seen = [], set()
+        pts, seen, rows = [], set(), []
         for p in track["points"]:
             t = p.get("seen", p["t"])
+            rows.append((p["t"], t, p.get("alt", 0.0), bool(p.get("gnd", 0))))
             if t in seen:
                 continue
             seen.add(t)
             pts.append((t, p["lat"], p["lon"], p.get("alt", 0.0), p.get("gs", 0.0), bool(p.get("gnd", 0))))
-        return Track(track["hex"], track.get("callsign", ""), track.get("type", ""), pts)
+        return Track(track["hex"], track.get("callsign", ""), track.get("type", ""), pts, rows)
 
     def _find_bad_spans(self):
         """[(start, end, text)]: one position repeated at speed."""
@@ -78,30 +112,76 @@ class Track:
             i = j + 1
         return spans
 
-    def noise(self):
-        """Steps of the recording far beyond its recorded speed (noisy fixes): kept in the
-        figures, counted for the table."""
-        n = 0
-        for a, b in zip(self.pts, self.pts[1:]):
-            d = dist_m(a[1], a[2], b[1], b[2])
-            dt = b[0] - a[0]
-            gs = max(a[4], b[4])
-            n += d > 300.0 and (dt <= 0 or d / dt > max(2.0 * gs, gs + 200.0) * KT)
-        return n
-
-    def _find_altitude_spikes(self):
-        """[(start, end)]: single points whose altitude stands more than 2,000 ft off both
-        neighbours the same way (a wrong altitude in the recording), as the span between the
-        neighbours."""
+    def _find_faults(self):
+        """[(start, end, kind)]: steps between two fixes that no aircraft flies, kind "position" or
+        "altitude", as the seconds they spoil (from the first fix to RECOVER_S after the second)."""
         out = []
+        for a, b in zip(self.pts, self.pts[1:]):
+            dt = b[0] - a[0]
+            if dt <= 0:
+                continue
+            d = dist_m(a[1], a[2], b[1], b[2])
+            if a[4] > 0 and b[4] > 0 and dt <= STEP_S:
+                expected = (a[4] + b[4]) / 2.0 * KT * dt
+                off = abs(d - expected) > max(STEP_OFF_M, 0.5 * expected)
+            else:
+                off = d / dt > (GROUND_KT if a[5] and b[5] else AIR_KT) * KT
+            if off:
+                out.append((a[0], b[0] + RECOVER_S, "position"))
+        # Altitudes row by row (a row repeating a position brings its own altitude, which the
+        # program plays out at the position's time), from the fix before.
+        for a, b in zip(self.rows, self.rows[1:]):
+            dt = b[0] - a[0]
+            climb = abs(b[2] - a[2])
+            if dt > 0 and not (a[3] and b[3]) and climb > CLIMB_FT and climb > CLIMB_FPM * dt / 60.0:
+                k = bisect.bisect_left(self.times, min(a[1], b[1]))
+                out.append((self.times[max(k - 1, 0)], b[0] + RECOVER_S, "altitude"))
+        # A speed change between two steps beyond 5 m/s2 and what 50 m of position noise at each end
+        # of a step give (a block of positions shifted in time).
         for a, b, c in zip(self.pts, self.pts[1:], self.pts[2:]):
-            up, down = b[3] - a[3], b[3] - c[3]
-            if not (b[5] or a[5] or c[5]) and abs(up) > 2000.0 and abs(down) > 2000.0 and (up > 0) == (down > 0):
-                out.append((a[0], c[0]))
+            dt1, dt2 = b[0] - a[0], c[0] - b[0]
+            if dt1 <= 0 or dt2 <= 0 or b[5] != a[5] or b[5] != c[5]:
+                continue
+            v1 = dist_m(a[1], a[2], b[1], b[2]) / dt1
+            v2 = dist_m(b[1], b[2], c[1], c[2]) / dt2
+            if abs(v2 - v1) > ACCEL_MS2 * (dt1 + dt2) / 2.0 + NOISE_M / dt1 + NOISE_M / dt2:
+                out.append((a[0], c[0] + RECOVER_S, "position"))
+        # A fix thrown off the way between its neighbours: farther from where the neighbours put it
+        # at its time than a turn at 6 degrees a second and a 5 m/s2 speed change could take it.
+        for a, b, c in zip(self.pts, self.pts[1:], self.pts[2:]):
+            span = c[0] - a[0]
+            if span <= 0 or b[5] != a[5] or b[5] != c[5]:
+                continue
+            f = (b[0] - a[0]) / span
+            v = max(a[4] * KT, c[4] * KT, dist_m(a[1], a[2], c[1], c[2]) / span)
+            off = dist_m(b[1], b[2], a[1] + f * (c[1] - a[1]), a[2] + f * (c[2] - a[2]))
+            if off > max(STEP_OFF_M, (v * TURN_RAD_S + ACCEL_MS2) * span * span / 8.0):
+                out.append((a[0], c[0] + RECOVER_S, "position"))
         return out
 
-    def spike_at(self, t):
-        return any(a < t < b for (a, b) in self.spikes)
+    def fault_at(self, t, kind):
+        spans = self._windows[kind]
+        k = bisect.bisect_right(spans, (t, math.inf)) - 1
+        return k >= 0 and spans[k][0] <= t <= spans[k][1]
+
+    def fault_seconds(self, kind):
+        """Seconds of the recording left out for one kind of fault ("stale" with its 30 s after)."""
+        spans = [(a, b + DELAY) for (a, b, _) in self.bad] if kind == "stale" else self._windows[kind]
+        return sum(b - a for (a, b) in _merged(spans))
+
+    def fault_lines(self):
+        """The table's lines on the recording's faults: steps and seconds left out, per kind."""
+        lines = []
+        for kind, text in (("position", "position steps no aircraft flies (off the recorded speed, beyond "
+                                        f"{GROUND_KT:.0f} kt on the ground or {AIR_KT:.0f} kt in the air, off the "
+                                        f"way between the neighbours, or a speed change beyond {ACCEL_MS2:.0f} m/s2)"),
+                           ("altitude", f"altitude steps over {CLIMB_FT:.0f} ft faster than {CLIMB_FPM:.0f} ft/min")):
+            n = sum(1 for f in self.faults if f[2] == kind)
+            if n:
+                lines.append(f"{self.hex} {self.callsign}: recording fault: {n} {text}; "
+                             f"{self.fault_seconds(kind):.0f} s left out "
+                             f"of the {'altitude' if kind == 'altitude' else 'distance'} figures")
+        return lines
 
     def bad_at(self, t):
         return any(a <= t <= b + DELAY for (a, b, _) in self.bad)
@@ -177,7 +257,7 @@ def match_track(tail, tracks):
 def measure_object(writes, track):
     """The figures of one simulator object against its recorded track."""
     phases = {p: {"n": 0, "dist": [], "dist_max": 0.0, "alt_max": 0.0, "jumps": 0} for p in PHASES}
-    res = {"writes": len(writes), "compared": 0, "outside": 0, "bad": 0, "jumps": 0, "stuck_s": 0.0,
+    res = {"writes": len(writes), "compared": 0, "outside": 0, "bad": 0, "fault": 0, "jumps": 0, "stuck_s": 0.0,
            "phases": phases, "air": [], "ground": [], "air_max": 0.0, "ground_max": 0.0, "alt_max": 0.0,
            "worst": None}
     if not writes:
@@ -212,6 +292,9 @@ def measure_object(writes, track):
         if track.bad_at(at):
             res["bad"] += 1
             continue
+        if track.fault_at(at, "position"):
+            res["fault"] += 1
+            continue
         ph = track.phase(at)
         d = dist_m(lat, lon, fix[0], fix[1])
         dv = alt - fix[2]
@@ -229,7 +312,7 @@ def measure_object(writes, track):
                 res[key] = d
                 if res["worst"] is None or d > res["worst"][0]:
                     res["worst"] = (d, s, lat, lon, fix[0], fix[1])
-            if not ground and not track.spike_at(at):
+            if not ground and not track.fault_at(at, "altitude"):
                 if abs(dv) > abs(e["alt_max"]):
                     e["alt_max"] = dv
                 if abs(dv) > abs(res["alt_max"]):
@@ -262,9 +345,11 @@ def summary_line(results, aircraft=None):
     stuck = len({r[1] or r[0] for r in results if r[3]["stuck_s"] > 0})
     jumps = sum(r[3]["jumps"] for r in results)
     n = aircraft if aircraft is not None else len({r[2].hex for r in results})
+    measured = {r[2].hex: r[2] for r in results}.values()
+    left = {kind: sum(t.fault_seconds(kind) for t in measured) for kind in ("stale", "position", "altitude")}
     return (f"replay: {n} aircraft, air max {air_max:.0f} m (median {median(air):.0f}), ground max "
             f"{ground_max:.0f} m (median {median(ground):.0f}), altitude max {alt_max:.0f} ft, stuck {stuck}, "
-            f"jumps {jumps}")
+            f"jumps {jumps}; left out as recording faults: " + ", ".join(f"{k} {v:.0f} s" for k, v in left.items()))
 
 
 def table(results, tracks):
@@ -284,17 +369,14 @@ def table(results, tracks):
             notes.append(f"{r['outside']} outside the recording")
         if r["bad"]:
             notes.append(f"{r['bad']} left out (bad recording)")
+        if r["fault"]:
+            notes.append(f"{r['fault']} left out (recording fault)")
         if r["stuck_s"] > 0:
             notes.append(f"STUCK for {r['stuck_s']:.0f} s while the recording moved on")
         lines.append(f"{'':6} {tail:8} " + ", ".join(notes))
     seen = set()
     for t in tracks:
-        if t.spikes:
-            lines.append(f"{t.hex} {t.callsign}: recording altitude wrong at {len(t.spikes)} single points "
-                         f"(more than 2,000 ft off both neighbours; left out of the altitude figures)")
-        if t.noise():
-            lines.append(f"{t.hex} {t.callsign}: recording noisy: {t.noise()} steps far faster than its "
-                         f"ground speed (kept in the figures)")
+        lines += t.fault_lines()
         for (_, _, text) in t.bad:
             if (t.hex, text) not in seen:
                 seen.add((t.hex, text))

@@ -331,24 +331,25 @@ void groundConfiguration(LiveAc& ac)
     if (!ac.takeOff || ac.phase == AcPhase::TakeOff
         || (gf_rec(ac.stream, 0).speed < 43.0 && !gf_rec(ac.stream, 1).airborne))
         return;
+    // The climb toward the second record's altitude.
+    const auto toSecond = [&ac] {
+        const PosRecord& second = gf_rec(ac.stream, 1);
+        const double ticks =
+            std::max<double>(25.0, static_cast<double>(static_cast<std::int64_t>(second.slot) - g_tick.load()));
+        return std::max(second.alt - ac.sim.alt, 0.1) / ticks;
+    };
     for (std::size_t k = 1; k < ac.stream.size(); ++k) {
         if (ac.stream[k].vertRate <= 256.0) {
             if (allAboveLiftOffSpeed(ac) && allAirborneAhead(ac)) {
-                ac.altStep = ac.vertRateCap;
+                // Records that hardly climb (a touch-and-go, a low pass) are followed, not the cap.
+                ac.altStep = std::min(ac.vertRateCap, toSecond());
                 startTakeOffRoll(ac);
             }
             return;
         }
     }
     // Every record ahead climbs.
-    if (allAirborneAhead(ac)) {
-        const PosRecord& second = gf_rec(ac.stream, 1);
-        const double ticks =
-            std::max<double>(25.0, static_cast<double>(static_cast<std::int64_t>(second.slot) - g_tick.load()));
-        ac.altStep = std::max(second.alt - ac.sim.alt, 0.1) / ticks;
-    } else {
-        ac.altStep = ac.vertRateCap;
-    }
+    ac.altStep = allAirborneAhead(ac) ? toSecond() : ac.vertRateCap;
     startTakeOffRoll(ac);
 }
 

@@ -49,10 +49,13 @@ constexpr double kGroundWaitCapSeconds = 15.0;
 // Broken altitudes: swallowed for at most this long after the last accepted record, so that a
 // broken last record cannot shut the aircraft out.
 constexpr double kBrokenAltitudeSeconds = 60.0;
-constexpr double kAltitudeMarginFt = 1000.0;
+constexpr double kAltitudeMarginFt = 300.0;        // from a flying record: the feed's altitude noise
+constexpr double kGroundAltitudeMarginFt = 1000.0;  // from the ground: the elevation's datum, QNH
 constexpr double kStaleAirKnots = 60.0;
 constexpr double kJumpMarginKnots = 100.0;
 constexpr double kMaxFeetPerSecond = 8000.0 / 60.0;
+constexpr double kRateChangeFeetPerSecond = 4000.0 / 60.0;  // off the feed's vertical rate
+constexpr double kMaxRatedFpm = 8000.0;                      // a vertical rate beyond is no guide
 
 // Park-airport elevation band.
 constexpr double kHighAltitudeFt = 10000.0;
@@ -140,15 +143,23 @@ void lf_deriveGroundSpeed(const LiveAc& ac, PosRecord& pos, double time)
 }
 
 // Real feeds now and then send an altitude the aircraft cannot have reached since the last
-// record (tens of thousands of feet within seconds, also while it taxis): faster than 8000 ft/min
-// beyond a margin of 1000 ft from the last record's altitude, or from the elevation of the airport
-// under a record on the ground.
+// record (tens of thousands of feet within seconds, also while it taxis, or hundreds of feet off a
+// steady climb): faster than 8000 ft/min beyond a margin of 300 ft from the last record's altitude
+// (1000 ft from the elevation of the airport under a record on the ground); where both records
+// carry the feed's vertical rate, more than 4000 ft/min and 300 ft off the altitude that rate gives.
 bool lf_altitudeOutOfReach(const PosRecord& last, const PosRecord& pos, double sinceLast)
 {
     const double from = last.airborne ? last.alt : gf_airportElevationNear(last.lat, last.lon);
     if (std::isnan(from))
         return false;
-    return std::fabs(pos.alt - from) > kAltitudeMarginFt + std::max(sinceLast, 0.0) * kMaxFeetPerSecond;
+    const double dt = std::max(sinceLast, 0.0);
+    if (!last.airborne)
+        return std::fabs(pos.alt - from) > kGroundAltitudeMarginFt + dt * kMaxFeetPerSecond;
+    const bool rated = last.vertRate != 0.0 && pos.vertRate != 0.0 && std::fabs(last.vertRate) <= kMaxRatedFpm &&
+                       std::fabs(pos.vertRate) <= kMaxRatedFpm;
+    const double expected = rated ? from + (last.vertRate + pos.vertRate) / 2.0 / 60.0 * dt : from;
+    const double rate = rated ? kRateChangeFeetPerSecond : kMaxFeetPerSecond;
+    return std::fabs(pos.alt - expected) > kAltitudeMarginFt + dt * rate;
 }
 
 // Farther from the last feed position than twice the speed (at least 100 kt more) takes it.

@@ -146,7 +146,9 @@ void appendRecord(LiveAc& ac, PosRecord r)
     case AcPhase::Taxiing:
     case AcPhase::TakeOff:
     case AcPhase::Airborne:
-        if (ac.landing || m.spoilersOut) {
+        // The roll-out's course check holds from the touchdown on: records of a landing aircraft
+        // still in the air may turn away (a missed approach, a low pass) and are taken as flown.
+        if (m.spoilersOut || (ac.landing && (ac.onGround || !r.airborne))) {
             if (!checkGroundCourse(ac, r))
                 return;
         } else {

@@ -253,6 +253,24 @@ TEST_F(ConfigTest, TakeOffRollStartsAt43KnotsOrWithTheNextRecordInTheAir)
     }
 }
 
+// Records ahead in the air, fast, but hardly climbing (the recorded B350's touch-and-go at Heathrow,
+// 28 ft to 0 ft): the climb follows their altitude, at most the cap; at the cap it climbed 340 ft
+// that no record gave.
+TEST_F(ConfigTest, TakeOffOverLevelRecordsFollowsTheirAltitude)
+{
+    for (const double ahead : {100.0, 1000.0}) {
+        LiveAc ac = makeLiveAc(0x440014, "AUA15", {rec(47.0, 8.0, 0, 140), rec(47.01, 8.0, 500, 150, true, ahead)},
+                               SizeClass::Large, AcState::Placed, AcPhase::Taxiing);
+        ac.stream[1].vertRate = 200;
+        ac.onGround = 1;
+        ac.takeOff = 1;
+        ac.objectId = 13;
+        liveac::groundConfiguration(ac);
+        EXPECT_EQ(ac.phase, AcPhase::TakeOff);
+        EXPECT_NEAR(ac.altStep, std::min(ahead / 500.0, ac.vertRateCap), 1e-12) << ahead;
+    }
+}
+
 TEST_F(ConfigTest, TakeOffSetsItsLightsSpoilersLimitsAndHandsTheStandToLearning)
 {
     g_optLog.set(true);

@@ -321,12 +321,31 @@ TEST_F(FeedHandover, BrokenAltitudesAreSwallowedForAMinuteAtMost)
     TrafficRecord spike = next(105.0, 36000.0, 0.01);  // 31000 ft in 5 s
     EXPECT_TRUE(liveac::acceptRecord(ac, spike));
     EXPECT_EQ(ac.lastRecordTime, 100.0);
-    TrafficRecord climb = next(110.0, 7300.0, 0.02);  // within 8000 ft/min for 10 s and 1000 ft more
+    // A record 1175 ft low after 4 s (as a real climb's at 13200 ft): more than 8000 ft/min and 300 ft
+    // more; it drew the aircraft down 1000 ft for 10 s while 1000 ft more were allowed.
+    TrafficRecord low = next(104.0, 3825.0, 0.005);
+    EXPECT_TRUE(liveac::acceptRecord(ac, low));
+    EXPECT_EQ(ac.lastRecordTime, 100.0);
+    TrafficRecord climb = next(110.0, 6600.0, 0.02);  // within 8000 ft/min for 10 s and 300 ft more
     EXPECT_TRUE(liveac::acceptRecord(ac, climb));
     EXPECT_EQ(ac.lastRecordTime, 110.0);
-    TrafficRecord late = next(171.0, 36000.0, 0.2);  // a minute on: taken, whatever it says
+    // Climbing at 2000 ft/min by the feed's rate: a record 4 s on 550 ft below the climb's altitude
+    // (noisy_takeoff at 19100 ft) is swallowed, one on the climb is taken.
+    TrafficRecord rated = next(120.0, 6800.0, 0.03);
+    rated.pos.vertRate = 2000.0;
+    EXPECT_TRUE(liveac::acceptRecord(ac, rated));
+    EXPECT_EQ(ac.lastRecordTime, 120.0);
+    TrafficRecord dip = next(124.0, 6250.0, 0.035);
+    dip.pos.vertRate = 2000.0;
+    EXPECT_TRUE(liveac::acceptRecord(ac, dip));
+    EXPECT_EQ(ac.lastRecordTime, 120.0);
+    TrafficRecord onClimb = next(128.0, 6930.0, 0.04);
+    onClimb.pos.vertRate = 1900.0;
+    EXPECT_TRUE(liveac::acceptRecord(ac, onClimb));
+    EXPECT_EQ(ac.lastRecordTime, 128.0);
+    TrafficRecord late = next(189.0, 36000.0, 0.2);  // a minute on: taken, whatever it says
     EXPECT_TRUE(liveac::acceptRecord(ac, late));
-    EXPECT_EQ(ac.lastRecordTime, 171.0);
+    EXPECT_EQ(ac.lastRecordTime, 189.0);
 
     // From the ground: against the elevation of the airport under the last record.
     const auto airports = g_airports;

@@ -259,6 +259,26 @@ TEST(MotionAppend, GroundCourseDuringTheRollOut)
     EXPECT_EQ(ac.stream.size(), before);  // at the last record's position: not taken
 }
 
+// A landing aircraft still in the air whose records climb away and turn (a low pass, as the
+// recorded B350's circuits at Heathrow): its records are taken as flown, none dropped by the
+// roll-out's course check (which cut a 30 s corner of the climb-out, 680 m off the recording).
+TEST(MotionAppend, MissedApproachRecordsAreKept)
+{
+    MotionSandbox sandbox;
+    LiveAc ac = makeLiveAc(0x4070F4, "VOR05", {rec(51.4774, -0.5125, 0, 138, true, 200, 90),
+                                               rec(51.4775, -0.5040, 500, 138, true, 100, 90)},
+                           SizeClass::Light, AcState::Placed, AcPhase::Airborne);
+    ac.objectId = 1001;
+    ac.sim.heading = 90.0 * kDeg;
+    ac.landing = 1;
+    liveac::appendRecord(ac, rec(51.4779, -0.4980, 1000, 130, true, 180, 80));
+    liveac::appendRecord(ac, rec(51.4821, -0.4782, 1500, 121, true, 540, 20));
+    liveac::appendRecord(ac, rec(51.4876, -0.4790, 2000, 124, true, 710, 330));  // 120 degrees off the heading
+    ASSERT_EQ(ac.stream.size(), 5u);
+    EXPECT_EQ(ac.stream[3].lat, 51.4821);
+    EXPECT_EQ(ac.stream[4].lat, 51.4876);
+}
+
 // A landing roll-out whose records climb again: go-around with the take-off configuration.
 TEST(MotionAppend, GoAroundFromTheRollOut)
 {
