@@ -7,9 +7,9 @@
 // back and taxis away; the sightings go into the stand schedules. Then the traffic moves on by
 // exactly one week, the feed quiet, and the program restarts in the same process: the learned file
 // saved at the exit is read back, and the aircraft that arrived a week ago are planned from the
-// schedules at the stands where they parked. At every step no two aircraft share a stand, none
-// stands on the user's stand, and the exit removes every object. A second run keeps the parked
-// aircraft to CUSTOM_MAX_PARK.
+// schedules at the stands where they parked. At every moment looked at, no two aircraft share a
+// stand and none stands on the user's stand; the exit removes every object. A second run keeps the
+// parked aircraft to CUSTOM_MAX_PARK.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -176,12 +176,15 @@ TEST(E2eParkedWeek, ArrivalsAreLearnedAndPlannedAtTheirStandsAWeekLater)
     const StandFix* gate = lf_standUnder(stands, departure->points.front().lat, departure->points.front().lon);
     ASSERT_TRUE(gate);
     std::vector<ObjectFix> departureFixes;
+    std::size_t samples = 0;  // moments at which the stands were looked at
     auto departureGone = [&] {
         return !departureFixes.empty()
                && gf_metres(gate->lat, gate->lon, departureFixes.back().lat, departureFixes.back().lon) > 150.0;
     };
     world.stepWhile(
         [&] {
+            ++samples;
+            lf_expectStandsShared(stands, "week 1");
             lf_noteObject(kDeparture, departureFixes);
             return (lf_arrivals(world.logText()).size() < 3 || !departureGone())
                    && world.simSeconds() < 200.0;
@@ -259,7 +262,13 @@ TEST(E2eParkedWeek, ArrivalsAreLearnedAndPlannedAtTheirStandsAWeekLater)
                 return false;
         return true;
     };
-    world.stepWhile([&] { return !allPlaced() && world.simSeconds() < restartedAt + 120.0; }, 150s);
+    world.stepWhile(
+        [&] {
+            ++samples;
+            lf_expectStandsShared(stands, "a week later, placing");
+            return !allPlaced() && world.simSeconds() < restartedAt + 120.0;
+        },
+        150s);
     // The program places a new object after its two-second lights cycle.
     ASSERT_TRUE(world.runUntilSimSecond(world.simSeconds() + 3.0)) << world.logText();
     log = world.logText();
@@ -283,9 +292,10 @@ TEST(E2eParkedWeek, ArrivalsAreLearnedAndPlannedAtTheirStandsAWeekLater)
     log = world.logText();
     EXPECT_NE(log.find("Exiting: RESTART"), std::string::npos) << log;
     EXPECT_NE(log.find("Exiting: USER CLOSED SIM"), std::string::npos) << log;
-    std::printf("week 1: %zu arrivals parked, %zu stands occupied; a week later: %zu stands occupied, %zu of them "
-                "planned from the schedules\n",
-                parkedAt.size(), week1.size(), week2.size(), parkedAt.size());
+    std::printf("week 1: %zu arrivals parked, %zu stands occupied, %s pushed back from %s; a week later: %zu stands "
+                "occupied, %zu of them planned from the schedules; stands looked at %zu times\n",
+                parkedAt.size(), week1.size(), kDeparture.c_str(), gate->name.c_str(), week2.size(), parkedAt.size(),
+                samples);
 }
 
 // With at most three parked aircraft wanted (CUSTOM_MAX_PARK 3), the live arrivals that park make
