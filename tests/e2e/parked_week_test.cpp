@@ -150,7 +150,6 @@ std::map<std::string, std::string> lf_arrivals(const std::string& log)
     return out;
 }
 
-
 TEST(E2eParkedWeek, ArrivalsAreLearnedAndPlannedAtTheirStandsAWeekLater)
 {
     E2eSetup setup;
@@ -252,12 +251,12 @@ TEST(E2eParkedWeek, ArrivalsAreLearnedAndPlannedAtTheirStandsAWeekLater)
         EXPECT_TRUE(std::regex_search(learned, option)) << callsign << " at " << stand << "\n" << learned;
     }
 
-    // Planned from the schedules: each arrival of a week ago stands at its stand again as a static
-    // aircraft ("ICE434*"), and the service's parked aircraft are placed again.
+    // Planned from the schedules: each arrival of a week ago, and the departure, stands at its stand
+    // again as a static aircraft ("ICE434*"), and the service's parked aircraft are placed again.
     const auto restartedAt = world.simSeconds();
     auto allPlaced = [&] {
         const auto now = lf_occupiedStands(stands);
-        for (const auto& [callsign, stand] : parkedAt)
+        for (const auto& [callsign, stand] : seenAt)
             if (!now.contains(stand) || now.at(stand) != std::vector<std::string>{callsign + "*"})
                 return false;
         return true;
@@ -274,7 +273,7 @@ TEST(E2eParkedWeek, ArrivalsAreLearnedAndPlannedAtTheirStandsAWeekLater)
     log = world.logText();
     const auto week2 = lf_expectStandsShared(stands, "a week later");
     lf_expectServiceAircraftPlaced(world, week2, "a week later");
-    for (const auto& [callsign, stand] : parkedAt) {
+    for (const auto& [callsign, stand] : seenAt) {
         ASSERT_TRUE(week2.contains(stand)) << callsign << "* not planned at " << stand << "\n" << log;
         EXPECT_EQ(week2.at(stand), std::vector<std::string>{callsign + "*"});
     }
@@ -294,7 +293,7 @@ TEST(E2eParkedWeek, ArrivalsAreLearnedAndPlannedAtTheirStandsAWeekLater)
     EXPECT_NE(log.find("Exiting: USER CLOSED SIM"), std::string::npos) << log;
     std::printf("week 1: %zu arrivals parked, %zu stands occupied, %s pushed back from %s; a week later: %zu stands "
                 "occupied, %zu of them planned from the schedules; stands looked at %zu times\n",
-                parkedAt.size(), week1.size(), kDeparture.c_str(), gate->name.c_str(), week2.size(), parkedAt.size(),
+                parkedAt.size(), week1.size(), kDeparture.c_str(), gate->name.c_str(), week2.size(), seenAt.size(),
                 samples);
 }
 
