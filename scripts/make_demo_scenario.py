@@ -44,6 +44,7 @@ DEPARTURE_RUNWAY = "10"   # take-off runway end
 DURATION = 600            # seconds of scenario
 SAMPLE = 3                # seconds between feed points
 START_EPOCH = 1767225600  # 2026-01-01 00:00:00 UTC, scenario time 0
+PUSHBACK_AT = 440         # the late departure leaves its gate
 
 # Airlines seen at Keflavik with the routes they fly there (IATA codes of the other end).
 AIRLINES = {
@@ -234,12 +235,14 @@ class Mover:
     def __init__(self, pos, alt, heading, speed, ground):
         self.pos, self.alt, self.hdg, self.gs, self.gnd = pos, alt, heading, speed, ground
         self.t, self.vr = 0.0, 0.0
+        self.backward = None  # while pushed back: the course it moves along, against its nose
         self.samples = []
         self._sample()
 
     def _sample(self):
-        self.samples.append((self.t, self.pos[0], self.pos[1], self.alt, self.gs, self.hdg % 360.0,
-                             self.vr, self.gnd))
+        trk = self.hdg if self.backward is None else self.backward
+        self.samples.append((self.t, self.pos[0], self.pos[1], self.alt, self.gs, trk % 360.0,
+                             self.vr, self.gnd, self.hdg % 360.0))
 
     def step(self, target_speed, accel, target_heading=None, turn=3.0, alt_target=None, climb=0.0):
         dv = max(-accel, min(accel, target_speed - self.gs))
@@ -278,6 +281,22 @@ class Mover:
         self.vr = 0.0
         for _ in range(int(seconds)):
             self.step(0.0, 10.0)
+
+    def push_back(self, to, end_heading, speed=3.0):
+        """A tug's pushback: backs out to a point, the nose turning towards end_heading on the way,
+        and stops there."""
+        total, start_hdg = dist_m(self.pos, to), self.hdg
+        turn = angle_diff(start_hdg, end_heading)
+        while dist_m(self.pos, to) > 1.0:
+            left = dist_m(self.pos, to)
+            target = min(speed, max(1.0, math.sqrt(2 * 0.5 * KT * left) / KT))
+            self.gs = max(0.0, self.gs + max(-0.5, min(0.5, target - self.gs)))
+            self.backward = bearing(self.pos, to)
+            self.pos = dest(self.pos, self.backward, min(self.gs * KT, left))
+            self.hdg = start_hdg + turn * (1.0 - dist_m(self.pos, to) / total)
+            self.t += 1.0
+            self._sample()
+        self.gs, self.backward = 0.0, None
 
 
 # ---- flights -------------------------------------------------------------------------------
@@ -341,9 +360,37 @@ def departure(ctx, takeoff_at, gate, dest_pos, wait):
     return m.samples, t_roll
 
 
+def gate_exit(ctx, gate):
+    """The taxi route from a gate to the holding point of runway 10."""
+    thr, far, rwy_hdg = ctx["ends"][DEPARTURE_RUNWAY]
+    nodes, graph = ctx["nodes"], ctx["graph"]
+    hold_node = nearest_node(nodes, graph, dest(thr[:2], (rwy_hdg + 90) % 360, 120.0), exclude=ctx["on_runway"])
+    return route(graph, nodes, gate["index"], hold_node, ctx["on_runway"]) or []
+
+
+def needs_pushback(gate, path):
+    """The way out lies behind the nose: the aircraft is pushed back."""
+    return len(path) > 1 and abs(angle_diff(gate["heading"], bearing(gate["pos"], path[1]))) > 90.0
+
+
+def pushback_departure(ctx, leave_at, gate):
+    """Stands at its gate from the start; at leave_at it is pushed back onto the taxiway (or pulls
+    out when the way out lies ahead) and taxis towards runway 10."""
+    elev = ctx["elev"]
+    path = gate_exit(ctx, gate)
+    m = Mover(gate["pos"], elev, gate["heading"], 0.0, 1)
+    m.hold(leave_at)
+    if needs_pushback(gate, path):
+        m.push_back(path[1], bearing(path[1], path[2]) if len(path) > 2 else gate["heading"])
+        m.hold(15)  # engines start, the tug disconnects
+        path = path[2:]
+    m.follow(path, 15.0, accel=1.0, turn=25.0, alt_of=lambda p: elev, stop_at_end=True, capture=10.0)
+    return m.samples
+
+
 def to_points(samples, shift):
     pts, last_t = [], None
-    for (t, lat, lon, alt, gs, trk, vr, gnd) in samples:
+    for (t, lat, lon, alt, gs, trk, vr, gnd, hdg) in samples:
         st = t + shift
         if st < 0 or st > DURATION:
             continue
@@ -354,7 +401,7 @@ def to_points(samples, shift):
         last_t = round(st)
         pts.append({"t": last_t, "lat": round(lat, 6), "lon": round(lon, 6), "alt": round(alt),
                     "gs": round(gs, 1), "trk": round(trk, 1), "vr": round(vr), "gnd": gnd,
-                    "hdg": round(trk, 1)})
+                    "hdg": round(hdg, 1)})
     return pts
 
 
@@ -485,6 +532,17 @@ def main():
                        "gate": f"{AIRPORT}_{gate['name']}", "type": actype, "reg": reg, "callsign": callsign,
                        "since": START_EPOCH - 3600 * rng.randint(1, 9)})
         notes.append(f"parked    {callsign:8} {reg:7} {actype} gate {gate['name']}")
+
+    # A departure that stands at its gate until late in the run, then is pushed back and taxis out:
+    # the aircraft standing at their gates when the program starts are live traffic.
+    reg, hexid, actype = pick("ICE", ["B752"])
+    gate = next(g for g in reversed(gates) if needs_pushback(g, gate_exit(ctx, g)))
+    gates.remove(gate)
+    code, _ = other_end("ICE")
+    pts = to_points(pushback_departure(ctx, PUSHBACK_AT, gate), 0)
+    tracks.append({"hex": hexid, "callsign": flight("ICE"), "reg": reg, "type": actype, "from": "KEF", "to": code,
+                   "points": pts})
+    notes.append(f"departure {tracks[-1]['callsign']:8} {reg:7} {actype} pushback t={PUSHBACK_AT}s gate {gate['name']}")
 
     station = {"icao": AIRPORT, "lat": apt[0], "lon": apt[1], "qnh": 1009,
                "metar": f"{AIRPORT} 010000Z 16012KT 9999 FEW025 M02/M06 Q1009"}

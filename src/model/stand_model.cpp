@@ -152,6 +152,13 @@ std::uint32_t gf_addParkPosOption(std::vector<ParkPosOption>& options, const Air
     return number;
 }
 
+void gf_renumberOptions(std::vector<ParkPosOption>& options)
+{
+    std::uint32_t number = 0;
+    for (ParkPosOption& o : options)
+        o.number = ++number;
+}
+
 bool gf_updateParkPosOption(std::vector<ParkPosOption>& options, std::uint64_t stamp,
                             std::uint32_t number, std::string callsign)
 {

@@ -136,6 +136,10 @@ std::uint32_t gf_addParkPosOption(std::vector<ParkPosOption>& options, const Air
                                   std::uint32_t real, std::uint64_t stamp, std::string callsign,
                                   const std::string& registration);
 
+// Numbers the options 1, 2, 3 ... in order: an option the plan search dropped (number 0) counts
+// again.
+void gf_renumberOptions(std::vector<ParkPosOption>& options);
+
 // Sets the stamp's slot in the option with that number and records the callsign. False when no
 // option has the number or an error occurred (logged).
 bool gf_updateParkPosOption(std::vector<ParkPosOption>& options, std::uint64_t stamp,

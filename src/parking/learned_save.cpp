@@ -53,6 +53,10 @@ void gf_saveParkFile()
                 record.stands.push_back(stand);
         }
     }
+    // The plan search drops, for the plan being made, the options of aircraft that are flying or
+    // parked live (number 0); the next adjustment counts them again. The file keeps them.
+    for (ParkPos& stand : record.stands)
+        gf_renumberOptions(stand.options);
 
     // The file goes where the reader looks for it on the next visit (a local file of the companion
     // add-on, for one, is learned in learned/my_simaddon, not under its publisher "simaddon").

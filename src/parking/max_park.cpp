@@ -121,9 +121,10 @@ void gf_collectLiveStayers()
     for (LiveAc& ac : g_liveAc) {
         if (!lf_liveParked(ac))
             continue;
-        std::uint32_t minutes = 0;
-        if (!ac.standApproachSeen)
-            minutes = static_cast<std::uint32_t>(std::max<std::int64_t>(0, lf_parkedFor<std::chrono::minutes>(ac)));
+        // Every record that shows the aircraft at its stand renews its parking time: the stay counts
+        // from the last one, also for an aircraft the feed has shown there since it parked.
+        const auto minutes =
+            static_cast<std::uint32_t>(std::max<std::int64_t>(0, lf_parkedFor<std::chrono::minutes>(ac)));
         const std::uint32_t limit = ac.sizeClass == SizeClass::Heavy ? kHeavyStayMinutes : kOtherStayMinutes;
         if (initialLoadOnly || minutes <= limit)
             g_liveStayers.push_back(LiveStayer{ac.callsign, 0, ac.standId, minutes});

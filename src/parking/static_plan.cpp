@@ -582,11 +582,8 @@ void gf_applyParkTrafficChanges(bool renew)
     g_liveStayers.clear();
     g_staticParkQueue.clear();
     lf_clearPlanMarks();
-    for (ParkPos& stand : g_parkPositions) {
-        std::uint32_t number = 0;
-        for (ParkPosOption& o : stand.options)
-            o.number = ++number;
-    }
+    for (ParkPos& stand : g_parkPositions)
+        gf_renumberOptions(stand.options);
     lf_keepUserStandsFree();
 
     // Marked as being removed at once, so the reviews below do not keep them as well.

@@ -134,7 +134,9 @@ TEST_F(Limits, StayLimitByClass)
         {"A388", 181min, false, false, false, 0},
         {"B738", 90min, false, false, true, 90},
         {"B738", 91min, false, false, false, 0},
-        {"B738", 500min, true, false, true, 0},  // still arriving at its stand: counts 0 minutes
+        // Seen at its stand by the feed: its last record there 500 minutes ago, or one just now.
+        {"B738", 500min, true, false, false, 0},
+        {"B738", 1min, true, false, true, 1},
         {"B738", 500min, false, true, true, 500},
     };
     for (const Case& c : cases) {

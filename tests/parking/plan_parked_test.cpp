@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "foundation/settings.h"
+#include "foundation/time_slots.h"
 #include "frame/status.h"
 #include "parking/park_choice.h"
 #include "parking/stand_search.h"
@@ -438,6 +439,7 @@ TEST_F(Adjustment, TooManyLiveStayersAreRemovedLongestParkedFirst)
         ac.standId = i;
         ac.objectId = 900 + i;
         ac.standApproachSeen = 1;
+        ac.parkingTime = gf_steadyNow();  // the feed shows it at its stand
         g_liveAc.push_back(ac);
     }
     gf_applyParkTrafficChanges(false);
