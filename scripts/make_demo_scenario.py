@@ -403,7 +403,8 @@ def pushback_departure(ctx, leave_at, gate):
         # Pushed back along the way out as long as it lies behind the nose, onto the taxiway, the
         # nose turned to where the aircraft then taxis.
         k = 1
-        while k + 1 < len(path) and abs(angle_diff(bearing(path[k - 1], path[k]), bearing(path[k], path[k + 1]))) < 45.0:
+        while k + 1 < len(path) and abs(angle_diff(bearing(path[k - 1], path[k]),
+                                                   bearing(path[k], path[k + 1]))) < 45.0:
             k += 1
         m.push_back(path[1:k + 1], bearing(path[k], path[k + 1]) if k + 1 < len(path) else gate["heading"])
         m.hold(15)  # engines start, the tug disconnects
