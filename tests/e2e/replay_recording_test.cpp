@@ -58,8 +58,8 @@ std::string lf_replay(const std::string& name, std::string& text, const std::str
     tvxtest::TempFolder work;
     const fs::path out = work / "replay.txt";
     const std::string cmd = "TAVIX_BUILD_DIR='" + build.string() + "' python3 '" + source + "/scripts/replay' '" +
-                            recording.string() + "' " + args + " --no-build --work '" + (work / "run").string() + "' > '" +
-                            out.string() + "' 2>&1";
+                            recording.string() + "' " + args + " --no-build --work '" + (work / "run").string() +
+                            "' > '" + out.string() + "' 2>&1";
     const int rc = std::system(cmd.c_str());
     text = tvxtest::readFile(out);
     EXPECT_EQ(rc, 0) << text;
@@ -118,8 +118,8 @@ TEST(E2eReplay, RealGroundRecordingClimbsWithoutFollowingBrokenAltitudes)
 // The take-off of a readsb trace at Minneapolis whose speeds trail its positions on the roll (a
 // fix repeats the velocity of the one before: 75 kt twice while the positions give 94 kt and
 // more): the aircraft keeps pace with the positions instead of the 1.2 times the trailing speed
-// that a leg may catch up at. It ended its roll 1.1 s late before (air max 87 m, in the first
-// seconds after the trace's lift-off).
+// that a leg may catch up at. It ended its roll 1.1 s late before (air max 87 m, where the trace
+// already calls the aircraft airborne).
 TEST(E2eReplay, RealTakeOffRollKeepsPaceWithATraceWhoseSpeedsTrail)
 {
     std::string text;
