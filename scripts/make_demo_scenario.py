@@ -282,20 +282,39 @@ class Mover:
         for _ in range(int(seconds)):
             self.step(0.0, 10.0)
 
-    def push_back(self, to, end_heading, speed=3.0):
-        """A tug's pushback: backs out to a point, the nose turning towards end_heading on the way,
-        and stops there."""
-        total, start_hdg = dist_m(self.pos, to), self.hdg
-        turn = angle_diff(start_hdg, end_heading)
-        while dist_m(self.pos, to) > 1.0:
-            left = dist_m(self.pos, to)
-            target = min(speed, max(1.0, math.sqrt(2 * 0.5 * KT * left) / KT))
+    def push_back(self, way, end_heading, speed=3.0, radius=20.0):
+        """A tug's pushback: tail first along the way (the aircraft moves against its nose), then
+        the tail swings onto the taxiway on an arc of the radius until the nose points to
+        end_heading, and it stops there. The tug moves at up to the speed and 0.5 kt a second."""
+        def move(target):
             self.gs = max(0.0, self.gs + max(-0.5, min(0.5, target - self.gs)))
-            self.backward = bearing(self.pos, to)
-            self.pos = dest(self.pos, self.backward, min(self.gs * KT, left))
-            self.hdg = start_hdg + turn * (1.0 - dist_m(self.pos, to) / total)
+            self.hdg = round(self.hdg, 1) % 360.0
+            self.backward = (self.hdg + 180.0) % 360.0
+            self.pos = dest(self.pos, self.backward, self.gs * KT)
             self.t += 1.0
             self._sample()
+
+        def braking(left):
+            return min(speed, max(1.0, math.sqrt(2 * 0.5 * KT * max(0.0, left)) / KT))
+
+        turn = angle_diff((self.hdg + 180.0) % 360.0, (end_heading + 180.0) % 360.0)
+        # The arc starts its tangent length before the last point of the way.
+        lead = radius * math.tan(math.radians(abs(turn)) / 2.0)
+        arc = radius * math.radians(abs(turn))
+        for i, wp in enumerate(way):
+            last = i == len(way) - 1
+            short = lead if last else 1.0
+            while dist_m(self.pos, wp) > short + 0.5:
+                course = bearing(self.pos, wp)
+                self.hdg += max(-3.0, min(3.0, angle_diff(self.hdg, (course + 180.0) % 360.0)))
+                move(braking(dist_m(self.pos, wp) - short + arc) if last else speed)
+        left = abs(turn)
+        while left > 0.5:
+            step = min(left, math.degrees(max(self.gs, 1.0) * KT / radius))
+            self.hdg += math.copysign(step, turn)
+            left -= step
+            move(braking(radius * math.radians(left)))
+        self.hdg = end_heading
         self.gs, self.backward = 0.0, None
 
 
@@ -381,9 +400,15 @@ def pushback_departure(ctx, leave_at, gate):
     m = Mover(gate["pos"], elev, gate["heading"], 0.0, 1)
     m.hold(leave_at)
     if needs_pushback(gate, path):
-        m.push_back(path[1], bearing(path[1], path[2]) if len(path) > 2 else gate["heading"])
+        # Pushed back along the way out as long as it lies behind the nose, onto the taxiway, the
+        # nose turned to where the aircraft then taxis.
+        k = 1
+        while k + 1 < len(path) and abs(angle_diff(bearing(path[k - 1], path[k]),
+                                                   bearing(path[k], path[k + 1]))) < 45.0:
+            k += 1
+        m.push_back(path[1:k + 1], bearing(path[k], path[k + 1]) if k + 1 < len(path) else gate["heading"])
         m.hold(15)  # engines start, the tug disconnects
-        path = path[2:]
+        path = path[k + 1:]
     m.follow(path, 15.0, accel=1.0, turn=25.0, alt_of=lambda p: elev, stop_at_end=True, capture=10.0)
     return m.samples
 

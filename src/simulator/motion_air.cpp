@@ -31,6 +31,7 @@ constexpr double kHalfDegree = 0.5 * kDegToRad;
 constexpr double kMinusFourDegrees = -4.0 * kDegToRad;
 constexpr std::int32_t kWeekTicks = 604800 * 100;
 constexpr double kCatchUpFactor = 1.2;  // fastest catch-up: this many times the feed's speed
+constexpr double kTrailingSpeedFactor = 1.5;  // at most this much faster pace from the record after a leg
 
 std::int32_t lf_now()
 {
@@ -257,7 +258,15 @@ void setArrivalTick(LiveAc& ac, std::int32_t n)
     double ownTicks = n;
     if (dOwn > dHead)
         ownTicks = dHead > 0.0 ? n * dOwn / dHead : dOwn * kTicksPerHourNm / legSpeed(ac);
-    const std::int32_t fastest = std::max(kMinLegTicks, gf_ticks(ownTicks / kCatchUpFactor));
+    // While the aircraft speeds up (a take-off roll) the feed's speed may trail its positions by a
+    // fix (a velocity repeated from the fix before): a faster record after the leg sets the pace.
+    double pace = kCatchUpFactor;
+    if (ac.stream.size() >= 3 && !second.stop && !gf_rec(ac.stream, 2).stop) {
+        const double v = legSpeed(ac);
+        if (v > 0.0)
+            pace *= std::clamp(gf_rec(ac.stream, 2).speed / v, 1.0, kTrailingSpeedFactor);
+    }
+    const std::int32_t fastest = std::max(kMinLegTicks, gf_ticks(ownTicks / pace));
     std::int64_t tick;
     if (ac.holdCounter > 0) {
         tick = now + std::max(n, fastest);

@@ -4,6 +4,7 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 
@@ -157,6 +158,31 @@ TEST(TrackReplay, DemoScenarioReads)
     ASSERT_EQ(scenario.stations.size(), 1u);
     EXPECT_EQ(scenario.stations[0].icao, "EHAM");
     EXPECT_GT(scenario.duration(), 500.0);
+}
+
+// The demo's generated traffic moves on the ground as wheels allow: along the nose when taxiing,
+// against it while a tug pushes the aircraft back, never sideways (a pushback whose nose swung
+// round on a straight track once moved an aircraft sideways at 3 kt).
+TEST(TrackReplay, DemoBikfGroundMovesAlongOrAgainstTheNose)
+{
+    const char* source = std::getenv("TAVIX_SOURCE_DIR");
+    if (!source)
+        GTEST_SKIP() << "TAVIX_SOURCE_DIR not set";
+    const auto scenario = tvxstandin::gf_parseScenario(
+        tvxtest::readFile(std::filesystem::path(source) / "standins" / "scenarios" / "demo_bikf_traffic.json"));
+    int moving = 0, backward = 0;
+    for (const auto& track : scenario.tracks)
+        for (const auto& p : track.points) {
+            if (!p.onGround || p.gs < 0.5 || !p.heading)
+                continue;
+            const double off = std::abs(std::remainder(p.track - *p.heading, 360.0));
+            EXPECT_TRUE(off <= 10.0 || off >= 170.0)
+                << track.callsign << " at " << p.t << " s: track " << p.track << ", heading " << *p.heading;
+            moving += 1;
+            backward += off >= 170.0 ? 1 : 0;
+        }
+    EXPECT_GT(moving, 1000);
+    EXPECT_GT(backward, 10);  // the pushback of ICE798
 }
 
 TEST(TrackReplay, ConverterAndScenarioRejectBadInput)
