@@ -68,9 +68,19 @@ DaySlot lf_stampBackInWeek(DaySlot stamp, std::uint32_t offset)
 }
 
 // Step 3 of the placement: a live aircraft taxiing in to, or parked at, the stand or a stand that
-// overlaps it holds the place.
+// overlaps it holds the place. A live aircraft flying the entry's flight, wherever it is, is the
+// aircraft itself: no copy of it is placed (it may be taxiing in to this very stand, unclaimed yet).
 bool lf_liveBlocks(const StaticPlanEntry& e, const ParkPos* stand)
 {
+    const LiveAc* twin = gf_liveAcFlying(e.callsign);
+    if (!twin)
+        twin = gf_liveAcFlying(e.callsign2);
+    if (twin) {
+        if (g_optLog.value())
+            gf_log("{:8}: no static parking for {}, live aircraft {} is the same flight", gf_standName(e.standId),
+                   e.callsign, twin->callsign);
+        return true;
+    }
     for (const LiveAc& live : g_liveAc) {
         if (live.phase != AcPhase::TaxiIn && live.phase != AcPhase::Parked)
             continue;

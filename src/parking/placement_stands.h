@@ -28,5 +28,5 @@ bool gf_otherLiveAcAtStand(std::uint32_t overlapId, const LiveAc& arriving, cons
 // there; on success it heads for the stand in phase 5.
 void gf_claimStandOnArrival(LiveAc& ac, bool wide);
 
-// Tests: forgets the position of the last claim.
+// Forgets the position of the last claim (the traffic state cleared, and tests).
 void lf_resetClaimPosition();

@@ -161,7 +161,9 @@ bool lf_optionInUse(const ParkPosOption& o, const std::vector<StaticPlanEntry>& 
     if (std::any_of(g_staticParkQueue.begin(), g_staticParkQueue.end(), entryUses) ||
         std::any_of(out.begin(), out.end(), entryUses))
         return true;
-    if (!o.callsign.empty() && (g_seenCallsigns.contains(o.callsign) || g_seenCallsigns.contains(o.callsign + "_")))
+    if (gf_flightIsLive(o.callsign) || std::any_of(g_liveAc.begin(), g_liveAc.end(), [&](const LiveAc& live) {
+            return live.state != AcState::BeingRemoved && lf_sameText(live.registration, o.registration);
+        }))
         return true;
     for (const StaticAc& s : g_staticAc) {
         if (lf_sameText(s.coupledCallsign1, o.callsign) || lf_sameText(s.coupledCallsign1, o.callsign2) ||
@@ -425,8 +427,7 @@ void lf_searchStands(DaySlot stamp, std::uint32_t kind, std::uint32_t offset,
                 option.number = 0;
                 continue;
             }
-            if (!option.callsign2.empty() &&
-                (g_seenCallsigns.contains(option.callsign2) || g_seenCallsigns.contains(option.callsign2 + "_")))
+            if (gf_flightIsLive(option.callsign2))
                 continue;
             StaticPlanEntry entry;
             entry.hexid = 0;

@@ -195,6 +195,22 @@ void lf_resetPaintedAverages()
 
 }  // namespace
 
+const LiveAc* gf_liveAcFlying(const std::string& callsign)
+{
+    if (callsign.empty())
+        return nullptr;
+    const auto it = std::find_if(g_liveAc.begin(), g_liveAc.end(), [&](const LiveAc& live) {
+        return live.state != AcState::BeingRemoved && (live.callsign == callsign || live.callsign == callsign + "_");
+    });
+    return it == g_liveAc.end() ? nullptr : &*it;
+}
+
+bool gf_flightIsLive(const std::string& callsign)
+{
+    return !callsign.empty() && (g_seenCallsigns.contains(callsign) || g_seenCallsigns.contains(callsign + "_") ||
+                                 gf_liveAcFlying(callsign) != nullptr);
+}
+
 // ---- stamps ------------------------------------------------------------------------------------
 
 DaySlot gf_stampBack(DaySlot stamp, std::uint32_t offset)
@@ -445,7 +461,7 @@ void lf_reviewScheduledStatic(StaticAc& ac, DaySlot now)
 {
     if (ac.planKind != 1 || ac.state != AcState::Placed)
         return;
-    if (g_seenCallsigns.contains(ac.coupledCallsign1) || g_seenCallsigns.contains(ac.coupledCallsign2)) {
+    if (gf_flightIsLive(ac.coupledCallsign1) || gf_flightIsLive(ac.coupledCallsign2)) {
         g_parkRemovals.push_back({ac.callsign, ac.standId});
         return;
     }

@@ -71,6 +71,15 @@ extern bool g_softPlanned;             // the last soft plan found positions
 extern std::set<std::string> g_seenCallsigns;
 extern std::set<std::uint32_t> g_seenHexids;
 
+// The live aircraft (not being removed) that flies the flight, under its callsign or as its ghost
+// (callsign + "_"); null for an empty callsign or none.
+const LiveAc* gf_liveAcFlying(const std::string& callsign);
+// The flight flies or stands live now: seen in the history buffers (callsign or ghost) or flown by
+// one of the program's live aircraft. The buffers are one fetch's snapshot of the feed; a live
+// aircraft plays its records out behind the feed and may still be taxiing in after the feed has
+// stopped showing it.
+bool gf_flightIsLive(const std::string& callsign);
+
 // Builds the plan from scratch (park airport set up or renewed).
 void gf_buildStaticPlan();
 // Adjusts the plan (15-second schedule); renew first removes every placed schedule aircraft.

@@ -31,6 +31,7 @@
 #include "parking/park_read.h"
 #include "parking/parking_file.h"
 #include "parking/placement.h"
+#include "parking/placement_stands.h"
 #include "parking/stand_schedule.h"
 #include "parking/stand_search.h"
 #include "parking/static_plan.h"
@@ -216,6 +217,9 @@ void gf_clearTrafficState()
     g_liveStayers.clear();
     g_seenCallsigns.clear();
     g_seenHexids.clear();
+    // The same flight a week later ends its records where it did before: a claim remembered from
+    // before the restart would stop its claim at once.
+    lf_resetClaimPosition();
 
     // Empties the hand-over under g_udpMutex and forgets that the main loop had started.
     gf_resetFeedHandover();

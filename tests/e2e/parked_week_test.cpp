@@ -139,6 +139,14 @@ double lf_noseOffTheWayOut(const StandFix& stand, const ObjectFix& fix)
     return std::abs(std::remainder(fix.headingDeg - way, 360.0));
 }
 
+std::size_t lf_count(const std::string& text, const std::string& what)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
 // The live arrivals that parked: callsign -> stand (the departure's claim of its own gate aside).
 std::map<std::string, std::string> lf_arrivals(const std::string& log)
 {
@@ -281,6 +289,45 @@ TEST(E2eParkedWeek, ArrivalsAreLearnedAndPlannedAtTheirStandsAWeekLater)
     for (const auto& c : simstandin::sim().creations())
         if (c.frame > restartFrame && c.outcome == simstandin::CreationRec::Created) {
             EXPECT_TRUE(c.tail.ends_with('*')) << c.tail << " is live in a quiet feed";
+        }
+
+    // The same flight a week later: ICE778 comes in again, on its approach when the feed starts again,
+    // and taxis to its stand, where the schedules have put its static copy. The copy makes way for
+    // the live aircraft: at no moment do the two stand on the stand together, and while the flight
+    // is live the plan does not place its copy again.
+    const std::string again = "ICE778";
+    ASSERT_TRUE(parkedAt.contains(again)) << log;
+    const std::string againStand = parkedAt.at(again);
+    tvxstandin::TrafficScenario flightAgain = nextWeek;
+    const auto* track = world.trackOfCallsign(again);
+    ASSERT_TRUE(track);
+    flightAgain.tracks = {*track};
+    // The feed now shows the flight as it was at scenario second 150, 85 s before its touchdown.
+    const double shift = kFirstSecond + world.simSeconds() - 150.0;
+    for (auto& point : flightAgain.tracks.front().points)
+        point.t += shift;
+    const std::uint64_t againFrame = simstandin::sim().frameCount();
+    const double againAt = world.simSeconds();
+    world.traffic().replaceScenario(flightAgain);
+    world.stepWhile(
+        [&] {
+            ++samples;
+            lf_expectStandsShared(stands, "the flight again");
+            // The feed shows the flight for 450 s; it parks some time after, its records played out behind.
+            return lf_count(world.logText(), again + "   arrived at stand") < 2 && world.simSeconds() < againAt + 720.0;
+        },
+        150s);
+    ASSERT_TRUE(world.runUntilSimSecond(world.simSeconds() + 3.0)) << world.logText();
+    log = world.logText();
+    const auto week2Again = lf_expectStandsShared(stands, "the flight again, parked");
+    ASSERT_TRUE(week2Again.contains(againStand)) << log;
+    EXPECT_EQ(week2Again.at(againStand), std::vector<std::string>{again});
+    EXPECT_TRUE(gf_removedByProgram(again + "*")) << log;
+    // ICE778 claimed its stand and parked there.
+    EXPECT_EQ(lf_count(log, againStand + ": " + again + "   arrived at stand"), 2u) << log;
+    for (const auto& c : simstandin::sim().creations())
+        if (c.frame > againFrame && c.outcome == simstandin::CreationRec::Created) {
+            EXPECT_NE(c.tail, again + "*") << "the copy of the live " << again << " placed again\n" << log;
         }
 
     // The user closes the window: every parked and live object is removed.

@@ -8,6 +8,7 @@
 #include "foundation/settings.h"
 #include "liveries/aircraft_db.h"
 #include "parking/park_choice.h"
+#include "parking/traffic_containers.h"
 #include "simulator/ai_tick.h"
 #include "support/placement_fixture.h"
 
@@ -207,6 +208,23 @@ TEST_F(StandClaim, ReservedStandIsNeverClaimedAndTheSameEndIsAskedOnce)
     g_liveAc.back().stream.back().lat += northDeg(1.0);
     gf_claimStandOnArrival(g_liveAc.back(), false);
     EXPECT_EQ(g_liveAc.back().standId, 1u);
+}
+
+TEST_F(StandClaim, ARestartAsksTheSameEndAgain)
+{
+    placeStand(1, "H1", kLat, kLon);
+    g_reservedStand = "H1";
+    taxiingTo(5.0);
+    gf_claimStandOnArrival(g_liveAc.back(), false);
+    EXPECT_EQ(g_liveAc.back().standId, 0u);
+
+    // The same flight after the restart ends its records at the same place, and claims the stand.
+    gf_clearTrafficState();
+    placeStand(1, "H1", kLat, kLon);
+    taxiingTo(5.0);
+    gf_claimStandOnArrival(g_liveAc.back(), false);
+    EXPECT_EQ(g_liveAc.back().standId, 1u);
+    EXPECT_EQ(g_liveAc.back().phase, AcPhase::TaxiIn);
 }
 
 TEST_F(StandClaim, MakesWayOnTheStandAndOnTooCloseOverlappingStands)

@@ -192,6 +192,28 @@ TEST_F(PlaceStatic, LiveAircraftOnTheStandOrNextToItDropsTheEntry)
     EXPECT_EQ(g_staticAc.size(), 1u);
 }
 
+TEST_F(PlaceStatic, ALiveAircraftFlyingTheEntrysFlightDropsItWhereverItIs)
+{
+    g_optLog.set(true);
+    placeStand(1, "F1", 52.30, 4.76);
+    // Still taxiing in, far from the stand and with none claimed yet: the copy is not placed.
+    addLiveAc(0x400001, "KLM1_", 52.40, 4.76, AcPhase::Taxiing, 0);
+    g_staticParkQueue.push_back(planEntry(1, "KLM1"));
+    lf_parkStatic();
+    EXPECT_TRUE(g_staticAc.empty());
+    EXPECT_TRUE(logHas("F1      : no static parking for KLM1, live aircraft KLM1_ is the same flight"));
+    // Its next flight counts too; once the live aircraft is being removed the copy goes in.
+    g_liveAc.back().callsign = "KLM2";
+    g_staticParkQueue.push_back(planEntry(1, "KLM1", "KLM2", 0));
+    lf_parkStatic();
+    EXPECT_TRUE(g_staticAc.empty());
+    g_liveAc.back().state = AcState::BeingRemoved;
+    g_staticParkQueue.push_back(planEntry(1, "KLM1", "KLM2", 0));
+    lf_parkStatic();
+    ASSERT_EQ(g_staticAc.size(), 1u);
+    EXPECT_EQ(g_staticAc.back().callsign, "KLM2*");
+}
+
 TEST_F(PlaceStatic, StaticAircraftInAnyStateDropsTheEntry)
 {
     g_optLog.set(true);

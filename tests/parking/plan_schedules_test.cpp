@@ -99,11 +99,17 @@ TEST_F(SearchStands, AnOptionWhoseAircraftIsElsewhereIsDropped)
         {"static continues as it", [] { parkStatic(9, "KLM0*", 0).coupledCallsign1 = "KLM2"; }},
         {"live stayer", [] { g_liveStayers.push_back({"KLM1", 0, 9, 10}); }},
         {"parked-list static", [] { parkStatic(9, "KLM2*", 0, 0).registration = "PH-OTHER"; }},
+        // The history buffers are one fetch's snapshot: a flight still taxiing in after its feed
+        // has moved on is only known from the live aircraft.
+        {"live, not in the buffers", [] { g_liveAc.emplace_back().callsign = "KLM1"; }},
+        {"live as ghost", [] { g_liveAc.emplace_back().callsign = "KLM1_"; }},
+        {"same airframe live", [] { g_liveAc.emplace_back().registration = "PH-BXA"; }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         resetScheduleState();
         g_staticAc.clear();
+        g_liveAc.clear();
         g_parkPositions.clear();
         addStand(9, "far", 0, 900);
         addOption(addStand(1, "A1", 0, 0), 1, {20}, "KLM1", "KLM2", "PH-BXA");
@@ -112,6 +118,7 @@ TEST_F(SearchStands, AnOptionWhoseAircraftIsElsewhereIsDropped)
         EXPECT_EQ(standById(1).options[0].number, 0u);
         EXPECT_FALSE(standById(1).taken);
     }
+    g_liveAc.clear();
 }
 
 TEST_F(SearchStands, ASecondCallsignSeenFlyingSkipsWithoutDropping)
@@ -120,6 +127,19 @@ TEST_F(SearchStands, ASecondCallsignSeenFlyingSkipsWithoutDropping)
     g_seenCallsigns.insert("KLM2_");
     EXPECT_TRUE(search(gf_makeDaySlot(1, 20), 0).empty());
     EXPECT_EQ(standById(1).options[0].number, 1u);
+}
+
+TEST_F(SearchStands, ALiveSecondFlightSkipsUntilItsAircraftIsBeingRemoved)
+{
+    addOption(addStand(1, "A1", 0, 0), 1, {20}, "KLM1", "KLM2", "PH-BXA");
+    g_liveAc.clear();
+    LiveAc& live = g_liveAc.emplace_back();
+    live.callsign = "KLM2";
+    EXPECT_TRUE(search(gf_makeDaySlot(1, 20), 0).empty());
+    EXPECT_EQ(standById(1).options[0].number, 1u);
+    live.state = AcState::BeingRemoved;
+    EXPECT_EQ(search(gf_makeDaySlot(1, 20), 0).size(), 1u);
+    g_liveAc.clear();
 }
 
 TEST_F(SearchStands, StaysFlagLooksAtTheNextHalfHourOfTheGivenStamp)
