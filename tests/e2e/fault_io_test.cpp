@@ -228,7 +228,7 @@ TEST(E2eFaults, ClockSetBackAnHourAndTheProgramGoesOn)
     EXPECT_EQ(gf_otherErrorLines(world.logText(), {kCargoLearned}), std::vector<std::string>{});
     // The sightings saved at the exit are whole and carry the hour the clock showed.
     const std::string learned = readFile(lf_learnedFile(world));
-    EXPECT_NE(learned.find("</parkpositions>"), std::string::npos) << learned;
+    EXPECT_NE(learned.find("</parkpositions>"), std::string::npos) << learned << world.logText();
 }
 
 }  // namespace
