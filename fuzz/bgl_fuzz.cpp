@@ -10,12 +10,22 @@
 #include <vector>
 
 #include "fuzz_support.h"
+#include "parking/addon_scan.h"
 #include "parking/bgl_decode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const auto file = tvxfuzz::gf_workFolder() / "scenery" / "airport.bgl";
     tvxfuzz::gf_writeBytes(file, tvxfuzz::gf_text(data, size));
+    // The scan writes its messages to the scan log and empties them after the walk; here after
+    // each file.
+    struct ScanLogWritten {
+        ~ScanLogWritten()
+        {
+            std::lock_guard lock(g_scanMessagesMutex);
+            g_scanMessages.clear();
+        }
+    } scanLogWritten;
     std::vector<ScannedAirport> airports;
     std::size_t reads = 0;
     try {

@@ -7,19 +7,35 @@
 #include <fstream>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include <unistd.h>
 
 #include "foundation/settings.h"
+#include "win32/window_model.h"
 
 namespace tvxfuzz {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The folder the work folder goes in: TMPDIR when set, else /dev/shm when there is one (a file
+// laid per input costs least in memory), else the system's temporary folder.
+fs::path lf_scratchParent()
+{
+    std::error_code ec;
+    if (std::getenv("TMPDIR") == nullptr && fs::is_directory("/dev/shm", ec) && access("/dev/shm", W_OK) == 0)
+        return "/dev/shm";
+    return fs::temp_directory_path();
+}
+
+}  // namespace
+
 const fs::path& gf_workFolder()
 {
     static const fs::path folder = [] {
-        std::string pattern = (fs::temp_directory_path() / "tavix-fuzz-XXXXXX").string();
+        std::string pattern = (lf_scratchParent() / "tavix-fuzz-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) {
             std::perror("tavix fuzz: mkdtemp");
             std::abort();
@@ -102,3 +118,33 @@ void gf_checkWrittenOnlyBelow(const std::map<fs::path, std::uintmax_t>& before, 
 }
 
 }  // namespace tvxfuzz
+
+// The harness changes the current folder to its work folder on the first input, but libFuzzer
+// reads the corpus files and writes new inputs and crashes by the paths it was given after that:
+// relative ones are made absolute here, before libFuzzer reads its arguments. The headless
+// window's echo of status lines to standard output is turned off (a reader's status line per
+// input would flood the fuzzer's output).
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    static std::vector<std::string> args;
+    static std::vector<char*> pointers;
+    const std::vector<std::string> pathFlags = {"-artifact_prefix=", "-exact_artifact_path=", "-features_dir=",
+                                                "-merge_control_file="};
+    for (int i = 0; i < *argc; ++i) {
+        std::string arg = (*argv)[i];
+        if (i > 0 && !arg.empty() && arg[0] != '-') {
+            arg = std::filesystem::absolute(arg).string();
+        } else {
+            for (const std::string& flag : pathFlags)
+                if (arg.starts_with(flag) && arg.size() > flag.size() && arg[flag.size()] != '/')
+                    arg = flag + std::filesystem::absolute(arg.substr(flag.size())).string();
+        }
+        args.push_back(arg);
+    }
+    for (std::string& arg : args)
+        pointers.push_back(arg.data());
+    pointers.push_back(nullptr);
+    *argv = pointers.data();
+    win32::windowModel().setEcho(false);
+    return 0;
+}

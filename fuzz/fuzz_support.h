@@ -14,8 +14,9 @@
 
 namespace tvxfuzz {
 
-// The harness's working folder (a fresh temporary folder, made the current folder, the program's
-// roaming folder and log folder pointed into it). Made on the first call; the same for every run.
+// The harness's working folder (a fresh temporary folder, on /dev/shm when there is one, made the
+// current folder, the program's roaming folder and log folder pointed into it). Made on the first
+// call; the same for every run.
 const std::filesystem::path& gf_workFolder();
 
 // Writes the bytes to the path (folders made), replacing the file.

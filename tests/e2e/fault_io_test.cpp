@@ -179,8 +179,11 @@ TEST(E2eFaults, TrafficServiceSlowAndDroppingAndTheTrafficGoesOn)
     gf_expectNothingLeft();
     const std::string log = world.logText();
     EXPECT_NE(log.find("===> traffic request: no reply from"), std::string::npos) << log;
-    // The weather request waits behind the late traffic reply on the simulated clock.
-    EXPECT_EQ(gf_otherErrorLines(log, {"traffic request: ", "weather: no reply", kCargoLearned}),
+    // The weather request waits behind the late traffic reply on the simulated clock. The dropped
+    // connections go to whichever traffic requests come next: on a busy machine the main loop's
+    // request for the parked traffic may be one of them.
+    EXPECT_EQ(gf_otherErrorLines(log, {"traffic request: ", "parked traffic: no reply from", "weather: no reply",
+                                       kCargoLearned}),
               std::vector<std::string>{});
 }
 
@@ -228,7 +231,7 @@ TEST(E2eFaults, ClockSetBackAnHourAndTheProgramGoesOn)
     EXPECT_EQ(gf_otherErrorLines(world.logText(), {kCargoLearned}), std::vector<std::string>{});
     // The sightings saved at the exit are whole and carry the hour the clock showed.
     const std::string learned = readFile(lf_learnedFile(world));
-    EXPECT_NE(learned.find("</parkpositions>"), std::string::npos) << learned;
+    EXPECT_NE(learned.find("</parkpositions>"), std::string::npos) << learned << world.logText();
 }
 
 }  // namespace
