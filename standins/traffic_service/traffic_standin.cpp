@@ -287,8 +287,10 @@ void TrafficStandin::lf_holdUntilDue(int cls)
         return;
     ++m_arrived[cls];
     m_expect[cls] = true;
-    if (cls == 0)
+    if (cls == 0) {
         m_readerGaveUp = false;
+        ++m_stats.trafficAsked;
+    }
     const double due = lf_dueTime(cls);
     ++m_stats.held;
     m_cv.notify_all();

@@ -66,6 +66,7 @@ struct StandinStats {
     int rateViolations = 0;
     int openSessions = 0;
     int held = 0;  // requests waiting for their due time on the sim clock
+    int trafficAsked = 0;  // traffic requests come in, held ones included (sim clock)
     std::string lastSoftware, lastUserAgent, lastAcceptEncoding, lastTrafficForm;
 };
 

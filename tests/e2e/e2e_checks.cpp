@@ -127,7 +127,7 @@ std::vector<std::string> gf_expectedCreations(const E2eWorld& world, double simS
 {
     const auto liveries = lf_demoLiveries(lf_community(world));
     std::vector<std::string> out;
-    const double last = world.replayStart() + simSecond - 50.0;
+    const double last = world.scenarioSecondAt(simSecond) - 50.0;
     for (const auto& track : world.scenario().tracks) {
         const bool typeInstalled = std::any_of(liveries.begin(), liveries.end(),
                                                [&](const DemoLivery& l) { return l.type == track.type; });
@@ -175,10 +175,10 @@ std::array<Deviation, 3> gf_largestDeviations(const E2eWorld& world)
         for (const TracePosition& p : positions->second) {
             // The first minute plays the history buffers of the first reply, whose records play
             // out 0 to 24 s after their arrival: the 30 s delay holds from then on.
-            const double simSecond = static_cast<double>(p.frame) / 50.0;
-            if (simSecond < 60.0)
+            const double replaySecond = world.scenarioSecondAt(static_cast<double>(p.frame) / 50.0);
+            if (replaySecond < world.replayStart() + 60.0)
                 continue;
-            const double feedSecond = world.replayStart() + simSecond - 30.0;
+            const double feedSecond = replaySecond - 30.0;
             double best = -1.0;
             for (double s = feedSecond - 5.0; s <= feedSecond + kLeadSeconds; s += 0.2)
                 if (const auto fix = gf_trackAt(*track, s)) {

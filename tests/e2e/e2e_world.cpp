@@ -257,8 +257,15 @@ void E2eWorld::advance(std::chrono::milliseconds wait)
 
 void E2eWorld::syncTraffic()
 {
+    // The replay starts with the program's first traffic request: how many frames the start-up
+    // waited before it depends on how fast the reader threads got there.
+    if (m_trafficStartSim.load() < 0.0) {
+        if (m_traffic->stats().trafficAsked == 0)
+            return;
+        m_trafficStartSim = simstandin::sim().simSeconds();
+    }
     // While the program exits its readers stop: the clock does not wait for their requests.
-    if (!m_traffic->advanceTo(m_setup.replayStart + simstandin::sim().simSeconds(),
+    if (!m_traffic->advanceTo(scenarioSecond(),
                               [] { return !g_exitRequested.load(); }))
         std::fprintf(stderr, "e2e: the traffic reader did not ask or take its reply within %lld s at simulated "
                              "second %.2f: the clock went on without it\n",
@@ -293,6 +300,11 @@ bool E2eWorld::waitEnded(std::chrono::milliseconds limit)
 bool E2eWorld::runUntilSimSecond(double second, std::chrono::milliseconds limit)
 {
     return stepWhile([&] { return simSeconds() < second && !m_ended.load(); }, limit) && simSeconds() >= second;
+}
+
+bool E2eWorld::runUntilScenarioSecond(double second, std::chrono::milliseconds limit)
+{
+    return stepWhile([&] { return scenarioSecond() < second && !m_ended.load(); }, limit) && scenarioSecond() >= second;
 }
 
 bool E2eWorld::stepWhile(const std::function<bool()>& notYet, std::chrono::milliseconds limit)

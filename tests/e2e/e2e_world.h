@@ -6,11 +6,13 @@
 //
 // Time: the simulator runs at 50 fps and every second 10 ms wait of the main loop advances it by
 // one frame, so one AI tick is 10 ms of simulated time, and the traffic stand-in runs on the
-// simulated clock (scenario second = replayStart + simulated seconds): it answers the traffic
-// requests every 2 simulated seconds and, from the moment the traffic reader runs and has the
-// user's position to ask about, the clock waits at each for the program's request and for the
-// program to take the reply, so the feed reaches the program at the same simulated moments
-// however loaded the machine is. The start-up's waits advance the frames they wait for. Once the
+// simulated clock: the replay stands at replayStart until the program's first traffic request and
+// runs with the simulated clock from there (scenario second = replayStart + simulated seconds
+// since that request), however many frames the start-up's waits took on a loaded machine. It
+// answers the traffic requests every 2 simulated seconds and, from the moment the traffic reader
+// runs and has the user's position to ask about, the clock waits at each for the program's request
+// and for the program to take the reply, so the feed reaches the program at the same simulated
+// moments however loaded the machine is. The start-up's waits advance the frames they wait for. Once the
 // main loop has ended (exit), the test thread steps the frames the exit needs (stepWhile). The
 // readers' own waits (the stand-in's rate limit of 100 ms, the reader's wait for a position) are
 // wall-clock waits that only delay the clock.
@@ -18,6 +20,7 @@
 // Threads: the test thread builds and observes; gf_runTavix runs on the world's window thread.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -87,6 +90,8 @@ public:
     // Waits (wall-clock bound) until the simulated time reaches the second, the program driving
     // the frames. False when the limit passed or the program ended first.
     bool runUntilSimSecond(double second, std::chrono::milliseconds limit = std::chrono::seconds(90));
+    // The same to the moment the traffic replay reaches the scenario second.
+    bool runUntilScenarioSecond(double second, std::chrono::milliseconds limit = std::chrono::seconds(90));
     // Waits until the predicate holds; steps frames itself while the main loop does not run.
     bool stepWhile(const std::function<bool()>& notYet, std::chrono::milliseconds limit);
 
@@ -94,7 +99,13 @@ public:
     void closeWindow();
 
     double simSeconds() const;
-    double scenarioSecond() const { return m_setup.replayStart + simSeconds(); }
+    // The scenario second replayed at the simulated second (replayStart before the first request).
+    double scenarioSecondAt(double simSecond) const
+    {
+        const double start = m_trafficStartSim.load();
+        return m_setup.replayStart + (start < 0.0 ? 0.0 : std::max(0.0, simSecond - start));
+    }
+    double scenarioSecond() const { return scenarioSecondAt(simSeconds()); }
     double replayStart() const { return m_setup.replayStart; }
     tvxstandin::TrafficStandin& traffic() { return *m_traffic; }
     const tvxstandin::TrafficScenario& scenario() const { return m_scenario; }
@@ -137,6 +148,7 @@ private:
     std::mutex m_clockMutex;
     long m_wakes = 0;  // main-loop wakes, guarded by m_clockMutex
     long m_stalledWakes = 0;  // wakes still to pass without a frame, guarded by m_clockMutex
+    std::atomic<double> m_trafficStartSim{-1.0};  // simulated second of the first traffic request
     std::thread m_window;
     std::atomic<bool> m_ended{false};
     std::atomic<int> m_exitCode{0};

@@ -26,9 +26,9 @@ using namespace std::chrono_literals;
 using namespace tvxtest;
 
 constexpr double kReplayStart = 270.0;
-// NAX664's feed ends on its approach at 300: its last record plays at simulated second 60, the
+// NAX664's feed ends on its approach at 300: its last record plays 60 s into the replay, the
 // program flies it on for 8 × 8 s (it is inside the range) and then removes it.
-constexpr double kRunSeconds = 135.0;
+constexpr double kRunSeconds = 135.0;  // of the replay
 constexpr double kCutAt = 300.0;
 constexpr double kRangeNm = 5.0;
 const std::string kLeavesFeed = "NAX664";
@@ -49,7 +49,7 @@ TEST(E2eMainRoad, FeedAircraftAreCreatedMovedRemovedAndAllGoneAtExit)
     };
     E2eWorld world(setup);
     world.start();
-    ASSERT_TRUE(world.runUntilSimSecond(kRunSeconds, 150s)) << world.logText();
+    ASSERT_TRUE(world.runUntilScenarioSecond(kReplayStart + kRunSeconds, 150s)) << world.logText();
 
     const auto created = gf_createdObjects();
     ASSERT_FALSE(created.empty()) << world.logText();
@@ -69,7 +69,7 @@ TEST(E2eMainRoad, FeedAircraftAreCreatedMovedRemovedAndAllGoneAtExit)
         }
     }
     // Every aircraft of a type with an installed livery that was in the feed long enough is there.
-    for (const std::string& callsign : gf_expectedCreations(world, kRunSeconds, kRangeNm))
+    for (const std::string& callsign : gf_expectedCreations(world, world.simSeconds(), kRangeNm))
         EXPECT_TRUE(gf_objectOfTail(callsign).has_value() || gf_wasCreated(callsign)) << callsign << " not created";
     // The refused livery: refused once per aircraft, then that aircraft is created with the next one.
     std::set<std::string> refusedTails;

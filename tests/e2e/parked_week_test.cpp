@@ -303,7 +303,8 @@ TEST(E2eParkedWeek, ArrivalsAreLearnedAndPlannedAtTheirStandsAWeekLater)
     ASSERT_TRUE(track);
     flightAgain.tracks = {*track};
     // The feed now shows the flight as it was at scenario second 150, 85 s before its touchdown.
-    const double shift = kFirstSecond + world.simSeconds() - 150.0;
+    // (The program asks for the traffic an hour back.)
+    const double shift = world.scenarioSecond() - kShiftSeconds - 150.0;
     for (auto& point : flightAgain.tracks.front().points)
         point.t += shift;
     const std::uint64_t againFrame = simstandin::sim().frameCount();
