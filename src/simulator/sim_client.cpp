@@ -116,16 +116,18 @@ bool lf_runConnection(const std::stop_token& stopToken, bool& firstPass)
         lf_sleep(stopToken, std::chrono::seconds(1));
         return false;
     }
-    {
-        // Other threads read the handle under this mutex when they call SimConnect.
-        std::lock_guard lock(g_simConnectMutex);
-        g_hSimConnect = handle;
-    }
     g_notYetConnected.exchange(false);
     // Creations and announcements of an earlier connection can never be matched on this one.
     gf_clearPendingCreations();
     g_simQuit = false;
-    lf_setupSimConnect();
+    {
+        // Other threads read the handle under this mutex when they call SimConnect: they see it
+        // once the data definitions and events their requests name are registered (a request for
+        // the user aircraft's state sent before them was lost, and the first traffic with it).
+        std::lock_guard lock(g_simConnectMutex);
+        g_hSimConnect = handle;
+        lf_setupSimConnect();
+    }
     // The 1 ms timer resolution lasts while the dispatch loop runs, whichever way it ends.
     struct TimerPeriod {
         TimerPeriod() { timeBeginPeriod(1); }

@@ -11,10 +11,11 @@
 //                    [--park-file FILE.xml [--learned-file FILE.xml]]
 //       Lays the simulator installation (DIR as its Community folder), the settings and key file
 //       and the download tree in the work folder, replays the scenario from second 0 for N
-//       simulated seconds, closes the program's window and waits for its exit. Writes in the work
-//       folder: positions.csv (every position write: frame, sim_s, wall_s, object, lat, lon,
-//       alt_ft, heading_rad, tas_kt; scenario second = sim_s), objects.csv (object, tail, title,
-//       created frame, outcome) and the program's Log.txt under run/. Prints
+//       seconds from the program's first traffic request, closes the program's window and waits for
+//       its exit. Writes in the work folder: positions.csv (every position write: frame, sim_s,
+//       wall_s, object, lat, lon, alt_ft, heading_rad, tas_kt), replay-start.txt (the simulated
+//       second of the first traffic request: scenario second = sim_s minus it), objects.csv
+//       (object, tail, title, created frame, outcome) and the program's Log.txt under run/. Prints
 //       "replay run: N simulated s in W s, exit code C". --memory samples the process's resident
 //       memory and heap in use at every simulated minute into FILE ("sim_s,rss_kb,heap_kb") and
 //       prints the objects left in the simulator after the exit ("objects left: N"); --no-positions
@@ -134,8 +135,25 @@ struct Clock {
     std::ofstream* memory = nullptr;  // --memory: resident memory at every simulated minute
     double nextSample = 0.0;
 
-    // The replay follows the simulated clock; while the program exits its readers stop.
-    void sync() { traffic->advanceTo(simstandin::sim().simSeconds(), [] { return !g_exitRequested.load(); }); }
+    double start = -1.0;  // simulated second of the program's first traffic request
+
+    // The replay starts with the program's first traffic request (how many frames the start-up
+    // waited before it depends on how fast the reader threads got there) and follows the simulated
+    // clock from there; while the program exits its readers stop.
+    void sync()
+    {
+        if (start < 0.0) {
+            if (!traffic->awaitFirstTraffic())
+                return;
+            start = simstandin::sim().simSeconds();
+        }
+        traffic->advanceTo(simstandin::sim().simSeconds() - start, [] { return !g_exitRequested.load(); });
+    }
+    double replaySeconds()
+    {
+        std::lock_guard lock(mutex);
+        return start < 0.0 ? 0.0 : simstandin::sim().simSeconds() - start;
+    }
     // One main-loop wait: the frames due after this tick.
     void wake()
     {
@@ -363,7 +381,7 @@ int lf_run(const std::vector<std::string>& args)
         }
         return !notYet();
     };
-    const bool ran = drive([&] { return simstandin::sim().simSeconds() < seconds && !ended.load(); }, 3600s);
+    const bool ran = drive([&] { return g_clock.replaySeconds() < seconds && !ended.load(); }, 3600s);
     if (!ran)
         std::cerr << "tavix-replay: the run did not reach " << seconds << " simulated seconds\n";
     if (g_hWnd != nullptr)
@@ -391,6 +409,7 @@ int lf_run(const std::vector<std::string>& args)
                 << outcomes[c.outcome] << "\n";
     }
     lf_write(work / "objects.csv", objects.str());
+    lf_write(work / "replay-start.txt", std::to_string(std::max(0.0, g_clock.start)) + "\n");
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::printf("replay run: %.0f simulated s in %.1f s, exit code %d\n", simulated, wall, exitCode.load());
     return 0;

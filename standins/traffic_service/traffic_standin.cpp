@@ -287,10 +287,8 @@ void TrafficStandin::lf_holdUntilDue(int cls)
         return;
     ++m_arrived[cls];
     m_expect[cls] = true;
-    if (cls == 0) {
+    if (cls == 0)
         m_readerGaveUp = false;
-        ++m_stats.trafficAsked;
-    }
     const double due = lf_dueTime(cls);
     ++m_stats.held;
     m_cv.notify_all();
@@ -378,6 +376,22 @@ bool TrafficStandin::advanceTo(double seconds, const std::function<bool()>& keep
         m_cv.notify_all();
     }
     return ok;
+}
+
+bool TrafficStandin::awaitFirstTraffic()
+{
+    std::unique_lock lock(m_mutex);
+    if (m_arrived[0] > 0)
+        return true;
+    if (!m_readerPolls || !m_readerPolls())
+        return false;
+    // The request, its answer, and the program taking it (or the reader back with its next one).
+    const auto until = Clock::now() + kSimClockRequestWait;
+    m_cv.wait_until(lock, until, [&] { return m_stopping || m_arrived[0] > 0; });
+    while (!m_stopping && m_arrived[0] == 1 && Clock::now() < until
+           && !(m_answered[0] > 0 && (!m_lastReplyHadTraffic || (m_settled && m_settled()))))
+        m_cv.wait_for(lock, std::chrono::microseconds(200));
+    return m_arrived[0] > 0;
 }
 
 double TrafficStandin::lf_replayTime() const

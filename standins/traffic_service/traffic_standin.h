@@ -66,7 +66,6 @@ struct StandinStats {
     int rateViolations = 0;
     int openSessions = 0;
     int held = 0;  // requests waiting for their due time on the sim clock
-    int trafficAsked = 0;  // traffic requests come in, held ones included (sim clock)
     std::string lastSoftware, lastUserAgent, lastAcceptEncoding, lastTrafficForm;
 };
 
@@ -126,6 +125,11 @@ public:
     // stop. False when a due request did not come in time, or (with setReaderPolls) the reader did
     // not take its reply in time (the clock moved on without it).
     bool advanceTo(double seconds, const std::function<bool()>& keepWaiting = {});
+    // True once a traffic request has come in (sim clock). While none has and the reader polls
+    // (setReaderPolls), waits at most kSimClockRequestWait for one, its answer and the program
+    // taking it: a run that starts its replay at the first request does not let the clock run on
+    // while the reader is on its way.
+    bool awaitFirstTraffic();
     double replayTime() const;
 
     StandinStats stats() const;

@@ -260,7 +260,7 @@ void E2eWorld::syncTraffic()
     // The replay starts with the program's first traffic request: how many frames the start-up
     // waited before it depends on how fast the reader threads got there.
     if (m_trafficStartSim.load() < 0.0) {
-        if (m_traffic->stats().trafficAsked == 0)
+        if (!m_traffic->awaitFirstTraffic())
             return;
         m_trafficStartSim = simstandin::sim().simSeconds();
     }
