@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t stands = 0;
     for (const ScannedAirport& airport : airports) {
         tvxfuzz::gf_check(airport.code.size() == 4, "an airport code that is not four characters");
-        for (const ParkPos& stand : airport.stands) {
+        for (const ScannedStand& stand : airport.stands) {
             tvxfuzz::gf_checkOnWorld(stand.lat, stand.lon, stand.name);
             tvxfuzz::gf_check(std::isfinite(stand.radius) && stand.radius >= 0.0, "a stand radius not a length");
             tvxfuzz::gf_check(std::isfinite(stand.heading), "a stand heading not a number");

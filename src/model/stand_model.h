@@ -112,6 +112,20 @@ struct ParkPos {
 // The stands of the park airport (main loop).
 extern std::vector<ParkPos> g_parkPositions;
 
+// A stand as the add-on airport scan decodes it from a BGL file: what a generated parking file
+// holds of it, without the schedule and run-time state of a ParkPos (an airport may have thousands).
+struct ScannedStand {
+    std::string name;
+    double lat = 0.0;        // degrees
+    double lon = 0.0;        // degrees
+    double heading = 0.0;    // radians
+    double radius = 0.0;     // nautical miles
+    bool cargo = false;
+    bool ramp = false;
+    bool heli = false;
+    bool scanMark = false;   // got a letter for its name; cleared when its group is named by radius
+};
+
 // Identity of a new option: the aircraft's own, or the aircraft database's for a known registration
 // (gf_standIdentity of parking/registration_lookup.h).
 struct AirlineType {

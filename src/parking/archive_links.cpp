@@ -32,16 +32,15 @@ const char* lf_plural(std::int64_t n)
     return n == 1 ? "" : "s";
 }
 
-ApfRecord lf_toApfRecord(const ScannedAirport& airport)
+ApfFileHeader lf_toApfHeader(const ScannedAirport& airport)
 {
-    ApfRecord record;
+    ApfFileHeader record;
     record.airportName = airport.airportName;
     record.bglPath = airport.bglPath;
     record.publisher = airport.publisher;
     record.manufacturer = airport.manufacturer;
     record.creator = airport.creator;
     record.altitude = airport.altitude;
-    record.stands = airport.stands;
     return record;
 }
 
@@ -163,13 +162,13 @@ void lf_generateAirportFile(ScannedAirport& record)
     lf_addScanMessage(tvx::format("Generated {}: {} position{}", record.code + ".xml", m, lf_plural(m)) + helipads);
 
     std::sort(record.stands.begin(), record.stands.end(),
-              [](const ParkPos& a, const ParkPos& b) { return a.name < b.name; });
+              [](const ScannedStand& a, const ScannedStand& b) { return a.name < b.name; });
     fs::create_directories(folder);
     const fs::path path = folder / (record.code + ".xml");
     bool written = false;
     {
         std::lock_guard lock(g_generateMutex);
-        written = gf_writeApf(lf_toApfRecord(record), path, 1);
+        written = gf_writeScannedApf(lf_toApfHeader(record), record.stands, path);
     }
     if (!written) {
         lf_addScanMessage(tvx::format("{}Generating {} did not succeed", kErrorPrefix, path.string()));

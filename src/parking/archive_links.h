@@ -34,7 +34,7 @@ struct ScannedAirport {
     std::string creator;
     std::string title;
     std::int32_t altitude = 0;      // whole feet
-    std::vector<ParkPos> stands;
+    std::vector<ScannedStand> stands;
     std::uint32_t helipadCounter = 1;  // number of the next helipad (helipads found = counter - 1)
 };
 

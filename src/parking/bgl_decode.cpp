@@ -3,8 +3,8 @@
 #include "parking/bgl_decode.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -82,7 +82,7 @@ float BglWords::f32(std::size_t index) const
     return std::bit_cast<float>(at(index));
 }
 
-bool gf_readBglWords(const std::filesystem::path& file, std::vector<std::uint32_t>& words)
+bool gf_readBglWords(const std::filesystem::path& file, BglFileWords& words)
 {
     // stdio rather than a stream: the read is most of a small file's decoding.
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(gf_openFile(file, "rb"), &std::fclose);
@@ -92,13 +92,14 @@ bool gf_readBglWords(const std::filesystem::path& file, std::vector<std::uint32_
     if (size < 0 || std::fseek(in.get(), 0, SEEK_SET) != 0)
         return false;
     const std::size_t bytes = static_cast<std::size_t>(size);
-    words.resize((bytes + 3) / 4);
-    if (!words.empty())
-        words.back() = 0;  // the zero fill of a last incomplete word
-    if (std::fread(words.data(), 1, bytes, in.get()) != bytes)
+    words.size = (bytes + 3) / 4;
+    words.data = std::make_unique_for_overwrite<std::uint32_t[]>(words.size);
+    if (words.size > 0)
+        words.data[words.size - 1] = 0;  // the zero fill of a last incomplete word
+    if (std::fread(words.data.get(), 1, bytes, in.get()) != bytes)
         return false;
     if constexpr (std::endian::native == std::endian::big) {
-        for (std::uint32_t& w : words)
+        for (std::uint32_t& w : std::span(words.data.get(), words.size))
             w = __builtin_bswap32(w);
     }
     return true;
@@ -164,26 +165,100 @@ namespace {
 
 constexpr const char* kParkingNames[] = {"", "r", "p", "np", "ep", "sep", "sp", "swp", "wp", "nwp", "g", ""};
 
-// The name of a parking entry (name text and number) into out; its length.
-std::size_t lf_parkingName(std::uint32_t code, std::uint32_t number, char (&out)[12])
-{
-    std::size_t n = 0;
-    if (code < 12) {
-        for (const char* c = kParkingNames[code]; *c != '\0'; ++c)
-            out[n++] = *c;
-    } else if (code < 64) {
-        out[n++] = static_cast<char>(code + 53);
+// A stand name of up to 8 characters packed into 64 bits, first character in the low byte,
+// zero-padded: a key for the name set that costs no heap and no memory round trip.
+struct PackedName {
+    std::uint64_t key = 0;
+    std::size_t size = 0;
+
+    void push(char c) { key |= static_cast<std::uint64_t>(static_cast<unsigned char>(c)) << (8 * size++); }
+    // The name with one more character (the caller keeps within 8).
+    PackedName with(char c) const
+    {
+        PackedName longer = *this;
+        longer.push(c);
+        return longer;
     }
-    const auto [end, ec] = std::to_chars(out + n, out + sizeof out, number);
-    return static_cast<std::size_t>(end - out);
+    // The characters, in a buffer of the caller's.
+    std::string_view text(char (&out)[8]) const
+    {
+        for (std::size_t i = 0; i < sizeof out; ++i)
+            out[i] = static_cast<char>(key >> (8 * i));
+        return {out, size};
+    }
+};
+
+// Up to four characters packed into 32 bits, first in the low byte.
+template <std::size_t N>
+using PackedTexts = std::array<std::uint32_t, N>;
+
+constexpr std::uint32_t lf_packText(const char* text)
+{
+    std::uint32_t packed = 0;
+    for (std::size_t i = 0; text[i] != '\0'; ++i)
+        packed |= static_cast<std::uint32_t>(static_cast<unsigned char>(text[i])) << (8 * i);
+    return packed;
 }
 
-// The packed key of a name of up to 8 characters (zero-padded).
+// The texts of the 64 name codes: the names of the first twelve, else the one character.
+constexpr PackedTexts<64> kCodeTexts = [] {
+    PackedTexts<64> texts{};
+    for (std::uint32_t code = 0; code < 64; ++code)
+        texts[code] = code < 12 ? lf_packText(kParkingNames[code]) : code + 53;
+    return texts;
+}();
+
+// The numbers 0 to 4095 in decimal.
+constexpr PackedTexts<4096> kNumberTexts = [] {
+    PackedTexts<4096> texts{};
+    for (std::uint32_t number = 0; number < 4096; ++number) {
+        char digits[5] = {};
+        std::size_t n = 0;
+        for (std::uint32_t v = number; n == 0 || v != 0; v /= 10)
+            ++n;
+        for (std::uint32_t v = number, i = n; i > 0; v /= 10)
+            digits[--i] = static_cast<char>('0' + v % 10);
+        texts[number] = lf_packText(digits);
+    }
+    return texts;
+}();
+
+// For each name code, the first code of the same text (codes 0 and 11 give no text; codes 1, 2
+// and 10 give "r", "p" and "g", as codes 61, 59 and 50 do): one text index per distinct text.
+constexpr std::array<std::uint8_t, 64> kCodeTextIndex = [] {
+    std::array<std::uint8_t, 64> index{};
+    for (std::uint32_t code = 0; code < 64; ++code) {
+        std::uint32_t first = 0;
+        while (kCodeTexts[first] != kCodeTexts[code])
+            ++first;
+        index[code] = static_cast<std::uint8_t>(first);
+    }
+    return index;
+}();
+
+// Characters in a packed text (none is a zero byte).
+constexpr std::size_t lf_packedSize(std::uint32_t packed)
+{
+    return (static_cast<std::size_t>(std::bit_width(packed)) + 7) / 8;
+}
+
+// The name of a parking entry: the text of its name code (6 bits) followed by its number (12 bits)
+// in decimal, at most "sep4095". Two table look-ups, so that thousands of stands cost little.
+PackedName lf_parkingName(std::uint32_t code, std::uint32_t number)
+{
+    const std::uint32_t prefix = kCodeTexts[code & 0x3Fu];
+    const std::uint32_t digits = kNumberTexts[number & 0xFFFu];
+    const std::size_t prefixSize = lf_packedSize(prefix);
+    return {prefix | (static_cast<std::uint64_t>(digits) << (8 * prefixSize)), prefixSize + lf_packedSize(digits)};
+}
+
+// The packed key of a name of up to 8 characters.
 std::uint64_t lf_packName(std::string_view name)
 {
-    std::uint64_t packed = 0;
-    std::memcpy(&packed, name.data(), std::min<std::size_t>(name.size(), sizeof packed));
-    return packed;
+    PackedName packed;
+    for (std::size_t i = 0; i < std::min<std::size_t>(name.size(), 8); ++i)
+        packed.push(name[i]);
+    return packed.key;
 }
 
 }  // namespace
@@ -199,17 +274,12 @@ std::string lf_parkingNameText(std::uint32_t code)
 
 void BglStandNames::clear()
 {
-    std::fill(m_slots.begin(), m_slots.end(), 0);
+    for (const std::uint32_t bit : m_given)
+        m_decoded[bit / 64] &= ~(std::uint64_t{1} << (bit % 64));
+    m_given.clear();
+    if (m_count > 0)
+        std::fill(m_slots.begin(), m_slots.end(), 0);
     m_count = 0;
-}
-
-void BglStandNames::reserve(std::size_t names)
-{
-    std::size_t slots = 16;
-    while (slots < names * 2)
-        slots *= 2;
-    if (slots > m_slots.size())
-        lf_rehash(slots);
 }
 
 void BglStandNames::lf_rehash(std::size_t slots)
@@ -220,27 +290,6 @@ void BglStandNames::lf_rehash(std::size_t slots)
     for (const std::uint64_t key : old)
         if (key != 0)
             lf_place(key);
-}
-
-bool BglStandNames::insert(std::uint64_t key)
-{
-    if ((m_count + 1) * 2 > m_slots.size()) [[unlikely]]
-        lf_rehash(std::max<std::size_t>(16, m_slots.size() * 2));
-    return lf_place(key);
-}
-
-bool BglStandNames::lf_place(std::uint64_t key)
-{
-    const std::size_t mask = m_slots.size() - 1;
-    for (std::size_t i = ((key * 0x9E3779B97F4A7C15ull) >> 32) & mask;; i = (i + 1) & mask) {
-        if (m_slots[i] == key)
-            return false;
-        if (m_slots[i] == 0) {
-            m_slots[i] = key;
-            ++m_count;
-            return true;
-        }
-    }
 }
 
 bool lf_walkAirportRecords(const BglWords& words, bool is2020, const BglAirportVisitor& onAirport)
@@ -329,8 +378,12 @@ void lf_decodeHelipad(std::size_t index, const BglWords& words, ScannedAirport& 
         return;
     }
     state.helipads.emplace_back(lat, lon);
-    record.stands.emplace_back(tvx::format("helipad{}", record.helipadCounter), std::vector<ParkPosOption>{}, lat,
-                               lon, 0.0, width / 2.0, false, false, true);
+    ScannedStand& stand = record.stands.emplace_back();
+    stand.name = tvx::format("helipad{}", record.helipadCounter);
+    stand.lat = lat;
+    stand.lon = lon;
+    stand.radius = width / 2.0 * kNmPerMetre;
+    stand.heli = true;
     ++record.helipadCounter;
 }
 
@@ -365,9 +418,9 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
             continue;
         }
         // At most "sep4095": room for a letter within the 8 characters of a packed name.
-        char nameText[12] = {};
-        const std::size_t decodedSize = lf_parkingName(packed & 0x3Fu, (packed >> 12) & 0xFFFu, nameText);
-        const std::string_view decodedName(nameText, decodedSize);
+        const std::uint32_t nameCode = packed & 0x3Fu;
+        const std::uint32_t number = (packed >> 12) & 0xFFFu;
+        const PackedName decoded = lf_parkingName(nameCode, number);
         const std::uint32_t type = (packed >> 8) & 0xFu;
         if (type == 0 || type == 12 || type == 13)
             continue;
@@ -379,25 +432,26 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
         }
         const float heading = words.f32(current + 2);
         if (!std::isfinite(heading)) {
-            lf_addScanMessage(tvx::format("skipped position {} with heading {}, in {}", decodedName, heading, path));
+            char text[8];
+            lf_addScanMessage(tvx::format("skipped position {} with heading {}, in {}", decoded.text(text), heading, path));
             continue;
         }
 
-        std::size_t nameSize = decodedSize;
+        PackedName name = decoded;
         bool lettered = false;
-        if (!state.standNames.insert(lf_packName(decodedName))) {
+        if (!state.standNames.insertDecoded(kCodeTextIndex[nameCode], number)) {
             bool placed = false;
             for (const char letter : kNameLetters) {
-                nameText[decodedSize] = letter;
-                if (state.standNames.insert(lf_packName(std::string_view(nameText, decodedSize + 1)))) {
-                    nameSize = decodedSize + 1;
+                name = decoded.with(letter);
+                if (state.standNames.insert(name.key)) {
                     placed = true;
                     break;
                 }
             }
             if (!placed) {
-                lf_addScanMessage(
-                    tvx::format("{}Warning more then 6 the same ids {}, in {}", kErrorPrefix, decodedName, path));
+                char text[8];
+                lf_addScanMessage(tvx::format("{}Warning more then 6 the same ids {}, in {}", kErrorPrefix,
+                                              decoded.text(text), path));
                 continue;
             }
             lettered = true;
@@ -406,16 +460,22 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
 
         const double headingRad = heading == 0.0f ? kFullTurn : heading * kDegToRad;
         const bool ramp = (type >= 1 && type <= 7) || type == 14;
-        ParkPos& stand = record.stands.emplace_back(std::string(nameText, nameSize), std::vector<ParkPosOption>{},
-                                                    lat, lon, headingRad, static_cast<double>(radius), type == 5,
-                                                    ramp, false);
+        ScannedStand& stand = record.stands.emplace_back();
+        char nameText[8];
+        stand.name = name.text(nameText);
+        stand.lat = lat;
+        stand.lon = lon;
+        stand.heading = headingRad;
+        stand.radius = static_cast<double>(radius) * kNmPerMetre;
+        stand.cargo = type == 5;
+        stand.ramp = ramp;
         stand.scanMark = lettered;
     }
 }
 
 void lf_renameDuplicateStands(ScannedAirport& record)
 {
-    std::vector<ParkPos>& stands = record.stands;
+    std::vector<ScannedStand>& stands = record.stands;
     // The parking stands by their names as decoded (unique within the airport after the
     // de-duplication, at most 8 characters: packed keys), so that each group is found without a
     // pass over all stands (an airport may hold thousands of groups).
@@ -446,7 +506,7 @@ void lf_renameDuplicateStands(ScannedAirport& record)
         std::stable_sort(group.begin(), group.end(),
                          [&stands](std::size_t a, std::size_t b) { return stands[a].radius > stands[b].radius; });
         for (std::size_t pos = 0; pos < group.size(); ++pos) {
-            ParkPos& stand = stands[group[pos]];
+            ScannedStand& stand = stands[group[pos]];
             stand.scanMark = false;
             stand.name = base;
             if (pos > 0)
@@ -515,12 +575,12 @@ void lf_toParkingPositions(const std::filesystem::path& file)
 {
     const std::string path = file.string();
     try {
-        std::vector<std::uint32_t> buffer;
+        BglFileWords buffer;
         if (!gf_readBglWords(file, buffer))
             return;
-        if (buffer.size() < 15 || buffer[1] != kHeaderSize)
+        if (buffer.size < 15 || buffer.data[1] != kHeaderSize)
             return;
-        const BglWords words(buffer);
+        const BglWords words(buffer.words());
         BglTaskState state;
         const bool decodable = lf_walkAirportRecords(
             words, g_simIs2020.load(), [&](std::size_t index, std::size_t recordWords, const std::string& code) {
@@ -537,10 +597,10 @@ void lf_toParkingPositions(const std::filesystem::path& file)
 
 bool gf_decodeBglFile(const std::filesystem::path& file, std::vector<ScannedAirport>& airports, std::size_t* reads)
 {
-    std::vector<std::uint32_t> buffer;
-    if (!gf_readBglWords(file, buffer) || buffer.size() < 15 || buffer[1] != kHeaderSize)
+    BglFileWords buffer;
+    if (!gf_readBglWords(file, buffer) || buffer.size < 15 || buffer.data[1] != kHeaderSize)
         return false;
-    const BglWords words(buffer);
+    const BglWords words(buffer.words());
     BglTaskState state;
     const std::string path = file.string();
     lf_walkAirportRecords(words, true, [&](std::size_t index, std::size_t recordWords, const std::string& code) {

@@ -28,10 +28,12 @@
 // Threads: scan worker threads, one per file; every task has its own BglTaskState.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -67,21 +69,59 @@ private:
     mutable std::size_t m_reads = 0;
 };
 
-// The stand names given in one airport: a flat hash set of names of up to 8 characters packed
-// into 64 bits (a BGL stand name is at most "sep4095" plus a letter), so a name costs no heap.
+// The stand names given in one airport. A decoded name (the text of its name code and its number)
+// is one bit of a bitmap, so the thousands of stands of a large airport cost no hashing; the
+// lettered names that same-named stands get are kept in a flat hash set of names of up to 8
+// characters packed into 64 bits (a BGL stand name is at most "sep4095" plus a letter). A decoded
+// name ends in a digit and a lettered one in a letter, so the two sets never share a name.
 class BglStandNames {
 public:
-    // Empties the set, keeping its room.
+    // Empties both sets, keeping their room.
     void clear();
-    // Room for this many names in all without growing.
-    void reserve(std::size_t names);
-    // The name's packed key (1 to 8 characters, zero-padded); false when it was given already.
-    bool insert(std::uint64_t key);
+    // Room for this many decoded names without growing.
+    void reserve(std::size_t names) { m_given.reserve(names); }
+    // The decoded name of a text index (0-63, one for each distinct name-code text) and a number
+    // (0-4095); false when it was given already.
+    bool insertDecoded(std::uint32_t text, std::uint32_t number)
+    {
+        if (m_decoded.empty()) [[unlikely]]
+            m_decoded.assign(kDecodedBits / 64, 0);
+        const std::uint32_t bit = (text & 0x3Fu) << 12 | (number & 0xFFFu);
+        std::uint64_t& word = m_decoded[bit / 64];
+        const std::uint64_t mask = std::uint64_t{1} << (bit % 64);
+        if (word & mask)
+            return false;
+        word |= mask;
+        m_given.push_back(bit);
+        return true;
+    }
+    // A lettered name's packed key (1 to 8 characters, zero-padded); false when it was given already.
+    bool insert(std::uint64_t key)
+    {
+        if ((m_count + 1) * 2 > m_slots.size()) [[unlikely]]
+            lf_rehash(std::max<std::size_t>(16, m_slots.size() * 2));
+        return lf_place(key);
+    }
 
 private:
-    bool lf_place(std::uint64_t key);
+    static constexpr std::size_t kDecodedBits = 64 * 4096;
+    bool lf_place(std::uint64_t key)
+    {
+        const std::size_t mask = m_slots.size() - 1;
+        for (std::size_t i = ((key * 0x9E3779B97F4A7C15ull) >> 32) & mask;; i = (i + 1) & mask) {
+            if (m_slots[i] == key)
+                return false;
+            if (m_slots[i] == 0) {
+                m_slots[i] = key;
+                ++m_count;
+                return true;
+            }
+        }
+    }
     void lf_rehash(std::size_t slots);
-    std::vector<std::uint64_t> m_slots;  // 0 = free; the size is a power of two
+    std::vector<std::uint64_t> m_decoded;  // bit (text index << 12 | number): decoded name given
+    std::vector<std::uint32_t> m_given;    // the bits set, so that clearing costs what was set
+    std::vector<std::uint64_t> m_slots;    // lettered names; 0 = free; the size is a power of two
     std::size_t m_count = 0;
 };
 
@@ -92,9 +132,18 @@ struct BglTaskState {
     bool suffixRaised = false;                        // a stand got a letter for its name
 };
 
+// A whole BGL file as 32-bit words. The buffer is not zeroed before the read fills it (a large
+// file would pay for every byte twice).
+struct BglFileWords {
+    std::unique_ptr<std::uint32_t[]> data;
+    std::size_t size = 0;
+
+    std::span<const std::uint32_t> words() const { return {data.get(), size}; }
+};
+
 // The whole file as little-endian words (a last incomplete word filled with zero bytes); false
-// when the file cannot be opened. words is reused, so a caller can keep one buffer.
-bool gf_readBglWords(const std::filesystem::path& file, std::vector<std::uint32_t>& words);
+// when the file cannot be opened or read whole.
+bool gf_readBglWords(const std::filesystem::path& file, BglFileWords& words);
 
 // True when the file's section table lists an airport section (cheap: reads the table only).
 bool lf_hasAirportSection(const std::filesystem::path& file);

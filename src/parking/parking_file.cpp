@@ -41,7 +41,9 @@ bool lf_addBool(pugi::xml_document& doc, std::string_view key, bool value)
 }
 
 // The full form of a stand: position, heading, radius and its kind.
-void lf_writeFullForm(pugi::xml_node parkpos, const ParkPos& stand)
+// Position, heading, radius and kind of a stand (a ParkPos or a ScannedStand).
+template <class Stand>
+void lf_writeFullForm(pugi::xml_node parkpos, const Stand& stand, bool manual)
 {
     parkpos.append_attribute("latitude").set_value(tvx::format("{:.6f}", stand.lat).c_str());
     parkpos.append_attribute("longitude").set_value(tvx::format("{:.6f}", stand.lon).c_str());
@@ -52,8 +54,26 @@ void lf_writeFullForm(pugi::xml_node parkpos, const ParkPos& stand)
     else
         parkpos.append_attribute("cargo").set_value(stand.cargo ? "true" : "false");
     parkpos.append_attribute("ramp").set_value(stand.ramp ? "true" : "false");
-    if (stand.manual)
+    if (manual)
         parkpos.append_attribute("manual").set_value("true");
+}
+
+// The meta and parameters elements and an empty parkpositions element; a null node when the
+// document refuses one of them.
+pugi::xml_node lf_startApf(pugi::xml_document& doc, const ApfFileHeader& header, std::size_t standCount,
+                           std::uint32_t fromScan)
+{
+    if (!gf_addMetaData(doc) || !lf_writeApfParameters(doc, header, standCount, fromScan))
+        return {};
+    return doc.append_child("parkpositions");
+}
+
+// Replaced whole (a temporary file renamed over it): a full disk leaves the old file as it was.
+bool lf_saveApf(const pugi::xml_document& doc, const std::filesystem::path& path)
+{
+    std::ostringstream text;
+    doc.save(text);
+    return gf_replaceFile(path, text.str());
 }
 
 }  // namespace
@@ -65,7 +85,8 @@ bool gf_addUintParameter(pugi::xml_document& doc, std::string_view name, std::ui
     return StringParameter::addNode(doc, name, tvx::format("{}", value));
 }
 
-bool lf_writeApfParameters(pugi::xml_document& doc, const ApfRecord& record, std::uint32_t fromScan)
+bool lf_writeApfParameters(pugi::xml_document& doc, const ApfFileHeader& record, std::size_t standCount,
+                           std::uint32_t fromScan)
 {
     const bool handmade = g_handmadeOverruled.load();
     bool ok = StringParameter::addNode(doc, "airport_name", record.airportName);
@@ -74,7 +95,7 @@ bool lf_writeApfParameters(pugi::xml_document& doc, const ApfRecord& record, std
         ok = lf_addBool(doc, "handmade", true);
     if (ok && (handmade || fromScan == 1))
         ok = IntParameter::addNode(doc, "altitude", record.altitude);
-    ok = ok && gf_addUintParameter(doc, "num_parkpos", static_cast<std::uint32_t>(record.stands.size()));
+    ok = ok && gf_addUintParameter(doc, "num_parkpos", static_cast<std::uint32_t>(standCount));
     if (ok && handmade) {
         ok = IntParameter::addNode(doc, "Qf_real", record.qfReal);
         ok = ok && IntParameter::addNode(doc, "Qf_soft", record.qfSoft);
@@ -131,12 +152,12 @@ void lf_writeParkPos(pugi::xml_node parkpositions, const ParkPos& stand, std::ui
     pugi::xml_node parkpos = parkpositions.append_child("parkpos");
     parkpos.append_attribute("id").set_value(stand.name.c_str());
     if (fromScan == 1) {
-        lf_writeFullForm(parkpos, stand);
+        lf_writeFullForm(parkpos, stand, stand.manual);
         return;
     }
     if (stand.radiusChange || stand.cargoChange) {
         if (stand.manual) {
-            lf_writeFullForm(parkpos, stand);
+            lf_writeFullForm(parkpos, stand, stand.manual);
         } else {
             if (stand.radiusChange) {
                 parkpos.append_attribute("radius_change").set_value("true");
@@ -149,7 +170,7 @@ void lf_writeParkPos(pugi::xml_node parkpositions, const ParkPos& stand, std::ui
             }
         }
     } else if (stand.manual || g_handmadeOverruled.load()) {
-        lf_writeFullForm(parkpos, stand);
+        lf_writeFullForm(parkpos, stand, stand.manual);
     }
     for (const ParkPosOption& option : stand.options)
         lf_writeOpt(parkpos, option);
@@ -158,19 +179,27 @@ void lf_writeParkPos(pugi::xml_node parkpositions, const ParkPos& stand, std::ui
 bool gf_writeApf(const ApfRecord& record, const std::filesystem::path& path, std::uint32_t fromScan)
 {
     pugi::xml_document doc;
-    if (!gf_addMetaData(doc))
-        return false;
-    if (!lf_writeApfParameters(doc, record, fromScan))
-        return false;
-    pugi::xml_node parkpositions = doc.append_child("parkpositions");
+    pugi::xml_node parkpositions = lf_startApf(doc, record, record.stands.size(), fromScan);
     if (!parkpositions)
         return false;
     for (const ParkPos& stand : record.stands)
         lf_writeParkPos(parkpositions, stand, fromScan);
-    // Replaced whole (a temporary file renamed over it): a full disk leaves the old file as it was.
-    std::ostringstream text;
-    doc.save(text);
-    return gf_replaceFile(path, text.str());
+    return lf_saveApf(doc, path);
+}
+
+bool gf_writeScannedApf(const ApfFileHeader& header, std::span<const ScannedStand> stands,
+                        const std::filesystem::path& path)
+{
+    pugi::xml_document doc;
+    pugi::xml_node parkpositions = lf_startApf(doc, header, stands.size(), 1);
+    if (!parkpositions)
+        return false;
+    for (const ScannedStand& stand : stands) {
+        pugi::xml_node parkpos = parkpositions.append_child("parkpos");
+        parkpos.append_attribute("id").set_value(stand.name.c_str());
+        lf_writeFullForm(parkpos, stand, false);
+    }
+    return lf_saveApf(doc, path);
 }
 
 // ---- Reading --------------------------------------------------------------------------------

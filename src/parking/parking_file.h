@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,8 +41,8 @@
 // park-airport reader and the learned-stand merge (main loop); read by the writer.
 extern std::atomic<bool> g_handmadeOverruled;
 
-// What the writer takes: one airport's header values and its stands.
-struct ApfRecord {
+// The header values that the writer puts in one airport's parking file (the reader's are ApfHeader).
+struct ApfFileHeader {
     std::string airportName;
     std::string bglPath;
     std::string publisher;         // "unknown" when the scan found none
@@ -51,6 +52,10 @@ struct ApfRecord {
     std::int32_t qfReal = -1;
     std::int32_t qfSoft = -1;
     std::int32_t altitude = 0;     // whole feet
+};
+
+// What the writer takes: one airport's header values and its stands.
+struct ApfRecord : ApfFileHeader {
     std::vector<ParkPos> stands;
 };
 
@@ -68,9 +73,13 @@ struct OptIdentity {
 // full form, no settings, no options), 0 for learned files. True when the file was saved; a file
 // that cannot be written whole (a full disk) leaves the old one as it was.
 bool gf_writeApf(const ApfRecord& record, const std::filesystem::path& path, std::uint32_t fromScan);
+// The add-on scan's file of decoded stands: written as gf_writeApf writes it with fromScan = 1.
+bool gf_writeScannedApf(const ApfFileHeader& header, std::span<const ScannedStand> stands,
+                        const std::filesystem::path& path);
 
 // The parameters element of a file being written; false when the document refuses it.
-bool lf_writeApfParameters(pugi::xml_document& doc, const ApfRecord& record, std::uint32_t fromScan);
+bool lf_writeApfParameters(pugi::xml_document& doc, const ApfFileHeader& header, std::size_t standCount,
+                           std::uint32_t fromScan);
 // One parkpos element (with its opt elements when fromScan = 0) appended to parkpositions.
 void lf_writeParkPos(pugi::xml_node parkpositions, const ParkPos& stand, std::uint32_t fromScan);
 // One opt element appended to the parkpos element; nothing for an option numbered 0.

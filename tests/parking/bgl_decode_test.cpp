@@ -31,9 +31,9 @@ std::vector<ScannedAirport> decodeBuilt(const tvxtest::ScanSandbox& box, const t
     return decode(file);
 }
 
-const ParkPos* findStand(const ScannedAirport& airport, const std::string& name)
+const ScannedStand* findStand(const ScannedAirport& airport, const std::string& name)
 {
-    for (const ParkPos& p : airport.stands)
+    for (const ScannedStand& p : airport.stands)
         if (p.name == name)
             return &p;
     return nullptr;
@@ -144,7 +144,7 @@ TEST(BglDecode, StandRulesRadiusPositionTypeHeading)
     EXPECT_EQ(airport.code, "EGTK");
 
     std::vector<std::string> names;
-    for (const ParkPos& p : airport.stands)
+    for (const ScannedStand& p : airport.stands)
         names.push_back(p.name);
     EXPECT_EQ(names, (std::vector<std::string>{"A3", "A4", "g12", "C5", "A9", "A10", "A12", "A13", "A14"}));
 
@@ -153,7 +153,7 @@ TEST(BglDecode, StandRulesRadiusPositionTypeHeading)
     EXPECT_TRUE(box.hasMessage("lat/lon: 0.000500,0.020000, incorrect (skipped) "));
     EXPECT_EQ(box.messages().size(), 3u);
 
-    const ParkPos* c5 = findStand(airport, "C5");
+    const ScannedStand* c5 = findStand(airport, "C5");
     ASSERT_NE(c5, nullptr);
     EXPECT_TRUE(c5->cargo);
     EXPECT_TRUE(c5->ramp);
@@ -162,7 +162,7 @@ TEST(BglDecode, StandRulesRadiusPositionTypeHeading)
     EXPECT_FALSE(findStand(airport, "A10")->ramp);
     EXPECT_FALSE(findStand(airport, "A10")->cargo);
 
-    const ParkPos* a3 = findStand(airport, "A3");
+    const ScannedStand* a3 = findStand(airport, "A3");
     EXPECT_NEAR(a3->radius, 1.05 * 0.0005399568034557236, 1e-9);
     EXPECT_NEAR(a3->heading, 90.0 * 0.017453292519943295, 1e-9);
     EXPECT_NEAR(a3->lat, 51.8, 1e-6);
@@ -185,8 +185,21 @@ TEST(BglDecode, DuplicateNamesGetLettersByRadius)
     EXPECT_NEAR(findStand(airport, "A1a")->radius * 1852.0, 20.0, 1e-6);
     EXPECT_NEAR(findStand(airport, "A1b")->radius * 1852.0, 10.0, 1e-6);
     EXPECT_NE(findStand(airport, "A2"), nullptr);
-    for (const ParkPos& p : airport.stands)
+    for (const ScannedStand& p : airport.stands)
         EXPECT_FALSE(p.scanMark) << p.name;
+
+    // Different name codes that spell the same text share the name: codes 1 and 61 both give
+    // "r", 2 and 59 "p", 10 and 50 "g", 0 and 11 nothing.
+    BglAirport b;
+    b.parking = {entry(1, 5, 30.0f), entry(61, 5, 20.0f),  entry(2, 40, 30.0f), entry(59, 40, 20.0f),
+                 entry(10, 3, 30.0f), entry(50, 3, 20.0f), entry(0, 9, 30.0f),  entry(11, 9, 20.0f),
+                 entry(5, 4095)};
+    airports = decodeBuilt(box, tvxtest::buildAirportBgl({b}));
+    ASSERT_EQ(airports.size(), 1u);
+    std::vector<std::string> names;
+    for (const ScannedStand& p : airports[0].stands)
+        names.push_back(p.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"r5", "r5a", "p40", "p40a", "g3", "g3a", "9", "9a", "sep4095"}));
 }
 
 TEST(BglDecode, EighthSameNameIsReportedAndSkipped)
@@ -200,7 +213,7 @@ TEST(BglDecode, EighthSameNameIsReportedAndSkipped)
     ASSERT_EQ(airports[0].stands.size(), 7u);
     const char* expected[] = {"g7", "g7a", "g7b", "g7c", "g7d", "g7e", "g7f"};
     for (int i = 0; i < 7; ++i) {
-        const ParkPos* p = findStand(airports[0], expected[i]);
+        const ScannedStand* p = findStand(airports[0], expected[i]);
         ASSERT_NE(p, nullptr) << expected[i];
         EXPECT_NEAR(p->radius * 1852.0, 16.0 - i, 1e-5) << expected[i];  // largest first
     }
@@ -224,7 +237,7 @@ TEST(BglDecode, HelipadsAndAltitude)
     EXPECT_EQ(airport.airportName, "Schiphol");
     EXPECT_EQ(airport.helipadCounter, 3u);
     ASSERT_EQ(airport.stands.size(), 3u);
-    const ParkPos* h1 = findStand(airport, "helipad1");
+    const ScannedStand* h1 = findStand(airport, "helipad1");
     ASSERT_NE(h1, nullptr);
     EXPECT_TRUE(h1->heli);
     EXPECT_FALSE(h1->ramp);
@@ -516,9 +529,9 @@ TEST(BglDecode, ManyDuplicateGroups)
     ASSERT_EQ(airports[0].stands.size(), 900u);
     for (std::uint32_t n = 1; n <= 300; ++n) {
         const std::string base = "A" + std::to_string(n);
-        const ParkPos* largest = findStand(airports[0], base);
-        const ParkPos* middle = findStand(airports[0], base + "a");
-        const ParkPos* smallest = findStand(airports[0], base + "b");
+        const ScannedStand* largest = findStand(airports[0], base);
+        const ScannedStand* middle = findStand(airports[0], base + "a");
+        const ScannedStand* smallest = findStand(airports[0], base + "b");
         ASSERT_TRUE(largest && middle && smallest) << base;
         EXPECT_NEAR(largest->radius * 1852.0, 12.0, 1e-3) << base;
         EXPECT_NEAR(middle->radius * 1852.0, 11.0, 1e-3) << base;

@@ -22,9 +22,9 @@ namespace {
     if (folder.empty())                                                                   \
         GTEST_SKIP() << "shared/testdata/msfs_bgl is not beside the project";
 
-const ParkPos* findStand(const ScannedAirport& airport, const std::string& name)
+const ScannedStand* findStand(const ScannedAirport& airport, const std::string& name)
 {
-    for (const ParkPos& p : airport.stands)
+    for (const ScannedStand& p : airport.stands)
         if (p.name == name)
             return &p;
     return nullptr;
@@ -51,7 +51,7 @@ TEST(BglReal, EgtkStands)
     // are not. The name "1" occurs twice, on a fuel and a vehicle spot, so no stand gets a letter.
     EXPECT_EQ(airport.stands.size(), 80u);
     std::set<std::string> names;
-    for (const ParkPos& p : airport.stands) {
+    for (const ScannedStand& p : airport.stands) {
         names.insert(p.name);
         EXPECT_TRUE(p.ramp) << p.name;
         EXPECT_FALSE(p.cargo) << p.name;
@@ -66,7 +66,7 @@ TEST(BglReal, EgtkStands)
     EXPECT_EQ(airport.helipadCounter, 1u);
 
     // The first entry of the file.
-    const ParkPos* sp2 = findStand(airport, "sp2");
+    const ScannedStand* sp2 = findStand(airport, "sp2");
     ASSERT_NE(sp2, nullptr);
     EXPECT_NEAR(sp2->lat, 51.830597, 1e-6);
     EXPECT_NEAR(sp2->lon, -1.314635, 1e-6);
