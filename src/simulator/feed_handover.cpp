@@ -110,7 +110,9 @@ void lf_dropUntimedRecords(std::vector<TrafficRecord>& records)
 // A live batch plays each record out the delay after its own feed time on this program's clock:
 // the reply's data time is "now" at arrival (never earlier than the newest record, the service
 // gives whole seconds), so a record that arrives 2 s old plays out 2 s sooner. Without a data time,
-// and for history buffers, the batch's median feed time stands for the arrival.
+// for history buffers, and when even the newest record is older than the delay by the data time
+// (a data time off the records' clock: stamped from it, the whole batch would play out at once),
+// the batch's median feed time stands for the arrival.
 void lf_stamp(std::vector<TrafficRecord>& records, std::uint32_t delay, double dataTime)
 {
     std::vector<double> times;
@@ -118,7 +120,8 @@ void lf_stamp(std::vector<TrafficRecord>& records, std::uint32_t delay, double d
     for (const auto& r : records)
         times.push_back(r.time);
     std::sort(times.begin(), times.end());
-    const bool dated = delay == kLiveDelay && std::isfinite(dataTime) && dataTime > 0.0;
+    const bool dated = delay == kLiveDelay && std::isfinite(dataTime) && dataTime > 0.0 &&
+                       dataTime - times.back() <= static_cast<double>(kLiveDelay);
     const double reference = dated ? std::max(dataTime, times.back()) : times[times.size() / 2];
     const std::int32_t tick = g_tick.load();
     for (auto& r : records)
