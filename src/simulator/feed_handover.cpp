@@ -316,6 +316,15 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
         const double sinceLast = record.time - ac.lastRecordTime;
         lf_deriveGroundSpeed(ac, record.pos, record.time);
         const PosRecord& pos = record.pos;
+        // Altitudes are judged from the newest record heard, also one swallowed as too close to
+        // the last: a broken altitude a second after a good one is plain, while six seconds
+        // after the last record taken it may pass for a steep descent.
+        const bool altitudeOut = pos.airborne && sinceLast < kBrokenAltitudeSeconds &&
+                                 lf_altitudeOutOfReach(ac.heard, pos, record.time - ac.heardTime);
+        if (!altitudeOut && record.time >= ac.heardTime) {
+            ac.heard = pos;
+            ac.heardTime = record.time;
+        }
         if (record.time == ac.lastRecordTime || sinceLast <= kSameRecordSeconds)
             return true;
         if (last.speed > kSlowKnots && pos.speed >= kSpeedJumpFactor * last.speed)
@@ -325,7 +334,7 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
         if ((last.speed <= kSlowKnots && pos.speed >= kStandstillJumpKnots) ||
             (pos.speed <= kSlowKnots && last.speed >= kStandstillJumpKnots))
             return true;
-        if (pos.airborne && sinceLast < kBrokenAltitudeSeconds && lf_altitudeOutOfReach(last, pos, sinceLast))
+        if (altitudeOut)
             return true;
         // A flying aircraft reported again and again at the feed's last position is a stale
         // position (real archives repeat one for minutes): it is no stop, the aircraft flies on
