@@ -135,4 +135,25 @@ TEST(E2eReplay, RealTakeOffRollKeepsPaceWithATraceWhoseSpeedsTrail)
     EXPECT_EQ(f.stuck, 0) << text;
     EXPECT_EQ(f.jumps, 0) << text;
     EXPECT_EQ(f.positionOut, 0.0) << text;
+    // The trace's pressure altitudes lie about 600 ft under the 841 ft field at lift-off (250 ft):
+    // the aircraft climbs from the runway, never under it (it sank 384 ft below the field before).
+    EXPECT_LT(f.altMax, 100.0) << text;
+}
+
+// The real approach into Zurich whose repeated positions bring altitudes of their own, one of them
+// 525 ft above the descent a second after the last good one: swallowed, where six seconds after the
+// last record taken (the others being too close to it) it passed for a steep climb and the aircraft
+// rose 459 ft above the recording.
+TEST(E2eReplay, RealApproachDoesNotClimbToABrokenAltitudeOfARepeatedPosition)
+{
+    std::string text;
+    if (const std::string why = lf_replay("noisy_landing.json.gz", text); !why.empty())
+        GTEST_SKIP() << why;
+    Figures f;
+    ASSERT_TRUE(lf_parseSummary(text, f)) << text;
+    EXPECT_EQ(f.aircraft, 1) << text;
+    EXPECT_LT(f.altMax, 400.0) << text;
+    EXPECT_LT(f.airMax, 50.0) << text;
+    EXPECT_EQ(f.stuck, 0) << text;
+    EXPECT_EQ(f.jumps, 0) << text;
 }
