@@ -25,6 +25,9 @@ take up the track again), counted and named in the table:
   fix;
 - altitude: a step of more than 300 ft and faster than 8,000 ft/min from one row to the next (rows
   repeating a position bring their own altitudes), left out of the altitude figures only.
+A flying fix below the field elevation of an airport within 10 nm (given the airport list: a
+pressure altitude at a high QNH, 0 ft on a touch-and-go) is measured at the field elevation: the
+aircraft was no lower.
 """
 import bisect
 import csv
@@ -41,6 +44,7 @@ GROUND_PHASES = {"taxi", "take-off roll", "landing roll"}
 STEP_OFF_M, STEP_S = 100.0, 5.0
 GROUND_KT, AIR_KT = 200.0, 750.0
 CLIMB_FT, CLIMB_FPM = 300.0, 8000.0
+FIELD_M = 10.0 * 1852.0  # an airport's field elevation holds within 10 nm of it
 TURN_RAD_S, ACCEL_MS2, NOISE_M = math.radians(6.0), 5.0, 50.0
 RECOVER_S = 5.0
 
@@ -67,11 +71,13 @@ def _merged(spans):
 class Track:
     """One recorded aircraft: points (t, lat, lon, alt, gs, gnd) in scenario seconds, ascending."""
 
-    def __init__(self, hexid, callsign, actype, points, rows=None):
+    def __init__(self, hexid, callsign, actype, points, rows=None, fields=None):
         """rows: every row's (time, position time, alt, gnd), where rows repeat a position with
-        their own altitudes; default the points."""
+        their own altitudes; default the points. fields: the airport list's (lat, lon, elevation
+        ft), to lift flying fixes below a field to it."""
         self.hex, self.callsign, self.type = hexid, callsign, actype
         self.pts = sorted(points, key=lambda p: p[0])
+        self.below_field = self._lift_to_fields(fields or [])
         self.rows = sorted(rows) if rows else [(p[0], p[0], p[3], p[5]) for p in self.pts]
         self.times = [p[0] for p in self.pts]
         self.bad = self._find_bad_spans()
@@ -81,7 +87,7 @@ class Track:
         self._airborne = [t for (t, _, _, _, _, g) in self.pts if not g]
 
     @staticmethod
-    def from_scenario(track):
+    def from_scenario(track, fields=None):
         """A point counts at the time its position was seen ("seen", else "t"); a position
         repeated in later rows counts once, with its first row's values."""
         pts, seen, rows = [], set(), []
@@ -92,7 +98,7 @@ class Track:
                 continue
             seen.add(t)
             pts.append((t, p["lat"], p["lon"], p.get("alt", 0.0), p.get("gs", 0.0), bool(p.get("gnd", 0))))
-        return Track(track["hex"], track.get("callsign", ""), track.get("type", ""), pts, rows)
+        return Track(track["hex"], track.get("callsign", ""), track.get("type", ""), pts, rows, fields)
 
     def _find_bad_spans(self):
         """[(start, end, text)]: one position repeated at speed."""
@@ -159,6 +165,27 @@ class Track:
                 out.append((a[0], c[0] + RECOVER_S, "position"))
         return out
 
+    def _lift_to_fields(self, fields):
+        """Lifts the flying fixes below the elevation of the nearest field within 10 nm to it;
+        their count."""
+        if not fields or not self.pts:
+            return 0
+        lats = [p[1] for p in self.pts]
+        lons = [p[2] for p in self.pts]
+        box = 0.2  # degrees of latitude beyond the track, more than 10 nm; of longitude widened with it
+        box_lon = box / max(0.05, math.cos(math.radians(max(abs(min(lats)), abs(max(lats))))))
+        near = [f for f in fields if min(lats) - box <= f[0] <= max(lats) + box
+                and min(lons) - box_lon <= f[1] <= max(lons) + box_lon]
+        n = 0
+        for k, p in enumerate(self.pts):
+            if p[5]:
+                continue
+            d, elev = min(((dist_m(p[1], p[2], f[0], f[1]), f[2]) for f in near), default=(math.inf, 0.0))
+            if d <= FIELD_M and p[3] < elev:
+                self.pts[k] = (p[0], p[1], p[2], elev, p[4], p[5])
+                n += 1
+        return n
+
     def fault_at(self, t, kind):
         spans = self._windows[kind]
         k = bisect.bisect_right(spans, (t, math.inf)) - 1
@@ -181,6 +208,9 @@ class Track:
                 lines.append(f"{self.hex} {self.callsign}: recording fault: {n} {text}; "
                              f"{self.fault_seconds(kind):.0f} s left out "
                              f"of the {'altitude' if kind == 'altitude' else 'distance'} figures")
+        if self.below_field:
+            lines.append(f"{self.hex} {self.callsign}: {self.below_field} flying fixes below the field elevation "
+                         "of an airport within 10 nm, measured at the field elevation")
         return lines
 
     def bad_at(self, t):
@@ -225,10 +255,10 @@ class Track:
         return "cruise"
 
 
-def read_scenario_tracks(path):
+def read_scenario_tracks(path, fields=None):
     with open(path, encoding="utf-8") as f:
         scenario = json.load(f)
-    return scenario, [Track.from_scenario(t) for t in scenario["tracks"]]
+    return scenario, [Track.from_scenario(t, fields) for t in scenario["tracks"]]
 
 
 def read_positions(path, clock=None):

@@ -147,6 +147,8 @@ struct LiveAc : StaticAc {
     double olderFeedTime = 0.0;        // the accepted record before it: feed seconds (0: none)
     double olderFeedLat = 0.0;         // and position
     double olderFeedLon = 0.0;
+    PosRecord heard{};                 // the newest feed record heard whose altitude was in reach,
+    double heardTime = 0.0;            // taken or swallowed: the next altitude is judged from it
     std::chrono::steady_clock::time_point parkingTime{};
     std::int32_t holdCounter = 0;      // >0 extensions allowed, 0 none, -1 used up
     std::uint32_t waitingStartTick = 0;

@@ -160,6 +160,19 @@ void lf_airAltitudeStep(LiveAc& ac, double i)
     }
 }
 
+// Near an airport of the list a flying aircraft never goes below the field (plus its height on its
+// wheels): recorded pressure altitudes lie hundreds of feet under it at a high QNH, down to 0 ft on
+// a touch-and-go. The leg ends on that floor at least, climbing to it when below.
+void lf_keepAboveField(LiveAc& ac, double i)
+{
+    const AirportEntry* airport = lf_airportNear(ac.sim.lat, ac.sim.lon);
+    if (!airport)
+        return;
+    const double floor = airport->alt + ac.staticCgHeight;
+    if (ac.sim.alt + ac.altStep * i < floor)
+        ac.altStep = (floor - ac.sim.alt) / i;
+}
+
 void lf_airLights(LiveAc& ac)
 {
     LiveMotion& m = ac.motion;
@@ -262,6 +275,7 @@ void airConfiguration(LiveAc& ac)
 
     if (m.flareStage == 0) {
         lf_airAltitudeStep(ac, i);
+        lf_keepAboveField(ac, i);
         if (ac.phase != AcPhase::TakeOff) {
             const double w = gf_rec(ac.stream, 1).vertRate;
             const double g = w < 0.0 ? std::max(w, -3000.0) * 0.5 : std::min(w, 2400.0);

@@ -110,7 +110,9 @@ void lf_dropUntimedRecords(std::vector<TrafficRecord>& records)
 // A live batch plays each record out the delay after its own feed time on this program's clock:
 // the reply's data time is "now" at arrival (never earlier than the newest record, the service
 // gives whole seconds), so a record that arrives 2 s old plays out 2 s sooner. Without a data time,
-// and for history buffers, the batch's median feed time stands for the arrival.
+// for history buffers, and when even the newest record is older than the delay by the data time
+// (a data time off the records' clock: stamped from it, the whole batch would play out at once),
+// the batch's median feed time stands for the arrival.
 void lf_stamp(std::vector<TrafficRecord>& records, std::uint32_t delay, double dataTime)
 {
     std::vector<double> times;
@@ -118,7 +120,8 @@ void lf_stamp(std::vector<TrafficRecord>& records, std::uint32_t delay, double d
     for (const auto& r : records)
         times.push_back(r.time);
     std::sort(times.begin(), times.end());
-    const bool dated = delay == kLiveDelay && std::isfinite(dataTime) && dataTime > 0.0;
+    const bool dated = delay == kLiveDelay && std::isfinite(dataTime) && dataTime > 0.0 &&
+                       dataTime - times.back() <= static_cast<double>(kLiveDelay);
     const double reference = dated ? std::max(dataTime, times.back()) : times[times.size() / 2];
     const std::int32_t tick = g_tick.load();
     for (auto& r : records)
@@ -313,6 +316,15 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
         const double sinceLast = record.time - ac.lastRecordTime;
         lf_deriveGroundSpeed(ac, record.pos, record.time);
         const PosRecord& pos = record.pos;
+        // Altitudes are judged from the newest record heard, also one swallowed as too close to
+        // the last: a broken altitude a second after a good one is plain, while six seconds
+        // after the last record taken it may pass for a steep descent.
+        const bool altitudeOut = pos.airborne && sinceLast < kBrokenAltitudeSeconds &&
+                                 lf_altitudeOutOfReach(ac.heard, pos, record.time - ac.heardTime);
+        if (!altitudeOut && record.time >= ac.heardTime) {
+            ac.heard = pos;
+            ac.heardTime = record.time;
+        }
         if (record.time == ac.lastRecordTime || sinceLast <= kSameRecordSeconds)
             return true;
         if (last.speed > kSlowKnots && pos.speed >= kSpeedJumpFactor * last.speed)
@@ -322,7 +334,7 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
         if ((last.speed <= kSlowKnots && pos.speed >= kStandstillJumpKnots) ||
             (pos.speed <= kSlowKnots && last.speed >= kStandstillJumpKnots))
             return true;
-        if (pos.airborne && sinceLast < kBrokenAltitudeSeconds && lf_altitudeOutOfReach(last, pos, sinceLast))
+        if (altitudeOut)
             return true;
         // A flying aircraft reported again and again at the feed's last position is a stale
         // position (real archives repeat one for minutes): it is no stop, the aircraft flies on

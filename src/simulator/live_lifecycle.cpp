@@ -402,10 +402,11 @@ void spawnLiveAc(LiveAc& ac)
         ac.sim.lat = h.lat;
         ac.sim.lon = h.lon;
         ac.sim.alt = h.alt;
-        if (!h.airborne) {
+        {
             // Feeds give no altitude on the ground (0): the aircraft stands on the ground there.
+            // A flying one is not placed under it (a pressure altitude below the field).
             const double ground = gf_groundAltitudeFt(ac);
-            if (!std::isnan(ground))
+            if (!std::isnan(ground) && (!h.airborne || ac.sim.alt < ground))
                 ac.sim.alt = ground;
         }
         ac.sim.vertSpeed = h.vertRate / 60.0;

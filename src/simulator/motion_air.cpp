@@ -31,6 +31,7 @@ constexpr double kHalfDegree = 0.5 * kDegToRad;
 constexpr double kMinusFourDegrees = -4.0 * kDegToRad;
 constexpr std::int32_t kWeekTicks = 604800 * 100;
 constexpr double kCatchUpFactor = 1.2;  // fastest catch-up: this many times the feed's speed
+constexpr double kAirCatchUpKnots = 40.0;  // and in the air this much faster at least
 constexpr double kTrailingSpeedFactor = 1.5;  // at most this much faster pace from the record after a leg
 
 std::int32_t lf_now()
@@ -251,7 +252,7 @@ void setArrivalTick(LiveAc& ac, std::int32_t n)
     const std::int64_t now = lf_now();
     const std::int64_t s = second.slot;
     // The aircraft may stand behind its head record (after a late leg or a curve): its fastest leg
-    // (1.2 times the feed's speed, no jump) is measured from where it is.
+    // (1.2 times the feed's speed, in the air 40 kt more, no jump) is measured from where it is.
     const PosRecord& head = gf_rec(ac.stream, 0);
     const double dHead = gf_recDistance(head, second);
     const double dOwn = gf_distanceNm(ac.sim.lat, ac.sim.lon, second.lat, second.lon);
@@ -261,11 +262,13 @@ void setArrivalTick(LiveAc& ac, std::int32_t n)
     // While the aircraft speeds up (a take-off roll) the feed's speed may trail its positions by a
     // fix (a velocity repeated from the fix before): a faster record after the leg sets the pace.
     double pace = kCatchUpFactor;
-    if (ac.stream.size() >= 3 && !second.stop && !gf_rec(ac.stream, 2).stop) {
-        const double v = legSpeed(ac);
-        if (v > 0.0)
-            pace *= std::clamp(gf_rec(ac.stream, 2).speed / v, 1.0, kTrailingSpeedFactor);
-    }
+    const double v = legSpeed(ac);
+    if (ac.stream.size() >= 3 && !second.stop && !gf_rec(ac.stream, 2).stop && v > 0.0)
+        pace *= std::clamp(gf_rec(ac.stream, 2).speed / v, 1.0, kTrailingSpeedFactor);
+    // At approach speeds 1.2 times is only 20 kt more: after fixes that trailed the recorded speed
+    // and then jumped ahead, the aircraft took 25 s to rejoin the settled track.
+    if (!ac.onGround && v > 0.0)
+        pace = std::max(pace, 1.0 + kAirCatchUpKnots / v);
     const std::int32_t fastest = std::max(kMinLegTicks, gf_ticks(ownTicks / pace));
     std::int64_t tick;
     if (ac.holdCounter > 0) {
@@ -274,7 +277,7 @@ void setArrivalTick(LiveAc& ac, std::int32_t n)
         // The record's play-out slot is when the aircraft was there: the leg ends at it, so the
         // aircraft keeps pace with the feed (also after falling behind). The time the leg takes
         // at the feed's speed is the guard against broken feed times: the leg ends at most the
-        // early limit before it, never faster than 1.2 times the feed's speed, and at most the
+        // early limit before it, never faster than the catch-up pace above, and at most the
         // late limit after it.
         const std::int64_t soonest = now + std::max<std::int64_t>(n - ac.earlyLimit, fastest);
         tick = std::clamp(s, soonest, std::max(soonest, now + n + ac.lateLimit));

@@ -135,4 +135,46 @@ TEST(E2eReplay, RealTakeOffRollKeepsPaceWithATraceWhoseSpeedsTrail)
     EXPECT_EQ(f.stuck, 0) << text;
     EXPECT_EQ(f.jumps, 0) << text;
     EXPECT_EQ(f.positionOut, 0.0) << text;
+    // The trace's pressure altitudes lie about 600 ft under the 841 ft field at lift-off (250 ft):
+    // the aircraft climbs from the runway, never under it (it sank 384 ft below the field before).
+    EXPECT_LT(f.altMax, 100.0) << text;
+}
+
+// A touch-and-go at Heathrow out of a recording resampled every 5 s whose positions trail the
+// recorded speed for 15 s (150 m steps at 116 kt) and then jump 753 m: the aircraft rejoins the
+// settled track within seconds at up to 40 kt above the recorded speed (at 1.2 times it was still
+// 251 m behind after the left-out window), without a jump, and climbs from 0 ft recorded at the
+// 83 ft field from the field.
+TEST(E2eReplay, RealTouchAndGoRejoinsTheTrackAfterAPositionJump)
+{
+    std::string text;
+    if (const std::string why =
+            lf_replay("london_heathrow.json.gz", text, "--type B350 --from 5150 --to 5500");
+        !why.empty())
+        GTEST_SKIP() << why;
+    Figures f;
+    ASSERT_TRUE(lf_parseSummary(text, f)) << text;
+    EXPECT_EQ(f.aircraft, 1) << text;
+    EXPECT_LT(f.airMax, 150.0) << text;
+    EXPECT_LT(f.altMax, 100.0) << text;
+    EXPECT_EQ(f.stuck, 0) << text;
+    EXPECT_EQ(f.jumps, 0) << text;
+}
+
+// The real approach into Zurich whose repeated positions bring altitudes of their own, one of them
+// 525 ft above the descent a second after the last good one: swallowed, where six seconds after the
+// last record taken (the others being too close to it) it passed for a steep climb and the aircraft
+// rose 459 ft above the recording.
+TEST(E2eReplay, RealApproachDoesNotClimbToABrokenAltitudeOfARepeatedPosition)
+{
+    std::string text;
+    if (const std::string why = lf_replay("noisy_landing.json.gz", text); !why.empty())
+        GTEST_SKIP() << why;
+    Figures f;
+    ASSERT_TRUE(lf_parseSummary(text, f)) << text;
+    EXPECT_EQ(f.aircraft, 1) << text;
+    EXPECT_LT(f.altMax, 400.0) << text;
+    EXPECT_LT(f.airMax, 50.0) << text;
+    EXPECT_EQ(f.stuck, 0) << text;
+    EXPECT_EQ(f.jumps, 0) << text;
 }

@@ -77,6 +77,28 @@ TEST_F(FeedHandover, StampsLivePlayOutSlotsFromTheReplysDataTime)
         g_udpMessages.clear();
     }
 
+    // A data time an hour newer than every record would play the whole batch out at once: the
+    // batch is stamped from its median, as without a data time. 30 s older still counts.
+    client.setTrafficDataTime(3703.0);
+    client.liveRecords() = {liveRecord(0x100001, "A1", "B738", 100.0), liveRecord(0x100002, "A2", "B738", 103.0)};
+    gf_handleTrafficBatch(client, 30);
+    {
+        std::lock_guard lock(g_udpMutex);
+        ASSERT_EQ(g_udpMessages.size(), 2u);
+        EXPECT_EQ(g_udpMessages[0].pos.slot, 4000 - 300);
+        EXPECT_EQ(g_udpMessages[1].pos.slot, 4000);
+        g_udpMessages.clear();
+    }
+    client.setTrafficDataTime(133.0);
+    client.liveRecords() = {liveRecord(0x100001, "A1", "B738", 103.0)};
+    gf_handleTrafficBatch(client, 30);
+    {
+        std::lock_guard lock(g_udpMutex);
+        ASSERT_EQ(g_udpMessages.size(), 1u);
+        EXPECT_EQ(g_udpMessages[0].pos.slot, 4000 - 3000);
+        g_udpMessages.clear();
+    }
+
     // History buffers keep their delay from the median.
     client.liveRecords() = {liveRecord(0x100003, "A3", "B738", 90.0)};
     gf_handleTrafficBatch(client, 12);

@@ -47,8 +47,8 @@ TEST(MotionAir, SecondRecordAtTheHeadsPositionBecomesAStop)
 
 // setArrivalTick: the leg ends at the feed's tick, so the aircraft keeps pace with the recording;
 // the leg's own time n at the feed's speed guards against broken feed times: never more than the
-// early limit before now + n nor faster than 1.2 times the feed's speed (no jump when catching
-// up), never more than the late limit after now + n; records one tick apart still give 25 ticks.
+// early limit before now + n nor faster than 1.2 times the feed's speed, in the air 40 kt more
+// (no jump when catching up), never more than the late limit after now + n; records one tick apart still give 25 ticks.
 TEST(MotionAir, LegTimingWithinTheLimits)
 {
     struct Case {
@@ -66,8 +66,8 @@ TEST(MotionAir, LegTimingWithinTheLimits)
         {"feed far ahead", 1000, 9000, 500, 0, 2500},       // at most 1000 after now + n
         {"feed far behind", 1000, 5400, 5000, 0, 5400},
         {"feed far behind: at most the early limit", 1000, 1500, 20000, 0, 20000},
-        {"feed far behind: 1.2 times the speed at most", 1000, 1500, 5000, 0, 5167},
-        {"long behind: 1.2 times the speed at most", 10000, 1500, 600, 0, 10500},
+        {"feed far behind: 140 kt at 100 kt at most", 1000, 1500, 2000, 0, 2429},
+        {"long behind: 140 kt at 100 kt at most", 10000, 1500, 600, 0, 10429},
         {"fast leg: 25 ticks at least", 1000, 1010, 25, 0, 1025},
         {"holding: own timing", 1000, 9000, 500, 3, 1500},
         {"negative ticks", -3000, -2000, 25, 0, -2000},
@@ -80,6 +80,14 @@ TEST(MotionAir, LegTimingWithinTheLimits)
         ac.holdCounter = c.hold;
         liveac::setArrivalTick(ac, c.n);
         EXPECT_EQ(ac.stream[1].slot, c.expected) << c.name;
+    }
+    {
+        // On the ground 1.2 times the feed's speed at most.
+        MotionSandbox sandbox;
+        g_tick.store(10000);
+        LiveAc ac = placed({rec(50, 8, 10000, 20), rec(50.001, 8, 1500, 20)}, true, AcPhase::Taxiing);
+        liveac::setArrivalTick(ac, 600);
+        EXPECT_EQ(ac.stream[1].slot, 10500);
     }
 
     // Records one tick apart: 25 ticks.
