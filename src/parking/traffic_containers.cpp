@@ -166,6 +166,7 @@ void gf_leaveParkAirport()
     g_parkAirportDistanceNm.store(-1.0);
     g_trafficClient.setParkAirportPosition(std::nullopt);
     g_trafficClient.setReferenceElevation(std::nullopt);
+    g_staticPlanWaiting = false;
     // The reserved stand belongs to the airport left.
     g_reservedStand.clear();
 
@@ -230,6 +231,7 @@ void gf_clearTrafficState()
     InvalidateRect(g_hWnd, nullptr, TRUE);
     g_arrivedLiveAc.clear();
     g_reloadParkFile = false;
+    g_staticPlanWaiting = false;
     g_learnSoftAllowed = false;
     g_reservedStand.clear();
     g_lastUserPosition.latitude = 0.0;
