@@ -41,6 +41,5 @@ void gf_resetParkingState()
 
     // Placement and collision memories.
     g_staticCounter = 0;
-    lf_resetClaimPosition();
     lf_resetTaxiCheckPositions();
 }

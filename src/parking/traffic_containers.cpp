@@ -218,9 +218,6 @@ void gf_clearTrafficState()
     g_liveStayers.clear();
     g_seenCallsigns.clear();
     g_seenHexids.clear();
-    // The same flight a week later ends its records where it did before: a claim remembered from
-    // before the restart would stop its claim at once.
-    lf_resetClaimPosition();
 
     // Empties the hand-over under g_udpMutex and forgets that the main loop had started.
     gf_resetFeedHandover();
