@@ -285,6 +285,8 @@ void RealSubsystems::periodic(Periodic work)
     case Periodic::StartParkAdjustment:
         gf_disableControls();
         g_bufferReceived = true;
+        // Fetched by the traffic reader for the adjustment of the next turn.
+        gf_requestParkedTraffic();
         return;
     case Periodic::RemoveStaticTwins:
         for (LiveAc& ac : g_liveAc)
@@ -304,6 +306,12 @@ void RealSubsystems::periodic(Periodic work)
 
 void RealSubsystems::applyParkTrafficChanges(bool renew)
 {
+    // The park airport's first plan, when it still waits for the service's parked list, comes first.
+    if (g_staticPlanWaiting) {
+        g_staticPlanWaiting = false;
+        gf_buildStaticPlan();
+        return;
+    }
     gf_applyParkTrafficChanges(renew);
 }
 

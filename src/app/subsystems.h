@@ -57,7 +57,7 @@ enum class Reader { Weather, Traffic };
 // The main loop's work that runs on a schedule.
 enum class Periodic {
     ClearReservedStand,      // every 5 s, while a stand is reserved
-    StartParkAdjustment,     // first turn of 15 s: parking controls busy, history buffers asked for
+    StartParkAdjustment,     // first turn of 15 s: controls busy, history buffers and parked list asked for
     RemoveStaticTwins,       // every 61 s: static twins of live aircraft
     WriteCallsign2ObjectId,  // every 62 s: Callsign2ObjectId.txt
     LogNoMatchList,          // every 1200 s, and at exit

@@ -36,4 +36,13 @@ void gf_assertMainLoopThread()
     std::fputs("main-loop-only code ran on another thread than the main loop\n", stderr);
     std::abort();
 }
+
+void gf_assertOffMainLoopThread()
+{
+    const std::thread::id owner = g_mainLoopThread.load();
+    if (owner == std::thread::id() || owner != std::this_thread::get_id())
+        return;
+    std::fputs("a request to the traffic service ran on the main loop\n", stderr);
+    std::abort();
+}
 #endif

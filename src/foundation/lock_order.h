@@ -23,6 +23,7 @@
 //  6  TrafficClient::m_mutex                    session id, rates, failures, fatal text,   - (leaf, cv wait)
 //                                               reference elevation, park airport, station
 //  7  TrafficClient::m_bufferMutex              callsigns and hexids of the history buffers - (leaf)
+//                                               and the parked list handed to the main loop
 //  Add-on airport scan (scan worker)
 //  8  g_publisherMutex (parking/archive_links)  publisher detection and linking             9, 10, 24
 //  9  g_generateMutex (parking/archive_links)   writing a generated airport file           24
@@ -80,4 +81,12 @@ bool gf_onMainLoopThread();
 inline void gf_assertMainLoopThread() {}
 #else
 void gf_assertMainLoopThread();
+#endif
+
+// The converse, for code that waits on the network (the traffic service's requests): it never runs
+// on the registered main-loop thread, whose stall would stop every AI aircraft. Debug builds abort.
+#ifdef NDEBUG
+inline void gf_assertOffMainLoopThread() {}
+#else
+void gf_assertOffMainLoopThread();
 #endif

@@ -192,6 +192,10 @@ struct LiveAc : StaticAc {
     double farthestStandDist = 0.0;
     double firstStandDist = 0.0;
     double lastStandDist = 0.0;
+    // The newest record's position at the aircraft's last stand claim on arrival (unset: not a
+    // number): the claim is not tried again until a newer record has come.
+    double lastClaimLat = kNaN;
+    double lastClaimLon = kNaN;
 
     LiveMotion motion;
 

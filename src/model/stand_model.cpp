@@ -134,9 +134,10 @@ std::uint32_t gf_addParkPosOption(std::vector<ParkPosOption>& options, const Air
     SlotSet slots{};
     gf_setSlot(slots, gf_slotOf(stamp));
 
-    while (!options.empty() && options.back().number == 0)
-        options.pop_back();
-    const std::uint32_t number = options.empty() ? 1 : options.back().number + 1;
+    // Options dropped for the plan being made (number 0) stay: the next adjustment counts them
+    // again and the learned file keeps them. The new option's number is its place, which that
+    // renumbering keeps, so the number a sighting holds still names it afterwards.
+    const auto number = static_cast<std::uint32_t>(options.size() + 1);
 
     ParkPosOption option;
     option.airline = identity.airline;

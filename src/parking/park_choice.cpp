@@ -33,6 +33,7 @@
 
 LatLon g_lastUserPosition;
 bool g_reloadParkFile = false;
+bool g_staticPlanWaiting = false;
 bool g_learnSoftAllowed = false;
 ApfHeader g_apfHeader;
 std::atomic<double> g_parkAirportDistanceNm{-1.0};
@@ -71,13 +72,18 @@ bool lf_inSight(double distanceNm, double aboveGroundFt)
     return distanceNm <= g_optAirportRange.value() && aboveGroundFt <= g_optAirportHeight.value();
 }
 
-// The load of the main check and of the immediate choice: reads the file and starts the plan, or shows
-// the failure and leaves the airport.
+// The load of the main check and of the immediate choice: reads the file, or shows the failure and
+// leaves the airport. The service's parked aircraft are asked for once the stands are read (their
+// stand names come from them) and fetched by the traffic reader meanwhile: the plan is built with
+// them by the next main check or the adjustment's second turn, whichever comes first, so that they
+// take their stands before the schedules' aircraft, and the main loop never waits for the service.
 void lf_loadNow()
 {
     const std::string failure = lf_readParkedFile();
     if (failure.empty()) {
-        gf_buildStaticPlan();
+        gf_requestParkedTraffic();
+        gf_disableControls();
+        g_staticPlanWaiting = true;
     } else {
         gf_setStatusLine(failure, true);
         gf_leaveParkAirport();
@@ -270,6 +276,11 @@ void lf_checkParkAirportInSight(double lat, double lon)
 void gf_checkForParkAirportUpdates(bool immediate)
 {
     try {
+        if (g_staticPlanWaiting) {
+            g_staticPlanWaiting = false;
+            gf_buildStaticPlan();
+            return;
+        }
         if (g_controlsBusy.load() && g_staticParkQueue.empty()) {
             gf_enableControls();
             gf_clearStatusLine();

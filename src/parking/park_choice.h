@@ -22,6 +22,9 @@
 extern LatLon g_lastUserPosition;
 // The park airport's parking data is to be (re)loaded by the next main check.
 extern bool g_reloadParkFile;
+// The park airport's stands are read and its first plan waits for the service's parked list, which
+// the traffic reader fetches meanwhile: the next main check or adjustment turn builds it.
+extern bool g_staticPlanWaiting;
 // The loaded parking file allows learning soft stands.
 extern bool g_learnSoftAllowed;
 // Header of the loaded parking file (airport name, publisher, altitude).

@@ -23,6 +23,7 @@ void gf_resetParkingState()
     g_parkParamsChanged.store(false);
     g_handmadeOverruled.store(false);
     g_reloadParkFile = false;
+    g_staticPlanWaiting = false;
     g_lastUserPosition = LatLon{};
 
     // The static plan and its schedule learning.
@@ -40,6 +41,5 @@ void gf_resetParkingState()
 
     // Placement and collision memories.
     g_staticCounter = 0;
-    lf_resetClaimPosition();
     lf_resetTaxiCheckPositions();
 }

@@ -26,13 +26,6 @@ namespace {
 // Two aircraft on neighbouring stands touch when their radii, with 10 % to spare, reach across.
 constexpr double kStandMargin = 1.1;
 
-struct ClaimPosition {
-    double lat = 0.0;
-    double lon = 0.0;
-    bool set = false;
-};
-ClaimPosition g_lastClaim;
-
 std::string lf_withoutLast(const std::string& text)
 {
     return text.empty() ? text : text.substr(0, text.size() - 1);
@@ -126,9 +119,12 @@ void gf_claimStandOnArrival(LiveAc& ac, bool wide)
     if (ac.stream.empty())
         return;
     const PosRecord& p = ac.stream.back();
-    if (g_lastClaim.set && g_lastClaim.lat == p.lat && g_lastClaim.lon == p.lon)
+    // Per aircraft: with one position for all, two aircraft claiming in turn would each try anew
+    // on every call, and one whose record equals another's last claim would not try at all.
+    if (ac.lastClaimLat == p.lat && ac.lastClaimLon == p.lon)
         return;
-    g_lastClaim = {p.lat, p.lon, true};
+    ac.lastClaimLat = p.lat;
+    ac.lastClaimLon = p.lon;
 
     const auto found = gf_findFreeStand(p.lat, p.lon, ac, wide ? kClaimWideNm : kClaimNarrowNm, wide);
     if (found == g_parkPositions.end())
@@ -171,9 +167,4 @@ void gf_claimStandOnArrival(LiveAc& ac, bool wide)
     if (ac.phase != AcPhase::TaxiIn)
         gf_setPhase(ac, AcPhase::TaxiIn);
     liveac::addStopRecord(ac, s.lat, s.lon, s.heading);
-}
-
-void lf_resetClaimPosition()
-{
-    g_lastClaim = {};
 }

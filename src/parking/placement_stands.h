@@ -27,6 +27,3 @@ bool gf_otherLiveAcAtStand(std::uint32_t overlapId, const LiveAc& arriving, cons
 // The aircraft taxiing in claims the nearest free stand around its newest record, making way
 // there; on success it heads for the stand in phase 5.
 void gf_claimStandOnArrival(LiveAc& ac, bool wide);
-
-// Forgets the position of the last claim (the traffic state cleared, and tests).
-void lf_resetClaimPosition();

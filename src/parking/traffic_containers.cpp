@@ -166,6 +166,7 @@ void gf_leaveParkAirport()
     g_parkAirportDistanceNm.store(-1.0);
     g_trafficClient.setParkAirportPosition(std::nullopt);
     g_trafficClient.setReferenceElevation(std::nullopt);
+    g_staticPlanWaiting = false;
     // The reserved stand belongs to the airport left.
     g_reservedStand.clear();
 
@@ -217,9 +218,6 @@ void gf_clearTrafficState()
     g_liveStayers.clear();
     g_seenCallsigns.clear();
     g_seenHexids.clear();
-    // The same flight a week later ends its records where it did before: a claim remembered from
-    // before the restart would stop its claim at once.
-    lf_resetClaimPosition();
 
     // Empties the hand-over under g_udpMutex and forgets that the main loop had started.
     gf_resetFeedHandover();
@@ -230,6 +228,7 @@ void gf_clearTrafficState()
     InvalidateRect(g_hWnd, nullptr, TRUE);
     g_arrivedLiveAc.clear();
     g_reloadParkFile = false;
+    g_staticPlanWaiting = false;
     g_learnSoftAllowed = false;
     g_reservedStand.clear();
     g_lastUserPosition.latitude = 0.0;

@@ -6,10 +6,12 @@
 // name is the one found for the position by the parking's stand lookup, not the service's gate
 // text, so that it names a stand of the loaded parking file.
 //
-// Threads: main loop (see parked_traffic.h).
+// Threads: the request and the parsing on the traffic reader, the hand-over on the main loop (see
+// parked_traffic.h).
 #include "traffic_service/parked_traffic.h"
 
 #include <cmath>
+#include <utility>
 
 #include "foundation/errors.h"
 #include "foundation/log.h"
@@ -83,8 +85,12 @@ std::optional<ParkedTrafficRecord> TrafficClient::processParkedTrafficLine(const
     return r;
 }
 
-bool TrafficClient::updateParkedTraffic()
+bool TrafficClient::pollParkedTraffic()
 {
+    if (!m_parkedWanted.load())
+        return false;
+    // Cleared before the request: a wish raised while it runs asks again.
+    m_parkedWanted = false;
     const auto park = parkAirportPosition();
     if (!park)
         return false;
@@ -99,13 +105,18 @@ bool TrafficClient::updateParkedTraffic()
     if (!reply.problem.empty()) {
         if (!m_stop)
             gf_logError("parked traffic: {}", reply.problem);
-        return false;
+        return true;
     }
-    if (reply.status == 400 || reply.status == 403)
-        throw tvx::SysErrorException(reply.status, tvx::format("parked traffic refused: {}", reply.message));
+    if (reply.status == 400 || reply.status == 403) {
+        // Raised where the list is taken: the parking's refusal, not the reader's.
+        std::lock_guard lock(m_bufferMutex);
+        m_parkedRefusedStatus = reply.status;
+        m_parkedRefusal = tvx::format("parked traffic refused: {}", reply.message);
+        return true;
+    }
     if (reply.status != 200) {
         gf_logError("parked traffic: status {} {}", reply.status, reply.message);
-        return false;
+        return true;
     }
     const auto dataIt = reply.json.find("data");
     const nlohmann::json& data = dataIt != reply.json.end() && dataIt->is_object() ? *dataIt : reply.json;
@@ -135,7 +146,26 @@ bool TrafficClient::updateParkedTraffic()
     if (dropped > 0)
         gf_logError("parked traffic: {} entr{} dropped (first {})", dropped, dropped == 1 ? "y" : "ies",
                     firstReason);
-    g_parkedTraffic = std::move(list);
+    std::lock_guard lock(m_bufferMutex);
+    m_parkedList = std::move(list);
+    m_parkedFor = *park;
+    return true;
+}
+
+bool TrafficClient::takeParkedTraffic(std::vector<ParkedTrafficRecord>& out)
+{
+    const auto park = parkAirportPosition();
+    std::unique_lock lock(m_bufferMutex);
+    if (m_parkedRefusedStatus != 0) {
+        const int status = std::exchange(m_parkedRefusedStatus, 0);
+        const std::string message = std::move(m_parkedRefusal);
+        lock.unlock();
+        throw tvx::SysErrorException(status, message);
+    }
+    if (!m_parkedList || !park || m_parkedFor != *park)
+        return false;
+    out = std::move(*m_parkedList);
+    m_parkedList.reset();
     return true;
 }
 
@@ -149,7 +179,9 @@ void TrafficClient::takeBufferMaps(std::set<std::string>& callsigns, std::set<st
     m_buffersFetched = false;
 }
 
-bool gf_updateParkedTraffic() { return g_trafficClient.updateParkedTraffic(); }
+bool gf_updateParkedTraffic() { return g_trafficClient.takeParkedTraffic(g_parkedTraffic); }
+
+void gf_requestParkedTraffic() { g_trafficClient.requestParkedTraffic(); }
 
 void gf_takeBufferMaps(std::set<std::string>& seenCallsigns, std::set<std::uint32_t>& seenHexids)
 {

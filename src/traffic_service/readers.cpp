@@ -101,7 +101,11 @@ void gf_logoutTrafficService()
 
 void gf_trafficReader()
 {
-    lf_readerLoop("gf_trafficReader", [] { g_trafficClient.pollTraffic(); });
+    // The parked list the parking asked for goes first, in its own turn of the spacing.
+    lf_readerLoop("gf_trafficReader", [] {
+        if (!g_trafficClient.pollParkedTraffic())
+            g_trafficClient.pollTraffic();
+    });
 }
 
 void gf_weatherReader()

@@ -21,6 +21,7 @@
 #include <optional>
 #include <cstdlib>
 
+#include "foundation/lock_order.h"
 #include "foundation/log.h"
 #include "foundation/text_file.h"
 #include "foundation/time_slots.h"
@@ -180,10 +181,13 @@ void TrafficClient::resetSession()
     m_buffersRefused = false;
     m_blockedPosted.clear();
     m_liveRecords.clear();
+    m_parkedWanted = false;
     std::lock_guard lock(m_bufferMutex);
     m_seenCallsigns.clear();
     m_seenHexids.clear();
     m_buffersFetched = false;
+    m_parkedList.reset();
+    m_parkedRefusedStatus = 0;
 }
 
 // ---- State read by others -------------------------------------------------------------------
@@ -208,8 +212,16 @@ std::optional<double> TrafficClient::referenceElevation() const
 
 void TrafficClient::setParkAirportPosition(std::optional<std::pair<double, double>> latLon)
 {
-    std::lock_guard lock(m_mutex);
-    m_parkAirport = latLon;
+    {
+        std::lock_guard lock(m_mutex);
+        m_parkAirport = latLon;
+    }
+    // A list of the airport before, or asked for before this airport's stands were read, names
+    // no stand of it: the parking asks anew once they are.
+    m_parkedWanted = false;
+    std::lock_guard lock(m_bufferMutex);
+    m_parkedList.reset();
+    m_parkedRefusedStatus = 0;
 }
 
 std::optional<std::pair<double, double>> TrafficClient::parkAirportPosition() const
@@ -429,9 +441,9 @@ bool TrafficClient::lf_waitForSlot(RequestClass cls)
 {
     if (cls == RequestClass::Session)
         return !m_stop;
-    // The traffic reader's requests and the main loop's parked-traffic request share the service's
-    // spacing: the one that goes takes its moment and moves the class's next moment on by the
-    // spacing, so the other waits that long instead of going at the same moment (a 406).
+    // Requests of one class share the service's spacing whichever thread sends them: the one that
+    // goes takes its moment and moves the class's next moment on by the spacing, so another waits
+    // that long instead of going at the same moment (a 406).
     const int i = static_cast<int>(cls);
     std::unique_lock lock(m_mutex);
     for (;;) {
@@ -469,6 +481,7 @@ void TrafficClient::lf_afterRequest(RequestClass cls, const ServiceReply& reply)
 
 ServiceReply TrafficClient::request(RequestClass cls, const std::string& endpoint, FormFields form, FeedReply* feed)
 {
+    gf_assertOffMainLoopThread();
     ServiceReply reply;
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!lf_waitForSlot(cls)) {

@@ -4,11 +4,13 @@
 // on a refused licence, and parses the replies into the feed records (live traffic, history
 // buffers, parked traffic, QNH). The program has one client, g_trafficClient.
 //
-// Threads: the traffic reader calls pollTraffic(), the weather reader pollWeather(), the main
-// loop updateParkedTraffic(); login/logout run on the start-up and exit threads. Each thread
-// uses its own transfer handle. Session, rate-limit and stop state are shared under m_mutex
-// (a leaf lock); the live-record vector and the callsign filter belong to the traffic reader;
-// the buffer maps are guarded by m_bufferMutex (leaf lock).
+// Threads: the traffic reader calls pollParkedTraffic() and pollTraffic(), the weather reader
+// pollWeather(); the main loop asks for the parked list (requestParkedTraffic) and takes it when
+// it is in (takeParkedTraffic), never waiting on the network; login/logout run on the start-up and
+// exit threads. Each thread uses its own transfer handle. Session, rate-limit and stop state are
+// shared under m_mutex (a leaf lock); the live-record vector and the callsign filter belong to the
+// traffic reader; the buffer maps and the parked list handed over are guarded by m_bufferMutex
+// (leaf lock).
 #pragma once
 
 #include <atomic>
@@ -78,8 +80,9 @@ public:
     std::chrono::milliseconds rateLimit(RequestClass cls) const;
 
     // Sends one request of the class, waiting for the class's rate limit first; handles 401
-    // (new session, request repeated), 406 (backs off) and 402 (fatal). Any thread. With feed,
-    // the body is read into it (a traffic reply) and ServiceReply::json holds its envelope only.
+    // (new session, request repeated), 406 (backs off) and 402 (fatal). Any thread but the main
+    // loop (debug builds abort there). With feed, the body is read into it (a traffic reply) and
+    // ServiceReply::json holds its envelope only.
     ServiceReply request(RequestClass cls, const std::string& endpoint, FormFields form,
                          FeedReply* feed = nullptr);
 
@@ -103,12 +106,19 @@ public:
     // simulator event kind 5 the first time a hexid is blocked.
     bool lf_checkCallsign(const TrafficRecord& record);
 
-    // ---- Parked traffic (main loop) --------------------------------------------------------
+    // ---- Parked traffic -----------------------------------------------------------------------
     std::optional<ParkedTrafficRecord> processParkedTrafficLine(const std::string& key,
                                                                 const nlohmann::json& entry,
                                                                 double nowEpoch, const char*& reason) const;
-    // gf_updateParkedTraffic; see parked_traffic.h.
-    bool updateParkedTraffic();
+    // Main loop: asks the traffic reader for a fresh list of the park airport's parked aircraft.
+    void requestParkedTraffic() { m_parkedWanted = true; }
+    // Traffic reader: when a list was asked for and a park airport is set, one parkedtraffic
+    // request for the 3 nm box around it; the list read is kept for takeParkedTraffic (replacing
+    // one not yet taken), a refusal (400, 403) likewise. True when a request went out.
+    bool pollParkedTraffic();
+    // Main loop: moves the newest list for the current park airport into out, once. False when
+    // none is in. A refused request raises tvx::SysErrorException here.
+    bool takeParkedTraffic(std::vector<ParkedTrafficRecord>& out);
 
     // ---- Weather (weather reader) -----------------------------------------------------------
     // The nearest METAR station (when none yet or the user moved 10 nm) and /weather, which
@@ -210,6 +220,13 @@ private:
     std::mutex m_bufferMutex;
     std::set<std::string> m_seenCallsigns;
     std::set<std::uint32_t> m_seenHexids;
+    // The parked list read by the traffic reader and not yet taken, with the park-airport position
+    // it was asked for; a refusal of the request (status and message) waiting to be raised.
+    std::optional<std::vector<ParkedTrafficRecord>> m_parkedList;
+    std::pair<double, double> m_parkedFor{0.0, 0.0};
+    int m_parkedRefusedStatus = 0;
+    std::string m_parkedRefusal;
+    std::atomic<bool> m_parkedWanted{false};
     std::atomic<bool> m_buffersFetched{false};
 };
 

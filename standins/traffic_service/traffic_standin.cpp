@@ -414,8 +414,8 @@ void TrafficStandin::lf_handle(const std::string& endpoint, const httplib::Reque
     int slowMs = 0;
     bool mirror = true;
     double replayTime = 0.0;
-    // The parked-traffic list is asked for by the program's main loop itself, which drives the
-    // clock: it is answered at once, off the poll grid.
+    // The parked-traffic list is asked for by the traffic reader between two live polls: it is
+    // answered at once, off the poll grid, so that the live polls keep their simulated moments.
     const int pollCls = req.get_param_value("querytype") == "parkedtraffic" ? -1 : lf_pollClass(endpoint);
     if (pollCls >= 0)
         lf_holdUntilDue(pollCls);

@@ -13,7 +13,7 @@
 // of its class's poll interval after the class's last answer), and advanceTo() stops the clock at
 // each due time until the request has come, has been answered, and the program has taken the
 // traffic reply (the settled predicate, or the reader's next request). The parked-traffic list,
-// which the program asks for from its main loop, is answered at once. Session lifetimes count in
+// which the program's traffic reader asks for between two polls, is answered at once. Session lifetimes count in
 // replay time. So what the program receives, and at which simulated moment, does not depend on the
 // machine's load.
 // Whether a traffic request is due at a grid point: with setReaderPolls() the caller tells (the

@@ -180,7 +180,7 @@ TEST(E2eFaults, TrafficServiceSlowAndDroppingAndTheTrafficGoesOn)
     const std::string log = world.logText();
     EXPECT_NE(log.find("===> traffic request: no reply from"), std::string::npos) << log;
     // The weather request waits behind the late traffic reply on the simulated clock. The dropped
-    // connections go to whichever traffic requests come next: on a busy machine the main loop's
+    // connections go to whichever traffic requests come next: on a busy machine the traffic reader's
     // request for the parked traffic may be one of them.
     EXPECT_EQ(gf_otherErrorLines(log, {"traffic request: ", "parked traffic: no reply from", "weather: no reply",
                                        kCargoLearned}),

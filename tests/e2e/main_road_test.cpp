@@ -137,10 +137,16 @@ TEST(E2eMainRoad, AtTheParkAirportTheScheduleClockIsTheWallClock)
     E2eWorld world(setup);
     const DaySlot before = gf_daySlotOf(gf_utcNowSeconds());
     world.start();
-    // Until a live aircraft has parked at a gate (its sighting recorded).
+    // Until a live aircraft has parked at a gate (its sighting recorded) and the plan, built once
+    // the service's parked list is in, has read the schedule clock.
     ASSERT_TRUE(world.runUntilSimSecond(20.0, 120s)) << world.logText();
-    world.stepWhile([&] { return world.logText().find(" parks\n") == std::string::npos && world.simSeconds() < 130.0; },
-                    150s);
+    world.stepWhile(
+        [&] {
+            const std::string log = world.logText();
+            return (log.find(" parks\n") == std::string::npos || log.find("(utc) It is day") == std::string::npos)
+                   && world.simSeconds() < 130.0;
+        },
+        150s);
     world.closeWindow();
     ASSERT_TRUE(world.waitEnded(60s)) << world.logText();
     const DaySlot after = gf_daySlotOf(gf_utcNowSeconds());

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <map>
 #include <numbers>
 #include <regex>
@@ -158,6 +159,46 @@ std::map<std::string, std::string> lf_arrivals(const std::string& log)
     return out;
 }
 
+// The longest simulated time between two position writes of one aircraft while it moves within
+// 3 nm of the user (the park airport), from the simulator's log of every write: as long as that,
+// the aircraft stood still on the user's screen. A gap counts when the aircraft also moved into
+// the earlier write shortly before it (not the first move after a stay at a stand).
+struct WriteGap {
+    double seconds = 0.0, atSecond = 0.0;
+    std::uint32_t object = 0;
+};
+
+WriteGap lf_longestMovingWriteGap(const std::filesystem::path& csv, double lat, double lon)
+{
+    struct Last {
+        double second = -1.0, lat = 0.0, lon = 0.0;
+        bool moving = false;
+    };
+    std::map<std::uint32_t, Last> last;
+    WriteGap worst;
+    std::ifstream in(csv);
+    std::string line;
+    while (std::getline(in, line)) {
+        // frame,sim_s,wall_s,object,lat,lon,...
+        double second = 0, pLat = 0, pLon = 0, wall = 0;
+        unsigned long long frame = 0;
+        unsigned object = 0;
+        if (std::sscanf(line.c_str(), "%llu,%lf,%lf,%u,%lf,%lf", &frame, &second, &wall, &object, &pLat, &pLon) != 6)
+            continue;
+        if (gf_metres(pLat, pLon, lat, lon) > 3.0 * 1852.0) {
+            last.erase(object);
+            continue;
+        }
+        Last& l = last[object];
+        const bool moved = l.second >= 0.0 && gf_metres(l.lat, l.lon, pLat, pLon) > 0.01;
+        if (moved && l.moving && second - l.second > worst.seconds)
+            worst = {second - l.second, second, object};
+        l.moving = moved && second - l.second <= 0.5;
+        l = {second, pLat, pLon, l.moving};
+    }
+    return worst;
+}
+
 TEST(E2eParkedWeek, ArrivalsAreLearnedAndPlannedAtTheirStandsAWeekLater)
 {
     E2eSetup setup;
@@ -173,6 +214,8 @@ TEST(E2eParkedWeek, ArrivalsAreLearnedAndPlannedAtTheirStandsAWeekLater)
         lf_parkedOutOfTheFeed(scenario);
     };
     E2eWorld world(setup);
+    const std::filesystem::path writes = world.folder() / "position-writes.csv";
+    simstandin::sim().logPositions(writes.string());
     world.start();
 
     // ---- week 1: aircraft taxiing in park at their gates ----
@@ -199,6 +242,13 @@ TEST(E2eParkedWeek, ArrivalsAreLearnedAndPlannedAtTheirStandsAWeekLater)
         150s);
     ASSERT_TRUE(world.runUntilSimSecond(world.simSeconds() + 5.0)) << world.logText();
     std::string log = world.logText();
+    // The parking's adjustments every half minute, with the service's parked list, hold up no
+    // aircraft that moves at the airport for more than half a second.
+    simstandin::sim().logPositions("");
+    const WriteGap gap = lf_longestMovingWriteGap(writes, world.userLat(), world.userLon());
+    EXPECT_NE(log.find(" new parking position"), std::string::npos) << log;
+    EXPECT_LE(gap.seconds, 0.5) << "object " << gap.object << " not written for " << gap.seconds
+                                << " s before simulated second " << gap.atSecond;
 
     // The departure stood at its gate when the program started, before the park airport was set:
     // live traffic, at its stand, then pushed back (backing out, its nose towards the stand) and
@@ -339,10 +389,11 @@ TEST(E2eParkedWeek, ArrivalsAreLearnedAndPlannedAtTheirStandsAWeekLater)
     log = world.logText();
     EXPECT_NE(log.find("Exiting: RESTART"), std::string::npos) << log;
     EXPECT_NE(log.find("Exiting: USER CLOSED SIM"), std::string::npos) << log;
-    std::printf("week 1: %zu arrivals parked, %zu stands occupied, %s pushed back from %s; a week later: %zu stands "
-                "occupied, %zu of them planned from the schedules; stands looked at %zu times\n",
-                parkedAt.size(), week1.size(), kDeparture.c_str(), gate->name.c_str(), week2.size(), seenAt.size(),
-                samples);
+    std::printf("week 1: %zu arrivals parked, %zu stands occupied, %s pushed back from %s, longest write gap of a "
+                "moving aircraft %.2f s; a week later: %zu stands occupied, %zu of them planned from the schedules; "
+                "stands looked at %zu times\n",
+                parkedAt.size(), week1.size(), kDeparture.c_str(), gate->name.c_str(), gap.seconds, week2.size(),
+                seenAt.size(), samples);
 }
 
 // With at most three parked aircraft wanted (CUSTOM_MAX_PARK 3), the live arrivals that park make

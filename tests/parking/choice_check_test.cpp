@@ -229,6 +229,9 @@ TEST_F(Choice, OnTheGroundAtARealStandLoadsAtOnce)
     EXPECT_EQ(g_apfHeader.publisher, "stock");
     EXPECT_TRUE(g_learnSoftAllowed) << "the stock file has no quality factor";
     EXPECT_EQ(g_parkUpdates, 0u);
+    // The plan waits for the next check, by which the traffic reader has the service's parked list.
+    EXPECT_TRUE(g_staticPlanWaiting);
+    EXPECT_EQ(m_box.logText().find("(utc) It is day"), std::string::npos);
 
     // The stand under the user becomes the list's first entry and the reserved stand.
     ASSERT_FALSE(g_parkAirports.empty());
@@ -242,6 +245,10 @@ TEST_F(Choice, OnTheGroundAtARealStandLoadsAtOnce)
     EXPECT_EQ(painted.publisherText, "stock");
     EXPECT_FALSE(painted.publisherWarning);
     EXPECT_TRUE(painted.destinationEnabled);
+
+    gf_checkForParkAirportUpdates(false);
+    EXPECT_FALSE(g_staticPlanWaiting);
+    EXPECT_NE(m_box.logText().find("(utc) It is day"), std::string::npos);
 }
 
 TEST_F(Choice, OnTheGroundWithoutFileOrAirport)

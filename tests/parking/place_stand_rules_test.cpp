@@ -197,17 +197,22 @@ TEST_F(StandClaim, ReservedStandIsNeverClaimedAndTheSameEndIsAskedOnce)
     placeStand(1, "H1", kLat, kLon);
     g_reservedStand = "H1";
     taxiingTo(5.0);
+    const std::size_t first = g_liveAc.size() - 1;
+    gf_claimStandOnArrival(g_liveAc[first], false);
+    EXPECT_EQ(g_liveAc[first].standId, 0u);
+
+    // The same newest record again: not looked at a second time, even with the stand now free, and
+    // although another aircraft asked in between (each keeps its own last claim).
+    taxiingTo(6.0);
     gf_claimStandOnArrival(g_liveAc.back(), false);
     EXPECT_EQ(g_liveAc.back().standId, 0u);
-
-    // The same newest record again: not looked at a second time, even with the stand now free.
     g_reservedStand.clear();
-    gf_claimStandOnArrival(g_liveAc.back(), false);
-    EXPECT_EQ(g_liveAc.back().standId, 0u);
+    gf_claimStandOnArrival(g_liveAc[first], false);
+    EXPECT_EQ(g_liveAc[first].standId, 0u);
 
-    g_liveAc.back().stream.back().lat += northDeg(1.0);
-    gf_claimStandOnArrival(g_liveAc.back(), false);
-    EXPECT_EQ(g_liveAc.back().standId, 1u);
+    g_liveAc[first].stream.back().lat += northDeg(1.0);
+    gf_claimStandOnArrival(g_liveAc[first], false);
+    EXPECT_EQ(g_liveAc[first].standId, 1u);
 }
 
 TEST_F(StandClaim, ARestartAsksTheSameEndAgain)

@@ -155,6 +155,9 @@ TEST_F(ParkedPlan, TheBuildRemovesTheAircraftThatMakesWayForANewerRecord)
     g_nowDaySlot.store(gf_makeDaySlot(4, 0));
     StaticAc& older = parkStatic(2, "MPH1*", gf_makeDaySlot(3, 40), 0);
     older.objectId = 501;
+    // Asked for once the stands are read, fetched by the traffic reader, taken by the build.
+    gf_requestParkedTraffic();
+    ASSERT_TRUE(g_trafficClient.pollParkedTraffic());
     gf_buildStaticPlan();
     g_trafficClient.setParkAirportPosition(std::nullopt);
     g_trafficClient.resetSession();

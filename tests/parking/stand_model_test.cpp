@@ -118,13 +118,18 @@ TEST_F(StandModel, OptionMatch)
     EXPECT_TRUE(gf_optionMatches("", "X", "Y", empty));
 }
 
-TEST_F(StandModel, AppendNumbersAfterTheLastCountingOption)
+TEST_F(StandModel, AppendKeepsDroppedOptionsAndNumbersByPlace)
 {
+    // Options 3 and 4 dropped for the plan being made (their aircraft live): they stay, and the new
+    // option takes its place's number, which the next adjustment's renumbering keeps.
     std::vector<ParkPosOption> options{lf_option(1, 1, {}), lf_option(2, 1, {}), lf_option(0, 1, {}),
                                        lf_option(0, 1, {})};
     const auto stamp = gf_makeDaySlot(3, 17);
-    EXPECT_EQ(gf_addParkPosOption(options, {"DLH", "A320"}, 1, stamp, "DLH4TR", ""), 3u);
-    ASSERT_EQ(options.size(), 3u);
+    EXPECT_EQ(gf_addParkPosOption(options, {"DLH", "A320"}, 1, stamp, "DLH4TR", ""), 5u);
+    ASSERT_EQ(options.size(), 5u);
+    gf_renumberOptions(options);
+    EXPECT_EQ(options[2].number, 3u);
+    EXPECT_EQ(options[4].number, 5u);
     const ParkPosOption& added = options.back();
     EXPECT_EQ(added.airline, "DLH");
     EXPECT_EQ(added.type, "A320");

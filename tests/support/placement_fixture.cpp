@@ -40,7 +40,6 @@ void resetPlacementState()
     g_parkPositions.reserve(64);
     g_nowDaySlot.store(gf_makeDaySlot(1, 20));
     g_userHalfSpan.store(0.0);
-    lf_resetClaimPosition();
     lf_resetTaxiCheckPositions();
     gf_publishStands();
     gf_updatePainted([](PaintedValues& v) { v.avgParkHoursLive = 0.0; });

@@ -155,9 +155,18 @@ TEST(TrafficClientStandin, ParkedTrafficWithOffsets)
 {
     tvxtest::StandinSession session;
     session.capture().standName = "D7";
-    EXPECT_FALSE(gf_updateParkedTraffic());  // no park airport yet
+    // The main loop asks, the traffic reader fetches, the main loop takes the list once.
+    auto fetched = [] {
+        gf_requestParkedTraffic();
+        return g_trafficClient.pollParkedTraffic();
+    };
+    EXPECT_FALSE(g_trafficClient.pollParkedTraffic());  // not asked for
+    EXPECT_FALSE(fetched());                            // no park airport yet
+    EXPECT_FALSE(gf_updateParkedTraffic());
     g_trafficClient.setParkAirportPosition(std::pair{tvxtest::kEhamLat, tvxtest::kEhamLon});
+    ASSERT_TRUE(fetched());
     ASSERT_TRUE(gf_updateParkedTraffic());
+    EXPECT_FALSE(gf_updateParkedTraffic());  // taken already
     EXPECT_NE(session.standin().stats().lastTrafficForm.find("querytype=parkedtraffic"), std::string::npos);
     // 3 nm box: bottom 0.05° south of the airport.
     EXPECT_NE(session.standin().stats().lastTrafficForm.find(tvx::format("bottom={:.6f}", tvxtest::kEhamLat - 0.05)),
@@ -173,9 +182,10 @@ TEST(TrafficClientStandin, ParkedTrafficWithOffsets)
     EXPECT_EQ(byHex[0x4b1a2f]->callsign, "KLM601");
     EXPECT_EQ(byHex[0x4b1a2f]->standName, "D7");
 
-    // 400 and 403 raise a system error; other failures keep the last list.
+    // 400 and 403 raise a system error where the list is taken; other failures keep the last list.
     for (int status : {400, 403}) {
         session.standin().failNext("traffic", status);
+        ASSERT_TRUE(fetched());
         try {
             gf_updateParkedTraffic();
             ADD_FAILURE() << "no exception for " << status;
@@ -184,10 +194,17 @@ TEST(TrafficClientStandin, ParkedTrafficWithOffsets)
         }
     }
     session.standin().failNext("traffic", 500);
+    ASSERT_TRUE(fetched());
     EXPECT_FALSE(gf_updateParkedTraffic());
     session.standin().setFault(StandinFault::Truncated, 1, "traffic");
+    ASSERT_TRUE(fetched());
     EXPECT_FALSE(gf_updateParkedTraffic());
     EXPECT_EQ(g_parkedTraffic.size(), 2u);
+
+    // A list fetched for the airport before is not handed over for a new one.
+    ASSERT_TRUE(fetched());
+    g_trafficClient.setParkAirportPosition(std::pair{tvxtest::kEhamLat + 1.0, tvxtest::kEhamLon});
+    EXPECT_FALSE(gf_updateParkedTraffic());
 }
 
 TEST(TrafficClientStandin, QnhInHectopascalAndInchesOfMercury)
@@ -315,9 +332,9 @@ TEST(TrafficClientStandin, RateViolationBacksOffAndReadsTheNewLimit)
     EXPECT_TRUE(g_trafficClient.fatalError().empty());
 }
 
-// The traffic reader's live requests and the main loop's parked-traffic request share the traffic
-// spacing: asked at the same moment from two threads, they go one after the other, never two
-// within the service's limit.
+// Requests of one class share its spacing whichever thread sends them: live and parked-traffic
+// requests asked at the same moment from two threads go one after the other, never two within the
+// service's limit.
 TEST(TrafficClientStandin, TwoThreadsShareTheTrafficSpacing)
 {
     tvxtest::StandinSession session;
@@ -326,14 +343,16 @@ TEST(TrafficClientStandin, TwoThreadsShareTheTrafficSpacing)
     g_trafficClient.setParkAirportPosition(std::pair{tvxtest::kEhamLat, tvxtest::kEhamLon});
     ASSERT_TRUE(g_trafficClient.pollTraffic());
     int parkedOk = 0;
-    std::thread mainLoop([&] {
-        for (int i = 0; i < 4; ++i)
-            parkedOk += gf_updateParkedTraffic() ? 1 : 0;
+    std::thread second([&] {
+        for (int i = 0; i < 4; ++i) {
+            gf_requestParkedTraffic();
+            parkedOk += g_trafficClient.pollParkedTraffic() && gf_updateParkedTraffic() ? 1 : 0;
+        }
     });
     int liveOk = 0;
     for (int i = 0; i < 4; ++i)
         liveOk += g_trafficClient.pollTraffic() ? 1 : 0;
-    mainLoop.join();
+    second.join();
     EXPECT_EQ(session.standin().stats().rateViolations, 0);
     EXPECT_EQ(parkedOk, 4);
     EXPECT_EQ(liveOk, 4);
