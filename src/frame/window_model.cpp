@@ -17,7 +17,7 @@
 #include "win32/window_model.h"
 #endif
 
-HWND g_hWnd = nullptr;
+std::atomic<HWND> g_hWnd{nullptr};
 std::atomic<double> g_rangeNm{40.0};
 std::atomic<bool> g_autoRangeGround{false};
 std::int32_t g_manualLateralRange = 40;

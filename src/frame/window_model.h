@@ -21,8 +21,9 @@ class FloatBoxParameter;
 class TextBoxParameter;
 class GuiControl;
 
-// The main window (headless off Windows).
-extern HWND g_hWnd;
+// The main window (headless off Windows). Set once on the window thread; the signal watcher and
+// other threads read it.
+extern std::atomic<HWND> g_hWnd;
 
 // Current lateral range of the traffic query in nautical miles; the traffic readers query this range.
 extern std::atomic<double> g_rangeNm;
