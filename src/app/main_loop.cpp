@@ -13,6 +13,7 @@
 // Everything in this file runs on the start-up (main-loop) thread; its state is that thread's.
 #include "app/main_loop.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -28,8 +29,17 @@
 #include "frame/window_model.h"
 #include "win32/win_api.h"
 
+WakeGrid::Clock::time_point WakeGrid::next(Clock::time_point now, Clock::duration period)
+{
+    m_next += period;
+    if (m_next < now - kRestartAfter || m_next > now + period)
+        m_next = now + period;
+    return std::max(m_next, now + period * 7 / 10);
+}
+
 void (*g_mainLoopSleep)(std::chrono::milliseconds) = [](std::chrono::milliseconds wait) {
-    std::this_thread::sleep_for(wait);
+    static WakeGrid grid;  // the main-loop thread's
+    std::this_thread::sleep_until(grid.next(WakeGrid::Clock::now(), wait));
 };
 
 namespace {

@@ -36,3 +36,22 @@ void gf_requestRenew();
 
 // The wait of one wake (10 ms); tests replace it before the loop starts.
 extern void (*g_mainLoopSleep)(std::chrono::milliseconds);
+
+// The wakes' grid: each wake ends a period after the last one's end, not a period after its own
+// work, because the AI tick counts one period per wake and the feed's play-out slots count in ticks
+// (a wake that sleeps 10 ms after 0.4 ms of work makes the 30 s delay 31.2 s; on a busy machine the
+// ticks ran 10-15 % slow). A late wake is made up by wakes of at least 0.7 periods, not by wakes
+// back to back, which would move the aircraft several ticks within one simulator frame (at most
+// 1.43 ticks a period keeps every frame's step within 1.5 times the aircraft's speed);
+// more than kRestartAfter behind the grid (a stall, a suspended machine), the grid starts afresh
+// from now.
+class WakeGrid {
+public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::chrono::milliseconds kRestartAfter{100};
+    // The end of the wake that began its sleep at now.
+    Clock::time_point next(Clock::time_point now, Clock::duration period);
+
+private:
+    Clock::time_point m_next{};
+};

@@ -388,3 +388,31 @@ TEST(MainLoopSchedule, TwentiethRefusedLiveryEndsTheRun)
 }
 
 }  // namespace
+
+// The wakes keep a 10 ms grid whatever each wake's work takes, so that 100 ticks are a second of
+// the wall clock; a late wake is made up by wakes of at least 7 ms, and only a stall of more than
+// 100 ms starts the grid afresh.
+TEST(MainLoopSchedule, WakesKeepTheirGridAndRestartItAfterAStall)
+{
+    using namespace std::chrono_literals;
+    WakeGrid grid;
+    const WakeGrid::Clock::time_point t0{1000s};
+    WakeGrid::Clock::time_point end = grid.next(t0, 10ms);
+    EXPECT_EQ(end, t0 + 10ms);  // the first wake starts the grid
+    for (int k = 2; k <= 100; ++k) {
+        // Each wake sleeps late by 0.3 ms and works 0.5 ms: the next one still ends on the grid.
+        end = grid.next(end + 800us, 10ms);
+        ASSERT_EQ(end, t0 + k * 10ms) << "wake " << k;
+    }
+    // 13 ms late: the next wakes sleep 7 ms each until the grid is reached again.
+    const auto grid100 = end;
+    const WakeGrid::Clock::duration expected[] = {20ms, 27ms, 34ms, 41ms, 50ms};
+    end += 13ms;
+    for (const auto at : expected) {
+        end = grid.next(end, 10ms);
+        EXPECT_EQ(end, grid100 + at);
+    }
+    // A stall of half a second: no fifty wakes to make up, a new grid from now.
+    const auto resumed = end + 500ms;
+    EXPECT_EQ(grid.next(resumed, 10ms), resumed + 10ms);
+}
