@@ -794,6 +794,29 @@ TEST(E2eParkedWeek, CollisionRulesActAtABusyAirport)
                                                                    "with live BAW418")))
         << log;
 
+    // The user taxis onto stand 402, where the parked KLM1003* stands: KLM1003* is removed as soon as
+    // the program has the user's new position (asked every second) and looks (every second), and
+    // the plan's adjustments put nothing on the stand under the user.
+    const auto klm1003 = gf_objectOfTail("KLM1003*");
+    ASSERT_TRUE(klm1003) << log;
+    simstandin::sim().moveUser(witness.lat, witness.lon, kHeathrowFt);
+    const double movedAt = world.simSeconds();
+    ASSERT_TRUE(world.stepWhile([&] { return gf_objectOfTail("KLM1003*") && world.simSeconds() < movedAt + 3.0; },
+                                60s));
+    EXPECT_FALSE(gf_objectOfTail("KLM1003*")) << "still at the user's stand 3 s after the user came\n"
+                                              << world.logText();
+    const auto removals = simstandin::sim().removals();
+    EXPECT_TRUE(std::any_of(removals.begin(), removals.end(),
+                            [&](const auto& r) { return r.objectId == klm1003->id && r.packet != 0; }));
+    world.stepWhile(
+        [&] {
+            ++samples;
+            lf_expectStandsShared(stands, "Heathrow, the user at 402", witness.name);
+            return world.simSeconds() < movedAt + 62.0;
+        },
+        150s);
+    EXPECT_EQ(userStandName(), witness.name);
+
     world.closeWindow();
     ASSERT_TRUE(world.waitEnded(60s)) << world.logText();
     EXPECT_EQ(world.exitCode(), 0);
