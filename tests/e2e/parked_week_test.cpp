@@ -135,13 +135,18 @@ void lf_noteObject(const std::string& tail, std::vector<ObjectFix>& fixes)
         fixes.push_back(fix);
 }
 
+// Course in degrees (0..360) from the first position to the second, on a plane around the first.
+double lf_courseDeg(double lat1, double lon1, double lat2, double lon2)
+{
+    const double dNorth = lat2 - lat1;
+    const double dEast = (lon2 - lon1) * std::cos(lat1 * std::numbers::pi / 180.0);
+    return std::fmod(std::atan2(dEast, dNorth) * 180.0 / std::numbers::pi + 360.0, 360.0);
+}
+
 // Degrees between the nose and the way from the stand to where the aircraft is (0..180).
 double lf_noseOffTheWayOut(const StandFix& stand, const ObjectFix& fix)
 {
-    const double dNorth = fix.lat - stand.lat;
-    const double dEast = (fix.lon - stand.lon) * std::cos(stand.lat * std::numbers::pi / 180.0);
-    const double way = std::atan2(dEast, dNorth) * 180.0 / std::numbers::pi;
-    return std::abs(std::remainder(fix.headingDeg - way, 360.0));
+    return std::abs(std::remainder(fix.headingDeg - lf_courseDeg(stand.lat, stand.lon, fix.lat, fix.lon), 360.0));
 }
 
 std::size_t lf_count(const std::string& text, const std::string& what)
@@ -163,6 +168,28 @@ std::map<std::string, std::string> lf_arrivals(const std::string& log)
     return out;
 }
 
+// One position write from the simulator's log of every write (frame,sim_s,wall_s,object,lat,lon,...).
+struct PositionWrite {
+    double second = 0.0;
+    std::uint32_t object = 0;
+    double lat = 0.0, lon = 0.0;
+};
+
+std::vector<PositionWrite> lf_positionWrites(const std::filesystem::path& csv)
+{
+    std::vector<PositionWrite> out;
+    std::ifstream in(csv);
+    std::string line;
+    while (std::getline(in, line)) {
+        double second = 0, lat = 0, lon = 0, wall = 0;
+        unsigned long long frame = 0;
+        unsigned object = 0;
+        if (std::sscanf(line.c_str(), "%llu,%lf,%lf,%u,%lf,%lf", &frame, &second, &wall, &object, &lat, &lon) == 6)
+            out.push_back({second, object, lat, lon});
+    }
+    return out;
+}
+
 // The longest simulated time between two position writes of one aircraft while it moves within
 // 3 nm of the user (the park airport), from the simulator's log of every write: as long as that,
 // the aircraft stood still on the user's screen. A gap counts when the aircraft also moved into
@@ -180,27 +207,46 @@ WriteGap lf_longestMovingWriteGap(const std::filesystem::path& csv, double lat, 
     };
     std::map<std::uint32_t, Last> last;
     WriteGap worst;
-    std::ifstream in(csv);
-    std::string line;
-    while (std::getline(in, line)) {
-        // frame,sim_s,wall_s,object,lat,lon,...
-        double second = 0, pLat = 0, pLon = 0, wall = 0;
-        unsigned long long frame = 0;
-        unsigned object = 0;
-        if (std::sscanf(line.c_str(), "%llu,%lf,%lf,%u,%lf,%lf", &frame, &second, &wall, &object, &pLat, &pLon) != 6)
-            continue;
-        if (gf_metres(pLat, pLon, lat, lon) > 3.0 * 1852.0) {
-            last.erase(object);
+    for (const PositionWrite& w : lf_positionWrites(csv)) {
+        if (gf_metres(w.lat, w.lon, lat, lon) > 3.0 * 1852.0) {
+            last.erase(w.object);
             continue;
         }
-        Last& l = last[object];
-        const bool moved = l.second >= 0.0 && gf_metres(l.lat, l.lon, pLat, pLon) > 0.01;
-        if (moved && l.moving && second - l.second > worst.seconds)
-            worst = {second - l.second, second, object};
-        l.moving = moved && second - l.second <= 0.5;
-        l = {second, pLat, pLon, l.moving};
+        Last& l = last[w.object];
+        const bool moved = l.second >= 0.0 && gf_metres(l.lat, l.lon, w.lat, w.lon) > 0.01;
+        if (moved && l.moving && w.second - l.second > worst.seconds)
+            worst = {w.second - l.second, w.second, w.object};
+        l.moving = moved && w.second - l.second <= 0.5;
+        l = {w.second, w.lat, w.lon, l.moving};
     }
     return worst;
+}
+
+// A week later, the feed quiet: the program restarts in the same process. Returns the quiet
+// scenario and the simulator frame at the restart.
+std::pair<tvxstandin::TrafficScenario, std::uint64_t> lf_restartAWeekLater(E2eWorld& world)
+{
+    tvxstandin::TrafficScenario nextWeek = world.scenario();
+    nextWeek.start += kWeekSeconds;
+    nextWeek.tracks.clear();
+    world.traffic().replaceScenario(nextWeek);
+    const std::uint64_t restartFrame = simstandin::sim().frameCount();
+    gf_exit(ExitReason::RESTART, 1);
+    world.stepWhile([] { return gf_startUpCount() < 2; }, 60s);
+    return {nextWeek, restartFrame};
+}
+
+// The learned file saved at the exit holds each sighting (callsign -> stand) at the data time's
+// weekday and half-hour, Saturday 14:00 to 14:30, at the stand where it was seen.
+void lf_expectLearned(const E2eWorld& world, const std::string& icao, const std::map<std::string, std::string>& seenAt)
+{
+    const std::string learned = readFile(world.folder() / "airports" / "learned" / "stock" / (icao + ".xml"));
+    ASSERT_FALSE(learned.empty()) << world.logText();
+    for (const auto& [callsign, stand] : seenAt) {
+        const std::regex option("<parkpos id=\"" + stand + "\"[^/]*?>\\s*(<opt [^>]*/>\\s*)*<opt [^>]*day=\"6\" hh=\"28\" cs=\""
+                                + callsign + "\"");
+        EXPECT_TRUE(std::regex_search(learned, option)) << callsign << " at " << stand << "\n" << learned;
+    }
 }
 
 TEST(E2eParkedWeek, ArrivalsAreLearnedAndPlannedAtTheirStandsAWeekLater)
@@ -293,25 +339,14 @@ TEST(E2eParkedWeek, ArrivalsAreLearnedAndPlannedAtTheirStandsAWeekLater)
     EXPECT_GE(clockLines, 1u) << log;
 
     // ---- a week later, the feed quiet; the program restarts in the same process ----
-    tvxstandin::TrafficScenario nextWeek = world.scenario();
-    nextWeek.start += kWeekSeconds;
-    nextWeek.tracks.clear();
-    world.traffic().replaceScenario(nextWeek);
-    const std::uint64_t restartFrame = simstandin::sim().frameCount();
-    gf_exit(ExitReason::RESTART, 1);
-    ASSERT_TRUE(world.stepWhile([] { return gf_startUpCount() < 2; }, 60s)) << world.logText();
+    const auto [nextWeek, restartFrame] = lf_restartAWeekLater(world);
+    ASSERT_GE(gf_startUpCount(), 2) << world.logText();
 
     // The learned file saved at the exit: the arrivals' and the departure's sightings at the data
     // time's weekday and half-hour, at the stands where they stood.
-    const std::string learned = readFile(world.folder() / "airports" / "learned" / "stock" / "BIKF.xml");
-    ASSERT_FALSE(learned.empty()) << world.logText();
     std::map<std::string, std::string> seenAt = parkedAt;
     seenAt[kDeparture] = gate->name;
-    for (const auto& [callsign, stand] : seenAt) {
-        const std::regex option("<parkpos id=\"" + stand + "\"[^/]*?>\\s*(<opt [^>]*/>\\s*)*<opt [^>]*day=\"6\" hh=\"28\" cs=\""
-                                + callsign + "\"");
-        EXPECT_TRUE(std::regex_search(learned, option)) << callsign << " at " << stand << "\n" << learned;
-    }
+    lf_expectLearned(world, "BIKF", seenAt);
 
     // Planned from the schedules: each arrival of a week ago, and the departure, stands at its stand
     // again as a static aircraft ("ICE434*"), and the service's parked aircraft are placed again.
@@ -508,11 +543,20 @@ struct Waypoint {
     bool onGround = false;
 };
 
-double lf_courseDeg(double lat1, double lon1, double lat2, double lon2)
+tvxstandin::TrackPoint lf_point(double t, double lat, double lon, double alt, double gs, double course, double vr,
+                                bool onGround)
 {
-    const double dNorth = lat2 - lat1;
-    const double dEast = (lon2 - lon1) * std::cos(lat1 * std::numbers::pi / 180.0);
-    return std::fmod(std::atan2(dEast, dNorth) * 180.0 / std::numbers::pi + 360.0, 360.0);
+    tvxstandin::TrackPoint p;
+    p.t = t;
+    p.lat = lat;
+    p.lon = lon;
+    p.alt = alt;
+    p.gs = gs;
+    p.track = course;
+    p.heading = course;
+    p.vr = vr;
+    p.onGround = onGround;
+    return p;
 }
 
 // A feed track along the waypoints from scenario second t0, a point every 3 s, the speed changing
@@ -534,33 +578,16 @@ tvxstandin::ScenarioTrack lf_track(const std::string& hex, const std::string& ca
         for (; t < t0 + duration; t += 3.0) {
             const double tau = t - t0;
             const double f = (va * tau + accel * tau * tau / 2.0) / length;
-            tvxstandin::TrackPoint p;
-            p.t = t;
-            p.lat = a.lat + f * (b.lat - a.lat);
-            p.lon = a.lon + f * (b.lon - a.lon);
-            p.alt = a.alt + f * (b.alt - a.alt);
-            p.gs = (va + accel * tau) * 3600.0 / 1852.0;
-            p.track = course;
-            p.heading = course;
-            p.vr = (b.alt - a.alt) / duration * 60.0;
-            p.onGround = a.onGround;
-            track.points.push_back(p);
+            track.points.push_back(lf_point(t, a.lat + f * (b.lat - a.lat), a.lon + f * (b.lon - a.lon),
+                                            a.alt + f * (b.alt - a.alt), (va + accel * tau) * 3600.0 / 1852.0, course,
+                                            (b.alt - a.alt) / duration * 60.0, a.onGround));
         }
         t0 += duration;
     }
     const Waypoint& stand = way.back();
     const double lastCourse = track.points.back().track;
-    for (; t <= standUntil; t += 3.0) {
-        tvxstandin::TrackPoint p;
-        p.t = t;
-        p.lat = stand.lat;
-        p.lon = stand.lon;
-        p.alt = stand.alt;
-        p.track = lastCourse;
-        p.heading = lastCourse;
-        p.onGround = true;
-        track.points.push_back(p);
-    }
+    for (; t <= standUntil; t += 3.0)
+        track.points.push_back(lf_point(t, stand.lat, stand.lon, stand.alt, 0.0, lastCourse, 0.0, true));
     return track;
 }
 
@@ -599,16 +626,9 @@ std::optional<std::pair<double, double>> lf_lastWrite(const std::filesystem::pat
         if (creation.tail == tail)
             ids.insert(id);
     std::optional<std::pair<double, double>> last;
-    std::ifstream in(csv);
-    std::string line;
-    while (std::getline(in, line)) {
-        double second = 0, lat = 0, lon = 0, wall = 0;
-        unsigned long long frame = 0;
-        unsigned object = 0;
-        if (std::sscanf(line.c_str(), "%llu,%lf,%lf,%u,%lf,%lf", &frame, &second, &wall, &object, &lat, &lon) == 6
-            && ids.contains(object))
-            last = std::pair{lat, lon};
-    }
+    for (const PositionWrite& w : lf_positionWrites(csv))
+        if (ids.contains(w.object))
+            last = std::pair{w.lat, w.lon};
     return last;
 }
 
@@ -730,19 +750,9 @@ TEST(E2eParkedWeek, CollisionRulesActAtABusyAirport)
     ASSERT_TRUE(world.stepWhile([] { return !gf_removedByProgram("EIN154"); }, 60s)) << world.logText();
 
     // ---- a week later, the feed quiet; the program restarts in the same process ----
-    tvxstandin::TrafficScenario nextWeek = world.scenario();
-    nextWeek.start += kWeekSeconds;
-    nextWeek.tracks.clear();
-    world.traffic().replaceScenario(nextWeek);
-    const std::uint64_t restartFrame = simstandin::sim().frameCount();
-    gf_exit(ExitReason::RESTART, 1);
-    ASSERT_TRUE(world.stepWhile([] { return gf_startUpCount() < 2; }, 60s)) << world.logText();
-    const std::string learned = readFile(world.folder() / "airports" / "learned" / "stock" / "EGLL.xml");
-    for (const auto& [callsign, stand] : parkedAt) {
-        const std::regex option("<parkpos id=\"" + stand + "\"[^/]*?>\\s*(<opt [^>]*/>\\s*)*<opt [^>]*day=\"6\" hh=\"28\" cs=\""
-                                + callsign + "\"");
-        EXPECT_TRUE(std::regex_search(learned, option)) << callsign << " at " << stand << "\n" << learned;
-    }
+    const auto [nextWeek, restartFrame] = lf_restartAWeekLater(world);
+    ASSERT_GE(gf_startUpCount(), 2) << world.logText();
+    lf_expectLearned(world, "EGLL", parkedAt);
     const auto restartedAt = world.simSeconds();
     auto klmPlaced = [&] {
         const auto now = lf_occupiedStands(stands);
