@@ -831,6 +831,7 @@ TEST(E2eParkedWeek, CollisionRulesActAtABusyAirport)
     ASSERT_TRUE(world.waitEnded(60s)) << world.logText();
     EXPECT_EQ(world.exitCode(), 0);
     gf_expectNothingLeft();
+    EXPECT_EQ(gf_errorLines(world.logText()), std::vector<std::string>{});
     std::printf("Heathrow: week 1 %zu arrivals parked, %zu stands occupied, SAS4601 removed %.1f m from the user; a "
                 "week later %zu stands occupied; stands looked at %zu times\n",
                 parkedAt.size(), week1.size(), sasFromUser, week2.size(), samples);
