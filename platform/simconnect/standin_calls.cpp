@@ -415,6 +415,7 @@ HRESULT SimConnect_SetDataOnSimObject(HANDLE hSimConnect, SIMCONNECT_DATA_DEFINI
                                  {reinterpret_cast<const std::byte*>(bytes),
                                   reinterpret_cast<const std::byte*>(bytes) + cbUnitSize}});
     std::vector<double> values;
+    values.reserve(def.datums.size());
     std::size_t offset = 0;
     for (const auto& d : def.datums) {
         if (d.var.dim == Dim::Text) {

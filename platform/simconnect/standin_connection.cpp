@@ -207,10 +207,12 @@ HRESULT SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc pfcnDispatch, v
         lf_freeRunFrames(w);
     } else {
         w.cv.notify_all();  // a test may be waiting for a live dispatcher
+        meter.pause();  // waiting for the next frame is no work
         w.cv.wait_for(lock, std::chrono::milliseconds(5), [&] {
             Connection* cc = find();
             return !cc || cc->taken < cc->permits;
         });
+        meter.resume();
         c = find();
         if (!c || c->taken >= c->permits)
             return S_OK;

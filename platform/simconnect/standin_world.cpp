@@ -13,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <iterator>
 #include <stdexcept>
 #include <numbers>
 
@@ -207,8 +208,11 @@ void World::logPosition(const PositionRec& rec)
         return;
     const double wall =
         std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
-    *positionLog << fmt::format("{},{:.3f},{:.3f},{},{:.7f},{:.7f},{:.1f},{:.4f},{:.1f}\n", rec.frame, simSeconds(),
-                                wall, rec.objectId, rec.lat, rec.lon, rec.alt, rec.heading, rec.tas);
+    // Formatted on the stack: one line for every position write.
+    fmt::memory_buffer line;
+    fmt::format_to(std::back_inserter(line), "{},{:.3f},{:.3f},{},{:.7f},{:.7f},{:.1f},{:.4f},{:.1f}\n", rec.frame,
+                   simSeconds(), wall, rec.objectId, rec.lat, rec.lon, rec.alt, rec.heading, rec.tas);
+    positionLog->write(line.data(), static_cast<std::streamsize>(line.size()));
 }
 
 // ---- time --------------------------------------------------------------------------------------
@@ -722,11 +726,11 @@ std::string World::readText(const VarInfo& v, std::uint32_t objectId) const
 
 namespace {
 
-std::int64_t lf_threadCpuNanoseconds()
+std::int64_t lf_meterNanoseconds()
 {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 }  // namespace
@@ -734,14 +738,14 @@ std::int64_t lf_threadCpuNanoseconds()
 void CpuMeter::resume()
 {
     if (m_start < 0)
-        m_start = lf_threadCpuNanoseconds();
+        m_start = lf_meterNanoseconds();
 }
 
 void CpuMeter::pause()
 {
     if (m_start < 0)
         return;
-    const std::int64_t spent = lf_threadCpuNanoseconds() - m_start;
+    const std::int64_t spent = lf_meterNanoseconds() - m_start;
     m_world.cpuNanoseconds += static_cast<std::uint64_t>(std::max<std::int64_t>(0, spent));
     m_start = -1;
 }
