@@ -126,11 +126,11 @@ HRESULT SimConnect_SubscribeToSystemEvent(HANDLE hSimConnect, SIMCONNECT_CLIENT_
     World& w = gf_world();
     const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
-    const std::string args = fmt::format("{}, {}", EventID, gf_callText(SystemEventName));
+    std::string args = fmt::format("{}, {}", EventID, gf_callText(SystemEventName));
     Connection* c = gf_connection(w, hSimConnect, Call::SubscribeToSystemEvent, args);
     if (!c)
         return E_FAIL;
-    const std::uint32_t packet = gf_succeed(w, *c, Call::SubscribeToSystemEvent, args);
+    const std::uint32_t packet = gf_succeed(w, *c, Call::SubscribeToSystemEvent, std::move(args));
     if (!SystemEventName || !*SystemEventName) {
         w.queueException(*c, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, packet, 2);
         return S_OK;
@@ -147,11 +147,11 @@ HRESULT SimConnect_UnsubscribeFromSystemEvent(HANDLE hSimConnect, SIMCONNECT_CLI
     World& w = gf_world();
     const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
-    const std::string args = fmt::format("{}", EventID);
+    std::string args = fmt::format("{}", EventID);
     Connection* c = gf_connection(w, hSimConnect, Call::UnsubscribeFromSystemEvent, args);
     if (!c)
         return E_FAIL;
-    const std::uint32_t packet = gf_succeed(w, *c, Call::UnsubscribeFromSystemEvent, args);
+    const std::uint32_t packet = gf_succeed(w, *c, Call::UnsubscribeFromSystemEvent, std::move(args));
     if (!c->subscriptions.erase(EventID))
         w.queueException(*c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, packet, 1);
     return S_OK;
@@ -164,12 +164,12 @@ HRESULT SimConnect_AddToDataDefinition(HANDLE hSimConnect, SIMCONNECT_DATA_DEFIN
     World& w = gf_world();
     const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
-    const std::string args = fmt::format("{}, {}, {}, type {}", DefineID, gf_callText(DatumName),
+    std::string args = fmt::format("{}, {}, {}, type {}", DefineID, gf_callText(DatumName),
                                          UnitsName ? UnitsName : "(none)", static_cast<DWORD>(DatumType));
     Connection* c = gf_connection(w, hSimConnect, Call::AddToDataDefinition, args);
     if (!c)
         return E_FAIL;
-    const std::uint32_t packet = gf_succeed(w, *c, Call::AddToDataDefinition, args);
+    const std::uint32_t packet = gf_succeed(w, *c, Call::AddToDataDefinition, std::move(args));
     const auto var = DatumName ? gf_findVariable(DatumName) : std::nullopt;
     if (!var) {
         w.queueException(*c, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, packet, 2);
@@ -201,11 +201,11 @@ HRESULT SimConnect_ClearDataDefinition(HANDLE hSimConnect, SIMCONNECT_DATA_DEFIN
     World& w = gf_world();
     const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
-    const std::string args = fmt::format("{}", DefineID);
+    std::string args = fmt::format("{}", DefineID);
     Connection* c = gf_connection(w, hSimConnect, Call::ClearDataDefinition, args);
     if (!c)
         return E_FAIL;
-    const std::uint32_t packet = gf_succeed(w, *c, Call::ClearDataDefinition, args);
+    const std::uint32_t packet = gf_succeed(w, *c, Call::ClearDataDefinition, std::move(args));
     if (!c->definitions.erase(DefineID)) {
         w.queueException(*c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, packet, 1);
         return S_OK;
@@ -220,11 +220,11 @@ HRESULT SimConnect_MapClientEventToSimEvent(HANDLE hSimConnect, SIMCONNECT_CLIEN
     World& w = gf_world();
     const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
-    const std::string args = fmt::format("{}, {}", EventID, gf_callText(EventName));
+    std::string args = fmt::format("{}, {}", EventID, gf_callText(EventName));
     Connection* c = gf_connection(w, hSimConnect, Call::MapClientEventToSimEvent, args);
     if (!c)
         return E_FAIL;
-    const std::uint32_t packet = gf_succeed(w, *c, Call::MapClientEventToSimEvent, args);
+    const std::uint32_t packet = gf_succeed(w, *c, Call::MapClientEventToSimEvent, std::move(args));
     const std::string name = EventName ? gf_upper(EventName) : std::string();
     if (!name.empty() && !gf_findSimEvent(name)) {
         w.queueException(*c, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, packet, 2);
@@ -240,11 +240,11 @@ HRESULT SimConnect_AddClientEventToNotificationGroup(HANDLE hSimConnect, SIMCONN
     World& w = gf_world();
     const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
-    const std::string args = fmt::format("{}, {}, maskable {}", GroupID, EventID, bMaskable);
+    std::string args = fmt::format("{}, {}, maskable {}", GroupID, EventID, bMaskable);
     Connection* c = gf_connection(w, hSimConnect, Call::AddClientEventToNotificationGroup, args);
     if (!c)
         return E_FAIL;
-    const std::uint32_t packet = gf_succeed(w, *c, Call::AddClientEventToNotificationGroup, args);
+    const std::uint32_t packet = gf_succeed(w, *c, Call::AddClientEventToNotificationGroup, std::move(args));
     if (!c->eventMap.count(EventID)) {
         w.queueException(*c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, packet, 2);
         return S_OK;
@@ -261,11 +261,11 @@ HRESULT SimConnect_SetNotificationGroupPriority(HANDLE hSimConnect, SIMCONNECT_N
     World& w = gf_world();
     const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
-    const std::string args = fmt::format("{}, {}", GroupID, uPriority);
+    std::string args = fmt::format("{}, {}", GroupID, uPriority);
     Connection* c = gf_connection(w, hSimConnect, Call::SetNotificationGroupPriority, args);
     if (!c)
         return E_FAIL;
-    const std::uint32_t packet = gf_succeed(w, *c, Call::SetNotificationGroupPriority, args);
+    const std::uint32_t packet = gf_succeed(w, *c, Call::SetNotificationGroupPriority, std::move(args));
     auto g = c->groups.find(GroupID);
     if (g == c->groups.end()) {
         w.queueException(*c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, packet, 1);
@@ -283,12 +283,12 @@ HRESULT SimConnect_RequestDataOnSimObject(HANDLE hSimConnect, SIMCONNECT_DATA_RE
     World& w = gf_world();
     const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
-    const std::string args = fmt::format("{}, {}, {}, period {}, flags {}", RequestID, DefineID, ObjectID,
+    std::string args = fmt::format("{}, {}, {}, period {}, flags {}", RequestID, DefineID, ObjectID,
                                          static_cast<DWORD>(Period), Flags);
     Connection* c = gf_connection(w, hSimConnect, Call::RequestDataOnSimObject, args);
     if (!c)
         return E_FAIL;
-    const std::uint32_t packet = gf_succeed(w, *c, Call::RequestDataOnSimObject, args);
+    const std::uint32_t packet = gf_succeed(w, *c, Call::RequestDataOnSimObject, std::move(args));
     if (Flags != 0)
         w.violation(fmt::format("RequestDataOnSimObject {} with flags {}", RequestID, Flags));
     auto def = c->definitions.find(DefineID);
@@ -327,12 +327,12 @@ HRESULT SimConnect_RequestDataOnSimObjectType(HANDLE hSimConnect, SIMCONNECT_DAT
     World& w = gf_world();
     const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
-    const std::string args = fmt::format("{}, {}, radius {}, type {}", RequestID, DefineID, dwRadiusMeters,
+    std::string args = fmt::format("{}, {}, radius {}, type {}", RequestID, DefineID, dwRadiusMeters,
                                          static_cast<DWORD>(type));
     Connection* c = gf_connection(w, hSimConnect, Call::RequestDataOnSimObjectType, args);
     if (!c)
         return E_FAIL;
-    const std::uint32_t packet = gf_succeed(w, *c, Call::RequestDataOnSimObjectType, args);
+    const std::uint32_t packet = gf_succeed(w, *c, Call::RequestDataOnSimObjectType, std::move(args));
     auto def = c->definitions.find(DefineID);
     if (def == c->definitions.end()) {
         w.queueException(*c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, packet, 2);
@@ -377,12 +377,12 @@ HRESULT SimConnect_SetDataOnSimObject(HANDLE hSimConnect, SIMCONNECT_DATA_DEFINI
     World& w = gf_world();
     const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
-    const std::string args = fmt::format("{}, {}, flags {}, count {}, size {}", DefineID, ObjectID, Flags,
+    std::string args = fmt::format("{}, {}, flags {}, count {}, size {}", DefineID, ObjectID, Flags,
                                          ArrayCount, cbUnitSize);
     Connection* c = gf_connection(w, hSimConnect, Call::SetDataOnSimObject, args);
     if (!c)
         return E_FAIL;
-    const std::uint32_t packet = gf_succeed(w, *c, Call::SetDataOnSimObject, args);
+    const std::uint32_t packet = gf_succeed(w, *c, Call::SetDataOnSimObject, std::move(args));
     auto defIt = c->definitions.find(DefineID);
     if (defIt == c->definitions.end()) {
         w.queueException(*c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, packet, 1);
@@ -415,6 +415,7 @@ HRESULT SimConnect_SetDataOnSimObject(HANDLE hSimConnect, SIMCONNECT_DATA_DEFINI
                                  {reinterpret_cast<const std::byte*>(bytes),
                                   reinterpret_cast<const std::byte*>(bytes) + cbUnitSize}});
     std::vector<double> values;
+    values.reserve(def.datums.size());
     std::size_t offset = 0;
     for (const auto& d : def.datums) {
         if (d.var.dim == Dim::Text) {
@@ -468,12 +469,12 @@ HRESULT SimConnect_TransmitClientEvent(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID 
     World& w = gf_world();
     const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
-    const std::string args = fmt::format("{}, {}, data {}, group {}, flags {}", ObjectID, EventID, dwData, GroupID,
+    std::string args = fmt::format("{}, {}, data {}, group {}, flags {}", ObjectID, EventID, dwData, GroupID,
                                          Flags);
     Connection* c = gf_connection(w, hSimConnect, Call::TransmitClientEvent, args);
     if (!c)
         return E_FAIL;
-    const std::uint32_t packet = gf_succeed(w, *c, Call::TransmitClientEvent, args);
+    const std::uint32_t packet = gf_succeed(w, *c, Call::TransmitClientEvent, std::move(args));
     auto mapped = c->eventMap.find(EventID);
     if (mapped == c->eventMap.end()) {
         w.queueException(*c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, packet, 2);
@@ -502,7 +503,7 @@ HRESULT SimConnect_AICreateNonATCAircraft(HANDLE hSimConnect, const char* szCont
     World& w = gf_world();
     const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
-    const std::string args = fmt::format("\"{}\", \"{}\", {:.6f},{:.6f} alt {:.1f} pbh {:.2f},{:.2f},{:.2f} gnd {} "
+    std::string args = fmt::format("\"{}\", \"{}\", {:.6f},{:.6f} alt {:.1f} pbh {:.2f},{:.2f},{:.2f} gnd {} "
                                          "kt {}, req {}",
                                          gf_callText(szContainerTitle), gf_callText(szTailNumber), InitPos.Latitude,
                                          InitPos.Longitude, InitPos.Altitude, InitPos.Pitch, InitPos.Bank,
@@ -510,7 +511,7 @@ HRESULT SimConnect_AICreateNonATCAircraft(HANDLE hSimConnect, const char* szCont
     Connection* c = gf_connection(w, hSimConnect, Call::AICreateNonATCAircraft, args);
     if (!c)
         return E_FAIL;
-    const std::uint32_t packet = gf_succeed(w, *c, Call::AICreateNonATCAircraft, args);
+    const std::uint32_t packet = gf_succeed(w, *c, Call::AICreateNonATCAircraft, std::move(args));
     CreationRec rec;
     rec.frame = w.frame;
     rec.packet = packet;
@@ -549,11 +550,11 @@ HRESULT SimConnect_AIRemoveObject(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID Objec
     World& w = gf_world();
     const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
-    const std::string args = fmt::format("{}, req {}", ObjectID, RequestID);
+    std::string args = fmt::format("{}, req {}", ObjectID, RequestID);
     Connection* c = gf_connection(w, hSimConnect, Call::AIRemoveObject, args);
     if (!c)
         return E_FAIL;
-    const std::uint32_t packet = gf_succeed(w, *c, Call::AIRemoveObject, args);
+    const std::uint32_t packet = gf_succeed(w, *c, Call::AIRemoveObject, std::move(args));
     const std::uint32_t target = lf_resolve(w, ObjectID);
     if (target == 0) {
         gf_pushRing(w.removals, w.cfg.recordRing,
@@ -586,11 +587,11 @@ HRESULT SimConnect_AIReleaseControl(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID Obj
     World& w = gf_world();
     const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
-    const std::string args = fmt::format("{}, req {}", ObjectID, RequestID);
+    std::string args = fmt::format("{}, req {}", ObjectID, RequestID);
     Connection* c = gf_connection(w, hSimConnect, Call::AIReleaseControl, args);
     if (!c)
         return E_FAIL;
-    const std::uint32_t packet = gf_succeed(w, *c, Call::AIReleaseControl, args);
+    const std::uint32_t packet = gf_succeed(w, *c, Call::AIReleaseControl, std::move(args));
     const std::uint32_t target = lf_resolve(w, ObjectID);
     if (target == 0) {
         w.queueException(*c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, packet, 1);
@@ -612,11 +613,11 @@ HRESULT SimConnect_AISetAircraftFlightPlan(HANDLE hSimConnect, SIMCONNECT_OBJECT
     World& w = gf_world();
     const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
-    const std::string args = fmt::format("{}, \"{}\", req {}", ObjectID, gf_callText(szFlightPlanPath), RequestID);
+    std::string args = fmt::format("{}, \"{}\", req {}", ObjectID, gf_callText(szFlightPlanPath), RequestID);
     Connection* c = gf_connection(w, hSimConnect, Call::AISetAircraftFlightPlan, args);
     if (!c)
         return E_FAIL;
-    const std::uint32_t packet = gf_succeed(w, *c, Call::AISetAircraftFlightPlan, args);
+    const std::uint32_t packet = gf_succeed(w, *c, Call::AISetAircraftFlightPlan, std::move(args));
     const std::uint32_t target = lf_resolve(w, ObjectID);
     if (target == 0) {
         w.queueException(*c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, packet, 1);

@@ -207,10 +207,12 @@ HRESULT SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc pfcnDispatch, v
         lf_freeRunFrames(w);
     } else {
         w.cv.notify_all();  // a test may be waiting for a live dispatcher
+        meter.pause();  // waiting for the next frame is no work
         w.cv.wait_for(lock, std::chrono::milliseconds(5), [&] {
             Connection* cc = find();
             return !cc || cc->taken < cc->permits;
         });
+        meter.resume();
         c = find();
         if (!c || c->taken >= c->permits)
             return S_OK;
@@ -221,20 +223,26 @@ HRESULT SimConnect_CallDispatch(HANDLE hSimConnect, DispatchProc pfcnDispatch, v
         w.cv.notify_all();
         return E_FAIL;
     }
-    std::vector<std::shared_ptr<Record>> batch;
     const std::size_t n = w.cfg.maxMessagesPerDispatch ? std::min(w.cfg.maxMessagesPerDispatch, c->outbox.size())
                                                        : c->outbox.size();
+    if (n == 0) {
+        // Most dispatches of the program's 1 ms wake find nothing to deliver: acknowledged at once,
+        // with the lock and the meter kept.
+        if (c->state == Connection::Dead)
+            c->quitPending = false;
+        c->acked = std::max(c->acked, permit);
+        c->lastDispatch = std::chrono::steady_clock::now();
+        w.cv.notify_all();
+        return S_OK;
+    }
+    std::vector<std::shared_ptr<Record>> batch;
     batch.assign(c->outbox.begin(), c->outbox.begin() + static_cast<std::ptrdiff_t>(n));
     c->outbox.erase(c->outbox.begin(), c->outbox.begin() + static_cast<std::ptrdiff_t>(n));
     if (c->state == Connection::Dead && c->outbox.empty())
         c->quitPending = false;  // the QUIT goes out with this batch
     c->inDispatch = true;
-    // Most dispatches of the program's 1 ms wake find nothing to deliver: those keep the lock and
-    // the meter, which saves two thread-clock reads (system calls) a wake.
-    if (!batch.empty()) {
-        lock.unlock();
-        meter.pause();  // the program's callback is the program's time
-    }
+    lock.unlock();
+    meter.pause();  // the program's callback is the program's time
 
     auto finish = [&](std::size_t requeueFrom) {
         if (!lock.owns_lock()) {

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <iterator>
 #include <stdexcept>
 #include <numbers>
 
@@ -187,6 +188,39 @@ void World::ensureConfigured()
     }
 }
 
+namespace {
+
+// Appends the value as "{:.Nf}" formats it (decimals 1 to 7), without fmt's general float
+// formatting in the common case: the value times 10^N is rounded by the hardware and printed as
+// digits. That product is off by at most half a unit in its last place (scaled * 2^-53), so only
+// a product that lies that close to a half-way point, or a huge or non-finite value, can round
+// otherwise: those go through fmt.
+void lf_appendFixed(fmt::memory_buffer& out, double value, int decimals)
+{
+    static constexpr double kScale[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
+    static constexpr std::uint64_t kIntScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+    const double scaled = std::fabs(value) * kScale[decimals];
+    const double whole = std::floor(scaled);
+    const double fraction = scaled - whole;
+    if (!(scaled < 4.0e15) || std::fabs(fraction - 0.5) <= scaled * 1e-15 + 1e-9) {
+        fmt::format_to(std::back_inserter(out), "{:.{}f}", value, decimals);
+        return;
+    }
+    const std::uint64_t units = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+    if (std::signbit(value))
+        out.push_back('-');
+    const std::uint64_t scale = kIntScale[decimals];
+    fmt::format_to(std::back_inserter(out), "{}", units / scale);
+    out.push_back('.');
+    char digits[8];
+    std::uint64_t rest = units % scale;
+    for (int i = decimals - 1; i >= 0; --i, rest /= 10)
+        digits[i] = static_cast<char>('0' + rest % 10);
+    out.append(digits, digits + decimals);
+}
+
+}  // namespace
+
 void World::openPositionLog(const std::string& path)
 {
     if (positionLog)
@@ -207,8 +241,25 @@ void World::logPosition(const PositionRec& rec)
         return;
     const double wall =
         std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
-    *positionLog << fmt::format("{},{:.3f},{:.3f},{},{:.7f},{:.7f},{:.1f},{:.4f},{:.1f}\n", rec.frame, simSeconds(),
-                                wall, rec.objectId, rec.lat, rec.lon, rec.alt, rec.heading, rec.tas);
+    // "{},{:.3f},{:.3f},{},{:.7f},{:.7f},{:.1f},{:.4f},{:.1f}\n", formatted on the stack: one line
+    // for every position write.
+    fmt::memory_buffer line;
+    fmt::format_to(std::back_inserter(line), "{},", rec.frame);
+    lf_appendFixed(line, simSeconds(), 3);
+    line.push_back(',');
+    lf_appendFixed(line, wall, 3);
+    fmt::format_to(std::back_inserter(line), ",{},", rec.objectId);
+    lf_appendFixed(line, rec.lat, 7);
+    line.push_back(',');
+    lf_appendFixed(line, rec.lon, 7);
+    line.push_back(',');
+    lf_appendFixed(line, rec.alt, 1);
+    line.push_back(',');
+    lf_appendFixed(line, rec.heading, 4);
+    line.push_back(',');
+    lf_appendFixed(line, rec.tas, 1);
+    line.push_back('\n');
+    positionLog->write(line.data(), static_cast<std::streamsize>(line.size()));
 }
 
 // ---- time --------------------------------------------------------------------------------------
@@ -722,11 +773,11 @@ std::string World::readText(const VarInfo& v, std::uint32_t objectId) const
 
 namespace {
 
-std::int64_t lf_threadCpuNanoseconds()
+std::int64_t lf_meterNanoseconds()
 {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 }  // namespace
@@ -734,14 +785,14 @@ std::int64_t lf_threadCpuNanoseconds()
 void CpuMeter::resume()
 {
     if (m_start < 0)
-        m_start = lf_threadCpuNanoseconds();
+        m_start = lf_meterNanoseconds();
 }
 
 void CpuMeter::pause()
 {
     if (m_start < 0)
         return;
-    const std::int64_t spent = lf_threadCpuNanoseconds() - m_start;
+    const std::int64_t spent = lf_meterNanoseconds() - m_start;
     m_world.cpuNanoseconds += static_cast<std::uint64_t>(std::max<std::int64_t>(0, spent));
     m_start = -1;
 }

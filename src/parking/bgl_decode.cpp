@@ -182,8 +182,12 @@ struct PackedName {
     // The characters, in a buffer of the caller's.
     std::string_view text(char (&out)[8]) const
     {
-        for (std::size_t i = 0; i < sizeof out; ++i)
-            out[i] = static_cast<char>(key >> (8 * i));
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(out, &key, sizeof out);
+        } else {
+            for (std::size_t i = 0; i < sizeof out; ++i)
+                out[i] = static_cast<char>(key >> (8 * i));
+        }
         return {out, size};
     }
 };
@@ -401,18 +405,17 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
     for (std::uint32_t i = 0; i < count; ++i) {
         // An entry must lie inside its subrecord: a count larger than the record holds would
         // otherwise read the records that follow as stands.
-        const bool fits = entry + kParkingEntryWords <= endWord &&
-                          entry + kParkingEntryWords + (words.at(entry) >> 24) <= endWord;
-        if (!fits) {
+        // The fixed part of the entry is read through one check.
+        const std::uint32_t* e = entry + kParkingEntryWords <= endWord ? words.range(entry, kParkingEntryWords) : nullptr;
+        const std::uint32_t packed = e ? e[0] : 0;
+        if (!e || entry + kParkingEntryWords + (packed >> 24) > endWord) {
             lf_addScanMessage(tvx::format("{}{} parking entries listed, only {} lie inside their record, in {}",
                                           kErrorPrefix, count, i, path));
             return;
         }
-        const std::size_t current = entry;
-        const std::uint32_t packed = words.at(current);
         entry += kParkingEntryWords + (packed >> 24);
 
-        const float radius = words.f32(current + 1);
+        const float radius = std::bit_cast<float>(e[1]);
         if (!(radius > 1.0f && radius < 200.0f)) {
             lf_addScanMessage(tvx::format("skipped position with radius {:.1F} meters, in {}", radius, path));
             continue;
@@ -424,13 +427,13 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
         const std::uint32_t type = (packed >> 8) & 0xFu;
         if (type == 0 || type == 12 || type == 13)
             continue;
-        const double lat = lf_packedLat(words.at(current + 8));
-        const double lon = lf_packedLon(words.at(current + 7));
+        const double lat = lf_packedLat(e[8]);
+        const double lon = lf_packedLon(e[7]);
         if (lf_isBadPosition(lat, lon)) {
             lf_addScanMessage(tvx::format("lat/lon: {}, incorrect (skipped) ", gf_latLonText(lat, lon)));
             continue;
         }
-        const float heading = words.f32(current + 2);
+        const float heading = std::bit_cast<float>(e[2]);
         if (!std::isfinite(heading)) {
             char text[8];
             lf_addScanMessage(tvx::format("skipped position {} with heading {}, in {}", decoded.text(text), heading, path));

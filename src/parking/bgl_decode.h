@@ -57,6 +57,14 @@ public:
         return m_words[index];
     }
     float f32(std::size_t index) const;
+    // The count words from the index on, checked once; throws as at() does.
+    const std::uint32_t* range(std::size_t index, std::size_t count) const
+    {
+        m_reads += count;
+        if (count > m_words.size() || index > m_words.size() - count) [[unlikely]]
+            lf_throwBeyond(std::max(index, m_words.size()));
+        return m_words.data() + index;
+    }
     // Record header of the record starting at the word: id (u16 at +0) and size (u32 at +2).
     std::uint16_t recordId(std::size_t index) const { return static_cast<std::uint16_t>(at(index) & 0xFFFFu); }
     std::uint32_t recordSize(std::size_t index) const { return (at(index) >> 16) | (at(index + 1) << 16); }

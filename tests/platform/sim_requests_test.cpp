@@ -3,10 +3,13 @@
 // validation with the sanity monitor.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <sstream>
 #include <limits>
 #include <numbers>
+
+#include <fmt/format.h>
 
 #include "support/sim_probe.h"
 #include "support/temp_folder.h"
@@ -230,6 +233,43 @@ TEST_F(SimSetData, PositionLogKeepsEveryWrite)
         ++n;
     }
     EXPECT_EQ(n, kWrites);
+}
+
+// The position log prints each value as "{:.Nf}" does, also at and next to the half-way points
+// of its last decimal (where a product by 10^N rounds the other way) and at exact halves (which
+// round to even).
+TEST_F(SimSetData, PositionLogRoundsAsFixedFormat)
+{
+    tvxtest::TempFolder tmp;
+    sim().logPositions((tmp / "all.csv").string());
+    releaseAndFreeze();
+    const std::array<double, 8> writes[] = {
+        {50.00000005, 8.00000015, 0, 0, 1.00005, 3000.05, 0, 250.05},
+        {49.99999995, 7.99999985, 0, 0, 0.00015, 3000.25, 0, 250.25},
+        {50.00000025, 8.00000035, 0, 0, 1.25, 2999.95, 0, 249.75},
+        {50.123456789, 8.987654321, 0, 0, 6.28318, 12345.678, 0, 0.05},
+    };
+    std::vector<std::string> expected;
+    for (const auto& v : writes) {
+        write(v);
+        const auto o = *sim().object(id);
+        expected.push_back(fmt::format("{:.7f},{:.7f},{:.1f},{:.4f},{:.1f}", o.pos.latDeg, o.pos.lonDeg, o.pos.altFt,
+                                       o.headingRad, o.tasKt));
+        ASSERT_TRUE(sim().frame());
+    }
+    sim().logPositions("");
+    std::istringstream rows(tvxtest::readFile(tmp / "all.csv"));
+    std::string line;
+    std::getline(rows, line);
+    std::size_t n = 0;
+    while (std::getline(rows, line) && n < expected.size()) {
+        std::size_t field = 0;
+        for (int commas = 0; commas < 4; ++commas)
+            field = line.find(',', field) + 1;
+        EXPECT_EQ(line.substr(field), expected[n]) << line;
+        ++n;
+    }
+    EXPECT_EQ(n, expected.size());
 }
 
 TEST_F(SimSetData, PositionWritesMoveTheObjectOnceReleasedAndFrozen)
