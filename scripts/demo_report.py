@@ -533,7 +533,9 @@ def report(args):
     errors = [line for line in log.splitlines() if line.startswith("===> ")]
 
     # Every position write against the recording at the same play-out time: the traffic stand-in
-    # replays on the wall clock from the moment it printed, looping over the scenario.
+    # replays on the wall clock from the moment it printed, looping over the scenario. A write plays
+    # what the stand-in served 30 s before it; once that is the next loop (the aircraft are back at
+    # the scenario's start, a jump the recording does not have), the writes are not measured.
     results, measured = [], {}
     t0 = None
     try:
@@ -548,7 +550,9 @@ def report(args):
     if t0 is not None and os.path.exists(all_path):
         tracks = [tm.Track.from_scenario(t) for t in scenario["tracks"]]
         length = max((p["t"] for t in scenario["tracks"] for p in t["points"]), default=0.0) + 1.0
-        measured = tm.read_positions(all_path, clock=lambda sim_s, wall_s: (wall_s - t0) % length)
+        measured = tm.read_positions(all_path, clock=lambda sim_s, wall_s: wall_s - t0)
+        measured = {oid: [w for w in writes if w[0] - tm.DELAY < length] for oid, writes in measured.items()}
+        measured = {oid: writes for oid, writes in measured.items() if writes}
         results = tm.measure(measured, {oid: e.get("atc", "") for oid, e in created.items()}, tracks)
 
     parked = parked_facts(work, log, created, final_objects, scenario)

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <deque>
 #include <exception>
+#include <limits>
 #include <unordered_map>
 
 #include "foundation/geo.h"
@@ -68,6 +69,9 @@ bool s_mainLoopStarted = false;
 // Lock-free view of s_mainLoopStarted for the main loop's per-tick check (written under the lock).
 std::atomic<bool> s_mainLoopStartedSeen{false};
 
+// Guarded by g_udpMutex: the service's clock less the AI tick's, in seconds (NaN until a dated reply).
+double s_serviceClockOffset = std::numeric_limits<double>::quiet_NaN();
+
 // Main loop only: history records taken out of s_historyWaiting, applied front first.
 std::deque<TrafficRecord> s_historyBacklog;
 
@@ -107,9 +111,25 @@ void lf_dropUntimedRecords(std::vector<TrafficRecord>& records)
         gf_logError("! {} feed record{} without a valid time dropped", dropped, dropped == 1 ? "" : "s");
 }
 
+// The service's "now" at this tick. The data time is the service's second with its fraction
+// dropped, so one reply alone puts "now" up to 1 s early and its records play out that much late; as
+// replies come at different fractions of the service's seconds, the largest data time less tick time
+// comes within a few hundredths of a second of the two clocks' offset (replies on whole seconds give
+// it at once). A data time more than 1 s below that (the service's clock set back, a changed time
+// shift, a reply held up on its way) starts it afresh.
+double lf_serviceNow(double dataTime, std::int32_t tick)
+{
+    const double tickSeconds = static_cast<double>(tick) / kTicksPerSecond;
+    const double sample = dataTime - tickSeconds;
+    std::lock_guard lock(g_udpMutex);
+    if (!(sample <= s_serviceClockOffset && sample >= s_serviceClockOffset - 1.0))
+        s_serviceClockOffset = sample;
+    return tickSeconds + s_serviceClockOffset;
+}
+
 // A live batch plays each record out the delay after its own feed time on this program's clock:
-// the reply's data time is "now" at arrival (never earlier than the newest record, the service
-// gives whole seconds), so a record that arrives 2 s old plays out 2 s sooner. Without a data time,
+// the service's "now" at arrival comes from the data times (never earlier than the newest record),
+// so a record that arrives 2 s old plays out 2 s sooner. Without a data time,
 // for history buffers, and when even the newest record is older than the delay by the data time
 // (a data time off the records' clock: stamped from it, the whole batch would play out at once),
 // the batch's median feed time stands for the arrival.
@@ -122,8 +142,8 @@ void lf_stamp(std::vector<TrafficRecord>& records, std::uint32_t delay, double d
     std::sort(times.begin(), times.end());
     const bool dated = delay == kLiveDelay && std::isfinite(dataTime) && dataTime > 0.0 &&
                        dataTime - times.back() <= static_cast<double>(kLiveDelay);
-    const double reference = dated ? std::max(dataTime, times.back()) : times[times.size() / 2];
     const std::int32_t tick = g_tick.load();
+    const double reference = dated ? std::max(lf_serviceNow(dataTime, tick), times.back()) : times[times.size() / 2];
     for (auto& r : records)
         r.pos.slot = lf_playOutSlot(delay, tick, r.time, reference);
 }
@@ -250,6 +270,7 @@ void gf_resetFeedHandover()
     s_mainLoopStarted = false;
     s_mainLoopStartedSeen.store(false);
     s_historyBacklog.clear();
+    s_serviceClockOffset = std::numeric_limits<double>::quiet_NaN();
 }
 
 std::size_t gf_pendingHistoryRecords()

@@ -108,6 +108,28 @@ TEST_F(FeedHandover, StampsLivePlayOutSlotsFromTheReplysDataTime)
     EXPECT_EQ(g_liveAc[0].stream.front().slot, 1000 + 1200);
 }
 
+// The data time drops the service's fraction of a second: a reply 2.5 s after one on the service's
+// whole second says 105 at 105.5, and its 0.5 s old record plays out 30 s after its own time, not
+// 0.5 s late. A data time far below the clock seen so far (a changed time shift) starts it afresh.
+TEST_F(FeedHandover, DataTimesInWholeSecondsPlaceTheServiceClockByTheirLargestLead)
+{
+    TrafficClient client;
+    auto slotOf = [&](std::int32_t tick, double dataTime, double recordTime) {
+        g_tick.store(tick);
+        client.setTrafficDataTime(dataTime);
+        client.liveRecords() = {liveRecord(0x100001, "A1", "B738", recordTime)};
+        gf_handleTrafficBatch(client, 30);
+        std::lock_guard lock(g_udpMutex);
+        EXPECT_EQ(g_udpMessages.size(), 1u);
+        const std::int32_t slot = g_udpMessages.empty() ? -1 : g_udpMessages[0].pos.slot;
+        g_udpMessages.clear();
+        return slot;
+    };
+    EXPECT_EQ(slotOf(1000, 103.0, 103.0), 1000 + 3000);
+    EXPECT_EQ(slotOf(1250, 105.0, 105.0), 1250 + 3000 - 50);
+    EXPECT_EQ(slotOf(1300, 50.0, 50.0), 1300 + 3000);
+}
+
 TEST_F(FeedHandover, SecondLiveBatchIsDroppedWholeUntilTheFirstIsTaken)
 {
     std::vector<TrafficRecord> first{liveRecord(0x100001, "A1", "B738", 10.0), liveRecord(0x100002, "A2", "B738", 10.0),
