@@ -20,6 +20,7 @@ struct Figures {
     double airMax = -1, airMedian = -1, groundMax = -1, groundMedian = -1, altMax = -1;
     int stuck = -1, jumps = -1;
     double staleOut = -1, positionOut = -1, altitudeOut = -1;
+    int objects = -1;  // simulator objects measured: one aircraft removed and created again counts twice
     std::string text;  // the replay's output, for the failure messages
     std::string skip;  // why the replay cannot run here; empty when it ran
 };
@@ -75,6 +76,10 @@ Figures lf_replayFigures(const std::string& name, const std::string& args = {})
     f.skip = lf_replay(name, f.text, args);
     if (f.skip.empty() && !lf_parseSummary(f.text, f))
         ADD_FAILURE() << "no summary line in the replay's output:\n" << f.text;
+    // The table closes each object's rows with "N writes, M compared".
+    f.objects = 0;
+    for (auto at = f.text.find(" writes, "); at != std::string::npos; at = f.text.find(" writes, ", at + 1))
+        ++f.objects;
     return f;
 }
 
@@ -101,11 +106,14 @@ TEST(E2eReplay, RealTakeOffRecordingStaysWithTheRecordedAircraft)
     // (air 268 m, median 36 m, ground median 14 m). The recording's own faults (positions repeated
     // or thrown off during the taxi, altitudes 500-900 ft off from one record to the next in the
     // climb) are left out of the figures: 34 s of the distances and 370 s of the altitudes of its
-    // 782 s, no more.
+    // 782 s, no more. The whole taxi counts since the aircraft waits through gaps in its fixes
+    // longer than the play-out delay instead of being removed there (before, only its first 60 s
+    // were measured, median 0 m); at LSZH the replay's user aircraft stands by runway 28, so the
+    // collision rule removes the aircraft on its take-off roll and it comes back in the climb.
     EXPECT_LT(f.airMax, 100.0) << f.text;
     EXPECT_LT(f.airMedian, 10.0) << f.text;
     EXPECT_LT(f.groundMax, 120.0) << f.text;
-    EXPECT_LT(f.groundMedian, 8.0) << f.text;
+    EXPECT_LT(f.groundMedian, 25.0) << f.text;
     EXPECT_LT(f.altMax, 350.0) << f.text;
     EXPECT_EQ(f.staleOut, 0.0) << f.text;
     EXPECT_LT(f.positionOut, 60.0) << f.text;
@@ -115,15 +123,21 @@ TEST(E2eReplay, RealTakeOffRecordingStaysWithTheRecordedAircraft)
 // The same road with the real taxi and climb out of Zurich whose climb brings altitudes 850-1600 ft
 // off for single records: the aircraft follows the climb, not them (it was drawn down 960 ft by a
 // record 1175 ft low 2.4 s after the last, while 1000 ft more than 8,000 ft/min were allowed).
+// Its taxi fixes lie up to 51 s apart, longer than the play-out delay: the aircraft waits at the
+// last one and taxis on when the next comes (it was removed there, 41 s and 250 m on, and came back
+// only in the air three minutes later, so neither that taxi nor the take-off was measured). While
+// it waits for a fix that comes later than the delay it falls behind the straight line between
+// the fixes (165 m in a 51 s gap).
 TEST(E2eReplay, RealGroundRecordingClimbsWithoutFollowingBrokenAltitudes)
 {
     const Figures f = lf_replayFigures("noisy_ground.json.gz");
     if (!f.skip.empty())
         GTEST_SKIP() << f.skip;
     lf_expectOneSteadyAircraft(f);
+    EXPECT_EQ(f.objects, 1) << f.text;
     EXPECT_LT(f.altMax, 350.0) << f.text;
     EXPECT_LT(f.airMax, 100.0) << f.text;
-    EXPECT_LT(f.groundMax, 100.0) << f.text;
+    EXPECT_LT(f.groundMax, 200.0) << f.text;
     EXPECT_LT(f.altitudeOut, 250.0) << f.text;
 }
 
