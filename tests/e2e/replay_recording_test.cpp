@@ -108,12 +108,14 @@ TEST(E2eReplay, RealTakeOffRecordingStaysWithTheRecordedAircraft)
     // climb) are left out of the figures: 34 s of the distances and 370 s of the altitudes of its
     // 782 s, no more. The whole taxi counts since the aircraft waits through gaps in its fixes
     // longer than the play-out delay instead of being removed there (before, only its first 60 s
-    // were measured, median 0 m); at LSZH the replay's user aircraft stands by runway 28, so the
-    // collision rule removes the aircraft on its take-off roll and it comes back in the climb.
+    // were measured); behind after such a wait it catches up at 10 kt more than its taxi speed
+    // (at 1.2 times a taxi speed of a few knots it ran 17-43 m behind for a minute: median 17 m).
+    // At LSZH the replay's user aircraft stands by runway 28, so the collision rule removes the
+    // aircraft on its take-off roll and it comes back in the climb.
     EXPECT_LT(f.airMax, 100.0) << f.text;
     EXPECT_LT(f.airMedian, 10.0) << f.text;
     EXPECT_LT(f.groundMax, 120.0) << f.text;
-    EXPECT_LT(f.groundMedian, 25.0) << f.text;
+    EXPECT_LT(f.groundMedian, 8.0) << f.text;
     EXPECT_LT(f.altMax, 350.0) << f.text;
     EXPECT_EQ(f.staleOut, 0.0) << f.text;
     EXPECT_LT(f.positionOut, 60.0) << f.text;
