@@ -127,7 +127,17 @@ double lf_recordedClimbCap(const LiveAc& ac)
     return std::max(ac.vertRateCap, kRecordedClimbFtPerTick);
 }
 
-void lf_airAltitudeStep(LiveAc& ac, double i)
+// The ground under the aircraft: the simulator's ground altitude when reported, else the field
+// elevation of the airport near it with the static CG height; NaN when neither is known.
+double lf_groundAltitude(const LiveAc& ac, const AirportEntry* airport)
+{
+    if (ac.motion.groundAltKnown)
+        return ac.motion.groundAlt;
+    return airport ? airport->alt + ac.staticCgHeight : kNaN;
+}
+
+// `airport`: the airport within 10 nm of the aircraft (lf_airportNear), looked up once per leg.
+void lf_airAltitudeStep(LiveAc& ac, double i, const AirportEntry* airport)
 {
     const PosRecord& head = gf_rec(ac.stream, 0);
     const PosRecord& second = gf_rec(ac.stream, 1);
@@ -149,7 +159,7 @@ void lf_airAltitudeStep(LiveAc& ac, double i)
     } else if (a0 && !a1) {
         // Touch-down ahead: down to the ground where it is known.
         const std::int32_t qnh = g_qnh.load();
-        const double ground = gf_groundAltitudeFt(ac);
+        const double ground = lf_groundAltitude(ac, airport);
         if (!std::isnan(ground) && qnh <= 1013)
             ac.altStep = (ground - ac.sim.alt) / i;
         else
@@ -163,9 +173,8 @@ void lf_airAltitudeStep(LiveAc& ac, double i)
 // Near an airport of the list a flying aircraft never goes below the field (plus its height on its
 // wheels): recorded pressure altitudes lie hundreds of feet under it at a high QNH, down to 0 ft on
 // a touch-and-go. The leg ends on that floor at least, climbing to it when below.
-void lf_keepAboveField(LiveAc& ac, double i)
+void lf_keepAboveField(LiveAc& ac, double i, const AirportEntry* airport)
 {
-    const AirportEntry* airport = lf_airportNear(ac.sim.lat, ac.sim.lon);
     if (!airport)
         return;
     const double floor = airport->alt + ac.staticCgHeight;
@@ -173,7 +182,7 @@ void lf_keepAboveField(LiveAc& ac, double i)
         ac.altStep = (floor - ac.sim.alt) / i;
 }
 
-void lf_airLights(LiveAc& ac)
+void lf_airLights(LiveAc& ac, bool airportNear)
 {
     LiveMotion& m = ac.motion;
     const PosRecord& head = gf_rec(ac.stream, 0);
@@ -188,7 +197,7 @@ void lf_airLights(LiveAc& ac)
         if (ac.heightAboveGround > (big ? 2050.0 : 625.0))
             liveac::climbConfiguration(ac);
         else
-            liveac::approachConfiguration(ac);
+            liveac::approachConfiguration(ac, airportNear);
         return;
     }
     if (m.lightsAbove10k)
@@ -242,10 +251,7 @@ double gf_liftOffSpeed(SizeClass sizeClass)
 
 double gf_groundAltitudeFt(const LiveAc& ac)
 {
-    if (ac.motion.groundAltKnown)
-        return ac.motion.groundAlt;
-    const AirportEntry* airport = lf_airportNear(ac.sim.lat, ac.sim.lon);
-    return airport ? airport->alt + ac.staticCgHeight : kNaN;
+    return lf_groundAltitude(ac, ac.motion.groundAltKnown ? nullptr : lf_airportNear(ac.sim.lat, ac.sim.lon));
 }
 
 bool gf_airportWithin10Nm(const LiveAc& ac)
@@ -273,9 +279,11 @@ void airConfiguration(LiveAc& ac)
         ac.vertSpeedFpm = second.vertRate;
     }
 
+    // One look-up of the airport near the aircraft serves the whole leg.
+    const AirportEntry* airport = lf_airportNear(ac.sim.lat, ac.sim.lon);
     if (m.flareStage == 0) {
-        lf_airAltitudeStep(ac, i);
-        lf_keepAboveField(ac, i);
+        lf_airAltitudeStep(ac, i, airport);
+        lf_keepAboveField(ac, i, airport);
         if (ac.phase != AcPhase::TakeOff) {
             const double w = gf_rec(ac.stream, 1).vertRate;
             const double g = w < 0.0 ? std::max(w, -3000.0) * 0.5 : std::min(w, 2400.0);
@@ -299,7 +307,7 @@ void airConfiguration(LiveAc& ac)
     else
         setBankStep(ac, turn, static_cast<std::int32_t>(i));
 
-    lf_airLights(ac);
+    lf_airLights(ac, airport != nullptr);
 }
 
 void groundConfiguration(LiveAc& ac)
@@ -394,13 +402,13 @@ void climbConfiguration(LiveAc& ac)
     }
 }
 
-void approachConfiguration(LiveAc& ac)
+void approachConfiguration(LiveAc& ac, bool airportNear)
 {
     LiveMotion& m = ac.motion;
     gf_setCabinLights(ac.objectId, false);
     const double v = gf_rec(ac.stream, 0).vertRate;
     if (v > -250.0) {
-        if (v <= 600.0 && (!ac.landing || gf_airportWithin10Nm(ac)))
+        if (v <= 600.0 && (!ac.landing || airportNear))
             return;
         // Climbing away, or landing away from the park airport: a climb-out.
         if (m.climbConfigDone)
@@ -414,7 +422,7 @@ void approachConfiguration(LiveAc& ac)
         m.flareStage = 0;
         return;
     }
-    if (ac.landing || !gf_airportWithin10Nm(ac))
+    if (ac.landing || !airportNear)
         return;
     lf_throttle(ac, 1);
     gf_setFlaps(ac, 3);

@@ -48,7 +48,8 @@ void airConfiguration(LiveAc& ac);
 // Ground leg: throttle, limits, attitude, curve step, signed speed and the take-off decision.
 void groundConfiguration(LiveAc& ac);
 void climbConfiguration(LiveAc& ac);
-void approachConfiguration(LiveAc& ac);
+// `airportNear`: the park airport or an airport of the list lies within 10 nm (gf_airportWithin10Nm).
+void approachConfiguration(LiveAc& ac, bool airportNear);
 // Vertical rate (feet per minute) of an approach toward the ground.
 double approachVerticalSpeed(const LiveAc& ac);
 // Bank step toward the bank of a coordinated turn of `turn` radians over `ticks` ticks.

@@ -32,6 +32,7 @@ constexpr double kMinusFourDegrees = -4.0 * kDegToRad;
 constexpr std::int32_t kWeekTicks = 604800 * 100;
 constexpr double kCatchUpFactor = 1.2;  // fastest catch-up: this many times the feed's speed
 constexpr double kAirCatchUpKnots = 40.0;  // and in the air this much faster at least
+constexpr double kGroundCatchUpKnots = 10.0;  // on the ground this much faster at least
 constexpr double kTrailingSpeedFactor = 1.5;  // at most this much faster pace from the record after a leg
 
 std::int32_t lf_now()
@@ -267,8 +268,10 @@ void setArrivalTick(LiveAc& ac, std::int32_t n)
         pace *= std::clamp(gf_rec(ac.stream, 2).speed / v, 1.0, kTrailingSpeedFactor);
     // At approach speeds 1.2 times is only 20 kt more: after fixes that trailed the recorded speed
     // and then jumped ahead, the aircraft took 25 s to rejoin the settled track.
-    if (!ac.onGround && v > 0.0)
-        pace = std::max(pace, 1.0 + kAirCatchUpKnots / v);
+    // Taxiing at a few knots, 1.2 times is a knot or two more: behind by a wait for a late fix it
+    // took a minute to rejoin the line between its fixes.
+    if (v > 0.0)
+        pace = std::max(pace, 1.0 + (ac.onGround ? kGroundCatchUpKnots : kAirCatchUpKnots) / v);
     const std::int32_t fastest = std::max(kMinLegTicks, gf_ticks(ownTicks / pace));
     std::int64_t tick;
     if (ac.holdCounter > 0) {

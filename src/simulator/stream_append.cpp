@@ -31,6 +31,7 @@ constexpr double kThreeMetresNm = 0.0016198704103671706;
 constexpr double kStopKeepNm = 0.011879049676025918;  // 22 m
 constexpr std::int32_t kStopKeepTicks = 1500;         // 15 s
 constexpr std::int32_t kWeekTicks = 60480000;
+constexpr double kTaxiReachKnots = 43.0;  // from here on a ground record is a take-off roll
 
 LatLon lf_pos(const PosRecord& r)
 {
@@ -46,6 +47,19 @@ std::int32_t lf_now()
 double lf_courseOff(const LiveAc& ac, const PosRecord& from, const PosRecord& r)
 {
     return gf_absDiffDeg(ac.sim.heading, gf_initialCourse(lf_pos(from), lf_pos(r)));
+}
+
+// The feed's positions on the ground may lie 10-40 s apart, longer than the play-out delay: the
+// aircraft then waits at the last one before the next comes. A next one that lies within taxi
+// speed of the last position over the feed's time between them continues the taxi; farther, or
+// without the feed's times, the aircraft is removed and comes back where its data is.
+bool lf_taxiedTo(const LiveAc& ac, const PosRecord& r)
+{
+    const double seconds = ac.lastRecordTime - ac.olderFeedTime;
+    if (r.airborne || ac.olderFeedTime <= 0.0 || !(seconds > 0.0))
+        return false;
+    const double nm = gf_distanceNm(ac.olderFeedLat, ac.olderFeedLon, r.lat, r.lon);
+    return nm * 3600.0 <= kTaxiReachKnots * seconds;
 }
 
 bool lf_allStops(const std::deque<PosRecord>& stream)
@@ -82,7 +96,7 @@ void appendRecord(LiveAc& ac, PosRecord r)
     }
     if (ac.waiting) {
         const PosRecord& head = gf_rec(ac.stream, 0);
-        if (gf_recDistance(head, r) * kMetresPerNm > g_optHoldingThresholdMeters.value()) {
+        if (gf_recDistance(head, r) * kMetresPerNm > g_optHoldingThresholdMeters.value() && !lf_taxiedTo(ac, r)) {
             ac.waiting = 0;
             ac.waitingStartTick = 0;
             gf_removeAct(ac);

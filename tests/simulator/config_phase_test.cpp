@@ -97,7 +97,7 @@ TEST_F(ConfigTest, DescentNearTheParkAirportSwitchesOnTheLandingModeOnce)
     ac.standId = 3;
     ac.standLat = 47.05;
     ac.cargoStand = 1;
-    liveac::approachConfiguration(ac);
+    liveac::approachConfiguration(ac, gf_airportWithin10Nm(ac));
     EXPECT_EQ(ac.landing, 1);
     EXPECT_EQ(ac.standId, 0u);
     EXPECT_DOUBLE_EQ(ac.standLat, 0.0);
@@ -109,14 +109,14 @@ TEST_F(ConfigTest, DescentNearTheParkAirportSwitchesOnTheLandingModeOnce)
     EXPECT_EQ(ac.lateLimit, 3000);
     EXPECT_EQ(g_duplicateCheckList.size(), 1u);
 
-    liveac::approachConfiguration(ac);
+    liveac::approachConfiguration(ac, gf_airportWithin10Nm(ac));
     EXPECT_EQ(g_duplicateCheckList.size(), 1u);
     EXPECT_EQ(eventData(9, simid::GEAR_SET).size(), 1u);
 
     // Farther than 10 nm: no landing mode.
     LiveAc far = flying(SizeClass::Large, 3000, 2800, -800, 1500);
     far.sim.lat = 46.8;
-    liveac::approachConfiguration(far);
+    liveac::approachConfiguration(far, gf_airportWithin10Nm(far));
     EXPECT_EQ(far.landing, 0);
 }
 
@@ -171,7 +171,7 @@ TEST_F(ConfigTest, ArrivalsLandAtAnAirportOfTheListWithoutAParkAirport)
     const auto airports = g_airports;
     g_airports = {{"LSZH", "ZRH", 47.05, 8.0, 1416.0}, {"LSGG", "GVA", 46.24, 6.11, 1411.0}};
     LiveAc ac = flying(SizeClass::Large, 3000, 2800, -800, 1500);
-    liveac::approachConfiguration(ac);
+    liveac::approachConfiguration(ac, gf_airportWithin10Nm(ac));
     EXPECT_EQ(ac.landing, 1);
     EXPECT_EQ(ac.flapsIndex, 3u);
 
@@ -190,7 +190,7 @@ TEST_F(ConfigTest, ArrivalsLandAtAnAirportOfTheListWithoutAParkAirport)
     // More than 10 nm from every airport: no landing mode, no ground known.
     LiveAc far = flying(SizeClass::Large, 3000, 2800, -800, 1500);
     far.sim.lat = 46.8;
-    liveac::approachConfiguration(far);
+    liveac::approachConfiguration(far, gf_airportWithin10Nm(far));
     EXPECT_EQ(far.landing, 0);
     EXPECT_TRUE(std::isnan(gf_groundAltitudeFt(far)));
     g_airports = airports;

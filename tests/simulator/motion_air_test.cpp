@@ -81,13 +81,14 @@ TEST(MotionAir, LegTimingWithinTheLimits)
         liveac::setArrivalTick(ac, c.n);
         EXPECT_EQ(ac.stream[1].slot, c.expected) << c.name;
     }
-    {
-        // On the ground 1.2 times the feed's speed at most.
+    for (const double kt : {20.0, 60.0}) {
+        // On the ground 1.2 times the feed's speed at most, or 10 kt more where that is faster
+        // (taxi speeds): 1.5 times at 20 kt.
         MotionSandbox sandbox;
         g_tick.store(10000);
-        LiveAc ac = placed({rec(50, 8, 10000, 20), rec(50.001, 8, 1500, 20)}, true, AcPhase::Taxiing);
+        LiveAc ac = placed({rec(50, 8, 10000, kt), rec(50.001, 8, 1500, kt)}, true, AcPhase::Taxiing);
         liveac::setArrivalTick(ac, 600);
-        EXPECT_EQ(ac.stream[1].slot, 10500);
+        EXPECT_EQ(ac.stream[1].slot, kt == 20.0 ? 10400 : 10500) << kt;
     }
 
     // Records one tick apart: 25 ticks.
