@@ -110,13 +110,15 @@ TEST(E2eReplay, RealTakeOffRecordingStaysWithTheRecordedAircraft)
     // longer than the play-out delay instead of being removed there (before, only its first 60 s
     // were measured); behind after such a wait it catches up at 10 kt more than its taxi speed
     // (at 1.2 times a taxi speed of a few knots it ran 17-43 m behind for a minute: median 17 m).
-    // At LSZH the replay's user aircraft stands by runway 28, so the collision rule removes the
-    // aircraft on its take-off roll and it comes back in the climb.
+    // The replay's user aircraft takes no part (it stands at the field's reference point, by runway
+    // 28 at LSZH, where its collision rule removed the aircraft on its take-off roll and it came
+    // back in the climb 33 s later): the roll and the climb-out count whole, 366 ft just after the
+    // lift-off where the aircraft climbs behind the recording (334 ft while that was missed).
     EXPECT_LT(f.airMax, 100.0) << f.text;
     EXPECT_LT(f.airMedian, 10.0) << f.text;
     EXPECT_LT(f.groundMax, 120.0) << f.text;
     EXPECT_LT(f.groundMedian, 8.0) << f.text;
-    EXPECT_LT(f.altMax, 350.0) << f.text;
+    EXPECT_LT(f.altMax, 400.0) << f.text;
     EXPECT_EQ(f.staleOut, 0.0) << f.text;
     EXPECT_LT(f.positionOut, 60.0) << f.text;
     EXPECT_LT(f.altitudeOut, 420.0) << f.text;
