@@ -193,3 +193,22 @@ TEST(E2eReplay, RealApproachDoesNotClimbToABrokenAltitudeOfARepeatedPosition)
     EXPECT_LT(f.altMax, 400.0) << f.text;
     EXPECT_LT(f.airMax, 50.0) << f.text;
 }
+
+// The readsb trace's arrival into Denver from 126 nm: the traffic query is a box, so its first
+// fixes come from its corner, 115 nm away, beyond the 105 nm radius in which the program finds its
+// new objects. The aircraft was created there and never found: no position write for the whole
+// approach, the object standing where it was created, the aircraft neither moved nor removed.
+// Now it is created when its fixes come within the query range, and flies the approach.
+TEST(E2eReplay, RealArrivalFromTheCornerOfTheQueryBoxIsFlown)
+{
+    const Figures f =
+        lf_replayFigures("trace_full_ac671b.json.gz", "--from 80000 --to 80500 --airport KDEN");
+    if (!f.skip.empty())
+        GTEST_SKIP() << f.skip;
+    lf_expectOneSteadyAircraft(f);
+    EXPECT_EQ(f.text.find("never in the simulator"), std::string::npos) << f.text;
+    EXPECT_EQ(f.objects, 1) << f.text;
+    EXPECT_LT(f.airMax, 50.0) << f.text;
+    EXPECT_GT(f.airMedian, 0.0) << f.text;
+    EXPECT_LT(f.altMax, 100.0) << f.text;
+}
