@@ -212,3 +212,21 @@ TEST(E2eReplay, RealArrivalFromTheCornerOfTheQueryBoxIsFlown)
     EXPECT_GT(f.airMedian, 0.0) << f.text;
     EXPECT_LT(f.altMax, 100.0) << f.text;
 }
+
+// The trace's arrival at Minneapolis, whose pressure altitudes on final lie 650 ft under the 841 ft
+// field: the aircraft flies above the field, not on its wheels, until its fixes touch down. Held
+// at the field plus its height on its wheels, it was on the ground for the simulator 2.5 nm short
+// of the runway, and rolled out and taxied as a take-off roll: at the fixes' taxi speed of 0.1 kt
+// after a stop it crept 84 m behind its last fixes.
+TEST(E2eReplay, RealArrivalBelowTheFieldTouchesDownOnTheRunwayAndTaxiesIn)
+{
+    const Figures f =
+        lf_replayFigures("trace_full_ac671b.json.gz", "--from 14200 --to 14494 --airport 44.8820,-93.2218,841");
+    if (!f.skip.empty())
+        GTEST_SKIP() << f.skip;
+    lf_expectOneSteadyAircraft(f);
+    EXPECT_EQ(f.objects, 1) << f.text;
+    EXPECT_LT(f.groundMax, 30.0) << f.text;
+    EXPECT_LT(f.airMax, 50.0) << f.text;
+    EXPECT_LT(f.altMax, 100.0) << f.text;
+}
