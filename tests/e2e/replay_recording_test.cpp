@@ -230,3 +230,18 @@ TEST(E2eReplay, RealArrivalBelowTheFieldTouchesDownOnTheRunwayAndTaxiesIn)
     EXPECT_LT(f.airMax, 50.0) << f.text;
     EXPECT_LT(f.altMax, 100.0) << f.text;
 }
+
+// The trace's taxi-in at Minneapolis turns 100 degrees off the runway at 10-15 kt with a fix every
+// second: the aircraft follows the turn. The roll-out's course check judged each new fix against
+// the aircraft's heading, still on the runway the play-out delay behind: the turn's fixes lay
+// 90 degrees off it and were dropped, and the aircraft ran straight across the turn, 49 m off it.
+TEST(E2eReplay, RealTurnOffTheRunwayIsTaxiedAlongItsFixes)
+{
+    const Figures f =
+        lf_replayFigures("trace_full_ac671b.json.gz", "--from 71100 --to 71372 --airport 44.8820,-93.2218,841");
+    if (!f.skip.empty())
+        GTEST_SKIP() << f.skip;
+    lf_expectOneSteadyAircraft(f);
+    EXPECT_LT(f.groundMax, 30.0) << f.text;
+    EXPECT_LT(f.airMax, 50.0) << f.text;
+}
