@@ -167,7 +167,9 @@ class Track:
 
     def _lift_to_fields(self, fields):
         """Lifts the flying fixes below the elevation of the nearest field within 10 nm to it;
-        their count."""
+        their count. Ground fixes there are placed at that elevation: a trace gives them no
+        pressure altitude (a geometric height, 90-180 ft off the field, or none), and the seconds
+        from the last flying fix to the touch-down are measured against the line between them."""
         if not fields or not self.pts:
             return 0
         lats = [p[1] for p in self.pts]
@@ -178,9 +180,11 @@ class Track:
                 and min(lons) - box_lon <= f[1] <= max(lons) + box_lon]
         n = 0
         for k, p in enumerate(self.pts):
-            if p[5]:
-                continue
             d, elev = min(((dist_m(p[1], p[2], f[0], f[1]), f[2]) for f in near), default=(math.inf, 0.0))
+            if p[5]:
+                if d <= FIELD_M:
+                    self.pts[k] = (p[0], p[1], p[2], elev, p[4], p[5])
+                continue
             if d <= FIELD_M and p[3] < elev:
                 self.pts[k] = (p[0], p[1], p[2], elev, p[4], p[5])
                 n += 1

@@ -25,6 +25,8 @@
 namespace {
 
 constexpr double kTenNm = 10.0;
+// Height of a glide path over the runway threshold.
+constexpr double kThresholdHeightFt = 50.0;
 constexpr double kMinusFourDegrees = -4.0 * kDegToRad;
 constexpr double kGravity = 9.80665;
 constexpr double kRecordedClimbFtPerTick = 8000.0 / 6000.0;
@@ -172,12 +174,18 @@ void lf_airAltitudeStep(LiveAc& ac, double i, const AirportEntry* airport)
 
 // Near an airport of the list a flying aircraft never goes below the field (plus its height on its
 // wheels): recorded pressure altitudes lie hundreds of feet under it at a high QNH, down to 0 ft on
-// a touch-and-go. The leg ends on that floor at least, climbing to it when below.
+// a touch-and-go. The leg ends on that floor at least, climbing to it when below. A leg that neither
+// climbs nor touches down keeps a threshold crossing height above it: held on its wheels, the
+// aircraft was on the ground for the simulator miles short of the runway, and rolled out and
+// taxied in as a take-off roll.
 void lf_keepAboveField(LiveAc& ac, double i, const AirportEntry* airport)
 {
     if (!airport)
         return;
-    const double floor = airport->alt + ac.staticCgHeight;
+    const PosRecord& head = gf_rec(ac.stream, 0);
+    const PosRecord& second = gf_rec(ac.stream, 1);
+    const bool holdsOff = second.airborne && second.alt <= head.alt;
+    const double floor = airport->alt + ac.staticCgHeight + (holdsOff ? kThresholdHeightFt : 0.0);
     if (ac.sim.alt + ac.altStep * i < floor)
         ac.altStep = (floor - ac.sim.alt) / i;
 }

@@ -315,6 +315,12 @@ void updateBufferAc(LiveAc& ac)
             lf_dropHead(ac);
             return;
         }
+        // The query box's corners reach beyond its range: an aircraft created there would never
+        // be found by the in-range request, so it would stand where it was created for good.
+        if (liveac::beyondQueryRange(head.lat, head.lon)) {
+            lf_dropHead(ac);
+            return;
+        }
         if (lf_heldNearUser(ac))
             return;
         if (g_liveCreateRequests.size() >= kCreationBacklog && ac.phase == AcPhase::New) {

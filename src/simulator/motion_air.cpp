@@ -305,15 +305,20 @@ void setClimbStep(LiveAc& ac)
         ac.altStep = 0.0;
 }
 
+bool beyondQueryRange(double lat, double lon)
+{
+    const UserAcState& user = g_userAcCopy;
+    return !gf_isNoFlightPosition(user.latitude, user.longitude)
+           && gf_distanceNm(lat, lon, user.latitude, user.longitude) >= g_rangeNm.load() - 0.5;
+}
+
 bool endOfStream(LiveAc& ac)
 {
     const LiveMotion& m = ac.motion;
     const std::int32_t now = lf_now();
     // Out of the query range no more data comes, whatever the phase: one standing on the ground
     // would otherwise wait for its holding minutes.
-    const UserAcState& user = g_userAcCopy;
-    if (!gf_isNoFlightPosition(user.latitude, user.longitude)
-        && gf_distanceNm(ac.sim.lat, ac.sim.lon, user.latitude, user.longitude) >= g_rangeNm.load() - 0.5)
+    if (beyondQueryRange(ac.sim.lat, ac.sim.lon))
         return false;
     if (ac.phase == AcPhase::TaxiIn) {
         liveac::arriveAtStand(ac);

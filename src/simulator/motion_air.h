@@ -43,5 +43,9 @@ void extendStream(LiveAc& ac, std::int32_t count);
 void stepTick(LiveAc& ac);
 // The aircraft's course passes within 4000 ft of the user aircraft (and near in height).
 bool passesUser(const LiveAc& ac);
+// The position lies at least the query range less 0.5 nm from the user aircraft (its position
+// known): no more data comes for it there, and an object created there lies outside the radius of
+// the in-range request, so the program would never learn its id.
+bool beyondQueryRange(double lat, double lon);
 
 }  // namespace liveac

@@ -49,6 +49,22 @@ double lf_courseOff(const LiveAc& ac, const PosRecord& from, const PosRecord& r)
     return gf_absDiffDeg(ac.sim.heading, gf_initialCourse(lf_pos(from), lf_pos(r)));
 }
 
+// The course from the stream's last record to r, off the course into that record (the heading
+// while the stream holds no leg). The records run up to the play-out delay ahead of the aircraft:
+// against its heading, still on the runway, the fixes of a turn off it lay 90 degrees off, were
+// dropped, and the aircraft cut straight across the turn, 46 m off it.
+double lf_legCourseOff(const LiveAc& ac, const PosRecord& r)
+{
+    const PosRecord& last = ac.stream.back();
+    if (ac.stream.size() >= 2) {
+        const PosRecord& before = gf_rec(ac.stream, ac.stream.size() - 2);
+        if (!gf_samePosition(before, last))
+            return gf_absDiffDeg(gf_initialCourse(lf_pos(before), lf_pos(last)),
+                                 gf_initialCourse(lf_pos(last), lf_pos(r)));
+    }
+    return lf_courseOff(ac, last, r);
+}
+
 // The feed's positions on the ground may lie 10-40 s apart, longer than the play-out delay: the
 // aircraft then waits at the last one before the next comes. A next one that lies within taxi
 // speed of the last position over the feed's time between them continues the taxi; farther, or
@@ -269,9 +285,9 @@ bool checkGroundCourse(LiveAc& ac, PosRecord& r)
         }
     } else {
         const std::size_t held = ac.stream.size();
-        if (lf_courseOff(ac, gf_last(ac.stream), r) >= 90.0) {
+        if (lf_legCourseOff(ac, r) >= 90.0) {
             ac.stream.pop_back();
-            if (held >= 3 && lf_courseOff(ac, gf_last(ac.stream), r) >= 90.0)
+            if (held >= 3 && lf_legCourseOff(ac, r) >= 90.0)
                 ac.stream.pop_back();
         }
     }

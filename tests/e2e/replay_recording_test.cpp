@@ -193,3 +193,55 @@ TEST(E2eReplay, RealApproachDoesNotClimbToABrokenAltitudeOfARepeatedPosition)
     EXPECT_LT(f.altMax, 400.0) << f.text;
     EXPECT_LT(f.airMax, 50.0) << f.text;
 }
+
+// The readsb trace's arrival into Denver from 126 nm: the traffic query is a box, so its first
+// fixes come from its corner, 115 nm away, beyond the 105 nm radius in which the program finds its
+// new objects. The aircraft was created there and never found: no position write for the whole
+// approach, the object standing where it was created, the aircraft neither moved nor removed.
+// Now it is created when its fixes come within the query range, and flies the approach.
+TEST(E2eReplay, RealArrivalFromTheCornerOfTheQueryBoxIsFlown)
+{
+    const Figures f =
+        lf_replayFigures("trace_full_ac671b.json.gz", "--from 80000 --to 80500 --airport KDEN");
+    if (!f.skip.empty())
+        GTEST_SKIP() << f.skip;
+    lf_expectOneSteadyAircraft(f);
+    EXPECT_EQ(f.text.find("never in the simulator"), std::string::npos) << f.text;
+    EXPECT_EQ(f.objects, 1) << f.text;
+    EXPECT_LT(f.airMax, 50.0) << f.text;
+    EXPECT_GT(f.airMedian, 0.0) << f.text;
+    EXPECT_LT(f.altMax, 100.0) << f.text;
+}
+
+// The trace's arrival at Minneapolis, whose pressure altitudes on final lie 650 ft under the 841 ft
+// field: the aircraft flies above the field, not on its wheels, until its fixes touch down. Held
+// at the field plus its height on its wheels, it was on the ground for the simulator 2.5 nm short
+// of the runway, and rolled out and taxied as a take-off roll: at the fixes' taxi speed of 0.1 kt
+// after a stop it crept 84 m behind its last fixes.
+TEST(E2eReplay, RealArrivalBelowTheFieldTouchesDownOnTheRunwayAndTaxiesIn)
+{
+    const Figures f =
+        lf_replayFigures("trace_full_ac671b.json.gz", "--from 14200 --to 14494 --airport 44.8820,-93.2218,841");
+    if (!f.skip.empty())
+        GTEST_SKIP() << f.skip;
+    lf_expectOneSteadyAircraft(f);
+    EXPECT_EQ(f.objects, 1) << f.text;
+    EXPECT_LT(f.groundMax, 30.0) << f.text;
+    EXPECT_LT(f.airMax, 50.0) << f.text;
+    EXPECT_LT(f.altMax, 100.0) << f.text;
+}
+
+// The trace's taxi-in at Minneapolis turns 100 degrees off the runway at 10-15 kt with a fix every
+// second: the aircraft follows the turn. The roll-out's course check judged each new fix against
+// the aircraft's heading, still on the runway the play-out delay behind: the turn's fixes lay
+// 90 degrees off it and were dropped, and the aircraft ran straight across the turn, 49 m off it.
+TEST(E2eReplay, RealTurnOffTheRunwayIsTaxiedAlongItsFixes)
+{
+    const Figures f =
+        lf_replayFigures("trace_full_ac671b.json.gz", "--from 71100 --to 71372 --airport 44.8820,-93.2218,841");
+    if (!f.skip.empty())
+        GTEST_SKIP() << f.skip;
+    lf_expectOneSteadyAircraft(f);
+    EXPECT_LT(f.groundMax, 30.0) << f.text;
+    EXPECT_LT(f.airMax, 50.0) << f.text;
+}

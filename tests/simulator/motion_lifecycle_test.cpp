@@ -52,7 +52,8 @@ TEST(MotionLifecycle, BufferedAircraftWaitsThenDropsOrSpawns)
 {
     MotionSandbox sandbox;
     matchEverything();
-    setUser(10.0, 10.0, 0, 0, 0, 0, false);
+    // Within the query range: an aircraft beyond it is never created.
+    setUser(northOf(50.0, 10.0), 8.0, 0, 0, 0, 0, false);
     g_optCollisionUserAir.set(false);
 
     struct Case {
