@@ -145,7 +145,7 @@ TEST(BglDecode, StandRulesRadiusPositionTypeHeading)
 
     std::vector<std::string> names;
     for (const ScannedStand& p : airport.stands)
-        names.push_back(p.name);
+        names.push_back(p.name.str());
     EXPECT_EQ(names, (std::vector<std::string>{"A3", "A4", "g12", "C5", "A9", "A10", "A12", "A13", "A14"}));
 
     EXPECT_TRUE(box.hasMessage("skipped position with radius 1.0 meters, in "));
@@ -186,7 +186,7 @@ TEST(BglDecode, DuplicateNamesGetLettersByRadius)
     EXPECT_NEAR(findStand(airport, "A1b")->radius * 1852.0, 10.0, 1e-6);
     EXPECT_NE(findStand(airport, "A2"), nullptr);
     for (const ScannedStand& p : airport.stands)
-        EXPECT_FALSE(p.scanMark) << p.name;
+        EXPECT_FALSE(p.scanMark) << p.name.view();
 
     // Different name codes that spell the same text share the name: codes 1 and 61 both give
     // "r", 2 and 59 "p", 10 and 50 "g", 0 and 11 nothing.
@@ -198,7 +198,7 @@ TEST(BglDecode, DuplicateNamesGetLettersByRadius)
     ASSERT_EQ(airports.size(), 1u);
     std::vector<std::string> names;
     for (const ScannedStand& p : airports[0].stands)
-        names.push_back(p.name);
+        names.push_back(p.name.str());
     EXPECT_EQ(names, (std::vector<std::string>{"r5", "r5a", "p40", "p40a", "g3", "g3a", "9", "9a", "sep4095"}));
 }
 
@@ -454,7 +454,7 @@ TEST(BglDecode, SharedTablesAreWalkedOnce)
         for (std::size_t i = 0; i < built.size(); ++i) {
             EXPECT_EQ(airports[i].code, codes[i]);
             ASSERT_EQ(airports[i].stands.size(), 22u);
-            EXPECT_EQ(airports[i].stands[0].name, "helipad1");
+            EXPECT_EQ(airports[i].stands[0].name.view(), "helipad1");
             EXPECT_NE(findStand(airports[i], lf_parkingNameText(12 + static_cast<std::uint32_t>(i)) + "1a"), nullptr);
         }
     };
