@@ -328,6 +328,7 @@ void BglStandNames::clear()
     if (m_count > 0)
         std::fill(m_slots.begin(), m_slots.end(), 0);
     m_count = 0;
+    m_bitmap = false;
 }
 
 void BglStandNames::lf_rehash(std::size_t slots)
@@ -487,7 +488,7 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
         }
 
         PackedName name = decoded;
-        const bool lettered = !state.standNames.insertDecoded(kCodeTextIndex[nameCode], number);
+        const bool lettered = !state.standNames.insertDecoded(kCodeTextIndex[nameCode], number, decoded.key);
         if (lettered) {
             name = lf_letteredName(decoded, state.standNames);
             if (name.size == 0) {
