@@ -9,9 +9,13 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -112,10 +116,42 @@ struct ParkPos {
 // The stands of the park airport (main loop).
 extern std::vector<ParkPos> g_parkPositions;
 
+// The name of a scanned stand, kept inside the record so that thousands of stands cost no string
+// each: a BGL stand name is at most "sep4095" and a letter, a helipad's "helipad" and its number at
+// most 17 characters. Zero-terminated; a longer text is cut at kMaxSize characters.
+class ScannedName {
+public:
+    static constexpr std::size_t kMaxSize = 23;
+
+    ScannedName() = default;
+    explicit ScannedName(std::string_view text) { assign(text); }
+    void assign(std::string_view text)
+    {
+        m_words = {};
+        std::memcpy(m_words.data(), text.data(), std::min(text.size(), kMaxSize));
+    }
+    // Up to eight characters packed into 64 bits, first in the low byte, zero-padded. Whole words,
+    // so that a record is filled without byte stores.
+    void assignPacked(std::uint64_t packed)
+    {
+        m_words = {std::endian::native == std::endian::little ? packed : __builtin_bswap64(packed), 0, 0};
+    }
+    const char* c_str() const { return reinterpret_cast<const char*>(m_words.data()); }
+    std::string_view view() const { return c_str(); }
+    std::string str() const { return c_str(); }
+
+    friend bool operator==(const ScannedName& a, std::string_view b) { return a.view() == b; }
+    // The order of the texts as strings compare them (byte by byte, a prefix first).
+    friend bool operator<(const ScannedName& a, const ScannedName& b) { return std::strcmp(a.c_str(), b.c_str()) < 0; }
+
+private:
+    std::array<std::uint64_t, (kMaxSize + 1) / 8> m_words{};  // the characters, zero-terminated
+};
+
 // A stand as the add-on airport scan decodes it from a BGL file: what a generated parking file
 // holds of it, without the schedule and run-time state of a ParkPos (an airport may have thousands).
 struct ScannedStand {
-    std::string name;
+    ScannedName name;
     double lat = 0.0;        // degrees
     double lon = 0.0;        // degrees
     double heading = 0.0;    // radians

@@ -46,22 +46,55 @@ constexpr double kFullTurn = 6.283185307179586;
 
 constexpr char kNameLetters[] = {'a', 'b', 'c', 'd', 'e', 'f'};
 
-double lf_packedLon(std::uint32_t raw)
+// Parking types (4 bits) as bit sets: the types that give no stand, and the ramps.
+constexpr std::uint32_t kSkippedTypes = 1u << 0 | 1u << 12 | 1u << 13;
+constexpr std::uint32_t kRampTypes = 0xFEu | 1u << 14;  // 1 to 7 and 14
+
+constexpr double lf_packedLon(std::uint32_t raw)
 {
     return raw * kLonPerUnit - 180.0;
 }
 
-double lf_packedLat(std::uint32_t raw)
+constexpr double lf_packedLat(std::uint32_t raw)
 {
     return 90.0 - raw * kLatPerUnit;
 }
 
-// Outside the globe, or at the "no position" spot off the coast of Africa.
-bool lf_isBadPosition(double lat, double lon)
+// The first raw value from which a test, false below it, is true (2^32 when it never is).
+template <class Test>
+constexpr std::uint64_t lf_firstRaw(Test test)
 {
-    if (lat < -90.0 || lat > 90.0 || lon < -180.0 || lon > 180.0)
+    std::uint64_t low = 0, high = std::uint64_t{1} << 32;
+    while (low < high) {
+        const std::uint64_t middle = low + (high - low) / 2;
+        if (test(static_cast<std::uint32_t>(middle)))
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    return low;
+}
+
+// A bad position lies outside the globe (latitude below -90 or above 90, longitude below -180 or
+// above 180) or at the "no position" spot off the coast of Africa (latitude 0 to 0.0009, longitude
+// 0 to 0.05). Each bound is found once as a raw value (a packed latitude falls as its raw value
+// rises, a longitude rises with it), so that the thousands of entries of a parking list are tested
+// on the integers; the bounds come from the same formulas, so the tests agree on every value.
+constexpr std::uint64_t kRawLatSouthOfPole = lf_firstRaw([](std::uint32_t r) { return lf_packedLat(r) < -90.0; });
+constexpr std::uint64_t kRawLonEastOfDateLine = lf_firstRaw([](std::uint32_t r) { return lf_packedLon(r) > 180.0; });
+constexpr std::uint64_t kRawLatSpotFirst = lf_firstRaw([](std::uint32_t r) { return lf_packedLat(r) <= 0.0009; });
+constexpr std::uint64_t kRawLatSpotEnd = lf_firstRaw([](std::uint32_t r) { return lf_packedLat(r) < 0.0; });
+constexpr std::uint64_t kRawLonSpotFirst = lf_firstRaw([](std::uint32_t r) { return lf_packedLon(r) >= 0.0; });
+constexpr std::uint64_t kRawLonSpotEnd = lf_firstRaw([](std::uint32_t r) { return lf_packedLon(r) > 0.05; });
+static_assert(lf_packedLat(0) == 90.0 && lf_packedLon(0) == -180.0, "raw 0 lies on the globe");
+
+// Outside the globe or at the "no position" spot; no latitude lies above 90 and no longitude below -180.
+bool lf_isBadPackedPosition(std::uint32_t rawLat, std::uint32_t rawLon)
+{
+    if (rawLat >= kRawLatSouthOfPole || rawLon >= kRawLonEastOfDateLine)
         return true;
-    return lat >= 0.0 && lat <= 0.0009 && lon >= 0.0 && lon <= 0.05;
+    return rawLat >= kRawLatSpotFirst && rawLat < kRawLatSpotEnd && rawLon >= kRawLonSpotFirst &&
+           rawLon < kRawLonSpotEnd;
 }
 
 // Record step in words (signed division of the record size); 0 or less means no progress.
@@ -256,6 +289,17 @@ PackedName lf_parkingName(std::uint32_t code, std::uint32_t number)
     return {prefix | (static_cast<std::uint64_t>(digits) << (8 * prefixSize)), prefixSize + lf_packedSize(digits)};
 }
 
+// The first free name of the base with a letter a to f; size 0 when all six are given.
+PackedName lf_letteredName(const PackedName& base, BglStandNames& names)
+{
+    for (const char letter : kNameLetters) {
+        const PackedName name = base.with(letter);
+        if (names.insert(name.key))
+            return name;
+    }
+    return {};
+}
+
 // The packed key of a name of up to 8 characters.
 std::uint64_t lf_packName(std::string_view name)
 {
@@ -284,6 +328,7 @@ void BglStandNames::clear()
     if (m_count > 0)
         std::fill(m_slots.begin(), m_slots.end(), 0);
     m_count = 0;
+    m_bitmap = false;
 }
 
 void BglStandNames::lf_rehash(std::size_t slots)
@@ -364,11 +409,13 @@ bool lf_walkAirportRecords(const BglWords& words, bool is2020, const BglAirportV
 
 void lf_decodeHelipad(std::size_t index, const BglWords& words, ScannedAirport& record, BglTaskState& state)
 {
-    const double lat = lf_packedLat(words.at(index + 4));
-    const double lon = lf_packedLon(words.at(index + 3));
+    const std::uint32_t rawLat = words.at(index + 4);
+    const std::uint32_t rawLon = words.at(index + 3);
+    const double lat = lf_packedLat(rawLat);
+    const double lon = lf_packedLon(rawLon);
     const float width = words.f32(index + 7);
     const std::string position = gf_latLonText(lat, lon);
-    if (lf_isBadPosition(lat, lon)) {
+    if (lf_isBadPackedPosition(rawLat, rawLon)) {
         lf_addScanMessage("lat/lon helipad incorrect (skipped): " + position);
         return;
     }
@@ -383,7 +430,7 @@ void lf_decodeHelipad(std::size_t index, const BglWords& words, ScannedAirport& 
     }
     state.helipads.emplace_back(lat, lon);
     ScannedStand& stand = record.stands.emplace_back();
-    stand.name = tvx::format("helipad{}", record.helipadCounter);
+    stand.name.assign(tvx::format("helipad{}", record.helipadCounter));
     stand.lat = lat;
     stand.lon = lon;
     stand.radius = width / 2.0 * kNmPerMetre;
@@ -420,19 +467,19 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
             lf_addScanMessage(tvx::format("skipped position with radius {:.1F} meters, in {}", radius, path));
             continue;
         }
+        const std::uint32_t type = (packed >> 8) & 0xFu;
+        if ((kSkippedTypes >> type) & 1u)
+            continue;
+        const double lat = lf_packedLat(e[8]);
+        const double lon = lf_packedLon(e[7]);
+        if (lf_isBadPackedPosition(e[8], e[7])) {
+            lf_addScanMessage(tvx::format("lat/lon: {}, incorrect (skipped) ", gf_latLonText(lat, lon)));
+            continue;
+        }
         // At most "sep4095": room for a letter within the 8 characters of a packed name.
         const std::uint32_t nameCode = packed & 0x3Fu;
         const std::uint32_t number = (packed >> 12) & 0xFFFu;
         const PackedName decoded = lf_parkingName(nameCode, number);
-        const std::uint32_t type = (packed >> 8) & 0xFu;
-        if (type == 0 || type == 12 || type == 13)
-            continue;
-        const double lat = lf_packedLat(e[8]);
-        const double lon = lf_packedLon(e[7]);
-        if (lf_isBadPosition(lat, lon)) {
-            lf_addScanMessage(tvx::format("lat/lon: {}, incorrect (skipped) ", gf_latLonText(lat, lon)));
-            continue;
-        }
         const float heading = std::bit_cast<float>(e[2]);
         if (!std::isfinite(heading)) {
             char text[8];
@@ -441,37 +488,27 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
         }
 
         PackedName name = decoded;
-        bool lettered = false;
-        if (!state.standNames.insertDecoded(kCodeTextIndex[nameCode], number)) {
-            bool placed = false;
-            for (const char letter : kNameLetters) {
-                name = decoded.with(letter);
-                if (state.standNames.insert(name.key)) {
-                    placed = true;
-                    break;
-                }
-            }
-            if (!placed) {
+        const bool lettered = !state.standNames.insertDecoded(kCodeTextIndex[nameCode], number, decoded.key);
+        if (lettered) {
+            name = lf_letteredName(decoded, state.standNames);
+            if (name.size == 0) {
                 char text[8];
                 lf_addScanMessage(tvx::format("{}Warning more then 6 the same ids {}, in {}", kErrorPrefix,
                                               decoded.text(text), path));
                 continue;
             }
-            lettered = true;
             state.suffixRaised = true;
         }
-
-        const double headingRad = heading == 0.0f ? kFullTurn : heading * kDegToRad;
-        const bool ramp = (type >= 1 && type <= 7) || type == 14;
-        ScannedStand& stand = record.stands.emplace_back();
-        char nameText[8];
-        stand.name = name.text(nameText);
+        // Filled in place: a record built aside and copied in costs more than its fields.
+        record.stands.push_back({});
+        ScannedStand& stand = record.stands.back();
+        stand.name.assignPacked(name.key);
         stand.lat = lat;
         stand.lon = lon;
-        stand.heading = headingRad;
+        stand.heading = heading == 0.0f ? kFullTurn : heading * kDegToRad;
         stand.radius = static_cast<double>(radius) * kNmPerMetre;
         stand.cargo = type == 5;
-        stand.ramp = ramp;
+        stand.ramp = (kRampTypes >> type) & 1u;
         stand.scanMark = lettered;
     }
 }
@@ -486,22 +523,23 @@ void lf_renameDuplicateStands(ScannedAirport& record)
     byName.reserve(stands.size());
     for (std::size_t i = 0; i < stands.size(); ++i)
         if (!stands[i].heli)
-            byName.emplace(lf_packName(stands[i].name), i);
+            byName.emplace(lf_packName(stands[i].name.view()), i);
 
     std::vector<std::size_t> group;
     for (std::size_t firstIndex = 0; firstIndex < stands.size(); ++firstIndex) {
         if (!stands[firstIndex].scanMark)
             continue;
-        const std::string& firstName = stands[firstIndex].name;
-        const std::string base = firstName.substr(0, firstName.size() - 1);
+        // The base: the name without its letter (a lettered name is at most 8 characters).
+        const std::string_view firstName = stands[firstIndex].name.view();
+        const std::size_t baseSize = firstName.size() - 1;
+        char name[9] = {};
+        std::memcpy(name, firstName.data(), baseSize);
 
         // The group: the base name and the base with one letter a to f, in the stands' order.
         group.clear();
-        char name[9] = {};
-        std::memcpy(name, base.data(), base.size());
         for (std::size_t variant = 0; variant <= std::size(kNameLetters); ++variant) {
             if (variant > 0)
-                name[base.size()] = kNameLetters[variant - 1];
+                name[baseSize] = kNameLetters[variant - 1];
             if (const auto it = byName.find(lf_packName(name)); it != byName.end())
                 group.push_back(it->second);
         }
@@ -511,9 +549,9 @@ void lf_renameDuplicateStands(ScannedAirport& record)
         for (std::size_t pos = 0; pos < group.size(); ++pos) {
             ScannedStand& stand = stands[group[pos]];
             stand.scanMark = false;
-            stand.name = base;
             if (pos > 0)
-                stand.name += kNameLetters[pos - 1];
+                name[baseSize] = kNameLetters[pos - 1];
+            stand.name.assign({name, pos > 0 ? baseSize + 1 : baseSize});
         }
     }
 }

@@ -77,23 +77,32 @@ private:
     mutable std::size_t m_reads = 0;
 };
 
-// The stand names given in one airport. A decoded name (the text of its name code and its number)
-// is one bit of a bitmap, so the thousands of stands of a large airport cost no hashing; the
-// lettered names that same-named stands get are kept in a flat hash set of names of up to 8
-// characters packed into 64 bits (a BGL stand name is at most "sep4095" plus a letter). A decoded
-// name ends in a digit and a lettered one in a letter, so the two sets never share a name.
+// The stand names given in one airport. In a long parking list a decoded name (the text of its name
+// code and its number) is one bit of a bitmap, so the thousands of stands of a large airport cost no
+// hashing; the lettered names that same-named stands get, and every name of a short list (whose
+// stands would not pay for clearing the 32 kB bitmap), are kept in a flat hash set of names of up
+// to 8 characters packed into 64 bits (a BGL stand name is at most "sep4095" plus a letter). A
+// decoded name ends in a digit and a lettered one in a letter, so the two kinds never share a name.
 class BglStandNames {
 public:
     // Empties both sets, keeping their room.
     void clear();
-    // Room for this many decoded names without growing.
-    void reserve(std::size_t names) { m_given.reserve(names); }
-    // The decoded name of a text index (0-63, one for each distinct name-code text) and a number
-    // (0-4095); false when it was given already.
-    bool insertDecoded(std::uint32_t text, std::uint32_t number)
+    // Room for the decoded names of a parking list of this many entries; a long list gets the bitmap.
+    void reserve(std::size_t names)
     {
-        if (m_decoded.empty()) [[unlikely]]
-            m_decoded.assign(kDecodedBits / 64, 0);
+        m_bitmap = names > kHashedNames;
+        if (m_bitmap) {
+            if (m_decoded.empty())
+                m_decoded.assign(kDecodedBits / 64, 0);
+            m_given.reserve(names);
+        }
+    }
+    // The decoded name of a text index (0-63, one for each distinct name-code text) and a number
+    // (0-4095), with its packed key; false when it was given already.
+    bool insertDecoded(std::uint32_t text, std::uint32_t number, std::uint64_t key)
+    {
+        if (!m_bitmap)
+            return insert(key);
         const std::uint32_t bit = (text & 0x3Fu) << 12 | (number & 0xFFFu);
         std::uint64_t& word = m_decoded[bit / 64];
         const std::uint64_t mask = std::uint64_t{1} << (bit % 64);
@@ -113,6 +122,7 @@ public:
 
 private:
     static constexpr std::size_t kDecodedBits = 64 * 4096;
+    static constexpr std::size_t kHashedNames = 512;
     bool lf_place(std::uint64_t key)
     {
         const std::size_t mask = m_slots.size() - 1;
@@ -129,8 +139,10 @@ private:
     void lf_rehash(std::size_t slots);
     std::vector<std::uint64_t> m_decoded;  // bit (text index << 12 | number): decoded name given
     std::vector<std::uint32_t> m_given;    // the bits set, so that clearing costs what was set
-    std::vector<std::uint64_t> m_slots;    // lettered names; 0 = free; the size is a power of two
+    std::vector<std::uint64_t> m_slots;    // lettered names (all names of a short list); 0 = free;
+                                           // the size is a power of two
     std::size_t m_count = 0;
+    bool m_bitmap = false;                 // the decoded names of the current list are bits
 };
 
 // The state of one task; never shared between tasks.

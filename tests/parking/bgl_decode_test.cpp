@@ -145,7 +145,7 @@ TEST(BglDecode, StandRulesRadiusPositionTypeHeading)
 
     std::vector<std::string> names;
     for (const ScannedStand& p : airport.stands)
-        names.push_back(p.name);
+        names.push_back(p.name.str());
     EXPECT_EQ(names, (std::vector<std::string>{"A3", "A4", "g12", "C5", "A9", "A10", "A12", "A13", "A14"}));
 
     EXPECT_TRUE(box.hasMessage("skipped position with radius 1.0 meters, in "));
@@ -171,6 +171,49 @@ TEST(BglDecode, StandRulesRadiusPositionTypeHeading)
     EXPECT_NEAR(findStand(airport, "A14")->radius, 33.0 * 0.0005399568034557236, 1e-9);
 }
 
+// The edges of the globe and of the no-position spot (latitude 0 to 0.0009, longitude 0 to 0.05),
+// each on its bound and one packed unit beyond it, for a parking entry and a helipad alike.
+TEST(BglDecode, PositionBounds)
+{
+    // Packed values: latitude 90 - raw * 180 / 2^29, longitude raw * 360 / (3 * 2^28) - 180.
+    constexpr std::uint32_t kLat0 = 1u << 28, kLon0 = 3u << 27;         // 0, 0
+    constexpr std::uint32_t kLatNorth = kLat0 - 20000000, kLonEast = kLon0 + 20000000;  // 6.7, 8.9
+    constexpr std::uint32_t kLatSpotNorth = 268432772;  // 0.00089988, the last at or below 0.0009
+    constexpr std::uint32_t kLonSpotEast = 402765032;   // 0.04999957, the last at or below 0.05
+    struct Case {
+        std::uint32_t lat, lon;
+        bool kept;
+    };
+    const Case cases[] = {
+        {1u << 29, kLonEast, true},  // -90
+        {(1u << 29) + 1, kLonEast, false},
+        {kLatNorth, 3u << 28, true},  // 180
+        {kLatNorth, (3u << 28) + 1, false},
+        {0, 0, true},  // 90, -180
+        {kLat0, kLon0, false},
+        {kLatSpotNorth, kLonSpotEast, false},
+        {kLat0 + 1, kLon0, true},
+        {kLatSpotNorth - 1, kLonSpotEast, true},
+        {kLat0, kLon0 - 1, true},
+        {kLat0, kLonSpotEast + 1, true},
+    };
+    for (const Case& c : cases) {
+        const double lat = 90.0 - c.lat * 3.3527612686157227e-07;
+        const double lon = c.lon * 4.470348358154297e-07 - 180.0;
+        tvxtest::ScanSandbox box;
+        BglAirport a;
+        a.parking = {entry(12, 1)};
+        a.parking[0].lat = lat;
+        a.parking[0].lon = lon;
+        a.helipads = {BglHelipad{lat, lon, 20.0f}};
+        const tvxtest::BglImage image = tvxtest::buildAirportBgl({a});
+        const auto airports = decodeBuilt(box, image);
+        ASSERT_EQ(airports.size(), 1u);
+        EXPECT_EQ(airports[0].stands.size(), c.kept ? 2u : 0u) << c.lat << " " << c.lon;
+        EXPECT_EQ(box.messages().size(), c.kept ? 0u : 2u) << c.lat << " " << c.lon;
+    }
+}
+
 TEST(BglDecode, DuplicateNamesGetLettersByRadius)
 {
     tvxtest::ScanSandbox box;
@@ -186,7 +229,7 @@ TEST(BglDecode, DuplicateNamesGetLettersByRadius)
     EXPECT_NEAR(findStand(airport, "A1b")->radius * 1852.0, 10.0, 1e-6);
     EXPECT_NE(findStand(airport, "A2"), nullptr);
     for (const ScannedStand& p : airport.stands)
-        EXPECT_FALSE(p.scanMark) << p.name;
+        EXPECT_FALSE(p.scanMark) << p.name.view();
 
     // Different name codes that spell the same text share the name: codes 1 and 61 both give
     // "r", 2 and 59 "p", 10 and 50 "g", 0 and 11 nothing.
@@ -198,7 +241,7 @@ TEST(BglDecode, DuplicateNamesGetLettersByRadius)
     ASSERT_EQ(airports.size(), 1u);
     std::vector<std::string> names;
     for (const ScannedStand& p : airports[0].stands)
-        names.push_back(p.name);
+        names.push_back(p.name.str());
     EXPECT_EQ(names, (std::vector<std::string>{"r5", "r5a", "p40", "p40a", "g3", "g3a", "9", "9a", "sep4095"}));
 }
 
@@ -454,7 +497,7 @@ TEST(BglDecode, SharedTablesAreWalkedOnce)
         for (std::size_t i = 0; i < built.size(); ++i) {
             EXPECT_EQ(airports[i].code, codes[i]);
             ASSERT_EQ(airports[i].stands.size(), 22u);
-            EXPECT_EQ(airports[i].stands[0].name, "helipad1");
+            EXPECT_EQ(airports[i].stands[0].name.view(), "helipad1");
             EXPECT_NE(findStand(airports[i], lf_parkingNameText(12 + static_cast<std::uint32_t>(i)) + "1a"), nullptr);
         }
     };

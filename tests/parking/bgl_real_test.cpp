@@ -52,14 +52,14 @@ TEST(BglReal, EgtkStands)
     EXPECT_EQ(airport.stands.size(), 80u);
     std::set<std::string> names;
     for (const ScannedStand& p : airport.stands) {
-        names.insert(p.name);
-        EXPECT_TRUE(p.ramp) << p.name;
-        EXPECT_FALSE(p.cargo) << p.name;
-        EXPECT_FALSE(p.heli) << p.name;
-        EXPECT_GE(p.radius * 1852.0, 6.0 - 1e-9) << p.name;
-        EXPECT_LE(p.radius * 1852.0, 32.0 + 1e-9) << p.name;
-        EXPECT_NEAR(p.lat, 51.83, 0.01) << p.name;
-        EXPECT_NEAR(p.lon, -1.32, 0.02) << p.name;
+        names.insert(p.name.str());
+        EXPECT_TRUE(p.ramp) << p.name.view();
+        EXPECT_FALSE(p.cargo) << p.name.view();
+        EXPECT_FALSE(p.heli) << p.name.view();
+        EXPECT_GE(p.radius * 1852.0, 6.0 - 1e-9) << p.name.view();
+        EXPECT_LE(p.radius * 1852.0, 32.0 + 1e-9) << p.name.view();
+        EXPECT_NEAR(p.lat, 51.83, 0.01) << p.name.view();
+        EXPECT_NEAR(p.lon, -1.32, 0.02) << p.name.view();
     }
     EXPECT_EQ(names.size(), 80u);
     EXPECT_EQ(names.count("1"), 0u);
