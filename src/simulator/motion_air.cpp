@@ -300,9 +300,32 @@ void setClimbStep(LiveAc& ac)
 {
     const PosRecord& second = gf_rec(ac.stream, 1);
     if (second.alt > ac.sim.alt)
-        ac.altStep = std::min((second.alt - ac.sim.alt) / legInterval(ac), ac.vertRateCap);
+        ac.altStep = std::min((second.alt - ac.sim.alt) / climbTicks(ac, legInterval(ac)), ac.vertRateCap);
     else
         ac.altStep = 0.0;
+}
+
+double climbTicks(const LiveAc& ac, double ticks)
+{
+    if (ac.phase != AcPhase::TakeOff)
+        return std::max(ticks, 1.0);
+    // stepTick counts the rotation counter down before each tick's climb: tick j of the leg climbs
+    // by the share of counter - j. The shares by counter: 0 from 0 up, 0.1 from -1 to -99, 0.2
+    // from -100 to -199, 0.5 from -200 to -299, whole from -300 down.
+    struct Band {
+        double from, to, share;  // counters from..to (from >= to)
+    };
+    static constexpr Band kBands[] = {{-1, -99, 0.1}, {-100, -199, 0.2}, {-200, -299, 0.5}, {-300, -1e12, 1.0}};
+    const double first = static_cast<double>(ac.rotationTickCounter) - 1.0;  // the counter at tick 1
+    const double last = first - std::floor(ticks) + 1.0;                       // and at the last tick
+    double sum = 0.0;
+    for (const Band& b : kBands) {
+        const double hi = std::min(first, b.from);
+        const double lo = std::max(last, b.to);
+        if (hi >= lo)
+            sum += (hi - lo + 1.0) * b.share;
+    }
+    return std::max(sum, 1.0);
 }
 
 bool endOfStream(LiveAc& ac)
@@ -434,6 +457,20 @@ void extendStream(LiveAc& ac, std::int32_t count)
 void stepTick(LiveAc& ac)
 {
     LiveMotion& m = ac.motion;
+    if (m.rotationTick != 0 && ac.phase == AcPhase::Taxiing && lf_now() >= m.rotationTick) {
+        // The wheels leave at the end of this leg, at the record flown to (the stream's head now):
+        // the rotation starts, the altitude holds. A leg shorter than the rotation (after a
+        // midpoint of a speed change) rotates faster.
+        m.rotationTick = 0;
+        ac.altStep = 0.0;
+        liveac::startTakeOffRoll(ac);
+        const std::int64_t toHead = static_cast<std::int64_t>(gf_rec(ac.stream, 0).slot) - lf_now();
+        const auto left = static_cast<std::int32_t>(std::max<std::int64_t>(toHead, kMinLegTicks));
+        if (left < ac.rotationTickCounter) {
+            ac.rotationTickCounter = left;
+            ac.pitchStep = (ac.rotationPitch - ac.sim.pitch) / left;
+        }
+    }
     const bool curveSet = !std::isnan(ac.curve[0]);
     if (curveSet) {
         ac.curveT = std::min(ac.curveT + m.curveStep, 0.999999);
