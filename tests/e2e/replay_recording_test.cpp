@@ -151,7 +151,7 @@ TEST(E2eReplay, RealLiftOffLeavesTheGroundAtTheLastGroundFix)
 // it waits for a fix that comes later than the delay it falls behind the straight line between
 // the fixes (165 m in a 51 s gap). Its lift-off, like the take-off recording's, was 316 ft below
 // the recording 6 s after the last ground fix while the rotation began only there; now 179 ft
-// (the largest, 253 ft, lies in the climb among its noisy altitudes).
+// (the largest, 253 ft, is a row in the climb 225-300 ft below the rows beside it).
 TEST(E2eReplay, RealGroundRecordingClimbsWithoutFollowingBrokenAltitudes)
 {
     const Figures f = lf_replayFigures("noisy_ground.json.gz");
