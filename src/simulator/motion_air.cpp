@@ -40,6 +40,21 @@ std::int32_t lf_now()
     return g_tick.load();
 }
 
+// The share of the altitude step climbed at a take-off's rotation counter: none while rotating,
+// then the climb builds up for three seconds.
+double lf_takeOffClimbShare(std::int32_t counter)
+{
+    if (counter >= 0)
+        return 0.0;
+    if (counter >= -99)
+        return 0.1;
+    if (counter >= -199)
+        return 0.2;
+    if (counter >= -299)
+        return 0.5;
+    return 1.0;
+}
+
 LatLon lf_pos(const PosRecord& r)
 {
     return LatLon{r.lat, r.lon};
@@ -309,21 +324,16 @@ double climbTicks(const LiveAc& ac, double ticks)
 {
     if (ac.phase != AcPhase::TakeOff)
         return std::max(ticks, 1.0);
-    // stepTick counts the rotation counter down before each tick's climb: tick j of the leg climbs
-    // by the share of counter - j. The shares by counter: 0 from 0 up, 0.1 from -1 to -99, 0.2
-    // from -100 to -199, 0.5 from -200 to -299, whole from -300 down.
-    struct Band {
-        double from, to, share;  // counters from..to (from >= to)
-    };
-    static constexpr Band kBands[] = {{-1, -99, 0.1}, {-100, -199, 0.2}, {-200, -299, 0.5}, {-300, -1e12, 1.0}};
-    const double first = static_cast<double>(ac.rotationTickCounter) - 1.0;  // the counter at tick 1
-    const double last = first - std::floor(ticks) + 1.0;                       // and at the last tick
+    // stepTick counts the rotation counter down before each tick's climb; from -300 on every tick
+    // climbs the whole step.
     double sum = 0.0;
-    for (const Band& b : kBands) {
-        const double hi = std::min(first, b.from);
-        const double lo = std::max(last, b.to);
-        if (hi >= lo)
-            sum += (hi - lo + 1.0) * b.share;
+    std::int32_t c = ac.rotationTickCounter;
+    for (std::int64_t j = 0; j < static_cast<std::int64_t>(ticks); ++j) {
+        if (--c <= -300) {
+            sum += ticks - static_cast<double>(j);
+            break;
+        }
+        sum += lf_takeOffClimbShare(c);
     }
     return std::max(sum, 1.0);
 }
@@ -517,14 +527,7 @@ void stepTick(LiveAc& ac)
             ac.sim.bank += ac.bankStep;
             if (ac.sim.pitch > ac.climbPitch && ac.climbOutPitchTicks > 0)
                 ac.sim.pitch += (ac.climbPitch - ac.rotationPitch) / ac.climbOutPitchTicks;
-            if (c <= -1 && c >= -99)
-                ac.sim.alt += ac.altStep / 10.0;
-            else if (c <= -100 && c >= -199)
-                ac.sim.alt += ac.altStep / 5.0;
-            else if (c <= -200 && c >= -299)
-                ac.sim.alt += ac.altStep / 2.0;
-            else if (c <= -300)
-                ac.sim.alt += ac.altStep;
+            ac.sim.alt += ac.altStep * lf_takeOffClimbShare(c);
             if (c == -300)
                 gf_setGear(ac, false);
             if (c < -300) {
