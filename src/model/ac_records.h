@@ -135,6 +135,7 @@ struct LiveMotion {
     std::uint8_t pushbackSpareSet = 0;
     PosRecord pushbackSpare{};      // the pushback's turn to the other side
     double turnInPlaceDeg = 0.0;    // course-heading difference of a turn in place
+    std::int32_t rotationTick = 0;  // take-off roll: the tick its rotation starts (0: none planned)
 };
 
 // A live aircraft: a StaticAc following its stream of feed positions.

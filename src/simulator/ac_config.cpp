@@ -155,8 +155,9 @@ void lf_airAltitudeStep(LiveAc& ac, double i, const AirportEntry* airport)
                 ac.altStep = std::min((second.alt - ac.sim.alt) / i, lf_recordedClimbCap(ac));
         } else {
             // Along the recorded profile; also low over the ground, where a floor under the step
-            // made descending arrivals climb.
-            ac.altStep = std::min((second.alt - ac.sim.alt) / i, lf_recordedClimbCap(ac));
+            // made descending arrivals climb. Just after the lift-off the climb builds up: the
+            // step is sized so that the leg still ends at the record.
+            ac.altStep = std::min((second.alt - ac.sim.alt) / liveac::climbTicks(ac, i), lf_recordedClimbCap(ac));
         }
     } else if (a0 && !a1) {
         // Touch-down ahead: down to the ground where it is known.
@@ -216,6 +217,19 @@ void lf_airLights(LiveAc& ac, bool airportNear)
     lf_throttle(ac, 3);
     gf_setGear(ac, false);
     gf_setFlaps(ac, 0);
+}
+
+// The take-off decision on the records from index `from` on: every one climbs faster than 256
+// ft/min, or all are in the air and at the class's lift-off speed at least.
+bool lf_liftOffAfter(const LiveAc& ac, std::size_t from)
+{
+    if (ac.stream.size() <= from)
+        return false;
+    const auto begin = ac.stream.begin() + static_cast<std::ptrdiff_t>(from);
+    if (std::all_of(begin, ac.stream.end(), [](const PosRecord& r) { return r.vertRate > 256.0; }))
+        return true;
+    const double v = gf_liftOffSpeed(ac.sizeClass);
+    return std::all_of(begin, ac.stream.end(), [&](const PosRecord& r) { return r.airborne != 0 && r.speed >= v; });
 }
 
 }  // namespace
@@ -356,31 +370,35 @@ void groundConfiguration(LiveAc& ac)
     const double speed = gf_rec(ac.stream, 1).speed;
     ac.legSpeed = ac.phase == AcPhase::Pushback ? -speed : speed;
 
+    m.rotationTick = 0;
     // The head's speed may be missing or stale on the ground (sparse ground positions): with the
     // second record in the air the roll starts whatever the head says.
     if (!ac.takeOff || ac.phase == AcPhase::TakeOff
         || (gf_rec(ac.stream, 0).speed < 43.0 && !gf_rec(ac.stream, 1).airborne))
         return;
-    // The climb toward the second record's altitude.
-    const auto toSecond = [&ac] {
-        const PosRecord& second = gf_rec(ac.stream, 1);
-        const double ticks =
-            std::max<double>(25.0, static_cast<double>(static_cast<std::int64_t>(second.slot) - g_tick.load()));
-        return std::max(second.alt - ac.sim.alt, 0.1) / ticks;
-    };
-    for (std::size_t k = 1; k < ac.stream.size(); ++k) {
-        if (ac.stream[k].vertRate <= 256.0) {
-            if (allAboveLiftOffSpeed(ac) && allAirborneAhead(ac)) {
-                // Records that hardly climb (a touch-and-go, a low pass) are followed, not the cap.
-                ac.altStep = std::min(ac.vertRateCap, toSecond());
-                startTakeOffRoll(ac);
-            }
-            return;
-        }
+    // The leg ends at the last record on the ground: the wheels leave it there, so the rotation
+    // starts its ticks before (stepTick; within this leg), not when the next leg begins.
+    if (!gf_rec(ac.stream, 1).airborne && std::isnan(ac.curve[0]) && lf_liftOffAfter(ac, 2)) {
+        const std::int64_t at = static_cast<std::int64_t>(gf_rec(ac.stream, 1).slot) - ac.rotationTicks;
+        m.rotationTick = static_cast<std::int32_t>(std::max<std::int64_t>(at, g_tick.load() + 1));
+        return;
     }
-    // Every record ahead climbs.
-    ac.altStep = allAirborneAhead(ac) ? toSecond() : ac.vertRateCap;
+    if (!lf_liftOffAfter(ac, 1))
+        return;
+    const bool followRecords = allAirborneAhead(ac);
     startTakeOffRoll(ac);
+    // The climb toward the second record's altitude (after the rotation's ticks). Records that
+    // hardly climb (a touch-and-go, a low pass) are followed, not the cap.
+    const PosRecord& second = gf_rec(ac.stream, 1);
+    const double ticks = climbTicks(
+        ac, std::max<double>(25.0, static_cast<double>(static_cast<std::int64_t>(second.slot) - g_tick.load())));
+    const double toSecond = std::max(second.alt - ac.sim.alt, 0.1) / ticks;
+    const bool allClimb = std::all_of(ac.stream.begin() + 1, ac.stream.end(),
+                                      [](const PosRecord& r) { return r.vertRate > 256.0; });
+    if (!allClimb)
+        ac.altStep = std::min(ac.vertRateCap, toSecond);
+    else
+        ac.altStep = followRecords ? toSecond : ac.vertRateCap;
 }
 
 void climbConfiguration(LiveAc& ac)

@@ -314,7 +314,8 @@ void insertMidpoint(LiveAc& ac)
     mid.speed = (head.speed + second.speed) / 2.0;
     mid.alt = (head.alt + second.alt) / 2.0;
     mid.slot = static_cast<std::int32_t>((static_cast<std::int64_t>(head.slot) + second.slot) / 2);
-    mid.airborne = mid.alt > 0.0 ? 1 : 0;
+    // Ground records carry the field elevation: a midpoint flies only between two flying records.
+    mid.airborne = mid.alt > 0.0 && head.airborne && second.airborne ? 1 : 0;
     if (mid.alt <= 0.0)
         mid.alt = 0.0;
     mid.stop = 0;

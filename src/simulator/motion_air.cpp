@@ -40,6 +40,21 @@ std::int32_t lf_now()
     return g_tick.load();
 }
 
+// The share of the altitude step climbed at a take-off's rotation counter: none while rotating,
+// then the climb builds up for three seconds.
+double lf_takeOffClimbShare(std::int32_t counter)
+{
+    if (counter >= 0)
+        return 0.0;
+    if (counter >= -99)
+        return 0.1;
+    if (counter >= -199)
+        return 0.2;
+    if (counter >= -299)
+        return 0.5;
+    return 1.0;
+}
+
 LatLon lf_pos(const PosRecord& r)
 {
     return LatLon{r.lat, r.lon};
@@ -300,7 +315,7 @@ void setClimbStep(LiveAc& ac)
 {
     const PosRecord& second = gf_rec(ac.stream, 1);
     if (second.alt > ac.sim.alt)
-        ac.altStep = std::min((second.alt - ac.sim.alt) / legInterval(ac), ac.vertRateCap);
+        ac.altStep = std::min((second.alt - ac.sim.alt) / climbTicks(ac, legInterval(ac)), ac.vertRateCap);
     else
         ac.altStep = 0.0;
 }
@@ -310,6 +325,24 @@ bool beyondQueryRange(double lat, double lon)
     const UserAcState& user = g_userAcCopy;
     return !gf_isNoFlightPosition(user.latitude, user.longitude)
            && gf_distanceNm(lat, lon, user.latitude, user.longitude) >= g_rangeNm.load() - 0.5;
+}
+
+double climbTicks(const LiveAc& ac, double ticks)
+{
+    if (ac.phase != AcPhase::TakeOff)
+        return std::max(ticks, 1.0);
+    // stepTick counts the rotation counter down before each tick's climb; from -300 on every tick
+    // climbs the whole step.
+    double sum = 0.0;
+    std::int32_t c = ac.rotationTickCounter;
+    for (std::int64_t j = 0; j < static_cast<std::int64_t>(ticks); ++j) {
+        if (--c <= -300) {
+            sum += ticks - static_cast<double>(j);
+            break;
+        }
+        sum += lf_takeOffClimbShare(c);
+    }
+    return std::max(sum, 1.0);
 }
 
 bool endOfStream(LiveAc& ac)
@@ -439,6 +472,20 @@ void extendStream(LiveAc& ac, std::int32_t count)
 void stepTick(LiveAc& ac)
 {
     LiveMotion& m = ac.motion;
+    if (m.rotationTick != 0 && ac.phase == AcPhase::Taxiing && lf_now() >= m.rotationTick) {
+        // The wheels leave at the end of this leg, at the record flown to (the stream's head now):
+        // the rotation starts, the altitude holds. A leg shorter than the rotation (after a
+        // midpoint of a speed change) rotates faster.
+        m.rotationTick = 0;
+        ac.altStep = 0.0;
+        liveac::startTakeOffRoll(ac);
+        const std::int64_t toHead = static_cast<std::int64_t>(gf_rec(ac.stream, 0).slot) - lf_now();
+        const auto left = static_cast<std::int32_t>(std::max<std::int64_t>(toHead, kMinLegTicks));
+        if (left < ac.rotationTickCounter) {
+            ac.rotationTickCounter = left;
+            ac.pitchStep = (ac.rotationPitch - ac.sim.pitch) / left;
+        }
+    }
     const bool curveSet = !std::isnan(ac.curve[0]);
     if (curveSet) {
         ac.curveT = std::min(ac.curveT + m.curveStep, 0.999999);
@@ -485,14 +532,7 @@ void stepTick(LiveAc& ac)
             ac.sim.bank += ac.bankStep;
             if (ac.sim.pitch > ac.climbPitch && ac.climbOutPitchTicks > 0)
                 ac.sim.pitch += (ac.climbPitch - ac.rotationPitch) / ac.climbOutPitchTicks;
-            if (c <= -1 && c >= -99)
-                ac.sim.alt += ac.altStep / 10.0;
-            else if (c <= -100 && c >= -199)
-                ac.sim.alt += ac.altStep / 5.0;
-            else if (c <= -200 && c >= -299)
-                ac.sim.alt += ac.altStep / 2.0;
-            else if (c <= -300)
-                ac.sim.alt += ac.altStep;
+            ac.sim.alt += ac.altStep * lf_takeOffClimbShare(c);
             if (c == -300)
                 gf_setGear(ac, false);
             if (c < -300) {

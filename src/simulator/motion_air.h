@@ -34,6 +34,10 @@ void setArrivalTick(LiveAc& ac, std::int32_t n);
 double turnToFollowingLeg(const LiveAc& ac);
 // Altitude step toward the second record, at most the vertical-rate cap.
 void setClimbStep(LiveAc& ac);
+// The ticks of full altitude step that the next `ticks` ticks give: during the take-off rotation
+// none, then a tenth, a fifth and a half of the step for a second each; otherwise `ticks`.
+// At least 1.
+double climbTicks(const LiveAc& ac, double ticks);
 // Fewer than two records remain: true when the stream was extended or held. An aircraft at least
 // the query range less 0.5 nm from the user (position known) is not, in any phase.
 bool endOfStream(LiveAc& ac);

@@ -247,7 +247,10 @@ TEST_F(ConfigTest, TakeOffRollStartsAt43KnotsOrWithTheNextRecordInTheAir)
         if (c.want == AcPhase::TakeOff) {
             EXPECT_EQ(ac.rotationTickCounter, 200);
             EXPECT_NEAR(ac.pitchStep, ac.rotationPitch / 200.0, 1e-12);
-            EXPECT_NEAR(ac.altStep, 100.0 / 500.0, 1e-12);
+            // The leg's 500 ticks climb nothing during the 200 of the rotation, then a tenth of the
+            // step for 99 ticks, a fifth for 100, a half for 100 and the whole step for 1: 80.9
+            // ticks of the whole step bring the aircraft to the record's 100 ft.
+            EXPECT_NEAR(ac.altStep, 100.0 / 80.9, 1e-9);
             EXPECT_TRUE(std::isnan(ac.curve[0]));
         }
     }
@@ -255,10 +258,10 @@ TEST_F(ConfigTest, TakeOffRollStartsAt43KnotsOrWithTheNextRecordInTheAir)
 
 // Records ahead in the air, fast, but hardly climbing (the recorded B350's touch-and-go at Heathrow,
 // 28 ft to 0 ft): the climb follows their altitude, at most the cap; at the cap it climbed 340 ft
-// that no record gave.
+// that no record gave. The leg's rotation and climb build-up give 80.9 ticks of the whole step.
 TEST_F(ConfigTest, TakeOffOverLevelRecordsFollowsTheirAltitude)
 {
-    for (const double ahead : {100.0, 1000.0}) {
+    for (const double ahead : {30.0, 1000.0}) {
         LiveAc ac = makeLiveAc(0x440014, "AUA15", {rec(47.0, 8.0, 0, 140), rec(47.01, 8.0, 500, 150, true, ahead)},
                                SizeClass::Large, AcState::Placed, AcPhase::Taxiing);
         ac.stream[1].vertRate = 200;
@@ -267,7 +270,7 @@ TEST_F(ConfigTest, TakeOffOverLevelRecordsFollowsTheirAltitude)
         ac.objectId = 13;
         liveac::groundConfiguration(ac);
         EXPECT_EQ(ac.phase, AcPhase::TakeOff);
-        EXPECT_NEAR(ac.altStep, std::min(ahead / 500.0, ac.vertRateCap), 1e-12) << ahead;
+        EXPECT_NEAR(ac.altStep, std::min(ahead / 80.9, ac.vertRateCap), 1e-9) << ahead;
     }
 }
 

@@ -41,12 +41,19 @@ LiveAc taxiing(std::vector<PosRecord> stream, double headingDeg = 0.0)
 
 TEST_F(GroundMotionTest, MidpointTakesTheMeansAndTheTruncatedSlot)
 {
+    // A midpoint flies only between two flying records: ground records carry the field elevation
+    // (a ground leg at Zurich's 1,416 ft gave a flying midpoint, which held the take-off's rotation
+    // back to the last ground record).
     struct Case {
-        double alt0, alt1, wantAlt;
+        double alt0, alt1;
+        bool airborne;
+        double wantAlt;
         bool wantAirborne;
     };
-    for (const Case c : {Case{0, 0, 0, false}, Case{100, -300, 0, false}, Case{100, 50, 75, true}}) {
-        LiveAc ac = taxiing({rec(47.0, 8.0, 100, 10, false, c.alt0), rec(47.002, 8.004, 201, 20, false, c.alt1)});
+    for (const Case c : {Case{0, 0, false, 0, false}, Case{100, -300, true, 0, false}, Case{100, 50, true, 75, true},
+                         Case{1416, 1416, false, 1416, false}}) {
+        LiveAc ac = taxiing(
+            {rec(47.0, 8.0, 100, 10, c.airborne, c.alt0), rec(47.002, 8.004, 201, 20, c.airborne, c.alt1)});
         ac.stream[0].stop = 1;
         liveac::insertMidpoint(ac);
         ASSERT_EQ(ac.stream.size(), 3u);
