@@ -219,15 +219,23 @@ void lf_airLights(LiveAc& ac, bool airportNear)
     gf_setFlaps(ac, 0);
 }
 
-// The take-off decision on the records from index `from` on: every one climbs faster than 256
-// ft/min, or all are in the air and at the class's lift-off speed at least.
+// Every record from index `from` on climbs faster than 256 ft/min (false with none there).
+bool lf_allClimbFrom(const LiveAc& ac, std::size_t from)
+{
+    return ac.stream.size() > from
+        && std::all_of(ac.stream.begin() + static_cast<std::ptrdiff_t>(from), ac.stream.end(),
+                       [](const PosRecord& r) { return r.vertRate > 256.0; });
+}
+
+// The take-off decision on the records from index `from` on: every one climbs, or all are in the
+// air and at the class's lift-off speed at least.
 bool lf_liftOffAfter(const LiveAc& ac, std::size_t from)
 {
     if (ac.stream.size() <= from)
         return false;
-    const auto begin = ac.stream.begin() + static_cast<std::ptrdiff_t>(from);
-    if (std::all_of(begin, ac.stream.end(), [](const PosRecord& r) { return r.vertRate > 256.0; }))
+    if (lf_allClimbFrom(ac, from))
         return true;
+    const auto begin = ac.stream.begin() + static_cast<std::ptrdiff_t>(from);
     const double v = gf_liftOffSpeed(ac.sizeClass);
     return std::all_of(begin, ac.stream.end(), [&](const PosRecord& r) { return r.airborne != 0 && r.speed >= v; });
 }
@@ -393,9 +401,7 @@ void groundConfiguration(LiveAc& ac)
     const double ticks = climbTicks(
         ac, std::max<double>(25.0, static_cast<double>(static_cast<std::int64_t>(second.slot) - g_tick.load())));
     const double toSecond = std::max(second.alt - ac.sim.alt, 0.1) / ticks;
-    const bool allClimb = std::all_of(ac.stream.begin() + 1, ac.stream.end(),
-                                      [](const PosRecord& r) { return r.vertRate > 256.0; });
-    if (!allClimb)
+    if (!lf_allClimbFrom(ac, 1))
         ac.altStep = std::min(ac.vertRateCap, toSecond);
     else
         ac.altStep = followRecords ? toSecond : ac.vertRateCap;
@@ -611,13 +617,6 @@ bool allAirborneAhead(const LiveAc& ac)
 {
     return std::all_of(ac.stream.begin() + (ac.stream.empty() ? 0 : 1), ac.stream.end(),
                        [](const PosRecord& r) { return r.airborne != 0; });
-}
-
-bool allAboveLiftOffSpeed(const LiveAc& ac)
-{
-    const double v = gf_liftOffSpeed(ac.sizeClass);
-    return std::all_of(ac.stream.begin() + (ac.stream.empty() ? 0 : 1), ac.stream.end(),
-                       [&](const PosRecord& r) { return r.speed >= v; });
 }
 
 }  // namespace liveac

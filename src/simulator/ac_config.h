@@ -61,9 +61,8 @@ void startTakeOffRoll(LiveAc& ac);
 void rollOut(LiveAc& ac);
 // One tick of the landing flare (height above ground at most 400 ft, landing, airborne).
 void flare(LiveAc& ac);
-// Every record after the head is airborne / at least at the class's lift-off speed.
+// Every record after the head is airborne.
 bool allAirborneAhead(const LiveAc& ac);
-bool allAboveLiftOffSpeed(const LiveAc& ac);
 
 }  // namespace liveac
 
