@@ -171,6 +171,7 @@ void TrafficClient::resetSession()
         m_fatal.clear();
         m_rate[0] = m_rate[1] = 2000ms;
         m_nextAllowed[0] = m_nextAllowed[1] = {};
+        m_inFlight[0] = m_inFlight[1] = false;
         m_failures[0] = m_failures[1] = 0;
         m_station.clear();
     }
@@ -441,21 +442,38 @@ bool TrafficClient::lf_waitForSlot(RequestClass cls)
 {
     if (cls == RequestClass::Session)
         return !m_stop;
-    // Requests of one class share the service's spacing whichever thread sends them: the one that
-    // goes takes its moment and moves the class's next moment on by the spacing, so another waits
-    // that long instead of going at the same moment (a 406).
+    // Requests of one class share the service's spacing whichever thread sends them, and one is in
+    // flight at a time: the service spaces them by when they arrive, so a request sent a spacing
+    // after one still on its way could arrive within the limit (a 406). The one that goes takes the
+    // class; the next waits for its end and the spacing after it (lf_afterRequest).
     const int i = static_cast<int>(cls);
     std::unique_lock lock(m_mutex);
     for (;;) {
         if (m_stop)
             return false;
+        if (m_inFlight[i]) {
+            m_stopCv.wait(lock);
+            continue;
+        }
         const auto now = Clock::now();
         if (now >= m_nextAllowed[i]) {
             m_nextAllowed[i] = now + m_rate[i];
+            m_inFlight[i] = true;
             return true;
         }
         m_stopCv.wait_until(lock, m_nextAllowed[i]);
     }
+}
+
+void TrafficClient::lf_releaseSlot(RequestClass cls)
+{
+    if (cls == RequestClass::Session)
+        return;
+    {
+        std::lock_guard lock(m_mutex);
+        m_inFlight[static_cast<int>(cls)] = false;
+    }
+    m_stopCv.notify_all();
 }
 
 void TrafficClient::lf_afterRequest(RequestClass cls, const ServiceReply& reply)
@@ -474,9 +492,10 @@ void TrafficClient::lf_afterRequest(RequestClass cls, const ServiceReply& reply)
     } else {
         m_failures[i] = 0;
     }
-    // Measured from the end of this request: later than the service saw it arrive (a request of
-    // the other thread may have taken a later moment meanwhile).
+    // Measured from the end of this request: later than the service saw it arrive.
     m_nextAllowed[i] = std::max(m_nextAllowed[i], Clock::now() + wait);
+    m_inFlight[i] = false;
+    m_stopCv.notify_all();
 }
 
 ServiceReply TrafficClient::request(RequestClass cls, const std::string& endpoint, FormFields form, FeedReply* feed)
@@ -488,6 +507,17 @@ ServiceReply TrafficClient::request(RequestClass cls, const std::string& endpoin
             reply.problem = "stopped";
             return reply;
         }
+        // Gives the class back if this attempt ends before lf_afterRequest (no session, a throw).
+        struct SlotHold {
+            TrafficClient& client;
+            RequestClass cls;
+            bool held = true;
+            ~SlotHold()
+            {
+                if (held)
+                    client.lf_releaseSlot(cls);
+            }
+        } hold{*this, cls};
         std::string guid;
         {
             std::lock_guard lock(m_mutex);
@@ -507,6 +537,7 @@ ServiceReply TrafficClient::request(RequestClass cls, const std::string& endpoin
         // The limits of this reply (a 406 carries the new one) already pace the next request.
         if (reply.problem.empty())
             lf_readRateLimits(reply.json);
+        hold.held = false;
         lf_afterRequest(cls, reply);
         if (!reply.problem.empty())
             return reply;

@@ -161,6 +161,7 @@ private:
 
     bool lf_waitForSlot(RequestClass cls);
     void lf_afterRequest(RequestClass cls, const ServiceReply& reply);
+    void lf_releaseSlot(RequestClass cls);  // a request that was never sent
     bool lf_renewSession(const std::string& failedGuid);
     void lf_readRateLimits(const nlohmann::json& body);
     ServiceReply lf_post(const std::string& endpoint, const FormFields& form, FeedReply* feed);
@@ -185,6 +186,7 @@ private:
     std::string m_guid;
     std::chrono::milliseconds m_rate[2] = {std::chrono::milliseconds(2000), std::chrono::milliseconds(2000)};
     Clock::time_point m_nextAllowed[2] = {};
+    bool m_inFlight[2] = {false, false};
     int m_failures[2] = {0, 0};
     std::string m_fatal;
     std::optional<double> m_referenceElevation;
