@@ -23,8 +23,9 @@ take up the track again), counted and named in the table:
   neighbours (beyond what a turn at 6 degrees a second and a speed change of 5 m/s2 allow over
   their span); or a speed change from one step to the next beyond 5 m/s2 and 50 m of noise at each
   fix;
-- altitude: a step of more than 300 ft and faster than 8,000 ft/min from one row to the next (rows
-  repeating a position bring their own altitudes), left out of the altitude figures only.
+- altitude: a step from one row to the next of more than an 8,000 ft/min climb or descent gives over
+  its time and 100 ft (the coarsest altitude coding, 100 ft, rounds each row by up to 50 ft); rows
+  repeating a position bring their own altitudes; left out of the altitude figures only.
 A flying fix below the field elevation of an airport within 10 nm (given the airport list: a
 pressure altitude at a high QNH, 0 ft on a touch-and-go) is measured at the field elevation: the
 aircraft was no lower.
@@ -43,7 +44,7 @@ GROUND_PHASES = {"taxi", "take-off roll", "landing roll"}
 # after a faulty fix.
 STEP_OFF_M, STEP_S = 100.0, 5.0
 GROUND_KT, AIR_KT = 200.0, 750.0
-CLIMB_FT, CLIMB_FPM = 300.0, 8000.0
+CLIMB_FPM, ALT_CODING_FT = 8000.0, 100.0
 FIELD_M = 10.0 * 1852.0  # an airport's field elevation holds within 10 nm of it
 TURN_RAD_S, ACCEL_MS2, NOISE_M = math.radians(6.0), 5.0, 50.0
 RECOVER_S = 5.0
@@ -139,7 +140,7 @@ class Track:
         for a, b in zip(self.rows, self.rows[1:]):
             dt = b[0] - a[0]
             climb = abs(b[2] - a[2])
-            if dt > 0 and not (a[3] and b[3]) and climb > CLIMB_FT and climb > CLIMB_FPM * dt / 60.0:
+            if dt > 0 and not (a[3] and b[3]) and climb > CLIMB_FPM * dt / 60.0 + ALT_CODING_FT:
                 k = bisect.bisect_left(self.times, min(a[1], b[1]))
                 out.append((self.times[max(k - 1, 0)], b[0] + RECOVER_S, "altitude"))
         # A speed change between two steps beyond 5 m/s2 and what 50 m of position noise at each end
@@ -206,7 +207,7 @@ class Track:
         for kind, text in (("position", "position steps no aircraft flies (off the recorded speed, beyond "
                                         f"{GROUND_KT:.0f} kt on the ground or {AIR_KT:.0f} kt in the air, off the "
                                         f"way between the neighbours, or a speed change beyond {ACCEL_MS2:.0f} m/s2)"),
-                           ("altitude", f"altitude steps over {CLIMB_FT:.0f} ft faster than {CLIMB_FPM:.0f} ft/min")):
+                           ("altitude", f"altitude steps beyond {CLIMB_FPM:.0f} ft/min and {ALT_CODING_FT:.0f} ft")):
             n = sum(1 for f in self.faults if f[2] == kind)
             if n:
                 lines.append(f"{self.hex} {self.callsign}: recording fault: {n} {text}; "

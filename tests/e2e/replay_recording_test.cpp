@@ -104,25 +104,26 @@ TEST(E2eReplay, RealTakeOffRecordingStaysWithTheRecordedAircraft)
     // it stood on the taxiway for ever (air 60894 m, ground 464 m off, 36033 ft, stuck); with
     // play-out counted from the batch's median instead of each record's age it ran 1-2 s behind
     // (air 268 m, median 36 m, ground median 14 m). The recording's own faults (positions repeated
-    // or thrown off during the taxi, altitudes 500-900 ft off from one record to the next in the
-    // climb) are left out of the figures: 34 s of the distances and 370 s of the altitudes of its
-    // 782 s, no more. The whole taxi counts since the aircraft waits through gaps in its fixes
+    // or thrown off during the taxi, altitudes 200-900 ft off from one record to the next in the
+    // climb, a second apart) are left out of the figures: 34 s of the distances and 418 s of the
+    // altitudes of its 782 s, no more. The whole taxi counts since the aircraft waits through gaps in its fixes
     // longer than the play-out delay instead of being removed there (before, only its first 60 s
     // were measured); behind after such a wait it catches up at 10 kt more than its taxi speed
     // (at 1.2 times a taxi speed of a few knots it ran 17-43 m behind for a minute: median 17 m).
     // The replay's user aircraft takes no part (it stands at the field's reference point, by runway
     // 28 at LSZH, where its collision rule removed the aircraft on its take-off roll and it came
     // back in the climb 33 s later): the roll and the climb-out count whole. The largest altitude
-    // difference, 334 ft, is a row 300 ft below the rows beside it in the climb (the lift-off, see
-    // below, 292 ft).
+    // difference is the lift-off's (see below); a row 300 ft below the row a second before it in
+    // the climb (18,000 ft/min) gave 334 ft while the measure took only steps of more than 300 ft
+    // for the recording's.
     EXPECT_LT(f.airMax, 100.0) << f.text;
     EXPECT_LT(f.airMedian, 10.0) << f.text;
     EXPECT_LT(f.groundMax, 120.0) << f.text;
     EXPECT_LT(f.groundMedian, 8.0) << f.text;
-    EXPECT_LT(f.altMax, 400.0) << f.text;
+    EXPECT_LT(f.altMax, 320.0) << f.text;
     EXPECT_EQ(f.staleOut, 0.0) << f.text;
     EXPECT_LT(f.positionOut, 60.0) << f.text;
-    EXPECT_LT(f.altitudeOut, 420.0) << f.text;
+    EXPECT_LT(f.altitudeOut, 450.0) << f.text;
 }
 
 // Zurich's take-off alone (100 s around it): the aircraft leaves the ground at its last ground fix
@@ -150,8 +151,10 @@ TEST(E2eReplay, RealLiftOffLeavesTheGroundAtTheLastGroundFix)
 // only in the air three minutes later, so neither that taxi nor the take-off was measured). While
 // it waits for a fix that comes later than the delay it falls behind the straight line between
 // the fixes (165 m in a 51 s gap). Its lift-off, like the take-off recording's, was 316 ft below
-// the recording 6 s after the last ground fix while the rotation began only there; now 179 ft
-// (the largest, 253 ft, is a row in the climb 225-300 ft below the rows beside it).
+// the recording 6 s after the last ground fix while the rotation began only there; now 179 ft.
+// A row in the climb 225 ft below the row before it and 300 ft below the row after it, a second
+// apart each, gave 253 ft while the measure took only steps of more than 300 ft for the
+// recording's.
 TEST(E2eReplay, RealGroundRecordingClimbsWithoutFollowingBrokenAltitudes)
 {
     const Figures f = lf_replayFigures("noisy_ground.json.gz");
@@ -159,7 +162,7 @@ TEST(E2eReplay, RealGroundRecordingClimbsWithoutFollowingBrokenAltitudes)
         GTEST_SKIP() << f.skip;
     lf_expectOneSteadyAircraft(f);
     EXPECT_EQ(f.objects, 1) << f.text;
-    EXPECT_LT(f.altMax, 290.0) << f.text;
+    EXPECT_LT(f.altMax, 230.0) << f.text;
     EXPECT_LT(f.airMax, 100.0) << f.text;
     EXPECT_LT(f.groundMax, 200.0) << f.text;
     EXPECT_LT(f.altitudeOut, 250.0) << f.text;
@@ -203,14 +206,15 @@ TEST(E2eReplay, RealTouchAndGoRejoinsTheTrackAfterAPositionJump)
 // The real approach into Zurich whose repeated positions bring altitudes of their own, one of them
 // 525 ft above the descent a second after the last good one: swallowed, where six seconds after the
 // last record taken (the others being too close to it) it passed for a steep climb and the aircraft
-// rose 459 ft above the recording.
+// rose 459 ft above the recording. A row 300 ft below the row 0.9 s before it is the recording's
+// (306 ft while the measure took only steps of more than 300 ft for the recording's).
 TEST(E2eReplay, RealApproachDoesNotClimbToABrokenAltitudeOfARepeatedPosition)
 {
     const Figures f = lf_replayFigures("noisy_landing.json.gz");
     if (!f.skip.empty())
         GTEST_SKIP() << f.skip;
     lf_expectOneSteadyAircraft(f);
-    EXPECT_LT(f.altMax, 400.0) << f.text;
+    EXPECT_LT(f.altMax, 260.0) << f.text;
     EXPECT_LT(f.airMax, 50.0) << f.text;
 }
 
