@@ -281,3 +281,16 @@ TEST(E2eReplay, RealClimbFliesOnThroughAGapInTheFixes)
     EXPECT_LT(f.altMax, 100.0) << f.text;
 }
 
+// At cruise over the Gulf the trace gives one fix 3 km behind the aircraft's steady 480 kt (two
+// rows at one time, both behind), the next one 700 kt ahead of it. Flown to, the fix slowed the
+// aircraft to two thirds of its speed; it came out of the left-out seconds 340 m behind.
+TEST(E2eReplay, RealCruiseIgnoresAFixThrownBehindTheAircraft)
+{
+    const Figures f =
+        lf_replayFigures("trace_full_ac671b.json.gz", "--from 5200 --to 5500 --airport 27.55,-93.15,1000");
+    if (!f.skip.empty())
+        GTEST_SKIP() << f.skip;
+    lf_expectOneSteadyAircraft(f);
+    EXPECT_EQ(f.objects, 1) << f.text;
+    EXPECT_LT(f.airMax, 50.0) << f.text;
+}
