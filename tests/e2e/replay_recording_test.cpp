@@ -268,7 +268,7 @@ TEST(E2eReplay, RealTurnOffTheRunwayIsTaxiedAlongItsFixes)
 
 // The trace's climb out of Spokane has a 36 s gap in its fixes at 25,000 ft. Through a gap the
 // aircraft flies on along extension records: they held its altitude and slowed it by a twentieth,
-// so it levelled off and came out of the gap 220 ft under the climb and 114 m behind.
+// so it levelled off and came out of the gap 194 ft under the climb and 108 m behind.
 TEST(E2eReplay, RealClimbFliesOnThroughAGapInTheFixes)
 {
     const Figures f =
@@ -283,7 +283,7 @@ TEST(E2eReplay, RealClimbFliesOnThroughAGapInTheFixes)
 
 // At cruise over the Gulf the trace gives one fix 3 km behind the aircraft's steady 480 kt (two
 // rows at one time, both behind), the next one 700 kt ahead of it. Flown to, the fix slowed the
-// aircraft to two thirds of its speed; it came out of the left-out seconds 340 m behind.
+// aircraft to two thirds of its speed; it came out of the left-out seconds 327 m behind.
 TEST(E2eReplay, RealCruiseIgnoresAFixThrownBehindTheAircraft)
 {
     const Figures f =
