@@ -202,9 +202,10 @@ bool lf_positionJump(const LiveAc& ac, const PosRecord& pos, double sinceLast)
 // Followed, the aircraft slowed to two thirds of its speed for half a minute, then ran 1.3 km behind.
 bool lf_offStraightFlight(const LiveAc& ac, const PosRecord& pos, double sinceLast, double trackDiff)
 {
+    // A buffering aircraft starts its records again after a jump instead (acceptRecord).
     const PosRecord& last = ac.stream.back();
-    if (!pos.airborne || !last.airborne || trackDiff > kStraightTrackDeg || sinceLast > kBrokenAltitudeSeconds ||
-        std::min(pos.speed, last.speed) <= kFastAirborneKnots)
+    if (ac.state == AcState::Buffering || !pos.airborne || !last.airborne || trackDiff > kStraightTrackDeg ||
+        sinceLast > kBrokenAltitudeSeconds || std::min(pos.speed, last.speed) <= kFastAirborneKnots)
         return false;
     const double nm = gf_distanceNm(ac.lastFeedLat, ac.lastFeedLon, pos.lat, pos.lon);
     const double shortest = std::min(pos.speed, last.speed) * sinceLast / 3600.0;
