@@ -57,6 +57,9 @@ constexpr double kJumpMarginKnots = 100.0;
 constexpr double kMaxFeetPerSecond = 8000.0 / 60.0;
 constexpr double kRateChangeFeetPerSecond = 4000.0 / 60.0;  // off the feed's vertical rate
 constexpr double kMaxRatedFpm = 8000.0;                      // a vertical rate beyond is no guide
+constexpr double kStraightTrackDeg = 2.0;
+constexpr double kOffStepNm = 0.5;     // a fix's step off the distance its speeds give, beyond noise
+constexpr double kOffStepShare = 0.2;  // and beyond a speed change of a fifth
 
 // Park-airport elevation band.
 constexpr double kHighAltitudeFt = 10000.0;
@@ -191,6 +194,24 @@ bool lf_positionJump(const LiveAc& ac, const PosRecord& pos, double sinceLast)
     const double nm = gf_distanceNm(ac.lastFeedLat, ac.lastFeedLon, pos.lat, pos.lon);
     const double v = std::max(pos.speed, ac.stream.back().speed);
     return nm * 3600.0 > std::max(sinceLast, 1.0) * std::max(2.0 * v, v + kJumpMarginKnots);
+}
+
+// A fix of a fast aircraft flying straight (the last record's track within 2 degrees) whose step
+// from the last feed position is off the distance the two records' speeds give, by more than half a
+// nautical mile and a fifth of that distance: thrown behind or ahead of where the aircraft was.
+// Followed, the aircraft slowed to two thirds of its speed for half a minute, then ran 1.3 km behind.
+bool lf_offStraightFlight(const LiveAc& ac, const PosRecord& pos, double sinceLast, double trackDiff)
+{
+    // A buffering aircraft starts its records again after a jump instead (acceptRecord).
+    const PosRecord& last = ac.stream.back();
+    if (ac.state == AcState::Buffering || !pos.airborne || !last.airborne || trackDiff > kStraightTrackDeg ||
+        sinceLast > kBrokenAltitudeSeconds || std::min(pos.speed, last.speed) <= kFastAirborneKnots)
+        return false;
+    const double nm = gf_distanceNm(ac.lastFeedLat, ac.lastFeedLon, pos.lat, pos.lon);
+    const double shortest = std::min(pos.speed, last.speed) * sinceLast / 3600.0;
+    const double longest = std::max(pos.speed, last.speed) * sinceLast / 3600.0;
+    const double off = nm < shortest ? shortest - nm : nm - longest;
+    return off > std::max(kOffStepNm, kOffStepShare * shortest);
 }
 
 const CreationValues& lf_creationValues(std::uint32_t sizeClass)
@@ -362,9 +383,13 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
         // along its extension records and is removed when no fresh position comes.
         if (pos.airborne && pos.speed > kStaleAirKnots && pos.lat == ac.lastFeedLat && pos.lon == ac.lastFeedLon)
             return true;
+        // Tracks compared as plain degrees, without wrapping at 360.
+        const double trackDiff = std::fabs(pos.track - last.track);
+        // Also while the aircraft flies on along extension records: the feed repeats its last
+        // fix at every request.
+        if (lf_offStraightFlight(ac, pos, sinceLast, trackDiff))
+            return true;
         if (ac.holdCounter < 1) {
-            // Tracks compared as plain degrees, without wrapping at 360.
-            const double trackDiff = std::fabs(pos.track - last.track);
             if (pos.airborne && pos.speed > kFastAirborneKnots && trackDiff <= kAirTrackDeg &&
                 sinceLast <= kAirMoveNm / (pos.speed / 3600.0))
                 return true;

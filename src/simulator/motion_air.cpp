@@ -34,6 +34,9 @@ constexpr double kCatchUpFactor = 1.2;  // fastest catch-up: this many times the
 constexpr double kAirCatchUpKnots = 40.0;  // and in the air this much faster at least
 constexpr double kGroundCatchUpKnots = 10.0;  // on the ground this much faster at least
 constexpr double kTrailingSpeedFactor = 1.5;  // at most this much faster pace from the record after a leg
+constexpr double kMaxExtensionFpm = 8000.0;  // a feed's vertical rate beyond is no guide
+constexpr double kLevelFpm = 300.0;  // a feed's vertical rate below: level flight
+constexpr double kExtensionFloorFt = 1000.0;  // extension records descend no lower above the ground
 
 std::int32_t lf_now()
 {
@@ -426,11 +429,13 @@ void extendStream(LiveAc& ac, std::int32_t count)
         r.speed = lf_rollOutExtension(head.speed);
         r.vertRate = 0.0;
     } else {
+        // Through a gap in the feed an aircraft flies on as it was: slowed down (by a twentieth),
+        // it fell a kilometre behind the next fix across a minute's gap at cruise.
         const double v = head.speed;
         if (ac.landing)
             r.speed = count < 4 ? v : std::max(1.0, v * 90.0 / 100.0);
         else
-            r.speed = std::max(1.0, v * 95.0 / 100.0);
+            r.speed = std::max(1.0, v);
     }
 
     if (!r.stop) {
@@ -451,6 +456,15 @@ void extendStream(LiveAc& ac, std::int32_t count)
             r.vertRate = 1500.0;
             r.alt = head.alt + s * 25.0;
             altitudeSet = true;
+        } else if (ac.phase == AcPhase::Airborne && !ac.onGround) {
+            // And climbs or descends on at the feed's vertical rate (levelled off, it was hundreds
+            // of feet under the next fix), no lower than 1000 ft above the ground under it. A level
+            // aircraft's feed reports a few tens of feet per minute either way: it stays level.
+            const double rate = std::fabs(head.vertRate) < kLevelFpm
+                                    ? 0.0
+                                    : std::clamp(head.vertRate, -kMaxExtensionFpm, kMaxExtensionFpm);
+            const double floor = std::min(head.alt, ac.sim.alt - ac.heightAboveGround + kExtensionFloorFt);
+            r.alt = std::max(head.alt + rate * s / 60.0, floor);
         }
         if (altitudeSet) {
             r.airborne = r.alt > 0.0 ? 1 : 0;

@@ -269,3 +269,32 @@ TEST(E2eReplay, RealTurnOffTheRunwayIsTaxiedAlongItsFixes)
     EXPECT_LT(f.groundMax, 30.0) << f.text;
     EXPECT_LT(f.airMax, 50.0) << f.text;
 }
+
+// The trace's climb out of Spokane has a 36 s gap in its fixes at 25,000 ft. Through a gap the
+// aircraft flies on along extension records: they held its altitude and slowed it by a twentieth,
+// so it levelled off and came out of the gap 194 ft under the climb and 108 m behind.
+TEST(E2eReplay, RealClimbFliesOnThroughAGapInTheFixes)
+{
+    const Figures f =
+        lf_replayFigures("trace_full_ac671b.json.gz", "--from 63560 --to 63700 --airport 47.49,-116.45,1000");
+    if (!f.skip.empty())
+        GTEST_SKIP() << f.skip;
+    lf_expectOneSteadyAircraft(f);
+    EXPECT_EQ(f.objects, 1) << f.text;
+    EXPECT_LT(f.airMax, 100.0) << f.text;
+    EXPECT_LT(f.altMax, 100.0) << f.text;
+}
+
+// At cruise over the Gulf the trace gives one fix 3 km behind the aircraft's steady 480 kt (two
+// rows at one time, both behind), the next one 700 kt ahead of it. Flown to, the fix slowed the
+// aircraft to two thirds of its speed; it came out of the left-out seconds 327 m behind.
+TEST(E2eReplay, RealCruiseIgnoresAFixThrownBehindTheAircraft)
+{
+    const Figures f =
+        lf_replayFigures("trace_full_ac671b.json.gz", "--from 5200 --to 5500 --airport 27.55,-93.15,1000");
+    if (!f.skip.empty())
+        GTEST_SKIP() << f.skip;
+    lf_expectOneSteadyAircraft(f);
+    EXPECT_EQ(f.objects, 1) << f.text;
+    EXPECT_LT(f.airMax, 50.0) << f.text;
+}

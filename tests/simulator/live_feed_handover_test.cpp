@@ -370,7 +370,7 @@ TEST_F(FeedHandover, BrokenAltitudesAreSwallowedForAMinuteAtMost)
     TrafficRecord low = next(104.0, 3825.0, 0.005);
     EXPECT_TRUE(liveac::acceptRecord(ac, low));
     EXPECT_EQ(ac.lastRecordTime, 100.0);
-    TrafficRecord climb = next(110.0, 6600.0, 0.02);  // within 8000 ft/min for 10 s and 300 ft more
+    TrafficRecord climb = next(110.0, 6600.0, 0.012);  // within 8000 ft/min for 10 s and 300 ft more
     EXPECT_TRUE(liveac::acceptRecord(ac, climb));
     EXPECT_EQ(ac.lastRecordTime, 110.0);
     // Climbing at 2000 ft/min by the feed's rate: a record 4 s on 550 ft below the climb's altitude
@@ -415,7 +415,7 @@ TEST_F(FeedHandover, StalePositionsInTheAirAreSwallowed)
     EXPECT_EQ(ac.lastRecordTime, 100.0);
     EXPECT_EQ(ac.stream.size(), 1u);
     TrafficRecord fresh = liveRecord(0x4b1912, "SWR44", "B738", 140.0, 36000.0, 450.0);
-    fresh.pos.lat += 0.05;
+    fresh.pos.lat += 0.083;  // 5 nm in 40 s at 450 kt
     EXPECT_TRUE(liveac::acceptRecord(ac, fresh));
     EXPECT_EQ(ac.lastRecordTime, 140.0);
     EXPECT_EQ(ac.stream.size(), 2u);

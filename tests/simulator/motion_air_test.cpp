@@ -161,8 +161,8 @@ TEST(MotionAir, AirborneAircraftNeverStops)
     EXPECT_EQ(heli.latStep, 0.0);
 }
 
-// At the end of its data an airborne aircraft is extended eight seconds at a time at 95 % of its
-// speed until the hold counter runs out, then removed.
+// At the end of its data an airborne aircraft is extended eight seconds at a time at its speed and
+// its vertical rate (1200 ft/min: 160 ft a record) until the hold counter runs out, then removed.
 TEST(MotionAir, AirborneEndOfDataExtendsThenRemoves)
 {
     MotionSandbox sandbox;
@@ -171,26 +171,26 @@ TEST(MotionAir, AirborneEndOfDataExtendsThenRemoves)
     setUser(50.0, 8.0, 0, 0, 0, 0, true);
     LiveAc ac = placed({rec(50.0, 8.0, 0, 200, true, 3000), rec(50.05, 8.0, 1000, 200, true, 3000)}, false,
                        AcPhase::Airborne);
+    ac.stream[1].vertRate = 1200.0;
     ac.sim.heading = 0.0;  // north
     g_tick.store(1000);
     nextPosMain(ac);  // flies to the last record
     ASSERT_EQ(ac.stream.size(), 1u);
 
     std::vector<double> speeds;
-    std::vector<std::int32_t> slots;
+    std::vector<double> altitudes;
     for (int leg = 0; leg < 20 && ac.state == AcState::Placed; ++leg) {
         g_tick.store(ac.stream.front().slot);
         nextPosMain(ac);
         if (ac.state == AcState::Placed) {
             speeds.push_back(ac.stream.front().speed);
-            slots.push_back(ac.stream.front().slot);
+            altitudes.push_back(ac.stream.front().alt);
         }
     }
     ASSERT_EQ(speeds.size(), 8u);
-    double expected = 200.0;
     for (std::size_t i = 0; i < speeds.size(); ++i) {
-        expected *= 0.95;
-        EXPECT_NEAR(speeds[i], expected, 1e-9) << i;
+        EXPECT_EQ(speeds[i], 200.0) << i;
+        EXPECT_NEAR(altitudes[i], 3000.0 + 160.0 * static_cast<double>(i + 1), 1e-9) << i;
     }
     EXPECT_EQ(ac.state, AcState::BeingRemoved);
     EXPECT_EQ(ac.holdCounter, -1);
