@@ -5,11 +5,12 @@ The program plays a feed record out 30 s after it arrived, so the simulator posi
 scenario second s is compared with the recording interpolated (linearly) at s - 30: the horizontal
 distance, the altitude difference (in the air only: recorded ground altitudes are the last airborne
 value or none), and jumps (a step between two writes of one object faster than the aircraft could
-move: faster than max(1.5 x, + 60 kt) the highest recorded ground speed within a minute, and longer
-than 5 m). The phase of a write is the recording's at s - 30: taxi (on the ground below 40 kt),
-take-off roll and landing roll (on the ground from 40 kt, before or after flying), climb and approach
-(climbing or descending faster than 300 ft/min over 40 s), cruise. An aircraft is stuck when its
-simulator position stays within 3 m for more than 30 s while the recording moves on by more than 150 m.
+move: faster than max(1.5 x, + 60 kt) the highest recorded ground speed within a minute, or of the
+fixes on each side of a longer gap, and longer than 5 m). The phase of a write is the recording's at
+s - 30: taxi (on the ground below 40 kt), take-off roll and landing roll (on the ground from 40 kt,
+before or after flying), climb and approach (climbing or descending faster than 300 ft/min over
+40 s), cruise. An aircraft is stuck when its simulator position stays within 3 m for more than 30 s
+while the recording moves on by more than 150 m.
 The first 30 s of each object's life are left out of the max figures (not of the medians).
 
 Recording faults, found in the recording alone by physical limits and left out of the figures
@@ -235,8 +236,9 @@ class Track:
                 a[4] + f * (b[4] - a[4]), a[5] and b[5])
 
     def max_gs_near(self, t, window=60.0):
-        lo = bisect.bisect_left(self.times, t - window)
-        hi = bisect.bisect_right(self.times, t + window)
+        # Within a gap longer than the window, the fixes on each side of it give the speed.
+        lo = min(bisect.bisect_left(self.times, t - window), max(0, bisect.bisect_right(self.times, t) - 1))
+        hi = max(bisect.bisect_right(self.times, t + window), bisect.bisect_left(self.times, t) + 1)
         return max((p[4] for p in self.pts[lo:hi]), default=0.0)
 
     def phase(self, t):
