@@ -444,8 +444,8 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
 {
     const std::uint32_t count = words.at(index + 1) >> 16;
     const std::size_t first = index + 2;
-    // The subrecord's words, checked once (its end lies within the words read); the entries'
-    // words are counted as they are read.
+    // The subrecord's words, checked once (its end lies within the words read); the fixed part of
+    // each entry that lies inside is counted as read when the list is done.
     const std::uint32_t* data = words.block(first, std::max(first, endWord));
     // Room for every entry that can lie inside the subrecord (a damaged count may claim more).
     if (endWord > first) {
@@ -454,19 +454,17 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
         state.standNames.reserve(fit);
     }
     std::size_t entry = first;
-    std::size_t reads = 0;
     for (std::uint32_t i = 0; i < count; ++i) {
         // An entry must lie inside its subrecord: a count larger than the record holds would
         // otherwise read the records that follow as stands.
         const std::uint32_t* e = data + (entry - first);
         if (entry + kParkingEntryWords > endWord || entry + kParkingEntryWords + (e[0] >> 24) > endWord) {
-            words.noteReads(reads);
+            words.noteReads(std::size_t{i} * kParkingEntryWords);
             lf_addScanMessage(tvx::format("{}{} parking entries listed, only {} lie inside their record, in {}",
                                           kErrorPrefix, count, i, path));
             return;
         }
         const std::uint32_t packed = e[0];
-        reads += kParkingEntryWords;
         entry += kParkingEntryWords + (packed >> 24);
 
         const float radius = std::bit_cast<float>(e[1]);
@@ -506,19 +504,13 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
             }
             state.suffixRaised = true;
         }
-        // Filled in place: a record built aside and copied in costs more than its fields.
-        record.stands.push_back({});
-        ScannedStand& stand = record.stands.back();
-        stand.name.assignPacked(name.key);
-        stand.lat = lat;
-        stand.lon = lon;
-        stand.heading = heading == 0.0f ? kFullTurn : heading * kDegToRad;
-        stand.radius = static_cast<double>(radius) * kNmPerMetre;
-        stand.cargo = type == 5;
-        stand.ramp = (kRampTypes >> type) & 1u;
-        stand.scanMark = lettered;
+        // Built in place, each field written once.
+        record.stands.emplace_back(ScannedName::packed(name.key), lat, lon,
+                                   heading == 0.0f ? kFullTurn : heading * kDegToRad,
+                                   static_cast<double>(radius) * kNmPerMetre, type == 5,
+                                   ((kRampTypes >> type) & 1u) != 0, false, lettered);
     }
-    words.noteReads(reads);
+    words.noteReads(std::size_t{count} * kParkingEntryWords);
 }
 
 void lf_renameDuplicateStands(ScannedAirport& record)
