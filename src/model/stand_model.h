@@ -136,12 +136,6 @@ public:
     {
         m_words = {std::endian::native == std::endian::little ? packed : __builtin_bswap64(packed), 0, 0};
     }
-    static ScannedName packed(std::uint64_t packed)
-    {
-        ScannedName name;
-        name.assignPacked(packed);
-        return name;
-    }
     const char* c_str() const { return reinterpret_cast<const char*>(m_words.data()); }
     std::string_view view() const { return c_str(); }
     std::string str() const { return c_str(); }

@@ -504,11 +504,17 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
             }
             state.suffixRaised = true;
         }
-        // Built in place, each field written once.
-        record.stands.emplace_back(ScannedName::packed(name.key), lat, lon,
-                                   heading == 0.0f ? kFullTurn : heading * kDegToRad,
-                                   static_cast<double>(radius) * kNmPerMetre, type == 5,
-                                   ((kRampTypes >> type) & 1u) != 0, false, lettered);
+        // Filled in place: a record built aside and copied in costs more than its fields.
+        record.stands.push_back({});
+        ScannedStand& stand = record.stands.back();
+        stand.name.assignPacked(name.key);
+        stand.lat = lat;
+        stand.lon = lon;
+        stand.heading = heading == 0.0f ? kFullTurn : heading * kDegToRad;
+        stand.radius = static_cast<double>(radius) * kNmPerMetre;
+        stand.cargo = type == 5;
+        stand.ramp = (kRampTypes >> type) & 1u;
+        stand.scanMark = lettered;
     }
     words.noteReads(std::size_t{count} * kParkingEntryWords);
 }
