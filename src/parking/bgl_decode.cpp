@@ -199,12 +199,13 @@ namespace {
 constexpr const char* kParkingNames[] = {"", "r", "p", "np", "ep", "sep", "sp", "swp", "wp", "nwp", "g", ""};
 
 // A stand name of up to 8 characters packed into 64 bits, first character in the low byte,
-// zero-padded: a key for the name set that costs no heap and no memory round trip.
+// zero-padded: a key for the name set that costs no heap and no memory round trip. No character
+// is a zero byte, so the size follows from the key (worked out only when a name needs it).
 struct PackedName {
     std::uint64_t key = 0;
-    std::size_t size = 0;
 
-    void push(char c) { key |= static_cast<std::uint64_t>(static_cast<unsigned char>(c)) << (8 * size++); }
+    std::size_t size() const { return (static_cast<std::size_t>(std::bit_width(key)) + 7) / 8; }
+    void push(char c) { key |= static_cast<std::uint64_t>(static_cast<unsigned char>(c)) << (8 * size()); }
     // The name with one more character (the caller keeps within 8).
     PackedName with(char c) const
     {
@@ -221,7 +222,7 @@ struct PackedName {
             for (std::size_t i = 0; i < sizeof out; ++i)
                 out[i] = static_cast<char>(key >> (8 * i));
         }
-        return {out, size};
+        return {out, size()};
     }
 };
 
@@ -285,8 +286,7 @@ PackedName lf_parkingName(std::uint32_t code, std::uint32_t number)
 {
     const std::uint32_t prefix = kCodeTexts[code & 0x3Fu];
     const std::uint32_t digits = kNumberTexts[number & 0xFFFu];
-    const std::size_t prefixSize = lf_packedSize(prefix);
-    return {prefix | (static_cast<std::uint64_t>(digits) << (8 * prefixSize)), prefixSize + lf_packedSize(digits)};
+    return {prefix | (static_cast<std::uint64_t>(digits) << (8 * lf_packedSize(prefix)))};
 }
 
 // The first free name of the base with a letter a to f; size 0 when all six are given.
@@ -322,9 +322,10 @@ std::string lf_parkingNameText(std::uint32_t code)
 
 void BglStandNames::clear()
 {
-    for (const std::uint32_t bit : m_given)
-        m_decoded[bit / 64] &= ~(std::uint64_t{1} << (bit % 64));
-    m_given.clear();
+    // Only a long list (more than kHashedNames stands) sets bits: clearing the bitmap costs less
+    // than keeping a list of the bits set.
+    if (m_bitmap)
+        std::fill(m_decoded.begin(), m_decoded.end(), 0);
     if (m_count > 0)
         std::fill(m_slots.begin(), m_slots.end(), 0);
     m_count = 0;
@@ -442,24 +443,28 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
                                ScannedAirport& record, BglTaskState& state, const std::string& path)
 {
     const std::uint32_t count = words.at(index + 1) >> 16;
-    std::size_t entry = index + 2;
+    const std::size_t first = index + 2;
+    // The subrecord's words, checked once (its end lies within the words read); the fixed part of
+    // each entry that lies inside is counted as read when the list is done.
+    const std::uint32_t* data = words.block(first, std::max(first, endWord));
     // Room for every entry that can lie inside the subrecord (a damaged count may claim more).
-    if (endWord > entry) {
-        const std::size_t fit = std::min<std::size_t>(count, (endWord - entry) / kParkingEntryWords);
+    if (endWord > first) {
+        const std::size_t fit = std::min<std::size_t>(count, (endWord - first) / kParkingEntryWords);
         record.stands.reserve(record.stands.size() + fit);
         state.standNames.reserve(fit);
     }
+    std::size_t entry = first;
     for (std::uint32_t i = 0; i < count; ++i) {
         // An entry must lie inside its subrecord: a count larger than the record holds would
         // otherwise read the records that follow as stands.
-        // The fixed part of the entry is read through one check.
-        const std::uint32_t* e = entry + kParkingEntryWords <= endWord ? words.range(entry, kParkingEntryWords) : nullptr;
-        const std::uint32_t packed = e ? e[0] : 0;
-        if (!e || entry + kParkingEntryWords + (packed >> 24) > endWord) {
+        const std::uint32_t* e = data + (entry - first);
+        if (entry + kParkingEntryWords > endWord || entry + kParkingEntryWords + (e[0] >> 24) > endWord) {
+            words.noteReads(std::size_t{i} * kParkingEntryWords);
             lf_addScanMessage(tvx::format("{}{} parking entries listed, only {} lie inside their record, in {}",
                                           kErrorPrefix, count, i, path));
             return;
         }
+        const std::uint32_t packed = e[0];
         entry += kParkingEntryWords + (packed >> 24);
 
         const float radius = std::bit_cast<float>(e[1]);
@@ -491,7 +496,7 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
         const bool lettered = !state.standNames.insertDecoded(kCodeTextIndex[nameCode], number, decoded.key);
         if (lettered) {
             name = lf_letteredName(decoded, state.standNames);
-            if (name.size == 0) {
+            if (name.key == 0) {
                 char text[8];
                 lf_addScanMessage(tvx::format("{}Warning more then 6 the same ids {}, in {}", kErrorPrefix,
                                               decoded.text(text), path));
@@ -511,6 +516,7 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
         stand.ramp = (kRampTypes >> type) & 1u;
         stand.scanMark = lettered;
     }
+    words.noteReads(std::size_t{count} * kParkingEntryWords);
 }
 
 void lf_renameDuplicateStands(ScannedAirport& record)

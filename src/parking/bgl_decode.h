@@ -65,6 +65,15 @@ public:
             lf_throwBeyond(std::max(index, m_words.size()));
         return m_words.data() + index;
     }
+    // The words from first up to end, checked once and not counted as read (the caller counts what it
+    // takes through noteReads); throws as at() does.
+    const std::uint32_t* block(std::size_t first, std::size_t end) const
+    {
+        if (end > m_words.size() || first > end) [[unlikely]]
+            lf_throwBeyond(std::max(end, first));
+        return m_words.data() + first;
+    }
+    void noteReads(std::size_t count) const { m_reads += count; }
     // Record header of the record starting at the word: id (u16 at +0) and size (u32 at +2).
     std::uint16_t recordId(std::size_t index) const { return static_cast<std::uint16_t>(at(index) & 0xFFFFu); }
     std::uint32_t recordSize(std::size_t index) const { return (at(index) >> 16) | (at(index + 1) << 16); }
@@ -79,7 +88,7 @@ private:
 
 // The stand names given in one airport. In a long parking list a decoded name (the text of its name
 // code and its number) is one bit of a bitmap, so the thousands of stands of a large airport cost no
-// hashing; the lettered names that same-named stands get, and every name of a short list (whose
+// hashing (the 32 kB bitmap is cleared whole after such a list); the lettered names that same-named stands get, and every name of a short list (whose
 // stands would not pay for clearing the 32 kB bitmap), are kept in a flat hash set of names of up
 // to 8 characters packed into 64 bits (a BGL stand name is at most "sep4095" plus a letter). A
 // decoded name ends in a digit and a lettered one in a letter, so the two kinds never share a name.
@@ -91,11 +100,8 @@ public:
     void reserve(std::size_t names)
     {
         m_bitmap = names > kHashedNames;
-        if (m_bitmap) {
-            if (m_decoded.empty())
-                m_decoded.assign(kDecodedBits / 64, 0);
-            m_given.reserve(names);
-        }
+        if (m_bitmap && m_decoded.empty())
+            m_decoded.assign(kDecodedBits / 64, 0);
     }
     // The decoded name of a text index (0-63, one for each distinct name-code text) and a number
     // (0-4095), with its packed key; false when it was given already.
@@ -109,7 +115,6 @@ public:
         if (word & mask)
             return false;
         word |= mask;
-        m_given.push_back(bit);
         return true;
     }
     // A lettered name's packed key (1 to 8 characters, zero-padded); false when it was given already.
@@ -138,7 +143,6 @@ private:
     }
     void lf_rehash(std::size_t slots);
     std::vector<std::uint64_t> m_decoded;  // bit (text index << 12 | number): decoded name given
-    std::vector<std::uint32_t> m_given;    // the bits set, so that clearing costs what was set
     std::vector<std::uint64_t> m_slots;    // lettered names (all names of a short list); 0 = free;
                                            // the size is a power of two
     std::size_t m_count = 0;
