@@ -145,7 +145,7 @@ void lf_phaseParked(LiveAc& ac)
 
 // The curve just set runs from the aircraft past its control record (feed tick ctrlSlot) to its
 // end record (endSlot). With an even step the aircraft would pass the corner halfway through the
-// leg's time whatever the records say: into a runway, where the fixes speed up from 10 to 50 kt
+// leg's time whatever the records say: into a runway, where the fixes speed up from 10 to 45 kt
 // over the turn, it ran 44 m off them; off one, slowing from 35 to 15 kt, it fell to 13 kt at the
 // corner and raced after. The curve parameter nearest the control record is passed at its time
 // instead, unless the two parts would need a pace beyond the records' speeds (fixes a tenth of a
