@@ -118,6 +118,12 @@ inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 struct LiveMotion {
     double headingStep = 0.0;       // radians per tick
     double curveStep = 0.0;         // curve parameter per tick
+    // A taxi curve passes its control record at that record's time: the curve parameter nearest
+    // the record (0: no such pass, an even step), the share of the leg's ticks before it and the
+    // step per tick after it.
+    double curveCorner = 0.0;
+    double curveCornerShare = 0.0;
+    double curveStepAfter = 0.0;
     double curveTurnAngle = 0.0;    // degrees
     double touchdownHeading = 0.0;  // radians
     double groundAlt = 0.0;         // feet, static CG height + reported ground altitude

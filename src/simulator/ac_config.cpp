@@ -373,8 +373,16 @@ void groundConfiguration(LiveAc& ac)
         ac.pitchStep = 0.0;
         ac.bankStep = 0.0;
     }
-    if (!std::isnan(ac.curve[0]))
-        m.curveStep = 1.0 / legInterval(ac);
+    if (!std::isnan(ac.curve[0])) {
+        const double leg = legInterval(ac);
+        if (m.curveCorner > 0.0) {
+            const double before = std::max(1.0, std::round(m.curveCornerShare * leg));
+            m.curveStep = m.curveCorner / before;
+            m.curveStepAfter = (1.0 - m.curveCorner) / std::max(1.0, leg - before);
+        } else {
+            m.curveStep = 1.0 / leg;
+        }
+    }
     const double speed = gf_rec(ac.stream, 1).speed;
     ac.legSpeed = ac.phase == AcPhase::Pushback ? -speed : speed;
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "foundation/geo.h"
 #include "foundation/log.h"
@@ -31,6 +32,11 @@ constexpr double kTicksPerHourNm = 360000.0;
 constexpr double kFiftyMetresNm = 0.02699784017278618;
 constexpr double kThirtyFiveMetresNm = 0.018898488120950324;
 constexpr double kOneMetreNm = 0.0005399568034557236;
+constexpr double kTicksPerSecond = 100.0;
+// The pace a curve's part may take to pass its control record on time: the records' highest speed
+// times this, plus the margin (knots).
+constexpr double kCornerPaceFactor = 1.5;
+constexpr double kCornerPaceMarginKnots = 10.0;
 
 std::int32_t lf_now()
 {
@@ -137,6 +143,50 @@ void lf_phaseParked(LiveAc& ac)
         liveac::pushback(ac);
 }
 
+// The curve just set runs from the aircraft past its control record (feed tick ctrlSlot) to its
+// end record (endSlot). With an even step the aircraft would pass the corner halfway through the
+// leg's time whatever the records say: into a runway, where the fixes speed up from 10 to 45 kt
+// over the turn, it ran 44 m off them; off one, slowing from 35 to 15 kt, it fell to 13 kt at the
+// corner and raced after. The curve parameter nearest the control record is passed at its time
+// instead, unless the two parts would need a pace beyond the records' speeds (fixes a tenth of a
+// second apart give any pace).
+void lf_setCurveCorner(LiveAc& ac, std::int32_t ctrlSlot, std::int32_t endSlot, double maxKnots)
+{
+    LiveMotion& m = ac.motion;
+    m.curveCorner = 0.0;
+    const std::int64_t now = lf_now();
+    if (!(ctrlSlot > now && endSlot > ctrlSlot))
+        return;
+    const double ctrlNorth = ac.curve[7], ctrlEast = ac.curve[6];
+    const double endNorth = ac.curve[3], endEast = ac.curve[4];
+    constexpr int kSamples = 100;
+    double best = std::numeric_limits<double>::infinity(), corner = 0.0, length = 0.0, lengthAtCorner = 0.0;
+    double north = 0.0, east = 0.0;
+    for (int k = 1; k <= kSamples; ++k) {
+        const double u = static_cast<double>(k) / kSamples;
+        const double n = 2.0 * u * (1.0 - u) * ctrlNorth + u * u * endNorth;
+        const double e = 2.0 * u * (1.0 - u) * ctrlEast + u * u * endEast;
+        length += std::hypot(n - north, e - east);
+        north = n;
+        east = e;
+        const double d = std::hypot(n - ctrlNorth, e - ctrlEast);
+        if (d < best) {
+            best = d;
+            corner = u;
+            lengthAtCorner = length;
+        }
+    }
+    if (corner <= 0.0 || corner >= 1.0)
+        return;
+    const double before = static_cast<double>(ctrlSlot - now) / kTicksPerSecond;
+    const double after = static_cast<double>(endSlot - ctrlSlot) / kTicksPerSecond;
+    const double limit = (kCornerPaceFactor * maxKnots + kCornerPaceMarginKnots) * kMetresPerSecondPerKnot;
+    if (lengthAtCorner / before > limit || (length - lengthAtCorner) / after > limit)
+        return;
+    m.curveCorner = corner;
+    m.curveCornerShare = before / (before + after);
+}
+
 void lf_planTaxiLeg(LiveAc& ac)
 {
     LiveMotion& m = ac.motion;
@@ -153,7 +203,10 @@ void lf_planTaxiLeg(LiveAc& ac)
             liveac::insertMidpoint(ac);
         } else if (a > 3.0 && a <= 160.0) {
             if (!gf_samePosition(head, third)) {
+                const std::int32_t ctrlSlot = second.slot, endSlot = third.slot;
+                const double maxKnots = std::max({head.speed, second.speed, third.speed});
                 liveac::setCurve(ac);
+                lf_setCurveCorner(ac, ctrlSlot, endSlot, maxKnots);
                 m.curveTurnAngle = a;
             } else {
                 liveac::smoothSpeedChange(ac);

@@ -181,6 +181,7 @@ void nextPos(LiveAc& ac)
     LiveMotion& m = ac.motion;
     ac.curve.fill(kNaN);
     ac.curveT = 0.0;
+    m.curveCorner = 0.0;
 
     PosRecord& head = gf_rec(ac.stream, 0);
     PosRecord& second = gf_rec(ac.stream, 1);
@@ -502,7 +503,8 @@ void stepTick(LiveAc& ac)
     }
     const bool curveSet = !std::isnan(ac.curve[0]);
     if (curveSet) {
-        ac.curveT = std::min(ac.curveT + m.curveStep, 0.999999);
+        const bool pastCorner = m.curveCorner > 0.0 && ac.curveT >= m.curveCorner;
+        ac.curveT = std::min(ac.curveT + (pastCorner ? m.curveStepAfter : m.curveStep), 0.999999);
         GeoPos p{ac.sim.lat, ac.sim.lon};
         double curveHeading = 0.0;
         if (!gf_curvePosition(ac.curve, ac.curveT, p, curveHeading)) {

@@ -172,7 +172,10 @@ TEST(E2eReplay, RealGroundRecordingClimbsWithoutFollowingBrokenAltitudes)
 // fix repeats the velocity of the one before: 75 kt twice while the positions give 94 kt and
 // more): the aircraft keeps pace with the positions instead of the 1.2 times the trailing speed
 // that a leg may catch up at. It ended its roll 1.1 s late before (air max 87 m, where the trace
-// already calls the aircraft airborne).
+// already calls the aircraft airborne). Across the 35 s gap where it turns onto the runway the
+// fixes speed up from 10 to 45 kt: the curve through the turn passes the fix on the runway at its
+// time (44 m ahead of it before, at an even pace along the curve). What remains (29 m) is the wait
+// at the last fix before the gap, while nothing later is known.
 TEST(E2eReplay, RealTakeOffRollKeepsPaceWithATraceWhoseSpeedsTrail)
 {
     const Figures f =
@@ -181,7 +184,7 @@ TEST(E2eReplay, RealTakeOffRollKeepsPaceWithATraceWhoseSpeedsTrail)
         GTEST_SKIP() << f.skip;
     lf_expectOneSteadyAircraft(f);
     EXPECT_LT(f.airMax, 40.0) << f.text;
-    EXPECT_LT(f.groundMax, 60.0) << f.text;
+    EXPECT_LT(f.groundMax, 35.0) << f.text;
     EXPECT_EQ(f.positionOut, 0.0) << f.text;
     // The trace's pressure altitudes lie about 600 ft under the 841 ft field at lift-off (250 ft):
     // the aircraft climbs from the runway, never under it (it sank 384 ft below the field before).
@@ -259,6 +262,8 @@ TEST(E2eReplay, RealArrivalBelowTheFieldTouchesDownOnTheRunwayAndTaxiesIn)
 // second: the aircraft follows the turn. The roll-out's course check judged each new fix against
 // the aircraft's heading, still on the runway the play-out delay behind: the turn's fixes lay
 // 90 degrees off it and were dropped, and the aircraft ran straight across the turn, 49 m off it.
+// Where the fixes slow from 30 to 15 kt across a 6 s gap, the curve passes the fix in its corner at
+// its time: at an even pace along the curve the aircraft fell to 13 kt there and raced after (18 m).
 TEST(E2eReplay, RealTurnOffTheRunwayIsTaxiedAlongItsFixes)
 {
     const Figures f =
@@ -266,7 +271,7 @@ TEST(E2eReplay, RealTurnOffTheRunwayIsTaxiedAlongItsFixes)
     if (!f.skip.empty())
         GTEST_SKIP() << f.skip;
     lf_expectOneSteadyAircraft(f);
-    EXPECT_LT(f.groundMax, 30.0) << f.text;
+    EXPECT_LT(f.groundMax, 15.0) << f.text;
     EXPECT_LT(f.airMax, 50.0) << f.text;
 }
 
