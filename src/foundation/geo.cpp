@@ -44,6 +44,13 @@ GeoPos gf_destinationPoint(double lat, double lon, double bearing, double distan
     return {phi2 * kRadToDeg, lonDeg};
 }
 
+CurveOffset gf_curveOffset(const Curve& curve, double u)
+{
+    const double a = 2.0 * u * (1.0 - u);
+    const double b = u * u;
+    return {a * curve[7] + b * curve[3], a * curve[6] + b * curve[4]};
+}
+
 bool gf_curvePosition(const Curve& curve, double t, GeoPos& position, double& heading)
 {
     const double refLat = curve[0], refLon = curve[1], t0 = curve[2];
@@ -58,13 +65,10 @@ bool gf_curvePosition(const Curve& curve, double t, GeoPos& position, double& he
         std::isnan(refLat) || std::isnan(refLon))
         return false;
 
-    const double a = 2.0 * u * (1.0 - u);
-    const double b = u * u;
-    const double north = a * ctrlNorth + b * endNorth;
-    const double east = a * ctrlEast + b * endEast;
+    const CurveOffset at = gf_curveOffset(curve, u);
     // Same scale as the curve was built with: cos of the reference latitude, in radians.
-    position.lat = refLat + north / kMetresPerDegree;
-    position.lon = refLon + east / (kMetresPerDegree * std::cos(refLat * kDegToRad));
+    position.lat = refLat + at.north / kMetresPerDegree;
+    position.lon = refLon + at.east / (kMetresPerDegree * std::cos(refLat * kDegToRad));
 
     // Direction of travel: B'(u) = 2(1 − 2u)·P1 + 2u·P2.
     const double dNorth = 2.0 * (1.0 - 2.0 * u) * ctrlNorth + 2.0 * u * endNorth;

@@ -27,6 +27,15 @@ inline GeoPos gf_destinationPoint(const GeoPos& start, double bearing, double di
     return gf_destinationPoint(start.lat, start.lon, bearing, distanceFeet);
 }
 
+// Metres north and east of a curve's reference point: the point B(u) (u in 0..1) of the curve
+// below, and its control point P1.
+struct CurveOffset {
+    double north = 0.0;
+    double east = 0.0;
+};
+CurveOffset gf_curveOffset(const Curve& curve, double u);
+inline CurveOffset gf_curveControl(const Curve& curve) { return {curve[7], curve[6]}; }
+
 // Position and heading (0..2π) at t on the curve B(u) = 2u(1 − u)·P1 + u²·P2, u = (t − t0)/(t1 − t0).
 // False (outputs untouched) when t lies outside t0..t1, u outside 0..1, or the control point is
 // not a number.

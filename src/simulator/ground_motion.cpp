@@ -157,19 +157,16 @@ void lf_setCurveCorner(LiveAc& ac, std::int32_t ctrlSlot, std::int32_t endSlot, 
     const std::int64_t now = lf_now();
     if (!(ctrlSlot > now && endSlot > ctrlSlot))
         return;
-    const double ctrlNorth = ac.curve[7], ctrlEast = ac.curve[6];
-    const double endNorth = ac.curve[3], endEast = ac.curve[4];
+    const CurveOffset ctrl = gf_curveControl(ac.curve);
     constexpr int kSamples = 100;
     double best = std::numeric_limits<double>::infinity(), corner = 0.0, length = 0.0, lengthAtCorner = 0.0;
-    double north = 0.0, east = 0.0;
+    CurveOffset last;
     for (int k = 1; k <= kSamples; ++k) {
         const double u = static_cast<double>(k) / kSamples;
-        const double n = 2.0 * u * (1.0 - u) * ctrlNorth + u * u * endNorth;
-        const double e = 2.0 * u * (1.0 - u) * ctrlEast + u * u * endEast;
-        length += std::hypot(n - north, e - east);
-        north = n;
-        east = e;
-        const double d = std::hypot(n - ctrlNorth, e - ctrlEast);
+        const CurveOffset at = gf_curveOffset(ac.curve, u);
+        length += std::hypot(at.north - last.north, at.east - last.east);
+        last = at;
+        const double d = std::hypot(at.north - ctrl.north, at.east - ctrl.east);
         if (d < best) {
             best = d;
             corner = u;
