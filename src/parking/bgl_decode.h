@@ -88,10 +88,11 @@ private:
 
 // The stand names given in one airport. In a long parking list a decoded name (the text of its name
 // code and its number) is one bit of a bitmap, so the thousands of stands of a large airport cost no
-// hashing (the 32 kB bitmap is cleared whole after such a list); the lettered names that same-named stands get, and every name of a short list (whose
-// stands would not pay for clearing the 32 kB bitmap), are kept in a flat hash set of names of up
-// to 8 characters packed into 64 bits (a BGL stand name is at most "sep4095" plus a letter). A
-// decoded name ends in a digit and a lettered one in a letter, so the two kinds never share a name.
+// hashing (the 32 kB bitmap is cleared whole after such a list); the lettered names that same-named
+// stands get, and every name of a short list (whose stands would not pay for clearing the bitmap),
+// are kept in a flat hash set of names of up to 8 characters packed into 64 bits (a BGL stand name
+// is at most "sep4095" plus a letter). A decoded name ends in a digit and a lettered one in a
+// letter, so the two kinds never share a name.
 class BglStandNames {
 public:
     // Empties both sets, keeping their room.
