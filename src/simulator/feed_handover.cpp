@@ -4,10 +4,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <deque>
 #include <exception>
-#include <limits>
+#include <optional>
 #include <unordered_map>
 
 #include "foundation/geo.h"
@@ -23,6 +24,7 @@
 #include "simulator/ac_config.h"
 #include "simulator/ai_tick.h"
 #include "simulator/live_lifecycle.h"
+#include "simulator/service_clock.h"
 #include "simulator/stream_append.h"
 #include "traffic_service/traffic_client.h"
 
@@ -72,8 +74,8 @@ bool s_mainLoopStarted = false;
 // Lock-free view of s_mainLoopStarted for the main loop's per-tick check (written under the lock).
 std::atomic<bool> s_mainLoopStartedSeen{false};
 
-// Guarded by g_udpMutex: the service's clock less the AI tick's, in seconds (NaN until a dated reply).
-double s_serviceClockOffset = std::numeric_limits<double>::quiet_NaN();
+// Guarded by g_udpMutex: the service's clock against the AI tick's.
+ServiceClock s_serviceClock;
 
 // Main loop only: history records taken out of s_historyWaiting, applied front first.
 std::deque<TrafficRecord> s_historyBacklog;
@@ -114,20 +116,27 @@ void lf_dropUntimedRecords(std::vector<TrafficRecord>& records)
         gf_logError("! {} feed record{} without a valid time dropped", dropped, dropped == 1 ? "" : "s");
 }
 
-// The service's "now" at this tick. The data time is the service's second with its fraction
-// dropped, so one reply alone puts "now" up to 1 s early and its records play out that much late; as
-// replies come at different fractions of the service's seconds, the largest data time less tick time
-// comes within a few hundredths of a second of the two clocks' offset (replies on whole seconds give
-// it at once). A data time more than 1 s below that (the service's clock set back, a changed time
-// shift, a reply held up on its way) starts it afresh.
-double lf_serviceNow(double dataTime, std::int32_t tick)
+// The request side of a live reply: the seconds since its request went out (0: taken at once),
+// and, set by the stamping, where the next live request is to go to read the service's clock.
+struct ReplyTiming {
+    double roundTrip = 0.0;
+    std::optional<std::chrono::steady_clock::time_point> placeNext;
+};
+
+// The service's "now" at this tick, from the reply's data time (the service's second with its
+// fraction dropped) and its request's round trip (see ServiceClock); also places the next request.
+double lf_serviceNow(double dataTime, std::int32_t tick, ReplyTiming& timing)
 {
-    const double tickSeconds = static_cast<double>(tick) / kTicksPerSecond;
-    const double sample = dataTime - tickSeconds;
+    const double arrived = static_cast<double>(tick) / kTicksPerSecond;
+    const auto wall = std::chrono::steady_clock::now();
     std::lock_guard lock(g_udpMutex);
-    if (!(sample <= s_serviceClockOffset && sample >= s_serviceClockOffset - 1.0))
-        s_serviceClockOffset = sample;
-    return tickSeconds + s_serviceClockOffset;
+    s_serviceClock.addReply(dataTime, arrived - timing.roundTrip, arrived,
+                            std::chrono::duration<double>(wall.time_since_epoch()).count());
+    const double place = s_serviceClock.placement(arrived, timing.roundTrip);
+    if (std::isfinite(place))
+        timing.placeNext = wall + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                      std::chrono::duration<double>(place - arrived));
+    return arrived + s_serviceClock.offset();
 }
 
 // A live batch plays each record out the delay after its own feed time on this program's clock:
@@ -136,7 +145,7 @@ double lf_serviceNow(double dataTime, std::int32_t tick)
 // for history buffers, and when even the newest record is older than the delay by the data time
 // (a data time off the records' clock: stamped from it, the whole batch would play out at once),
 // the batch's median feed time stands for the arrival.
-void lf_stamp(std::vector<TrafficRecord>& records, std::uint32_t delay, double dataTime)
+void lf_stamp(std::vector<TrafficRecord>& records, std::uint32_t delay, double dataTime, ReplyTiming& timing)
 {
     std::vector<double> times;
     times.reserve(records.size());
@@ -146,7 +155,8 @@ void lf_stamp(std::vector<TrafficRecord>& records, std::uint32_t delay, double d
     const bool dated = delay == kLiveDelay && std::isfinite(dataTime) && dataTime > 0.0 &&
                        dataTime - times.back() <= static_cast<double>(kLiveDelay);
     const std::int32_t tick = g_tick.load();
-    const double reference = dated ? std::max(lf_serviceNow(dataTime, tick), times.back()) : times[times.size() / 2];
+    const double reference =
+        dated ? std::max(lf_serviceNow(dataTime, tick, timing), times.back()) : times[times.size() / 2];
     for (auto& r : records)
         r.pos.slot = lf_playOutSlot(delay, tick, r.time, reference);
 }
@@ -238,12 +248,15 @@ void gf_acceptUdpMessages(bool accept)
     }
 }
 
-void gf_handleTrafficBatch(std::vector<TrafficRecord>& records, std::uint32_t delay, double dataTime)
+namespace {
+
+void lf_handleTrafficBatch(std::vector<TrafficRecord>& records, std::uint32_t delay, double dataTime,
+                           ReplyTiming& timing)
 {
     lf_dropUntimedRecords(records);
     if (records.empty())
         return;
-    lf_stamp(records, delay, dataTime);
+    lf_stamp(records, delay, dataTime, timing);
 
     if (delay != kLiveDelay) {
         std::lock_guard lock(g_udpMutex);
@@ -273,6 +286,14 @@ void gf_handleTrafficBatch(std::vector<TrafficRecord>& records, std::uint32_t de
     records.clear();  // a batch that was not taken is dropped whole
 }
 
+}  // namespace
+
+void gf_handleTrafficBatch(std::vector<TrafficRecord>& records, std::uint32_t delay, double dataTime)
+{
+    ReplyTiming timing;
+    lf_handleTrafficBatch(records, delay, dataTime, timing);
+}
+
 void gf_markFeedMainLoopStarted()
 {
     if (s_mainLoopStartedSeen.load(std::memory_order_acquire))
@@ -291,7 +312,7 @@ void gf_resetFeedHandover()
     s_mainLoopStarted = false;
     s_mainLoopStartedSeen.store(false);
     s_historyBacklog.clear();
-    s_serviceClockOffset = std::numeric_limits<double>::quiet_NaN();
+    s_serviceClock.reset();
 }
 
 std::size_t gf_pendingHistoryRecords()
@@ -477,5 +498,17 @@ void gf_handleTrafficBatch(TrafficClient& client, std::uint32_t delay)
         client.setTrafficDataTime(0.0);
         return;
     }
-    gf_handleTrafficBatch(client.liveRecords(), delay, client.trafficDataTime());
+    ReplyTiming timing;
+    if (const auto sent = client.liveRequestSentAt(); sent != std::chrono::steady_clock::time_point{})
+        timing.roundTrip =
+            std::max(std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count(), 0.0);
+    lf_handleTrafficBatch(client.liveRecords(), delay, client.trafficDataTime(), timing);
+    if (delay == kLiveDelay)
+        client.placeLiveRequest(timing.placeNext);
+}
+
+double gf_serviceClockOffset()
+{
+    std::lock_guard lock(g_udpMutex);
+    return s_serviceClock.offset();
 }

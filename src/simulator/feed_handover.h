@@ -43,8 +43,9 @@ void gf_acceptUdpMessages(bool accept);
 // dataTime is the reply's data time (Unix seconds, 0 when unknown): a live record plays out the
 // delay after its own feed time, counted from the arrival at that data time.
 void gf_handleTrafficBatch(std::vector<TrafficRecord>& records, std::uint32_t delay, double dataTime = 0.0);
-// The same for the client's record vector with the client's traffic data time; an empty batch sets
-// the traffic data time to 0.
+// The same for the client's record vector with the client's traffic data time and the time its
+// request went out; a live batch also tells the client where to place its next live request (to
+// read the service's clock). An empty batch sets the traffic data time to 0.
 void gf_handleTrafficBatch(TrafficClient& client, std::uint32_t delay);
 
 // Main loop, once per tick: the waiting history records, then at most two live records (newest
@@ -75,6 +76,10 @@ void lf_createLiveAc(TrafficRecord& record);
 double gf_creationTurnRateDeg(std::uint32_t sizeClass);   // degrees per tick
 double gf_creationVertRateCap(std::uint32_t sizeClass);   // feet per tick
 double gf_creationSlowGroundSpeed(std::uint32_t sizeClass);  // knots
+
+// The service's clock less the AI tick's, in seconds, as the live replies place it; NaN before the
+// first (any thread; tests).
+double gf_serviceClockOffset();
 
 // Number of history records waiting for the main loop (main loop; tests).
 std::size_t gf_pendingHistoryRecords();

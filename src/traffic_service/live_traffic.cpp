@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 #include "foundation/geo.h"
 #include "foundation/log.h"
@@ -341,7 +342,8 @@ bool TrafficClient::pollTraffic()
         form.emplace_back("buffercount", std::to_string(kBufferCount));
         form.emplace_back("buffertime", std::to_string(kBufferTime));
     }
-    const ServiceReply reply = request(RequestClass::Traffic, "traffic", std::move(form), &m_feedReply);
+    const ServiceReply reply =
+        request(RequestClass::Traffic, "traffic", std::move(form), &m_feedReply, std::exchange(m_livePlace, std::nullopt));
     if (!reply.problem.empty()) {
         if (!m_stop)
             gf_logError("traffic request: {}", reply.problem);
@@ -357,6 +359,7 @@ bool TrafficClient::pollTraffic()
             gf_logError("traffic request: status {} {}", reply.status, reply.message);
         return false;
     }
+    m_liveSentAt = reply.sent;
     handleTrafficReply(m_feedReply);
     return true;
 }

@@ -182,6 +182,8 @@ void TrafficClient::resetSession()
     m_buffersRefused = false;
     m_blockedPosted.clear();
     m_liveRecords.clear();
+    m_liveSentAt = {};
+    m_livePlace.reset();
     m_parkedWanted = false;
     std::lock_guard lock(m_bufferMutex);
     m_seenCallsigns.clear();
@@ -438,7 +440,7 @@ bool TrafficClient::lf_renewSession(const std::string& failedGuid)
 
 // ---- Requests ---------------------------------------------------------------------------------
 
-bool TrafficClient::lf_waitForSlot(RequestClass cls)
+bool TrafficClient::lf_waitForSlot(RequestClass cls, std::optional<Clock::time_point> placeAt)
 {
     if (cls == RequestClass::Session)
         return !m_stop;
@@ -447,6 +449,7 @@ bool TrafficClient::lf_waitForSlot(RequestClass cls)
     // after one still on its way could arrive within the limit (a 406). The one that goes takes the
     // class; the next waits for its end and the spacing after it (lf_afterRequest).
     const int i = static_cast<int>(cls);
+    std::optional<Clock::time_point> placed;  // the placed moment once the turn is known
     std::unique_lock lock(m_mutex);
     for (;;) {
         if (m_stop)
@@ -456,12 +459,18 @@ bool TrafficClient::lf_waitForSlot(RequestClass cls)
             continue;
         }
         const auto now = Clock::now();
-        if (now >= m_nextAllowed[i]) {
+        auto at = m_nextAllowed[i];
+        if (placeAt) {
+            if (!placed || *placed < at)
+                placed = *placeAt + std::chrono::ceil<std::chrono::seconds>(std::max(now, at) - *placeAt);
+            at = *placed;
+        }
+        if (now >= at) {
             m_nextAllowed[i] = now + m_rate[i];
             m_inFlight[i] = true;
             return true;
         }
-        m_stopCv.wait_until(lock, m_nextAllowed[i]);
+        m_stopCv.wait_until(lock, at);
     }
 }
 
@@ -498,12 +507,13 @@ void TrafficClient::lf_afterRequest(RequestClass cls, const ServiceReply& reply)
     m_stopCv.notify_all();
 }
 
-ServiceReply TrafficClient::request(RequestClass cls, const std::string& endpoint, FormFields form, FeedReply* feed)
+ServiceReply TrafficClient::request(RequestClass cls, const std::string& endpoint, FormFields form, FeedReply* feed,
+                                    std::optional<Clock::time_point> placeAt)
 {
     gf_assertOffMainLoopThread();
     ServiceReply reply;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!lf_waitForSlot(cls)) {
+        if (!lf_waitForSlot(cls, placeAt)) {
             reply.problem = "stopped";
             return reply;
         }
@@ -533,7 +543,9 @@ ServiceReply TrafficClient::request(RequestClass cls, const std::string& endpoin
         }
         FormFields sent = form;
         sent.insert(sent.begin(), {"GUID", guid});
+        const auto sentAt = Clock::now();
         reply = lf_post(endpoint, sent, feed);
+        reply.sent = sentAt;
         // The limits of this reply (a 406 carries the new one) already pace the next request.
         if (reply.problem.empty())
             lf_readRateLimits(reply.json);

@@ -39,6 +39,7 @@ struct ServiceReply {
     nlohmann::json json;      // the body's object when status != 0
     std::string message;      // the body's "message", when any
     std::string problem;      // transport error or broken body; empty otherwise
+    std::chrono::steady_clock::time_point sent;  // when the request went out
 };
 
 struct QueryBox {
@@ -83,8 +84,11 @@ public:
     // (new session, request repeated), 406 (backs off) and 402 (fatal). Any thread but the main
     // loop (debug builds abort there). With feed, the body is read into it (a traffic reply) and
     // ServiceReply::json holds its envelope only.
+    // With placeAt, the request goes at the first moment not before its turn that lies a whole
+    // number of seconds from placeAt: at most a second later than the spacing alone, never sooner.
     ServiceReply request(RequestClass cls, const std::string& endpoint, FormFields form,
-                         FeedReply* feed = nullptr);
+                         FeedReply* feed = nullptr,
+                         std::optional<std::chrono::steady_clock::time_point> placeAt = std::nullopt);
 
     // ---- Live traffic (traffic reader) ------------------------------------------------------
     // One locationtraffic request for the box around the user aircraft, with the history
@@ -102,6 +106,12 @@ public:
     // The records of the reply being handed over (g_liveRecords): gf_handleTrafficBatch takes
     // them from here, by moving the vector or copying; what is left is cleared after the call.
     std::vector<TrafficRecord>& liveRecords() { return m_liveRecords; }
+    // When the request of the live reply being handed over went out (steady clock; its epoch when
+    // the reply came from no request, as in tests).
+    std::chrono::steady_clock::time_point liveRequestSentAt() const { return m_liveSentAt; }
+    // Where the feed hand-over wants the next live request, to read the service's clock (see
+    // request()'s placeAt); nothing: at its turn.
+    void placeLiveRequest(std::optional<std::chrono::steady_clock::time_point> at) { m_livePlace = at; }
     // The callsign filter (BLOCK_CALLSIGN): true when the record's callsign is blocked; posts
     // simulator event kind 5 the first time a hexid is blocked.
     bool lf_checkCallsign(const TrafficRecord& record);
@@ -159,7 +169,7 @@ private:
     using Clock = std::chrono::steady_clock;
     friend struct TrafficClientTestAccess;
 
-    bool lf_waitForSlot(RequestClass cls);
+    bool lf_waitForSlot(RequestClass cls, std::optional<Clock::time_point> placeAt);
     void lf_afterRequest(RequestClass cls, const ServiceReply& reply);
     void lf_releaseSlot(RequestClass cls);  // a request that was never sent
     bool lf_renewSession(const std::string& failedGuid);
@@ -205,6 +215,8 @@ private:
     // Traffic reader only.
     FeedReply m_feedReply;  // the last traffic reply, its storage kept between replies
     std::vector<TrafficRecord> m_liveRecords;
+    Clock::time_point m_liveSentAt{};
+    std::optional<Clock::time_point> m_livePlace;
     bool m_firstReplyDone = false;
     bool m_buffersRefused = false;
     bool m_enveloped = true;  // the reply being parsed has its "data" wrapper

@@ -108,10 +108,12 @@ TEST_F(FeedHandover, StampsLivePlayOutSlotsFromTheReplysDataTime)
     EXPECT_EQ(g_liveAc[0].stream.front().slot, 1000 + 1200);
 }
 
-// The data time drops the service's fraction of a second: a reply 2.5 s after one on the service's
-// whole second says 105 at 105.5, and its 0.5 s old record plays out 30 s after its own time, not
-// 0.5 s late. A data time far below the clock seen so far (a changed time shift) starts it afresh.
-TEST_F(FeedHandover, DataTimesInWholeSecondsPlaceTheServiceClockByTheirLargestLead)
+// The data time drops the service's fraction of a second. A reply taken at once at tick 1000 that
+// says 103 puts the service's clock 93 to 94 s ahead of the tick's; alone it tells nothing of the
+// fraction, so its record of 103 plays out 30 s on. One at tick 1250 that says 105 narrows that to
+// 93-93.5: "now" is 105.75 by its middle and the record of 105 plays out 0.75 s sooner (whole
+// tenths: 0.7). A data time far below that (a changed time shift) starts it afresh.
+TEST_F(FeedHandover, DataTimesInWholeSecondsNarrowTheServiceClock)
 {
     TrafficClient client;
     auto slotOf = [&](std::int32_t tick, double dataTime, double recordTime) {
@@ -126,7 +128,7 @@ TEST_F(FeedHandover, DataTimesInWholeSecondsPlaceTheServiceClockByTheirLargestLe
         return slot;
     };
     EXPECT_EQ(slotOf(1000, 103.0, 103.0), 1000 + 3000);
-    EXPECT_EQ(slotOf(1250, 105.0, 105.0), 1250 + 3000 - 50);
+    EXPECT_EQ(slotOf(1250, 105.0, 105.0), 1250 + 3000 - 70);
     EXPECT_EQ(slotOf(1300, 50.0, 50.0), 1300 + 3000);
 }
 
