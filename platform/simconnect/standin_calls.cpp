@@ -377,8 +377,7 @@ HRESULT SimConnect_SetDataOnSimObject(HANDLE hSimConnect, SIMCONNECT_DATA_DEFINI
     World& w = gf_world();
     const CpuMeter meter(w);
     std::lock_guard lock(w.mutex);
-    std::string args = fmt::format("{}, {}, flags {}, count {}, size {}", DefineID, ObjectID, Flags,
-                                         ArrayCount, cbUnitSize);
+    CallArgs args = CallArgs::setData(DefineID, ObjectID, Flags, ArrayCount, cbUnitSize);
     Connection* c = gf_connection(w, hSimConnect, Call::SetDataOnSimObject, args);
     if (!c)
         return E_FAIL;

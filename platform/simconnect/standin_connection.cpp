@@ -40,7 +40,7 @@ std::string gf_callText(const char* s)
 }
 
 
-Connection* gf_connection(World& w, HANDLE h, Call call, const std::string& args)
+Connection* gf_connection(World& w, HANDLE h, Call call, const CallArgs& args)
 {
     w.ensureConfigured();
     auto it = w.connections.find(gf_idOf(h));
@@ -69,7 +69,7 @@ Connection* gf_connection(World& w, HANDLE h, Call call, const std::string& args
 }
 
 
-std::uint32_t gf_succeed(World& w, Connection& c, Call call, std::string args)
+std::uint32_t gf_succeed(World& w, Connection& c, Call call, CallArgs args)
 {
     const std::uint32_t packet = ++c.packet;
     w.logCall(c.id, call, std::move(args), S_OK, packet);

@@ -565,7 +565,7 @@ std::vector<CallRec> Sim::calls(std::optional<Call> call) const
     std::vector<CallRec> out;
     for (const auto& c : w.calls)
         if (!call || c.call == *call)
-            out.push_back(c);
+            out.push_back(CallRec{c.seq, c.frame, c.connection, c.packet, c.call, c.args.text(), c.result});
     return out;
 }
 

@@ -809,11 +809,17 @@ void World::warning(std::string text)
     gf_pushRing(warnings, cfg.messageRing, fmt::format("frame {}: {}", frame, text));
 }
 
-CallRec& World::logCall(std::uint32_t connection, Call call, std::string args, HRESULT result,
-                        std::uint32_t packet)
+std::string CallArgs::text() const
 {
-    gf_pushRing(calls, cfg.callLogRing, CallRec{++callSeq, frame, connection, packet, call, std::move(args), result});
-    return calls.back();
+    if (!m_isSetData)
+        return m_text;
+    return fmt::format("{}, {}, flags {}, count {}, size {}", m_setData[0], m_setData[1], m_setData[2], m_setData[3],
+                       m_setData[4]);
+}
+
+void World::logCall(std::uint32_t connection, Call call, CallArgs args, HRESULT result, std::uint32_t packet)
+{
+    gf_pushRing(calls, cfg.callLogRing, LoggedCall{++callSeq, frame, connection, packet, call, std::move(args), result});
 }
 
 // ---- lockstep ----------------------------------------------------------------------------------

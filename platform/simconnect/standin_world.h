@@ -9,6 +9,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -135,6 +136,31 @@ std::size_t gf_pushRing(std::deque<T>& ring, std::size_t cap, T value)
     return dropped;
 }
 
+// The arguments of one call as the call log keeps them: a text, or the five numbers of a position
+// write (SetDataOnSimObject, the most frequent call), put into the same words only when the log is
+// read, so that a write formats nothing and allocates nothing for the log.
+class CallArgs {
+public:
+    // From a text, implicitly: every other call logs its text as it is.
+    CallArgs(std::string text) : m_text(std::move(text)) {}
+    CallArgs(const char* text) : m_text(text) {}
+    // "<define>, <object>, flags <flags>, count <count>, size <size>"
+    static CallArgs setData(std::uint32_t defineId, std::uint32_t objectId, std::uint32_t flags, std::uint32_t count,
+                            std::uint32_t size)
+    {
+        CallArgs args("");
+        args.m_setData = {defineId, objectId, flags, count, size};
+        args.m_isSetData = true;
+        return args;
+    }
+    std::string text() const;
+
+private:
+    std::string m_text;
+    std::array<std::uint32_t, 5> m_setData{};
+    bool m_isSetData = false;
+};
+
 class World {
 public:
     World();
@@ -190,7 +216,15 @@ public:
     std::uint64_t creationsDropped = 0;  // creations that left the ring: index base of Deferred::creationIndex
     std::deque<RemovalRec> removals;
     std::deque<EventRec> events;
-    std::deque<CallRec> calls;
+    // A call of the call log; its arguments are put into words when the log is read (CallArgs).
+    struct LoggedCall {
+        std::uint64_t seq = 0, frame = 0;
+        std::uint32_t connection = 0, packet = 0;
+        Call call = Call::Open;
+        CallArgs args;
+        HRESULT result = S_OK;
+    };
+    std::deque<LoggedCall> calls;
     std::uint64_t callSeq = 0;
     struct DataWrite {
         std::uint32_t defineId = 0, objectId = 0;
@@ -258,8 +292,7 @@ public:
     void warning(std::string text);
 
     // ---- call log ----
-    CallRec& logCall(std::uint32_t connection, Call call, std::string args, HRESULT result,
-                     std::uint32_t packet);
+    void logCall(std::uint32_t connection, Call call, CallArgs args, HRESULT result, std::uint32_t packet);
 
     // ---- lockstep ----
     // A dispatcher counts as alive while it polls CallDispatch at least once in this window. The
@@ -311,9 +344,9 @@ std::string gf_callText(const char* text);  // "(null)" for a null pointer, for 
 // Prologue of every entry point but Open: the connection behind the handle, or null after
 // logging the refusal (bad or closed handle: a violation; dead connection: E_FAIL only;
 // scripted failure: E_FAIL without a packet id).
-Connection* gf_connection(World& w, HANDLE h, Call call, const std::string& args);
+Connection* gf_connection(World& w, HANDLE h, Call call, const CallArgs& args);
 // A successful call: one packet id, logged, and any scripted exception queued with it.
-std::uint32_t gf_succeed(World& w, Connection& c, Call call, std::string args);
+std::uint32_t gf_succeed(World& w, Connection& c, Call call, CallArgs args);
 
 // Scenario loading with the world locked (standin_scenario.cpp).
 void gf_loadScenarioLocked(World& w, const std::string& path);

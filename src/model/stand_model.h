@@ -123,18 +123,22 @@ class ScannedName {
 public:
     static constexpr std::size_t kMaxSize = 23;
 
+    // Up to eight characters packed into 64 bits, first in the low byte, zero-padded.
+    struct Packed {
+        std::uint64_t key;
+    };
+
     ScannedName() = default;
     explicit ScannedName(std::string_view text) { assign(text); }
+    // Whole words, so that a record is filled without byte stores.
+    explicit ScannedName(Packed packed)
+        : m_words{std::endian::native == std::endian::little ? packed.key : __builtin_bswap64(packed.key), 0, 0}
+    {
+    }
     void assign(std::string_view text)
     {
         m_words = {};
         std::memcpy(m_words.data(), text.data(), std::min(text.size(), kMaxSize));
-    }
-    // Up to eight characters packed into 64 bits, first in the low byte, zero-padded. Whole words,
-    // so that a record is filled without byte stores.
-    void assignPacked(std::uint64_t packed)
-    {
-        m_words = {std::endian::native == std::endian::little ? packed : __builtin_bswap64(packed), 0, 0};
     }
     const char* c_str() const { return reinterpret_cast<const char*>(m_words.data()); }
     std::string_view view() const { return c_str(); }
@@ -151,6 +155,16 @@ private:
 // A stand as the add-on airport scan decodes it from a BGL file: what a generated parking file
 // holds of it, without the schedule and run-time state of a ParkPos (an airport may have thousands).
 struct ScannedStand {
+    ScannedStand() = default;
+    // Every field written once, in place (a long parking list: a record built aside and copied in,
+    // or zeroed and then filled, costs more than its fields).
+    ScannedStand(ScannedName::Packed packedName, double lat, double lon, double heading, double radius, bool cargo,
+                 bool ramp, bool scanMark)
+        : name(packedName), lat(lat), lon(lon), heading(heading), radius(radius), cargo(cargo), ramp(ramp),
+          scanMark(scanMark)
+    {
+    }
+
     ScannedName name;
     double lat = 0.0;        // degrees
     double lon = 0.0;        // degrees

@@ -439,6 +439,42 @@ void lf_decodeHelipad(std::size_t index, const BglWords& words, ScannedAirport& 
     ++record.helipadCounter;
 }
 
+namespace {
+
+// The messages of a parking list's skipped entries. They are rare: out of line, so that the loop
+// over thousands of entries keeps its values in registers.
+[[gnu::cold, gnu::noinline]] void lf_reportEntriesOutside(std::uint32_t count, std::uint32_t inside,
+                                                          const std::string& path)
+{
+    lf_addScanMessage(tvx::format("{}{} parking entries listed, only {} lie inside their record, in {}", kErrorPrefix,
+                                  count, inside, path));
+}
+
+[[gnu::cold, gnu::noinline]] void lf_reportRadius(float radius, const std::string& path)
+{
+    lf_addScanMessage(tvx::format("skipped position with radius {:.1F} meters, in {}", radius, path));
+}
+
+[[gnu::cold, gnu::noinline]] void lf_reportPosition(std::uint32_t rawLat, std::uint32_t rawLon)
+{
+    lf_addScanMessage(
+        tvx::format("lat/lon: {}, incorrect (skipped) ", gf_latLonText(lf_packedLat(rawLat), lf_packedLon(rawLon))));
+}
+
+[[gnu::cold, gnu::noinline]] void lf_reportHeading(PackedName name, float heading, const std::string& path)
+{
+    char text[8];
+    lf_addScanMessage(tvx::format("skipped position {} with heading {}, in {}", name.text(text), heading, path));
+}
+
+[[gnu::cold, gnu::noinline]] void lf_reportSameIds(PackedName name, const std::string& path)
+{
+    char text[8];
+    lf_addScanMessage(tvx::format("{}Warning more then 6 the same ids {}, in {}", kErrorPrefix, name.text(text), path));
+}
+
+}  // namespace
+
 void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const BglWords& words,
                                ScannedAirport& record, BglTaskState& state, const std::string& path)
 {
@@ -458,27 +494,24 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
         // An entry must lie inside its subrecord: a count larger than the record holds would
         // otherwise read the records that follow as stands.
         const std::uint32_t* e = data + (entry - first);
-        if (entry + kParkingEntryWords > endWord || entry + kParkingEntryWords + (e[0] >> 24) > endWord) {
+        if (entry + kParkingEntryWords > endWord || entry + kParkingEntryWords + (e[0] >> 24) > endWord) [[unlikely]] {
             words.noteReads(std::size_t{i} * kParkingEntryWords);
-            lf_addScanMessage(tvx::format("{}{} parking entries listed, only {} lie inside their record, in {}",
-                                          kErrorPrefix, count, i, path));
+            lf_reportEntriesOutside(count, i, path);
             return;
         }
         const std::uint32_t packed = e[0];
         entry += kParkingEntryWords + (packed >> 24);
 
         const float radius = std::bit_cast<float>(e[1]);
-        if (!(radius > 1.0f && radius < 200.0f)) {
-            lf_addScanMessage(tvx::format("skipped position with radius {:.1F} meters, in {}", radius, path));
+        if (!(radius > 1.0f && radius < 200.0f)) [[unlikely]] {
+            lf_reportRadius(radius, path);
             continue;
         }
         const std::uint32_t type = (packed >> 8) & 0xFu;
         if ((kSkippedTypes >> type) & 1u)
             continue;
-        const double lat = lf_packedLat(e[8]);
-        const double lon = lf_packedLon(e[7]);
-        if (lf_isBadPackedPosition(e[8], e[7])) {
-            lf_addScanMessage(tvx::format("lat/lon: {}, incorrect (skipped) ", gf_latLonText(lat, lon)));
+        if (lf_isBadPackedPosition(e[8], e[7])) [[unlikely]] {
+            lf_reportPosition(e[8], e[7]);
             continue;
         }
         // At most "sep4095": room for a letter within the 8 characters of a packed name.
@@ -486,35 +519,25 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
         const std::uint32_t number = (packed >> 12) & 0xFFFu;
         const PackedName decoded = lf_parkingName(nameCode, number);
         const float heading = std::bit_cast<float>(e[2]);
-        if (!std::isfinite(heading)) {
-            char text[8];
-            lf_addScanMessage(tvx::format("skipped position {} with heading {}, in {}", decoded.text(text), heading, path));
+        if (!std::isfinite(heading)) [[unlikely]] {
+            lf_reportHeading(decoded, heading, path);
             continue;
         }
 
         PackedName name = decoded;
         const bool lettered = !state.standNames.insertDecoded(kCodeTextIndex[nameCode], number, decoded.key);
-        if (lettered) {
+        if (lettered) [[unlikely]] {
             name = lf_letteredName(decoded, state.standNames);
             if (name.key == 0) {
-                char text[8];
-                lf_addScanMessage(tvx::format("{}Warning more then 6 the same ids {}, in {}", kErrorPrefix,
-                                              decoded.text(text), path));
+                lf_reportSameIds(decoded, path);
                 continue;
             }
             state.suffixRaised = true;
         }
-        // Filled in place: a record built aside and copied in costs more than its fields.
-        record.stands.push_back({});
-        ScannedStand& stand = record.stands.back();
-        stand.name.assignPacked(name.key);
-        stand.lat = lat;
-        stand.lon = lon;
-        stand.heading = heading == 0.0f ? kFullTurn : heading * kDegToRad;
-        stand.radius = static_cast<double>(radius) * kNmPerMetre;
-        stand.cargo = type == 5;
-        stand.ramp = (kRampTypes >> type) & 1u;
-        stand.scanMark = lettered;
+        record.stands.emplace_back(ScannedName::Packed{name.key}, lf_packedLat(e[8]), lf_packedLon(e[7]),
+                                   heading == 0.0f ? kFullTurn : heading * kDegToRad,
+                                   static_cast<double>(radius) * kNmPerMetre, type == 5,
+                                   static_cast<bool>((kRampTypes >> type) & 1u), lettered);
     }
     words.noteReads(std::size_t{count} * kParkingEntryWords);
 }
