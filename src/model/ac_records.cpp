@@ -41,7 +41,8 @@ StaticAc::StaticAc(const AcData& data, std::uint32_t standId_, double lat, doubl
 }
 
 LiveAc::LiveAc(const PosRecord& first, const AcData& data, double firstTime)
-    : lastRecordTime(firstTime), lastFeedLat(first.lat), lastFeedLon(first.lon), heard(first), heardTime(firstTime)
+    : lastRecordTime(firstTime), lastFeedLat(first.lat), lastFeedLon(first.lon), lastFeedSpeed(first.speed),
+      heard(first), heardTime(firstTime)
 {
     static_cast<AcData&>(*this) = data;
     stream.push_back(first);

@@ -151,6 +151,7 @@ struct LiveAc : StaticAc {
     double lastRecordTime = 0.0;       // feed seconds of the last accepted record
     double lastFeedLat = 0.0;          // the feed's position of that record (degrees), before the
     double lastFeedLon = 0.0;          // stream rules moved or merged it
+    double lastFeedSpeed = 0.0;        // the feed's own ground speed there (knots; 0: none given)
     double olderFeedTime = 0.0;        // the accepted record before it: feed seconds (0: none)
     double olderFeedLat = 0.0;         // and position
     double olderFeedLon = 0.0;

@@ -374,6 +374,7 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
     if (ac.state == AcState::Respawning || ac.state == AcState::BeingRemoved)
         return true;
 
+    const double feedSpeed = record.pos.speed;  // before a ground speed is derived from the positions
     if (!ac.stream.empty()) {
         const PosRecord& last = ac.stream.back();
         const double sinceLast = record.time - ac.lastRecordTime;
@@ -441,6 +442,7 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
     ac.lastRecordTime = record.time;
     ac.lastFeedLat = record.pos.lat;
     ac.lastFeedLon = record.pos.lon;
+    ac.lastFeedSpeed = feedSpeed;
     liveac::appendRecord(ac, record.pos);
     return true;
 }

@@ -32,6 +32,8 @@ constexpr double kStopKeepNm = 0.011879049676025918;  // 22 m
 constexpr std::int32_t kStopKeepTicks = 1500;         // 15 s
 constexpr std::int32_t kWeekTicks = 60480000;
 constexpr double kTaxiReachKnots = 43.0;  // from here on a ground record is a take-off roll
+constexpr double kCreepKnots = 1.0;       // a standing aircraft's feed gives 0-0.1 kt
+constexpr double kCreepStepSeconds = 10.0;
 
 LatLon lf_pos(const PosRecord& r)
 {
@@ -76,6 +78,23 @@ bool lf_taxiedTo(const LiveAc& ac, const PosRecord& r)
         return false;
     const double nm = gf_distanceNm(ac.olderFeedLat, ac.olderFeedLon, r.lat, r.lon);
     return nm * 3600.0 <= kTaxiReachKnots * seconds;
+}
+
+// A fix within the jitter distance of the last record that the aircraft crept to: the feed's own
+// ground speed (a derived one follows the jitter) is at least 1 kt and the step from the fix before
+// is what that speed gives over the time between them, within a factor of two. Taken as a stop, a
+// creep of 2-3 kt onto the runway, fixes 1-2 s apart, left the aircraft standing 17 m short of where
+// the real one then stood for minutes. The fix's track is no guide: while pushed back it is the
+// nose's heading, and in a turn a step of 1-3 m lies up to 70 degrees off it.
+bool lf_creeping(const LiveAc& ac, const PosRecord& r)
+{
+    const double seconds = ac.lastRecordTime - ac.olderFeedTime;
+    if (r.airborne || ac.lastFeedSpeed < kCreepKnots || ac.olderFeedTime <= 0.0 || !(seconds > 0.0) ||
+        seconds > kCreepStepSeconds)
+        return false;
+    const double step = gf_distanceNm(ac.olderFeedLat, ac.olderFeedLon, r.lat, r.lon);
+    const double expected = ac.lastFeedSpeed * seconds / 3600.0;
+    return step >= 0.5 * expected && step <= 2.0 * expected;
 }
 
 bool lf_allStops(const std::deque<PosRecord>& stream)
@@ -232,6 +251,8 @@ bool markStop(LiveAc& ac, PosRecord& r)
             return false;
         if (ac.takeOff && r.speed > 0.0 && last.speed >= 50.0)
             return false;
+        if (lf_creeping(ac, r))
+            return true;
         // Jitter around a standing aircraft: a stop at the last position. The record keeps its
         // own play-out time, so the stop lasts as long as the feed says.
         const std::int32_t slot = r.slot;

@@ -191,6 +191,21 @@ TEST(E2eReplay, RealTakeOffRollKeepsPaceWithATraceWhoseSpeedsTrail)
     EXPECT_LT(f.altMax, 100.0) << f.text;
 }
 
+// The trace's line-up at Minneapolis: the aircraft creeps onto the runway at 2-3 kt with a fix
+// every 1-2 s, each within the jitter distance of the last record, then stands there for minutes.
+// Taken as jitter, each fix became a stop at the first, and the aircraft stood 16 m short of where
+// the real one stood. The feed's own speed and the step it gives tell the creep from jitter.
+TEST(E2eReplay, RealCreepOntoTheRunwayIsFollowed)
+{
+    const Figures f =
+        lf_replayFigures("trace_full_ac671b.json.gz", "--from 75380 --to 75560 --airport 44.8820,-93.2218,841");
+    if (!f.skip.empty())
+        GTEST_SKIP() << f.skip;
+    lf_expectOneSteadyAircraft(f);
+    EXPECT_LT(f.groundMax, 8.0) << f.text;
+    EXPECT_LT(f.groundMedian, 5.0) << f.text;
+}
+
 // A touch-and-go at Heathrow out of a recording resampled every 5 s whose positions trail the
 // recorded speed for 15 s (150 m steps at 116 kt) and then jump 753 m: the aircraft rejoins the
 // settled track within seconds at up to 40 kt above the recorded speed (at 1.2 times it was still

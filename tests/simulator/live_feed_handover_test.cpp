@@ -356,6 +356,43 @@ TEST_F(FeedHandover, GroundRecordsWithoutSpeedTakeTheSpeedOfTheirMoveAndStartThe
     EXPECT_DOUBLE_EQ(ac.stream.back().speed, 0.0);
 }
 
+// Fixes within the jitter distance of the last record: a creep at the feed's own 3 kt (3.1 m every
+// 2 s) is followed fix by fix; a standing aircraft's jitter of 5 m in a feed without ground speed
+// (its speed derived from the positions) stays a stop at the first position.
+TEST_F(FeedHandover, GroundCreepAtTheFeedsSpeedIsFollowedAndJitterStaysAStop)
+{
+    constexpr double kMetreLat = 1.0 / 1852.0 / 60.0;
+    auto ground = [this](std::uint32_t hex, const char* callsign, double speed) -> LiveAc& {
+        LiveAc& ac = addLiveAc(liveRecord(hex, callsign, "B738", 100.0, 0.0, speed, 170.0, false), AcState::Placed);
+        ac.phase = AcPhase::Taxiing;
+        ac.onGround = 1;
+        ac.objectId = 1001;
+        return ac;
+    };
+    LiveAc& creeping = ground(0x4b1920, "SWR43", 3.0);
+    for (int k = 1; k <= 4; ++k) {
+        // The track turns 10 degrees a fix (a straight creep is thinned by the swallow rules).
+        TrafficRecord r = liveRecord(0x4b1920, "SWR43", "B738", 100.0 + 2.0 * k, 0.0, 3.0, 170.0 + 10.0 * k, false);
+        r.pos.lat -= 3.1 * k * kMetreLat;
+        EXPECT_TRUE(liveac::acceptRecord(creeping, r));
+        EXPECT_FALSE(creeping.stream.back().stop) << k;
+        EXPECT_DOUBLE_EQ(creeping.stream.back().lat, r.pos.lat) << k;
+    }
+
+    LiveAc& standing = ground(0x4b1921, "SWR44", 0.0);
+    const double offsets[][2] = {{5.0, 0.0}, {0.0, 5.0}, {-5.0, 0.0}, {0.0, -5.0}, {5.0, 5.0}};
+    for (int k = 0; k < 5; ++k) {
+        TrafficRecord r = liveRecord(0x4b1921, "SWR44", "B738", 105.0 + 5.0 * k, 0.0, 0.0, 10.0 * (k % 2), false);
+        r.pos.lat += offsets[k][0] * kMetreLat;
+        r.pos.lon += offsets[k][1] * kMetreLat / std::cos(47.0 * std::numbers::pi / 180.0);
+        EXPECT_TRUE(liveac::acceptRecord(standing, r));
+        EXPECT_EQ(standing.lastRecordTime, r.time) << k;  // taken, not swallowed
+        EXPECT_TRUE(standing.stream.back().stop) << k;
+        EXPECT_DOUBLE_EQ(standing.stream.back().lat, 47.0) << k;
+        EXPECT_DOUBLE_EQ(standing.stream.back().lon, 8.0) << k;
+    }
+}
+
 TEST_F(FeedHandover, BrokenAltitudesAreSwallowedForAMinuteAtMost)
 {
     LiveAc& ac = addLiveAc(liveRecord(0x4b1910, "SWR42", "B738", 100.0, 5000.0), AcState::Placed);
