@@ -548,7 +548,13 @@ def report(args):
         pass
     all_path = os.path.join(trace, "sim-positions-all.csv")
     if t0 is not None and os.path.exists(all_path):
-        tracks = [tm.Track.from_scenario(t) for t in scenario["tracks"]]
+        # The feed's altitudes are pressure altitudes; the program flies them corrected to the QNH it
+        # logs ("QNH 1009 hPa (BIKF)"), so the recording is measured with the same correction, and,
+        # as a replay measures it, no lower than the field of an airport within 10 nm.
+        qnh = re.findall(r"QNH (\d+) hPa", log)
+        shift = (int(qnh[-1]) - 1013) * 27.0 if qnh else 0.0
+        fields = list(tm.read_airports().values())
+        tracks = [tm.Track.from_scenario(t, fields, alt_shift_ft=shift) for t in scenario["tracks"]]
         length = max((p["t"] for t in scenario["tracks"] for p in t["points"]), default=0.0) + 1.0
         measured = tm.read_positions(all_path, clock=lambda sim_s, wall_s: wall_s - t0)
         measured = {oid: [w for w in writes if w[0] - tm.DELAY < length] for oid, writes in measured.items()}

@@ -35,7 +35,9 @@ import bisect
 import csv
 import json
 import math
+import os
 import statistics
+import xml.etree.ElementTree as ET
 
 DELAY = 30.0
 KT = 1852.0 / 3600.0  # m/s per knot
@@ -89,17 +91,21 @@ class Track:
         self._airborne = [t for (t, _, _, _, _, g) in self.pts if not g]
 
     @staticmethod
-    def from_scenario(track, fields=None):
+    def from_scenario(track, fields=None, alt_shift_ft=0.0):
         """A point counts at the time its position was seen ("seen", else "t"); a position
-        repeated in later rows counts once, with its first row's values."""
+        repeated in later rows counts once, with its first row's values. alt_shift_ft is added to
+        the flying rows' altitudes: the program flies a pressure altitude corrected to the QNH it
+        read, (QNH - 1013) x 27 ft."""
         pts, seen, rows = [], set(), []
         for p in track["points"]:
             t = p.get("seen", p["t"])
-            rows.append((p["t"], t, p.get("alt", 0.0), bool(p.get("gnd", 0))))
+            gnd = bool(p.get("gnd", 0))
+            alt = p.get("alt", 0.0) + (0.0 if gnd else alt_shift_ft)
+            rows.append((p["t"], t, alt, gnd))
             if t in seen:
                 continue
             seen.add(t)
-            pts.append((t, p["lat"], p["lon"], p.get("alt", 0.0), p.get("gs", 0.0), bool(p.get("gnd", 0))))
+            pts.append((t, p["lat"], p["lon"], alt, p.get("gs", 0.0), gnd))
         return Track(track["hex"], track.get("callsign", ""), track.get("type", ""), pts, rows, fields)
 
     def _find_bad_spans(self):
@@ -260,6 +266,16 @@ class Track:
         if rate < -300.0:
             return "approach"
         return "cruise"
+
+
+def read_airports():
+    """{code: (lat, lon, elevation ft)} of the airport list the stand-in download server serves."""
+    path = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "standins",
+                        "download_server", "data", "airports_msfs.xml")
+    out = {}
+    for a in ET.parse(path).getroot().iter("airport"):
+        out[a.get("code")] = (float(a.get("lat")), float(a.get("lon")), float(a.get("alt") or 0))
+    return out
 
 
 def read_scenario_tracks(path, fields=None):
