@@ -24,6 +24,7 @@
 #include "simulator/ac_config.h"
 #include "simulator/ai_tick.h"
 #include "simulator/live_lifecycle.h"
+#include "simulator/motion_math.h"
 #include "simulator/service_clock.h"
 #include "simulator/stream_append.h"
 #include "traffic_service/traffic_client.h"
@@ -35,7 +36,6 @@ bool g_udpAccept = false;
 namespace {
 
 constexpr std::uint32_t kLiveDelay = 30;
-constexpr std::int64_t kTicksPerSecond = 100;
 
 // Swallow rules of the record acceptance (feed seconds, knots, degrees, nautical miles).
 constexpr double kSameRecordSeconds = 1.0;

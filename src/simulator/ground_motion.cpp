@@ -28,11 +28,9 @@
 namespace {
 
 constexpr std::int32_t kMinLegTicks = 25;
-constexpr double kTicksPerHourNm = 360000.0;
 constexpr double kFiftyMetresNm = 0.02699784017278618;
 constexpr double kThirtyFiveMetresNm = 0.018898488120950324;
 constexpr double kOneMetreNm = 0.0005399568034557236;
-constexpr double kTicksPerSecond = 100.0;
 // The pace a curve's part may take to pass its control record on time: the records' highest speed
 // times this, plus the margin (knots).
 constexpr double kCornerPaceFactor = 1.5;

@@ -24,7 +24,6 @@
 
 namespace {
 
-constexpr double kTicksPerHourNm = 360000.0;
 constexpr double kTwoMetresNm = 0.0010799136069114472;
 
 // The aircraft's stand; nullptr for id 0 (no stand).

@@ -26,10 +26,8 @@
 namespace {
 
 constexpr std::int32_t kMinLegTicks = 25;
-constexpr double kTicksPerHourNm = 360000.0;  // d nm at v kt take d * 360000 / v ticks
 constexpr double kHalfDegree = 0.5 * kDegToRad;
 constexpr double kMinusFourDegrees = -4.0 * kDegToRad;
-constexpr std::int32_t kWeekTicks = 604800 * 100;
 constexpr double kCatchUpFactor = 1.2;  // fastest catch-up: this many times the feed's speed
 constexpr double kAirCatchUpKnots = 40.0;  // and in the air this much faster at least
 constexpr double kGroundCatchUpKnots = 10.0;  // on the ground this much faster at least

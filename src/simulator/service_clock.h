@@ -33,8 +33,6 @@ public:
     // replies: its lower end, exact for replies made on a whole second and taken at once (a
     // lockstep run); once replies at other fractions of a second have narrowed it, its middle.
     double offset() const;
-    double low() const { return m_low; }
-    double high() const { return m_high; }
     // The program time at or after from at which a request sent, its reply taking roundTrip
     // seconds, halves the interval (to half its width and half the round trip); NaN when none is
     // wanted: no interval or a settled one, a round trip as long as the interval, or a program

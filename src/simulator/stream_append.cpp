@@ -30,7 +30,6 @@ constexpr double kStandFarNm = 0.10799136069114472;   // 200 m
 constexpr double kThreeMetresNm = 0.0016198704103671706;
 constexpr double kStopKeepNm = 0.011879049676025918;  // 22 m
 constexpr std::int32_t kStopKeepTicks = 1500;         // 15 s
-constexpr std::int32_t kWeekTicks = 60480000;
 constexpr double kTaxiReachKnots = 43.0;  // from here on a ground record is a take-off roll
 constexpr double kCreepKnots = 1.0;       // a standing aircraft's feed gives 0-0.1 kt
 constexpr double kCreepStepSeconds = 10.0;
