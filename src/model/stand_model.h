@@ -168,11 +168,12 @@ constexpr double gf_packedLon(std::uint32_t raw)
 // Position, heading and radius are kept as the file gives them, in the file's order, and converted
 // when read (48 bytes a stand rather than 64).
 struct ScannedStand {
-    // Kind bits of flags.
+    // Kind bits of flags. The scan mark: the stand got a letter for its name (cleared when its group
+    // is named by radius).
     static constexpr std::uint8_t kCargo = 1;
     static constexpr std::uint8_t kRamp = 2;
     static constexpr std::uint8_t kHeli = 4;
-    static constexpr std::uint8_t kScanMark = 8;  // got a letter for its name; cleared when its group is named by radius
+    static constexpr std::uint8_t kScanMark = 8;
 
     ScannedStand() = default;
     // Every field written once, in place (a long parking list: a record built aside and copied in,

@@ -105,8 +105,11 @@ constexpr bool lf_isStandRadius(std::uint32_t bits)
     constexpr std::uint32_t kEnd = std::bit_cast<std::uint32_t>(200.0f);
     return bits - kFirst < kEnd - kFirst;
 }
-static_assert(lf_isStandRadius(std::bit_cast<std::uint32_t>(1.5f)) && !lf_isStandRadius(std::bit_cast<std::uint32_t>(1.0f)) &&
-              !lf_isStandRadius(std::bit_cast<std::uint32_t>(200.0f)) && !lf_isStandRadius(std::bit_cast<std::uint32_t>(-5.0f)));
+static_assert(lf_isStandRadius(std::bit_cast<std::uint32_t>(1.5f)) &&
+              lf_isStandRadius(std::bit_cast<std::uint32_t>(199.9f)) &&
+              !lf_isStandRadius(std::bit_cast<std::uint32_t>(1.0f)) &&
+              !lf_isStandRadius(std::bit_cast<std::uint32_t>(200.0f)) &&
+              !lf_isStandRadius(std::bit_cast<std::uint32_t>(-5.0f)));
 
 // A float neither infinite nor NaN, tested on its bits (the exponent is not all ones).
 constexpr bool lf_isFinite(std::uint32_t bits)

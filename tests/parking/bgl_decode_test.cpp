@@ -422,6 +422,22 @@ TEST(BglDecode, TruncatedAndOversizedRecords)
         EXPECT_EQ(airports[0].stands.size(), 1u);
         EXPECT_TRUE(box.hasMessage("===> 3 parking entries listed, only 1 lie inside their record"));
     }
+    // The second entry's fixed part lies inside, its 64 airline codes reach past the subrecord: it
+    // does not count as inside.
+    {
+        tvxtest::BglBytes bytes = image.file;
+        bytes.bytes()[parking + 8 + 56 + 3] = 64;
+        const auto file = box.path() / "codes.bgl";
+        tvxtest::writeBgl(file, bytes.bytes());
+        {
+            std::lock_guard lock(g_scanMessagesMutex);
+            g_scanMessages.clear();
+        }
+        const auto airports = decode(file);
+        ASSERT_EQ(airports.size(), 1u);
+        EXPECT_EQ(airports[0].stands.size(), 1u);
+        EXPECT_TRUE(box.hasMessage("===> 3 parking entries listed, only 1 lie inside their record"));
+    }
     // Cut before the parking subrecord: the airport record points past the end: the file fails.
     {
         std::vector<std::uint8_t> cut(image.file.bytes().begin(), image.file.bytes().begin() + image.airportOffsets[0] + 72);
