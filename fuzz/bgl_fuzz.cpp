@@ -42,9 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const ScannedAirport& airport : airports) {
         tvxfuzz::gf_check(airport.code.size() == 4, "an airport code that is not four characters");
         for (const ScannedStand& stand : airport.stands) {
-            tvxfuzz::gf_checkOnWorld(stand.lat, stand.lon, stand.name.view());
-            tvxfuzz::gf_check(std::isfinite(stand.radius) && stand.radius >= 0.0, "a stand radius not a length");
-            tvxfuzz::gf_check(std::isfinite(stand.heading), "a stand heading not a number");
+            tvxfuzz::gf_checkOnWorld(stand.lat(), stand.lon(), stand.name.view());
+            tvxfuzz::gf_check(std::isfinite(stand.radius()) && stand.radius() >= 0.0, "a stand radius not a length");
+            tvxfuzz::gf_check(std::isfinite(stand.heading()), "a stand heading not a number");
         }
         stands += airport.stands.size();
     }

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "foundation/time_slots.h"
+#include "foundation/units.h"
 
 // Stamps are the packed weekday/slot pairs of the schedule clock (DaySlot of time_slots.h).
 
@@ -152,29 +153,57 @@ private:
     std::array<std::uint64_t, (kMaxSize + 1) / 8> m_words{};  // the characters, zero-terminated
 };
 
+// A position as a BGL file packs it: degrees from the file's 32-bit values.
+constexpr double gf_packedLat(std::uint32_t raw)
+{
+    return 90.0 - raw * 3.3527612686157227e-07;  // 180 / 2^29 a unit
+}
+constexpr double gf_packedLon(std::uint32_t raw)
+{
+    return raw * 4.470348358154297e-07 - 180.0;  // 360 / (3 * 2^28) a unit
+}
+
 // A stand as the add-on airport scan decodes it from a BGL file: what a generated parking file
 // holds of it, without the schedule and run-time state of a ParkPos (an airport may have thousands).
+// Position, heading and radius are kept as the file gives them, in the file's order, and converted
+// when read (48 bytes a stand rather than 64).
 struct ScannedStand {
+    // Kind bits of flags. The scan mark: the stand got a letter for its name (cleared when its group
+    // is named by radius).
+    static constexpr std::uint8_t kCargo = 1;
+    static constexpr std::uint8_t kRamp = 2;
+    static constexpr std::uint8_t kHeli = 4;
+    static constexpr std::uint8_t kScanMark = 8;
+
     ScannedStand() = default;
     // Every field written once, in place (a long parking list: a record built aside and copied in,
     // or zeroed and then filled, costs more than its fields).
-    ScannedStand(ScannedName::Packed packedName, double lat, double lon, double heading, double radius, bool cargo,
-                 bool ramp, bool scanMark)
-        : name(packedName), lat(lat), lon(lon), heading(heading), radius(radius), cargo(cargo), ramp(ramp),
-          scanMark(scanMark)
+    ScannedStand(ScannedName::Packed packedName, std::uint32_t rawLon, std::uint32_t rawLat, float rawRadius,
+                 float rawHeading, std::uint8_t flags)
+        : name(packedName), rawLon(rawLon), rawLat(rawLat), rawRadius(rawRadius), rawHeading(rawHeading),
+          flags(flags)
     {
     }
 
+    double lat() const { return gf_packedLat(rawLat); }  // degrees
+    double lon() const { return gf_packedLon(rawLon); }  // degrees
+    // Radians; a heading of 0 is a full turn, a helipad's is 0.
+    double heading() const { return heli() ? 0.0 : rawHeading == 0.0f ? 2.0 * kPi : rawHeading * kDegToRad; }
+    // Nautical miles; a helipad's is half its width.
+    double radius() const { return (heli() ? rawRadius / 2.0 : static_cast<double>(rawRadius)) * kNmPerMetre; }
+    bool cargo() const { return flags & kCargo; }
+    bool ramp() const { return flags & kRamp; }
+    bool heli() const { return flags & kHeli; }
+    bool scanMark() const { return flags & kScanMark; }
+
     ScannedName name;
-    double lat = 0.0;        // degrees
-    double lon = 0.0;        // degrees
-    double heading = 0.0;    // radians
-    double radius = 0.0;     // nautical miles
-    bool cargo = false;
-    bool ramp = false;
-    bool heli = false;
-    bool scanMark = false;   // got a letter for its name; cleared when its group is named by radius
+    std::uint32_t rawLon = 0;  // packed longitude as read
+    std::uint32_t rawLat = 0;  // packed latitude as read
+    float rawRadius = 0.0f;    // metres as read (a helipad: its width)
+    float rawHeading = 0.0f;   // degrees as read
+    std::uint8_t flags = 0;    // kCargo, kRamp, kHeli, kScanMark
 };
+static_assert(sizeof(ScannedStand) == 48);
 
 // Identity of a new option: the aircraft's own, or the aircraft database's for a known registration
 // (gf_standIdentity of parking/registration_lookup.h).

@@ -40,25 +40,25 @@ constexpr std::uint16_t kParkingRecord = 0x00E7;
 constexpr std::size_t kAirportHeaderWords = 17;  // 68 bytes
 constexpr std::size_t kParkingEntryWords = 14;   // 56 bytes before the airline codes
 
-constexpr double kLonPerUnit = 4.470348358154297e-07;  // 360 / (3 * 2^28)
-constexpr double kLatPerUnit = 3.3527612686157227e-07;  // 180 / 2^29
-constexpr double kFullTurn = 6.283185307179586;
-
 constexpr char kNameLetters[] = {'a', 'b', 'c', 'd', 'e', 'f'};
 
-// Parking types (4 bits) as bit sets: the types that give no stand, and the ramps.
-constexpr std::uint32_t kSkippedTypes = 1u << 0 | 1u << 12 | 1u << 13;
-constexpr std::uint32_t kRampTypes = 0xFEu | 1u << 14;  // 1 to 7 and 14
-
-constexpr double lf_packedLon(std::uint32_t raw)
-{
-    return raw * kLonPerUnit - 180.0;
-}
-
-constexpr double lf_packedLat(std::uint32_t raw)
-{
-    return 90.0 - raw * kLatPerUnit;
-}
+// The kind of a stand of each parking type (4 bits): types 0, 12 and 13 give no stand, 1 to 7 and
+// 14 are ramps, 5 is cargo.
+constexpr std::uint8_t kSkippedType = 0x80;  // beside the ScannedStand kind bits
+constexpr std::array<std::uint8_t, 16> kTypeFlags = [] {
+    std::array<std::uint8_t, 16> flags{};
+    for (std::uint32_t type = 0; type < 16; ++type) {
+        if (type == 0 || type == 12 || type == 13)
+            flags[type] = kSkippedType;
+        else if ((type >= 1 && type <= 7) || type == 14)
+            flags[type] = ScannedStand::kRamp;
+        if (type == 5)
+            flags[type] |= ScannedStand::kCargo;
+    }
+    return flags;
+}();
+static_assert((kSkippedType & (ScannedStand::kCargo | ScannedStand::kRamp | ScannedStand::kHeli |
+                               ScannedStand::kScanMark)) == 0);
 
 // The first raw value from which a test, false below it, is true (2^32 when it never is).
 template <class Test>
@@ -80,13 +80,13 @@ constexpr std::uint64_t lf_firstRaw(Test test)
 // 0 to 0.05). Each bound is found once as a raw value (a packed latitude falls as its raw value
 // rises, a longitude rises with it), so that the thousands of entries of a parking list are tested
 // on the integers; the bounds come from the same formulas, so the tests agree on every value.
-constexpr std::uint64_t kRawLatSouthOfPole = lf_firstRaw([](std::uint32_t r) { return lf_packedLat(r) < -90.0; });
-constexpr std::uint64_t kRawLonEastOfDateLine = lf_firstRaw([](std::uint32_t r) { return lf_packedLon(r) > 180.0; });
-constexpr std::uint64_t kRawLatSpotFirst = lf_firstRaw([](std::uint32_t r) { return lf_packedLat(r) <= 0.0009; });
-constexpr std::uint64_t kRawLatSpotEnd = lf_firstRaw([](std::uint32_t r) { return lf_packedLat(r) < 0.0; });
-constexpr std::uint64_t kRawLonSpotFirst = lf_firstRaw([](std::uint32_t r) { return lf_packedLon(r) >= 0.0; });
-constexpr std::uint64_t kRawLonSpotEnd = lf_firstRaw([](std::uint32_t r) { return lf_packedLon(r) > 0.05; });
-static_assert(lf_packedLat(0) == 90.0 && lf_packedLon(0) == -180.0, "raw 0 lies on the globe");
+constexpr std::uint64_t kRawLatSouthOfPole = lf_firstRaw([](std::uint32_t r) { return gf_packedLat(r) < -90.0; });
+constexpr std::uint64_t kRawLonEastOfDateLine = lf_firstRaw([](std::uint32_t r) { return gf_packedLon(r) > 180.0; });
+constexpr std::uint64_t kRawLatSpotFirst = lf_firstRaw([](std::uint32_t r) { return gf_packedLat(r) <= 0.0009; });
+constexpr std::uint64_t kRawLatSpotEnd = lf_firstRaw([](std::uint32_t r) { return gf_packedLat(r) < 0.0; });
+constexpr std::uint64_t kRawLonSpotFirst = lf_firstRaw([](std::uint32_t r) { return gf_packedLon(r) >= 0.0; });
+constexpr std::uint64_t kRawLonSpotEnd = lf_firstRaw([](std::uint32_t r) { return gf_packedLon(r) > 0.05; });
+static_assert(gf_packedLat(0) == 90.0 && gf_packedLon(0) == -180.0, "raw 0 lies on the globe");
 
 // Outside the globe or at the "no position" spot; no latitude lies above 90 and no longitude below -180.
 bool lf_isBadPackedPosition(std::uint32_t rawLat, std::uint32_t rawLon)
@@ -95,6 +95,26 @@ bool lf_isBadPackedPosition(std::uint32_t rawLat, std::uint32_t rawLon)
         return true;
     return rawLat >= kRawLatSpotFirst && rawLat < kRawLatSpotEnd && rawLon >= kRawLonSpotFirst &&
            rawLon < kRawLonSpotEnd;
+}
+
+// A stand's radius in metres, more than 1 and less than 200, tested on the float's bits: positive
+// floats order as their bits do, and the bits of negative floats and NaNs lie above those of 200.
+constexpr bool lf_isStandRadius(std::uint32_t bits)
+{
+    constexpr std::uint32_t kFirst = std::bit_cast<std::uint32_t>(1.0f) + 1;  // the float after 1
+    constexpr std::uint32_t kEnd = std::bit_cast<std::uint32_t>(200.0f);
+    return bits - kFirst < kEnd - kFirst;
+}
+static_assert(lf_isStandRadius(std::bit_cast<std::uint32_t>(1.5f)) &&
+              lf_isStandRadius(std::bit_cast<std::uint32_t>(199.9f)) &&
+              !lf_isStandRadius(std::bit_cast<std::uint32_t>(1.0f)) &&
+              !lf_isStandRadius(std::bit_cast<std::uint32_t>(200.0f)) &&
+              !lf_isStandRadius(std::bit_cast<std::uint32_t>(-5.0f)));
+
+// A float neither infinite nor NaN, tested on its bits (the exponent is not all ones).
+constexpr bool lf_isFinite(std::uint32_t bits)
+{
+    return (bits & 0x7F800000u) != 0x7F800000u;
 }
 
 // Record step in words (signed division of the record size); 0 or less means no progress.
@@ -238,13 +258,37 @@ constexpr std::uint32_t lf_packText(const char* text)
     return packed;
 }
 
-// The texts of the 64 name codes: the names of the first twelve, else the one character.
-constexpr PackedTexts<64> kCodeTexts = [] {
-    PackedTexts<64> texts{};
-    for (std::uint32_t code = 0; code < 64; ++code)
-        texts[code] = code < 12 ? lf_packText(kParkingNames[code]) : code + 53;
+// Characters in a packed text (none is a zero byte).
+constexpr std::size_t lf_packedSize(std::uint32_t packed)
+{
+    return (static_cast<std::size_t>(std::bit_width(packed)) + 7) / 8;
+}
+
+// The text of a name code with what a stand's name needs beside it: the shift that puts the number
+// after the text, and the text's first word in the bitmap of decoded names (64 words, one bit for
+// each number, per distinct text; codes 0 and 11 give no text, codes 1, 2 and 10 give "r", "p" and
+// "g", as codes 61, 59 and 50 do: such codes share their first code's bits).
+struct CodeText {
+    std::uint32_t text = 0;
+    std::uint8_t numberShift = 0;
+    std::uint16_t bitmapWord = 0;
+};
+
+// The 64 name codes: the names of the first twelve, else the one character.
+constexpr std::array<CodeText, 64> kCodeTexts = [] {
+    std::array<CodeText, 64> texts{};
+    for (std::uint32_t code = 0; code < 64; ++code) {
+        CodeText& t = texts[code];
+        t.text = code < 12 ? lf_packText(kParkingNames[code]) : code + 53;
+        t.numberShift = static_cast<std::uint8_t>(8 * lf_packedSize(t.text));
+        std::uint32_t first = 0;
+        while (texts[first].text != t.text)
+            ++first;
+        t.bitmapWord = static_cast<std::uint16_t>(first * 64);
+    }
     return texts;
 }();
+static_assert(sizeof(CodeText) == 8);
 
 // The numbers 0 to 4095 in decimal.
 constexpr PackedTexts<4096> kNumberTexts = [] {
@@ -261,32 +305,11 @@ constexpr PackedTexts<4096> kNumberTexts = [] {
     return texts;
 }();
 
-// For each name code, the first code of the same text (codes 0 and 11 give no text; codes 1, 2
-// and 10 give "r", "p" and "g", as codes 61, 59 and 50 do): one text index per distinct text.
-constexpr std::array<std::uint8_t, 64> kCodeTextIndex = [] {
-    std::array<std::uint8_t, 64> index{};
-    for (std::uint32_t code = 0; code < 64; ++code) {
-        std::uint32_t first = 0;
-        while (kCodeTexts[first] != kCodeTexts[code])
-            ++first;
-        index[code] = static_cast<std::uint8_t>(first);
-    }
-    return index;
-}();
-
-// Characters in a packed text (none is a zero byte).
-constexpr std::size_t lf_packedSize(std::uint32_t packed)
+// The name of a parking entry: the text of its name code followed by its number (0 to 4095) in
+// decimal, at most "sep4095". Two table look-ups, so that thousands of stands cost little.
+PackedName lf_parkingName(const CodeText& code, std::uint32_t number)
 {
-    return (static_cast<std::size_t>(std::bit_width(packed)) + 7) / 8;
-}
-
-// The name of a parking entry: the text of its name code (6 bits) followed by its number (12 bits)
-// in decimal, at most "sep4095". Two table look-ups, so that thousands of stands cost little.
-PackedName lf_parkingName(std::uint32_t code, std::uint32_t number)
-{
-    const std::uint32_t prefix = kCodeTexts[code & 0x3Fu];
-    const std::uint32_t digits = kNumberTexts[number & 0xFFFu];
-    return {prefix | (static_cast<std::uint64_t>(digits) << (8 * lf_packedSize(prefix)))};
+    return {code.text | (static_cast<std::uint64_t>(kNumberTexts[number & 0xFFFu]) << code.numberShift)};
 }
 
 // The first free name of the base with a letter a to f; size 0 when all six are given.
@@ -412,8 +435,8 @@ void lf_decodeHelipad(std::size_t index, const BglWords& words, ScannedAirport& 
 {
     const std::uint32_t rawLat = words.at(index + 4);
     const std::uint32_t rawLon = words.at(index + 3);
-    const double lat = lf_packedLat(rawLat);
-    const double lon = lf_packedLon(rawLon);
+    const double lat = gf_packedLat(rawLat);
+    const double lon = gf_packedLon(rawLon);
     const float width = words.f32(index + 7);
     const std::string position = gf_latLonText(lat, lon);
     if (lf_isBadPackedPosition(rawLat, rawLon)) {
@@ -432,10 +455,10 @@ void lf_decodeHelipad(std::size_t index, const BglWords& words, ScannedAirport& 
     state.helipads.emplace_back(lat, lon);
     ScannedStand& stand = record.stands.emplace_back();
     stand.name.assign(tvx::format("helipad{}", record.helipadCounter));
-    stand.lat = lat;
-    stand.lon = lon;
-    stand.radius = width / 2.0 * kNmPerMetre;
-    stand.heli = true;
+    stand.rawLon = rawLon;
+    stand.rawLat = rawLat;
+    stand.rawRadius = width;
+    stand.flags = ScannedStand::kHeli;
     ++record.helipadCounter;
 }
 
@@ -458,7 +481,7 @@ namespace {
 [[gnu::cold, gnu::noinline]] void lf_reportPosition(std::uint32_t rawLat, std::uint32_t rawLon)
 {
     lf_addScanMessage(
-        tvx::format("lat/lon: {}, incorrect (skipped) ", gf_latLonText(lf_packedLat(rawLat), lf_packedLon(rawLon))));
+        tvx::format("lat/lon: {}, incorrect (skipped) ", gf_latLonText(gf_packedLat(rawLat), gf_packedLon(rawLon))));
 }
 
 [[gnu::cold, gnu::noinline]] void lf_reportHeading(PackedName name, float heading, const std::string& path)
@@ -482,50 +505,68 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
     const std::size_t first = index + 2;
     // The subrecord's words, checked once (its end lies within the words read); the fixed part of
     // each entry that lies inside is counted as read when the list is done.
-    const std::uint32_t* data = words.block(first, std::max(first, endWord));
+    const std::uint32_t* e = words.block(first, std::max(first, endWord));
+    std::size_t left = endWord > first ? endWord - first : 0;  // words from the entry to the list's end
     // Room for every entry that can lie inside the subrecord (a damaged count may claim more).
-    if (endWord > first) {
-        const std::size_t fit = std::min<std::size_t>(count, (endWord - first) / kParkingEntryWords);
+    if (left > 0) {
+        const std::size_t fit = std::min<std::size_t>(count, left / kParkingEntryWords);
         record.stands.reserve(record.stands.size() + fit);
         state.standNames.reserve(fit);
     }
-    std::size_t entry = first;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        // An entry must lie inside its subrecord: a count larger than the record holds would
-        // otherwise read the records that follow as stands.
-        const std::uint32_t* e = data + (entry - first);
-        if (entry + kParkingEntryWords > endWord || entry + kParkingEntryWords + (e[0] >> 24) > endWord) [[unlikely]] {
-            words.noteReads(std::size_t{i} * kParkingEntryWords);
-            lf_reportEntriesOutside(count, i, path);
-            return;
+    std::uint64_t* const bits = state.standNames.decodedBits();
+    // An entry must lie inside its subrecord: a count larger than the record holds would otherwise
+    // read the records that follow as stands. The entries up to the first that does not: the fixed
+    // part of the first is tested here, then each entry's test covers its airline codes and the
+    // fixed part of the next.
+    std::uint32_t inside = left >= kParkingEntryWords ? count : 0;
+    for (std::uint32_t rest = inside; rest > 0; --rest) {  // entries still to read
+        const std::uint32_t* const entry = e;
+        const std::uint32_t packed = entry[0];
+        const std::size_t size = kParkingEntryWords + (packed >> 24);
+        if (size + kParkingEntryWords > left) [[unlikely]] {
+            if (size > left) {
+                inside -= rest;
+                break;
+            }
+            inside -= rest - 1;  // the next entry's fixed part lies beyond
+            rest = 1;
         }
-        const std::uint32_t packed = e[0];
-        entry += kParkingEntryWords + (packed >> 24);
+        e += size;
+        left -= size;
 
-        const float radius = std::bit_cast<float>(e[1]);
-        if (!(radius > 1.0f && radius < 200.0f)) [[unlikely]] {
-            lf_reportRadius(radius, path);
+        const std::uint32_t radiusBits = entry[1];
+        if (!lf_isStandRadius(radiusBits)) [[unlikely]] {
+            lf_reportRadius(std::bit_cast<float>(radiusBits), path);
             continue;
         }
-        const std::uint32_t type = (packed >> 8) & 0xFu;
-        if ((kSkippedTypes >> type) & 1u)
+        const std::uint8_t kind = kTypeFlags[(packed >> 8) & 0xFu];
+        if (kind & kSkippedType)
             continue;
-        if (lf_isBadPackedPosition(e[8], e[7])) [[unlikely]] {
-            lf_reportPosition(e[8], e[7]);
+        const std::uint32_t rawLon = entry[7];
+        const std::uint32_t rawLat = entry[8];
+        if (lf_isBadPackedPosition(rawLat, rawLon)) [[unlikely]] {
+            lf_reportPosition(rawLat, rawLon);
             continue;
         }
         // At most "sep4095": room for a letter within the 8 characters of a packed name.
-        const std::uint32_t nameCode = packed & 0x3Fu;
+        const CodeText& code = kCodeTexts[packed & 0x3Fu];
         const std::uint32_t number = (packed >> 12) & 0xFFFu;
-        const PackedName decoded = lf_parkingName(nameCode, number);
-        const float heading = std::bit_cast<float>(e[2]);
-        if (!std::isfinite(heading)) [[unlikely]] {
-            lf_reportHeading(decoded, heading, path);
+        const PackedName decoded = lf_parkingName(code, number);
+        const std::uint32_t headingBits = entry[2];
+        if (!lf_isFinite(headingBits)) [[unlikely]] {
+            lf_reportHeading(decoded, std::bit_cast<float>(headingBits), path);
             continue;
         }
 
         PackedName name = decoded;
-        const bool lettered = !state.standNames.insertDecoded(kCodeTextIndex[nameCode], number, decoded.key);
+        bool lettered;
+        if (bits) {
+            std::uint64_t& word = bits[code.bitmapWord + number / 64];
+            lettered = (word >> (number % 64)) & 1u;
+            word |= std::uint64_t{1} << (number % 64);
+        } else {
+            lettered = !state.standNames.insert(decoded.key);
+        }
         if (lettered) [[unlikely]] {
             name = lf_letteredName(decoded, state.standNames);
             if (name.key == 0) {
@@ -534,12 +575,13 @@ void lf_decodeParkingSubrecord(std::size_t index, std::size_t endWord, const Bgl
             }
             state.suffixRaised = true;
         }
-        record.stands.emplace_back(ScannedName::Packed{name.key}, lf_packedLat(e[8]), lf_packedLon(e[7]),
-                                   heading == 0.0f ? kFullTurn : heading * kDegToRad,
-                                   static_cast<double>(radius) * kNmPerMetre, type == 5,
-                                   static_cast<bool>((kRampTypes >> type) & 1u), lettered);
+        record.stands.emplace_back(ScannedName::Packed{name.key}, rawLon, rawLat, std::bit_cast<float>(radiusBits),
+                                   std::bit_cast<float>(headingBits),
+                                   static_cast<std::uint8_t>(kind | (lettered ? ScannedStand::kScanMark : 0)));
     }
-    words.noteReads(std::size_t{count} * kParkingEntryWords);
+    words.noteReads(std::size_t{inside} * kParkingEntryWords);
+    if (inside < count) [[unlikely]]
+        lf_reportEntriesOutside(count, inside, path);
 }
 
 void lf_renameDuplicateStands(ScannedAirport& record)
@@ -551,12 +593,12 @@ void lf_renameDuplicateStands(ScannedAirport& record)
     std::unordered_map<std::uint64_t, std::size_t> byName;
     byName.reserve(stands.size());
     for (std::size_t i = 0; i < stands.size(); ++i)
-        if (!stands[i].heli)
+        if (!stands[i].heli())
             byName.emplace(lf_packName(stands[i].name.view()), i);
 
     std::vector<std::size_t> group;
     for (std::size_t firstIndex = 0; firstIndex < stands.size(); ++firstIndex) {
-        if (!stands[firstIndex].scanMark)
+        if (!stands[firstIndex].scanMark())
             continue;
         // The base: the name without its letter (a lettered name is at most 8 characters).
         const std::string_view firstName = stands[firstIndex].name.view();
@@ -574,10 +616,10 @@ void lf_renameDuplicateStands(ScannedAirport& record)
         }
         std::sort(group.begin(), group.end());
         std::stable_sort(group.begin(), group.end(),
-                         [&stands](std::size_t a, std::size_t b) { return stands[a].radius > stands[b].radius; });
+                         [&stands](std::size_t a, std::size_t b) { return stands[a].radius() > stands[b].radius(); });
         for (std::size_t pos = 0; pos < group.size(); ++pos) {
             ScannedStand& stand = stands[group[pos]];
-            stand.scanMark = false;
+            stand.flags &= static_cast<std::uint8_t>(~ScannedStand::kScanMark);
             if (pos > 0)
                 name[baseSize] = kNameLetters[pos - 1];
             stand.name.assign({name, pos > 0 ? baseSize + 1 : baseSize});

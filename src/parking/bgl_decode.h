@@ -104,20 +104,10 @@ public:
         if (m_bitmap && m_decoded.empty())
             m_decoded.assign(kDecodedBits / 64, 0);
     }
-    // The decoded name of a text index (0-63, one for each distinct name-code text) and a number
-    // (0-4095), with its packed key; false when it was given already.
-    bool insertDecoded(std::uint32_t text, std::uint32_t number, std::uint64_t key)
-    {
-        if (!m_bitmap)
-            return insert(key);
-        const std::uint32_t bit = (text & 0x3Fu) << 12 | (number & 0xFFFu);
-        std::uint64_t& word = m_decoded[bit / 64];
-        const std::uint64_t mask = std::uint64_t{1} << (bit % 64);
-        if (word & mask)
-            return false;
-        word |= mask;
-        return true;
-    }
+    // The bitmap of a long list's decoded names, bit (text index << 12 | number) for a name code's
+    // text (0-63, one index for each distinct text) and a number (0-4095); null for a short list,
+    // whose names are hashed.
+    std::uint64_t* decodedBits() { return m_bitmap ? m_decoded.data() : nullptr; }
     // A lettered name's packed key (1 to 8 characters, zero-padded); false when it was given already.
     bool insert(std::uint64_t key)
     {

@@ -40,10 +40,25 @@ bool lf_addBool(pugi::xml_document& doc, std::string_view key, bool value)
     return BoolParameter::setNode(doc, key, value);
 }
 
-// The full form of a stand: position, heading, radius and its kind.
-// Position, heading, radius and kind of a stand (a ParkPos or a ScannedStand).
-template <class Stand>
-void lf_writeFullForm(pugi::xml_node parkpos, const Stand& stand, bool manual)
+// The full form of a stand: position, heading, radius and its kind, of a ParkPos or a ScannedStand.
+struct StandForm {
+    double lat;      // degrees
+    double lon;      // degrees
+    double heading;  // radians
+    double radius;   // nautical miles
+    bool cargo;
+    bool ramp;
+    bool heli;
+};
+StandForm lf_standForm(const ParkPos& s)
+{
+    return {s.lat, s.lon, s.heading, s.radius, s.cargo, s.ramp, s.heli};
+}
+StandForm lf_standForm(const ScannedStand& s)
+{
+    return {s.lat(), s.lon(), s.heading(), s.radius(), s.cargo(), s.ramp(), s.heli()};
+}
+void lf_writeFullForm(pugi::xml_node parkpos, const StandForm& stand, bool manual)
 {
     parkpos.append_attribute("latitude").set_value(tvx::format("{:.6f}", stand.lat).c_str());
     parkpos.append_attribute("longitude").set_value(tvx::format("{:.6f}", stand.lon).c_str());
@@ -152,12 +167,12 @@ void lf_writeParkPos(pugi::xml_node parkpositions, const ParkPos& stand, std::ui
     pugi::xml_node parkpos = parkpositions.append_child("parkpos");
     parkpos.append_attribute("id").set_value(stand.name.c_str());
     if (fromScan == 1) {
-        lf_writeFullForm(parkpos, stand, stand.manual);
+        lf_writeFullForm(parkpos, lf_standForm(stand), stand.manual);
         return;
     }
     if (stand.radiusChange || stand.cargoChange) {
         if (stand.manual) {
-            lf_writeFullForm(parkpos, stand, stand.manual);
+            lf_writeFullForm(parkpos, lf_standForm(stand), stand.manual);
         } else {
             if (stand.radiusChange) {
                 parkpos.append_attribute("radius_change").set_value("true");
@@ -170,7 +185,7 @@ void lf_writeParkPos(pugi::xml_node parkpositions, const ParkPos& stand, std::ui
             }
         }
     } else if (stand.manual || g_handmadeOverruled.load()) {
-        lf_writeFullForm(parkpos, stand, stand.manual);
+        lf_writeFullForm(parkpos, lf_standForm(stand), stand.manual);
     }
     for (const ParkPosOption& option : stand.options)
         lf_writeOpt(parkpos, option);
@@ -197,7 +212,7 @@ bool gf_writeScannedApf(const ApfFileHeader& header, std::span<const ScannedStan
     for (const ScannedStand& stand : stands) {
         pugi::xml_node parkpos = parkpositions.append_child("parkpos");
         parkpos.append_attribute("id").set_value(stand.name.c_str());
-        lf_writeFullForm(parkpos, stand, false);
+        lf_writeFullForm(parkpos, lf_standForm(stand), false);
     }
     return lf_saveApf(doc, path);
 }

@@ -155,20 +155,20 @@ TEST(BglDecode, StandRulesRadiusPositionTypeHeading)
 
     const ScannedStand* c5 = findStand(airport, "C5");
     ASSERT_NE(c5, nullptr);
-    EXPECT_TRUE(c5->cargo);
-    EXPECT_TRUE(c5->ramp);
-    EXPECT_FALSE(c5->heli);
-    EXPECT_TRUE(findStand(airport, "A9")->ramp);
-    EXPECT_FALSE(findStand(airport, "A10")->ramp);
-    EXPECT_FALSE(findStand(airport, "A10")->cargo);
+    EXPECT_TRUE(c5->cargo());
+    EXPECT_TRUE(c5->ramp());
+    EXPECT_FALSE(c5->heli());
+    EXPECT_TRUE(findStand(airport, "A9")->ramp());
+    EXPECT_FALSE(findStand(airport, "A10")->ramp());
+    EXPECT_FALSE(findStand(airport, "A10")->cargo());
 
     const ScannedStand* a3 = findStand(airport, "A3");
-    EXPECT_NEAR(a3->radius, 1.05 * 0.0005399568034557236, 1e-9);
-    EXPECT_NEAR(a3->heading, 90.0 * 0.017453292519943295, 1e-9);
-    EXPECT_NEAR(a3->lat, 51.8, 1e-6);
-    EXPECT_NEAR(a3->lon, -1.3, 1e-6);
-    EXPECT_DOUBLE_EQ(findStand(airport, "A13")->heading, 6.283185307179586);
-    EXPECT_NEAR(findStand(airport, "A14")->radius, 33.0 * 0.0005399568034557236, 1e-9);
+    EXPECT_NEAR(a3->radius(), 1.05 * 0.0005399568034557236, 1e-9);
+    EXPECT_NEAR(a3->heading(), 90.0 * 0.017453292519943295, 1e-9);
+    EXPECT_NEAR(a3->lat(), 51.8, 1e-6);
+    EXPECT_NEAR(a3->lon(), -1.3, 1e-6);
+    EXPECT_DOUBLE_EQ(findStand(airport, "A13")->heading(), 6.283185307179586);
+    EXPECT_NEAR(findStand(airport, "A14")->radius(), 33.0 * 0.0005399568034557236, 1e-9);
 }
 
 // The edges of the globe and of the no-position spot (latitude 0 to 0.0009, longitude 0 to 0.05),
@@ -224,12 +224,12 @@ TEST(BglDecode, DuplicateNamesGetLettersByRadius)
     const ScannedAirport& airport = airports[0];
     ASSERT_EQ(airport.stands.size(), 4u);
     // The largest of the three is A1, then A1a, the smallest A1b; no mark is left behind.
-    EXPECT_NEAR(findStand(airport, "A1")->radius * 1852.0, 30.0, 1e-6);
-    EXPECT_NEAR(findStand(airport, "A1a")->radius * 1852.0, 20.0, 1e-6);
-    EXPECT_NEAR(findStand(airport, "A1b")->radius * 1852.0, 10.0, 1e-6);
+    EXPECT_NEAR(findStand(airport, "A1")->radius() * 1852.0, 30.0, 1e-6);
+    EXPECT_NEAR(findStand(airport, "A1a")->radius() * 1852.0, 20.0, 1e-6);
+    EXPECT_NEAR(findStand(airport, "A1b")->radius() * 1852.0, 10.0, 1e-6);
     EXPECT_NE(findStand(airport, "A2"), nullptr);
     for (const ScannedStand& p : airport.stands)
-        EXPECT_FALSE(p.scanMark) << p.name.view();
+        EXPECT_FALSE(p.scanMark()) << p.name.view();
 
     // Different name codes that spell the same text share the name: codes 1 and 61 both give
     // "r", 2 and 59 "p", 10 and 50 "g", 0 and 11 nothing.
@@ -258,7 +258,7 @@ TEST(BglDecode, EighthSameNameIsReportedAndSkipped)
     for (int i = 0; i < 7; ++i) {
         const ScannedStand* p = findStand(airports[0], expected[i]);
         ASSERT_NE(p, nullptr) << expected[i];
-        EXPECT_NEAR(p->radius * 1852.0, 16.0 - i, 1e-5) << expected[i];  // largest first
+        EXPECT_NEAR(p->radius() * 1852.0, 16.0 - i, 1e-5) << expected[i];  // largest first
     }
     EXPECT_TRUE(box.hasMessage("===> Warning more then 6 the same ids g7, in "));
 }
@@ -282,11 +282,11 @@ TEST(BglDecode, HelipadsAndAltitude)
     ASSERT_EQ(airport.stands.size(), 3u);
     const ScannedStand* h1 = findStand(airport, "helipad1");
     ASSERT_NE(h1, nullptr);
-    EXPECT_TRUE(h1->heli);
-    EXPECT_FALSE(h1->ramp);
-    EXPECT_FALSE(h1->cargo);
-    EXPECT_EQ(h1->heading, 0.0);
-    EXPECT_NEAR(h1->radius * 1852.0, 15.0, 1e-9);
+    EXPECT_TRUE(h1->heli());
+    EXPECT_FALSE(h1->ramp());
+    EXPECT_FALSE(h1->cargo());
+    EXPECT_EQ(h1->heading(), 0.0);
+    EXPECT_NEAR(h1->radius() * 1852.0, 15.0, 1e-9);
     EXPECT_NE(findStand(airport, "helipad2"), nullptr);
     EXPECT_TRUE(box.hasMessage("double helipad Schiphol (skipped) 52.300000,4.760000"));
     EXPECT_TRUE(box.hasMessage("lat/lon helipad incorrect (skipped): 0.000500,0.020000"));
@@ -417,6 +417,22 @@ TEST(BglDecode, TruncatedAndOversizedRecords)
         std::vector<std::uint8_t> cut(image.file.bytes().begin(), image.file.bytes().begin() + parking + 8 + 56 + 20);
         const auto file = box.path() / "cut.bgl";
         tvxtest::writeBgl(file, cut);
+        const auto airports = decode(file);
+        ASSERT_EQ(airports.size(), 1u);
+        EXPECT_EQ(airports[0].stands.size(), 1u);
+        EXPECT_TRUE(box.hasMessage("===> 3 parking entries listed, only 1 lie inside their record"));
+    }
+    // The second entry's fixed part lies inside, its 64 airline codes reach past the subrecord: it
+    // does not count as inside.
+    {
+        tvxtest::BglBytes bytes = image.file;
+        bytes.bytes()[parking + 8 + 56 + 3] = 64;
+        const auto file = box.path() / "codes.bgl";
+        tvxtest::writeBgl(file, bytes.bytes());
+        {
+            std::lock_guard lock(g_scanMessagesMutex);
+            g_scanMessages.clear();
+        }
         const auto airports = decode(file);
         ASSERT_EQ(airports.size(), 1u);
         EXPECT_EQ(airports[0].stands.size(), 1u);
@@ -576,10 +592,10 @@ TEST(BglDecode, ManyDuplicateGroups)
         const ScannedStand* middle = findStand(airports[0], base + "a");
         const ScannedStand* smallest = findStand(airports[0], base + "b");
         ASSERT_TRUE(largest && middle && smallest) << base;
-        EXPECT_NEAR(largest->radius * 1852.0, 12.0, 1e-3) << base;
-        EXPECT_NEAR(middle->radius * 1852.0, 11.0, 1e-3) << base;
-        EXPECT_NEAR(smallest->radius * 1852.0, 10.0, 1e-3) << base;
-        EXPECT_FALSE(largest->scanMark || middle->scanMark || smallest->scanMark) << base;
+        EXPECT_NEAR(largest->radius() * 1852.0, 12.0, 1e-3) << base;
+        EXPECT_NEAR(middle->radius() * 1852.0, 11.0, 1e-3) << base;
+        EXPECT_NEAR(smallest->radius() * 1852.0, 10.0, 1e-3) << base;
+        EXPECT_FALSE(largest->scanMark() || middle->scanMark() || smallest->scanMark()) << base;
     }
 }
 

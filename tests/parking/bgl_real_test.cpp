@@ -53,13 +53,13 @@ TEST(BglReal, EgtkStands)
     std::set<std::string> names;
     for (const ScannedStand& p : airport.stands) {
         names.insert(p.name.str());
-        EXPECT_TRUE(p.ramp) << p.name.view();
-        EXPECT_FALSE(p.cargo) << p.name.view();
-        EXPECT_FALSE(p.heli) << p.name.view();
-        EXPECT_GE(p.radius * 1852.0, 6.0 - 1e-9) << p.name.view();
-        EXPECT_LE(p.radius * 1852.0, 32.0 + 1e-9) << p.name.view();
-        EXPECT_NEAR(p.lat, 51.83, 0.01) << p.name.view();
-        EXPECT_NEAR(p.lon, -1.32, 0.02) << p.name.view();
+        EXPECT_TRUE(p.ramp()) << p.name.view();
+        EXPECT_FALSE(p.cargo()) << p.name.view();
+        EXPECT_FALSE(p.heli()) << p.name.view();
+        EXPECT_GE(p.radius() * 1852.0, 6.0 - 1e-9) << p.name.view();
+        EXPECT_LE(p.radius() * 1852.0, 32.0 + 1e-9) << p.name.view();
+        EXPECT_NEAR(p.lat(), 51.83, 0.01) << p.name.view();
+        EXPECT_NEAR(p.lon(), -1.32, 0.02) << p.name.view();
     }
     EXPECT_EQ(names.size(), 80u);
     EXPECT_EQ(names.count("1"), 0u);
@@ -68,10 +68,10 @@ TEST(BglReal, EgtkStands)
     // The first entry of the file.
     const ScannedStand* sp2 = findStand(airport, "sp2");
     ASSERT_NE(sp2, nullptr);
-    EXPECT_NEAR(sp2->lat, 51.830597, 1e-6);
-    EXPECT_NEAR(sp2->lon, -1.314635, 1e-6);
-    EXPECT_NEAR(sp2->heading * 57.29577951308232, 91.7184, 1e-4);
-    EXPECT_NEAR(sp2->radius * 1852.0, 12.0, 1e-9);
+    EXPECT_NEAR(sp2->lat(), 51.830597, 1e-6);
+    EXPECT_NEAR(sp2->lon(), -1.314635, 1e-6);
+    EXPECT_NEAR(sp2->heading() * 57.29577951308232, 91.7184, 1e-4);
+    EXPECT_NEAR(sp2->radius() * 1852.0, 12.0, 1e-9);
     EXPECT_NE(findStand(airport, "sep1"), nullptr);
     EXPECT_NE(findStand(airport, "ep9"), nullptr);
     EXPECT_TRUE(box.messages().empty());
