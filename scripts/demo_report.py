@@ -18,8 +18,8 @@
       livery; every position write measured against the scenario at the same play-out time, see
       track_measure.py; CPU time, Tavix's own and the stand-in simulator's; where Log.txt is) and writes
       WORK/demo-map.svg: the user aircraft and every AI aircraft's track as the simulator saw it
-      (TRACE_DIR/sim-positions.csv, coloured) over the recorded tracks of the traffic scenario
-      (grey), with each aircraft's largest time-matched distance drawn, the whole area and the
+      (every position write, TRACE_DIR/sim-positions-all.csv, coloured) over the recorded tracks of
+      the traffic scenario (grey), with each aircraft's largest time-matched distance drawn, the whole area and the
       airport enlarged: its runways (standins/scenarios/demo_runways.csv) and stands (the park
       airport's parking file), the parked aircraft at their stands and a numbered legend. The
       parked-traffic lines of the summary (park airport, stands, parked aircraft placed from the
@@ -154,6 +154,13 @@ def watch(trace, stop_at=None, stop_pid=None):
 
 # ---- report --------------------------------------------------------------------------------
 
+def positions_path(trace):
+    """Every position write when the stand-in logged them all; else its sampled log, which skips
+    writes whenever its ring of samples fills between two saves."""
+    every = os.path.join(trace, "sim-positions-all.csv")
+    return every if os.path.exists(every) else os.path.join(trace, "sim-positions.csv")
+
+
 def read_positions(path):
     tracks = {}
     try:
@@ -164,6 +171,15 @@ def read_positions(path):
     except OSError:
         pass
     return tracks
+
+
+def thinned(points, metres=5.0):
+    """The points of a line a few metres apart, its ends kept: a map of every write stays small."""
+    out = points[:1]
+    for p in points[1:-1]:
+        if dist_m(out[-1], p) >= metres:
+            out.append(p)
+    return out + points[-1:] if len(points) > 1 else out
 
 
 def svg_map(path, user, feed, sim, names, airport_box, worst=(), title="Around the user aircraft (5 km)",
@@ -366,13 +382,13 @@ def parked_facts(work, log, created, final_objects, scenario):
         if not is_static(atc):
             continue
         facts["pt" if atc[:-1] in service else "schedule"].append((oid, atc, e))
-        if e.get("last", 0.0) >= last_seen - 15.0:
+        if e.get("last", 0.0) >= last_seen - 1.0:  # in the watcher's last sample
             facts["static_at_exit"] += 1
             facts["removed_at_exit"] += 0 if oid in final_objects else 1
     facts["arrived"] = re.findall(r"^\S+\s*: (\S+)\s+arrived at stand", log, re.M)
     # A live aircraft left a stand when its first traced position lies on a stand and a later one
     # lies 100 m or more away from it.
-    for oid, pts in read_positions(os.path.join(work, "trace", "sim-positions.csv")).items():
+    for oid, pts in read_positions(positions_path(os.path.join(work, "trace"))).items():
         atc = created.get(oid, {}).get("atc", "")
         if not pts or is_static(atc):
             continue
@@ -486,7 +502,7 @@ def report(args):
     # After the quit the simulator is back in its menu, at 0,0: the position in flight counts.
     if final_user and abs(final_user[0]) + abs(final_user[1]) > 0.1:
         user = final_user
-    positions = read_positions(os.path.join(trace, "sim-positions.csv"))
+    positions = read_positions(positions_path(trace))
     log = ""
     try:
         with open(log_path, encoding="utf-8", errors="replace") as f:
@@ -523,8 +539,10 @@ def report(args):
         created.setdefault(oid, {"title": "?", "atc": "?"})
     moving = {oid for oid, pts in positions.items()
               if len(pts) > 1 and max(dist_m(pts[0][1:3], p[1:3]) for p in pts) > 50.0}
-    last_frame = max((pts[-1][0] for pts in positions.values()), default=0)
-    removed_early = {oid for oid, pts in positions.items() if pts[-1][0] < last_frame - 300}
+    # The watcher samples the simulator's objects every few seconds: an object last seen before its
+    # last sample was removed during the run; those of the last sample were there at the exit.
+    last_seen = max((e.get("last", 0.0) for e in seen.values()), default=0.0)
+    removed_early = {int(oid) for oid, e in seen.items() if e.get("last", 0.0) < last_seen - 1.0}
     refused = re.findall(r'(\S+) "([^"]*)" could not be created by your Sim!', log)
     nomatch = []
     m = re.search(r"\nNo match found for: \n(.*?)\n\n", log, re.S)
@@ -568,7 +586,7 @@ def report(args):
         d_lat = 2500.0 / 110540.0
         d_lon = 2500.0 / (111320.0 * math.cos(math.radians(user[0])))
         airport_box = (user[0] - d_lat, user[1] - d_lon * 1.2, user[0] + d_lat, user[1] + d_lon * 1.2)
-    sim_lines = {oid: [(p[1], p[2]) for p in pts] for oid, pts in positions.items()
+    sim_lines = {oid: thinned([(p[1], p[2]) for p in pts]) for oid, pts in positions.items()
                  if not is_static(names.get(oid, ""))}
     map_path = os.path.join(work, "demo-map.svg")
     title = "Around the user aircraft (5 km)"

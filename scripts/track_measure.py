@@ -256,8 +256,14 @@ class Track:
             if gs < 40.0:
                 return "taxi"
             k = bisect.bisect_left(self._airborne, t)
-            flies_later = k < len(self._airborne) and self._airborne[k] - t <= 120.0
-            return "take-off roll" if flies_later else "landing roll"
+            if k < len(self._airborne) and self._airborne[k] - t <= 120.0:
+                return "take-off roll"
+            if k > 0 and t - self._airborne[k - 1] <= 120.0:
+                return "landing roll"
+            # No flight within two minutes (a recording that ends before the lift-off or begins
+            # after the touch-down): a roll gains speed, a roll-out loses it.
+            later = self.at(min(self.times[-1], t + 5.0))
+            return "take-off roll" if later is not None and later[3] > gs else "landing roll"
         before, after = self.at(max(self.times[0], t - 20.0)), self.at(min(self.times[-1], t + 20.0))
         span = min(self.times[-1], t + 20.0) - max(self.times[0], t - 20.0)
         rate = (after[2] - before[2]) / span * 60.0 if span > 0 else 0.0
