@@ -60,6 +60,12 @@ double lf_lonDiff(double a, double b)
     return gf_wrap180(b - a);
 }
 
+// The turn from the heading to the course (radians, 0..pi).
+double lf_turnLeft(const LiveAc& ac)
+{
+    return std::fabs(gf_angleDiff(ac.sim.heading, ac.course));
+}
+
 // The engines run before an aircraft moves off its stand.
 void lf_startEngines(LiveAc& ac)
 {
@@ -319,6 +325,10 @@ void groundLegTiming(LiveAc& ac)
         }
     }
     setArrivalTick(ac, n);
+    // The roll onto the stand ends on the stand heading: wherever the timing limits placed its
+    // end, the nose is round by then.
+    if (ac.phase == AcPhase::TaxiIn && !second.stop)
+        ac.turnRate = std::max(ac.baseTurnRate, lf_turnLeft(ac) / legInterval(ac));
 }
 
 void setCurve(LiveAc& ac)

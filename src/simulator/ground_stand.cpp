@@ -43,8 +43,11 @@ void addStopRecord(LiveAc& ac, double standLat, double standLon, double standHea
     PosRecord& last = gf_last(ac.stream);
     const bool same = last.lat == standLat && last.lon == standLon;
     const double slow = ac.slowGroundSpeed;
-    const std::int32_t n =
-        std::max(100, gf_ticks(gf_distanceNm(last.lat, last.lon, standLat, standLon) * kTicksPerHourNm / slow));
+    // The roll onto the stand also takes the turn onto the stand heading at the class's rate.
+    const double turn = std::fabs(gf_angleDiff(ac.sim.heading, standHeading));
+    const std::int32_t turnTicks = ac.baseTurnRate > 0.0 ? gf_ticks(turn / ac.baseTurnRate) : 0;
+    const std::int32_t n = std::max(
+        {100, gf_ticks(gf_distanceNm(last.lat, last.lon, standLat, standLon) * kTicksPerHourNm / slow), turnTicks});
     last.speed = slow;
 
     const PosRecord& head = gf_rec(ac.stream, 0);

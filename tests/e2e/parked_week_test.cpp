@@ -48,16 +48,17 @@ const std::string kDeparture = "ICE798";
 // A stand of the stock parking file (read here, not from the program).
 struct StandFix {
     std::string name;
-    double lat = 0, lon = 0, radiusM = 0;
+    double lat = 0, lon = 0, radiusM = 0, headingDeg = 0;
 };
 
 std::vector<StandFix> lf_stands(const std::string& icao = "BIKF")
 {
     const std::string xml = readFile(dlstandin::committedTree() / "MSFS" / "archive" / "stock" / (icao + ".xml"));
-    const std::regex parkpos(R"re(<parkpos id="([^"]*)" latitude="([-0-9.]+)" longitude="([-0-9.]+)" heading="[-0-9.]+" radius="([0-9.]+)")re");
+    const std::regex parkpos(R"re(<parkpos id="([^"]*)" latitude="([-0-9.]+)" longitude="([-0-9.]+)" heading="([-0-9.]+)" radius="([0-9.]+)")re");
     std::vector<StandFix> out;
     for (auto it = std::sregex_iterator(xml.begin(), xml.end(), parkpos); it != std::sregex_iterator(); ++it)
-        out.push_back({(*it)[1].str(), std::stod((*it)[2].str()), std::stod((*it)[3].str()), std::stod((*it)[4].str())});
+        out.push_back({(*it)[1].str(), std::stod((*it)[2].str()), std::stod((*it)[3].str()), std::stod((*it)[5].str()),
+                       std::stod((*it)[4].str())});
     return out;
 }
 
@@ -74,6 +75,14 @@ const StandFix* lf_standUnder(const std::vector<StandFix>& stands, double lat, d
         }
     }
     return best;
+}
+
+const StandFix& lf_stand(const std::vector<StandFix>& stands, const std::string& name)
+{
+    const auto it = std::find_if(stands.begin(), stands.end(), [&](const StandFix& s) { return s.name == name; });
+    if (it == stands.end())
+        throw std::runtime_error(name + " is not a stand of the stock file");
+    return *it;
 }
 
 // The program's objects standing still at stands now: stand name -> ATC ids.
@@ -108,6 +117,18 @@ void lf_parkedOutOfTheFeed(tvxstandin::TrafficScenario& scenario)
     for (const auto& p : scenario.parked)
         parked.insert(p.hex);
     std::erase_if(scenario.tracks, [&](const auto& t) { return parked.contains(t.hex); });
+}
+
+// The demo's setting from a scenario second on: the user starts the program from a loaded flight at
+// the park airport, with a lateral range of 5 nm, and the service's parked aircraft are not in the feed.
+E2eSetup lf_demoSetup(double replayStart)
+{
+    E2eSetup setup;
+    setup.replayStart = replayStart;
+    setup.settings = {{"AUTO_RANGE", "false"}, {"LATERAL_RANGE", "5"}};
+    setup.flightLoaded = true;
+    setup.editScenario = lf_parkedOutOfTheFeed;
+    return setup;
 }
 
 void lf_expectServiceAircraftPlaced(const E2eWorld& world,
@@ -440,11 +461,8 @@ TEST(E2eParkedWeek, ArrivalsAreLearnedAndPlannedAtTheirStandsAWeekLater)
 // the wanted number.
 TEST(E2eParkedWeek, MaxParkKeepsTheStandsToTheLimit)
 {
-    E2eSetup setup;
-    setup.replayStart = kFirstSecond;
-    setup.settings = {{"AUTO_RANGE", "false"}, {"LATERAL_RANGE", "5"}, {"CUSTOM_MAX_PARK", "3"}};
-    setup.flightLoaded = true;
-    setup.editScenario = lf_parkedOutOfTheFeed;
+    E2eSetup setup = lf_demoSetup(kFirstSecond);
+    setup.settings.emplace_back("CUSTOM_MAX_PARK", "3");
     E2eWorld world(setup);
     world.start();
     const std::vector<StandFix> stands = lf_stands();
@@ -481,12 +499,7 @@ TEST(E2eParkedWeek, MaxParkKeepsTheStandsToTheLimit)
 // steady time is the simulated clock, with the hour and a half passed at once.
 TEST(E2eParkedWeek, LiveArrivalsAreRemovedAfterTheirStay)
 {
-    E2eSetup setup;
-    setup.replayStart = kFirstSecond;
-    setup.settings = {{"AUTO_RANGE", "false"}, {"LATERAL_RANGE", "5"}};
-    setup.flightLoaded = true;
-    setup.editScenario = lf_parkedOutOfTheFeed;
-    E2eWorld world(setup);
+    E2eWorld world(lf_demoSetup(kFirstSecond));
     world.start();
     const std::vector<StandFix> stands = lf_stands();
     world.stepWhile([&] { return lf_arrivals(world.logText()).size() < 3 && world.simSeconds() < 190.0; },
@@ -530,6 +543,32 @@ TEST(E2eParkedWeek, LiveArrivalsAreRemovedAfterTheirStay)
     lf_expectStandsShared(stands, "after the stays");
     std::printf("stay limit: %zu of %zu live arrivals removed after 90 minutes at their stands\n", removed,
                 parkedAt.size());
+    world.closeWindow();
+    ASSERT_TRUE(world.waitEnded(60s)) << world.logText();
+    gf_expectNothingLeft();
+}
+
+// The demo's run, the traffic from scenario second 150: ICE160 turns off the taxiway towards stand
+// 71 (heading 90) with some 45 degrees of its turn still to go as it rolls the last metres onto the
+// stand, and WZZ347 taxis to East-Apron-121. Each arrival that parks stands on its stand's heading.
+TEST(E2eParkedWeek, ArrivalsStandOnTheirStandHeadings)
+{
+    E2eWorld world(lf_demoSetup(150.0));
+    world.start();
+    const std::vector<StandFix> stands = lf_stands();
+    world.stepWhile([&] { return lf_arrivals(world.logText()).size() < 2 && world.simSeconds() < 180.0; }, 150s);
+    ASSERT_TRUE(world.runUntilSimSecond(world.simSeconds() + 3.0)) << world.logText();
+    const std::map<std::string, std::string> parkedAt = lf_arrivals(world.logText());
+    ASSERT_TRUE(parkedAt.contains("ICE160")) << world.logText();
+    for (const auto& [callsign, standName] : parkedAt) {
+        const StandFix& stand = lf_stand(stands, standName);
+        const auto o = gf_objectOfTail(callsign);
+        ASSERT_TRUE(o) << callsign;
+        EXPECT_LT(gf_metres(stand.lat, stand.lon, o->pos.latDeg, o->pos.lonDeg), 2.0) << callsign;
+        const double offDeg = std::remainder(o->headingRad * 180.0 / std::numbers::pi - stand.headingDeg, 360.0);
+        EXPECT_LE(std::abs(offDeg), 1.0) << callsign << " at " << standName << " heading " << stand.headingDeg;
+        std::printf("%s at %s: %.1f degrees off the stand heading\n", callsign.c_str(), standName.c_str(), offDeg);
+    }
     world.closeWindow();
     ASSERT_TRUE(world.waitEnded(60s)) << world.logText();
     gf_expectNothingLeft();
@@ -630,14 +669,6 @@ std::optional<std::pair<double, double>> lf_lastWrite(const std::filesystem::pat
         if (ids.contains(w.object))
             last = std::pair{w.lat, w.lon};
     return last;
-}
-
-const StandFix& lf_stand(const std::vector<StandFix>& stands, const std::string& name)
-{
-    const auto it = std::find_if(stands.begin(), stands.end(), [&](const StandFix& s) { return s.name == name; });
-    if (it == stands.end())
-        throw std::runtime_error(name + " is not a stand of the stock file");
-    return *it;
 }
 
 std::string lf_standOfUser(const std::vector<StandFix>& stands)

@@ -45,10 +45,12 @@ LiveAc taxiingIn(double lat, double lon, bool cargo = false)
 
 TEST_F(GroundStandTest, StopRecordLiesFiftyTicksAfterTheApproachOfAtLeastHundredTicks)
 {
-    // 1 m away: the approach still takes 100 ticks; 100 m away at 4 kt: round(d * 360000 / 4).
+    // On the stand heading already: 1 m away the approach still takes 100 ticks; 100 m away at
+    // 4 kt: round(d * 360000 / 4).
     const double hundredMetres = 100.0 / 111132.95;
     for (const double dLat : {1.0 / 111132.95, hundredMetres}) {
         LiveAc ac = taxiingIn(50.0 - dLat, 8.0);
+        ac.sim.heading = 90.0 * kDeg;
         ac.stream[0].flag3 = 1;
         ac.holdCounter = 2;
         liveac::addStopRecord(ac, 50.0, 8.0, 90.0 * kDeg);
@@ -81,6 +83,12 @@ TEST_F(GroundStandTest, StopRecordLiesFiftyTicksAfterTheApproachOfAtLeastHundred
         EXPECT_EQ(ac.lateLimit, 3000);
         g_parkPositions.clear();
     }
+    // Nose north, a quarter turn short of the stand heading: the approach takes the turn at the
+    // Large class's 0.07 degrees a tick, 1286 ticks.
+    LiveAc ac = taxiingIn(50.0 - 1.0 / 111132.95, 8.0);
+    liveac::addStopRecord(ac, 50.0, 8.0, 90.0 * kDeg);
+    EXPECT_EQ(ac.stream[1].slot, 100 + 1286);
+    EXPECT_EQ(ac.stream[2].slot, 150 + 1286);
 }
 
 TEST_F(GroundStandTest, ApproachFromTheStandPositionIsAStopAlready)
