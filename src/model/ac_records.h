@@ -92,6 +92,7 @@ struct StaticAc : AcData {
     std::uint32_t planKind = 1;        // 1 stand schedule, 0 the service's parked list
     std::uint8_t removeOnCreation = 0; // remove as soon as the object exists
     std::uint8_t removeMark = 0;       // state 0 aircraft to be erased after the update walk
+    std::uint32_t removalAskedFor = 0; // object id whose removal went to the queue (asked once)
 
     StaticAc() = default;
     StaticAc(const AcData& data, std::uint32_t standId, double lat, double lon, double heading,

@@ -99,9 +99,15 @@ void gf_removeAct(StaticAc& ac)
         }
     }
 
-    if (ac.objectId != 0)
-        g_removeRequests.push_back(ac.objectId);
-    else
+    // An object is asked to go once: several rules (the plan, the collision rules, the ends of a
+    // stream) can each remove the same aircraft, and the simulator refuses a second request for an
+    // object it has removed (an unknown-id exception).
+    if (ac.objectId != 0) {
+        if (ac.removalAskedFor != ac.objectId) {
+            ac.removalAskedFor = ac.objectId;
+            g_removeRequests.push_back(ac.objectId);
+        }
+    } else
         gf_logError("removing act {} with objectid=0 ?", gf_acText(ac));
 }
 

@@ -72,8 +72,15 @@ TEST_F(Removal, RemoveActAtStandTwelve)
     EXPECT_EQ(ac.removeOnCreation, 0);
     EXPECT_EQ(g_removeRequests, (std::deque<std::uint32_t>{1234}));
 
-    gf_removeAct(ac);  // again: queued again
-    EXPECT_EQ(g_removeRequests, (std::deque<std::uint32_t>{1234, 1234}));
+    // Again (a second rule removes it too): the simulator is asked once, as a second request for an
+    // object it has removed is refused.
+    gf_removeAct(ac);
+    EXPECT_EQ(g_removeRequests, (std::deque<std::uint32_t>{1234}));
+    // A plan that marks an aircraft as being removed before it carries the removal out still asks.
+    LiveAc& marked = addLiveAc(liveRecord(0x100002, "KLM2", "B738", 100.0), AcState::BeingRemoved);
+    marked.objectId = 1235;
+    gf_removeAct(marked);
+    EXPECT_EQ(g_removeRequests, (std::deque<std::uint32_t>{1234, 1235}));
 }
 
 TEST_F(Removal, RemoveActByState)
