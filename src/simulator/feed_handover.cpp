@@ -224,6 +224,13 @@ bool lf_offStraightFlight(const LiveAc& ac, const PosRecord& pos, double sinceLa
     return off > std::max(kOffStepNm, kOffStepShare * shortest);
 }
 
+// A buffered stream of an aircraft in the air or rolling faster than a crawl.
+bool lf_onTheMove(const std::deque<PosRecord>& stream)
+{
+    return std::any_of(stream.begin(), stream.end(),
+                       [](const PosRecord& r) { return r.airborne || r.speed > kSlowKnots; });
+}
+
 const CreationValues& lf_creationValues(std::uint32_t sizeClass)
 {
     return tvx::at(lf_creationTable(), sizeClass);
@@ -430,7 +437,11 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
             ac.stream.clear();
     }
 
-    if (ac.state == AcState::Buffering && !lf_notAtParkElevation(record))
+    // At the park airport's elevation a standing aircraft is left to the parked traffic. One
+    // already buffered on the move (on final, on its landing roll, taxiing) keeps its records
+    // there: swallowed, they left a gap of up to 30 s that its first legs flew at one mean speed,
+    // 80 m behind a landing roll.
+    if (ac.state == AcState::Buffering && !lf_notAtParkElevation(record) && !lf_onTheMove(ac.stream))
         return true;
 
     if (!liveac::respawn(ac, record))

@@ -222,7 +222,9 @@ void appendRecord(LiveAc& ac, PosRecord r)
     if (ac.state == AcState::Placed && ac.onGround && !ac.takeOff) {
         const PosRecord& last = gf_last(ac.stream);
         if (!m.spoilersOut) {
-            const bool rolling = !r.airborne && !last.airborne && r.speed >= 43.0 && last.speed >= 43.0;
+            // Not slowing down: an aircraft created on its landing roll slows down past 43 kt.
+            const bool rolling =
+                !r.airborne && !last.airborne && r.speed >= 43.0 && last.speed >= 43.0 && r.speed >= last.speed;
             if (ac.phase == AcPhase::Taxiing && (r.airborne || rolling)) {
                 liveac::startTakeOff(ac);
             }

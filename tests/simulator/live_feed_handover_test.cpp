@@ -552,6 +552,17 @@ TEST_F(FeedHandover, AtTheParkAirportRecordsAreLeftToTheParkedTraffic)
     lf_applyRecord(at0);
     EXPECT_EQ(g_liveAc[0].lastRecordTime, 140.0);
     EXPECT_EQ(g_liveAc.size(), 1u);
+
+    // One buffered on the move (its landing roll's first fixes came before the park airport's
+    // elevation was known) keeps its fixes inside the band: a gap there was flown at one mean speed.
+    TrafficRecord rolling = liveRecord(0x100002, "B2", "B738", 100.0, -108.0, 135.0, 194.0, false);
+    lf_applyRecord(rolling);
+    ASSERT_EQ(g_liveAc.size(), 2u);
+    TrafficRecord slower = liveRecord(0x100002, "B2", "B738", 103.0, 30.0, 126.0, 194.0, false);
+    slower.pos.lat += 0.0017;
+    lf_applyRecord(slower);
+    EXPECT_EQ(g_liveAc[1].lastRecordTime, 103.0);
+    EXPECT_EQ(g_liveAc[1].stream.size(), 2u);
 }
 
 TEST_F(FeedHandover, ApplyMatchesHexidThenCallsignAndType)
