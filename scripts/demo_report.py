@@ -362,8 +362,8 @@ def parking_file(work, icao):
     return os.path.join(HERE, "..", "standins", "download_server", "MSFS", "archive", "stock", icao + ".xml")
 
 
-def parked_facts(work, log, created, final_objects, scenario):
-    """What the run did with parked traffic, from Log.txt and the trace."""
+def parked_facts(work, log, created, final_objects, scenario, positions):
+    """What the run did with parked traffic, from Log.txt and the trace (positions: read_positions)."""
     facts = {"airport": None, "stands": [], "stands_read": 0, "pt": [], "schedule": [], "arrived": [],
              "left": [], "removed_at_exit": 0, "static_at_exit": 0, "runways": []}
     m = re.search(r"The park airport is (\w+)( \(\w*\))?", log)
@@ -388,7 +388,7 @@ def parked_facts(work, log, created, final_objects, scenario):
     facts["arrived"] = re.findall(r"^\S+\s*: (\S+)\s+arrived at stand", log, re.M)
     # A live aircraft left a stand when its first traced position lies on a stand and a later one
     # lies 100 m or more away from it.
-    for oid, pts in read_positions(positions_path(os.path.join(work, "trace"))).items():
+    for oid, pts in positions.items():
         atc = created.get(oid, {}).get("atc", "")
         if not pts or is_static(atc):
             continue
@@ -579,7 +579,7 @@ def report(args):
         measured = {oid: writes for oid, writes in measured.items() if writes}
         results = tm.measure(measured, {oid: e.get("atc", "") for oid, e in created.items()}, tracks)
 
-    parked = parked_facts(work, log, created, final_objects, scenario)
+    parked = parked_facts(work, log, created, final_objects, scenario, positions)
     names = {oid: (e.get("atc") or "?") for oid, e in created.items()}
     airport_box = None
     if user:

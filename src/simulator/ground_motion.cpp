@@ -27,7 +27,6 @@
 
 namespace {
 
-constexpr std::int32_t kMinLegTicks = 25;
 constexpr double kFiftyMetresNm = 0.02699784017278618;
 constexpr double kThirtyFiveMetresNm = 0.018898488120950324;
 constexpr double kOneMetreNm = 0.0005399568034557236;

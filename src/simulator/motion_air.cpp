@@ -25,7 +25,6 @@
 
 namespace {
 
-constexpr std::int32_t kMinLegTicks = 25;
 constexpr double kHalfDegree = 0.5 * kDegToRad;
 constexpr double kMinusFourDegrees = -4.0 * kDegToRad;
 constexpr double kCatchUpFactor = 1.2;  // fastest catch-up: this many times the feed's speed

@@ -15,6 +15,8 @@ double gf_absDiffDeg(double aRad, double bRad);
 inline constexpr std::int32_t kTicksPerSecond = 100;
 inline constexpr double kTicksPerHourNm = 360000.0;
 inline constexpr std::int32_t kWeekTicks = 604800 * kTicksPerSecond;
+// The shortest leg, where a leg time is worked out.
+inline constexpr std::int32_t kMinLegTicks = 25;
 
 // A tick count from a double, rounded and limited to +-100000000 (NaN counts as the limit).
 std::int32_t gf_ticks(double value);
