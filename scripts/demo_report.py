@@ -527,7 +527,8 @@ def report(args):
         pts = [(p["lat"], p["lon"]) for p in tr["points"] if p["t"] <= covered]
         feed_lines[tr["callsign"]] = pts
         by_callsign[tr["callsign"]] = tr
-        d_lat = range_nm / 60.0
+        # The program asks the service for the range plus 10 km.
+        d_lat = (range_nm + 10000.0 / 1852.0) / 60.0
         d_lon = d_lat / math.cos(math.radians(user[0])) if user else 0.0
         if user and any(abs(p[0] - user[0]) <= d_lat and abs(p[1] - user[1]) <= d_lon for p in pts):
             in_feed.add(tr["callsign"])
@@ -597,7 +598,7 @@ def report(args):
             airport=airport_layers(parked, created))
 
     print("== summary")
-    print(f"  aircraft in the feed ({range_nm:.0f} nm box):   {len(in_feed)}")
+    print(f"  aircraft in the feed ({range_nm:.0f} nm + 10 km box): {len(in_feed)}")
     print(f"  created in the simulator:     {len(created)}")
     for oid in sorted(created):
         e = created[oid]
@@ -612,7 +613,8 @@ def report(args):
           (": " + ", ".join(f"{c} \"{t}\"" for c, t in refused) if refused else ""))
     print(f"  no livery installed:          {len(nomatch)}" + (": " + "; ".join(nomatch) if nomatch else ""))
     if results:
-        print("  distance from the recording at the same play-out time (every position write):")
+        print("  distance from the recording at the same play-out time (every position write; max after an "
+              "aircraft's first 30 s, median over all):")
         for line in tm.table(results, []):
             print("    " + line)
         print("  " + tm.summary_line(results))

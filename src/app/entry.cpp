@@ -29,6 +29,7 @@
 #include "foundation/runtime_texts.h"
 #include "foundation/settings.h"
 #include "foundation/settings_store.h"
+#include "frame/exit_request.h"
 #include "frame/server_files.h"
 #include "frame/status.h"
 #include "frame/window_model.h"
@@ -361,6 +362,9 @@ int gf_runTavix()
     }
     gf_joinStartUpThread();
     gf_joinExitThread();
+    // A run that ended on an error says so to whoever started it.
+    if (exitCode == 0 && g_exitReason.load() == ExitReason::SYSTEM_ERROR)
+        exitCode = 1;
     gf_closeLog();
     curl_global_cleanup();
     ReleaseMutex(instance);

@@ -73,10 +73,15 @@ bool lf_hasAirborneAndGround(const std::deque<PosRecord>& stream)
     return air && ground;
 }
 
-std::size_t lf_placedLiveCount()
+// Live aircraft that are or will be objects in the simulator: from the creation request (queued,
+// sent, or created and waiting for its lights) through placed to a respawn's removal. Counting only
+// the queues and the placed ones missed the seconds of the creation itself: the limit of 3 let 5
+// objects in.
+std::size_t lf_liveObjectCount()
 {
     return static_cast<std::size_t>(std::count_if(g_liveAc.begin(), g_liveAc.end(), [](const LiveAc& a) {
-        return a.state == AcState::Placed;
+        return a.state == AcState::CreationRequested || a.state == AcState::Placed ||
+               a.state == AcState::Respawning;
     }));
 }
 
@@ -329,8 +334,7 @@ void updateBufferAc(LiveAc& ac)
         }
         const std::int32_t maxLive = g_optMaxLive.value();
         if (maxLive != -1) {
-            const std::size_t count = lf_placedLiveCount() + g_spawnQueue.size() + g_liveCreateRequests.size();
-            if (count >= static_cast<std::size_t>(maxLive)) {
+            if (lf_liveObjectCount() >= static_cast<std::size_t>(maxLive)) {
                 const PosRecord& h = gf_rec(ac.stream, 0);
                 const UserAcState& user = g_userAcCopy;
                 if (gf_removeFarthestLiveAc(gf_distanceNm(h.lat, h.lon, user.latitude, user.longitude))) {

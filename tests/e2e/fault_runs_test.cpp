@@ -146,6 +146,21 @@ TEST(E2eFaults, SimulatorQuitsMidRunAndTheProgramEnds)
               std::vector<std::string>{});
 }
 
+// An airport list that cannot be read ends the run through the program's own exit, and the process
+// says so in its exit status (it returned 0 after "Exiting: SYSTEM ERROR").
+TEST(E2eFaults, AnUnreadableAirportListEndsTheRunWithAFailureStatus)
+{
+    E2eSetup setup = lf_setup();
+    setup.editDownloadTree = [](const std::filesystem::path& tree) { writeFile(tree / "data" / "airports_msfs.xml", ""); };
+    E2eWorld world(setup);
+    world.start();
+    ASSERT_TRUE(world.waitEnded(60s)) << world.logText();
+    const std::string log = world.logText();
+    EXPECT_NE(log.find("Exiting: SYSTEM ERROR"), std::string::npos) << log;
+    EXPECT_EQ(world.exitCode(), 1) << log;
+    gf_expectNothingLeft();
+}
+
 TEST(E2eFaults, RestartInTheSameProcessStartsTheTrafficAgain)
 {
     E2eWorld world(lf_setup());

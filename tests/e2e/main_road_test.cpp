@@ -121,6 +121,38 @@ TEST(E2eMainRoad, FeedAircraftAreCreatedMovedRemovedAndAllGoneAtExit)
     EXPECT_EQ(simstandin::sim().takeUnexpectedViolations(), std::vector<std::string>{});
 }
 
+// The user's live-aircraft limit holds at every moment: an aircraft counts from its creation
+// request until it is removed, also while the simulator creates it and its lights come on (before,
+// those seconds went uncounted and 3 allowed became 5-6 objects). A closer newcomer makes the
+// farthest leave.
+TEST(E2eMainRoad, TheLiveLimitHoldsWhileAircraftAreCreated)
+{
+    constexpr int kMaxLive = 3;
+    E2eSetup setup;
+    setup.replayStart = kReplayStart;
+    setup.settings = {{"AUTO_RANGE", "false"}, {"LATERAL_RANGE", "5"}, {"MAX_LIVE", std::to_string(kMaxLive)}};
+    setup.editDownloadTree = [](const std::filesystem::path& tree) { gf_dropFromAirportList(tree, "BIKF"); };
+    E2eWorld world(setup);
+    world.start();
+    std::size_t most = 0;
+    double mostAt = 0.0;
+    for (double second = kReplayStart + 1.0; second <= kReplayStart + kRunSeconds; second += 1.0) {
+        ASSERT_TRUE(world.runUntilScenarioSecond(second, 60s)) << world.logText();
+        const auto objects = simstandin::sim().objects();
+        const auto own = static_cast<std::size_t>(
+            std::count_if(objects.begin(), objects.end(), [](const auto& o) { return o.own; }));
+        if (own > most) {
+            most = own;
+            mostAt = second;
+        }
+    }
+    EXPECT_EQ(most, static_cast<std::size_t>(kMaxLive)) << "at feed second " << mostAt << "\n" << world.logText();
+    EXPECT_GT(gf_createdObjects().size(), static_cast<std::size_t>(kMaxLive)) << "no newcomer made room";
+    world.closeWindow();
+    ASSERT_TRUE(world.waitEnded(60s)) << world.logText();
+    gf_expectNothingLeft();
+}
+
 // The same road with Keflavik as the park airport: the user aircraft stands at a gate, so BIKF
 // becomes the park airport, its stock parking file is read, the static plan is built and adjusted,
 // and the live aircraft at the gates are recorded in its schedules. The schedule clock of the run is

@@ -183,6 +183,8 @@ TEST(SettingsStore, MissingKeyAddedUnknownRemovedOutOfRangeClamped)
               "<info name=\"version\" value=\"9.9.9\"/></meta>\n"
               "<parameters>\n"
               "  <parameter name=\"LOG\" value=\"false\"/>\n"
+              "  <parameter name=\"COLLISION_USER_GND\" value=\"maybe\"/>\n"
+              "  <parameter name=\"COLLISION_USER_AIR\" value=\" No \"/>\n"
               "  <parameter name=\"OLD_SETTING\" value=\"1\"/>\n"
               "  <parameter name=\"AIRPORT_RANGE\" value=\"99\"/>\n"
               "  <parameter name=\"MAX_LIVE\" value=\"-40\"/>\n"
@@ -194,6 +196,8 @@ TEST(SettingsStore, MissingKeyAddedUnknownRemovedOutOfRangeClamped)
     ASSERT_TRUE(gf_loadSettings());
 
     EXPECT_FALSE(g_optLog.value());
+    EXPECT_TRUE(g_optCollisionUserGnd.value()) << "not a yes or no: the default";
+    EXPECT_FALSE(g_optCollisionUserAir.value()) << "\" No \" is no";
     EXPECT_EQ(g_optAirportRange.value(), 30);
     EXPECT_EQ(g_optMaxLive.value(), -1);
     EXPECT_EQ(g_optAirportHeight.value(), 18000);
@@ -210,6 +214,10 @@ TEST(SettingsStore, MissingKeyAddedUnknownRemovedOutOfRangeClamped)
     EXPECT_NE(log.find("===> parameters.xml: AIRPORT_HEIGHT \"high\" is not a whole number, default 18000 used"),
               std::string::npos)
         << log;
+    EXPECT_NE(log.find("===> parameters.xml: COLLISION_USER_GND \"maybe\" is not true or false, default true used"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("COLLISION_USER_AIR"), std::string::npos) << log;
     EXPECT_NE(log.find("parameters.xml: WEEK added with default false"), std::string::npos) << log;
 
     pugi::xml_document doc;
