@@ -51,14 +51,18 @@ bool writeZip(const fs::path& zipFile, const std::vector<ZipEntry>& entries)
         return false;
     for (const ZipEntry& entry : entries) {
         // libzip copies the data at zip_close; the buffer must stay alive until then, so let
-        // libzip own a copy.
-        void* copy = std::malloc(entry.content.size() + 1);
-        if (copy == nullptr) {
-            zip_discard(archive);
-            return false;
+        // libzip own a copy. An empty entry gets none: libzip keeps no buffer of length 0 and
+        // would never free it.
+        void* copy = nullptr;
+        if (!entry.content.empty()) {
+            copy = std::malloc(entry.content.size());
+            if (copy == nullptr) {
+                zip_discard(archive);
+                return false;
+            }
+            std::memcpy(copy, entry.content.data(), entry.content.size());
         }
-        std::memcpy(copy, entry.content.data(), entry.content.size());
-        zip_source_t* source = zip_source_buffer(archive, copy, entry.content.size(), 1);
+        zip_source_t* source = zip_source_buffer(archive, copy, entry.content.size(), copy != nullptr ? 1 : 0);
         if (source == nullptr) {
             std::free(copy);
             zip_discard(archive);
