@@ -362,8 +362,9 @@ def parking_file(work, icao):
     return os.path.join(HERE, "..", "standins", "download_server", "MSFS", "archive", "stock", icao + ".xml")
 
 
-def parked_facts(work, log, created, final_objects, scenario, positions):
-    """What the run did with parked traffic, from Log.txt and the trace (positions: read_positions)."""
+def parked_facts(work, log, created, final_objects, scenario, positions, at_exit):
+    """What the run did with parked traffic, from Log.txt and the trace (positions: read_positions;
+    at_exit: the objects of the watcher's last sample)."""
     facts = {"airport": None, "stands": [], "stands_read": 0, "pt": [], "schedule": [], "arrived": [],
              "left": [], "removed_at_exit": 0, "static_at_exit": 0, "runways": []}
     m = re.search(r"The park airport is (\w+)( \(\w*\))?", log)
@@ -376,13 +377,12 @@ def parked_facts(work, log, created, final_objects, scenario, positions):
     facts["stands"] = read_stands(parking_file(work, icao))
     facts["runways"] = read_runways(icao)
     service = {p["callsign"] for p in scenario.get("parked", [])}
-    last_seen = max((e.get("last", 0.0) for e in created.values()), default=0.0)
     for oid, e in sorted(created.items()):
         atc = e.get("atc", "")
         if not is_static(atc):
             continue
         facts["pt" if atc[:-1] in service else "schedule"].append((oid, atc, e))
-        if e.get("last", 0.0) >= last_seen - 1.0:  # in the watcher's last sample
+        if oid in at_exit:
             facts["static_at_exit"] += 1
             facts["removed_at_exit"] += 0 if oid in final_objects else 1
     facts["arrived"] = re.findall(r"^\S+\s*: (\S+)\s+arrived at stand", log, re.M)
@@ -543,7 +543,8 @@ def report(args):
     # The watcher samples the simulator's objects every few seconds: an object last seen before its
     # last sample was removed during the run; those of the last sample were there at the exit.
     last_seen = max((e.get("last", 0.0) for e in seen.values()), default=0.0)
-    removed_early = {int(oid) for oid, e in seen.items() if e.get("last", 0.0) < last_seen - 1.0}
+    at_exit = {int(oid) for oid, e in seen.items() if e.get("last", 0.0) >= last_seen - 1.0}
+    removed_early = {int(oid) for oid in seen} - at_exit
     refused = re.findall(r'(\S+) "([^"]*)" could not be created by your Sim!', log)
     nomatch = []
     m = re.search(r"\nNo match found for: \n(.*?)\n\n", log, re.S)
@@ -580,7 +581,7 @@ def report(args):
         measured = {oid: writes for oid, writes in measured.items() if writes}
         results = tm.measure(measured, {oid: e.get("atc", "") for oid, e in created.items()}, tracks)
 
-    parked = parked_facts(work, log, created, final_objects, scenario, positions)
+    parked = parked_facts(work, log, created, final_objects, scenario, positions, at_exit)
     names = {oid: (e.get("atc") or "?") for oid, e in created.items()}
     airport_box = None
     if user:

@@ -162,16 +162,15 @@ void BoolParameter::set(bool value)
 
 std::string BoolParameter::loadText(std::string_view text)
 {
-    // The XML library's rule: true when the text begins with 1, t, T, y or Y. A text that is no
-    // yes or no at all ("maybe", "on") would silently read as false: the default is kept and said.
-    const std::string_view trimmed = gf_trim(text);
-    const std::string lower = gf_lower(trimmed);
-    if (lower != "true" && lower != "false" && lower != "1" && lower != "0" && lower != "yes" && lower != "no") {
+    // True, false, yes, no, 1 or 0 in any case. A text that is no yes or no at all ("maybe", "on")
+    // would silently read as false: the default is kept and said.
+    const std::string lower = gf_lower(gf_trim(text));
+    const bool yes = lower == "true" || lower == "yes" || lower == "1";
+    if (!yes && lower != "false" && lower != "no" && lower != "0") {
         resetToDefault();
         return tvx::format("\"{}\" is not true or false, default {} used", text, m_default ? "true" : "false");
     }
-    const char first = trimmed.front();
-    set(first == '1' || first == 't' || first == 'T' || first == 'y' || first == 'Y');
+    set(yes);
     return {};
 }
 
