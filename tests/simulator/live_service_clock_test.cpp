@@ -136,8 +136,9 @@ TEST_F(ServiceClockOnTheWallClock, RepliesOfVaryingDelaysSettle)
     const int delaysMs[] = {120, 250, 60, 180, 90, 220, 50, 150, 200, 80};
     for (int i = 0; i < 10; ++i) {
         const double error = poll(delaysMs[i]);
-        if (i >= 7)
+        if (i >= 7) {
             EXPECT_LT(std::fabs(error), 0.15) << "reply " << i + 1;
+        }
     }
 }
 
