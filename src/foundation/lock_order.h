@@ -69,8 +69,9 @@
 #include <thread>
 
 // The thread registered as the main loop: the start-up thread when it enters the main loop, or a
-// test that drives main-loop code from its own thread. Main-loop-only containers (g_liveAc,
-// g_staticAc, the stand model, the spawn and park queues) check it in debug builds.
+// test that drives main-loop code from its own thread. Debug builds check it at five entries of
+// main-loop-only code: the AI tick, the hand-over's record intake, the simulator events and the two
+// stand searches. The static aircraft's paths have no check of their own.
 void gf_registerMainLoopThread(std::thread::id id = std::this_thread::get_id());
 // Forgets the registration: any thread passes the check again (start-up, exit, tests).
 void gf_clearMainLoopThread();

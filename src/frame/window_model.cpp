@@ -20,7 +20,7 @@
 std::atomic<HWND> g_hWnd{nullptr};
 std::atomic<double> g_rangeNm{40.0};
 std::atomic<bool> g_autoRangeGround{false};
-std::int32_t g_manualLateralRange = 40;
+std::atomic<std::int32_t> g_manualLateralRange{40};
 std::atomic<std::int32_t> g_maxLiveOutsidePark{-1};
 std::atomic<bool> g_notYetConnected{true};
 

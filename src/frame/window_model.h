@@ -29,8 +29,9 @@ extern std::atomic<HWND> g_hWnd;
 extern std::atomic<double> g_rangeNm;
 // AUTO_RANGE on and the current lateral range exactly 10 nm.
 extern std::atomic<bool> g_autoRangeGround;
-// The LATERAL_RANGE value set aside while AUTO_RANGE is on (window thread).
-extern std::int32_t g_manualLateralRange;
+// The LATERAL_RANGE value set aside while AUTO_RANGE is on. Written by the window thread (the check
+// box), the start-up thread (settings loaded) and the main loop (a parking file's AUTO_RANGE).
+extern std::atomic<std::int32_t> g_manualLateralRange;
 // The live-aircraft limit used while no parking file is loaded (equal to MAX_LIVE then).
 extern std::atomic<std::int32_t> g_maxLiveOutsidePark;
 // True until the first successful simulator connection (cleared by the simulator client).

@@ -90,7 +90,7 @@ TEST(WindowModel, AutoRangeGroundFlagAndManualRangeSetAside)
     box.subsystems().autoRange = AutoRangeInput{true, 0.0, false, 0.0};
     gf_setLateralRange(25);
     gf_onAutoRangeChanged(true);
-    EXPECT_EQ(g_manualLateralRange, 25);
+    EXPECT_EQ(g_manualLateralRange.load(), 25);
     EXPECT_DOUBLE_EQ(g_rangeNm.load(), 10.0);
     EXPECT_TRUE(g_autoRangeGround.load());
     EXPECT_EQ(g_rangeMeters.load(), 10u * 1852u + 10000u);

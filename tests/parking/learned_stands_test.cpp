@@ -313,7 +313,7 @@ TEST_F(LearnedStands, AutoRangeSetsAsideOrRestoresLateralRange)
     on.parameters.insert(on.parameters.end(), {{"LATERAL_RANGE", "25"}, {"AUTO_RANGE", "true"}});
     on.write(gf_apfNativePath(kLearned));
     lf_readLearned(kLearned, header);
-    EXPECT_EQ(g_manualLateralRange, 25);
+    EXPECT_EQ(g_manualLateralRange.load(), 25);
     EXPECT_EQ(g_optLateralRange.value(), 10);
     EXPECT_TRUE(g_autoRangeGround.load());
     EXPECT_FALSE(gf_paintedValues().lateralRangeEnabled);
