@@ -29,7 +29,8 @@
 #              prefix and the run's work folder), TAVIX_WINEPREFIX (the Wine prefix, default
 #              <windows build>/wine-prefix), TAVIX_WINE_SECONDS (simulated seconds with traffic
 #              before the window is closed, default 180), TAVIX_JOBS.
-# The screenshot is left as <windows build>/wine-run/window.png.
+# The screenshots are left as <windows build>/wine-run/window.png (the display at the close) and
+# window-parked.png (the window while the service's parked aircraft stand).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$top"

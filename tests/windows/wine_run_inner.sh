@@ -83,6 +83,8 @@ note "first aircraft at sim $(sim_seconds) s"
 # The service's parked aircraft at the park airport: the window's counts beside the simulator's.
 if wait_for 150 has_static_objects && snapshot parked; then
   note "parked aircraft in the simulator at sim $(sim_seconds) s"
+  shown=$(xdotool search --name '^Tavix' | head -n1 || true)
+  [ -z "$shown" ] || import -window "$shown" "$work/window-parked.png"
 else
   note "no parked aircraft in the simulator"
 fi
