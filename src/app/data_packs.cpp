@@ -51,14 +51,25 @@ bool lf_safeFileName(const std::string& name)
     return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\:") == std::string::npos;
 }
 
+// A download of the update failed: a fault in the log, and on the status line, so that the window
+// names the cause when the program cannot go on without the pack (the files carried with the
+// program, or an earlier download's, serve until the server answers).
+void lf_reportUpdateFailure(const std::string& cause)
+{
+    gf_logError("data packs not updated: {}", cause);
+    gf_setStatusLine(tvx::format("Data packs not updated: {}", cause));
+}
+
 // Downloads url into a zip beside folder and extracts it there; the zip is removed afterwards.
 bool lf_downloadPack(CURL* handle, const std::string& url, const fs::path& zip, const fs::path& folder)
 {
     if (!gf_download(handle, url, zip, g_downloadQuiet)) {
-        gf_log("failed to download: \"{}\"", url);
+        lf_reportUpdateFailure(gf_lastDownloadFailure());
         return false;
     }
     const bool ok = gf_unzip(zip, folder);
+    if (!ok)
+        lf_reportUpdateFailure(tvx::format("{} could not be unpacked", url));
     std::error_code ec;
     fs::remove(zip, ec);
     return ok;
@@ -118,14 +129,16 @@ bool gf_updateDataPacks()
     const std::string versionUrl = g_serverBaseUrl + "version.json";
     const fs::path versionFile = fs::path("download") / "version.json";
     if (!gf_download(handle.get(), versionUrl, versionFile, g_downloadQuiet)) {
-        gf_log("failed to download: \"{}\"", versionUrl);
+        lf_reportUpdateFailure(gf_lastDownloadFailure());
         return false;
     }
     const std::string versionText = lf_readWholeFile(versionFile);
     fs::remove(versionFile, ec);
     ServerVersionInfo info;
-    if (!gf_parseServerVersion(versionText, info))
+    if (!gf_parseServerVersion(versionText, info)) {
+        lf_reportUpdateFailure(tvx::format("{} is malformed", versionUrl));
         return false;
+    }
 
     if (info.version > gf_programVersion() && lf_safeFileName(info.installer)) {
         const fs::path installer = fs::path("download") / info.installer;

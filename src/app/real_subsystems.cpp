@@ -3,6 +3,7 @@
 // window thread, exit thread); the locks they take are the subsystems' own.
 #include "app/real_subsystems.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include "foundation/settings.h"
 #include "frame/exit_request.h"
 #include "frame/status.h"
+#include "frame/window_model.h"
 #include "liveries/aircraft_db.h"
 #include "liveries/livery_scan.h"
 #include "liveries/packages.h"
@@ -96,6 +98,25 @@ void lf_requestUserAcState()
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     if (connected())
         (void)gf_requestUserAcPosition();
+}
+
+// The window's counts: the live aircraft placed in the simulator, the parked ones live and static,
+// and the wanted number of parked aircraft while the park airport has stands.
+void lf_showAircraftCounts(int liveParked, int staticParked)
+{
+    const auto live = static_cast<int>(std::count_if(g_liveAc.begin(), g_liveAc.end(),
+                                                     [](const LiveAc& ac) { return ac.state == AcState::Placed; }));
+    const int wanted = g_parkPositions.empty() ? 0 : g_wantedParkedShown.load();
+    const PaintedValues shown = gf_paintedValues();
+    if (shown.liveCount == live && shown.liveParkedCount == liveParked && shown.staticParkedCount == staticParked &&
+        shown.parkedCount == wanted)
+        return;
+    gf_updatePainted([=](PaintedValues& p) {
+        p.liveCount = live;
+        p.liveParkedCount = liveParked;
+        p.staticParkedCount = staticParked;
+        p.parkedCount = wanted;
+    });
 }
 
 // Every placed aircraft follows the navigation-lights option.
@@ -272,8 +293,9 @@ void RealSubsystems::everySecond(const SecondWork& work)
     if (work.collisionLiveParked)
         gf_checkTaxiingLiveAgainstParked();
     // Counts and averages of the parked aircraft, live then static.
-    (void)gf_countLiveParked(true);
-    gf_countStaticParked(true);
+    const std::uint32_t liveParked = gf_countLiveParked(true);
+    const std::uint32_t staticParked = gf_countStaticParked(true);
+    lf_showAircraftCounts(static_cast<int>(liveParked), static_cast<int>(staticParked));
 }
 
 void RealSubsystems::periodic(Periodic work)

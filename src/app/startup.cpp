@@ -225,7 +225,10 @@ void lf_runReadersAndLoop()
     } else {
         lf_startReader(Reader::Weather, Question::WeatherReaderRunning, "gf_weatherReader");
         lf_startReader(Reader::Traffic, Question::TrafficReaderRunning, "gf_trafficReader");
-        if (!lf_waitSteps([] { return lf_ask(Question::FirstTrafficReceived); }, 150, 100ms) && !lf_exiting())
+        // Traffic is asked for around the user aircraft: without its position (no simulator, or no
+        // flight yet) there is no region, and the status line keeps saying what the user must do.
+        if (!lf_waitSteps([] { return lf_ask(Question::FirstTrafficReceived); }, 150, 100ms) && !lf_exiting() &&
+            lf_ask(Question::UserPositionSet))
             gf_setStatusLine("No traffic in this region?", true);
     }
     if (lf_exiting())

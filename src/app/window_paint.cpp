@@ -19,7 +19,12 @@ std::vector<PaintedLine> gf_paintedValueLines(const PaintedValues& p)
     lines.push_back({stands});
     lines.push_back({p.publisherText, p.publisherWarning ? PaintTone::Warning : PaintTone::Success});
     lines.push_back({p.qualityText});
-    lines.push_back({tvx::format("Parked: {} (soft {})", p.parkedCount, p.softPlanned)});
+    lines.push_back({tvx::format("Live aircraft: {}", p.liveCount)});
+    std::string parked =
+        tvx::format("Parked: {} live, {} static of {}", p.liveParkedCount, p.staticParkedCount, p.parkedCount);
+    if (p.softPlanned != 0)
+        parked += "  soft";
+    lines.push_back({parked});
     lines.push_back({tvx::format("Parked hours: live {:.1f}, static {:.1f}", p.avgParkHoursLive, p.avgParkHoursStatic)});
     lines.push_back({tvx::format("Fit offset: {:.1f} (real {:.1f})", p.fitOffset, p.realFitOffset)});
     lines.push_back({p.tbloText});

@@ -26,6 +26,15 @@ namespace {
 
 constexpr const char* g_defaultServerBase = "https://download.tavix.app/";
 
+// Each thread downloads on its own handle; its last failure is its own.
+thread_local std::string t_lastDownloadFailure;
+
+void lf_downloadFailed(std::string text)
+{
+    gf_log(text);
+    t_lastDownloadFailure = std::move(text);
+}
+
 struct Transfer {
     std::FILE* file = nullptr;
     bool writeFailed = false;
@@ -111,8 +120,10 @@ std::string gf_simServerUrl(bool forced)
 
 bool gf_download(CURL* handle, const std::string& url, const fs::path& dest, int flag)
 {
-    if (handle == nullptr)
+    if (handle == nullptr) {
+        t_lastDownloadFailure = "download of " + url + " failed: no transfer handle";
         return false;
+    }
     fs::path part = dest;
     part += ".part";
     Transfer transfer;
@@ -120,7 +131,7 @@ bool gf_download(CURL* handle, const std::string& url, const fs::path& dest, int
     transfer.name = dest.filename().string();
     transfer.file = gf_openFile(part, "wb");
     if (transfer.file == nullptr) {
-        gf_log("could not open output file: {}", dest.string());
+        lf_downloadFailed(tvx::format("could not open output file: {}", dest.string()));
         return false;
     }
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
@@ -151,19 +162,24 @@ bool gf_download(CURL* handle, const std::string& url, const fs::path& dest, int
     std::error_code ec;
     if (result != CURLE_OK || transfer.writeFailed || !closed) {
         if (result != CURLE_OK)
-            gf_log("download of {} failed: {}", url, curl_easy_strerror(result));
+            lf_downloadFailed(tvx::format("download of {} failed: {}", url, curl_easy_strerror(result)));
         else
-            gf_log("could not write output file: {}", dest.string());
+            lf_downloadFailed(tvx::format("could not write output file: {}", dest.string()));
         fs::remove(part, ec);
         return false;
     }
     fs::rename(part, dest, ec);
     if (ec) {
-        gf_log("could not write output file: {}", dest.string());
+        lf_downloadFailed(tvx::format("could not write output file: {}", dest.string()));
         fs::remove(part, ec);
         return false;
     }
     return true;
+}
+
+std::string gf_lastDownloadFailure()
+{
+    return t_lastDownloadFailure;
 }
 
 bool gf_unzip(const fs::path& zipFile, const fs::path& folder)

@@ -25,6 +25,8 @@ inline constexpr int g_downloadShowProgress = 1;  // progress on the status line
 // transfer error or an error status; the output file is then removed, and an existing file at
 // dest is only replaced by a complete download.
 bool gf_download(CURL* handle, const std::string& url, const std::filesystem::path& dest, int flag);
+// Why the calling thread's last failed gf_download failed (the text it logged); empty before any.
+std::string gf_lastDownloadFailure();
 
 // Extracts every entry of the zip into folder. An entry with an absolute path or a ".." part is
 // refused (logged, nothing written for it) and makes the result false; other entries are still

@@ -51,7 +51,9 @@ void lf_mirrorHeadless(const PaintedValues& p)
     model.setPainted("stands", std::to_string(p.standCount));
     model.setPainted("publisher", p.publisherText);
     model.setPainted("quality", p.qualityText);
-    model.setPainted("parked", std::to_string(p.parkedCount));
+    model.setPainted("live", std::to_string(p.liveCount));
+    model.setPainted("parked", tvx::format("{} live, {} static of {}", p.liveParkedCount, p.staticParkedCount,
+                                           p.parkedCount));
     model.setPainted("tblo", p.tbloText);
     model.setPainted("flight", p.flightIndicator ? "1" : "0");
     model.setPainted("userAc", p.userAcText);

@@ -77,12 +77,15 @@ struct PaintedValues {
     bool handmadeMark = false;
     bool reservedStandMark = false;
     bool planMark = false;
-    int parkedCount = 0;
+    int parkedCount = 0;              // wanted parked aircraft (gf_wantedParkedCount), 0 without stands
+    int liveCount = 0;                // live aircraft placed in the simulator
+    int liveParkedCount = 0;          // of them parked at a stand (gf_countLiveParked)
+    int staticParkedCount = 0;        // static parked aircraft in the simulator (gf_countStaticParked)
     double avgParkHoursLive = 0.0;    // g_avgParkHoursLive
     double avgParkHoursStatic = 0.0;  // g_avgParkHoursStatic
     double realFitOffset = 0.0;       // g_realFitOffset
     double fitOffset = 0.0;           // g_fitOffset
-    int softPlanned = 0;              // g_softPlanned
+    int softPlanned = 0;              // g_softPlanned: the last soft plan found stands (0 or 1)
     std::string tbloText;             // "{} airport{} in {} folder"
     bool flightIndicator = false;
     std::string userAcText;

@@ -90,6 +90,21 @@ bool lf_fetch(const std::string& url, const fs::path& destination)
     return ok;
 }
 
+// The stock parking file carried with the program (input/stock/<ICAO>.xml, the server's file of
+// the program's release) stands in for the server's while the server does not answer.
+bool lf_carriedStockApf(const std::string& code, const fs::path& target)
+{
+    const fs::path carried = fs::path("input") / "stock" / (code + ".xml");
+    std::error_code ec;
+    if (code.empty() || !fs::is_regular_file(carried, ec))
+        return false;
+    fs::copy_file(carried, target, fs::copy_options::overwrite_existing, ec);
+    if (ec)
+        return false;
+    gf_log("{} taken from {}", code, carried.string());
+    return true;
+}
+
 }  // namespace
 
 // ---- Finding the file -----------------------------------------------------------------------
@@ -116,7 +131,8 @@ bool lf_readApfLink(const fs::path& path, std::string& text)
 bool gf_downloadStockApf(const std::string& code, const fs::path& target)
 {
     // Stock files exist only in the 2020 folder, whatever the simulator.
-    return lf_fetch(gf_simServerUrl(true) + "archive/stock/" + code + ".xml", target);
+    return lf_fetch(gf_simServerUrl(true) + "archive/stock/" + code + ".xml", target) ||
+           lf_carriedStockApf(code, target);
 }
 
 bool lf_stockApfOnServer(const std::string& code)
@@ -161,6 +177,9 @@ std::string lf_downloadApf(const std::string& text, const fs::path& destination)
     const bool forced = text.find("simaddon") != std::string::npos || text.find("stock") != std::string::npos;
     const std::string url = gf_simServerUrl(forced) + text;
     if (lf_fetch(url, destination))
+        return {};
+    constexpr std::string_view stock = "archive/stock/";
+    if (text.starts_with(stock) && lf_carriedStockApf(fs::path(text.substr(stock.size())).stem().string(), destination))
         return {};
     std::string failure = tvx::format("failed to download: \"{}\"", url);
     gf_log(failure);

@@ -196,6 +196,9 @@ void gf_clearTrafficState()
     gf_updatePainted([](PaintedValues& p) {
         p.parkedCount = 0;
         p.standCount = 0;
+        p.liveCount = 0;
+        p.liveParkedCount = 0;
+        p.staticParkedCount = 0;
     });
 
     {

@@ -9,6 +9,8 @@
 #include "download_server/download_server.h"
 #include "foundation/data_folders.h"
 #include "foundation/settings.h"
+#include "frame/status.h"
+#include "parking/park_read.h"
 #include "support/app_sandbox.h"
 
 namespace {
@@ -220,6 +222,39 @@ TEST(Downloads, DataPackUpdateOverLoopbackAndWithoutServer)
     g_serverBaseUrl = AppSandbox::fileUrl(box.path() / "bad");
     EXPECT_FALSE(gf_updateDataPacks());
     EXPECT_EQ(gf_localPackVersion("db"), 2);
+}
+
+// The files carried with the program (no pack versions beside them) serve a first start without
+// the server, whose failure the window names; once the server answers, its packs replace them.
+TEST(Downloads, CarriedDataServeUntilTheServerAnswers)
+{
+    AppSandbox box;
+    ASSERT_TRUE(gf_prepareDataFolders());
+    g_optMsfs2020.set(true);
+    writeFile("input/airports_msfs.xml", "carried airports");
+    writeFile("input/aircraftdb.xml", "carried database");
+    writeFile("input/regcodes/TF.xml", "<registrations/>");
+    writeFile("input/stock/BIKF.xml", "carried stock file");
+
+    const fs::path nothing = box.path() / "nothing";
+    g_serverBaseUrl = AppSandbox::fileUrl(nothing);
+    EXPECT_FALSE(gf_updateDataPacks());
+    EXPECT_EQ(readFile("input/airports_msfs.xml"), "carried airports");
+    const std::string cause = "download of " + g_serverBaseUrl + "version.json failed: ";
+    EXPECT_TRUE(gf_statusLineText().starts_with("Data packs not updated: " + cause)) << gf_statusLineText();
+    EXPECT_NE(box.logText().find("===> data packs not updated: " + cause), std::string::npos) << box.logText();
+    // The stock parking file as well: the carried one while the server does not answer.
+    EXPECT_TRUE(gf_downloadStockApf("BIKF", "BIKF.xml"));
+    EXPECT_EQ(readFile("BIKF.xml"), "carried stock file");
+    EXPECT_FALSE(gf_downloadStockApf("EHAM", "EHAM.xml"));
+
+    g_serverBaseUrl = AppSandbox::fileUrl(buildRoot(box, 1));
+    ASSERT_TRUE(gf_updateDataPacks());
+    EXPECT_NE(readFile("input/airports_msfs.xml").find("code=\"EHAM\""), std::string::npos);
+    EXPECT_NE(readFile("input/aircraftdb.xml").find("B738"), std::string::npos);
+    EXPECT_TRUE(fs::exists("input/regcodes/PH.xml"));
+    EXPECT_TRUE(gf_downloadStockApf("BIKF", "BIKF.xml"));
+    EXPECT_NE(readFile("BIKF.xml"), "carried stock file");
 }
 
 }  // namespace

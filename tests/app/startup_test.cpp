@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <string>
 
 #include "app/entry.h"
 #include "app/exit.h"
@@ -163,6 +164,32 @@ TEST(StartUp, BoundedWaitsForReadersAndFirstTraffic)
     EXPECT_LT(calls.indexOf("accept(false)"), calls.indexOf("login"));
     EXPECT_LT(calls.indexOf("userAc(state)"), calls.indexOf("login"));
     EXPECT_EQ(calls.count("flightWake"), 0);  // the main loop never started
+    ASSERT_TRUE(gf_waitFinalExitDone(10s));
+}
+
+// Without the user aircraft's position (no simulator yet) no traffic can be asked for: the end of
+// the first-traffic wait leaves the status line saying what the user must do.
+TEST(StartUp, NoRegionWithoutASimulatorKeepsTheStatusLine)
+{
+    AppSandbox box;
+    SleepRecorder sleeps;
+    RecordingSubsystems& subsystems = box.subsystems();
+    subsystems.answers[Question::FirstTrafficReceived] = [] { return false; };
+    subsystems.answers[Question::UserPositionSet] = [] { return false; };
+    subsystems.answers[Question::FlightRunning] = [] { return false; };
+    gf_setStatusLine("SimConnect.dll not found in C:\\Tavix (MSFS_SDK not set)", true);
+    int flightPolls = 0;
+    std::string statusWhileWaitingForTheFlight;
+    sleeps.onSleep = [&] {
+        if (sleeps.count(100) == 150 + 1)
+            statusWhileWaitingForTheFlight = gf_statusLineText();
+        if (sleeps.count(100) == 150 + 5 && ++flightPolls == 1)
+            gf_exit(ExitReason::SIM_WAS_CLOSED, 0);
+    };
+    lf_runReadersAndLoop();
+    EXPECT_EQ(sleeps.count(100), 155);  // the first-traffic wait ran out
+    EXPECT_EQ(statusWhileWaitingForTheFlight, "SimConnect.dll not found in C:\\Tavix (MSFS_SDK not set)");
+    EXPECT_EQ(box.logText().find("No traffic in this region?"), std::string::npos);
     ASSERT_TRUE(gf_waitFinalExitDone(10s));
 }
 

@@ -214,11 +214,13 @@ TEST(WindowModel, PaintedValueLinesInTheirPlacesAndColours)
 {
     PaintedValues p;
     const auto empty = gf_paintedValueLines(p);
-    ASSERT_EQ(empty.size(), 11u);
+    ASSERT_EQ(empty.size(), 12u);
     EXPECT_EQ(empty[0].text, "Stands: 0");
     EXPECT_EQ(empty[1].text, "");  // no publisher yet: the line keeps its place
-    EXPECT_EQ(empty[7].text, "Flight: none");
-    EXPECT_EQ(empty[7].tone, PaintTone::Warning);
+    EXPECT_EQ(empty[3].text, "Live aircraft: 0");
+    EXPECT_EQ(empty[4].text, "Parked: 0 live, 0 static of 0");
+    EXPECT_EQ(empty[8].text, "Flight: none");
+    EXPECT_EQ(empty[8].tone, PaintTone::Warning);
 
     p.standCount = 76;
     p.handmadeMark = true;
@@ -226,7 +228,10 @@ TEST(WindowModel, PaintedValueLinesInTheirPlacesAndColours)
     p.publisherText = "Publisher: Example Sceneries";
     p.publisherWarning = true;
     p.parkedCount = 41;
-    p.softPlanned = 3;
+    p.liveCount = 12;
+    p.liveParkedCount = 3;
+    p.staticParkedCount = 37;
+    p.softPlanned = 1;
     p.avgParkHoursLive = 2.25;
     p.avgParkHoursStatic = 11.0;
     p.fitOffset = -1.5;
@@ -235,17 +240,18 @@ TEST(WindowModel, PaintedValueLinesInTheirPlacesAndColours)
     p.flightIndicator = true;
     p.selectedText = "KLM1234";
     const auto lines = gf_paintedValueLines(p);
-    ASSERT_EQ(lines.size(), 11u);
+    ASSERT_EQ(lines.size(), 12u);
     EXPECT_EQ(lines[0].text, "Stands: 76  handmade  plan");
     EXPECT_EQ(lines[1].text, "Publisher: Example Sceneries");
     EXPECT_EQ(lines[1].tone, PaintTone::Warning);
-    EXPECT_EQ(lines[3].text, "Parked: 41 (soft 3)");
-    EXPECT_EQ(lines[4].text, "Parked hours: live 2.2, static 11.0");
-    EXPECT_EQ(lines[5].text, "Fit offset: -1.5 (real 0.0)");
-    EXPECT_EQ(lines[6].text, "3 airports in TBLO folder");
-    EXPECT_EQ(lines[7].text, "Flight: running");
-    EXPECT_EQ(lines[7].tone, PaintTone::Success);
-    EXPECT_EQ(lines[10].text, "KLM1234");
+    EXPECT_EQ(lines[3].text, "Live aircraft: 12");
+    EXPECT_EQ(lines[4].text, "Parked: 3 live, 37 static of 41  soft");
+    EXPECT_EQ(lines[5].text, "Parked hours: live 2.2, static 11.0");
+    EXPECT_EQ(lines[6].text, "Fit offset: -1.5 (real 0.0)");
+    EXPECT_EQ(lines[7].text, "3 airports in TBLO folder");
+    EXPECT_EQ(lines[8].text, "Flight: running");
+    EXPECT_EQ(lines[8].tone, PaintTone::Success);
+    EXPECT_EQ(lines[11].text, "KLM1234");
     p.publisherWarning = false;
     EXPECT_EQ(gf_paintedValueLines(p)[1].tone, PaintTone::Success);
 }

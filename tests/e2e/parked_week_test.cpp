@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <numbers>
@@ -29,6 +30,7 @@
 #include "e2e/e2e_world.h"
 #include "foundation/text_file.h"
 #include "foundation/time_slots.h"
+#include "frame/window_model.h"
 #include "download_server/download_server.h"
 #include "simconnect/standin_sim.h"
 
@@ -270,6 +272,30 @@ void lf_expectLearned(const E2eWorld& world, const std::string& icao, const std:
     }
 }
 
+// The window's counts against the program's objects in the simulator, static (callsign ending in
+// '*') and live. The counts are taken once a second, and an object announced less than two seconds
+// ago (its lights cycle) is not placed yet: they may trail the simulator by two objects.
+void lf_expectWindowCountsMatchTheSimulator(int wantedParked, int occupiedStands)
+{
+    int simLive = 0;
+    int simStatic = 0;
+    for (const auto& o : simstandin::sim().objects())
+        if (o.own)
+            ++(o.atcId.ends_with('*') ? simStatic : simLive);
+    const PaintedValues shown = gf_paintedValues();
+    std::printf("window: live %d, parked %d live %d static of %d; simulator: %d live, %d static\n", shown.liveCount,
+                shown.liveParkedCount, shown.staticParkedCount, shown.parkedCount, simLive, simStatic);
+    EXPECT_LE(std::abs(shown.liveParkedCount + shown.staticParkedCount - occupiedStands), 1)
+        << occupiedStands << " stands occupied in the simulator";
+    EXPECT_LE(std::abs(shown.staticParkedCount - simStatic), 2) << simStatic << " static objects in the simulator";
+    EXPECT_LE(std::abs(shown.liveCount - simLive), 2) << simLive << " live objects in the simulator";
+    EXPECT_LE(shown.liveParkedCount, shown.liveCount);
+    if (wantedParked >= 0)
+        EXPECT_EQ(shown.parkedCount, wantedParked);
+    else
+        EXPECT_GE(shown.parkedCount, shown.liveParkedCount + shown.staticParkedCount);
+}
+
 TEST(E2eParkedWeek, ArrivalsAreLearnedAndPlannedAtTheirStandsAWeekLater)
 {
     E2eSetup setup;
@@ -391,6 +417,24 @@ TEST(E2eParkedWeek, ArrivalsAreLearnedAndPlannedAtTheirStandsAWeekLater)
     log = world.logText();
     const auto week2 = lf_expectStandsShared(stands, "a week later");
     lf_expectServiceAircraftPlaced(world, week2, "a week later");
+    {
+        // The plan goes on placing its other aircraft, one every half second: once it is done,
+        // the window's counts agree with the simulator's objects.
+        const double placedAt = world.simSeconds();
+        std::size_t objects = 0;
+        double steadySince = placedAt;
+        world.stepWhile(
+            [&] {
+                const std::size_t now = simstandin::sim().objects().size();
+                if (now != objects) {
+                    objects = now;
+                    steadySince = world.simSeconds();
+                }
+                return world.simSeconds() < steadySince + 4.0 && world.simSeconds() < placedAt + 60.0;
+            },
+            90s);
+        lf_expectWindowCountsMatchTheSimulator(-1, static_cast<int>(lf_occupiedStands(stands).size()));
+    }
     for (const auto& [callsign, stand] : seenAt) {
         ASSERT_TRUE(week2.contains(stand)) << callsign << "* not planned at " << stand << "\n" << log;
         EXPECT_EQ(week2.at(stand), std::vector<std::string>{callsign + "*"});
@@ -487,6 +531,7 @@ TEST(E2eParkedWeek, MaxParkKeepsTheStandsToTheLimit)
     EXPECT_GE(lf_arrivals(log).size(), 2u) << log;
     EXPECT_GE(staticsRemoved, 1u) << log;
     EXPECT_LE(occupied.size(), 3u) << ::testing::PrintToString(occupied) << "\n" << log;
+    lf_expectWindowCountsMatchTheSimulator(3, static_cast<int>(occupied.size()));
     world.closeWindow();
     ASSERT_TRUE(world.waitEnded(60s)) << world.logText();
     gf_expectNothingLeft();

@@ -696,7 +696,7 @@ void lf_checkStatusArea()
                 lf_expectEq(*text, line.line.text, "painted text");
         }
         lf_expectEq(lines[0].line.text, std::string("Stands: 76"), "stands line");
-        lf_expectEq(lines[7].line.text, std::string("Flight: running"), "flight line");
+        lf_expectEq(lines[8].line.text, std::string("Flight: running"), "flight line");
     }
 }
 

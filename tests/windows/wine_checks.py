@@ -36,7 +36,7 @@ def dist_m(a, b):
     return 2 * 6371008.8 * math.asin(min(1.0, math.sqrt(h)))
 
 
-log = read(os.path.join(work, "run", "Log.txt"))
+log = read(os.path.join(work, "exe", "Log.txt"))
 status = read(os.path.join(work, "tavix-status.txt")).strip()
 output = read(os.path.join(work, "tavix-output.txt"))
 
@@ -83,6 +83,68 @@ left = re.findall(r'^\d+ "', world, re.M)
 check("flight running" in world, "the simulator still ran its flight at the end (the window closed the program)")
 check(before_close >= 1 and not left, f"no object left in the simulator ({before_close} before the close, "
       f"{len(left)} after)")
+
+# The zip: the program, its readme, the data a first start needs, the licences.
+contents = set(read(os.path.join(work, "zip-contents.txt")).split())
+for name in ("tavix.exe", "README.txt", "input/airports_msfs.xml", "input/airports_msfs_names.xml",
+             "input/aircraftdb.xml", "input/regcodes/TF.xml", "input/stock/BIKF.xml", "licences/data.txt",
+             "licences/curl.txt"):
+    check("tavix-windows-x64/" + name in contents, f"the zip holds {name}")
+
+# No download server: the update's failure is a fault, named on the status line; the program runs
+# on the carried data, the park airport's stands from the carried stock file.
+cause = "download of https://download.invalid/version.json failed: Couldn't resolve host name"
+check("===> data packs not updated: " + cause in log, "the failed data-pack update is logged as a fault")
+output_bytes = b""
+try:
+    with open(os.path.join(work, "tavix-output.txt"), "rb") as f:
+        output_bytes = f.read()
+except OSError:
+    pass
+# Wine's trace of each DrawText: the texts the window painted, in order.
+painted = [(m.start(), m.group(1).decode("utf-8", "replace").replace("\\\\", "\\"))
+           for m in re.finditer(rb'trace:text:DrawTextExW L"((?:[^"\\]|\\.)*)"', output_bytes)]
+texts = [t for _, t in painted]
+check("Data packs not updated: " + cause in texts, "the status line named the cause of the failed update")
+check("No traffic in this region?" not in texts, "no \"No traffic in this region?\" while no simulator was there")
+check(any(t.startswith("SimConnect.dll not found in") for t in texts),
+      "the status line said SimConnect.dll was missing")
+check(not any(t.startswith("Error ") for t in texts), "no error line")
+check(re.search(r"^BIKF taken from input\\stock\\BIKF\.xml$", log, re.M) is not None,
+      "the park airport's stock file taken from the carried copy")
+m = re.search(r"num_parkpos\s*: (\d+)", log)
+stands = int(m.group(1)) if m else 0
+check(stands > 0, f"stands read at the park airport ({stands})")
+
+# The window's values, while the service's parked aircraft stand and at the close, against the
+# parking file and the simulator's objects at the same moment (counted once a second, a new object
+# placed after its two-second lights cycle: two objects apart at most).
+def window_against_simulator(name, want_static):
+    try:
+        upto = int(read(os.path.join(work, f"painted-{name}.txt")).strip() or "0")
+    except ValueError:
+        upto = 0
+    def last_painted(prefix):
+        found = [t for at, t in painted if at < upto and t.startswith(prefix)]
+        return found[-1] if found else ""
+    atc = re.findall(r'^\d+ "[^"]*" atc "([^"]*)"', read(os.path.join(work, f"sim-world-{name}.txt")), re.M)
+    sim_static = sum(1 for a in atc if a.endswith("*"))
+    sim_live = len(atc) - sim_static
+    stands_line, live_line, parked_line = last_painted("Stands: "), last_painted("Live aircraft: "), last_painted("Parked: ")
+    print(f"   window ({name}): \"{stands_line}\", \"{live_line}\", \"{parked_line}\"; "
+          f"simulator: {sim_live} live, {sim_static} static")
+    check(stands_line.split("  ")[0] == f"Stands: {stands}", f"{name}: the window's stands are the parking file's")
+    m = re.match(r"Live aircraft: (\d+)$", live_line)
+    check(m is not None and abs(int(m.group(1)) - sim_live) <= 2,
+          f"{name}: the window's live aircraft are the simulator's ({live_line}, {sim_live} in the simulator)")
+    m = re.match(r"Parked: (\d+) live, (\d+) static of (\d+)", parked_line)
+    check(m is not None and (sim_static >= 1 or not want_static) and abs(int(m.group(2)) - sim_static) <= 2
+          and int(m.group(1)) <= sim_live and int(m.group(3)) >= 1,
+          f"{name}: the window's parked aircraft are the simulator's ({parked_line}, {sim_static} static in the simulator)")
+
+
+window_against_simulator("parked", True)
+window_against_simulator("close", False)
 
 # The window: a picture with the controls and the painted values (the flight indicator's green).
 shot = os.path.join(work, "window-only.png")

@@ -4,10 +4,17 @@
 # First the window's checks (tests/window/window_checks.cpp, cross-built as tavix-window-checks.exe)
 # run against Windows' own window: the same checks CTest runs against the headless one.
 #
-# tavix.exe runs with the stand-in simulator built as SimConnect.dll beside it, the Linux traffic
-# stand-in on loopback (host name localhost) replaying the demo's traffic around Keflavik, and the
-# Linux download stand-in's tree read over file://. Checked, from Log.txt and the stand-in
-# simulator's trace:
+# tavix.exe runs as a user of the zip starts it: unpacked from dist/tavix-windows-x64.zip and started
+# in its own folder, with no download server (an address that never resolves), so that it runs on
+# the data the zip carries. Beside it the stand-in simulator built as SimConnect.dll and the Linux
+# traffic stand-in on loopback (host name localhost) replaying the demo's traffic around Keflavik.
+# Checked, from Log.txt, the stand-in simulator's trace and the texts the window painted (Wine's
+# DrawText trace in tavix-output.txt):
+#   - the zip holds the program, its readme, the data a first start needs and the licences; the
+#     failed data-pack update is a fault whose cause the status line names; the park airport's
+#     stands come from the carried stock file;
+#   - the window's stand count, live and parked counts agree with the parking file and with the
+#     simulator's objects at the close;
 #   - tavix.exe first runs without SimConnect.dll, then with one that lacks the program's calls: it
 #     says why it cannot connect and keeps waiting;
 #   - a second tavix.exe started meanwhile says the program runs already and ends with -1;
@@ -19,9 +26,11 @@
 #
 # Usage: tests/windows/wine_run.sh [LINUX_BUILD_DIR]   (default build; the stand-ins are built there)
 # Environment: TAVIX_WINDOWS_BUILD (default build-windows: the cross build, its libraries, the Wine
-#              prefix and the run's work folder), TAVIX_WINE_SECONDS (simulated seconds with traffic
+#              prefix and the run's work folder), TAVIX_WINEPREFIX (the Wine prefix, default
+#              <windows build>/wine-prefix), TAVIX_WINE_SECONDS (simulated seconds with traffic
 #              before the window is closed, default 180), TAVIX_JOBS.
-# The screenshot is left as <windows build>/wine-run/window.png.
+# The screenshots are left as <windows build>/wine-run/window.png (the display at the close) and
+# window-parked.png (the window while the service's parked aircraft stand).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$top"
@@ -44,7 +53,7 @@ if [ ! -f "$linux_build/CMakeCache.txt" ]; then
 fi
 cmake --build "$linux_build" -j "$jobs" --target tavix-traffic-standin tavix-download-standin >/dev/null
 
-export WINEPREFIX=$windows_build/wine-prefix WINEARCH=win64 WINEDEBUG=${TAVIX_WINEDEBUG:--all}
+export WINEPREFIX=${TAVIX_WINEPREFIX:-$windows_build/wine-prefix} WINEARCH=win64 WINEDEBUG=${TAVIX_WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "$WINEPREFIX/.tavix-ready" ]; then
   step "making the Wine prefix"
@@ -61,8 +70,11 @@ winpath() { winepath -w "$1" 2>/dev/null; }
 
 work=$windows_build/wine-run
 rm -rf "$work" "$roaming/Tavix" "$roaming/Microsoft Flight Simulator" "$local_app/Packages"
-mkdir -p "$work/exe" "$work/run" "$work/sim/Packages/Official" "$work/trace" "$roaming/Tavix"
-cp dist/tavix-windows-x64/tavix.exe "$work/exe/"
+mkdir -p "$work/unzipped" "$work/sim/Packages/Official" "$work/trace" "$roaming/Tavix"
+# The zip as a user gets it: unpacked, and its folder is where tavix.exe runs (work/exe).
+unzip -Z1 dist/tavix-windows-x64.zip >"$work/zip-contents.txt"
+unzip -q dist/tavix-windows-x64.zip -d "$work/unzipped"
+mv "$work/unzipped/tavix-windows-x64" "$work/exe"
 # A SimConnect.dll that exports none of the calls tavix.exe takes but SimConnect_Close.
 mkdir -p "$work/lacking"
 printf 'long SimConnect_Close(void* handle) { (void)handle; return 0; }\n' >"$work/lacking/lacking.c"
@@ -93,7 +105,6 @@ cat >"$roaming/Tavix/parameters.xml" <<'EOF'
 	<parameter name="LATERAL_RANGE" value="5" />
 </parameters>
 EOF
-"$linux_build/standins/download_server/tavix-download-standin" "$work/server" </dev/null >/dev/null
 
 # The stand-in simulator's scenario: the demo's, running well past the run (the window is closed
 # first). The traffic: the demo's from its 200th second, so that departures leave the range soon;
@@ -137,7 +148,8 @@ api=${api/127.0.0.1/localhost}
 export TAVIX_API_BASE="$api"
 export TAVIX_STANDIN_DLL=$top/dist/standin-simconnect/SimConnect.dll
 export TAVIX_WINDOW_CHECKS=$windows_build/tests/window/tavix-window-checks.exe
-export TAVIX_SERVER_BASE="file:///$(winpath "$work/server" | tr '\\' '/')/"
+# No download server: a name that never resolves.
+export TAVIX_SERVER_BASE="https://download.invalid/"
 export TAVIX_SIM_SCENARIO=$(winpath "$work/sim-scenario.json")
 export TAVIX_SIM_TRACE_DIR=$(winpath "$work/trace")
 unset MSFS_SDK

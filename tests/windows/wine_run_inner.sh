@@ -6,11 +6,12 @@
 # On the way it gives tavix.exe a SimConnect.dll that lacks the calls (WORK/lacking) before the
 # stand-in's, and starts a second tavix.exe while the first runs.
 # Arguments: WORK SECONDS. Writes WORK/window-checks.txt, WORK/window.png, WORK/tavix-status.txt,
-# WORK/second-status.txt and WORK/events.txt.
+# WORK/second-status.txt, WORK/events.txt, and for the moments "parked" and "close" the simulator's
+# trace (WORK/sim-world-NAME.txt) with the window's painted texts up to then (WORK/painted-NAME.txt).
 set -euo pipefail
 work=$1
 seconds=$2
-log=$work/run/Log.txt
+log=$work/exe/Log.txt
 world=$work/trace/sim-world.txt
 events=$work/events.txt
 : >"$events"
@@ -33,6 +34,17 @@ sim_seconds() { sed -n 's/^frame [0-9]* sim \([0-9]*\)\..*/\1/p' "$world" 2>/dev
 sim_past() { local s; s=$(sim_seconds); [ -n "$s" ] && [ "$s" -ge "$1" ]; }
 objects_in_sim() { local n; n=$(grep -c '^[0-9]* "' "$world" 2>/dev/null) || true; echo "${n:-0}"; }
 has_objects() { [ "$(objects_in_sim)" -gt 0 ]; }
+has_static_objects() { grep -q '^[0-9]* "[^"]*" atc "[^"]*\*"' "$world" 2>/dev/null; }
+world_changed() { [ "$(head -n1 "$world" 2>/dev/null)" != "$1" ]; }
+# The simulator's trace is written every 10 s: the next one is copied together with the count of
+# the window's painted texts so far (bytes of tavix-output.txt), so that both show one moment.
+snapshot() {
+  local first
+  first=$(head -n1 "$world" 2>/dev/null)
+  wait_for 30 world_changed "$first" || return 1
+  wc -c <"$work/tavix-output.txt" >"$work/painted-$1.txt"
+  cp "$world" "$work/sim-world-$1.txt"
+}
 
 # A wineserver left from an earlier run would keep its windows on that run's display, gone now.
 wineserver -k 2>/dev/null || true
@@ -44,8 +56,10 @@ if ! (cd "$work" && timeout 300 wine "$TAVIX_WINDOW_CHECKS") >"$work/window-chec
   fail "the window's checks under Wine"
 fi
 note "$(tail -n 1 "$work/window-checks.txt" | tr -d '\r')"
-cd "$work/run"
-wine "$work/exe/tavix.exe" >"$work/tavix-output.txt" 2>&1 &
+# Started in its own folder, as from the unpacked zip; Wine's trace of DrawText gives the texts the
+# window paints.
+cd "$work/exe"
+WINEDEBUG=-all,trace+text wine "$work/exe/tavix.exe" >"$work/tavix-output.txt" 2>&1 &
 tavix=$!
 
 # No SimConnect.dll anywhere: the status line says so, and the program goes on waiting.
@@ -66,14 +80,23 @@ note "dll given"
 # The traffic: aircraft appear in the simulator, and the run lasts the given simulated seconds.
 wait_for 180 has_objects || fail "no aircraft created in the simulator"
 note "first aircraft at sim $(sim_seconds) s"
+# The service's parked aircraft at the park airport: the window's counts beside the simulator's.
+if wait_for 150 has_static_objects && snapshot parked; then
+  note "parked aircraft in the simulator at sim $(sim_seconds) s"
+  shown=$(xdotool search --name '^Tavix' | head -n1 || true)
+  [ -z "$shown" ] || import -window "$shown" "$work/window-parked.png"
+else
+  note "no parked aircraft in the simulator"
+fi
 
 # A second tavix.exe while this one runs: the single-instance mutex turns it away at once.
 second=0
-(cd "$work/run" && timeout 60 wine "$work/exe/tavix.exe") >"$work/second-output.txt" 2>&1 || second=$?
+(cd "$work/exe" && timeout 60 wine "$work/exe/tavix.exe") >"$work/second-output.txt" 2>&1 || second=$?
 echo "$second" >"$work/second-status.txt"
 note "a second tavix.exe ended with status $second"
 wait_for $((seconds + 120)) sim_past "$seconds" || fail "the simulator's clock did not reach $seconds s"
-ids=$(sed -n 's/^\([0-9]*\) ".*/\1/p' "$world" 2>/dev/null | tr '\n' ' ')
+snapshot close || fail "the simulator's trace was not written again"
+ids=$(sed -n 's/^\([0-9]*\) ".*/\1/p' "$world" | tr '\n' ' ')
 note "objects in the simulator before the close: $(wc -w <<<"$ids")"
 note "object ids before the close: $ids"
 
