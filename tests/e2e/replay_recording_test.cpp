@@ -16,29 +16,32 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Figures {
-    int aircraft = -1;
-    double airMax = -1, airMedian = -1, groundMax = -1, groundMedian = -1, altMax = -1;
-    int stuck = -1, jumps = -1;
+    int created = -1, aircraft = -1;
+    double airP99 = -1, airMax = -1, airMedian = -1;
+    double groundP99 = -1, groundMax = -1, groundMedian = -1, altMax = -1;
+    int verticalJumps = -1, stuck = -1, jumps = -1;
     double staleOut = -1, positionOut = -1, altitudeOut = -1;
+    double gapSeconds = -1, gapMax = -1;
+    int gapWrites = -1;
     int objects = -1;  // simulator objects measured: one aircraft removed and created again counts twice
     std::string text;  // the replay's output, for the failure messages
     std::string skip;  // why the replay cannot run here; empty when it ran
 };
 
-// The replay's last line: "replay: N aircraft, air max A m (median a), ground max G m (median g),
-// altitude max V ft, stuck S, jumps J; left out as recording faults: stale T s, position P s,
-// altitude H s".
+// The replay's last line (see scripts/replay), over each aircraft's whole life.
 bool lf_parseSummary(const std::string& text, Figures& f)
 {
     const auto at = text.rfind("replay: ");
     if (at == std::string::npos)
         return false;
     return std::sscanf(text.c_str() + at,
-                       "replay: %d aircraft, air max %lf m (median %lf), ground max %lf m (median %lf), "
-                       "altitude max %lf ft, stuck %d, jumps %d; left out as recording faults: stale %lf s, "
-                       "position %lf s, altitude %lf s",
-                       &f.aircraft, &f.airMax, &f.airMedian, &f.groundMax, &f.groundMedian, &f.altMax, &f.stuck,
-                       &f.jumps, &f.staleOut, &f.positionOut, &f.altitudeOut) == 11;
+                       "replay: created %d of %d tracks, air p99 %lf m, max %lf m (median %lf), ground p99 %lf m, "
+                       "max %lf m (median %lf), altitude max %lf ft, vertical jumps %d, stuck %d, jumps %d; left out "
+                       "as recording faults: stale %lf s, position %lf s, altitude %lf s; apart, in recording gaps "
+                       "over 30 s (%lf s): %d writes, max %lf m",
+                       &f.created, &f.aircraft, &f.airP99, &f.airMax, &f.airMedian, &f.groundP99, &f.groundMax,
+                       &f.groundMedian, &f.altMax, &f.verticalJumps, &f.stuck, &f.jumps, &f.staleOut, &f.positionOut,
+                       &f.altitudeOut, &f.gapSeconds, &f.gapWrites, &f.gapMax) == 18;
 }
 
 // Replays ../shared/testdata/adsb_tracks/NAME through scripts/replay with the extra arguments; empty
@@ -87,6 +90,7 @@ Figures lf_replayFigures(const std::string& name, const std::string& args = {})
 void lf_expectOneSteadyAircraft(const Figures& f)
 {
     EXPECT_EQ(f.aircraft, 1) << f.text;
+    EXPECT_EQ(f.created, 1) << f.text;
     EXPECT_EQ(f.stuck, 0) << f.text;
     EXPECT_EQ(f.jumps, 0) << f.text;
 }
