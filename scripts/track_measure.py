@@ -14,7 +14,8 @@ below 40 kt), take-off roll and landing roll (on the ground from 40 kt, before o
 climb and approach (climbing or descending faster than 300 ft/min over 40 s), cruise. An aircraft
 is stuck when its simulator position stays within 3 m for more than 30 s while the recording moves
 on by more than 150 m. Every write of an aircraft's life counts, its first seconds included; the
-figures give the 99th percentile, the maximum and the median.
+figures give the 99th percentile, the maximum and the median, and beside the maximum the largest
+after each aircraft's first 30 s (where it is created and takes up its track).
 
 Writes whose play-out time falls inside a recording gap longer than the play-out delay (two fixes
 of a track more than 30 s apart: there the next fix cannot be known in time) are counted apart, with
@@ -41,8 +42,9 @@ take up the track again), counted and named in the table:
   bring their own altitudes; left out of the altitude figures only.
 THRESHOLDS below gives each limit with the program's own where it has one, and why they differ.
 Altitudes are judged on the program's datum: the recording's pressure altitudes corrected by
-(QNH - 1013) x 27 ft for the QNH the program flies by (alt_shift_ft; the replay gives the program
-the QNH the recording's own runway rows show, see datum_qnh). A flying fix below the field
+(QNH - 1013) x 27 ft for the QNH the program flies by (alt_shift_ft, the demo; the replay corrects
+the recording's rows for the program and the measure alike to the QNH its own runway rows show,
+see datum_qnh). A flying fix below the field
 elevation of an airport within 10 nm (given the airport list: a pressure altitude at a high QNH,
 0 ft on a touch-and-go) is measured at the field elevation: the aircraft was no lower.
 """
@@ -69,6 +71,7 @@ FIELD_M = 10.0 * 1852.0  # an airport's field elevation holds within 10 nm of it
 TURN_RAD_S, ACCEL_MS2, NOISE_M = math.radians(6.0), 5.0, 50.0
 RECOVER_S = 5.0
 VJUMP_S, VJUMP_FT, VJUMP_RECORDS = 1.0, 100.0, 1.5
+SETTLE_S = 30.0  # an aircraft's first seconds, named apart beside the whole life's maximum
 FEET_PER_HPA = 27.0
 # The program's earth: 2 x 3437.75 nm (60 nm a degree of arc), in metres; every script measures with it.
 EARTH_DIAMETER_M = 6875.493541569878 * 1852.0
@@ -457,9 +460,10 @@ def measure_object(writes, track):
     phases = {p: {"n": 0, "dist": [], "dist_max": 0.0, "alt_max": 0.0, "jumps": 0} for p in PHASES}
     res = {"writes": len(writes), "compared": 0, "outside": 0, "bad": 0, "fault": 0, "jumps": 0, "stuck_s": 0.0,
            "phases": phases, "air": [], "ground": [], "air_max": 0.0, "ground_max": 0.0, "alt_max": 0.0,
-           "worst": None, "gap": 0, "gap_max": 0.0, "vjumps": 0}
+           "worst": None, "gap": 0, "gap_max": 0.0, "vjumps": 0, "air_settled": 0.0, "ground_settled": 0.0}
     if not writes:
         return res
+    born = writes[0][0]
     anchor = writes[0]
     prev = None
     back = 0  # the latest write at least VJUMP_S before the current one
@@ -520,6 +524,9 @@ def measure_object(writes, track):
         if d > e["dist_max"]:
             e["dist_max"] = d
         key = "ground_max" if ground else "air_max"
+        if s - born >= SETTLE_S:
+            settled = "ground_settled" if ground else "air_settled"
+            res[settled] = max(res[settled], d)
         if d > res[key]:
             res[key] = d
             if res["worst"] is None or d > res["worst"][0]:
@@ -555,6 +562,7 @@ def summary_line(results, aircraft=None, created=None):
     ground = [d for r in results for d in r[3]["ground"]]
     air_max = max((r[3]["air_max"] for r in results), default=0.0)
     ground_max = max((r[3]["ground_max"] for r in results), default=0.0)
+    settled = {k: max((r[3][k + "_settled"] for r in results), default=0.0) for k in ("air", "ground")}
     alt_max = max((abs(r[3]["alt_max"]) for r in results), default=0.0)
     stuck = len({r[1] or r[0] for r in results if r[3]["stuck_s"] > 0})
     jumps = sum(r[3]["jumps"] for r in results)
@@ -566,11 +574,13 @@ def summary_line(results, aircraft=None, created=None):
     gap_writes = sum(r[3]["gap"] for r in results)
     gap_max = max((r[3]["gap_max"] for r in results), default=0.0)
     head = f"created {created} of {n} tracks" if created is not None else f"{n} aircraft"
-    return (f"replay: {head}, air p99 {percentile(air, 0.99):.0f} m, max {air_max:.0f} m (median {median(air):.0f}), "
-            f"ground p99 {percentile(ground, 0.99):.0f} m, max {ground_max:.0f} m (median {median(ground):.0f}), "
+    after = f"after each aircraft's first {SETTLE_S:.0f} s"
+    return (f"replay: {head}, air p99 {percentile(air, 0.99):.0f} m, max {air_max:.0f} m ({settled['air']:.0f} m "
+            f"{after}, median {median(air):.0f}), ground p99 {percentile(ground, 0.99):.0f} m, max {ground_max:.0f} m "
+            f"({settled['ground']:.0f} m {after}, median {median(ground):.0f}), "
             f"altitude max {alt_max:.0f} ft, vertical jumps {vjumps}, stuck {stuck}, jumps {jumps}; "
             "left out as recording faults: " + ", ".join(f"{k} {v:.0f} s" for k, v in left.items()) +
-            f"; apart, in recording gaps over {DELAY:.0f} s ({gap_s:.0f} s): {gap_writes} writes, max {gap_max:.0f} m")
+            f"; apart, {gap_writes} writes in recording gaps over {DELAY:.0f} s ({gap_s:.0f} s), max {gap_max:.0f} m")
 
 
 def table(results, tracks):

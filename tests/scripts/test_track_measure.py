@@ -174,9 +174,9 @@ class PhasesAndPlayOut(unittest.TestCase):
                   for s, lat, lon, alt in writes_on(track, frames(40.0, 150.0))]
         res = tm.measure_object(writes, track)
         self.assertAlmostEqual(res["air_max"], 300.0, delta=1.0)
+        self.assertLess(res["air_settled"], 0.01)
         line = tm.summary_line([(1, "A", track, res)], aircraft=1, created=1)
-        self.assertIn("max 300 m", line)
-        self.assertIn("air p99 ", line)
+        self.assertIn("air p99 267 m, max 300 m (0 m after each aircraft's first 30 s, median 0)", line)
 
 
 class Counts(unittest.TestCase):
@@ -244,7 +244,7 @@ class Gaps(unittest.TestCase):
         self.assertAlmostEqual(res["gap_max"], 400.0, delta=1.0)
         self.assertEqual(res["gap"], len([w for w in writes if 49.0 < w[0] - 30.0 < 110.0]))
         line = tm.summary_line([(1, "A", track, res)], aircraft=1, created=1)
-        self.assertTrue(line.endswith(f"in recording gaps over 30 s (61 s): {res['gap']} writes, max 400 m"), line)
+        self.assertTrue(line.endswith(f"apart, {res['gap']} writes in recording gaps over 30 s (61 s), max 400 m"), line)
         # A gap shorter than the delay is measured as any other second.
         short = tm.Track("a", "A", "A320", [east(t, 150.0, 3000.0) for t in list(range(0, 50)) + list(range(75, 200))])
         self.assertEqual(short.gaps, [])
