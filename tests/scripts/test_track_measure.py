@@ -244,7 +244,8 @@ class Gaps(unittest.TestCase):
         self.assertAlmostEqual(res["gap_max"], 400.0, delta=1.0)
         self.assertEqual(res["gap"], len([w for w in writes if 49.0 < w[0] - 30.0 < 110.0]))
         line = tm.summary_line([(1, "A", track, res)], aircraft=1, created=1)
-        self.assertTrue(line.endswith(f"apart, {res['gap']} writes in recording gaps over 30 s (61 s), max 400 m"), line)
+        tail = f"apart, {res['gap']} writes in recording gaps over 30 s (61 s), max 400 m"
+        self.assertTrue(line.endswith(tail), line)
         # A gap shorter than the delay is measured as any other second.
         short = tm.Track("a", "A", "A320", [east(t, 150.0, 3000.0) for t in list(range(0, 50)) + list(range(75, 200))])
         self.assertEqual(short.gaps, [])
