@@ -47,9 +47,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 def dist_m(a, b):
-    la1, lo1, la2, lo2 = map(math.radians, (a[0], a[1], b[0], b[1]))
-    h = math.sin((la2 - la1) / 2) ** 2 + math.cos(la1) * math.cos(la2) * math.sin((lo2 - lo1) / 2) ** 2
-    return 2 * 6371008.8 * math.asin(min(1.0, math.sqrt(h)))
+    return tm.dist_m(a[0], a[1], b[0], b[1])
 
 
 def read_world(path, frame=None):
@@ -614,8 +612,8 @@ def report(args):
           (": " + ", ".join(f"{c} \"{t}\"" for c, t in refused) if refused else ""))
     print(f"  no livery installed:          {len(nomatch)}" + (": " + "; ".join(nomatch) if nomatch else ""))
     if results:
-        print("  distance from the recording at the same play-out time (every position write; max after an "
-              "aircraft's first 30 s, median over all):")
+        print("  distance from the recording at the same play-out time (every position write of each "
+              "aircraft's whole life):")
         for line in tm.table(results, []):
             print("    " + line)
         print("  " + tm.summary_line(results))

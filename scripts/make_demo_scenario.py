@@ -38,6 +38,9 @@ import random
 import sys
 import xml.etree.ElementTree as ET
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import track_measure as tm  # noqa: E402
+
 AIRPORT = "BIKF"
 ARRIVAL_RUNWAY = "19"     # landing runway end (approach from the north, over the sea)
 DEPARTURE_RUNWAY = "10"   # take-off runway end
@@ -72,15 +75,13 @@ AIRLINE_NAMES = {}
 
 KT = 1852.0 / 3600.0   # m/s per knot
 NM = 1852.0
-R_EARTH = 6371008.8
+R_EARTH = tm.EARTH_RADIUS_M  # the program's earth, as every script measures
 
 
 # ---- geometry ------------------------------------------------------------------------------
 
 def dist_m(a, b):
-    la1, lo1, la2, lo2 = map(math.radians, (a[0], a[1], b[0], b[1]))
-    h = math.sin((la2 - la1) / 2) ** 2 + math.cos(la1) * math.cos(la2) * math.sin((lo2 - lo1) / 2) ** 2
-    return 2 * R_EARTH * math.asin(min(1.0, math.sqrt(h)))
+    return tm.dist_m(a[0], a[1], b[0], b[1])
 
 
 def bearing(a, b):
