@@ -178,8 +178,9 @@ TEST_F(Win32Layer, StatusAndErrorLinesPrintWhenTheyChange)
                    "[status] Waiting for MSFS 2020 ...\n"
                    "[status] Parking adjustments: 0 to be removed, 0 to be added\n");
     const std::string adjusted = "Parking adjustments: 0 to be removed, 0 to be added\n";
-    EXPECT_EQ(windowModel().statusHistory(), (std::vector<std::string>{"Waiting for MSFS 2020 ...", "", adjusted, "",
-                                                                        adjusted, "Waiting for MSFS 2020 ...", adjusted}));
+    const std::string waiting = "Waiting for MSFS 2020 ...";
+    EXPECT_EQ(windowModel().statusHistory(),
+              (std::vector<std::string>{waiting, "", adjusted, "", adjusted, waiting, adjusted}));
     EXPECT_EQ(windowModel().errorLine(), "Error 71: MSFS 2024 is running");
     windowModel().setPainted("flight", "1");
     EXPECT_EQ(windowModel().painted("flight"), "1");
