@@ -19,9 +19,11 @@
       track_measure.py; CPU time, Tavix's own and the stand-in simulator's; where Log.txt is) and writes
       WORK/demo-map.svg: the user aircraft and every AI aircraft's track as the simulator saw it
       (every position write, TRACE_DIR/sim-positions-all.csv, coloured) over the recorded tracks of
-      the traffic scenario (grey), with each aircraft's largest time-matched distance drawn, the whole area and the
-      airport enlarged: its runways (standins/scenarios/demo_runways.csv) and stands (the park
-      airport's parking file), the parked aircraft at their stands and a numbered legend. The
+      the traffic scenario (grey), with each aircraft's largest time-matched distance drawn (its
+      simulator position and the recording's at that moment, joined and labelled in metres), in
+      three panels with scale bars: the whole area, the airport (its runways from
+      standins/scenarios/demo_runways.csv and stands from the park airport's parking file) and its
+      apron, where each parked aircraft fills its stand; a numbered legend. The
       parked-traffic lines of the summary (park airport, stands, parked aircraft placed from the
       service's list and from the schedules, live aircraft that parked and that left a stand,
       parked aircraft removed at the exit) come from Log.txt and the trace.
@@ -180,56 +182,86 @@ def thinned(points, metres=5.0):
     return out + points[-1:] if len(points) > 1 else out
 
 
-def svg_map(path, user, feed, sim, names, airport_box, worst=(), title="Around the user aircraft (5 km)",
-            airport=None):
-    """Two panels: the whole area and the airport, with a legend. feed: {callsign: [(lat, lon)]}; sim:
-    {id: [(lat, lon)]}; worst: [(metres, second, sim lat, sim lon, recorded lat, recorded lon)], each
-    aircraft's largest time-matched distance, drawn as a line from the simulator position to the
-    recording's; airport: the layers of airport_layers() (runways and stands under the tracks, the
-    parked aircraft at their stands). Aircraft are numbered; the legend names them, so labels do not
-    pile up where aircraft stand close together."""
+def nice_length(metres):
+    """The largest 1, 2 or 5 times a power of ten not above metres."""
+    if metres <= 0:
+        return 1.0
+    power = 10.0 ** math.floor(math.log10(metres))
+    return max(step * power for step in (1.0, 2.0, 5.0) if step * power <= metres)
+
+
+def scale_bar(x, y, metre):
+    """A scale bar at (x, y), about a fifth of 500 px long, in metres or kilometres."""
+    length = nice_length(100.0 / metre)
+    px = length * metre
+    text = f"{length / 1000:g} km" if length >= 1000 else f"{length:g} m"
+    return [f'<g font-family="sans-serif" font-size="11"><rect x="{x - 4:.1f}" y="{y - 16:.1f}" '
+            f'width="{px + 50:.1f}" height="24" fill="#ffffff" fill-opacity="0.8"/>'
+            f'<path d="M{x:.1f},{y - 5:.1f} V{y:.1f} H{x + px:.1f} V{y - 5:.1f}" fill="none" stroke="#000" '
+            f'stroke-width="1.5"/><text x="{x + px + 5:.1f}" y="{y + 1:.1f}">{text}</text></g>']
+
+
+def svg_map(path, user, feed, sim, names, airport_box, worst=None, title="Around the user aircraft (5 km)",
+            airport=None, apron_box=None):
+    """Three panels: the whole area, the airport and its apron (the stands that hold parked aircraft,
+    larger), with a legend. feed: {callsign: [(lat, lon)]}; sim: {id: [(lat, lon)]}; worst: {id:
+    (metres, second, sim lat, sim lon, recorded lat, recorded lon)}, each aircraft's largest
+    time-matched distance: a dot in the aircraft's colour where the simulator had it, a ring where the
+    recording had it at that moment, joined, with the distance (lag along the track shows as a gap
+    along the line); airport: the layers of airport_layers() (runways and stands under the tracks,
+    each parked aircraft as a square filling its stand). Aircraft are numbered; the legend names them,
+    and labels are placed where they overlap no other label or mark."""
     palette = ["#d62728", "#1f77b4", "#2ca02c", "#ff7f0e", "#9467bd", "#8c564b", "#e377c2", "#17becf",
                "#bcbd22", "#7f7f7f", "#393b79", "#637939", "#8c6d31", "#843c39", "#7b4173"]
     airport = airport or {"runways": [], "stands": [], "parked": []}
+    worst = worst or {}
     everything = [p for pts in list(feed.values()) + list(sim.values()) for p in pts] + ([user] if user else [])
     if not everything:
         everything = [(0.0, 0.0)]
     lat0 = sum(p[0] for p in everything) / len(everything)
     k = math.cos(math.radians(lat0))
     # Numbers: the moving (traced) aircraft first, then the parked ones.
-    number, legend = {}, []
+    number, legend, colours = {}, [], {}
     for i, oid in enumerate(sorted(sim)):
         number[oid] = len(number) + 1
-        legend.append((number[oid], palette[i % len(palette)], names.get(oid, str(oid)), "track"))
+        colours[oid] = palette[i % len(palette)]
+        legend.append((number[oid], colours[oid], names.get(oid, str(oid)), "track"))
     for (oid, label, lat, lon, kind) in airport["parked"]:
         if oid not in number:
             number[oid] = len(number) + 1
             legend.append((number[oid], PARKED_COLOURS[kind], label, kind))
+    stand_radius = {}
+    for (name, la, lo, radius_m) in airport["stands"]:
+        stand_radius[(round(la, 5), round(lo, 5))] = radius_m
 
-    def panel(x0, title, box, detail):
+    def panel(x0, y0, title, box, size, stands, label_parked):
         (la1, lo1, la2, lo2) = box
-        size = 760.0 if detail else 560.0
         w = (lo2 - lo1) * k
         h = la2 - la1
         scale = size / max(w, h, 1e-9)
         metre = scale / 111120.0  # pixels per metre
 
         def xy(p):
-            return (x0 + 20 + (p[1] - lo1) * k * scale, 60 + (la2 - p[0]) * scale)
+            return (x0 + 20 + (p[1] - lo1) * k * scale, y0 + 60 + (la2 - p[0]) * scale)
 
-        out = [f'<g><rect x="{x0 + 20}" y="60" width="{w * scale:.1f}" height="{h * scale:.1f}" '
+        def inside(x, y):
+            return x0 + 20 <= x <= x0 + 20 + w * scale and y0 + 60 <= y <= y0 + 60 + h * scale
+
+        out = [f'<g><rect x="{x0 + 20}" y="{y0 + 60}" width="{w * scale:.1f}" height="{h * scale:.1f}" '
                f'fill="#f4f7fb" stroke="#999"/>',
-               f'<text x="{x0 + 20}" y="50" font-size="15" font-family="sans-serif">{html.escape(title)}</text>',
-               f'<clipPath id="c{x0}"><rect x="{x0 + 20}" y="60" width="{w * scale:.1f}" '
-               f'height="{h * scale:.1f}"/></clipPath><g clip-path="url(#c{x0})">']
+               f'<text x="{x0 + 20}" y="{y0 + 50}" font-size="15" font-family="sans-serif">{html.escape(title)}</text>',
+               f'<clipPath id="c{x0}_{y0}"><rect x="{x0 + 20}" y="{y0 + 60}" width="{w * scale:.1f}" '
+               f'height="{h * scale:.1f}"/></clipPath><g clip-path="url(#c{x0}_{y0})">']
+        marks, obstacles = [], []  # labels: (x, y, text, colour); boxes labels must not cover
         for (la, lo, lb, lob, width_m, ident) in airport["runways"]:
             (x1, y1), (x2, y2) = xy((la, lo)), xy((lb, lob))
             out.append(f'<line x1="{x1:.1f}" y1="{y1:.1f}" x2="{x2:.1f}" y2="{y2:.1f}" stroke="#8a9099" '
                        f'stroke-width="{max(2.0, width_m * metre):.1f}"/>')
-            if detail:
-                out.append(f'<text x="{(x1 + x2) / 2 + 6:.1f}" y="{(y1 + y2) / 2 - 6:.1f}" font-size="10" '
-                           f'font-family="sans-serif" fill="#555">{html.escape(ident)}</text>')
-        if detail:
+            if stands:
+                # The name beside the runway's first quarter, clear of the middle where runways cross.
+                xm, ym = x1 + (x2 - x1) * 0.25, y1 + (y2 - y1) * 0.25
+                marks.append((xm, ym, ident, "#555"))
+        if stands:
             for (name, la, lo, radius_m) in airport["stands"]:
                 x, y = xy((la, lo))
                 out.append(f'<circle cx="{x:.1f}" cy="{y:.1f}" r="{max(1.5, radius_m * metre):.1f}" '
@@ -239,40 +271,65 @@ def svg_map(path, user, feed, sim, names, airport_box, worst=(), title="Around t
                 d = " ".join(f"{x:.1f},{y:.1f}" for x, y in map(xy, pts))
                 out.append(f'<polyline points="{d}" fill="none" stroke="#b0b0b0" stroke-width="3" '
                            f'stroke-dasharray="6 3"/>')
-        marks = []  # (x, y, number, colour)
-        for i, (oid, pts) in enumerate(sorted(sim.items())):
-            colour = palette[i % len(palette)]
+        for oid, pts in sorted(sim.items()):
+            colour = colours[oid]
             d = " ".join(f"{x:.1f},{y:.1f}" for x, y in map(xy, pts))
             if len(pts) > 1:
                 out.append(f'<polyline points="{d}" fill="none" stroke="{colour}" stroke-width="1.6"/>')
             x, y = xy(pts[-1])
             out.append(f'<circle cx="{x:.1f}" cy="{y:.1f}" r="3" fill="{colour}"/>')
-            marks.append((x, y, number[oid], colour))
+            obstacles.append((x - 3, y - 3, x + 3, y + 3))
+            if inside(x, y):
+                marks.append((x, y, str(number[oid]), colour))
         for (oid, label, lat, lon, kind) in airport["parked"]:
             x, y = xy((lat, lon))
             colour = PARKED_COLOURS[kind]
-            out.append(f'<rect x="{x - 4:.1f}" y="{y - 4:.1f}" width="8" height="8" fill="{colour}" '
-                       f'stroke="#fff" stroke-width="0.8"/>')
-            marks.append((x, y, number[oid], colour))
-        for (metres, second, slat, slon, rlat, rlon) in worst:
+            # The aircraft fills its stand: a square inside the stand's circle (at least 5 px).
+            half = max(2.5, stand_radius.get((round(lat, 5), round(lon, 5)), 20.0) * metre * 0.7)
+            out.append(f'<rect x="{x - half:.1f}" y="{y - half:.1f}" width="{2 * half:.1f}" height="{2 * half:.1f}" '
+                       f'fill="{colour}" stroke="#fff" stroke-width="0.8"/>')
+            obstacles.append((x - half, y - half, x + half, y + half))
+            if label_parked and inside(x, y):
+                marks.append((x, y, str(number[oid]), colour))
+        for oid, (metres, second, slat, slon, rlat, rlon) in sorted(worst.items()):
+            if oid not in colours:
+                continue
             (x1, y1), (x2, y2) = xy((slat, slon)), xy((rlat, rlon))
+            colour = colours[oid]
             out.append(f'<line x1="{x1:.1f}" y1="{y1:.1f}" x2="{x2:.1f}" y2="{y2:.1f}" stroke="#000" '
-                       f'stroke-width="1.2"/><circle cx="{x2:.1f}" cy="{y2:.1f}" r="2.5" fill="none" stroke="#000"/>')
+                       f'stroke-width="1.4" stroke-dasharray="3 2"/>'
+                       f'<circle cx="{x2:.1f}" cy="{y2:.1f}" r="4" fill="#fff" stroke="{colour}" stroke-width="2"/>'
+                       f'<circle cx="{x1:.1f}" cy="{y1:.1f}" r="4" fill="{colour}" stroke="#000" stroke-width="1"/>')
+            obstacles += [(x1 - 4, y1 - 4, x1 + 4, y1 + 4), (x2 - 4, y2 - 4, x2 + 4, y2 + 4)]
+            if inside(x1, y1) and (metres * metre >= 6 or stands):
+                marks.append((x1, y1, f"{number[oid]}: {metres:.0f} m", colour))
         if user:
             x, y = xy(user)
             out.append(f'<path d="M{x:.1f},{y - 8:.1f} L{x + 7:.1f},{y + 6:.1f} L{x - 7:.1f},{y + 6:.1f} Z" '
                        f'fill="#000"/>')
+            obstacles.append((x - 7, y - 8, x + 7, y + 6))
             marks.append((x, y, "you", "#000"))
-        out += place_labels(marks)
-        out.append("</g></g>")
+        out += place_labels(marks, obstacles)
+        out.append("</g>")
+        out += scale_bar(x0 + 32, y0 + 60 + h * scale - 12, metre)
+        out.append("</g>")
         return out, w * scale, h * scale
 
     lats = [p[0] for p in everything]
     lons = [p[1] for p in everything]
     pad = 0.01
     whole = (min(lats) - pad, min(lons) - pad / k, max(lats) + pad, max(lons) + pad / k)
-    left, w1, h1 = panel(0, "Simulator (colour) over the feed (grey)", whole, False)
-    right, w2, h2 = panel(int(w1) + 40, title, airport_box, True)
+    left, w1, h1 = panel(0, 0, "Simulator (colour) over the feed (grey)", whole, 560.0, False, False)
+    right, w2, h2 = panel(int(w1) + 40, 0, title, airport_box, 760.0, True, apron_box is None)
+    parts = left + right
+    y_row2 = int(max(h1, h2) + 80)
+    h3 = 0.0
+    if apron_box:
+        # As wide as the two panels above, at most 640 px tall.
+        aw, ah = (apron_box[3] - apron_box[1]) * k, apron_box[2] - apron_box[0]
+        size = min((w1 + w2 + 20.0) * max(aw, ah) / max(aw, 1e-9), 640.0 * max(aw, ah) / max(ah, 1e-9))
+        apron, w3, h3 = panel(0, y_row2, "The apron: parked aircraft at their stands", apron_box, size, True, True)
+        parts += apron
     x_legend = int(w1 + w2 + 80)
     rows = [f'<text x="{x_legend}" y="50" font-size="15" font-family="sans-serif">Aircraft</text>']
     kinds = {"track": "moved (its track)", "pt": "parked, service's list", "schedule": "parked, stand schedule"}
@@ -282,35 +339,61 @@ def svg_map(path, user, feed, sim, names, airport_box, worst=(), title="Around t
                     f'{n:>2}  {html.escape(label)}</text><text x="{x_legend + 110}" y="{y}" font-size="11" '
                     f'font-family="sans-serif" fill="#555">{kinds[kind]}</text>')
     y = 72 + len(legend) * 15 + 12
-    rows.append(f'<text x="{x_legend}" y="{y}" font-size="11" font-family="sans-serif">you: the user aircraft '
-                f'(black triangle); grey bars: runways; circles: stands</text>')
+    notes = ["you: the user aircraft (black triangle); grey bars: runways; circles: stands;",
+             "squares: parked aircraft at their stands (blue: service's list, green: stand schedule);",
+             "filled dot and ring joined: where an aircraft was farthest from the recording,",
+             "the dot its simulator position, the ring the recording's at the same moment"]
+    for i, note in enumerate(notes):
+        rows.append(f'<text x="{x_legend}" y="{y + i * 14}" font-size="11" font-family="sans-serif">'
+                    f'{html.escape(note)}</text>')
     width = x_legend + 520
-    height = int(max(h1, h2, y) + 90)
+    height = int(max(y_row2 + 60 + h3 + 30 if apron_box else max(h1, h2) + 90, y + 70))
     with open(path, "w", encoding="utf-8") as f:
         f.write(f'<svg xmlns="http://www.w3.org/2000/svg" width="{width}" height="{height}" '
                 f'viewBox="0 0 {width} {height}">\n<rect width="100%" height="100%" fill="white"/>\n')
-        f.write("\n".join(left + right + rows))
+        f.write("\n".join(parts + rows))
         f.write("\n</svg>\n")
 
 
-def place_labels(marks):
-    """Numbers beside their marks, each moved around its mark until it overlaps no other label."""
-    taken, out = [], []
-    offsets = [(5, -5), (5, 12), (-16, -5), (-16, 12), (5, -16), (-5, 22), (14, 3), (-26, 3), (5, -27), (5, 33)]
-    for (x, y, n, colour) in marks:
-        text = str(n)
-        wide = 6.5 * len(text)
-        box = None
-        for dx, dy in offsets:
-            cand = (x + dx, y + dy - 9, x + dx + wide, y + dy + 1)
-            if all(cand[2] < b[0] or cand[0] > b[2] or cand[3] < b[1] or cand[1] > b[3] for b in taken):
-                box = cand
+def place_labels(marks, obstacles=()):
+    """Texts beside their marks: each tries places around its mark, nearest first, until it covers no
+    other label and no obstacle (marks, squares); one set farther away gets a thin line to its mark.
+    Marks with the most neighbours are placed first."""
+    taken, out = list(obstacles), []
+
+    def free(box):
+        return all(box[2] < b[0] or box[0] > b[2] or box[3] < b[1] or box[1] > b[3] for b in taken)
+
+    def crowd(m):
+        return -sum(1 for o in marks if abs(o[0] - m[0]) < 40 and abs(o[1] - m[1]) < 40)
+
+    for (x, y, text, colour) in sorted(marks, key=crowd):
+        wide, high = 6.2 * len(text) + 2, 11
+        box, far = None, False
+        for ring in (6, 12, 20, 30, 44, 60, 80):
+            for step in range(16):
+                a = math.radians(-45 + step * 22.5)
+                cx, cy = x + ring * math.cos(a), y - ring * math.sin(a)
+                # The text's box lies on the side of the mark the direction points to.
+                bx = cx if math.cos(a) > 0.3 else (cx - wide if math.cos(a) < -0.3 else cx - wide / 2)
+                by = cy - high if math.sin(a) > 0.3 else (cy if math.sin(a) < -0.3 else cy - high / 2)
+                cand = (bx, by, bx + wide, by + high)
+                if free(cand):
+                    box, far = cand, ring > 20
+                    break
+            if box:
                 break
         if box is None:
-            box = (x + 5, y - 14, x + 5 + wide, y - 4)
+            box = (x + 5, y - 14, x + 5 + wide, y - 3)
         taken.append(box)
-        out.append(f'<text x="{box[0]:.1f}" y="{box[3] - 1:.1f}" font-size="10" font-weight="bold" '
-                   f'font-family="sans-serif" fill="{colour}">{text}</text>')
+        if far:
+            ex = min(max(x, box[0]), box[2])
+            ey = min(max(y, box[1]), box[3])
+            out.append(f'<line x1="{x:.1f}" y1="{y:.1f}" x2="{ex:.1f}" y2="{ey:.1f}" stroke="{colour}" '
+                       f'stroke-width="0.6"/>')
+        out.append(f'<text x="{box[0] + 1:.1f}" y="{box[3] - 1.5:.1f}" font-size="10" font-weight="bold" '
+                   f'font-family="sans-serif" fill="{colour}" stroke="#fff" stroke-width="2.5" '
+                   f'paint-order="stroke">{html.escape(text)}</text>')
     return out
 
 
@@ -422,6 +505,22 @@ def stands_box(facts, user):
     d_lon = d_lat / math.cos(math.radians(user[0]))
     box = (min(lats) - d_lat, min(lons) - d_lon, max(lats) + d_lat, max(lons) + d_lon)
     return box, f"{facts['airport']}: runways, stands and parked aircraft"
+
+
+def apron_box(layers, ends=()):
+    """The apron panel: the parked aircraft and the live aircraft that ended on a stand (ends: the last
+    positions of the tracks) within 800 m of the parked aircraft's median position (the main apron;
+    one farther away is still drawn on the airport panel), 70 m around them; None without any."""
+    pts = [(lat, lon) for (_oid, _label, lat, lon, _kind) in layers["parked"]]
+    if not pts:
+        return None
+    mid = (sorted(p[0] for p in pts)[len(pts) // 2], sorted(p[1] for p in pts)[len(pts) // 2])
+    pts += [e for e in ends if any(dist_m(e, (s[1], s[2])) <= max(s[3], 15.0) for s in layers["stands"])]
+    near = [p for p in pts if dist_m(p, mid) <= 800.0]
+    d_lat = 70.0 / 111120.0
+    d_lon = d_lat / math.cos(math.radians(mid[0]))
+    return (min(p[0] for p in near) - d_lat, min(p[1] for p in near) - d_lon,
+            max(p[0] for p in near) + d_lat, max(p[1] for p in near) + d_lon)
 
 
 def airport_layers(facts, created):
@@ -592,9 +691,10 @@ def report(args):
     title = "Around the user aircraft (5 km)"
     if parked["stands"] and user:
         airport_box, title = stands_box(parked, user)
+    layers = airport_layers(parked, created)
     svg_map(map_path, user, {c: p for c, p in feed_lines.items() if c in in_feed}, sim_lines, names,
-            airport_box or (0, 0, 1, 1), [r[3]["worst"] for r in results if r[3]["worst"]], title,
-            airport=airport_layers(parked, created))
+            airport_box or (0, 0, 1, 1), {r[0]: r[3]["worst"] for r in results if r[3]["worst"]}, title,
+            airport=layers, apron_box=apron_box(layers, [pts[-1] for pts in sim_lines.values() if pts]))
 
     print("== summary")
     print(f"  aircraft in the feed ({range_nm:.0f} nm + 10 km box): {len(in_feed)}")

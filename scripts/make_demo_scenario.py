@@ -103,6 +103,16 @@ def angle_diff(a, b):
     return (b - a + 540.0) % 360.0 - 180.0
 
 
+def line_offsets(p, a, b):
+    """(along, across) in metres of p relative to the great circle from a to b: along from a towards
+    b, across positive to the right of that course."""
+    d = dist_m(a, p) / R_EARTH
+    t = math.radians(bearing(a, p) - bearing(a, b))
+    across = math.asin(max(-1.0, min(1.0, math.sin(d) * math.sin(t))))
+    along = math.acos(max(-1.0, min(1.0, math.cos(d) / math.cos(across))))
+    return (along if math.cos(t) >= 0 else -along) * R_EARTH, across * R_EARTH
+
+
 # ---- data ----------------------------------------------------------------------------------
 
 def read_airports(path):
@@ -125,9 +135,12 @@ def read_runway_ends(path, icao):
                 continue
             le = (float(r["le_latitude_deg"]), float(r["le_longitude_deg"]), float(r["le_elevation_ft"] or 0))
             he = (float(r["he_latitude_deg"]), float(r["he_longitude_deg"]), float(r["he_elevation_ft"] or 0))
-            ends[r["le_ident"]] = (le, he, float(r["le_heading_degT"]))
-            ends[r["he_ident"]] = (he, le, float(r["he_heading_degT"]))
-    return ends  # ident -> (threshold, far end, heading)
+            # The table's headings are the magnetic ones of the runway names (BIKF 19: 194), though
+            # its column says true: the true course comes from the ends' coordinates.
+            width = float(r["width_ft"] or 150) * 0.3048
+            ends[r["le_ident"]] = (le, he, bearing(le, he), width)
+            ends[r["he_ident"]] = (he, le, bearing(he, le), width)
+    return ends  # ident -> (threshold, far end, true course, width in metres)
 
 
 # The airports of the download tree's stock parking files: the demo's map draws their runways.
@@ -237,13 +250,14 @@ class Mover:
         self.pos, self.alt, self.hdg, self.gs, self.gnd = pos, alt, heading, speed, ground
         self.t, self.vr = 0.0, 0.0
         self.backward = None  # while pushed back: the course it moves along, against its nose
+        self.runway = None    # the runway ident while landing, rolling out, lining up or taking off
         self.samples = []
         self._sample()
 
     def _sample(self):
         trk = self.hdg if self.backward is None else self.backward
         self.samples.append((self.t, self.pos[0], self.pos[1], self.alt, self.gs, trk % 360.0,
-                             self.vr, self.gnd, self.hdg % 360.0))
+                             self.vr, self.gnd, self.hdg % 360.0, self.runway))
 
     def step(self, target_speed, accel, target_heading=None, turn=3.0, alt_target=None, climb=0.0):
         dv = max(-accel, min(accel, target_speed - self.gs))
@@ -272,11 +286,30 @@ class Mover:
                 target = speed
                 if last and stop_at_end:
                     target = min(speed, max(3.0, math.sqrt(max(0.0, 2 * accel * KT * d)) / KT))
+                # A waypoint inside the turning circle would be circled for ever: slow down until
+                # the turn that reaches it fits (radius d / (2 sin of the heading error)).
+                err = abs(math.radians(angle_diff(self.hdg, bearing(self.pos, wp))))
+                if self.gnd and err > 0.1:
+                    fits = d / (2.0 * math.sin(min(err, math.pi / 2))) * math.radians(turn) / KT
+                    target = min(target, max(2.0, 0.9 * fits))
                 self.step(target, accel, bearing(self.pos, wp), turn,
                           alt_of(self.pos) if alt_of else None)
         if stop_at_end:
             while self.gs > 0:
                 self.step(0.0, max(accel, self.gs))
+
+    def track_line(self, a, b, speed, accel, turn, alt_of, done, gain=0.05, climb=0.0):
+        """Flies or rolls along the line from a to b, as a localizer or a nose wheel keeps it: the
+        heading is the line's course less an intercept angle of gain degrees per metre off the
+        line (at most 30), until done(self) is true."""
+        course = bearing(a, b)
+        for _ in range(3600):
+            if done(self):
+                return
+            _, across = line_offsets(self.pos, a, b)
+            target = course - max(-30.0, min(30.0, gain * across))
+            self.step(speed, accel, target, turn, alt_of(self.pos) if alt_of else None, climb)
+        sys.exit("track_line: the end condition was never met")
 
     def hold(self, seconds):
         self.vr = 0.0
@@ -321,71 +354,132 @@ class Mover:
 
 # ---- flights -------------------------------------------------------------------------------
 
+def runway(ctx, ident):
+    """(threshold, far end, true course, length, width) of a runway end."""
+    thr, far, course, width = ctx["ends"][ident]
+    return thr[:2], far[:2], course, dist_m(thr, far), width
+
+
 def arrival(ctx, touchdown_at, gate, approach_nm, side):
-    thr, far, rwy_hdg = ctx["ends"][ARRIVAL_RUNWAY]
-    elev = thr[2]
-    back = (rwy_hdg + 180.0) % 360.0
-    faf = dest(thr[:2], back, 7 * NM)
+    thr, far, course, _length, _width = runway(ctx, ARRIVAL_RUNWAY)
+    elev = ctx["ends"][ARRIVAL_RUNWAY][0][2]
+    back = (course + 180.0) % 360.0
+    faf = dest(thr, back, 7 * NM)
     # Joining the final from one side: a fix off the centreline, then the final approach fix.
-    join = dest(dest(thr[:2], back, (approach_nm + 4) * NM), (back + side * 90.0) % 360.0, 5 * NM)
+    join = dest(dest(thr, back, (approach_nm + 4) * NM), (back + side * 90.0) % 360.0, 5 * NM)
     start = dest(join, (back + side * 40.0) % 360.0, 6 * NM)
 
     def glide(pos):
-        d_nm = dist_m(pos, thr[:2]) / NM
+        d_nm = dist_m(pos, thr) / NM
         return min(elev + 50 + d_nm * 318.0, elev + 3000 + max(0.0, d_nm - 9) * 150.0)
 
     m = Mover(start, glide(start), bearing(start, join), 200.0, 0)
     m.follow([join], 190.0, accel=1.0, turn=2.5, alt_of=glide)
-    m.follow([faf], 160.0, accel=1.0, turn=2.5, alt_of=glide)
-    touch = dest(thr[:2], rwy_hdg, 350.0)
-    m.follow([thr[:2]], 140.0, accel=0.7, turn=2.0, alt_of=glide, capture=60.0)
-    m.follow([touch], 138.0, accel=0.5, turn=1.0, alt_of=lambda p: elev + max(0.0, dist_m(p, touch) / NM * 318.0))
+    m.follow([faf], 160.0, accel=1.0, turn=2.5, alt_of=glide, capture=1500.0)
+    # The final along the extended centreline (the localizer), touchdown 350 m past the threshold.
+    touch = dest(thr, course, 350.0)
+    m.track_line(thr, far, 140.0, 0.7, 2.0, glide, lambda m: line_offsets(m.pos, thr, far)[0] >= -1500.0)
+    m.runway = ARRIVAL_RUNWAY
+    m.track_line(thr, far, 138.0, 0.5, 1.0, lambda p: elev + max(0.0, dist_m(p, touch) / NM * 318.0),
+                 lambda m: line_offsets(m.pos, thr, far)[0] >= 350.0)
     t_touch = m.t
     m.alt, m.gnd, m.vr = elev, 1, 0.0
-    # Rollout to taxi speed, then to the nearest exit node off the runway and along the taxiways.
-    while m.gs > 18.0:
-        m.step(15.0, 3.0, rwy_hdg, 1.0, elev)
+    # Rollout on the centreline to taxi speed, then to the nearest exit node off the runway and
+    # along the taxiways.
+    m.track_line(thr, far, 15.0, 3.0, 1.0, lambda p: elev, lambda m: m.gs <= 18.0)
+    m.runway = None
     nodes, graph = ctx["nodes"], ctx["graph"]
-    exit_node = nearest_node(nodes, graph, dest(m.pos, rwy_hdg, 150.0), exclude=ctx["on_runway"])
+    exit_node = nearest_node(nodes, graph, dest(m.pos, course, 150.0), exclude=ctx["on_runway"])
     path = route(graph, nodes, exit_node, gate["index"], ctx["on_runway"]) or [gate["pos"]]
     m.follow(path, 15.0, accel=1.5, turn=25.0, alt_of=lambda p: elev, stop_at_end=True, capture=10.0)
     m.hold(DURATION)
     return m.samples, t_touch
 
 
+def holding_point(ctx, gate):
+    """The taxiway node 120 m beside the threshold of the departure runway, on the gate's side of
+    it (the way there does not cross the runway)."""
+    thr, far, course, _length, _width = runway(ctx, DEPARTURE_RUNWAY)
+    nodes, graph = ctx["nodes"], ctx["graph"]
+    side = 90.0 if line_offsets(gate["pos"], thr, far)[1] > 0 else -90.0
+    return nearest_node(nodes, graph, dest(thr, (course + side) % 360.0, 120.0), exclude=ctx["on_runway"])
+
+
 def departure(ctx, takeoff_at, gate, dest_pos, wait):
-    thr, far, rwy_hdg = ctx["ends"][DEPARTURE_RUNWAY]
+    thr, far, course, _length, _width = runway(ctx, DEPARTURE_RUNWAY)
     elev = ctx["elev"]
     nodes, graph = ctx["nodes"], ctx["graph"]
-    lineup = dest(thr[:2], rwy_hdg, 80.0)
-    hold_node = nearest_node(nodes, graph, dest(thr[:2], (rwy_hdg + 90) % 360, 120.0), exclude=ctx["on_runway"])
+    hold_node = holding_point(ctx, gate)
     m = Mover(gate["pos"], elev, gate["heading"], 0.0, 1)
     m.hold(wait)
     path = route(graph, nodes, gate["index"], hold_node, ctx["on_runway"]) or []
     m.follow(path, 15.0, accel=1.0, turn=25.0, alt_of=lambda p: elev, stop_at_end=True, capture=10.0)
     m.hold(20)
-    m.follow([lineup], 8.0, accel=1.0, turn=20.0, alt_of=lambda p: elev, stop_at_end=True, capture=10.0)
+    # Line-up: onto the runway towards the centreline 40 m past the threshold, a turn of 25 m radius
+    # onto it (8 kt, about 9 degrees a second), then along the centreline to a stop 120 m past the
+    # threshold, the nose on the runway's course.
+    _, across = line_offsets(m.pos, thr, far)
+    radius, side = 25.0, (1.0 if across > 0 else -1.0)
+    entry = dest(thr, course, 40.0)
+    arc = [dest(dest(entry, course, radius * (1.0 - math.cos(a))), (course + 90.0 * side) % 360.0,
+                radius * (1.0 - math.sin(a)))
+           for a in (math.radians(d) for d in range(0, 91, 15))]
+    m.follow(arc[:1], 8.0, accel=1.0, turn=10.0, alt_of=lambda p: elev, capture=6.0)
+    m.runway = DEPARTURE_RUNWAY  # at the runway's edge
+    m.follow(arc[1:], 8.0, accel=1.0, turn=10.0, alt_of=lambda p: elev, capture=6.0)
+    m.track_line(thr, far, 6.0, 1.0, 10.0, lambda p: elev, lambda m: line_offsets(m.pos, thr, far)[0] >= 110.0,
+                 gain=1.0)
+    while m.gs > 0:
+        m.step(0.0, 2.0, course, 2.0, elev)
     m.hold(10)
     t_roll = m.t
-    while m.gs < 150.0:
-        m.step(160.0, 3.0, rwy_hdg, 1.0, elev)
+    # The take-off roll along the centreline to 150 kt, lift-off, the climb on the runway's course to
+    # 1,500 ft above the field and the turn towards the destination.
+    m.track_line(thr, far, 160.0, 3.0, 1.0, lambda p: elev, lambda m: m.gs >= 150.0)
     m.gnd = 0
-    course = bearing(m.pos, dest_pos)
+    m.track_line(thr, far, 180.0, 1.0, 2.5, None, lambda m: m.alt - elev >= 1500.0, climb=2500.0)
+    m.runway = None
+    course_out = bearing(m.pos, dest_pos)
     for _ in range(900):
         agl = m.alt - elev
         if dist_m(m.pos, ctx["apt"]) > 16 * NM:
             break
-        target_hdg = rwy_hdg if agl < 1500 else course
-        m.step(250.0 if agl > 3000 else 180.0, 1.0, target_hdg, 2.5, None, 2500.0 if m.alt < 12000 else 1200.0)
+        m.step(250.0 if agl > 3000 else 180.0, 1.0, course_out, 2.5, None, 2500.0 if m.alt < 12000 else 1200.0)
     return m.samples, t_roll
 
 
 def gate_exit(ctx, gate):
     """The taxi route from a gate to the holding point of runway 10."""
-    thr, far, rwy_hdg = ctx["ends"][DEPARTURE_RUNWAY]
-    nodes, graph = ctx["nodes"], ctx["graph"]
-    hold_node = nearest_node(nodes, graph, dest(thr[:2], (rwy_hdg + 90) % 360, 120.0), exclude=ctx["on_runway"])
-    return route(graph, nodes, gate["index"], hold_node, ctx["on_runway"]) or []
+    return route(ctx["graph"], ctx["nodes"], gate["index"], holding_point(ctx, gate), ctx["on_runway"]) or []
+
+
+# Where a landing or a take-off may lie: within 30 m of the runway's centre line (half the width of
+# a 60 m runway), and rolling fast along it only on its course.
+CENTRE_LINE_M = 30.0
+ROLL_TRACK_DEG = 5.0
+
+
+def runway_faults(ctx, callsign, samples):
+    """The faults of one flight's runway points: the samples tagged with a runway that lie over or
+    on it, each within CENTRE_LINE_M of the centre line; touchdown and lift-off on the runway; a
+    ground roll faster than 30 kt on the runway's course."""
+    faults = []
+    for i, (t, lat, lon, _alt, gs, trk, _vr, gnd, _hdg, ident) in enumerate(samples):
+        if ident is None:
+            continue
+        thr, far, course, length, _width = runway(ctx, ident)
+        along, across = line_offsets((lat, lon), thr, far)
+        touch = i > 0 and samples[i - 1][7] != gnd
+        if (0.0 <= along <= length or gnd or touch) and abs(across) > CENTRE_LINE_M:
+            faults.append(f"{callsign} t={t:.0f}s runway {ident}: {abs(across):.0f} m off the centre line "
+                          f"({along:.0f} m from the threshold)")
+        if (gnd or touch) and not 0.0 <= along <= length:
+            faults.append(f"{callsign} t={t:.0f}s runway {ident}: {'touchdown' if gnd else 'lift-off'} or "
+                          f"roll {along:.0f} m from the threshold, off the runway")
+        if gnd and gs > 30.0 and abs(angle_diff(course, trk)) > ROLL_TRACK_DEG:
+            faults.append(f"{callsign} t={t:.0f}s runway {ident}: rolling at {gs:.0f} kt on track {trk:.0f}, "
+                          f"the runway's course is {course:.0f}")
+    return faults
 
 
 def needs_pushback(gate, path):
@@ -416,7 +510,7 @@ def pushback_departure(ctx, leave_at, gate):
 
 def to_points(samples, shift):
     pts, last_t = [], None
-    for (t, lat, lon, alt, gs, trk, vr, gnd, hdg) in samples:
+    for (t, lat, lon, alt, gs, trk, vr, gnd, hdg, _runway) in samples:
         st = t + shift
         if st < 0 or st > DURATION:
             continue
@@ -511,7 +605,7 @@ def main():
         entry = airports["IATA:" + code]
         return code, (entry[0], entry[1])
 
-    tracks, parked, notes = [], [], []
+    tracks, parked, notes, faults = [], [], [], []
     # Arrivals: touchdown times spread over the run; the first two have landed before it starts
     # and are taxiing in. Approach side alternates.
     arrival_airlines = ["ICE", "WZZ", "ICE", "BAW", "SAS", "ICE", "EIN", "NAX", "BAW", "KLM"]
@@ -524,6 +618,7 @@ def main():
         pts = to_points(samples, td - t_touch)
         if len(pts) < 2:
             continue
+        faults += runway_faults(ctx, f"arrival {i + 1}", samples)
         tracks.append({"hex": hexid, "callsign": flight(airline), "reg": reg, "type": actype,
                        "from": frm, "to": "KEF", "points": pts})
         notes.append(f"arrival   {tracks[-1]['callsign']:8} {reg:7} {actype} touchdown t={td}s gate {gate['name']}")
@@ -535,6 +630,7 @@ def main():
         gate = gates.pop()
         code, pos = other_end(airline)
         samples, t_roll = departure(ctx, to, gate, pos, 20)
+        faults += runway_faults(ctx, f"departure {i + 1}", samples)
         pts = to_points(samples, to - t_roll)
         # Before its first move the aircraft stands at its gate from the start of the run.
         if pts and pts[0]["t"] > 0:
@@ -569,6 +665,10 @@ def main():
     tracks.append({"hex": hexid, "callsign": flight("ICE"), "reg": reg, "type": actype, "from": "KEF", "to": code,
                    "points": pts})
     notes.append(f"departure {tracks[-1]['callsign']:8} {reg:7} {actype} pushback t={PUSHBACK_AT}s gate {gate['name']}")
+
+    if faults:
+        sys.exit("the landings and take-offs leave the runways, no scenario written:\n  " +
+                 "\n  ".join(faults[:20]) + (f"\n  ... {len(faults) - 20} more" if len(faults) > 20 else ""))
 
     station = {"icao": AIRPORT, "lat": apt[0], "lon": apt[1], "qnh": 1009,
                "metar": f"{AIRPORT} 010000Z 16012KT 9999 FEW025 M02/M06 Q1009"}

@@ -38,6 +38,7 @@ struct Registry {
     std::map<std::uintptr_t, Window> windows;  // by handle value, in creation order
     std::uintptr_t nextHandle = 0x10000;
     std::string statusLine, errorLine;
+    std::string statusEchoed, errorEchoed;  // the last text echoed of each line
     std::vector<std::string> statusHistory, errorHistory;
     std::map<std::string, std::string> painted;
     int invalidations = 0;
@@ -116,10 +117,12 @@ void lf_changed(Registry& r)
     r.changed.notify_all();
 }
 
-// Sets the status or error line: an unchanged text does nothing; a new one is kept in its history,
-// echoed to stdout as "[tag] text" when echo is on, and counts as a change.
-void lf_setLine(std::string Registry::*line, std::vector<std::string> Registry::*history, const char* tag,
-                std::string text)
+// Sets the status or error line: an unchanged text does nothing; a new one is kept in its history
+// and counts as a change. With echo on, a text with news is echoed to stdout as "[tag] text" (its
+// trailing line ends dropped); a cleared line and the text echoed last, shown again after a clear
+// (the periodic parking adjustment does so every 15 s), have none.
+void lf_setLine(std::string Registry::*line, std::string Registry::*echoed,
+                std::vector<std::string> Registry::*history, const char* tag, std::string text)
 {
     Registry& r = lf_registry();
     std::lock_guard lock(r.mutex);
@@ -127,8 +130,12 @@ void lf_setLine(std::string Registry::*line, std::vector<std::string> Registry::
         return;
     r.*line = std::move(text);
     (r.*history).push_back(r.*line);
-    if (r.echo) {
-        std::printf("[%s] %s\n", tag, (r.*line).c_str());
+    std::string shown = r.*line;
+    while (!shown.empty() && (shown.back() == '\n' || shown.back() == '\r' || shown.back() == ' '))
+        shown.pop_back();
+    if (r.echo && !shown.empty() && shown != r.*echoed) {
+        r.*echoed = shown;
+        std::printf("[%s] %s\n", tag, shown.c_str());
         std::fflush(stdout);
     }
     lf_changed(r);
@@ -277,7 +284,7 @@ HWND WindowModel::mainWindow() const
 
 void WindowModel::setStatusLine(std::string text)
 {
-    lf_setLine(&Registry::statusLine, &Registry::statusHistory, "status", std::move(text));
+    lf_setLine(&Registry::statusLine, &Registry::statusEchoed, &Registry::statusHistory, "status", std::move(text));
 }
 
 std::string WindowModel::statusLine() const
@@ -289,7 +296,7 @@ std::string WindowModel::statusLine() const
 
 void WindowModel::setErrorLine(std::string text)
 {
-    lf_setLine(&Registry::errorLine, &Registry::errorHistory, "error", std::move(text));
+    lf_setLine(&Registry::errorLine, &Registry::errorEchoed, &Registry::errorHistory, "error", std::move(text));
 }
 
 std::string WindowModel::errorLine() const
@@ -396,6 +403,8 @@ void WindowModel::reset()
         r.windows.clear();
         r.statusLine.clear();
         r.errorLine.clear();
+        r.statusEchoed.clear();
+        r.errorEchoed.clear();
         r.statusHistory.clear();
         r.errorHistory.clear();
         r.painted.clear();

@@ -306,7 +306,7 @@ void RealSubsystems::periodic(Periodic work)
         return;
     case Periodic::StartParkAdjustment:
         gf_disableControls();
-        g_bufferReceived = true;
+        gf_requestHistoryBuffers();
         // Fetched by the traffic reader for the adjustment of the next turn.
         gf_requestParkedTraffic();
         return;

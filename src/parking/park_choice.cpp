@@ -82,6 +82,7 @@ void lf_loadNow()
     const std::string failure = lf_readParkedFile();
     if (failure.empty()) {
         gf_requestParkedTraffic();
+        gf_requestHistoryBuffers();
         gf_disableControls();
         g_staticPlanWaiting = true;
     } else {
@@ -123,7 +124,7 @@ bool gf_setParkAirport(const std::string& code)
 void lf_startStaticCalculation(bool show)
 {
     gf_disableControls();
-    g_bufferReceived.store(true);
+    gf_requestHistoryBuffers();
     if (show)
         gf_setStatusLine("Calculating static parked aircraft ...", false);
 }

@@ -179,9 +179,21 @@ void TrafficClient::takeBufferMaps(std::set<std::string>& callsigns, std::set<st
     m_buffersFetched = false;
 }
 
+void TrafficClient::requestHistoryBuffers()
+{
+    // A fetch still untaken (the first reply's, minutes old) does not stand for the one asked for.
+    m_buffersFetched = false;
+}
+
 bool gf_updateParkedTraffic() { return g_trafficClient.takeParkedTraffic(g_parkedTraffic); }
 
 void gf_requestParkedTraffic() { g_trafficClient.requestParkedTraffic(); }
+
+void gf_requestHistoryBuffers()
+{
+    g_trafficClient.requestHistoryBuffers();
+    g_bufferReceived = true;
+}
 
 void gf_takeBufferMaps(std::set<std::string>& seenCallsigns, std::set<std::uint32_t>& seenHexids)
 {

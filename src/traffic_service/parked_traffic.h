@@ -22,6 +22,11 @@ extern std::vector<ParkedTrafficRecord> g_parkedTraffic;
 // Raised when a new history-buffer fetch is wanted; cleared by gf_takeBufferMaps.
 extern std::atomic<bool> g_bufferReceived;
 
+// Asks the traffic reader for the history buffers at its next poll and raises g_bufferReceived:
+// the maps the next gf_takeBufferMaps hands over then hold what the buffers showed after this
+// call, also when buffers fetched earlier (the first reply's) were not taken yet. Main loop.
+void gf_requestHistoryBuffers();
+
 // Asks the traffic reader for the aircraft parked in a 3 nm box around the park airport (the
 // client's park-airport position); it sends the request at its next turn, a poll spacing or two
 // later. Ask once the park airport's stands are read: the records' stand names come from them.

@@ -151,6 +151,8 @@ public:
 
     // ---- History-buffer maps ----------------------------------------------------------------
     void takeBufferMaps(std::set<std::string>& callsigns, std::set<std::uint32_t>& hexids);
+    // The next poll fetches the buffers while g_bufferReceived is raised (gf_requestHistoryBuffers).
+    void requestHistoryBuffers();
     bool buffersFetched() const { return m_buffersFetched.load(); }
 
     // ---- Stop and errors --------------------------------------------------------------------

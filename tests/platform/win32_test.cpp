@@ -165,9 +165,22 @@ TEST_F(Win32Layer, StatusAndErrorLinesPrintWhenTheyChange)
     windowModel().setStatusLine("Waiting for MSFS 2020 ...");
     windowModel().setErrorLine("Error 71: MSFS 2024 is running");
     windowModel().setStatusLine("");
+    // The periodic adjustment shows its line again after each clear: the terminal gets it once,
+    // without the text's own line end; another text in between shows it again.
+    windowModel().setStatusLine("Parking adjustments: 0 to be removed, 0 to be added\n");
+    windowModel().setStatusLine("");
+    windowModel().setStatusLine("Parking adjustments: 0 to be removed, 0 to be added\n");
+    windowModel().setStatusLine("Waiting for MSFS 2020 ...");
+    windowModel().setStatusLine("Parking adjustments: 0 to be removed, 0 to be added\n");
     const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(out, "[status] Waiting for MSFS 2020 ...\n[error] Error 71: MSFS 2024 is running\n[status] \n");
-    EXPECT_EQ(windowModel().statusHistory(), (std::vector<std::string>{"Waiting for MSFS 2020 ...", ""}));
+    EXPECT_EQ(out, "[status] Waiting for MSFS 2020 ...\n[error] Error 71: MSFS 2024 is running\n"
+                   "[status] Parking adjustments: 0 to be removed, 0 to be added\n"
+                   "[status] Waiting for MSFS 2020 ...\n"
+                   "[status] Parking adjustments: 0 to be removed, 0 to be added\n");
+    const std::string adjusted = "Parking adjustments: 0 to be removed, 0 to be added\n";
+    const std::string waiting = "Waiting for MSFS 2020 ...";
+    EXPECT_EQ(windowModel().statusHistory(),
+              (std::vector<std::string>{waiting, "", adjusted, "", adjusted, waiting, adjusted}));
     EXPECT_EQ(windowModel().errorLine(), "Error 71: MSFS 2024 is running");
     windowModel().setPainted("flight", "1");
     EXPECT_EQ(windowModel().painted("flight"), "1");

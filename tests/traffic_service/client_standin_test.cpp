@@ -151,6 +151,32 @@ TEST(TrafficClientStandin, FirstReplyBringsFiveBuffersThenLive)
     EXPECT_TRUE(hexids.empty());
 }
 
+// The plan of a park airport chosen minutes after the start asks for the buffers: the first
+// reply's, never taken (the flight was not loaded yet, they were empty), do not stand for them.
+// Read stale, the plan parked copies of aircraft standing live at their gates.
+TEST(TrafficClientStandin, BuffersAskedForAfterAnUntakenFetchAreFetchedAgain)
+{
+    tvxtest::StandinSession session(2);
+    session.standin().setReplayTime(30.0);
+    ASSERT_TRUE(g_trafficClient.login());
+    ASSERT_TRUE(g_trafficClient.pollTraffic());
+    ASSERT_TRUE(g_trafficClient.pollTraffic());
+    EXPECT_EQ(session.standin().stats().buffered, 1);
+
+    gf_requestHistoryBuffers();
+    EXPECT_TRUE(g_bufferReceived.load());
+    ASSERT_TRUE(g_trafficClient.pollTraffic());
+    EXPECT_EQ(session.standin().stats().buffered, 2);
+    EXPECT_NE(session.standin().stats().lastTrafficForm.find("buffercount=5&buffertime=6"), std::string::npos);
+    ASSERT_TRUE(g_trafficClient.pollTraffic());  // once per request
+    EXPECT_EQ(session.standin().stats().buffered, 2);
+    std::set<std::string> callsigns;
+    std::set<std::uint32_t> hexids;
+    gf_takeBufferMaps(callsigns, hexids);
+    EXPECT_EQ(callsigns, (std::set<std::string>{"KLM1234"}));
+    EXPECT_FALSE(g_bufferReceived.load());
+}
+
 TEST(TrafficClientStandin, ParkedTrafficWithOffsets)
 {
     tvxtest::StandinSession session;
