@@ -1,5 +1,6 @@
 // The client against the loopback stand-in: login and logout, live batches, history buffers,
-// parked traffic, QNH, the reply statuses, every broken-reply switch, and the rate limits.
+// parked traffic, QNH, the reply statuses, every broken-reply switch, and the rate limits; and the
+// stand-in itself: it stops at any moment, and its wall clock plays the scenario once.
 #include <gtest/gtest.h>
 
 #include <algorithm>
