@@ -132,7 +132,15 @@ bool TrafficStandin::start(int port, std::chrono::seconds idleStop)
         m_stopping = false;
         m_started = m_lastRequest = Clock::now();
     }
-    m_listener = std::thread([this] { m_server->listen_after_bind(); });
+    m_listenerDone = false;
+    m_listener = std::thread([this] {
+        m_server->listen_after_bind();
+        m_listenerDone = true;
+    });
+    // The server's stop() does nothing until its listener runs: return once it does, so that a
+    // stop() at any moment after start() ends it.
+    while (!m_server->is_running() && !m_listenerDone)
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
     m_watchdog = std::thread([this, idleStop] { lf_watch(idleStop); });
     return true;
 }
@@ -400,9 +408,8 @@ double TrafficStandin::lf_replayTime() const
         return m_fixedTime;
     if (m_clockWaitsForTraffic)
         return 0.0;
-    const double elapsed = std::chrono::duration<double>(Clock::now() - m_started).count();
-    const double length = m_scenario.duration() + 1.0;
-    return std::fmod(elapsed, length);
+    // Past the scenario's end the time runs on: the aircraft that have left stay gone.
+    return std::chrono::duration<double>(Clock::now() - m_started).count();
 }
 
 // ---- Requests -----------------------------------------------------------------------------

@@ -28,6 +28,7 @@
 // it held and must not call back).
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -87,7 +88,8 @@ public:
     std::string apiBase() const;
 
     // Scenario time (seconds after the scenario's start) of the replay: fixed when set, else
-    // running on from 0 at start() and looping over the scenario.
+    // running on from 0 at start(), once through the scenario and on past its end (a track is
+    // served up to 60 s after its last point, then no more).
     void setReplayTime(double seconds);
     // The wall clock's second 0 is the first traffic request, not start(): a run that starts the
     // stand-in long before the program connects still sees the scenario from its beginning.
@@ -166,6 +168,7 @@ private:
     std::unique_ptr<httplib::Server> m_server;
     std::thread m_listener;
     std::thread m_watchdog;
+    std::atomic<bool> m_listenerDone{false};
     int m_port = 0;
 
     mutable std::mutex m_mutex;

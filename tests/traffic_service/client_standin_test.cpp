@@ -1,5 +1,6 @@
 // The client against the loopback stand-in: login and logout, live batches, history buffers,
-// parked traffic, QNH, the reply statuses, every broken-reply switch, and the rate limits.
+// parked traffic, QNH, the reply statuses, every broken-reply switch, and the rate limits; and the
+// stand-in itself: it stops at any moment, and its wall clock plays the scenario once.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -521,4 +522,28 @@ TEST(TrafficClientStandin, SimClockWaitsForAPollingReaderBeforeItsFirstRequest)
     EXPECT_DOUBLE_EQ(standin.replayTime(), 15.0);
     ASSERT_TRUE(session.capture().waitForBatches(2, 5s));
     EXPECT_DOUBLE_EQ(klmTime(session.capture().batches()[1]), 14.0);
+}
+
+// The stand-in stops at any moment: right after start() its listener may not have begun to accept,
+// and a stop() then that the listener never saw left it in accept and stop() in join.
+TEST(TrafficStandin, StopsRightAfterStart)
+{
+    for (int i = 0; i < 200; ++i) {
+        tvxstandin::TrafficStandin standin(tvxtest::gf_amsterdamScenario(2));
+        ASSERT_TRUE(standin.start());
+        standin.stop();
+    }
+}
+
+// On the wall clock the scenario plays once: past its last point the replay time runs on (an
+// aircraft that has left stays gone), it does not start the scenario again.
+TEST(TrafficStandin, WallClockPlaysTheScenarioOnce)
+{
+    tvxstandin::TrafficScenario scenario = tvxtest::gf_amsterdamScenario(2);
+    for (auto& track : scenario.tracks)
+        track.points.resize(1);  // every track at second 0 only: the scenario is 0 s long
+    tvxstandin::TrafficStandin standin(std::move(scenario));
+    ASSERT_TRUE(standin.start());
+    std::this_thread::sleep_for(1300ms);
+    EXPECT_GE(standin.replayTime(), 1.3);
 }
