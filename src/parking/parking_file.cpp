@@ -8,9 +8,11 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
-#include <set>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
+#include <unordered_set>
 #include <utility>
 
 #include "foundation/errors.h"
@@ -414,10 +416,15 @@ void gf_readParkPos(const pugi::xml_node& parkpos, const std::string& name, std:
 
 void gf_readParkPositions(const pugi::xml_document& doc, std::uint32_t source)
 {
-    std::set<std::string> names;
-    for (const pugi::xml_node parkpos : doc.child("parkpositions").children("parkpos")) {
-        const std::string name = parkpos.attribute("id").as_string();
-        if (!names.insert(name).second)
+    // The names point into the document, which outlives the loop.
+    const auto parkpositions = doc.child("parkpositions").children("parkpos");
+    const auto count = static_cast<std::size_t>(std::distance(parkpositions.begin(), parkpositions.end()));
+    std::unordered_set<std::string_view> names(count);
+    g_parkPositions.reserve(g_parkPositions.size() + count);
+    for (const pugi::xml_node parkpos : parkpositions) {
+        const std::string_view id = parkpos.attribute("id").as_string();
+        const std::string name(id);
+        if (!names.insert(id).second)
             throw tvx::UserErrorException(94, "Parking position " + name + " appears more than once?");
         gf_readParkPos(parkpos, name, source);
     }
