@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <vector>
 
@@ -36,16 +37,36 @@ inline double medianSeconds(const std::function<void()>& work, int rounds = 9, d
     return times[times.size() / 2];
 }
 
-// The project's time over the floor's time, medians of alternating rounds; prints the line.
+// Seconds of processor time (every thread of the process) of one call of work, the median over
+// rounds of one call each: for work that runs on several threads, compared with a floor on one.
+inline double medianCpuSeconds(const std::function<void()>& work, int rounds)
+{
+    const auto cpuNow = [] {
+        timespec t{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+    };
+    std::vector<double> times;
+    for (int r = 0; r < rounds; ++r) {
+        const double start = cpuNow();
+        work();
+        times.push_back(cpuNow() - start);
+    }
+    std::nth_element(times.begin(), times.begin() + static_cast<long>(times.size() / 2), times.end());
+    return times[times.size() / 2];
+}
+
+// The project's time over the floor's time, medians of alternating rounds; prints the line. With
+// cpu, the times are processor times of all threads (the line says "by CPU").
 inline double printRatioToFloor(const char* path, double goal, const std::function<void()>& project,
-                                const std::function<void()>& floor, int rounds = 15)
+                                const std::function<void()>& floor, int rounds = 15, bool cpu = false)
 {
     std::vector<double> ratios, projectTimes, floorTimes;
     project();  // warm caches and allocations
     floor();
     for (int r = 0; r < rounds; ++r) {
-        const double p = medianSeconds(project, 1);
-        const double f = medianSeconds(floor, 1);
+        const double p = cpu ? medianCpuSeconds(project, 1) : medianSeconds(project, 1);
+        const double f = cpu ? medianCpuSeconds(floor, 1) : medianSeconds(floor, 1);
         projectTimes.push_back(p);
         floorTimes.push_back(f);
         ratios.push_back(p / f);
@@ -55,8 +76,8 @@ inline double printRatioToFloor(const char* path, double goal, const std::functi
         return v[v.size() / 2];
     };
     const double ratio = median(ratios);
-    std::printf("%s: %.4g ms, floor %.4g ms (medians of %d alternating rounds)\n", path,
-                median(projectTimes) * 1e3, median(floorTimes) * 1e3, rounds);
+    std::printf("%s: %.4g ms, floor %.4g ms%s (medians of %d alternating rounds)\n", path,
+                median(projectTimes) * 1e3, median(floorTimes) * 1e3, cpu ? " by CPU" : "", rounds);
     std::printf("%s ratio to floor: %.2f (goal %.2f)\n", path, ratio, goal);
     std::fflush(stdout);
     return ratio;

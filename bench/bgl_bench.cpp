@@ -2,19 +2,25 @@
 // list, on the real EGTK airport (89 parking entries) when the test data lies beside the project,
 // and on built airports of 100 to 2000 stands. Runs on the benchmark's thread; the scan messages
 // of the decoder collect in memory and are emptied between runs. The floor of a whole file is
-// fread of the same file (open, read, close); the goal is a quarter of its throughput (ratio 4).
+// fread of the same file as the decoder reads it (open, size by a seek, a fresh buffer, read,
+// close); the goal is a quarter of its throughput (ratio 4).
 // The scaling run decodes built airports of 100, 1,000 and 10,000 stands. The scan's own way of
 // decoding, each file on a new thread, is timed on the 10,000-stand file with the page faults it
-// takes (Linux: getrusage).
+// takes (Linux: getrusage). Last, the scan's whole task on the 10,000-stand file (decoding, the
+// publisher, the sort and the generated parking file written) against reading the file and
+// writing the same output bytes.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <string>
 #include <mutex>
 #include <filesystem>
 #include <thread>
 #include <vector>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <benchmark/benchmark.h>
 
@@ -136,14 +142,81 @@ std::size_t lf_decode(const fs::path& file)
     return airports.empty() ? 0 : airports[0].stands.size();
 }
 
-// The floor: the same file opened, read whole and closed.
-void lf_fread(const fs::path& file, std::vector<char>& buffer)
+// The floor: the same file opened, its size found by a seek, read whole into a buffer of its own
+// and closed, as the decoder reads it (a fresh buffer, not zeroed, on every call).
+std::unique_ptr<std::uint32_t[]> lf_fread(const fs::path& file)
 {
     std::FILE* in = std::fopen(file.c_str(), "rb");
-    buffer.resize(fs::file_size(file));
-    benchmark::DoNotOptimize(std::fread(buffer.data(), 1, buffer.size(), in));
+    std::fseek(in, 0, SEEK_END);
+    const auto bytes = static_cast<std::size_t>(std::ftell(in));
+    std::fseek(in, 0, SEEK_SET);
+    auto words = std::make_unique_for_overwrite<std::uint32_t[]>((bytes + 3) / 4);
+    benchmark::DoNotOptimize(std::fread(words.get(), 1, bytes, in));
     std::fclose(in);
+    return words;
 }
+
+// The scan's task on one BGL file (lf_toParkingPositions) in a folder of its own, as the add-on
+// scan runs it: the file read and decoded, its publisher looked for, the stands sorted and the
+// generated parking file airports/my_thirdparty/<code>.xml written. Its floor reads the same file
+// as above and writes the same output bytes as the task does (a temporary file renamed over it).
+class ScanTaskFolder {
+public:
+    explicit ScanTaskFolder(const fs::path& bgl)
+        : m_folder(fs::temp_directory_path() / ("tavix-bench-scan-" + std::to_string(::getpid())))
+    {
+        fs::create_directories(m_folder / "addon" / "scenery");
+        fs::copy_file(bgl, m_folder / "addon" / "scenery" / bgl.filename(), fs::copy_options::overwrite_existing);
+        m_previous = fs::current_path();
+        fs::current_path(m_folder);
+        m_bgl = m_folder / "addon" / "scenery" / bgl.filename();
+        lf_task();
+        lf_clearMessages();
+        const fs::path generated = m_folder / "airports" / "my_thirdparty" / "EGTK.xml";
+        std::FILE* in = std::fopen(generated.c_str(), "rb");
+        if (in) {
+            std::fseek(in, 0, SEEK_END);
+            m_output.resize(static_cast<std::size_t>(std::ftell(in)));
+            std::fseek(in, 0, SEEK_SET);
+            if (std::fread(m_output.data(), 1, m_output.size(), in) != m_output.size())
+                m_output.clear();
+            std::fclose(in);
+        }
+        m_floorTarget = m_folder / "airports" / "my_thirdparty" / "FLOOR.xml";
+    }
+    ~ScanTaskFolder()
+    {
+        lf_clearMessages();
+        fs::current_path(m_previous);
+        fs::remove_all(m_folder);
+    }
+    // The bytes the task wrote (empty when it wrote nothing).
+    const std::string& output() const { return m_output; }
+
+    void lf_task() const
+    {
+        lf_toParkingPositions(m_bgl);
+        std::lock_guard lock(g_scanMessagesMutex);
+        g_scanMessages.clear();
+    }
+    void lf_floor() const
+    {
+        benchmark::DoNotOptimize(lf_fread(m_bgl).get());
+        fs::path temporary = m_floorTarget;
+        temporary += ".tmp";
+        std::FILE* out = std::fopen(temporary.c_str(), "wb");
+        std::fwrite(m_output.data(), 1, m_output.size(), out);
+        std::fclose(out);
+        std::rename(temporary.c_str(), m_floorTarget.c_str());
+    }
+
+private:
+    fs::path m_folder;
+    fs::path m_previous;
+    fs::path m_bgl;
+    fs::path m_floorTarget;
+    std::string m_output;
+};
 
 // The scan's way: each decoding on a thread of its own, one after another. Prints the median time
 // of a file and the page faults per file.
@@ -166,7 +239,6 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 
-    std::vector<char> buffer;
     for (const int n : {100, 1000, 10000}) {
         const fs::path file = lf_builtFile(n);
         const double seconds = tvxbench::medianSeconds([&] { lf_decode(file); });
@@ -181,12 +253,21 @@ int main(int argc, char** argv)
     lf_clearMessages();
     if (const fs::path real = lf_realEgtk(); !real.empty())
         tvxbench::printRatioToFloor("BGL real EGTK file", 4.0, [&] { lf_decode(real); },
-                                    [&] { lf_fread(real, buffer); });
+                                    [&] { lf_fread(real); });
     else
         std::printf("BGL real EGTK file: shared/testdata/msfs_bgl not found (set TAVIX_SOURCE_DIR)\n");
     const fs::path big = lf_builtFile(10000);
     lf_printDecodingOnNewThreads(big, 101);
-    tvxbench::printRatioToFloor("BGL 10,000 stands", 4.0, [&] { lf_decode(big); }, [&] { lf_fread(big, buffer); });
+    tvxbench::printRatioToFloor("BGL 10,000 stands", 4.0, [&] { lf_decode(big); }, [&] { lf_fread(big); });
+    {
+        const ScanTaskFolder task(big);
+        if (task.output().empty()) {
+            std::printf("BGL scan task: no parking file generated\n");
+            return 1;
+        }
+        tvxbench::printRatioToFloor("BGL scan task, 10,000 stands", 4.0, [&] { task.lf_task(); },
+                                    [&] { task.lf_floor(); });
+    }
     fs::remove(big);
     lf_clearMessages();
     return 0;

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <exception>
 #include <iterator>
+#include <limits>
+#include <optional>
 #include <set>
 #include <stdexcept>
 
@@ -203,18 +205,106 @@ std::string gf_daySlotText(std::uint64_t stamp)
     return tvx::format("day={} hh={}", gf_weekdayOf(stamp), gf_slotOf(stamp));
 }
 
+namespace {
+
+constexpr double kEarthRadiusNm = 3437.746770784939;  // gf_distanceNm's sphere
+
+// The cells of the overlap search, in degrees: a pair of stands that overlaps lies in the same
+// cell or in neighbouring ones. Two stands overlap only closer than twice the largest radius / 1.1,
+// a central angle theta; their latitudes then differ by at most theta and, with c the smallest
+// cosine of their latitudes, their longitudes by at most 2 asin(sin(theta / 2) / c), under
+// 1.05 theta / c while sin(theta / 2) / c <= 0.5. None when the stands do not allow such cells
+// (a position or radius not finite, a pole, the antimeridian, an airport the size of a continent):
+// the pairwise test then takes them all.
+struct OverlapCells {
+    double latMin = 0.0, lonMin = 0.0, latSize = 0.0, lonSize = 0.0;
+};
+
+std::optional<OverlapCells> lf_overlapCells(const std::vector<ParkPos>& stands)
+{
+    OverlapCells cells;
+    cells.latMin = cells.lonMin = std::numeric_limits<double>::infinity();
+    double latMax = -cells.latMin, lonMax = -cells.lonMin, radiusMax = 0.0, absLatMax = 0.0;
+    for (const ParkPos& s : stands) {
+        if (!std::isfinite(s.lat) || !std::isfinite(s.lon) || !std::isfinite(s.radius))
+            return std::nullopt;
+        cells.latMin = std::min(cells.latMin, s.lat);
+        latMax = std::max(latMax, s.lat);
+        cells.lonMin = std::min(cells.lonMin, s.lon);
+        lonMax = std::max(lonMax, s.lon);
+        radiusMax = std::max(radiusMax, s.radius);
+        absLatMax = std::max(absLatMax, std::abs(s.lat));
+    }
+    if (absLatMax > 89.0 || lonMax - cells.lonMin > 180.0)
+        return std::nullopt;
+    // A margin of 1 % for rounding, and cells no smaller than about 6 mm.
+    const double theta = std::max(2.0 * radiusMax / 1.1 / kEarthRadiusNm * 1.01, 1e-9);
+    const double cosMin = std::cos(absLatMax * kDegToRad);
+    if (std::sin(theta / 2.0) / cosMin > 0.5)
+        return std::nullopt;
+    cells.latSize = theta / kDegToRad;
+    cells.lonSize = 1.05 * theta / cosMin / kDegToRad;
+    return cells;
+}
+
+bool lf_overlaps(const ParkPos& a, const ParkPos& b)
+{
+    return b.standId != a.standId && a.radius + b.radius > 1.1 * gf_distanceNm(a.lat, a.lon, b.lat, b.lon);
+}
+
+}  // namespace
+
 void gf_computeOverlappingStands()
 {
-    for (auto& a : g_parkPositions) {
+    std::vector<ParkPos>& stands = g_parkPositions;
+    for (auto& a : stands)
         a.overlapping.clear();
-        for (const auto& b : g_parkPositions) {
-            if (b.standId == a.standId)
-                continue;
-            if (a.radius + b.radius > 1.1 * gf_distanceNm(a.lat, a.lon, b.lat, b.lon))
-                a.overlapping.push_back(b.standId);
+    const std::optional<OverlapCells> cells = lf_overlapCells(stands);
+    if (!cells) {
+        for (auto& a : stands)
+            for (const auto& b : stands)
+                if (lf_overlaps(a, b))
+                    a.overlapping.push_back(b.standId);
+    } else {
+        // Each stand's cell (row, column) beside its index, sorted: a row's three neighbouring
+        // cells are one run. The candidates are tested in list order, as the pairwise test does.
+        struct Cell {
+            std::int64_t row, column;
+            std::uint32_t index;
+            auto operator<=>(const Cell&) const = default;
+        };
+        std::vector<Cell> sorted(stands.size());
+        for (std::uint32_t i = 0; i < stands.size(); ++i)
+            sorted[i] = {static_cast<std::int64_t>(std::floor((stands[i].lat - cells->latMin) / cells->latSize)),
+                         static_cast<std::int64_t>(std::floor((stands[i].lon - cells->lonMin) / cells->lonSize)), i};
+        std::vector<Cell> byIndex = sorted;
+        std::sort(sorted.begin(), sorted.end());
+        std::vector<std::uint32_t> candidates;
+        for (std::uint32_t i = 0; i < stands.size(); ++i) {
+            candidates.clear();
+            const Cell& own = byIndex[i];
+            for (std::int64_t row = own.row - 1; row <= own.row + 1; ++row) {
+                const auto first = std::lower_bound(sorted.begin(), sorted.end(), Cell{row, own.column - 1, 0});
+                const auto last = std::upper_bound(first, sorted.end(),
+                                                   Cell{row, own.column + 1, std::numeric_limits<std::uint32_t>::max()});
+                for (auto c = first; c != last; ++c)
+                    candidates.push_back(c->index);
+            }
+            std::sort(candidates.begin(), candidates.end());
+            ParkPos& a = stands[i];
+            const double phiA = a.lat * kDegToRad;
+            for (const std::uint32_t j : candidates) {
+                // Two stands whose latitudes alone lie further apart than their radii allow do not
+                // overlap (the distance is at least the latitudes' arc; a 1 % margin for rounding).
+                const ParkPos& b = stands[j];
+                if (std::abs(b.lat * kDegToRad - phiA) * kEarthRadiusNm * 1.1 > (a.radius + b.radius) * 1.01)
+                    continue;
+                if (lf_overlaps(a, b))
+                    a.overlapping.push_back(b.standId);
+            }
         }
     }
-    for (auto& a : g_parkPositions)
+    for (auto& a : stands)
         a.overlapping.shrink_to_fit();
 }
 

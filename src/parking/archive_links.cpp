@@ -3,6 +3,10 @@
 #include "parking/archive_links.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
+#include <string_view>
+#include <vector>
 #include <cctype>
 #include <optional>
 
@@ -148,6 +152,40 @@ bool lf_linkArchivedAirport(ScannedAirport& record, std::int32_t& archived, cons
     return linked;
 }
 
+namespace {
+
+// The stands in the order of their names as strings compare (byte by byte, a prefix first): each
+// name's characters, zero-padded to 24 bytes, read as three big-endian words, so that thousands of
+// stands sort by integer comparisons instead of string comparisons.
+void lf_sortByName(std::vector<ScannedStand>& stands)
+{
+    struct Key {
+        std::array<std::uint64_t, 3> words;
+        std::uint32_t index;
+    };
+    std::vector<Key> keys(stands.size());
+    for (std::uint32_t i = 0; i < stands.size(); ++i) {
+        const std::string_view name = stands[i].name.view();
+        std::array<unsigned char, 24> bytes{};
+        std::memcpy(bytes.data(), name.data(), std::min(name.size(), bytes.size()));
+        Key& key = keys[i];
+        for (std::size_t w = 0; w < 3; ++w) {
+            key.words[w] = 0;
+            for (std::size_t b = 0; b < 8; ++b)
+                key.words[w] = key.words[w] << 8 | bytes[w * 8 + b];
+        }
+        key.index = i;
+    }
+    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) { return a.words < b.words; });
+    std::vector<ScannedStand> sorted;
+    sorted.reserve(stands.size());
+    for (const Key& key : keys)
+        sorted.push_back(stands[key.index]);
+    stands = std::move(sorted);
+}
+
+}  // namespace
+
 void lf_generateAirportFile(ScannedAirport& record)
 {
     const auto m = static_cast<std::int64_t>(record.stands.size());
@@ -161,8 +199,7 @@ void lf_generateAirportFile(ScannedAirport& record)
     }
     lf_addScanMessage(tvx::format("Generated {}: {} position{}", record.code + ".xml", m, lf_plural(m)) + helipads);
 
-    std::sort(record.stands.begin(), record.stands.end(),
-              [](const ScannedStand& a, const ScannedStand& b) { return a.name < b.name; });
+    lf_sortByName(record.stands);
     fs::create_directories(folder);
     const fs::path path = folder / (record.code + ".xml");
     bool written = false;

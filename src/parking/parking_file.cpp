@@ -4,13 +4,16 @@
 // Threads: the caller's (main loop for the park airport's files, scan workers for scanned files).
 #include "parking/parking_file.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
-#include <set>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
+#include <unordered_set>
 #include <utility>
 
 #include "foundation/errors.h"
@@ -202,6 +205,83 @@ bool gf_writeApf(const ApfRecord& record, const std::filesystem::path& path, std
     return lf_saveApf(doc, path);
 }
 
+namespace {
+
+// True when pugixml writes the text into an attribute as it stands (printable ASCII, nothing it
+// escapes).
+bool lf_plainAttributeText(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u >= 0x20 && u < 0x7F && c != '&' && c != '<' && c != '>' && c != '"' && c != '\'';
+    });
+}
+
+// The value in fixed notation with the given decimals, as fmt's "{:.Nf}" writes it (to nearest,
+// ties to even, the sign of a negative zero kept). A position or radius is scaled to a whole
+// number where the scaling cannot change the rounding (the product lies more than 1e-6 from a
+// half, far beyond its rounding error); any other value goes to to_chars, which rounds as fmt
+// does, or to fmt itself when not finite ("F" writes it in capitals).
+void lf_appendFixed(std::string& text, double value, int decimals, bool capitals)
+{
+    const double scale = decimals == 6 ? 1e6 : 10.0;
+    const double scaled = std::abs(value) * scale;
+    if (scaled < 1e9) {
+        const double whole = std::floor(scaled);
+        const double fraction = scaled - whole;
+        if (std::abs(fraction - 0.5) > 1e-6) {
+            auto n = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+            char digits[24];
+            char* end = digits + sizeof digits;
+            char* p = end;
+            for (int d = 0; d < decimals; ++d, n /= 10)
+                *--p = static_cast<char>('0' + n % 10);
+            *--p = '.';
+            do {
+                *--p = static_cast<char>('0' + n % 10);
+                n /= 10;
+            } while (n != 0);
+            if (std::signbit(value))
+                *--p = '-';
+            text.append(p, end);
+            return;
+        }
+    }
+    if (std::isfinite(value) && std::abs(value) < 1e15) {
+        char digits[40];
+        const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
+        if (ec == std::errc()) {
+            text.append(digits, end);
+            return;
+        }
+    }
+    text += capitals ? tvx::format("{:.{}F}", value, decimals) : tvx::format("{:.{}f}", value, decimals);
+}
+
+// The scanned stands' lines as the document's save writes them, appended to the text: one
+// "\t<parkpos ... />" line each, in lf_writeFullForm's attribute order and number forms.
+void lf_appendScannedStands(std::string& text, std::span<const ScannedStand> stands)
+{
+    text.reserve(text.size() + stands.size() * 128 + 32);
+    for (const ScannedStand& scanned : stands) {
+        const StandForm stand = lf_standForm(scanned);
+        text += "\t<parkpos id=\"";
+        text += scanned.name.view();
+        text += "\" latitude=\"";
+        lf_appendFixed(text, stand.lat, 6, false);
+        text += "\" longitude=\"";
+        lf_appendFixed(text, stand.lon, 6, false);
+        text += "\" heading=\"";
+        lf_appendFixed(text, stand.heading * kRadToDeg, 1, true);
+        text += "\" radius=\"";
+        lf_appendFixed(text, stand.radius * kMetresPerNm, 1, true);
+        text += stand.heli ? "\" heli=\"true\"" : stand.cargo ? "\" cargo=\"true\"" : "\" cargo=\"false\"";
+        text += stand.ramp ? " ramp=\"true\" />\n" : " ramp=\"false\" />\n";
+    }
+}
+
+}  // namespace
+
 bool gf_writeScannedApf(const ApfFileHeader& header, std::span<const ScannedStand> stands,
                         const std::filesystem::path& path)
 {
@@ -209,6 +289,24 @@ bool gf_writeScannedApf(const ApfFileHeader& header, std::span<const ScannedStan
     pugi::xml_node parkpositions = lf_startApf(doc, header, stands.size(), 1);
     if (!parkpositions)
         return false;
+    // Thousands of stands: the document holds the head alone and the stands' lines are written
+    // straight after it, the same bytes as the document would save (names from the decoder's
+    // tables need no escaping; any other name takes the document's way).
+    constexpr std::string_view kEmptyList = "<parkpositions />\n";
+    if (!stands.empty() && std::all_of(stands.begin(), stands.end(), [](const ScannedStand& s) {
+            return lf_plainAttributeText(s.name.view());
+        })) {
+        std::ostringstream head;
+        doc.save(head);
+        std::string text = std::move(head).str();
+        if (text.ends_with(kEmptyList)) {
+            text.resize(text.size() - kEmptyList.size());
+            text += "<parkpositions>\n";
+            lf_appendScannedStands(text, stands);
+            text += "</parkpositions>\n";
+            return gf_replaceFile(path, text);
+        }
+    }
     for (const ScannedStand& stand : stands) {
         pugi::xml_node parkpos = parkpositions.append_child("parkpos");
         parkpos.append_attribute("id").set_value(stand.name.c_str());
@@ -414,10 +512,15 @@ void gf_readParkPos(const pugi::xml_node& parkpos, const std::string& name, std:
 
 void gf_readParkPositions(const pugi::xml_document& doc, std::uint32_t source)
 {
-    std::set<std::string> names;
-    for (const pugi::xml_node parkpos : doc.child("parkpositions").children("parkpos")) {
-        const std::string name = parkpos.attribute("id").as_string();
-        if (!names.insert(name).second)
+    // The names point into the document, which outlives the loop.
+    const auto parkpositions = doc.child("parkpositions").children("parkpos");
+    const auto count = static_cast<std::size_t>(std::distance(parkpositions.begin(), parkpositions.end()));
+    std::unordered_set<std::string_view> names(count);
+    g_parkPositions.reserve(g_parkPositions.size() + count);
+    for (const pugi::xml_node parkpos : parkpositions) {
+        const std::string_view id = parkpos.attribute("id").as_string();
+        const std::string name(id);
+        if (!names.insert(id).second)
             throw tvx::UserErrorException(94, "Parking position " + name + " appears more than once?");
         gf_readParkPos(parkpos, name, source);
     }

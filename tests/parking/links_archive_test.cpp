@@ -3,6 +3,13 @@
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
+#include <algorithm>
+#include <cstring>
+#include <sstream>
+
+#include "foundation/format.h"
+#include "foundation/units.h"
+
 #include "foundation/settings.h"
 #include "parking/archive_links.h"
 #include "parking/bgl_decode.h"
@@ -74,6 +81,69 @@ TEST(LinksGenerated, UnknownPublisherGetsAGeneratedFile)
     EXPECT_TRUE(box.hasMessage("Generated EGTK.xml: 3 positions, of which 1 helipad"));
     EXPECT_TRUE(box.hasMessage("===> EGTK has 3 parkpos while archived one has 0"));
     EXPECT_TRUE(g_addonAirportFound.load());
+}
+
+// A large airport of every parking type and name code, with helipads and same-named stands: the
+// generated file is what the document writer saves (read back and saved again it is the same
+// bytes), its stands are the decoded ones sorted by name as strings compare, and every number is
+// the decoded value in the writer's form.
+TEST(LinksGenerated, LargeGeneratedFileIsTheDocumentWritersText)
+{
+    tvxtest::ScanSandbox box;
+    BglAirport airport;
+    airport.icao = "EGLL";
+    for (int i = 0; i < 3000; ++i) {
+        BglParkingEntry e;
+        e.nameCode = static_cast<std::uint32_t>(i % 64);
+        e.type = static_cast<std::uint32_t>(1 + i % 16);
+        e.number = static_cast<std::uint32_t>(1 + (i / 64) % 40);  // names repeat: lettered groups
+        e.radius = 5.0f + static_cast<float>(i % 37) * 1.37f;
+        e.heading = static_cast<float>(i) * 7.3f;
+        e.lat = 51.4 + 0.0000137 * i;
+        e.lon = -0.45 - 0.0000113 * i;
+        e.airlineCodes = static_cast<std::uint32_t>(i % 3);
+        airport.parking.push_back(e);
+    }
+    for (int h = 0; h < 40; ++h)
+        airport.helipads.push_back({51.5 + 0.001 * h, -0.4, 15.0f + static_cast<float>(h)});
+    const fs::path bgl = writeAirportBgl(box.path() / "addon" / "scenery" / "egll.bgl", {airport});
+    lf_toParkingPositions(bgl);
+
+    const std::string text = tvxtest::readFile(box.path() / "airports" / "my_thirdparty" / "EGLL.xml");
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(text.c_str()));
+    std::ostringstream saved;
+    doc.save(saved);
+    EXPECT_EQ(saved.str(), text);
+
+    std::vector<ScannedAirport> decoded;
+    ASSERT_TRUE(gf_decodeBglFile(bgl, decoded));
+    ASSERT_EQ(decoded.size(), 1u);
+    std::vector<ScannedStand> stands = decoded[0].stands;
+    std::sort(stands.begin(), stands.end(),
+              [](const ScannedStand& a, const ScannedStand& b) { return std::strcmp(a.name.c_str(), b.name.c_str()) < 0; });
+    std::size_t i = 0;
+    std::size_t helipads = 0;
+    for (const pugi::xml_node p : doc.child("parkpositions").children("parkpos")) {
+        ASSERT_LT(i, stands.size());
+        const ScannedStand& s = stands[i++];
+        EXPECT_EQ(p.attribute("id").as_string(), s.name.view());
+        EXPECT_EQ(p.attribute("latitude").as_string(), fmt::format("{:.6f}", s.lat())) << s.name.view();
+        EXPECT_EQ(p.attribute("longitude").as_string(), fmt::format("{:.6f}", s.lon())) << s.name.view();
+        EXPECT_EQ(p.attribute("heading").as_string(), fmt::format("{:.1F}", s.heading() * kRadToDeg)) << s.name.view();
+        EXPECT_EQ(p.attribute("radius").as_string(), fmt::format("{:.1F}", s.radius() * kMetresPerNm)) << s.name.view();
+        EXPECT_EQ(p.attribute("ramp").as_bool(), s.ramp());
+        if (s.heli()) {
+            ++helipads;
+            EXPECT_TRUE(p.attribute("heli").as_bool());
+            EXPECT_FALSE(p.attribute("cargo"));
+        } else {
+            EXPECT_EQ(p.attribute("cargo").as_string(), std::string(s.cargo() ? "true" : "false"));
+        }
+    }
+    EXPECT_EQ(i, stands.size());
+    EXPECT_EQ(helipads, 40u);
+    EXPECT_GT(stands.size(), 2400u);
 }
 
 TEST(LinksGenerated, PositionAndHelipadPlurals)

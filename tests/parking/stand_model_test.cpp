@@ -5,12 +5,21 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
 
+#include <pugixml.hpp>
+
+#include "foundation/geo.h"
 #include "foundation/log.h"
+#include "foundation/units.h"
 #include "foundation/runtime_texts.h"
 #include "liveries/aircraft_db.h"
 #include "liveries/regcodes.h"
+#include "parking/parking_file.h"
 #include "parking/registration_lookup.h"
+#include "support/apf_files.h"
 #include "support/liveries_fixture.h"
 #include "support/temp_folder.h"
 
@@ -246,6 +255,114 @@ TEST_F(StandModel, StandsOverlapWhenRadiiExceedTheDistanceWithMargin)
     EXPECT_EQ(g_parkPositions[0].standId, 1u);
     EXPECT_FALSE(g_parkPositions[0].taken || g_parkPositions[0].occupied || g_parkPositions[0].blocked ||
                  g_parkPositions[0].keptFree);
+}
+
+// The overlap lists by the rule itself, every ordered pair in list order.
+std::vector<std::vector<std::uint32_t>> lf_pairwiseOverlaps()
+{
+    std::vector<std::vector<std::uint32_t>> lists;
+    for (const ParkPos& a : g_parkPositions) {
+        lists.emplace_back();
+        for (const ParkPos& b : g_parkPositions)
+            if (b.standId != a.standId && a.radius + b.radius > 1.1 * gf_distanceNm(a.lat, a.lon, b.lat, b.lon))
+                lists.back().push_back(b.standId);
+    }
+    return lists;
+}
+
+// The overlap lists of g_parkPositions (ids assigned in list order) against the pairwise rule;
+// returns the number of overlapping pairs found.
+std::size_t lf_expectOverlapsAsPairwise(const std::string& what)
+{
+    std::uint32_t id = 0;
+    for (ParkPos& stand : g_parkPositions)
+        stand.standId = ++id;
+    gf_computeOverlappingStands();
+    const auto expected = lf_pairwiseOverlaps();
+    std::size_t pairs = 0;
+    for (std::size_t i = 0; i < g_parkPositions.size(); ++i) {
+        EXPECT_EQ(g_parkPositions[i].overlapping, expected[i]) << what << ", stand " << g_parkPositions[i].name;
+        pairs += expected[i].size();
+    }
+    return pairs;
+}
+
+// Real stands do not overlap: the same layouts with every radius made larger do.
+std::string lf_scaleRadii(double factor, const std::string& what)
+{
+    for (ParkPos& stand : g_parkPositions)
+        stand.radius *= factor;
+    return what + " with radii x" + std::to_string(factor);
+}
+
+TEST_F(StandModel, OverlapListsAreThoseOfThePairwiseRuleOnRealAndLargeAirports)
+{
+    // The stock parking files the program downloads, read as the reader does.
+    const char* source = std::getenv("TAVIX_SOURCE_DIR");
+    ASSERT_NE(source, nullptr);
+    std::size_t realPairs = 0;
+    int files = 0;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::filesystem::path(source) / "standins/download_server/MSFS/archive/stock")) {
+        pugi::xml_document doc;
+        ASSERT_TRUE(doc.load_file(entry.path().c_str())) << entry.path();
+        g_parkPositions.clear();
+        gf_readParkPositions(doc, 1);
+        lf_expectOverlapsAsPairwise(entry.path().filename().string());
+        realPairs += lf_expectOverlapsAsPairwise(lf_scaleRadii(4.0, entry.path().filename().string()));
+        ++files;
+    }
+    EXPECT_EQ(files, 6);
+    EXPECT_GT(realPairs, 0u);
+    // Real ground networks as parking files, when the shared data is there.
+    for (const char* code : {"BIKF", "PHNL"}) {
+        const auto file = tvxtest::groundnetFile(code);
+        if (file.empty())
+            continue;
+        pugi::xml_document doc;
+        const std::string xml = tvxtest::groundnetToApf(tvxtest::readGroundnet(file), code, 0).xml();
+        ASSERT_TRUE(doc.load_string(xml.c_str()));
+        g_parkPositions.clear();
+        gf_readParkPositions(doc, 1);
+        lf_expectOverlapsAsPairwise(code);
+        EXPECT_GT(lf_expectOverlapsAsPairwise(lf_scaleRadii(4.0, code)), 0u);
+    }
+
+    // Made-up airports of 3,000 stands: a dense apron with radii of 8-45 m, a few stands of
+    // 150 m and repeated positions, at 64 N, 33 S and beside the antimeridian; stands placed
+    // exactly on the rule's margin; a field at 88.9 N where longitudes spread.
+    std::mt19937 random(33);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (const auto& [lat0, lon0] : {std::pair{64.0, -22.6}, std::pair{-33.9, 151.2}, std::pair{12.0, 179.95},
+                                     std::pair{88.9, 10.0}}) {
+        g_parkPositions.clear();
+        for (int i = 0; i < 3000; ++i) {
+            const double north = (i / 64) * 45.0 + unit(random) * 20.0;
+            const double east = (i % 64) * 45.0 + unit(random) * 20.0;
+            double radius = 8.0 + unit(random) * 37.0;
+            if (i % 500 == 7)
+                radius = 150.0;
+            double lat = lat0 + north / kMetresPerDegLat;
+            double lon = lon0 + east / (kMetresPerDegLat * std::cos(lat0 * kDegToRad));
+            if (i % 300 == 11) {  // on another stand's position
+                lat = g_parkPositions[static_cast<std::size_t>(i - 5)].lat;
+                lon = g_parkPositions[static_cast<std::size_t>(i - 5)].lon;
+            }
+            g_parkPositions.emplace_back("S" + std::to_string(i), std::vector<ParkPosOption>{}, lat, lon, 0.0, radius,
+                                         false, false, false);
+        }
+        // A pair whose radii are a hair over 1.1 times their distance, north-south.
+        const double d = 100.0 / kMetresPerDegLat;
+        g_parkPositions.emplace_back("M1", std::vector<ParkPosOption>{}, lat0 - 0.01, lon0, 0.0, 0.0, false, false,
+                                     false);
+        g_parkPositions.emplace_back("M2", std::vector<ParkPosOption>{}, lat0 - 0.01 + d, lon0, 0.0, 0.0, false, false,
+                                     false);
+        const double margin = 1.1 * gf_distanceNm(lat0 - 0.01, lon0, lat0 - 0.01 + d, lon0) / 2.0;
+        g_parkPositions[3000].radius = margin;
+        g_parkPositions[3001].radius = margin * (1.0 + 4e-15);
+        EXPECT_GT(lf_expectOverlapsAsPairwise(std::to_string(lat0)), 3000u) << lat0;
+        EXPECT_EQ(g_parkPositions[3000].overlapping, std::vector<std::uint32_t>{3002}) << lat0;
+    }
 }
 
 TEST_F(StandModel, QualityFactor)
