@@ -9,12 +9,11 @@
 #include <deque>
 #include <exception>
 #include <optional>
-#include <unordered_map>
 
+#include "foundation/class_tables.h"
 #include "foundation/geo.h"
 #include "foundation/lock_order.h"
 #include "foundation/log.h"
-#include "foundation/runtime_texts.h"
 #include "foundation/settings.h"
 #include "foundation/units.h"
 #include "liveries/aircraft_db.h"
@@ -25,6 +24,7 @@
 #include "simulator/ai_tick.h"
 #include "simulator/live_lifecycle.h"
 #include "simulator/motion_math.h"
+#include "simulator/motion_rules.h"
 #include "simulator/service_clock.h"
 #include "simulator/stream_append.h"
 #include "traffic_service/traffic_client.h"
@@ -35,38 +35,9 @@ bool g_udpAccept = false;
 
 namespace {
 
-constexpr std::uint32_t kLiveDelay = 30;
-
-// Swallow rules of the record acceptance (feed seconds, knots, degrees, nautical miles).
-constexpr double kSameRecordSeconds = 1.0;
-constexpr double kSlowKnots = 5.0;
-constexpr double kSpeedJumpFactor = 10.0;
-constexpr double kStandstillJumpKnots = 80.0;
-constexpr double kFastAirborneKnots = 120.0;
-constexpr double kAirTrackDeg = 1.0;
-constexpr double kAirMoveNm = 0.2429805615550756;     // 450 m
-constexpr double kSlowGroundKnots = 30.0;
-constexpr double kGroundTrackDeg = 2.0;
-constexpr double kGroundMoveNm = 0.010799136069114472;  // 20 m
-constexpr double kGroundWaitCapSeconds = 15.0;
-// Broken altitudes: swallowed for at most this long after the last accepted record, so that a
-// broken last record cannot shut the aircraft out.
-constexpr double kBrokenAltitudeSeconds = 60.0;
-constexpr double kAltitudeMarginFt = 300.0;        // from a flying record: the feed's altitude noise
-constexpr double kGroundAltitudeMarginFt = 1000.0;  // from the ground: the elevation's datum, QNH
-constexpr double kStaleAirKnots = 60.0;
-constexpr double kJumpMarginKnots = 100.0;
-constexpr double kMaxFeetPerSecond = 8000.0 / 60.0;
-constexpr double kRateChangeFeetPerSecond = 4000.0 / 60.0;  // off the feed's vertical rate
-constexpr double kMaxRatedFpm = 8000.0;                      // a vertical rate beyond is no guide
-constexpr double kStraightTrackDeg = 2.0;
-constexpr double kOffStepNm = 0.5;     // a fix's step off the distance its speeds give, beyond noise
-constexpr double kOffStepShare = 0.2;  // and beyond a speed change of a fifth
-
-// Park-airport elevation band.
-constexpr double kHighAltitudeFt = 10000.0;
-constexpr double kParkBandFt = 120.0;
-constexpr double kNoParkAirportElevationFt = -1000.0;
+// The thresholds of the swallow rules are in motion_rules.h.
+constexpr double kMaxFeetPerSecond = kMaxClimbFpm / 60.0;
+constexpr double kRateChangeFeetPerSecond = kRateChangeFpm / 60.0;
 
 // Guarded by g_udpMutex: history batches waiting for the main loop, and whether the main loop runs.
 std::vector<TrafficRecord> s_historyWaiting;
@@ -79,25 +50,6 @@ ServiceClock s_serviceClock;
 
 // Main loop only: history records taken out of s_historyWaiting, applied front first.
 std::deque<TrafficRecord> s_historyBacklog;
-
-struct CreationValues {
-    double turnRateDeg;
-    double vertRateCap;
-    double slowGroundSpeed;
-};
-
-const std::unordered_map<std::uint32_t, CreationValues>& lf_creationTable()
-{
-    static const std::unordered_map<std::uint32_t, CreationValues> table{
-        {0, {0.15, 0.5, 5.0}},  // Light
-        {1, {0.10, 0.75, 4.5}},  // Buzjets
-        {2, {0.07, 0.6, 4.0}},  // Large
-        {3, {0.05, 0.5, 3.0}},  // Heavy
-        {4, {0.10, 1.0, 4.5}},  // HighPerf
-        {5, {0.20, 0.75, 5.0}},  // Rotorcraft
-    };
-    return table;
-}
 
 // delay × 100 + tick + 10 × trunc((time − reference) × 10), kept within the tick counter's range.
 std::int32_t lf_playOutSlot(std::uint32_t delay, std::int32_t tick, double time, double reference)
@@ -175,7 +127,7 @@ void lf_deriveGroundSpeed(const LiveAc& ac, PosRecord& pos, double time)
     const bool older = ac.olderFeedTime > 0.0 && time - ac.olderFeedTime <= 2.0 * sinceLast + 2.0;
     const double nm = older ? gf_distanceNm(ac.olderFeedLat, ac.olderFeedLon, pos.lat, pos.lon)
                             : gf_distanceNm(ac.lastFeedLat, ac.lastFeedLon, pos.lat, pos.lon);
-    pos.speed = std::round(nm / ((older ? time - ac.olderFeedTime : sinceLast) / 3600.0));
+    pos.speed = std::round(nm / ((older ? time - ac.olderFeedTime : sinceLast) / kSecondsPerHour));
 }
 
 // Real feeds now and then send an altitude the aircraft cannot have reached since the last
@@ -191,8 +143,8 @@ bool lf_altitudeOutOfReach(const PosRecord& last, const PosRecord& pos, double s
     const double dt = std::max(sinceLast, 0.0);
     if (!last.airborne)
         return std::fabs(pos.alt - from) > kGroundAltitudeMarginFt + dt * kMaxFeetPerSecond;
-    const bool rated = last.vertRate != 0.0 && pos.vertRate != 0.0 && std::fabs(last.vertRate) <= kMaxRatedFpm &&
-                       std::fabs(pos.vertRate) <= kMaxRatedFpm;
+    const bool rated = last.vertRate != 0.0 && pos.vertRate != 0.0 && std::fabs(last.vertRate) <= kMaxClimbFpm &&
+                       std::fabs(pos.vertRate) <= kMaxClimbFpm;
     const double expected = rated ? from + (last.vertRate + pos.vertRate) / 2.0 / 60.0 * dt : from;
     const double rate = rated ? kRateChangeFeetPerSecond : kMaxFeetPerSecond;
     return std::fabs(pos.alt - expected) > kAltitudeMarginFt + dt * rate;
@@ -203,7 +155,7 @@ bool lf_positionJump(const LiveAc& ac, const PosRecord& pos, double sinceLast)
 {
     const double nm = gf_distanceNm(ac.lastFeedLat, ac.lastFeedLon, pos.lat, pos.lon);
     const double v = std::max(pos.speed, ac.stream.back().speed);
-    return nm * 3600.0 > std::max(sinceLast, 1.0) * std::max(2.0 * v, v + kJumpMarginKnots);
+    return nm * kSecondsPerHour > std::max(sinceLast, 1.0) * std::max(2.0 * v, v + kJumpMarginKnots);
 }
 
 // A fix of a fast aircraft flying straight (the last record's track within 2 degrees) whose step
@@ -218,8 +170,8 @@ bool lf_offStraightFlight(const LiveAc& ac, const PosRecord& pos, double sinceLa
         sinceLast > kBrokenAltitudeSeconds || std::min(pos.speed, last.speed) <= kFastAirborneKnots)
         return false;
     const double nm = gf_distanceNm(ac.lastFeedLat, ac.lastFeedLon, pos.lat, pos.lon);
-    const double shortest = std::min(pos.speed, last.speed) * sinceLast / 3600.0;
-    const double longest = std::max(pos.speed, last.speed) * sinceLast / 3600.0;
+    const double shortest = std::min(pos.speed, last.speed) * sinceLast / kSecondsPerHour;
+    const double longest = std::max(pos.speed, last.speed) * sinceLast / kSecondsPerHour;
     const double off = nm < shortest ? shortest - nm : nm - longest;
     return off > std::max(kOffStepNm, kOffStepShare * shortest);
 }
@@ -231,19 +183,11 @@ bool lf_onTheMove(const std::deque<PosRecord>& stream)
                        [](const PosRecord& r) { return r.airborne || r.speed > kSlowKnots; });
 }
 
-const CreationValues& lf_creationValues(std::uint32_t sizeClass)
-{
-    return tvx::at(lf_creationTable(), sizeClass);
-}
-
 }  // namespace
 
-double gf_creationTurnRateDeg(std::uint32_t sizeClass) { return lf_creationValues(sizeClass).turnRateDeg; }
-double gf_creationVertRateCap(std::uint32_t sizeClass) { return lf_creationValues(sizeClass).vertRateCap; }
-double gf_creationSlowGroundSpeed(std::uint32_t sizeClass)
-{
-    return lf_creationValues(sizeClass).slowGroundSpeed;
-}
+double gf_creationTurnRateDeg(std::uint32_t sizeClass) { return gf_classRow(sizeClass).turnRateDeg; }
+double gf_creationVertRateCap(std::uint32_t sizeClass) { return gf_classRow(sizeClass).vertRateCap; }
+double gf_creationSlowGroundSpeed(std::uint32_t sizeClass) { return gf_classRow(sizeClass).slowGroundSpeed; }
 
 void gf_acceptUdpMessages(bool accept)
 {
@@ -420,11 +364,11 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
             return true;
         if (ac.holdCounter < 1) {
             if (pos.airborne && pos.speed > kFastAirborneKnots && trackDiff <= kAirTrackDeg &&
-                sinceLast <= kAirMoveNm / (pos.speed / 3600.0))
+                sinceLast <= kAirMoveNm / (pos.speed / kSecondsPerHour))
                 return true;
             if (!pos.airborne && pos.speed <= kSlowGroundKnots && trackDiff <= kGroundTrackDeg) {
                 const double limit = pos.speed > 0.0
-                                         ? std::min(kGroundMoveNm / (pos.speed / 3600.0), kGroundWaitCapSeconds)
+                                         ? std::min(kGroundMoveNm / (pos.speed / kSecondsPerHour), kGroundWaitCapSeconds)
                                          : kGroundWaitCapSeconds;
                 if (sinceLast <= limit)
                     return true;
@@ -496,7 +440,7 @@ void lf_createLiveAc(TrafficRecord& record)
 
     AcData data = gf_makeAcData(record);
     data.hexid = record.hexid;
-    const CreationValues& values = lf_creationValues(static_cast<std::uint32_t>(sizeClass));
+    const ClassRow& values = gf_classRow(static_cast<std::uint32_t>(sizeClass));
     data.baseTurnRate = values.turnRateDeg * kPi / 180.0;
     data.turnRate = data.baseTurnRate;
     data.vertRateCap = values.vertRateCap;
