@@ -150,6 +150,15 @@ bool lf_altitudeOutOfReach(const PosRecord& last, const PosRecord& pos, double s
     return std::fabs(pos.alt - expected) > kAltitudeMarginFt + dt * rate;
 }
 
+// Degrees between two tracks the short way round: 359.5 against 0.5 is one degree (as plain
+// numbers a track through north never counted as straight). A track that is no number stays no
+// number, so that it never counts as straight.
+double lf_trackDiff(double a, double b)
+{
+    const double step = b - a;
+    return std::isfinite(step) ? std::fabs(gf_wrap180(step)) : std::fabs(step);
+}
+
 // Farther from the last feed position than twice the speed (at least 100 kt more) takes it.
 bool lf_positionJump(const LiveAc& ac, const PosRecord& pos, double sinceLast)
 {
@@ -356,8 +365,7 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
         // along its extension records and is removed when no fresh position comes.
         if (pos.airborne && pos.speed > kStaleAirKnots && pos.lat == ac.lastFeedLat && pos.lon == ac.lastFeedLon)
             return true;
-        // Tracks compared as plain degrees, without wrapping at 360.
-        const double trackDiff = std::fabs(pos.track - last.track);
+        const double trackDiff = lf_trackDiff(last.track, pos.track);
         // Also while the aircraft flies on along extension records: the feed repeats its last
         // fix at every request.
         if (lf_offStraightFlight(ac, pos, sinceLast, trackDiff))
