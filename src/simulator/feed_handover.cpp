@@ -3,6 +3,7 @@
 #include "simulator/feed_handover.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -11,6 +12,7 @@
 #include <optional>
 
 #include "foundation/class_tables.h"
+#include "foundation/format.h"
 #include "foundation/geo.h"
 #include "foundation/lock_order.h"
 #include "foundation/log.h"
@@ -192,6 +194,117 @@ bool lf_onTheMove(const std::deque<PosRecord>& stream)
                        [](const PosRecord& r) { return r.airborne || r.speed > kSlowKnots; });
 }
 
+// ---- The swallow rules judged against the last record taken ---------------------------------------
+
+// What the rules see of a record: the aircraft, its last record, the record (with a derived ground
+// speed), the record's feed time, the seconds since the last record taken, the degrees between
+// the two tracks, and whether the altitude is out of reach of the newest record heard.
+struct Candidate {
+    const LiveAc& ac;
+    const PosRecord& last;
+    const PosRecord& pos;
+    double time;
+    double sinceLast;
+    double trackDiff;
+    bool altitudeOut;
+};
+
+// Within a second of the last record taken (or older): nothing the motion can fly.
+bool lf_sameRecord(const Candidate& c)
+{
+    return c.time == c.ac.lastRecordTime || c.sinceLast <= kSameRecordSeconds;
+}
+
+// Ten times the last speed, or a tenth of it, between two moving records: a broken speed.
+bool lf_speedJumpUp(const Candidate& c)
+{
+    return c.last.speed > kSlowKnots && c.pos.speed >= kSpeedJumpFactor * c.last.speed;
+}
+
+bool lf_speedJumpDown(const Candidate& c)
+{
+    return c.pos.speed > kSlowKnots && c.last.speed >= kSpeedJumpFactor * c.pos.speed;
+}
+
+// From a standstill to 80 kt or back between two records.
+bool lf_standstillJump(const Candidate& c)
+{
+    return (c.last.speed <= kSlowKnots && c.pos.speed >= kStandstillJumpKnots) ||
+           (c.pos.speed <= kSlowKnots && c.last.speed >= kStandstillJumpKnots);
+}
+
+bool lf_altitudeOut(const Candidate& c)
+{
+    return c.altitudeOut;
+}
+
+// A flying aircraft reported again and again at the feed's last position is a stale position (real
+// archives repeat one for minutes): it is no stop, the aircraft flies on along its extension
+// records and is removed when no fresh position comes.
+bool lf_staleAirPosition(const Candidate& c)
+{
+    return c.pos.airborne && c.pos.speed > kStaleAirKnots && c.pos.lat == c.ac.lastFeedLat &&
+           c.pos.lon == c.ac.lastFeedLon;
+}
+
+// Also while the aircraft flies on along extension records: the feed repeats its last fix at
+// every request.
+bool lf_thrownFix(const Candidate& c)
+{
+    return lf_offStraightFlight(c.ac, c.pos, c.sinceLast, c.trackDiff);
+}
+
+// A fast flying aircraft on a steady track that has not flown 450 m since the last record: the fix
+// adds nothing (not while the aircraft waits at the end of its data).
+bool lf_steadyInAir(const Candidate& c)
+{
+    return c.ac.holdCounter < 1 && c.pos.airborne && c.pos.speed > kFastAirborneKnots &&
+           c.trackDiff <= kAirTrackDeg && c.sinceLast <= kAirMoveNm / (c.pos.speed / kSecondsPerHour);
+}
+
+// A slow ground aircraft on a steady track that has not rolled 20 m (at most 15 s) since the last
+// record: the fix adds nothing (not while the aircraft waits at the end of its data).
+bool lf_steadyOnGround(const Candidate& c)
+{
+    if (c.ac.holdCounter >= 1 || c.pos.airborne || c.pos.speed > kSlowGroundKnots || c.trackDiff > kGroundTrackDeg)
+        return false;
+    const double limit = c.pos.speed > 0.0
+                             ? std::min(kGroundMoveNm / (c.pos.speed / kSecondsPerHour), kGroundWaitCapSeconds)
+                             : kGroundWaitCapSeconds;
+    return c.sinceLast <= limit;
+}
+
+struct StreamRule {
+    SwallowRule rule;
+    bool (*swallows)(const Candidate&);
+};
+
+// In this order: the first that holds swallows the record.
+constexpr StreamRule kStreamRules[] = {
+    {SwallowRule::SameRecord, lf_sameRecord},
+    {SwallowRule::SpeedJumpUp, lf_speedJumpUp},
+    {SwallowRule::SpeedJumpDown, lf_speedJumpDown},
+    {SwallowRule::StandstillJump, lf_standstillJump},
+    {SwallowRule::AltitudeOutOfReach, lf_altitudeOut},
+    {SwallowRule::StaleAirPosition, lf_staleAirPosition},
+    {SwallowRule::ThrownFix, lf_thrownFix},
+    {SwallowRule::SteadyInAir, lf_steadyInAir},
+    {SwallowRule::SteadyOnGround, lf_steadyOnGround},
+};
+
+constexpr std::size_t kSwallowRuleCount = static_cast<std::size_t>(SwallowRule::Count);
+
+// The records each rule swallowed in this run (the main loop counts; the reader thread too while
+// it applies the first history before the main loop starts; read at the exit).
+std::array<std::atomic<std::uint64_t>, kSwallowRuleCount> s_swallowed{};
+
+// Counts the record against its rule; true (the record belonged to the aircraft).
+bool lf_swallow(SwallowRule rule)
+{
+    s_swallowed[static_cast<std::size_t>(rule)].fetch_add(1, std::memory_order_relaxed);
+    return true;
+}
+
 }  // namespace
 
 double gf_creationTurnRateDeg(std::uint32_t sizeClass) { return gf_classRow(sizeClass).turnRateDeg; }
@@ -263,8 +376,35 @@ void gf_markFeedMainLoopStarted()
     s_mainLoopStartedSeen.store(true, std::memory_order_release);
 }
 
+std::string_view gf_swallowRuleName(SwallowRule rule)
+{
+    static constexpr std::string_view kNames[kSwallowRuleCount] = {
+        "respawning or removed", "same record", "speed jump up", "speed jump down", "standstill jump",
+        "altitude out of reach", "stale position", "thrown fix", "steady in the air", "steady on the ground",
+        "parked traffic", "respawn refused",
+    };
+    return kNames[static_cast<std::size_t>(rule)];
+}
+
+std::uint64_t gf_swallowedBy(SwallowRule rule)
+{
+    return s_swallowed[static_cast<std::size_t>(rule)].load(std::memory_order_relaxed);
+}
+
+std::string gf_swallowCountsText()
+{
+    std::string text = "Records swallowed by rule:";
+    for (std::size_t i = 0; i < kSwallowRuleCount; ++i) {
+        const auto rule = static_cast<SwallowRule>(i);
+        text += tvx::format("{} {} {}", i == 0 ? "" : ",", gf_swallowRuleName(rule), gf_swallowedBy(rule));
+    }
+    return text;
+}
+
 void gf_resetFeedHandover()
 {
+    for (auto& count : s_swallowed)
+        count.store(0, std::memory_order_relaxed);
     std::lock_guard lock(g_udpMutex);
     g_udpMessages.clear();
     g_udpAccept = false;
@@ -332,11 +472,10 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
     if (ac.hexid != record.hexid)
         return false;
     if (ac.state == AcState::Respawning || ac.state == AcState::BeingRemoved)
-        return true;
+        return lf_swallow(SwallowRule::NotNow);
 
     const double feedSpeed = record.pos.speed;  // before a ground speed is derived from the positions
     if (!ac.stream.empty()) {
-        const PosRecord& last = ac.stream.back();
         const double sinceLast = record.time - ac.lastRecordTime;
         lf_deriveGroundSpeed(ac, record.pos, record.time);
         const PosRecord& pos = record.pos;
@@ -349,38 +488,11 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
             ac.heard = pos;
             ac.heardTime = record.time;
         }
-        if (record.time == ac.lastRecordTime || sinceLast <= kSameRecordSeconds)
-            return true;
-        if (last.speed > kSlowKnots && pos.speed >= kSpeedJumpFactor * last.speed)
-            return true;
-        if (pos.speed > kSlowKnots && last.speed >= kSpeedJumpFactor * pos.speed)
-            return true;
-        if ((last.speed <= kSlowKnots && pos.speed >= kStandstillJumpKnots) ||
-            (pos.speed <= kSlowKnots && last.speed >= kStandstillJumpKnots))
-            return true;
-        if (altitudeOut)
-            return true;
-        // A flying aircraft reported again and again at the feed's last position is a stale
-        // position (real archives repeat one for minutes): it is no stop, the aircraft flies on
-        // along its extension records and is removed when no fresh position comes.
-        if (pos.airborne && pos.speed > kStaleAirKnots && pos.lat == ac.lastFeedLat && pos.lon == ac.lastFeedLon)
-            return true;
-        const double trackDiff = lf_trackDiff(last.track, pos.track);
-        // Also while the aircraft flies on along extension records: the feed repeats its last
-        // fix at every request.
-        if (lf_offStraightFlight(ac, pos, sinceLast, trackDiff))
-            return true;
-        if (ac.holdCounter < 1) {
-            if (pos.airborne && pos.speed > kFastAirborneKnots && trackDiff <= kAirTrackDeg &&
-                sinceLast <= kAirMoveNm / (pos.speed / kSecondsPerHour))
-                return true;
-            if (!pos.airborne && pos.speed <= kSlowGroundKnots && trackDiff <= kGroundTrackDeg) {
-                const double limit = pos.speed > 0.0
-                                         ? std::min(kGroundMoveNm / (pos.speed / kSecondsPerHour), kGroundWaitCapSeconds)
-                                         : kGroundWaitCapSeconds;
-                if (sinceLast <= limit)
-                    return true;
-            }
+        const Candidate candidate{ac, ac.stream.back(), pos, record.time, sinceLast,
+                                  lf_trackDiff(ac.stream.back().track, pos.track), altitudeOut};
+        for (const StreamRule& rule : kStreamRules) {
+            if (rule.swallows(candidate))
+                return lf_swallow(rule.rule);
         }
         // A buffering aircraft whose new position lies farther than it could have flown (after a
         // stale or broken position) starts its records again there, instead of being placed at
@@ -394,10 +506,10 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
     // there: swallowed, they left a gap of up to 30 s that its first legs flew at one mean speed,
     // 80 m behind a landing roll.
     if (ac.state == AcState::Buffering && !lf_notAtParkElevation(record) && !lf_onTheMove(ac.stream))
-        return true;
+        return lf_swallow(SwallowRule::ParkedTraffic);
 
     if (!liveac::respawn(ac, record))
-        return true;
+        return lf_swallow(SwallowRule::RespawnRefused);
 
     ac.olderFeedTime = ac.lastRecordTime;
     ac.olderFeedLat = ac.lastFeedLat;
