@@ -21,7 +21,6 @@
 #include "liveries/livery_match.h"
 #include "liveries/livery_scan.h"
 #include "liveries/livery_tables.h"
-#include "foundation/class_tables.h"
 #include "foundation/random.h"
 
 namespace fs = std::filesystem;
@@ -103,7 +102,6 @@ BENCHMARK(BM_LiveryScan)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime
 void BM_MatchLivery(benchmark::State& state)
 {
     lf_loadDb();
-    gf_initClassTables();
     gf_seedRng(1);
     // 20,000 liveries: 250 airlines x 20 types x 4, one in ten generic.
     std::vector<LiveryData> liveries;

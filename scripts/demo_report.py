@@ -577,6 +577,18 @@ def cpu_lines(work, trace, seconds):
     return lines
 
 
+def swallow_counts(log_path):
+    """The exit line of Log.txt that counts the records each acceptance rule swallowed, without its
+    label ("respawning or removed 0, same record 812, ..."); None when the log holds none."""
+    marker = "Records swallowed by rule:"
+    try:
+        with open(log_path, encoding="utf-8", errors="replace") as f:
+            lines = [line for line in f if marker in line]
+    except OSError:
+        return None
+    return lines[-1].split(marker, 1)[1].strip() if lines else None
+
+
 def report(args):
     work = args.work
     trace = os.path.join(work, "trace")
@@ -719,6 +731,8 @@ def report(args):
         print("  " + tm.summary_line(results))
     else:
         print("  no position log to measure (trace/sim-positions-all.csv, replay clock in traffic-standin.txt)")
+    swallowed = swallow_counts(log_path)
+    print(f"  records swallowed by rule:    {swallowed if swallowed else 'not logged'}")
     for line in cpu_lines(work, trace, final_seconds):
         print("  " + line)
     print(f"  '===> ' lines in the log:     {len(errors)}")

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "foundation/errors.h"
+#include "foundation/log.h"
 #include "foundation/settings.h"
 #include "frame/exit_request.h"
 #include "frame/status.h"
@@ -395,6 +396,8 @@ void RealSubsystems::exitStep(ExitStep step)
         gf_removeParkedTraffic();
         gf_logNoMatchList();
         gf_removeFlightPlanFolder();
+        // What record acceptance swallowed this run, rule by rule (cleared with the traffic state).
+        gf_log("{}", gf_swallowCountsText());
         gf_clearTrafficState();
         // The error count of the last run (three errors restart the program) and the user aircraft.
         g_simErrorCount.store(0);

@@ -6,6 +6,7 @@
 #include <exception>
 #include <mutex>
 
+#include "foundation/class_tables.h"
 #include "foundation/geo.h"
 #include "foundation/log.h"
 #include "foundation/runtime_texts.h"
@@ -16,6 +17,7 @@
 #include "simulator/duplicates.h"
 #include "simulator/motion_air.h"
 #include "simulator/motion_math.h"
+#include "simulator/motion_rules.h"
 #include "simulator/removal.h"
 #include "simulator/sim_client.h"
 #include "simulator/sim_ids.h"
@@ -24,34 +26,13 @@
 
 namespace {
 
-constexpr double kTenNm = 10.0;
-// Height of a glide path over the runway threshold.
-constexpr double kThresholdHeightFt = 50.0;
-constexpr double kMinusFourDegrees = -4.0 * kDegToRad;
-constexpr double kGravity = 9.80665;
-constexpr double kRecordedClimbFtPerTick = 8000.0 / 6000.0;
+constexpr double kFlarePitch = kFlarePitchDeg * kDegToRad;
+constexpr double kGravity = 9.80665;  // m/s2
+constexpr double kRecordedClimbFtPerTick = kMaxClimbFpm / kTicksPerMinute;
 
-struct ClassLimits {
-    double maxBankDeg;
-    double maxBankStepDeg;
-    double maxPitchStepDeg;
-    double liftOffKt;
-};
-
-const ClassLimits& lf_limits(SizeClass sizeClass)
+const ClassRow& lf_limits(SizeClass sizeClass)
 {
-    static const ClassLimits table[] = {
-        {40.0, 0.035, 0.01, 90.0},   // Light
-        {35.0, 0.0275, 0.0085, 110.0},  // Buzjets
-        {30.0, 0.02, 0.0075, 140.0},  // Large
-        {20.0, 0.015, 0.005, 150.0},  // Heavy
-        {90.0, 0.1, 0.03, 220.0},     // HighPerf
-        {75.0, 0.06, 0.03, 0.0},      // Rotorcraft
-    };
-    const auto i = static_cast<std::uint32_t>(sizeClass);
-    if (i >= std::size(table))
-        tvx::throwInvalidMapKey();
-    return table[i];
+    return gf_classRow(static_cast<std::uint32_t>(sizeClass));
 }
 
 bool lf_rotorcraft(const LiveAc& ac)
@@ -63,15 +44,6 @@ bool lf_rotorcraft(const LiveAc& ac)
 void lf_throttle(LiveAc& ac, std::uint32_t index)
 {
     gf_setThrottle(ac, lf_rotorcraft(ac) ? 4 : index);
-}
-
-// One limit stepped 100 toward 1000.
-void lf_relaxLimits(LiveAc& ac)
-{
-    if (ac.earlyLimit > 1000)
-        ac.earlyLimit = std::max(ac.earlyLimit - 100, 1000);
-    if (ac.lateLimit > 1000)
-        ac.lateLimit = std::max(ac.lateLimit - 100, 1000);
 }
 
 bool lf_parkAirportWithin10Nm(double lat, double lon)
@@ -118,7 +90,7 @@ void lf_setApproachRate(LiveAc& ac, double v)
 {
     gf_rec(ac.stream, 1).vertRate = v;
     ac.vertSpeedFpm = v;
-    ac.altStep = v / 6000.0;
+    ac.altStep = v / kTicksPerMinute;
 }
 
 // The climb between two airborne records follows the recording up to 8000 ft/min (light
@@ -163,10 +135,10 @@ void lf_airAltitudeStep(LiveAc& ac, double i, const AirportEntry* airport)
         // Touch-down ahead: down to the ground where it is known.
         const std::int32_t qnh = g_qnh.load();
         const double ground = lf_groundAltitude(ac, airport);
-        if (!std::isnan(ground) && qnh <= 1013)
+        if (!std::isnan(ground) && qnh <= kStandardQnh)
             ac.altStep = (ground - ac.sim.alt) / i;
         else
-            lf_setApproachRate(ac, qnh > 1013 ? liveac::approachVerticalSpeed(ac) : -601.0);
+            lf_setApproachRate(ac, qnh > kStandardQnh ? liveac::approachVerticalSpeed(ac) : -601.0);
         gf_setGear(ac, true);
     } else {
         liveac::groundRecordsInAir(ac);
@@ -195,15 +167,13 @@ void lf_airLights(LiveAc& ac, bool airportNear)
 {
     LiveMotion& m = ac.motion;
     const PosRecord& head = gf_rec(ac.stream, 0);
-    if (head.alt < 10000.0) {
+    if (head.alt < kLightsAltitudeFt) {
         if (!m.lightsBelow10k) {
             m.lightsBelow10k = 1;
             m.lightsAbove10k = 0;
             gf_queueLights(ac.objectId, LightSet{1, 1, 1, 1, 1, 1, 1});
         }
-        const bool big = ac.sizeClass == SizeClass::Buzjets || ac.sizeClass == SizeClass::Large
-                         || ac.sizeClass == SizeClass::Heavy;
-        if (ac.heightAboveGround > (big ? 2050.0 : 625.0))
+        if (ac.heightAboveGround > lf_limits(ac.sizeClass).climbConfigFt)
             liveac::climbConfiguration(ac);
         else
             liveac::approachConfiguration(ac, airportNear);
@@ -224,7 +194,7 @@ bool lf_allClimbFrom(const LiveAc& ac, std::size_t from)
 {
     return ac.stream.size() > from
         && std::all_of(ac.stream.begin() + static_cast<std::ptrdiff_t>(from), ac.stream.end(),
-                       [](const PosRecord& r) { return r.vertRate > 256.0; });
+                       [](const PosRecord& r) { return r.vertRate > kClimbingFpm; });
 }
 
 // The take-off decision on the records from index `from` on: every one climbs, or all are in the
@@ -259,8 +229,15 @@ double gf_maxPitchStep(SizeClass sizeClass)
 
 void gf_raiseLimits(LiveAc& ac)
 {
-    ac.earlyLimit = 3000;
-    ac.lateLimit = ac.takeOff ? 5000 : 3000;
+    ac.earlyLimit = kRaisedLimitTicks;
+    ac.lateLimit = ac.takeOff ? kTakeOffLateLimitTicks : kRaisedLimitTicks;
+}
+
+void gf_relaxLimits(LiveAc& ac)
+{
+    for (std::int32_t* limit : {&ac.earlyLimit, &ac.lateLimit})
+        if (*limit > kLimitFloorTicks)
+            *limit = std::max(*limit - kLimitStepTicks, kLimitFloorTicks);
 }
 
 void gf_takeOffConfiguration(LiveAc& ac, LiveMotion& m)
@@ -270,8 +247,8 @@ void gf_takeOffConfiguration(LiveAc& ac, LiveMotion& m)
     m.landed = 0;
     m.climbConfigDone = 0;
     gf_queueLights(ac.objectId, LightSet{1, 1, 1, 1, 1, 1, 0});
-    ac.earlyLimit = 3000;
-    ac.lateLimit = 5000;
+    ac.earlyLimit = kRaisedLimitTicks;
+    ac.lateLimit = kTakeOffLateLimitTicks;
 }
 
 double gf_liftOffSpeed(SizeClass sizeClass)
@@ -315,9 +292,7 @@ void airConfiguration(LiveAc& ac)
         lf_airAltitudeStep(ac, i, airport);
         lf_keepAboveField(ac, i, airport);
         if (ac.phase != AcPhase::TakeOff) {
-            const double w = gf_rec(ac.stream, 1).vertRate;
-            const double g = w < 0.0 ? std::max(w, -3000.0) * 0.5 : std::min(w, 2400.0);
-            const double target = (-3.0 - g / 600.0 * 2.2) * kDegToRad;
+            const double target = gf_flightPitch(gf_rec(ac.stream, 1).vertRate);
             const double limit = gf_maxPitchStep(ac.sizeClass);
             ac.pitchStep = std::clamp((target - ac.sim.pitch) / i, -limit, limit);
         }
@@ -366,7 +341,7 @@ void groundConfiguration(LiveAc& ac)
     }
 
     if (!m.spoilersOut && !ac.takeOff)
-        lf_relaxLimits(ac);
+        gf_relaxLimits(ac);
     if (m.flareStage == 0 && ac.phase != AcPhase::TakeOff) {
         ac.sim.pitch = ac.staticPitch;
         ac.sim.bank = 0.0;
@@ -390,7 +365,7 @@ void groundConfiguration(LiveAc& ac)
     // The head's speed may be missing or stale on the ground (sparse ground positions): with the
     // second record in the air the roll starts whatever the head says.
     if (!ac.takeOff || ac.phase == AcPhase::TakeOff
-        || (gf_rec(ac.stream, 0).speed < 43.0 && !gf_rec(ac.stream, 1).airborne))
+        || (gf_rec(ac.stream, 0).speed < kRollStartKnots && !gf_rec(ac.stream, 1).airborne))
         return;
     // The leg ends at the last record on the ground: the wheels leave it there, so the rotation
     // starts its ticks before (stepTick; within this leg), not when the next leg begins.
@@ -407,7 +382,7 @@ void groundConfiguration(LiveAc& ac)
     // hardly climb (a touch-and-go, a low pass) are followed, not the cap.
     const PosRecord& second = gf_rec(ac.stream, 1);
     const double ticks = climbTicks(
-        ac, std::max<double>(25.0, static_cast<double>(static_cast<std::int64_t>(second.slot) - g_tick.load())));
+        ac, std::max<double>(kMinLegTicks, static_cast<double>(static_cast<std::int64_t>(second.slot) - g_tick.load())));
     const double toSecond = std::max(second.alt - ac.sim.alt, 0.1) / ticks;
     if (!lf_allClimbFrom(ac, 1))
         ac.altStep = std::min(ac.vertRateCap, toSecond);
@@ -417,7 +392,7 @@ void groundConfiguration(LiveAc& ac)
 
 void climbConfiguration(LiveAc& ac)
 {
-    lf_relaxLimits(ac);
+    gf_relaxLimits(ac);
     gf_setCabinLights(ac.objectId, true);
     ac.takeOff = 0;
     ac.landing = 0;
@@ -453,7 +428,7 @@ void approachConfiguration(LiveAc& ac, bool airportNear)
         // Climbing away, or landing away from the park airport: a climb-out.
         if (m.climbConfigDone)
             return;
-        lf_relaxLimits(ac);
+        gf_relaxLimits(ac);
         gf_setThrottle(ac, 4);
         gf_setGear(ac, false);
         m.climbConfigDone = 1;
@@ -480,7 +455,7 @@ double approachVerticalSpeed(const LiveAc& ac)
     if (ac.heightAboveGround <= 100.0)
         return -600.0;
     const double mean = (gf_rec(ac.stream, 0).vertRate + gf_rec(ac.stream, 1).vertRate) / 2.0;
-    return std::min(-601.0, mean - (g_qnh.load() - 1013) * 6.0);
+    return std::min(-601.0, mean - (g_qnh.load() - kStandardQnh) * 6.0);
 }
 
 void setBankStep(LiveAc& ac, double turn, std::int32_t ticks)
@@ -558,7 +533,7 @@ void startTakeOffRoll(LiveAc& ac)
 void rollOut(LiveAc& ac)
 {
     LiveMotion& m = ac.motion;
-    if (gf_absDiffDeg(m.touchdownHeading, ac.sim.heading) >= 15.0) {
+    if (gf_absDiffDeg(m.touchdownHeading, ac.sim.heading) >= kTurnedOffRunwayDeg) {
         // Turned off the runway: the roll-out ends.
         gf_setFlaps(ac, 0);
         m.spoilersOut = 0;
@@ -568,7 +543,7 @@ void rollOut(LiveAc& ac)
         gf_queueLights(ac.objectId, LightSet{1, 1, 0, 1, 0, 1, 1});
         return;
     }
-    if (gf_rec(ac.stream, 0).speed <= 90.0) {
+    if (gf_rec(ac.stream, 0).speed <= kSpoilersInKnots) {
         lf_retractSpoilers(ac);
         gf_setFlaps(ac, 1);
     }
@@ -584,7 +559,7 @@ void flare(LiveAc& ac)
     case 0: {
         const double h = m.groundAltKnown ? ac.sim.alt - m.groundAlt : agl;
         if (std::min(agl, h) <= cg + 30.0) {
-            ac.pitchStep = ac.flareTicks > 0 ? (kMinusFourDegrees - ac.sim.pitch) / ac.flareTicks : 0.0;
+            ac.pitchStep = ac.flareTicks > 0 ? (kFlarePitch - ac.sim.pitch) / ac.flareTicks : 0.0;
             ac.altStep = -0.1;
             head.vertRate = -601.0;
             m.flareStage = 1;
@@ -638,7 +613,7 @@ bool findAirborneData(LiveAc& ac, std::size_t k)
         const PosRecord& head = gf_rec(ac.stream, 0);
         const PosRecord& second = gf_rec(ac.stream, 1);
         const std::int32_t n =
-            std::max(25, gf_ticks(gf_recDistance(head, second) * 360000.0 / liveac::legSpeed(ac)));
+            std::max(kMinLegTicks, gf_ticks(gf_recDistance(head, second) * kTicksPerHourNm / liveac::legSpeed(ac)));
         liveac::setArrivalTick(ac, n);
         liveac::setClimbStep(ac);
         // The leg now leads to the airborne record: aim the position steps at it.

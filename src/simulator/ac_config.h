@@ -36,6 +36,8 @@ struct LiveMotion;
 
 // Timing limits back up after a wait: early 3000, late 5000 during a take-off, else 3000.
 void gf_raiseLimits(LiveAc& ac);
+// Both timing limits stepped back toward their floor (while the aircraft keeps pace).
+void gf_relaxLimits(LiveAc& ac);
 // The part of a take-off's configuration that follows throttle and spoilers, shared by the start
 // of a take-off and a go-around on the runway: flaps 1, no longer landing or landed, climb
 // configuration to be done again, take-off lights, limits 3000 and 5000.

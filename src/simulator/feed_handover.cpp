@@ -3,18 +3,19 @@
 #include "simulator/feed_handover.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <deque>
 #include <exception>
 #include <optional>
-#include <unordered_map>
 
+#include "foundation/class_tables.h"
+#include "foundation/format.h"
 #include "foundation/geo.h"
 #include "foundation/lock_order.h"
 #include "foundation/log.h"
-#include "foundation/runtime_texts.h"
 #include "foundation/settings.h"
 #include "foundation/units.h"
 #include "liveries/aircraft_db.h"
@@ -25,6 +26,7 @@
 #include "simulator/ai_tick.h"
 #include "simulator/live_lifecycle.h"
 #include "simulator/motion_math.h"
+#include "simulator/motion_rules.h"
 #include "simulator/service_clock.h"
 #include "simulator/stream_append.h"
 #include "traffic_service/traffic_client.h"
@@ -35,38 +37,9 @@ bool g_udpAccept = false;
 
 namespace {
 
-constexpr std::uint32_t kLiveDelay = 30;
-
-// Swallow rules of the record acceptance (feed seconds, knots, degrees, nautical miles).
-constexpr double kSameRecordSeconds = 1.0;
-constexpr double kSlowKnots = 5.0;
-constexpr double kSpeedJumpFactor = 10.0;
-constexpr double kStandstillJumpKnots = 80.0;
-constexpr double kFastAirborneKnots = 120.0;
-constexpr double kAirTrackDeg = 1.0;
-constexpr double kAirMoveNm = 0.2429805615550756;     // 450 m
-constexpr double kSlowGroundKnots = 30.0;
-constexpr double kGroundTrackDeg = 2.0;
-constexpr double kGroundMoveNm = 0.010799136069114472;  // 20 m
-constexpr double kGroundWaitCapSeconds = 15.0;
-// Broken altitudes: swallowed for at most this long after the last accepted record, so that a
-// broken last record cannot shut the aircraft out.
-constexpr double kBrokenAltitudeSeconds = 60.0;
-constexpr double kAltitudeMarginFt = 300.0;        // from a flying record: the feed's altitude noise
-constexpr double kGroundAltitudeMarginFt = 1000.0;  // from the ground: the elevation's datum, QNH
-constexpr double kStaleAirKnots = 60.0;
-constexpr double kJumpMarginKnots = 100.0;
-constexpr double kMaxFeetPerSecond = 8000.0 / 60.0;
-constexpr double kRateChangeFeetPerSecond = 4000.0 / 60.0;  // off the feed's vertical rate
-constexpr double kMaxRatedFpm = 8000.0;                      // a vertical rate beyond is no guide
-constexpr double kStraightTrackDeg = 2.0;
-constexpr double kOffStepNm = 0.5;     // a fix's step off the distance its speeds give, beyond noise
-constexpr double kOffStepShare = 0.2;  // and beyond a speed change of a fifth
-
-// Park-airport elevation band.
-constexpr double kHighAltitudeFt = 10000.0;
-constexpr double kParkBandFt = 120.0;
-constexpr double kNoParkAirportElevationFt = -1000.0;
+// The thresholds of the swallow rules are in motion_rules.h.
+constexpr double kMaxFeetPerSecond = kMaxClimbFpm / 60.0;
+constexpr double kRateChangeFeetPerSecond = kRateChangeFpm / 60.0;
 
 // Guarded by g_udpMutex: history batches waiting for the main loop, and whether the main loop runs.
 std::vector<TrafficRecord> s_historyWaiting;
@@ -79,25 +52,6 @@ ServiceClock s_serviceClock;
 
 // Main loop only: history records taken out of s_historyWaiting, applied front first.
 std::deque<TrafficRecord> s_historyBacklog;
-
-struct CreationValues {
-    double turnRateDeg;
-    double vertRateCap;
-    double slowGroundSpeed;
-};
-
-const std::unordered_map<std::uint32_t, CreationValues>& lf_creationTable()
-{
-    static const std::unordered_map<std::uint32_t, CreationValues> table{
-        {0, {0.15, 0.5, 5.0}},  // Light
-        {1, {0.10, 0.75, 4.5}},  // Buzjets
-        {2, {0.07, 0.6, 4.0}},  // Large
-        {3, {0.05, 0.5, 3.0}},  // Heavy
-        {4, {0.10, 1.0, 4.5}},  // HighPerf
-        {5, {0.20, 0.75, 5.0}},  // Rotorcraft
-    };
-    return table;
-}
 
 // delay × 100 + tick + 10 × trunc((time − reference) × 10), kept within the tick counter's range.
 std::int32_t lf_playOutSlot(std::uint32_t delay, std::int32_t tick, double time, double reference)
@@ -175,7 +129,7 @@ void lf_deriveGroundSpeed(const LiveAc& ac, PosRecord& pos, double time)
     const bool older = ac.olderFeedTime > 0.0 && time - ac.olderFeedTime <= 2.0 * sinceLast + 2.0;
     const double nm = older ? gf_distanceNm(ac.olderFeedLat, ac.olderFeedLon, pos.lat, pos.lon)
                             : gf_distanceNm(ac.lastFeedLat, ac.lastFeedLon, pos.lat, pos.lon);
-    pos.speed = std::round(nm / ((older ? time - ac.olderFeedTime : sinceLast) / 3600.0));
+    pos.speed = std::round(nm / ((older ? time - ac.olderFeedTime : sinceLast) / kSecondsPerHour));
 }
 
 // Real feeds now and then send an altitude the aircraft cannot have reached since the last
@@ -191,11 +145,20 @@ bool lf_altitudeOutOfReach(const PosRecord& last, const PosRecord& pos, double s
     const double dt = std::max(sinceLast, 0.0);
     if (!last.airborne)
         return std::fabs(pos.alt - from) > kGroundAltitudeMarginFt + dt * kMaxFeetPerSecond;
-    const bool rated = last.vertRate != 0.0 && pos.vertRate != 0.0 && std::fabs(last.vertRate) <= kMaxRatedFpm &&
-                       std::fabs(pos.vertRate) <= kMaxRatedFpm;
+    const bool rated = last.vertRate != 0.0 && pos.vertRate != 0.0 && std::fabs(last.vertRate) <= kMaxClimbFpm &&
+                       std::fabs(pos.vertRate) <= kMaxClimbFpm;
     const double expected = rated ? from + (last.vertRate + pos.vertRate) / 2.0 / 60.0 * dt : from;
     const double rate = rated ? kRateChangeFeetPerSecond : kMaxFeetPerSecond;
     return std::fabs(pos.alt - expected) > kAltitudeMarginFt + dt * rate;
+}
+
+// Degrees between two tracks the short way round: 359.5 against 0.5 is one degree (as plain
+// numbers a track through north never counted as straight). A track that is no number stays no
+// number, so that it never counts as straight.
+double lf_trackDiff(double a, double b)
+{
+    const double step = b - a;
+    return std::isfinite(step) ? std::fabs(gf_wrap180(step)) : std::fabs(step);
 }
 
 // Farther from the last feed position than twice the speed (at least 100 kt more) takes it.
@@ -203,7 +166,7 @@ bool lf_positionJump(const LiveAc& ac, const PosRecord& pos, double sinceLast)
 {
     const double nm = gf_distanceNm(ac.lastFeedLat, ac.lastFeedLon, pos.lat, pos.lon);
     const double v = std::max(pos.speed, ac.stream.back().speed);
-    return nm * 3600.0 > std::max(sinceLast, 1.0) * std::max(2.0 * v, v + kJumpMarginKnots);
+    return nm * kSecondsPerHour > std::max(sinceLast, 1.0) * std::max(2.0 * v, v + kJumpMarginKnots);
 }
 
 // A fix of a fast aircraft flying straight (the last record's track within 2 degrees) whose step
@@ -218,8 +181,8 @@ bool lf_offStraightFlight(const LiveAc& ac, const PosRecord& pos, double sinceLa
         sinceLast > kBrokenAltitudeSeconds || std::min(pos.speed, last.speed) <= kFastAirborneKnots)
         return false;
     const double nm = gf_distanceNm(ac.lastFeedLat, ac.lastFeedLon, pos.lat, pos.lon);
-    const double shortest = std::min(pos.speed, last.speed) * sinceLast / 3600.0;
-    const double longest = std::max(pos.speed, last.speed) * sinceLast / 3600.0;
+    const double shortest = std::min(pos.speed, last.speed) * sinceLast / kSecondsPerHour;
+    const double longest = std::max(pos.speed, last.speed) * sinceLast / kSecondsPerHour;
     const double off = nm < shortest ? shortest - nm : nm - longest;
     return off > std::max(kOffStepNm, kOffStepShare * shortest);
 }
@@ -231,19 +194,122 @@ bool lf_onTheMove(const std::deque<PosRecord>& stream)
                        [](const PosRecord& r) { return r.airborne || r.speed > kSlowKnots; });
 }
 
-const CreationValues& lf_creationValues(std::uint32_t sizeClass)
+// ---- The swallow rules judged against the last record taken ---------------------------------------
+
+// What the rules see of a record: the aircraft, its last record, the record (with a derived ground
+// speed), the record's feed time, the seconds since the last record taken, the degrees between
+// the two tracks, and whether the altitude is out of reach of the newest record heard.
+struct Candidate {
+    const LiveAc& ac;
+    const PosRecord& last;
+    const PosRecord& pos;
+    double time;
+    double sinceLast;
+    double trackDiff;
+    bool altitudeOut;
+};
+
+// Within a second of the last record taken (or older): nothing the motion can fly.
+bool lf_sameRecord(const Candidate& c)
 {
-    return tvx::at(lf_creationTable(), sizeClass);
+    return c.time == c.ac.lastRecordTime || c.sinceLast <= kSameRecordSeconds;
+}
+
+// Ten times the last speed, or a tenth of it, between two moving records: a broken speed.
+bool lf_speedJumpUp(const Candidate& c)
+{
+    return c.last.speed > kSlowKnots && c.pos.speed >= kSpeedJumpFactor * c.last.speed;
+}
+
+bool lf_speedJumpDown(const Candidate& c)
+{
+    return c.pos.speed > kSlowKnots && c.last.speed >= kSpeedJumpFactor * c.pos.speed;
+}
+
+// From a standstill to 80 kt or back between two records.
+bool lf_standstillJump(const Candidate& c)
+{
+    return (c.last.speed <= kSlowKnots && c.pos.speed >= kStandstillJumpKnots) ||
+           (c.pos.speed <= kSlowKnots && c.last.speed >= kStandstillJumpKnots);
+}
+
+bool lf_altitudeOut(const Candidate& c)
+{
+    return c.altitudeOut;
+}
+
+// A flying aircraft reported again and again at the feed's last position is a stale position (real
+// archives repeat one for minutes): it is no stop, the aircraft flies on along its extension
+// records and is removed when no fresh position comes.
+bool lf_staleAirPosition(const Candidate& c)
+{
+    return c.pos.airborne && c.pos.speed > kStaleAirKnots && c.pos.lat == c.ac.lastFeedLat &&
+           c.pos.lon == c.ac.lastFeedLon;
+}
+
+// Also while the aircraft flies on along extension records: the feed repeats its last fix at
+// every request.
+bool lf_thrownFix(const Candidate& c)
+{
+    return lf_offStraightFlight(c.ac, c.pos, c.sinceLast, c.trackDiff);
+}
+
+// A fast flying aircraft on a steady track that has not flown 450 m since the last record: the fix
+// adds nothing (not while the aircraft waits at the end of its data).
+bool lf_steadyInAir(const Candidate& c)
+{
+    return c.ac.holdCounter < 1 && c.pos.airborne && c.pos.speed > kFastAirborneKnots &&
+           c.trackDiff <= kAirTrackDeg && c.sinceLast <= kAirMoveNm / (c.pos.speed / kSecondsPerHour);
+}
+
+// A slow ground aircraft on a steady track that has not rolled 20 m (at most 15 s) since the last
+// record: the fix adds nothing (not while the aircraft waits at the end of its data).
+bool lf_steadyOnGround(const Candidate& c)
+{
+    if (c.ac.holdCounter >= 1 || c.pos.airborne || c.pos.speed > kSlowGroundKnots || c.trackDiff > kGroundTrackDeg)
+        return false;
+    const double limit = c.pos.speed > 0.0
+                             ? std::min(kGroundMoveNm / (c.pos.speed / kSecondsPerHour), kGroundWaitCapSeconds)
+                             : kGroundWaitCapSeconds;
+    return c.sinceLast <= limit;
+}
+
+struct StreamRule {
+    SwallowRule rule;
+    bool (*swallows)(const Candidate&);
+};
+
+// In this order: the first that holds swallows the record.
+constexpr StreamRule kStreamRules[] = {
+    {SwallowRule::SameRecord, lf_sameRecord},
+    {SwallowRule::SpeedJumpUp, lf_speedJumpUp},
+    {SwallowRule::SpeedJumpDown, lf_speedJumpDown},
+    {SwallowRule::StandstillJump, lf_standstillJump},
+    {SwallowRule::AltitudeOutOfReach, lf_altitudeOut},
+    {SwallowRule::StaleAirPosition, lf_staleAirPosition},
+    {SwallowRule::ThrownFix, lf_thrownFix},
+    {SwallowRule::SteadyInAir, lf_steadyInAir},
+    {SwallowRule::SteadyOnGround, lf_steadyOnGround},
+};
+
+constexpr std::size_t kSwallowRuleCount = static_cast<std::size_t>(SwallowRule::Count);
+
+// The records each rule swallowed in this run (the main loop counts; the reader thread too while
+// it applies the first history before the main loop starts; read at the exit).
+std::array<std::atomic<std::uint64_t>, kSwallowRuleCount> s_swallowed{};
+
+// Counts the record against its rule; true (the record belonged to the aircraft).
+bool lf_swallow(SwallowRule rule)
+{
+    s_swallowed[static_cast<std::size_t>(rule)].fetch_add(1, std::memory_order_relaxed);
+    return true;
 }
 
 }  // namespace
 
-double gf_creationTurnRateDeg(std::uint32_t sizeClass) { return lf_creationValues(sizeClass).turnRateDeg; }
-double gf_creationVertRateCap(std::uint32_t sizeClass) { return lf_creationValues(sizeClass).vertRateCap; }
-double gf_creationSlowGroundSpeed(std::uint32_t sizeClass)
-{
-    return lf_creationValues(sizeClass).slowGroundSpeed;
-}
+double gf_creationTurnRateDeg(std::uint32_t sizeClass) { return gf_classRow(sizeClass).turnRateDeg; }
+double gf_creationVertRateCap(std::uint32_t sizeClass) { return gf_classRow(sizeClass).vertRateCap; }
+double gf_creationSlowGroundSpeed(std::uint32_t sizeClass) { return gf_classRow(sizeClass).slowGroundSpeed; }
 
 void gf_acceptUdpMessages(bool accept)
 {
@@ -310,8 +376,35 @@ void gf_markFeedMainLoopStarted()
     s_mainLoopStartedSeen.store(true, std::memory_order_release);
 }
 
+std::string_view gf_swallowRuleName(SwallowRule rule)
+{
+    static constexpr std::string_view kNames[kSwallowRuleCount] = {
+        "respawning or removed", "same record", "speed jump up", "speed jump down", "standstill jump",
+        "altitude out of reach", "stale position", "thrown fix", "steady in the air", "steady on the ground",
+        "parked traffic", "respawn refused",
+    };
+    return kNames[static_cast<std::size_t>(rule)];
+}
+
+std::uint64_t gf_swallowedBy(SwallowRule rule)
+{
+    return s_swallowed[static_cast<std::size_t>(rule)].load(std::memory_order_relaxed);
+}
+
+std::string gf_swallowCountsText()
+{
+    std::string text = "Records swallowed by rule:";
+    for (std::size_t i = 0; i < kSwallowRuleCount; ++i) {
+        const auto rule = static_cast<SwallowRule>(i);
+        text += tvx::format("{} {} {}", i == 0 ? "" : ",", gf_swallowRuleName(rule), gf_swallowedBy(rule));
+    }
+    return text;
+}
+
 void gf_resetFeedHandover()
 {
+    for (auto& count : s_swallowed)
+        count.store(0, std::memory_order_relaxed);
     std::lock_guard lock(g_udpMutex);
     g_udpMessages.clear();
     g_udpAccept = false;
@@ -379,11 +472,10 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
     if (ac.hexid != record.hexid)
         return false;
     if (ac.state == AcState::Respawning || ac.state == AcState::BeingRemoved)
-        return true;
+        return lf_swallow(SwallowRule::NotNow);
 
     const double feedSpeed = record.pos.speed;  // before a ground speed is derived from the positions
     if (!ac.stream.empty()) {
-        const PosRecord& last = ac.stream.back();
         const double sinceLast = record.time - ac.lastRecordTime;
         lf_deriveGroundSpeed(ac, record.pos, record.time);
         const PosRecord& pos = record.pos;
@@ -396,39 +488,11 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
             ac.heard = pos;
             ac.heardTime = record.time;
         }
-        if (record.time == ac.lastRecordTime || sinceLast <= kSameRecordSeconds)
-            return true;
-        if (last.speed > kSlowKnots && pos.speed >= kSpeedJumpFactor * last.speed)
-            return true;
-        if (pos.speed > kSlowKnots && last.speed >= kSpeedJumpFactor * pos.speed)
-            return true;
-        if ((last.speed <= kSlowKnots && pos.speed >= kStandstillJumpKnots) ||
-            (pos.speed <= kSlowKnots && last.speed >= kStandstillJumpKnots))
-            return true;
-        if (altitudeOut)
-            return true;
-        // A flying aircraft reported again and again at the feed's last position is a stale
-        // position (real archives repeat one for minutes): it is no stop, the aircraft flies on
-        // along its extension records and is removed when no fresh position comes.
-        if (pos.airborne && pos.speed > kStaleAirKnots && pos.lat == ac.lastFeedLat && pos.lon == ac.lastFeedLon)
-            return true;
-        // Tracks compared as plain degrees, without wrapping at 360.
-        const double trackDiff = std::fabs(pos.track - last.track);
-        // Also while the aircraft flies on along extension records: the feed repeats its last
-        // fix at every request.
-        if (lf_offStraightFlight(ac, pos, sinceLast, trackDiff))
-            return true;
-        if (ac.holdCounter < 1) {
-            if (pos.airborne && pos.speed > kFastAirborneKnots && trackDiff <= kAirTrackDeg &&
-                sinceLast <= kAirMoveNm / (pos.speed / 3600.0))
-                return true;
-            if (!pos.airborne && pos.speed <= kSlowGroundKnots && trackDiff <= kGroundTrackDeg) {
-                const double limit = pos.speed > 0.0
-                                         ? std::min(kGroundMoveNm / (pos.speed / 3600.0), kGroundWaitCapSeconds)
-                                         : kGroundWaitCapSeconds;
-                if (sinceLast <= limit)
-                    return true;
-            }
+        const Candidate candidate{ac, ac.stream.back(), pos, record.time, sinceLast,
+                                  lf_trackDiff(ac.stream.back().track, pos.track), altitudeOut};
+        for (const StreamRule& rule : kStreamRules) {
+            if (rule.swallows(candidate))
+                return lf_swallow(rule.rule);
         }
         // A buffering aircraft whose new position lies farther than it could have flown (after a
         // stale or broken position) starts its records again there, instead of being placed at
@@ -442,10 +506,10 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
     // there: swallowed, they left a gap of up to 30 s that its first legs flew at one mean speed,
     // 80 m behind a landing roll.
     if (ac.state == AcState::Buffering && !lf_notAtParkElevation(record) && !lf_onTheMove(ac.stream))
-        return true;
+        return lf_swallow(SwallowRule::ParkedTraffic);
 
     if (!liveac::respawn(ac, record))
-        return true;
+        return lf_swallow(SwallowRule::RespawnRefused);
 
     ac.olderFeedTime = ac.lastRecordTime;
     ac.olderFeedLat = ac.lastFeedLat;
@@ -496,7 +560,7 @@ void lf_createLiveAc(TrafficRecord& record)
 
     AcData data = gf_makeAcData(record);
     data.hexid = record.hexid;
-    const CreationValues& values = lf_creationValues(static_cast<std::uint32_t>(sizeClass));
+    const ClassRow& values = gf_classRow(static_cast<std::uint32_t>(sizeClass));
     data.baseTurnRate = values.turnRateDeg * kPi / 180.0;
     data.turnRate = data.baseTurnRate;
     data.vertRateCap = values.vertRateCap;

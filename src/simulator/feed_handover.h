@@ -17,6 +17,8 @@
 
 #include <cstdint>
 #include <mutex>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "traffic_service/traffic_records.h"
@@ -59,6 +61,35 @@ void gf_markFeedMainLoopStarted();
 // Start-up / exit thread while no main loop runs: empties the hand-over, closes it and forgets
 // that the main loop had started (the next run applies its first history directly again).
 void gf_resetFeedHandover();
+
+// The swallow rules of record acceptance in the order they are tried: the aircraft is being
+// respawned or removed; then, against the last record taken, a record within a second of it, a
+// speed ten times or a tenth of the last, from a standstill to 80 kt or back, an altitude out of
+// reach, a flying aircraft's repeated position, a fix thrown off a straight flight, a fix that adds
+// nothing on a steady track in the air or on the ground; a standing aircraft left to the parked
+// traffic; a respawn that refuses the record.
+enum class SwallowRule : std::uint8_t {
+    NotNow,
+    SameRecord,
+    SpeedJumpUp,
+    SpeedJumpDown,
+    StandstillJump,
+    AltitudeOutOfReach,
+    StaleAirPosition,
+    ThrownFix,
+    SteadyInAir,
+    SteadyOnGround,
+    ParkedTraffic,
+    RespawnRefused,
+    Count
+};
+// Each rule's name in the counts' text ("same record").
+std::string_view gf_swallowRuleName(SwallowRule rule);
+// The records a rule swallowed since the run's start (any thread); gf_resetFeedHandover clears them.
+std::uint64_t gf_swallowedBy(SwallowRule rule);
+// "Records swallowed by rule: respawning or removed 0, same record 812, ..., respawn refused 0":
+// every rule in its order, logged once at the exit.
+std::string gf_swallowCountsText();
 
 // The records of a batch offered to the live aircraft, or a new aircraft (main loop).
 void lf_applyRecord(TrafficRecord& record);

@@ -20,20 +20,13 @@
 #include "simulator/ground_stand.h"
 #include "simulator/motion_air.h"
 #include "simulator/motion_math.h"
+#include "simulator/motion_rules.h"
 #include "simulator/removal.h"
 #include "simulator/sim_ids.h"
 #include "simulator/stand_services.h"
 #include "simulator/user_aircraft.h"
 
 namespace {
-
-constexpr double kFiftyMetresNm = 0.02699784017278618;
-constexpr double kThirtyFiveMetresNm = 0.018898488120950324;
-constexpr double kOneMetreNm = 0.0005399568034557236;
-// The pace a curve's part may take to pass its control record on time: the records' highest speed
-// times this, plus the margin (knots).
-constexpr double kCornerPaceFactor = 1.5;
-constexpr double kCornerPaceMarginKnots = 10.0;
 
 std::int32_t lf_now()
 {
@@ -45,11 +38,11 @@ bool lf_curveSet(const LiveAc& ac)
     return !std::isnan(ac.curve[0]);
 }
 
-// Ticks between two play-out slots; a gap below 26 ticks or negative counts as 25.
+// Ticks between two play-out slots, no shorter than the shortest leg (also when negative).
 std::int64_t lf_gap(const PosRecord& a, const PosRecord& b)
 {
     const std::int64_t g = static_cast<std::int64_t>(b.slot) - a.slot;
-    return g < 26 ? 25 : g;
+    return std::max<std::int64_t>(g, kMinLegTicks);
 }
 
 // Longitude difference b - a brought into (-180, 180], so records on both sides of the date line
@@ -197,11 +190,11 @@ void lf_planTaxiLeg(LiveAc& ac)
         const PosRecord& head = gf_rec(ac.stream, 0);
         const PosRecord& second = gf_rec(ac.stream, 1);
         const PosRecord& third = gf_rec(ac.stream, 2);
-        if (a > 45.0 && gf_recDistance(head, second) > kFiftyMetresNm && head.speed <= 43.0
-            && lf_gap(head, second) >= 600) {
+        if (a > kSharpTurnDeg && gf_recDistance(head, second) > kFiftyMetresNm && head.speed <= kRollStartKnots
+            && lf_gap(head, second) >= kSlowLegTicks) {
             // A slow, long leg before a sharp turn is split.
             liveac::insertMidpoint(ac);
-        } else if (a > 3.0 && a <= 160.0) {
+        } else if (a > kCurveMinDeg && a <= kCurveMaxDeg) {
             if (!gf_samePosition(head, third)) {
                 const std::int32_t ctrlSlot = second.slot, endSlot = third.slot;
                 const double maxKnots = std::max({head.speed, second.speed, third.speed});
@@ -225,7 +218,7 @@ void lf_planTaxiLeg(LiveAc& ac)
     } else {
         const double d = gf_absDiffDeg(ac.sim.heading, ac.course);
         m.turnInPlaceDeg = d;
-        m.turnInPlace = d > 3.0 ? 1 : 0;
+        m.turnInPlace = d > kTurnInPlaceDeg ? 1 : 0;
     }
 }
 
@@ -248,8 +241,8 @@ void lf_claimAtEnd(LiveAc& ac)
         lf_claimStand(ac, m.landed != 0);
     } else {
         const PosRecord& last = gf_last(ac.stream);
-        if (gf_rec(ac.stream, 1).speed <= 5.0
-            && gf_distanceNm(ac.sim.lat, ac.sim.lon, last.lat, last.lon) <= kThirtyFiveMetresNm)
+        if (gf_rec(ac.stream, 1).speed <= kStandClaimKnots
+            && gf_distanceNm(ac.sim.lat, ac.sim.lon, last.lat, last.lon) <= kStillNm)
             lf_claimStand(ac, false);
     }
     // A claim cuts the records down to the stand approach: a curve planned through the old
@@ -307,7 +300,7 @@ void groundLegTiming(LiveAc& ac)
             if (a != 0.0 && d > 0.0) {
                 if (a <= 45.0) {
                     if (r >= 1.2) {
-                        const double z = std::min({r * 10.0 / a, r * 30.0 * kOneMetreNm / d, r});
+                        const double z = std::min({r * 10.0 / a, r * 30.0 * kNmPerMetre / d, r});
                         if (z != 0.0)
                             ac.turnRate /= z;
                     } else if (r != 0.0) {
@@ -316,8 +309,8 @@ void groundLegTiming(LiveAc& ac)
                 } else {
                     ac.turnRate *= std::min(r, std::min(a, 90.0) / 30.0);
                     if (a >= 90.0) {
-                        ac.earlyLimit = std::max(ac.earlyLimit, 2000);
-                        ac.lateLimit = std::max(ac.lateLimit, 2000);
+                        ac.earlyLimit = std::max(ac.earlyLimit, kTurnLimitTicks);
+                        ac.lateLimit = std::max(ac.lateLimit, kTurnLimitTicks);
                     }
                 }
             }
@@ -352,8 +345,8 @@ void smoothSpeedChange(LiveAc& ac)
 {
     const PosRecord& head = gf_rec(ac.stream, 0);
     const PosRecord& second = gf_rec(ac.stream, 1);
-    if ((head.speed > 0.0 || second.speed > 0.0) && std::fabs(head.speed - second.speed) > 5.0
-        && gf_recDistance(head, second) * kMetresPerNm >= 100.0)
+    if ((head.speed > 0.0 || second.speed > 0.0) && std::fabs(head.speed - second.speed) > kSpeedChangeKnots
+        && gf_recDistance(head, second) * kMetresPerNm >= kSpeedChangeLegMetres)
         insertMidpoint(ac);
 }
 
@@ -391,7 +384,7 @@ void pullOut(LiveAc& ac)
     head.speed = speed;
     const double d = gf_distanceNm(ac.sim.lat, ac.sim.lon, p.lat, p.lon);
     const PosRecord out = lf_groundPoint(p.lat, p.lon, speed,
-                                         static_cast<std::int64_t>(lf_now()) + gf_ticks(d / speed * 100.0 * 3600.0));
+                                         static_cast<std::int64_t>(lf_now()) + gf_ticks(d / speed * 100.0 * kSecondsPerHour));
     ac.stream.resize(1);
     ac.stream.push_back(out);
 

@@ -25,6 +25,7 @@
 #include "simulator/ground_stand.h"
 #include "simulator/motion_air.h"
 #include "simulator/motion_math.h"
+#include "simulator/motion_rules.h"
 #include "simulator/refused_liveries.h"
 #include "simulator/removal.h"
 #include "simulator/sim_client.h"
@@ -37,12 +38,6 @@
 std::unordered_map<std::uint32_t, std::string_view> g_liveryCache;
 
 namespace {
-
-constexpr double kFiveNm = 5.0;
-constexpr double kStandSearchNm = 0.029697624190064796;  // 55 m
-constexpr double kStillNm = 0.018898488120950324;        // 35 m
-constexpr double kUserGroundNm = 0.08099352051835854;    // 150 m
-constexpr std::size_t kCreationBacklog = 11;
 
 bool lf_endsInUnderscore(const std::string& text)
 {
@@ -423,8 +418,7 @@ void spawnLiveAc(LiveAc& ac)
         ac.sim.tas = h.tas;
         ac.sim.bank = h.bankValid ? h.bank : 0.0;
         if (h.airborne) {
-            const double v = h.vertRate > 0.0 ? std::min(h.vertRate, 2400.0) : std::max(h.vertRate, -3000.0) * 0.5;
-            ac.sim.pitch = (-3.0 - 2.2 * v / 600.0) * kDegToRad;
+            ac.sim.pitch = gf_flightPitch(h.vertRate);
         } else {
             ac.sim.pitch = kPi / 300.0;
         }
@@ -582,7 +576,7 @@ void initialConfiguration(LiveAc& ac)
         lf_queueEvent(ac, simid::ENGINE_AUTO_START, 0);
         if (!rotorcraft)
             lf_queueEvent(ac, simid::SPOILERS_SET, 0);
-        const std::uint8_t low = ac.sim.alt <= 10000.0 ? 1 : 0;
+        const std::uint8_t low = ac.sim.alt <= kLightsAltitudeFt ? 1 : 0;
         gf_queueLights(ac.objectId,
                        LightSet{1, 1, low, 0, 1, low, static_cast<std::uint8_t>(ac.heightAboveGround >= 2000.0)});
     } else {

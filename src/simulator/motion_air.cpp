@@ -19,6 +19,7 @@
 #include "simulator/ground_motion.h"
 #include "simulator/ground_stand.h"
 #include "simulator/motion_math.h"
+#include "simulator/motion_rules.h"
 #include "simulator/removal.h"
 #include "simulator/stand_services.h"
 #include "simulator/user_aircraft.h"
@@ -26,14 +27,7 @@
 namespace {
 
 constexpr double kHalfDegree = 0.5 * kDegToRad;
-constexpr double kMinusFourDegrees = -4.0 * kDegToRad;
-constexpr double kCatchUpFactor = 1.2;  // fastest catch-up: this many times the feed's speed
-constexpr double kAirCatchUpKnots = 40.0;  // and in the air this much faster at least
-constexpr double kGroundCatchUpKnots = 10.0;  // on the ground this much faster at least
-constexpr double kTrailingSpeedFactor = 1.5;  // at most this much faster pace from the record after a leg
-constexpr double kMaxExtensionFpm = 8000.0;  // a feed's vertical rate beyond is no guide
-constexpr double kLevelFpm = 300.0;  // a feed's vertical rate below: level flight
-constexpr double kExtensionFloorFt = 1000.0;  // extension records descend no lower above the ground
+constexpr double kFlarePitch = kFlarePitchDeg * kDegToRad;
 
 std::int32_t lf_now()
 {
@@ -58,13 +52,6 @@ double lf_takeOffClimbShare(std::int32_t counter)
 LatLon lf_pos(const PosRecord& r)
 {
     return LatLon{r.lat, r.lon};
-}
-
-// One limit stepped 100 toward 1000 (from above).
-void lf_relaxLimit(std::int32_t& limit)
-{
-    if (limit > 1000)
-        limit = std::max(limit - 100, 1000);
 }
 
 // Turns the heading by the turn rate toward the target the shorter way round, unless within half
@@ -199,8 +186,7 @@ void nextPos(LiveAc& ac)
         ac.latStep = 0.0;
         ac.lonStep = 0.0;
         if (!m.spoilersOut && !ac.takeOff) {
-            lf_relaxLimit(ac.earlyLimit);
-            lf_relaxLimit(ac.lateLimit);
+            gf_relaxLimits(ac);
         }
     } else {
         const double i = liveac::legInterval(ac);
@@ -229,7 +215,7 @@ void nextPosAir(LiveAc& ac)
     if (!ac.landing || second.airborne) {
         n = gf_ticks(d * kTicksPerHourNm / liveac::legSpeed(ac));
     } else {
-        const double v = head.speed > 0.0 ? head.speed : 100.0;
+        const double v = head.speed > 0.0 ? head.speed : kLandingDefaultKnots;
         n = gf_ticks(d * kTicksPerHourNm / v);
     }
     liveac::setArrivalTick(ac, std::max(n, kMinLegTicks));
@@ -255,10 +241,10 @@ double legSpeed(const LiveAc& ac)
     // reached late lies after the second record's slot: then the times tell nothing, the mean
     // stays.
     std::int64_t dt = static_cast<std::int64_t>(second.slot) - head.slot;
-    if (dt < 26) {
+    if (dt <= kMinLegTicks) {
         if (mean > 0.0)
             return mean;
-        dt = 25;
+        dt = kMinLegTicks;
     }
     return std::max({1.0, mean, gf_recDistance(head, second) * kTicksPerHourNm / static_cast<double>(dt)});
 }
@@ -337,7 +323,7 @@ double climbTicks(const LiveAc& ac, double ticks)
     double sum = 0.0;
     std::int32_t c = ac.rotationTickCounter;
     for (std::int64_t j = 0; j < static_cast<std::int64_t>(ticks); ++j) {
-        if (--c <= -300) {
+        if (--c <= -kClimbBuildUpTicks) {
             sum += ticks - static_cast<double>(j);
             break;
         }
@@ -365,7 +351,7 @@ bool endOfStream(LiveAc& ac)
             return false;
         }
         if (ac.waiting) {
-            const std::int64_t waited = (static_cast<std::int64_t>(now) - ac.waitingStartTick) / 6000;
+            const std::int64_t waited = (static_cast<std::int64_t>(now) - ac.waitingStartTick) / kTicksPerMinute;
             if (waited > g_optMaxHoldingMinutes.value())
                 return false;
         } else {
@@ -373,7 +359,7 @@ bool endOfStream(LiveAc& ac)
         }
         ac.waiting = 1;
         PosRecord hold = gf_rec(ac.stream, 0);
-        hold.slot = gf_addTicks(hold.slot, 300);
+        hold.slot = gf_addTicks(hold.slot, kHoldStepTicks);
         hold.speed = 0.0;
         hold.stop = 1;
         ac.stream.push_back(hold);
@@ -410,7 +396,7 @@ void extendStream(LiveAc& ac, std::int32_t count)
     ac.holdCounter = count;
     const PosRecord& head = gf_rec(ac.stream, 0);
     PosRecord r = head;
-    const double s = ac.onGround ? 3.0 : 8.0;
+    const double s = ac.onGround ? kGroundExtensionSeconds : kAirExtensionSeconds;
     const bool parked = ac.phase == AcPhase::Parked;
 
     if (head.stop || parked) {
@@ -460,7 +446,7 @@ void extendStream(LiveAc& ac, std::int32_t count)
             // aircraft's feed reports a few tens of feet per minute either way: it stays level.
             const double rate = std::fabs(head.vertRate) < kLevelFpm
                                     ? 0.0
-                                    : std::clamp(head.vertRate, -kMaxExtensionFpm, kMaxExtensionFpm);
+                                    : std::clamp(head.vertRate, -kMaxClimbFpm, kMaxClimbFpm);
             const double floor = std::min(head.alt, ac.sim.alt - ac.heightAboveGround + kExtensionFloorFt);
             r.alt = std::max(head.alt + rate * s / 60.0, floor);
         }
@@ -546,12 +532,12 @@ void stepTick(LiveAc& ac)
             if (ac.sim.pitch > ac.climbPitch && ac.climbOutPitchTicks > 0)
                 ac.sim.pitch += (ac.climbPitch - ac.rotationPitch) / ac.climbOutPitchTicks;
             ac.sim.alt += ac.altStep * lf_takeOffClimbShare(c);
-            if (c == -300)
+            if (c == -kClimbBuildUpTicks)
                 gf_setGear(ac, false);
-            if (c < -300) {
+            if (c < -kClimbBuildUpTicks) {
                 if (ac.sim.pitch <= ac.climbPitch)
                     ac.pitchStep = 0.0;
-                if (ac.heightAboveGround >= 800.0) {
+                if (ac.heightAboveGround >= kClimbOutDoneFt) {
                     gf_setThrottle(ac, ac.sizeClass == SizeClass::Rotorcraft ? 4 : 3);
                     gf_setPhase(ac, AcPhase::Airborne);
                     ac.rotationTickCounter = 1;
@@ -559,7 +545,7 @@ void stepTick(LiveAc& ac)
             }
         }
     } else {
-        if (ac.heightAboveGround <= 400.0 && ac.landing && !ac.onGround)
+        if (ac.heightAboveGround <= kFlareHeightFt && ac.landing && !ac.onGround)
             liveac::flare(ac);
         if (m.deRotation) {
             ac.sim.pitch += ac.pitchStep;
@@ -583,7 +569,7 @@ void stepTick(LiveAc& ac)
             if (m.flareStage == 0)
                 ac.sim.pitch += ac.pitchStep;
             else
-                ac.sim.pitch = std::max(ac.sim.pitch + ac.pitchStep, kMinusFourDegrees);
+                ac.sim.pitch = std::max(ac.sim.pitch + ac.pitchStep, kFlarePitch);
             ac.sim.bank += ac.bankStep;
             ac.sim.alt += ac.altStep;
         }
@@ -600,12 +586,12 @@ bool passesUser(const LiveAc& ac)
     const PosRecord& head = gf_rec(ac.stream, 0);
     const UserAcState& user = g_userAcCopy;
     const double d = gf_distanceNm(user.latitude, user.longitude, head.lat, head.lon);
-    if (d > 6.0 || std::fabs(head.alt - user.altitude) >= 3000.0)
+    if (d > kPassNm || std::fabs(head.alt - user.altitude) >= kPassAltitudeFt)
         return false;
     const double toHead = gf_initialCourse(LatLon{user.latitude, user.longitude}, lf_pos(head));
     const double delta = gf_wrap180((ac.course - toHead) * kRadToDeg);
     const double a = std::fabs(90.0 - std::fabs(delta)) * kDegToRad;
-    return std::cos(a) * d * kFeetPerNm <= 4000.0;
+    return std::cos(a) * d * kFeetPerNm <= kPassAcrossFt;
 }
 
 }  // namespace liveac

@@ -5,18 +5,11 @@
 
 #include <cstdint>
 
+#include "simulator/motion_rules.h"
 #include "traffic_service/traffic_records.h"
 
 // |b - a| in degrees, wrapped first (course 350 against 10 gives 20).
 double gf_absDiffDeg(double aRad, double bRad);
-
-// The AI tick's time base: one tick is one 10 ms wake of the main loop, and a leg of d nm at v kt
-// lasts d × 360000 / v ticks.
-inline constexpr std::int32_t kTicksPerSecond = 100;
-inline constexpr double kTicksPerHourNm = 360000.0;
-inline constexpr std::int32_t kWeekTicks = 604800 * kTicksPerSecond;
-// The shortest leg, where a leg time is worked out.
-inline constexpr std::int32_t kMinLegTicks = 25;
 
 // A tick count from a double, rounded and limited to +-100000000 (NaN counts as the limit).
 std::int32_t gf_ticks(double value);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <exception>
 
+#include "foundation/class_tables.h"
 #include "foundation/geo.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
@@ -16,23 +17,13 @@
 #include "simulator/ai_tick.h"
 #include "simulator/command_queues.h"
 #include "simulator/motion_math.h"
+#include "simulator/motion_rules.h"
 #include "simulator/removal.h"
 #include "simulator/sim_ids.h"
 #include "simulator/stand_services.h"
 #include "simulator/user_aircraft.h"
 
 namespace {
-
-constexpr std::size_t kMaxStream = 200;
-constexpr double kNearDegrees = 0.00015;
-constexpr double kStandNm = 0.0458963282937365;       // 85 m
-constexpr double kStandFarNm = 0.10799136069114472;   // 200 m
-constexpr double kThreeMetresNm = 0.0016198704103671706;
-constexpr double kStopKeepNm = 0.011879049676025918;  // 22 m
-constexpr std::int32_t kStopKeepTicks = 1500;         // 15 s
-constexpr double kTaxiReachKnots = 43.0;  // from here on a ground record is a take-off roll
-constexpr double kCreepKnots = 1.0;       // a standing aircraft's feed gives 0-0.1 kt
-constexpr double kCreepStepSeconds = 10.0;
 
 LatLon lf_pos(const PosRecord& r)
 {
@@ -76,7 +67,7 @@ bool lf_taxiedTo(const LiveAc& ac, const PosRecord& r)
     if (r.airborne || ac.olderFeedTime <= 0.0 || !(seconds > 0.0))
         return false;
     const double nm = gf_distanceNm(ac.olderFeedLat, ac.olderFeedLon, r.lat, r.lon);
-    return nm * 3600.0 <= kTaxiReachKnots * seconds;
+    return nm * kSecondsPerHour <= kTaxiReachKnots * seconds;
 }
 
 // A fix within the jitter distance of the last record that the aircraft crept to: the feed's own
@@ -92,7 +83,7 @@ bool lf_creeping(const LiveAc& ac, const PosRecord& r)
         seconds > kCreepStepSeconds)
         return false;
     const double step = gf_distanceNm(ac.olderFeedLat, ac.olderFeedLon, r.lat, r.lon);
-    const double expected = ac.lastFeedSpeed * seconds / 3600.0;
+    const double expected = ac.lastFeedSpeed * seconds / kSecondsPerHour;
     return step >= 0.5 * expected && step <= 2.0 * expected;
 }
 
@@ -168,7 +159,7 @@ void appendRecord(LiveAc& ac, PosRecord r)
         return;
     case AcPhase::PushedBack: {
         const double d = gf_distanceNm(ac.sim.lat, ac.sim.lon, r.lat, r.lon);
-        if (!((d > 2.75 * ac.size && d > ac.farthestStandDist) || d > 6.0 * ac.size)) {
+        if (!((d > kPushedBackSizes * ac.size && d > ac.farthestStandDist) || d > kPushedBackFarSizes * ac.size)) {
             if (!ac.waiting) {
                 ac.waiting = 1;
                 ac.waitingStartTick = static_cast<std::uint32_t>(lf_now());
@@ -222,9 +213,9 @@ void appendRecord(LiveAc& ac, PosRecord r)
     if (ac.state == AcState::Placed && ac.onGround && !ac.takeOff) {
         const PosRecord& last = gf_last(ac.stream);
         if (!m.spoilersOut) {
-            // Not slowing down: an aircraft created on its landing roll slows down past 43 kt.
-            const bool rolling =
-                !r.airborne && !last.airborne && r.speed >= 43.0 && last.speed >= 43.0 && r.speed >= last.speed;
+            // Not slowing down: an aircraft created on its landing roll slows down past the roll speed.
+            const bool rolling = !r.airborne && !last.airborne && r.speed >= kRollStartKnots &&
+                                 last.speed >= kRollStartKnots && r.speed >= last.speed;
             if (ac.phase == AcPhase::Taxiing && (r.airborne || rolling)) {
                 liveac::startTakeOff(ac);
             }
@@ -250,7 +241,7 @@ bool markStop(LiveAc& ac, PosRecord& r)
     if (!r.stop && std::fabs(r.lat - last.lat) <= kNearDegrees && std::fabs(r.lon - last.lon) <= kNearDegrees) {
         if (r.airborne || flyingPlaced)
             return false;
-        if (ac.takeOff && r.speed > 0.0 && last.speed >= 50.0)
+        if (ac.takeOff && r.speed > 0.0 && last.speed >= kRollJitterKnots)
             return false;
         if (lf_creeping(ac, r))
             return true;
@@ -266,11 +257,11 @@ bool markStop(LiveAc& ac, PosRecord& r)
     if (!r.stop) {
         if (r.speed != 0.0 || (!ac.takeOff && !r.airborne))
             return true;
-        return last.speed < 50.0;
+        return last.speed < kRollJitterKnots;
     }
     if (r.airborne || flyingPlaced)
         return false;
-    if (ac.takeOff && r.speed > 0.0 && last.speed >= 30.0)
+    if (ac.takeOff && r.speed > 0.0 && last.speed >= kRollRepeatKnots)
         return false;
     r.speed = 0.0;
     return true;
@@ -278,7 +269,7 @@ bool markStop(LiveAc& ac, PosRecord& r)
 
 bool resumeAfterStop(LiveAc& ac, const PosRecord& r)
 {
-    if (!ac.onGround && lf_courseOff(ac, gf_last(ac.stream), r) >= 100.0)
+    if (!ac.onGround && lf_courseOff(ac, gf_last(ac.stream), r) >= kResumeTurnDeg)
         return false;
     ac.holdCounter = 0;
     gf_raiseLimits(ac);
@@ -295,9 +286,9 @@ bool checkGroundCourse(LiveAc& ac, PosRecord& r)
     if (ac.stream.size() < 2) {
         const double off = lf_courseOff(ac, gf_last(ac.stream), r);
         if (ac.landing) {
-            if (off >= 90.0)
+            if (off >= kBehindDeg)
                 return false;
-        } else if (off >= 150.0) {
+        } else if (off >= kTurnRoundDeg) {
             if (ac.holdCounter > 0)
                 return false;
             PosRecord& head = gf_rec(ac.stream, 0);
@@ -307,9 +298,9 @@ bool checkGroundCourse(LiveAc& ac, PosRecord& r)
         }
     } else {
         const std::size_t held = ac.stream.size();
-        if (lf_legCourseOff(ac, r) >= 90.0) {
+        if (lf_legCourseOff(ac, r) >= kBehindDeg) {
             ac.stream.pop_back();
-            if (held >= 3 && lf_legCourseOff(ac, r) >= 90.0)
+            if (held >= 3 && lf_legCourseOff(ac, r) >= kBehindDeg)
                 ac.stream.pop_back();
         }
     }
@@ -323,7 +314,7 @@ bool checkGroundCourse(LiveAc& ac, PosRecord& r)
         return true;
     }
     r.stop = 0;
-    if (r.speed > last.speed && r.speed > 40.0)
+    if (r.speed > last.speed && r.speed > kRollOutSpeedKnots)
         r.speed = last.speed;
     return true;
 }
@@ -362,7 +353,7 @@ bool checkStandArrival(LiveAc& ac, PosRecord& r)
         ac.recedingCount += 1;
         ac.lastStandDist = d;
         const double moved = d - ac.firstStandDist;
-        if (!((ac.recedingCount >= 3 && moved >= ac.size / 2.0) || moved > ac.size)) {
+        if (!((ac.recedingCount >= kRecedingFixes && moved >= ac.size / 2.0) || moved > ac.size)) {
             m.movingOff = 0;
             return false;
         }
@@ -391,20 +382,7 @@ void leaveStand(LiveAc& ac)
             // The parked head is due one week after the aircraft parked.
             const std::int64_t parked =
                 static_cast<std::int64_t>(lf_now()) - gf_rec(ac.stream, 0).slot + kWeekTicks;
-            std::int64_t limit = -1;
-            switch (ac.sizeClass) {
-            case SizeClass::Heavy:
-                limit = 360000;
-                break;
-            case SizeClass::Large:
-                limit = 150000;
-                break;
-            case SizeClass::Buzjets:
-                limit = 90000;
-                break;
-            default:
-                break;
-            }
+            const std::int64_t limit = gf_classRow(static_cast<std::uint32_t>(ac.sizeClass)).towedBelowTicks;
             if (limit > 0 && parked < limit)
                 m.towed = 1;
             m.landed = 0;

@@ -9,7 +9,6 @@ namespace {
 
 TEST(ClassTables, ValuesOfEveryClass)
 {
-    gf_initClassTables();
     struct Row {
         std::uint32_t sizeClass;
         double rotationPitch, climbPitch;

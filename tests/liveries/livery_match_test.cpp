@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "foundation/class_tables.h"
 #include "foundation/random.h"
 #include "liveries/aircraft_db.h"
 #include "liveries/livery_tables.h"
@@ -29,7 +28,6 @@ protected:
         db.types.push_back({"EC45", 11.0});
         db.sets = {{"large", "B738 B737"}, {"heavy", "A388 A332 B744"}, {"rotorcraft", "EC35 EC45"}};
         ASSERT_TRUE(db.load());
-        gf_initClassTables();
         gf_seedRng(7);
         gf_resetMatchCounts();
     }

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "foundation/class_tables.h"
 #include "foundation/random.h"
 #include "liveries/aircraft_db.h"
 #include "liveries/livery_tables.h"
@@ -35,7 +34,6 @@ protected:
         gf_resetUserAc();
         auto db = tvxtest::DbFixture::standard();
         ASSERT_TRUE(db.load());
-        gf_initClassTables();
         gf_seedRng(5);
         gf_setLiveries({LiveryData{"", "B738", kTitle, "", 0, 0}});
         sim().addTitle(kTitle, simstandin::TitleInfo{simstandin::ObjType::Aircraft, "B738", 8.0, 0.0});

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include "foundation/class_tables.h"
 #include "foundation/random.h"
 #include "liveries/aircraft_db.h"
 #include "support/liveries_fixture.h"
@@ -20,7 +19,6 @@ class AcRecordsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        gf_initClassTables();
         ASSERT_TRUE(tvxtest::DbFixture::standard().load());
     }
     void TearDown() override { gf_clearAircraftDb(); }

@@ -281,41 +281,45 @@ struct SwallowCase {
     double dt, speed, track;
     bool airborne;
     std::int32_t holdCounter;
-    bool swallowed;
+    SwallowRule rule;  // the rule that swallows the record, or kTaken
 };
+
+constexpr SwallowRule kTaken = SwallowRule::Count;
 
 TEST_F(FeedHandover, SwallowRulesAtTheirEdges)
 {
     // Time to fly 450 m at 200 kt: 4.374 s; to roll 20 m at 10 kt: 3.888 s.
     const std::vector<SwallowCase> cases{
-        {"same time", 250, 90, 0.0, 250, 95, true, 0, true},
-        {"older record", 250, 90, -5.0, 250, 95, true, 0, true},
-        {"1.0 s later", 250, 90, 1.0, 250, 95, true, 0, true},
-        {"1.01 s later", 250, 90, 1.01, 250, 95, true, 0, false},
-        {"4 to 80 kt", 4, 90, 5.0, 80, 95, false, 0, true},
-        {"6 to 59 kt", 6, 90, 5.0, 59, 95, false, 0, false},
-        {"6 to 60 kt", 6, 90, 5.0, 60, 95, false, 0, true},
-        {"80 to 4 kt", 80, 90, 5.0, 4, 95, false, 0, true},
-        {"60 to 6 kt", 60, 90, 5.0, 6, 95, false, 0, true},
-        {"59 to 6 kt", 59, 90, 5.0, 6, 95, false, 0, false},
-        {"5 to 79 kt", 5, 90, 5.0, 79, 95, false, 0, false},
-        {"air 450 m not flown", 200, 90, 4.3, 200, 90.5, true, 0, true},
-        {"air 450 m flown", 200, 90, 4.4, 200, 90.5, true, 0, false},
-        {"air track turned", 200, 90, 4.3, 200, 91.5, true, 0, false},
-        {"air track 1.0", 200, 90, 4.3, 200, 91.0, true, 0, true},
-        {"air at 120 kt", 120, 90, 4.3, 120, 90, true, 0, false},
-        {"air while holding", 200, 90, 4.3, 200, 90, true, 1, false},
-        {"air 359.5 vs 0.5", 200, 359.5, 4.3, 200, 0.5, true, 0, false},
-        {"ground 20 m not rolled", 10, 90, 3.8, 10, 92, false, 0, true},
-        {"ground 20 m rolled", 10, 90, 4.0, 10, 92, false, 0, false},
-        {"ground track turned", 10, 90, 3.8, 10, 92.5, false, 0, false},
-        {"ground at 31 kt", 31, 90, 1.2, 31, 90, false, 0, false},
-        {"ground at 30 kt", 30, 90, 1.2, 30, 90, false, 0, true},
-        {"standing 15 s", 0, 90, 15.0, 0, 90, false, 0, true},
-        {"standing 15.5 s", 0, 90, 15.5, 0, 90, false, 0, false},
-        {"1 kt capped at 15 s", 1, 90, 15.5, 1, 90, false, 0, false},
-        {"standing while holding", 0, 90, 5.0, 0, 90, false, 1, false},
-        {"holding counter -1", 0, 90, 5.0, 0, 90, false, -1, true},
+        {"same time", 250, 90, 0.0, 250, 95, true, 0, SwallowRule::SameRecord},
+        {"older record", 250, 90, -5.0, 250, 95, true, 0, SwallowRule::SameRecord},
+        {"1.0 s later", 250, 90, 1.0, 250, 95, true, 0, SwallowRule::SameRecord},
+        {"1.01 s later", 250, 90, 1.01, 250, 95, true, 0, kTaken},
+        {"4 to 80 kt", 4, 90, 5.0, 80, 95, false, 0, SwallowRule::StandstillJump},
+        {"6 to 59 kt", 6, 90, 5.0, 59, 95, false, 0, kTaken},
+        {"6 to 60 kt", 6, 90, 5.0, 60, 95, false, 0, SwallowRule::SpeedJumpUp},
+        {"80 to 4 kt", 80, 90, 5.0, 4, 95, false, 0, SwallowRule::StandstillJump},
+        {"60 to 6 kt", 60, 90, 5.0, 6, 95, false, 0, SwallowRule::SpeedJumpDown},
+        {"59 to 6 kt", 59, 90, 5.0, 6, 95, false, 0, kTaken},
+        {"5 to 79 kt", 5, 90, 5.0, 79, 95, false, 0, kTaken},
+        {"air 450 m not flown", 200, 90, 4.3, 200, 90.5, true, 0, SwallowRule::SteadyInAir},
+        {"air 450 m flown", 200, 90, 4.4, 200, 90.5, true, 0, kTaken},
+        {"air track turned", 200, 90, 4.3, 200, 91.5, true, 0, kTaken},
+        {"air track 1.0", 200, 90, 4.3, 200, 91.0, true, 0, SwallowRule::SteadyInAir},
+        {"air at 120 kt", 120, 90, 4.3, 120, 90, true, 0, kTaken},
+        {"air while holding", 200, 90, 4.3, 200, 90, true, 1, kTaken},
+        {"air 359.5 vs 0.5 (through north)", 200, 359.5, 4.3, 200, 0.5, true, 0, SwallowRule::SteadyInAir},
+        {"air 359.5 vs 1.0 (through north)", 200, 359.5, 4.3, 200, 1.0, true, 0, kTaken},
+        {"ground 359 vs 1 (through north)", 10, 359, 3.8, 10, 1, false, 0, SwallowRule::SteadyOnGround},
+        {"ground 20 m not rolled", 10, 90, 3.8, 10, 92, false, 0, SwallowRule::SteadyOnGround},
+        {"ground 20 m rolled", 10, 90, 4.0, 10, 92, false, 0, kTaken},
+        {"ground track turned", 10, 90, 3.8, 10, 92.5, false, 0, kTaken},
+        {"ground at 31 kt", 31, 90, 1.2, 31, 90, false, 0, kTaken},
+        {"ground at 30 kt", 30, 90, 1.2, 30, 90, false, 0, SwallowRule::SteadyOnGround},
+        {"standing 15 s", 0, 90, 15.0, 0, 90, false, 0, SwallowRule::SteadyOnGround},
+        {"standing 15.5 s", 0, 90, 15.5, 0, 90, false, 0, kTaken},
+        {"1 kt capped at 15 s", 1, 90, 15.5, 1, 90, false, 0, kTaken},
+        {"standing while holding", 0, 90, 5.0, 0, 90, false, 1, kTaken},
+        {"holding counter -1", 0, 90, 5.0, 0, 90, false, -1, SwallowRule::SteadyOnGround},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -326,8 +330,16 @@ TEST_F(FeedHandover, SwallowRulesAtTheirEdges)
         TrafficRecord r = liveRecord(0x4b1908, "SWR40", "B738", 100.0 + c.dt, 5000.0, c.speed, c.track, c.airborne);
         if (c.airborne)
             r.pos.lat += 0.001;  // a fresh position (one repeated in the air is stale)
+        std::uint64_t before[static_cast<std::size_t>(kTaken)];
+        for (std::size_t i = 0; i < std::size(before); ++i)
+            before[i] = gf_swallowedBy(static_cast<SwallowRule>(i));
         EXPECT_TRUE(liveac::acceptRecord(ac, r));
-        EXPECT_EQ(ac.lastRecordTime, c.swallowed ? 100.0 : 100.0 + c.dt);
+        EXPECT_EQ(ac.lastRecordTime, c.rule != kTaken ? 100.0 : 100.0 + c.dt);
+        // Counted against its own rule only.
+        for (std::size_t i = 0; i < std::size(before); ++i) {
+            const auto rule = static_cast<SwallowRule>(i);
+            EXPECT_EQ(gf_swallowedBy(rule) - before[i], rule == c.rule ? 1u : 0u) << gf_swallowRuleName(rule);
+        }
     }
 }
 
@@ -444,6 +456,7 @@ TEST_F(FeedHandover, BrokenAltitudesAreSwallowedForAMinuteAtMost)
     EXPECT_TRUE(liveac::acceptRecord(taxiing, liftOff));
     EXPECT_EQ(taxiing.lastRecordTime, 110.0);
     g_airports = airports;
+    EXPECT_EQ(gf_swallowedBy(SwallowRule::AltitudeOutOfReach), 4u);  // spike, low, dip, high
 }
 
 TEST_F(FeedHandover, StalePositionsInTheAirAreSwallowed)
@@ -453,6 +466,7 @@ TEST_F(FeedHandover, StalePositionsInTheAirAreSwallowed)
     EXPECT_TRUE(liveac::acceptRecord(ac, stale));
     EXPECT_EQ(ac.lastRecordTime, 100.0);
     EXPECT_EQ(ac.stream.size(), 1u);
+    EXPECT_EQ(gf_swallowedBy(SwallowRule::StaleAirPosition), 1u);
     TrafficRecord fresh = liveRecord(0x4b1912, "SWR44", "B738", 140.0, 36000.0, 450.0);
     fresh.pos.lat += 0.083;  // 5 nm in 40 s at 450 kt
     EXPECT_TRUE(liveac::acceptRecord(ac, fresh));
@@ -511,6 +525,12 @@ TEST_F(FeedHandover, AcceptanceByHexidAndState)
     EXPECT_EQ(g_liveAc[0].callsign, "B1_");
     EXPECT_EQ(g_liveAc[0].stream.size(), 1u);
     EXPECT_EQ(g_liveAc[0].lastRecordTime, 100.0);
+
+    // Each swallowed record counted against its rule, in the line the exit logs.
+    EXPECT_EQ(gf_swallowCountsText(),
+              "Records swallowed by rule: respawning or removed 2, same record 0, speed jump up 0, speed jump down 0, "
+              "standstill jump 0, altitude out of reach 0, stale position 0, thrown fix 0, steady in the air 0, "
+              "steady on the ground 0, parked traffic 0, respawn refused 1");
 }
 
 TEST_F(FeedHandover, ParkElevationBand)

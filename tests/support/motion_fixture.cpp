@@ -3,6 +3,7 @@
 
 #include <mutex>
 
+#include "foundation/class_tables.h"
 #include "liveries/livery_tables.h"
 #include "liveries/refused.h"
 #include "model/airport_list.h"
@@ -59,20 +60,9 @@ PosRecord rec(double lat, double lon, std::int32_t slot, double speed, bool airb
 LiveAc makeLiveAc(std::uint32_t hexid, const std::string& callsign, std::vector<PosRecord> stream,
                   SizeClass sizeClass, AcState state, AcPhase phase)
 {
-    struct ClassValues {
-        double size, turnDeg, cap, slow;
-        std::uint32_t flare, touchdown, rotation, climbOut;
-        double rotationPitchDeg, climbPitchDeg;
-    };
-    static const ClassValues values[] = {
-        {0.0050, 0.15, 0.5, 5.0, 250, 250, 100, 200, -9.0, -15.0},
-        {0.0070, 0.10, 0.75, 4.5, 300, 300, 200, 250, -8.0, -18.0},
-        {0.0096, 0.07, 0.6, 4.0, 400, 350, 200, 300, -6.0, -16.5},
-        {0.0170, 0.05, 0.5, 3.0, 450, 450, 250, 400, -5.0, -12.5},
-        {0.0050, 0.10, 1.0, 4.5, 150, 150, 100, 200, -6.0, -20.0},
-        {0.0060, 0.20, 0.75, 5.0, 100, 100, 100, 100, -20.0, -30.0},
-    };
-    const ClassValues& v = values[static_cast<std::size_t>(sizeClass)];
+    // A typical wingspan of the class (nm); every other value is the program's own class row.
+    static const double sizes[] = {0.0050, 0.0070, 0.0096, 0.0170, 0.0050, 0.0060};
+    const ClassRow& v = gf_classRow(static_cast<std::uint32_t>(sizeClass));
     AcData data;
     data.airline = "DLH";
     data.acType = "A320";
@@ -80,15 +70,15 @@ LiveAc makeLiveAc(std::uint32_t hexid, const std::string& callsign, std::vector<
     data.coupledCallsign1 = callsign;
     data.registration = "D-" + callsign.substr(0, 4);
     data.sizeClass = sizeClass;
-    data.size = v.size;
-    data.baseTurnRate = v.turnDeg * 3.14159265358979323846 / 180.0;
+    data.size = sizes[static_cast<std::size_t>(sizeClass)];
+    data.baseTurnRate = v.turnRateDeg * 3.14159265358979323846 / 180.0;
     data.turnRate = data.baseTurnRate;
-    data.vertRateCap = v.cap;
-    data.slowGroundSpeed = v.slow;
-    data.flareTicks = v.flare;
-    data.touchdownTicks = v.touchdown;
-    data.rotationTicks = v.rotation;
-    data.climbOutPitchTicks = v.climbOut;
+    data.vertRateCap = v.vertRateCap;
+    data.slowGroundSpeed = v.slowGroundSpeed;
+    data.flareTicks = v.flareTicks;
+    data.touchdownTicks = v.touchdownTicks;
+    data.rotationTicks = v.rotationTicks;
+    data.climbOutPitchTicks = v.climbOutPitchTicks;
     data.rotationPitch = v.rotationPitchDeg * 3.14159265358979323846 / 180.0;
     data.climbPitch = v.climbPitchDeg * 3.14159265358979323846 / 180.0;
     data.hexid = hexid;

@@ -3,7 +3,6 @@
 
 #include <cmath>
 
-#include "foundation/class_tables.h"
 #include "foundation/random.h"
 #include "foundation/time_slots.h"
 #include "frame/window_model.h"
@@ -50,7 +49,6 @@ PlacementTest::PlacementTest()
     resetPlacementState();
     auto db = DbFixture::standard();
     EXPECT_TRUE(db.load());
-    gf_initClassTables();
     gf_seedRng(11);
     gf_setLiveries({
         LiveryData{"", "B738", "Generic 738", "", 0, 0},

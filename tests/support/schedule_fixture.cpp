@@ -3,7 +3,6 @@
 
 #include <cmath>
 
-#include "foundation/class_tables.h"
 #include "foundation/random.h"
 #include "foundation/time_slots.h"
 #include "frame/window_model.h"
@@ -49,7 +48,6 @@ ScheduleTest::ScheduleTest()
     // Room for every stand a test adds, so references from addStand stay valid.
     g_parkPositions.reserve(128);
     EXPECT_TRUE(DbFixture::standard().load());
-    gf_initClassTables();
     gf_seedRng(7);
 }
 
