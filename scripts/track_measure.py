@@ -88,8 +88,8 @@ THRESHOLDS = [
     ("STALE_S", STALE_S, "s", None,
      "the program swallows every repeat; the measure names runs of a minute or more, shorter ones "
      "fall under the position rules (a step off the recorded speed)"),
-    ("CLIMB_FPM", CLIMB_FPM, "ft/min", ("kMaxFeetPerSecond", 8000.0 / 60.0),
-     "same (the program's per second): no aircraft of the traffic climbs or descends faster"),
+    ("CLIMB_FPM", CLIMB_FPM, "ft/min", ("kMaxClimbFpm", 8000.0),
+     "same: no aircraft of the traffic climbs or descends faster"),
     ("ALT_CODING_FT", ALT_CODING_FT, "ft", ("kAltitudeMarginFt", 300.0),
      "the reference runs straight through every row, the program along records a few seconds "
      "apart (it swallows only rows 300 ft off): a row off its neighbours by more than the coarsest "
