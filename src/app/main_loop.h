@@ -43,12 +43,13 @@ extern void (*g_mainLoopSleep)(std::chrono::milliseconds);
 // ticks ran 10-15 % slow). A late wake is made up by wakes of at least 0.7 periods, not by wakes
 // back to back, which would move the aircraft several ticks within one simulator frame (at most
 // 1.43 ticks a period keeps every frame's step within 1.5 times the aircraft's speed);
-// more than kRestartAfter behind the grid (a stall, a suspended machine), the grid starts afresh
-// from now.
+// more than kRestartAfter behind the grid (a suspended machine), the grid starts afresh from now.
+// On a loaded machine the wakes come late again and again: restarted after 100 ms, each stall's
+// ticks were lost, and the aircraft played out 2-3 s behind the feed for minutes.
 class WakeGrid {
 public:
     using Clock = std::chrono::steady_clock;
-    static constexpr std::chrono::milliseconds kRestartAfter{100};
+    static constexpr std::chrono::milliseconds kRestartAfter{2000};
     // The end of the wake that began its sleep at now.
     Clock::time_point next(Clock::time_point now, Clock::duration period);
 

@@ -110,6 +110,20 @@ double lf_groundAltitude(const LiveAc& ac, const AirportEntry* airport)
     return airport ? airport->alt + ac.staticCgHeight : kNaN;
 }
 
+// Two equal altitudes low over the ground hide a descent only where the records after them come
+// down: a touch-down among them (at a low QNH the feed's altitude stands still over the runway
+// hundreds of feet above the field), or an altitude lower by more than the coarsest altitude
+// coding. The records run the play-out delay ahead of the aircraft. Level in the pattern with
+// equal altitudes, an aircraft descended at the approach rate for 25 s and climbed back at
+// 4000-8000 ft/min when the next altitude differed.
+bool lf_comesDownAhead(const LiveAc& ac)
+{
+    const double level = gf_rec(ac.stream, 1).alt;
+    return std::any_of(ac.stream.begin() + 2, ac.stream.end(), [level](const PosRecord& r) {
+        return !r.airborne || r.alt < level - kAltitudeCodingFt;
+    });
+}
+
 // `airport`: the airport within 10 nm of the aircraft (lf_airportNear), looked up once per leg.
 void lf_airAltitudeStep(LiveAc& ac, double i, const AirportEntry* airport)
 {
@@ -121,7 +135,8 @@ void lf_airAltitudeStep(LiveAc& ac, double i, const AirportEntry* airport)
         liveac::setClimbStep(ac);
     } else if (a0 && a1) {
         if (ac.landing) {
-            if (head.alt == second.alt && ac.heightAboveGround <= 1000.0 && head.vertRate + second.vertRate <= 100.0)
+            if (head.alt == second.alt && ac.heightAboveGround <= 1000.0 && head.vertRate + second.vertRate <= 100.0
+                && lf_comesDownAhead(ac))
                 lf_setApproachRate(ac, liveac::approachVerticalSpeed(ac));
             else
                 ac.altStep = std::min((second.alt - ac.sim.alt) / i, lf_recordedClimbCap(ac));
@@ -384,10 +399,13 @@ void groundConfiguration(LiveAc& ac)
     const double ticks = climbTicks(
         ac, std::max<double>(kMinLegTicks, static_cast<double>(static_cast<std::int64_t>(second.slot) - g_tick.load())));
     const double toSecond = std::max(second.alt - ac.sim.alt, 0.1) / ticks;
+    // Never faster than a recorded climb: a first flying fix hundreds of feet above the field a
+    // second after the last ground fix (a datum the ground fixes do not show) made the wheels
+    // leave the ground at 13,000-14,000 ft/min.
     if (!lf_allClimbFrom(ac, 1))
         ac.altStep = std::min(ac.vertRateCap, toSecond);
     else
-        ac.altStep = followRecords ? toSecond : ac.vertRateCap;
+        ac.altStep = followRecords ? std::min(toSecond, lf_recordedClimbCap(ac)) : ac.vertRateCap;
 }
 
 void climbConfiguration(LiveAc& ac)

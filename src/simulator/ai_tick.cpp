@@ -12,6 +12,7 @@
 #include "simconnect/SimConnect.h"
 #include "simulator/feed_handover.h"
 #include "simulator/live_lifecycle.h"
+#include "simulator/motion_air.h"
 #include "simulator/sim_client.h"
 #include "simulator/sim_events.h"
 #include "simulator/stand_services.h"
@@ -48,7 +49,19 @@ void lf_passQueuedRequests(std::int32_t tick)
     if (!lf_multipleOf(tick, kCreationEvery))
         return;
     if (!g_liveCreateRequests.empty()) {
-        gf_queueCreateAc(g_liveCreateRequests.front());
+        CreateAcCmd& cmd = g_liveCreateRequests.front();
+        // Requests wait up to 0.5 s each behind the others (20 s behind forty): the aircraft is
+        // created where its records put it now, not where it was when it asked.
+        const auto it = std::find_if(g_liveAc.begin(), g_liveAc.end(), [&cmd](const LiveAc& ac) {
+            return ac.hexid == cmd.hexid && ac.state == AcState::CreationRequested;
+        });
+        if (it != g_liveAc.end() && liveac::placeOnRecords(*it)) {
+            cmd.initPos.Latitude = it->sim.lat;
+            cmd.initPos.Longitude = it->sim.lon;
+            cmd.initPos.Altitude = it->sim.alt;
+            cmd.initPos.Heading = it->sim.heading * kRadToDeg;
+        }
+        gf_queueCreateAc(cmd);
         g_liveCreateRequests.pop_front();
         return;
     }

@@ -10,6 +10,8 @@
 #include <deque>
 #include <exception>
 #include <optional>
+#include <string>
+#include <unordered_set>
 
 #include "foundation/class_tables.h"
 #include "foundation/format.h"
@@ -29,6 +31,7 @@
 #include "simulator/motion_rules.h"
 #include "simulator/service_clock.h"
 #include "simulator/stream_append.h"
+#include "simulator/user_aircraft.h"
 #include "traffic_service/traffic_client.h"
 
 std::mutex g_udpMutex;
@@ -52,6 +55,9 @@ ServiceClock s_serviceClock;
 
 // Main loop only: history records taken out of s_historyWaiting, applied front first.
 std::deque<TrafficRecord> s_historyBacklog;
+
+// Main loop only: the types whose aircraft were not created, each logged once.
+std::unordered_set<std::string> s_notCreatedTypes;
 
 // delay × 100 + tick + 10 × trunc((time − reference) × 10), kept within the tick counter's range.
 std::int32_t lf_playOutSlot(std::uint32_t delay, std::int32_t tick, double time, double reference)
@@ -119,17 +125,33 @@ void lf_stamp(std::vector<TrafficRecord>& records, std::uint32_t delay, double d
 // take-off: such a record takes the speed of its move over the feed time, from the accepted
 // record before the last one where there is one (two steps smooth the noise of the positions),
 // else from the last. A record that stays put keeps its 0.
+// A taxiing record whose fixes advance faster than its speed says (one receiver's surface speeds
+// between 4 and 15 kt read 1.7 times low) takes the pace of its fixes likewise, up to twice its
+// speed and along its track: taxiing at the speed field, the aircraft fell 70-90 m behind fixes
+// 12 s apart.
 void lf_deriveGroundSpeed(const LiveAc& ac, PosRecord& pos, double time)
 {
     const double sinceLast = time - ac.lastRecordTime;
-    if (pos.airborne || pos.speed > 0.0 || !(sinceLast > 0.0))
+    if (pos.airborne || !(sinceLast > 0.0))
         return;
     if (pos.lat == ac.lastFeedLat && pos.lon == ac.lastFeedLon)
         return;
     const bool older = ac.olderFeedTime > 0.0 && time - ac.olderFeedTime <= 2.0 * sinceLast + 2.0;
-    const double nm = older ? gf_distanceNm(ac.olderFeedLat, ac.olderFeedLon, pos.lat, pos.lon)
-                            : gf_distanceNm(ac.lastFeedLat, ac.lastFeedLon, pos.lat, pos.lon);
-    pos.speed = std::round(nm / ((older ? time - ac.olderFeedTime : sinceLast) / kSecondsPerHour));
+    const double fromLat = older ? ac.olderFeedLat : ac.lastFeedLat;
+    const double fromLon = older ? ac.olderFeedLon : ac.lastFeedLon;
+    const double nm = gf_distanceNm(fromLat, fromLon, pos.lat, pos.lon);
+    const double pace = nm / ((older ? time - ac.olderFeedTime : sinceLast) / kSecondsPerHour);
+    if (pos.speed <= 0.0) {
+        pos.speed = std::round(pace);
+        return;
+    }
+    if (pos.speed < kCreepKnots || pos.speed > kTaxiPaceKnots || pace <= pos.speed ||
+        pace > kTaxiPaceFactor * pos.speed || nm < kTaxiPaceStepNm)
+        return;
+    const double course = gf_initialCourse(LatLon{fromLat, fromLon}, LatLon{pos.lat, pos.lon});
+    if (gf_absDiffDeg(course, pos.track * kDegToRad) > kTaxiPaceTrackDeg)
+        return;
+    pos.speed = pace;
 }
 
 // Real feeds now and then send an altitude the aircraft cannot have reached since the last
@@ -207,7 +229,23 @@ struct Candidate {
     double sinceLast;
     double trackDiff;
     bool altitudeOut;
+    double lastSpeed;  // the speed the speed rules judge against
+    bool speedJudged;  // false: the speed rules let the record pass
 };
+
+// An aircraft that waits at its last fix stands on a stop record of speed 0: its next record is
+// judged against the feed's own speed there and the feed's time since, so the take-off that follows
+// a gap in the fixes is no jump (every fix of the climb was swallowed as a jump from a standstill,
+// and the aircraft stood on the runway for good).
+Candidate lf_candidate(const LiveAc& ac, const PosRecord& pos, double time, double sinceLast, bool altitudeOut)
+{
+    const PosRecord& last = ac.stream.back();
+    const bool waitedOn = ac.waiting && last.stop;
+    const double lastSpeed = waitedOn ? ac.lastFeedSpeed : last.speed;
+    const bool speedJudged = !waitedOn || std::fabs(pos.speed - lastSpeed) > kSpeedChangeKnotsPerSecond * sinceLast;
+    return Candidate{ac, last, pos, time, sinceLast, lf_trackDiff(last.track, pos.track), altitudeOut, lastSpeed,
+                     speedJudged};
+}
 
 // Within a second of the last record taken (or older): nothing the motion can fly.
 bool lf_sameRecord(const Candidate& c)
@@ -218,19 +256,19 @@ bool lf_sameRecord(const Candidate& c)
 // Ten times the last speed, or a tenth of it, between two moving records: a broken speed.
 bool lf_speedJumpUp(const Candidate& c)
 {
-    return c.last.speed > kSlowKnots && c.pos.speed >= kSpeedJumpFactor * c.last.speed;
+    return c.speedJudged && c.lastSpeed > kSlowKnots && c.pos.speed >= kSpeedJumpFactor * c.lastSpeed;
 }
 
 bool lf_speedJumpDown(const Candidate& c)
 {
-    return c.pos.speed > kSlowKnots && c.last.speed >= kSpeedJumpFactor * c.pos.speed;
+    return c.speedJudged && c.pos.speed > kSlowKnots && c.lastSpeed >= kSpeedJumpFactor * c.pos.speed;
 }
 
 // From a standstill to 80 kt or back between two records.
 bool lf_standstillJump(const Candidate& c)
 {
-    return (c.last.speed <= kSlowKnots && c.pos.speed >= kStandstillJumpKnots) ||
-           (c.pos.speed <= kSlowKnots && c.last.speed >= kStandstillJumpKnots);
+    return c.speedJudged && ((c.lastSpeed <= kSlowKnots && c.pos.speed >= kStandstillJumpKnots) ||
+                             (c.pos.speed <= kSlowKnots && c.lastSpeed >= kStandstillJumpKnots));
 }
 
 bool lf_altitudeOut(const Candidate& c)
@@ -412,6 +450,7 @@ void gf_resetFeedHandover()
     s_mainLoopStarted = false;
     s_mainLoopStartedSeen.store(false);
     s_historyBacklog.clear();
+    s_notCreatedTypes.clear();
     s_serviceClock.reset();
 }
 
@@ -488,8 +527,7 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
             ac.heard = pos;
             ac.heardTime = record.time;
         }
-        const Candidate candidate{ac, ac.stream.back(), pos, record.time, sinceLast,
-                                  lf_trackDiff(ac.stream.back().track, pos.track), altitudeOut};
+        const Candidate candidate = lf_candidate(ac, pos, record.time, sinceLast, altitudeOut);
         for (const StreamRule& rule : kStreamRules) {
             if (rule.swallows(candidate))
                 return lf_swallow(rule.rule);
@@ -522,6 +560,19 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
     return true;
 }
 
+namespace {
+
+// Why an aircraft of the feed is not created, once per type: without it a track of a type the
+// database does not know left nothing in the simulator and nothing in the log.
+void lf_logNotCreated(const TrafficRecord& record, const std::string& why)
+{
+    if (s_notCreatedTypes.insert(record.acType).second)
+        gf_log("{}: type \"{}\" {}; aircraft of this type are not created",
+               record.callsign.empty() ? record.registration : record.callsign, record.acType, why);
+}
+
+}  // namespace
+
 bool lf_notAtParkElevation(const TrafficRecord& record)
 {
     const double alt = record.pos.alt;
@@ -540,8 +591,10 @@ void lf_createLiveAcOfKnownType(TrafficRecord& record)
         return;
     }
     std::string type = gf_regcodeType(record.registration);
-    if (type.empty())
+    if (type.empty()) {
+        lf_logNotCreated(record, "not in the aircraft database");
         return;
+    }
     record.acType = std::move(type);
     lf_createLiveAc(record);
 }
@@ -549,8 +602,13 @@ void lf_createLiveAcOfKnownType(TrafficRecord& record)
 void lf_createLiveAc(TrafficRecord& record)
 {
     const SizeClass sizeClass = gf_sizeClassOfType(record.acType);
-    if (!gf_classWanted(sizeClass))
+    if (!gf_classWanted(sizeClass)) {
+        const BoolParameter& option = sizeClass == SizeClass::Light      ? g_optLightAircraft
+                                      : sizeClass == SizeClass::HighPerf ? g_optHighPerfAircraft
+                                                                         : g_optHelicopters;
+        lf_logNotCreated(record, "not shown: " + option.key() + " is off");
         return;
+    }
     if (!lf_notAtParkElevation(record))
         return;
 

@@ -570,6 +570,9 @@ void createFlightPlan(LiveAc& ac)
 
 void initialConfiguration(LiveAc& ac)
 {
+    // The object has stood through its lights cycle: it starts where its records put it now, so
+    // its first position write meets them.
+    placeOnRecords(ac);
     const PosRecord& head = gf_rec(ac.stream, 0);
     const bool rotorcraft = ac.sizeClass == SizeClass::Rotorcraft;
     if (head.airborne) {

@@ -314,6 +314,48 @@ bool beyondQueryRange(double lat, double lon)
            && gf_distanceNm(lat, lon, user.latitude, user.longitude) >= g_rangeNm.load() - 0.5;
 }
 
+bool placeOnRecords(LiveAc& ac)
+{
+    if (ac.phase == AcPhase::Parked || ac.stream.size() < 2)
+        return false;
+    const std::int64_t now = lf_now();
+    if (gf_rec(ac.stream, 0).slot >= now)
+        return false;
+    // A lift-off or a touch-down among the records due is left to the motion: it needs the
+    // configuration of both sides.
+    const std::uint8_t airborne = gf_rec(ac.stream, 0).airborne;
+    std::size_t k = 0;
+    while (k + 1 < ac.stream.size() && ac.stream[k + 1].slot <= now && ac.stream[k + 1].airborne == airborne)
+        ++k;
+    PosRecord at = ac.stream[k];
+    if (k + 1 < ac.stream.size() && ac.stream[k + 1].airborne == airborne && ac.stream[k + 1].slot > now) {
+        const PosRecord& next = ac.stream[k + 1];
+        const double f = static_cast<double>(now - at.slot) / static_cast<double>(next.slot - at.slot);
+        if (!gf_samePosition(at, next))
+            at.stop = 0;
+        at.lat += f * (next.lat - at.lat);
+        at.lon += f * (next.lon - at.lon);
+        at.alt += f * (next.alt - at.alt);
+        at.speed += f * (next.speed - at.speed);
+        at.vertRate += f * (next.vertRate - at.vertRate);
+    }
+    at.slot = gf_addTicks(now, 0);
+    ac.stream.erase(ac.stream.begin(), ac.stream.begin() + static_cast<std::ptrdiff_t>(k + 1));
+    ac.stream.push_front(at);
+    ac.sim.lat = at.lat;
+    ac.sim.lon = at.lon;
+    if (airborne) {
+        const double ground = gf_groundAltitudeFt(ac);
+        ac.sim.alt = std::isnan(ground) ? at.alt : std::max(at.alt, ground);
+    }
+    if (ac.stream.size() >= 2 && !gf_rec(ac.stream, 1).stop && !gf_samePosition(at, gf_rec(ac.stream, 1))) {
+        ac.sim.heading = gf_wrap2Pi(gf_initialCourse(lf_pos(at), lf_pos(gf_rec(ac.stream, 1))));
+        if (!airborne)
+            ac.groundHeading = ac.sim.heading;
+    }
+    return true;
+}
+
 double climbTicks(const LiveAc& ac, double ticks)
 {
     if (ac.phase != AcPhase::TakeOff)

@@ -51,5 +51,10 @@ bool passesUser(const LiveAc& ac);
 // known): no more data comes for it there, and an object created there lies outside the radius of
 // the in-range request, so the program would never learn its id.
 bool beyondQueryRange(double lat, double lon);
+// Puts a new aircraft where its records put it now: the records already due (of the head's air or
+// ground state) are dropped and the head becomes the point between the last of them and the next
+// at this tick; position, altitude in the air and heading follow it. Nothing for a parked
+// aircraft or one not yet due. True when the aircraft was moved.
+bool placeOnRecords(LiveAc& ac);
 
 }  // namespace liveac

@@ -62,6 +62,18 @@ inline constexpr double kSlowKnots = 5.0;
 inline constexpr double kSpeedJumpFactor = 10.0;
 // From a standstill to this speed (kt) or back between two records: a broken speed.
 inline constexpr double kStandstillJumpKnots = 80.0;
+// A speed change no aircraft makes (kt per feed second: 5 m/s2, beyond a take-off's acceleration
+// and a landing's braking). The jumps above are judged by it for an aircraft that waits at its
+// last fix, whose next record may come minutes later.
+inline constexpr double kSpeedChangeKnotsPerSecond = 10.0;
+// A taxiing record's speed field that reads low against the pace of its fixes: below this speed
+// (kt; half the 43 kt of a take-off roll), up to this factor (a standing aircraft's fix thrown
+// 30-40 m gives far more than twice its 0-1 kt), over a step beyond the fixes' noise (20 m), along
+// the record's track within degrees.
+inline constexpr double kTaxiPaceKnots = kRollStartKnots / 2.0;
+inline constexpr double kTaxiPaceFactor = 2.0;
+inline constexpr double kTaxiPaceStepNm = 0.010799136069114472;  // 20 m
+inline constexpr double kTaxiPaceTrackDeg = 30.0;
 // A flying aircraft faster than this (kt) flies straight between close fixes.
 inline constexpr double kFastAirborneKnots = 120.0;
 // A fast flying aircraft on a steady track (degrees) within 450 m of flight of the last record:
@@ -196,6 +208,9 @@ inline constexpr std::int32_t kStandardQnh = 1013;
 inline constexpr double kTenNm = 10.0;
 // Height of a glide path over the runway threshold (ft).
 inline constexpr double kThresholdHeightFt = 50.0;
+// The coarsest altitude coding of a feed (ft, Mode C): two records that differ by less may hide
+// a climb or a descent.
+inline constexpr double kAltitudeCodingFt = 100.0;
 // Below this altitude (ft) the landing lights are on and the climb/approach configuration runs.
 inline constexpr double kLightsAltitudeFt = 10000.0;
 // A roll-out ends when the heading is this far (degrees) off the touchdown heading: turned off.

@@ -121,7 +121,10 @@ void appendRecord(LiveAc& ac, PosRecord r)
     }
     if (ac.waiting) {
         const PosRecord& head = gf_rec(ac.stream, 0);
-        if (gf_recDistance(head, r) * kMetresPerNm > g_optHoldingThresholdMeters.value() && !lf_taxiedTo(ac, r)) {
+        const double metres = gf_recDistance(head, r) * kMetresPerNm;
+        if (metres > g_optHoldingThresholdMeters.value() && !lf_taxiedTo(ac, r)) {
+            gf_log("{} waited at its last fix; its next lies {:.0f} m on{}: removed, it comes back there",
+                   gf_acText(ac), metres, r.airborne ? " in the air" : "");
             ac.waiting = 0;
             ac.waitingStartTick = 0;
             gf_removeAct(ac);

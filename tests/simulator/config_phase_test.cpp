@@ -274,6 +274,45 @@ TEST_F(ConfigTest, TakeOffOverLevelRecordsFollowsTheirAltitude)
     }
 }
 
+// A first flying fix 300 ft above the runway 1.3 s after the last ground fix (a datum that the
+// ground fixes, at 0 ft, do not show): the whole climb was put into the ticks left after the
+// rotation, and the wheels left the ground at 13,000-14,000 ft/min. No faster than a recorded climb.
+TEST_F(ConfigTest, LiftOffClimbsNoFasterThanARecordedClimb)
+{
+    LiveAc ac = makeLiveAc(0x440015, "AUA16", {rec(47.0, 8.0, 0, 140), rec(47.001, 8.0, 130, 150, true, 300),
+                                               rec(47.002, 8.0, 230, 152, true, 340)},
+                           SizeClass::Large, AcState::Placed, AcPhase::Taxiing);
+    ac.stream[1].vertRate = 2500;
+    ac.stream[2].vertRate = 2500;
+    ac.onGround = 1;
+    ac.takeOff = 1;
+    ac.objectId = 14;
+    liveac::groundConfiguration(ac);
+    EXPECT_EQ(ac.phase, AcPhase::TakeOff);
+    EXPECT_LE(ac.altStep, 8000.0 / 6000.0);
+    EXPECT_GT(ac.altStep, ac.vertRateCap);
+}
+
+// Level in the pattern at 850 ft above the ground with the landing mode on, two equal altitudes
+// and no touch-down in the records ahead: the aircraft stays level with them. It descended at the
+// approach rate (-601 ft/min) for as long as the altitudes stayed equal, then climbed back at
+// 4000-8000 ft/min when one differed, again and again. With a touch-down ahead (the feed's
+// altitude standing still over the runway at a low QNH) it descends as before.
+TEST_F(ConfigTest, LevelFlightWithTheLandingModeStaysLevel)
+{
+    for (const bool touchDownAhead : {false, true}) {
+        LiveAc ac = flying(SizeClass::Large, 2850, 2850, 0, 850);
+        ac.stream.push_back(rec(47.04, 8.0, 1000, 250, true, 2850));
+        ac.stream.push_back(rec(47.06, 8.0, 1500, 250, !touchDownAhead, touchDownAhead ? 0 : 2850));
+        ac.landing = 1;
+        liveac::airConfiguration(ac);
+        if (touchDownAhead)
+            EXPECT_DOUBLE_EQ(ac.altStep, -601.0 / 6000.0);
+        else
+            EXPECT_DOUBLE_EQ(ac.altStep, 0.0);
+    }
+}
+
 TEST_F(ConfigTest, TakeOffSetsItsLightsSpoilersLimitsAndHandsTheStandToLearning)
 {
     g_optLog.set(true);

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "live_fixture.h"
+#include "simulator/live_lifecycle.h"
 #include "simulator/sim_client.h"
 
 namespace {
@@ -120,6 +121,56 @@ TEST_F(AiTick, SpawnRequestTakesTheNewestAndForgetsErasedAircraft)
     gf_updateAI();
     EXPECT_EQ(g_liveCreateRequests.size(), 1u);
     EXPECT_TRUE(g_spawnQueue.empty());
+}
+
+// Forty aircraft asking to be created at once wait up to 20 s for their turn (one creation every
+// 50 ticks). Each was created where it was when it asked, up to 1.1 km behind the real one, and
+// flew its first half minute catching up. The creation goes out where its records put it at the
+// tick it is sent, and the object starts moving where they put it when its lights cycle ends.
+TEST_F(AiTick, CreationGoesOutAndStartsWhereTheRecordsPutTheAircraft)
+{
+    TrafficRecord r = liveRecord(0x100001, "KLM1", "B738", 100.0);
+    LiveAc& ac = addLiveAc(r, AcState::Placed);
+    ac.stream.clear();
+    for (int k = 0; k < 4; ++k) {
+        PosRecord p;
+        p.lat = 47.0 + 0.01 * k;
+        p.lon = 8.0;
+        p.alt = 5000.0 + 100.0 * k;
+        p.speed = 250.0;
+        p.airborne = 1;
+        p.slot = 1000 * (k + 1);
+        ac.stream.push_back(p);
+    }
+    ac.phase = AcPhase::Airborne;
+    ac.sim.lat = 47.0;
+    ac.sim.lon = 8.0;
+    ac.sim.alt = 5000.0;
+    g_liveCreateRequests.push_back(gf_liveCreateCommand(ac));
+    ac.state = AcState::CreationRequested;
+
+    g_tick.store(1500);
+    gf_updateAI();
+    ASSERT_EQ(queuedCreations(), std::vector<std::string>{"KLM1"});
+    {
+        std::lock_guard lock(g_simConnectMutex);
+        EXPECT_NEAR(g_createAcCmds.front().initPos.Latitude, 47.005, 1e-9);
+        EXPECT_NEAR(g_createAcCmds.front().initPos.Altitude, 5050.0, 1e-6);
+        EXPECT_NEAR(g_createAcCmds.front().initPos.Heading, 0.0, 1e-6);
+    }
+
+    // The object exists and its lights cycle ends at tick 3250: its first write is where the
+    // records put it then, and its first leg goes on from there to the next record.
+    g_liveAc.front().objectId = 1001;
+    g_tick.store(3250);
+    liveac::initialConfiguration(g_liveAc.front());
+    const LiveAc& placed = g_liveAc.front();
+    EXPECT_EQ(placed.state, AcState::Placed);
+    EXPECT_NEAR(placed.sim.lat, 47.0225, 1e-9);
+    EXPECT_NEAR(placed.sim.alt, 5225.0, 1e-6);
+    ASSERT_EQ(placed.stream.size(), 2u);
+    EXPECT_EQ(placed.stream.front().slot, 3250);
+    EXPECT_EQ(placed.stream.back().slot, 4000);
 }
 
 TEST_F(AiTick, MarkedAircraftAreErasedKeepingTheOrder)

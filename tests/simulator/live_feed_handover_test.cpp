@@ -405,6 +405,74 @@ TEST_F(FeedHandover, GroundCreepAtTheFeedsSpeedIsFollowedAndJitterStaysAStop)
     }
 }
 
+// A receiver's surface speeds that read 1.7 times low: fixes 12 s apart advance 90 m (14.6 kt)
+// along the track while the speed field says 7.5 kt. The record takes the fixes' pace; taxiing at
+// the speed field, the aircraft fell 70-90 m behind them. Fixes off the track, or a standing
+// aircraft's fix thrown 35 m (far beyond twice its 0-1 kt), keep the feed's speed.
+TEST_F(FeedHandover, TaxiRecordsTakeThePaceOfTheirFixesWhereTheSpeedFieldReadsLow)
+{
+    constexpr double kMetreLat = 1.0 / 1852.0 / 60.0;
+    struct Case {
+        const char* name;
+        double speed, track, metres, seconds, want;
+    };
+    for (const Case c : {Case{"1.9 times low", 7.5, 180.0, 90.0, 12.0, 90.0 / 1852.0 / 12.0 * 3600.0},
+                         Case{"off the track", 7.5, 90.0, 90.0, 12.0, 7.5},
+                         Case{"jitter of a standing one", 0.5, 180.0, 35.0, 20.0, 0.5},
+                         Case{"faster than twice", 7.5, 180.0, 120.0, 12.0, 7.5},
+                         Case{"at its speed", 15.0, 180.0, 90.0, 12.0, 15.0}}) {
+        SCOPED_TRACE(c.name);
+        g_liveAc.clear();
+        LiveAc& ac = addLiveAc(liveRecord(0x4b1930, "IBE04SD", "A320", 100.0, 0.0, c.speed, c.track, false), AcState::Placed);
+        ac.phase = AcPhase::Taxiing;
+        ac.onGround = 1;
+        ac.objectId = 1001;
+        TrafficRecord r = liveRecord(0x4b1930, "IBE04SD", "A320", 100.0 + c.seconds, 0.0, c.speed, c.track, false);
+        r.pos.lat -= c.metres * kMetreLat;
+        EXPECT_TRUE(liveac::acceptRecord(ac, r));
+        EXPECT_EQ(ac.lastRecordTime, r.time);
+        EXPECT_NEAR(ac.stream.back().speed, c.want, 1e-9);
+    }
+}
+
+// A departure whose last ground fix (46 kt on the runway) came after a long gap: the aircraft
+// rolled to it and waits there on a stop record of speed 0. Its next record, 66 s later, is in
+// the climb 4.8 km on at 157 kt: swallowed as a jump from a standstill (judged against the stop
+// record, not the feed's speed and time), and every later one with it, the aircraft stood on the
+// runway while its feed flew on. Now it is removed with a log line and comes back where its data is.
+TEST_F(FeedHandover, AircraftWaitingAtItsLastFixIsRemovedWhenItsFeedFliesOn)
+{
+    LiveAc& ac = addLiveAc(liveRecord(0x4baac6, "THY9BP", "B738", 100.0, 0.0, 46.0, 2.0, false), AcState::Placed);
+    ac.phase = AcPhase::Taxiing;
+    ac.onGround = 1;
+    ac.objectId = 1001;
+    ac.stream.front().speed = 0.0;
+    ac.stream.front().stop = 1;
+    ac.waiting = 1;
+    ac.holdCounter = 1;
+    TrafficRecord climb = liveRecord(0x4baac6, "THY9BP", "B738", 166.0, 1025.0, 157.0, 2.0, true);
+    climb.pos.lat += 4800.0 / 1852.0 / 60.0;
+    climb.pos.vertRate = 2000.0;
+    EXPECT_TRUE(liveac::acceptRecord(ac, climb));
+    EXPECT_EQ(ac.lastRecordTime, 166.0);
+    EXPECT_EQ(ac.state, AcState::BeingRemoved);
+    EXPECT_NE(logText().find("THY9BP"), std::string::npos) << logText();
+    EXPECT_NE(logText().find("waited at its last fix; its next lies 4800 m on in the air: removed, it comes back there"),
+              std::string::npos)
+        << logText();
+
+    // The same record a second after a fix at 4 kt is a broken speed, swallowed as before.
+    g_liveAc.clear();
+    LiveAc& rolling = addLiveAc(liveRecord(0x4baac7, "THY9BQ", "B738", 100.0, 0.0, 4.0, 2.0, false), AcState::Placed);
+    rolling.phase = AcPhase::Taxiing;
+    rolling.onGround = 1;
+    rolling.objectId = 1002;
+    TrafficRecord broken = liveRecord(0x4baac7, "THY9BQ", "B738", 102.0, 0.0, 157.0, 2.0, false);
+    broken.pos.lat += 0.0001;
+    EXPECT_TRUE(liveac::acceptRecord(rolling, broken));
+    EXPECT_EQ(rolling.lastRecordTime, 100.0);
+}
+
 TEST_F(FeedHandover, BrokenAltitudesAreSwallowedForAMinuteAtMost)
 {
     LiveAc& ac = addLiveAc(liveRecord(0x4b1910, "SWR42", "B738", 100.0, 5000.0), AcState::Placed);
@@ -630,6 +698,29 @@ TEST_F(FeedHandover, UnknownTypesAreLookedUpByRegistration)
     TrafficRecord noTypeNoReg = liveRecord(0x100004, "XXX2", "", 100.0);
     lf_applyRecord(noTypeNoReg);
     EXPECT_EQ(g_liveAc.size(), 2u);
+}
+
+// A track whose type the database does not know (a helicopter given a non-ICAO designator), or
+// whose class is switched off, creates nothing: the log says why, once per type.
+TEST_F(FeedHandover, AircraftNotCreatedAreLoggedOncePerType)
+{
+    for (std::uint32_t k = 0; k < 3; ++k) {
+        TrafficRecord r = liveRecord(0x100010 + k, "HELI" + std::to_string(k), "H135X", 100.0);
+        lf_applyRecord(r);
+    }
+    g_optHelicopters.set(false);
+    for (std::uint32_t k = 0; k < 2; ++k) {
+        TrafficRecord r = liveRecord(0x100020 + k, "ROTOR" + std::to_string(k), "EC35", 100.0);
+        lf_applyRecord(r);
+    }
+    EXPECT_TRUE(g_liveAc.empty());
+    const std::string log = logText();
+    const std::string unknown = "HELI0: type \"H135X\" not in the aircraft database; aircraft of this type are not created";
+    EXPECT_NE(log.find(unknown), std::string::npos) << log;
+    EXPECT_EQ(log.find("H135X", log.find(unknown) + unknown.size()), std::string::npos) << log;
+    const std::string off = "ROTOR0: type \"EC35\" not shown: HELICOPTERS is off; aircraft of this type are not created";
+    EXPECT_NE(log.find(off), std::string::npos) << log;
+    EXPECT_EQ(log.find("ROTOR1"), std::string::npos) << log;
 }
 
 TEST_F(FeedHandover, ClassesNeedTheirOptions)
