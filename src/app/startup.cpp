@@ -219,13 +219,17 @@ void lf_runReadersAndLoop()
     subsystems.acceptTraffic(false);
     subsystems.requestUserAc(UserAcRequest::State);
 
-    if (!subsystems.login()) {
+    const LoginOutcome login = subsystems.login();
+    if (login == LoginOutcome::Refused) {
         if (gf_errorLineText().empty())
             gf_setErrorLine("login to the traffic service failed");
     } else {
+        // A service that did not answer yet is asked again by the readers, as after an outage
+        // in mid-run; the status line tells when, and the traffic starts once it answers.
         lf_startReader(Reader::Weather, Question::WeatherReaderRunning, "gf_weatherReader");
         lf_startReader(Reader::Traffic, Question::TrafficReaderRunning, "gf_trafficReader");
-        if (!lf_waitSteps([] { return lf_ask(Question::FirstTrafficReceived); }, 150, 100ms) && !lf_exiting())
+        if (login == LoginOutcome::Session &&
+            !lf_waitSteps([] { return lf_ask(Question::FirstTrafficReceived); }, 150, 100ms) && !lf_exiting())
             gf_setStatusLine("No traffic in this region?", true);
     }
     if (lf_exiting())
