@@ -43,6 +43,9 @@ constexpr int kSessionTries = 13;  // 405: 13 × 10 s outlasts the service's 120
 constexpr int kOutageTries = 3;
 constexpr auto kLoginRetryFirst = 2000ms;
 constexpr auto kLoginRetryMax = 30000ms;
+// The exit waits for the logout before it removes the aircraft and saves the files: a service that
+// hangs holds it no longer than this (the session then ends with its lifetime on the service).
+constexpr auto kLogoutLimit = 3000ms;
 constexpr auto kLockoutWait = std::chrono::minutes(5);
 constexpr auto kMinRate = 100ms;
 constexpr auto kMaxRate = 60000ms;
@@ -266,7 +269,8 @@ bool TrafficClient::loggedIn() const
 
 // ---- Transport --------------------------------------------------------------------------------
 
-ServiceReply TrafficClient::lf_post(const std::string& endpoint, const FormFields& form, FeedReply* feed)
+ServiceReply TrafficClient::lf_post(const std::string& endpoint, const FormFields& form, FeedReply* feed,
+                                    std::chrono::milliseconds limit)
 {
     std::string url;
     TransportLimits limits;
@@ -274,6 +278,10 @@ ServiceReply TrafficClient::lf_post(const std::string& endpoint, const FormField
         std::lock_guard lock(m_mutex);
         url = m_apiBase + "/" + endpoint;
         limits = m_limits;
+    }
+    if (limit > 0ms) {
+        limits.connectTimeoutMs = std::min<long>(limits.connectTimeoutMs, static_cast<long>(limit.count()));
+        limits.transferTimeoutMs = std::min<long>(limits.transferTimeoutMs, static_cast<long>(limit.count()));
     }
     // A thread without a transport of its own (login, logout) uses one for this request.
     std::optional<WebTransport> oneShot;
@@ -477,7 +485,7 @@ void TrafficClient::logout()
     }
     if (guid.empty())
         return;
-    const ServiceReply reply = lf_post("deauth", {{"GUID", guid}}, nullptr);
+    const ServiceReply reply = lf_post("deauth", {{"GUID", guid}}, nullptr, kLogoutLimit);
     if (!reply.problem.empty())
         gf_logError("traffic service logout: {}", reply.problem);
     else if (reply.status != 200)

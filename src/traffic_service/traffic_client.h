@@ -75,7 +75,7 @@ public:
     // whoever makes it, then waits a growing time (2 s doubling to 30 s) while the status line
     // says so. An answer ends that wait and clears the line.
     bool login();
-    // /deauth when a session is open.
+    // /deauth when a session is open, given at most 3 s.
     void logout();
     bool loggedIn() const;
     // The professional account type (type 2 of the login reply).
@@ -180,7 +180,9 @@ private:
     void lf_loginFailed();    // one more such try: the next waits longer, the status line says so
     void lf_loginAnswered();  // the service answers: no more waiting, the line cleared
     void lf_readRateLimits(const nlohmann::json& body);
-    ServiceReply lf_post(const std::string& endpoint, const FormFields& form, FeedReply* feed);
+    // With a limit above 0, the connection and the whole transfer take no longer than it.
+    ServiceReply lf_post(const std::string& endpoint, const FormFields& form, FeedReply* feed,
+                         std::chrono::milliseconds limit = std::chrono::milliseconds(0));
     // Turns the live entries of one data object into g_liveRecords and hands them over with
     // delay 30; an empty batch sets the traffic data time to 0.
     void lf_receive(const FeedReply& reply, const FeedObject& data);
