@@ -51,14 +51,21 @@ bool lf_safeFileName(const std::string& name)
     return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\:") == std::string::npos;
 }
 
-// Downloads url into a zip beside folder and extracts it there; the zip is removed afterwards.
-bool lf_downloadPack(CURL* handle, const std::string& url, const fs::path& zip, const fs::path& folder)
+// Downloads url into a zip beside folder and extracts it there; the zip is removed afterwards. A
+// file that could not be written goes into writeProblem (the first one).
+bool lf_downloadPack(CURL* handle, const std::string& url, const fs::path& zip, const fs::path& folder,
+                     std::string& writeProblem)
 {
-    if (!gf_download(handle, url, zip, g_downloadQuiet)) {
+    std::string problem;
+    if (!gf_download(handle, url, zip, g_downloadQuiet, &problem)) {
         gf_log("failed to download: \"{}\"", url);
+        if (writeProblem.empty())
+            writeProblem = problem;
         return false;
     }
-    const bool ok = gf_unzip(zip, folder);
+    const bool ok = gf_unzip(zip, folder, &problem);
+    if (writeProblem.empty())
+        writeProblem = problem;
     std::error_code ec;
     fs::remove(zip, ec);
     return ok;
@@ -108,6 +115,19 @@ int gf_localPackVersion(const std::string& pack)
     return versions[pack].get<int>();
 }
 
+namespace {
+
+// The airport list is needed to go on: missing because a download could not be written (a full
+// disk), that is what the start-up ends with, not the missing list it would meet next.
+void lf_checkAirportListWritten(const std::string& writeProblem)
+{
+    std::error_code ec;
+    if (!writeProblem.empty() && !fs::exists(fs::path("input") / "airports_msfs.xml", ec))
+        throw std::runtime_error(writeProblem);
+}
+
+}  // namespace
+
 bool gf_updateDataPacks()
 {
     std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle(curl_easy_init(), curl_easy_cleanup);
@@ -117,8 +137,10 @@ bool gf_updateDataPacks()
 
     const std::string versionUrl = g_serverBaseUrl + "version.json";
     const fs::path versionFile = fs::path("download") / "version.json";
-    if (!gf_download(handle.get(), versionUrl, versionFile, g_downloadQuiet)) {
+    std::string writeProblem;
+    if (!gf_download(handle.get(), versionUrl, versionFile, g_downloadQuiet, &writeProblem)) {
         gf_log("failed to download: \"{}\"", versionUrl);
+        lf_checkAirportListWritten(writeProblem);
         return false;
     }
     const std::string versionText = lf_readWholeFile(versionFile);
@@ -139,7 +161,7 @@ bool gf_updateDataPacks()
     const fs::path database = fs::path("input") / "aircraftdb.xml";
     if (!fs::exists(database, ec) || info.db > gf_localPackVersion("db")) {
         if (lf_downloadPack(handle.get(), gf_simServerUrl(false) + "data/aircraftdb.zip",
-                            fs::path("input") / "aircraftdb.zip", "input") &&
+                            fs::path("input") / "aircraftdb.zip", "input", writeProblem) &&
             fs::exists(database, ec)) {
             lf_storePackVersion("db", info.db);
             gf_log("aircraft database {} installed", info.db);
@@ -148,7 +170,7 @@ bool gf_updateDataPacks()
     const fs::path regcodes = fs::path("input") / "regcodes";
     if (!lf_hasXmlFiles(regcodes) || info.regcodes > gf_localPackVersion("regcodes")) {
         if (lf_downloadPack(handle.get(), gf_simServerUrl(false) + "data/regcodes.zip",
-                            fs::path("input") / "regcodes.zip", regcodes)) {
+                            fs::path("input") / "regcodes.zip", regcodes, writeProblem)) {
             lf_storePackVersion("regcodes", info.regcodes);
             gf_log("registration codes {} installed", info.regcodes);
         }
@@ -156,11 +178,12 @@ bool gf_updateDataPacks()
     const fs::path airports = fs::path("input") / "airports_msfs.xml";
     if (!fs::exists(airports, ec) || info.airports > gf_localPackVersion("airports")) {
         if (lf_downloadPack(handle.get(), gf_simServerUrl(false) + "data/airports.zip",
-                            fs::path("input") / "airports.zip", "input") &&
+                            fs::path("input") / "airports.zip", "input", writeProblem) &&
             fs::exists(airports, ec)) {
             lf_storePackVersion("airports", info.airports);
             gf_log("airport list {} installed", info.airports);
         }
     }
+    lf_checkAirportListWritten(writeProblem);
     return true;
 }

@@ -9,7 +9,9 @@
 #include "download_server/download_server.h"
 #include "foundation/data_folders.h"
 #include "foundation/settings.h"
+#include "frame/status.h"
 #include "support/app_sandbox.h"
+#include "support/full_disk_folder.h"
 
 namespace {
 
@@ -220,6 +222,36 @@ TEST(Downloads, DataPackUpdateOverLoopbackAndWithoutServer)
     g_serverBaseUrl = AppSandbox::fileUrl(box.path() / "bad");
     EXPECT_FALSE(gf_updateDataPacks());
     EXPECT_EQ(gf_localPackVersion("db"), 2);
+}
+
+// A download that cannot be written (a full disk) says so, with the system's reason, on the error
+// line; the start-up's update, left without an airport list by it, ends naming it instead of the
+// list it would then miss ("File was not found").
+TEST(Downloads, AFullDiskIsNamedWhereTheDownloadIsWritten)
+{
+    AppSandbox box;
+    ASSERT_TRUE(gf_prepareDataFolders());
+    g_optMsfs2020.set(true);
+    g_serverBaseUrl = AppSandbox::fileUrl(buildRoot(box, 7));
+    auto handle = newHandle();
+    tvxtest::FullDiskFolder full(box.path() / "download");
+    const std::string expected = "download/version.json could not be written: " + full.cause();
+
+    std::string problem;
+    EXPECT_FALSE(gf_download(handle.get(), g_serverBaseUrl + "version.json", "download/version.json", 0, &problem));
+    EXPECT_EQ(problem, expected);
+    EXPECT_EQ(gf_errorLineText(), "Error " + expected);
+    EXPECT_FALSE(fs::exists("download/version.json"));
+    EXPECT_FALSE(fs::exists("download/version.json.part"));
+
+    gf_clearErrorLine();
+    try {
+        gf_updateDataPacks();
+        ADD_FAILURE() << "no airport list, and nothing said why";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), expected);
+    }
+    EXPECT_EQ(gf_errorLineText(), "Error " + expected);
 }
 
 }  // namespace
