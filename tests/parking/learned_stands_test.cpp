@@ -175,8 +175,8 @@ TEST_F(LearnedStands, ASaveOntoAFullDiskIsNamedOnTheErrorLine)
         // A fault line: "===> hh:mm:ss saving ..."
         const std::size_t at = log.find(" saving \"" + kSaved + "\" did not succeed: " + full.cause() + "\n");
         ASSERT_NE(at, std::string::npos) << log;
-        ASSERT_GE(at, 13u);
-        EXPECT_EQ(log.substr(at - 13, 6), "\n===> ") << log;
+        ASSERT_GE(at, 14u);
+        EXPECT_EQ(log.substr(at - 14, 6), "\n===> ") << log;
     }
 }
 
