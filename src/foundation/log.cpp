@@ -37,10 +37,12 @@ void lf_noteProblem(int error)
 // Writes one line and flushes it. Caller holds the log mutex.
 void lf_put(std::string_view prefix, std::string_view text)
 {
+    // An empty view may carry no buffer at all: nothing is passed for it.
+    auto put = [](std::string_view part) {
+        return part.empty() || std::fwrite(part.data(), 1, part.size(), g_logFile) == part.size();
+    };
     errno = 0;
-    const bool ok = std::fwrite(prefix.data(), 1, prefix.size(), g_logFile) == prefix.size()
-        && std::fwrite(text.data(), 1, text.size(), g_logFile) == text.size() && std::fputc('\n', g_logFile) != EOF
-        && std::fflush(g_logFile) == 0;
+    const bool ok = put(prefix) && put(text) && std::fputc('\n', g_logFile) != EOF && std::fflush(g_logFile) == 0;
     if (ok) {
         g_logProblem.clear();
         return;

@@ -127,7 +127,7 @@ bool gf_replaceFile(const std::filesystem::path& path, std::string_view text, st
     if (out == nullptr)
         return failed(lf_errorText(errno));
     errno = 0;
-    const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    const bool written = text.empty() || std::fwrite(text.data(), 1, text.size(), out) == text.size();
     int error = errno;
     errno = 0;
     const bool closed = std::fclose(out) == 0;
