@@ -60,16 +60,23 @@ void lf_reportUpdateFailure(const std::string& cause)
     gf_setStatusLine(tvx::format("Data packs not updated: {}", cause));
 }
 
-// Downloads url into a zip beside folder and extracts it there; the zip is removed afterwards.
-bool lf_downloadPack(CURL* handle, const std::string& url, const fs::path& zip, const fs::path& folder)
+// Downloads url into a zip beside folder and extracts it there; the zip is removed afterwards. A
+// file that could not be written goes into writeProblem (the first one).
+bool lf_downloadPack(CURL* handle, const std::string& url, const fs::path& zip, const fs::path& folder,
+                     std::string& writeProblem)
 {
-    if (!gf_download(handle, url, zip, g_downloadQuiet)) {
+    std::string problem;
+    if (!gf_download(handle, url, zip, g_downloadQuiet, &problem)) {
         lf_reportUpdateFailure(gf_lastDownloadFailure());
+        if (writeProblem.empty())
+            writeProblem = problem;
         return false;
     }
-    const bool ok = gf_unzip(zip, folder);
+    const bool ok = gf_unzip(zip, folder, &problem);
     if (!ok)
-        lf_reportUpdateFailure(tvx::format("{} could not be unpacked", url));
+        lf_reportUpdateFailure(problem.empty() ? tvx::format("{} could not be unpacked", url) : problem);
+    if (writeProblem.empty())
+        writeProblem = problem;
     std::error_code ec;
     fs::remove(zip, ec);
     return ok;
@@ -119,6 +126,19 @@ int gf_localPackVersion(const std::string& pack)
     return versions[pack].get<int>();
 }
 
+namespace {
+
+// The airport list is needed to go on: missing because a download could not be written (a full
+// disk), that is what the start-up ends with, not the missing list it would meet next.
+void lf_checkAirportListWritten(const std::string& writeProblem)
+{
+    std::error_code ec;
+    if (!writeProblem.empty() && !fs::exists(fs::path("input") / "airports_msfs.xml", ec))
+        throw std::runtime_error(writeProblem);
+}
+
+}  // namespace
+
 bool gf_updateDataPacks()
 {
     std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle(curl_easy_init(), curl_easy_cleanup);
@@ -128,8 +148,10 @@ bool gf_updateDataPacks()
 
     const std::string versionUrl = g_serverBaseUrl + "version.json";
     const fs::path versionFile = fs::path("download") / "version.json";
-    if (!gf_download(handle.get(), versionUrl, versionFile, g_downloadQuiet)) {
+    std::string writeProblem;
+    if (!gf_download(handle.get(), versionUrl, versionFile, g_downloadQuiet, &writeProblem)) {
         lf_reportUpdateFailure(gf_lastDownloadFailure());
+        lf_checkAirportListWritten(writeProblem);
         return false;
     }
     const std::string versionText = lf_readWholeFile(versionFile);
@@ -152,7 +174,7 @@ bool gf_updateDataPacks()
     const fs::path database = fs::path("input") / "aircraftdb.xml";
     if (!fs::exists(database, ec) || info.db > gf_localPackVersion("db")) {
         if (lf_downloadPack(handle.get(), gf_simServerUrl(false) + "data/aircraftdb.zip",
-                            fs::path("input") / "aircraftdb.zip", "input") &&
+                            fs::path("input") / "aircraftdb.zip", "input", writeProblem) &&
             fs::exists(database, ec)) {
             lf_storePackVersion("db", info.db);
             gf_log("aircraft database {} installed", info.db);
@@ -161,7 +183,7 @@ bool gf_updateDataPacks()
     const fs::path regcodes = fs::path("input") / "regcodes";
     if (!lf_hasXmlFiles(regcodes) || info.regcodes > gf_localPackVersion("regcodes")) {
         if (lf_downloadPack(handle.get(), gf_simServerUrl(false) + "data/regcodes.zip",
-                            fs::path("input") / "regcodes.zip", regcodes)) {
+                            fs::path("input") / "regcodes.zip", regcodes, writeProblem)) {
             lf_storePackVersion("regcodes", info.regcodes);
             gf_log("registration codes {} installed", info.regcodes);
         }
@@ -169,11 +191,12 @@ bool gf_updateDataPacks()
     const fs::path airports = fs::path("input") / "airports_msfs.xml";
     if (!fs::exists(airports, ec) || info.airports > gf_localPackVersion("airports")) {
         if (lf_downloadPack(handle.get(), gf_simServerUrl(false) + "data/airports.zip",
-                            fs::path("input") / "airports.zip", "input") &&
+                            fs::path("input") / "airports.zip", "input", writeProblem) &&
             fs::exists(airports, ec)) {
             lf_storePackVersion("airports", info.airports);
             gf_log("airport list {} installed", info.airports);
         }
     }
+    lf_checkAirportListWritten(writeProblem);
     return true;
 }

@@ -24,7 +24,9 @@ bool gf_parseServerVersion(const std::string& text, ServerVersionInfo& out);
 // downloads a newer installer into download/ (the user is told; nothing runs), and refreshes
 // input/aircraftdb.xml, input/regcodes/ and the airport list when missing or older than the
 // server's (pack versions kept in input/datapacks.json). False when the
-// version file could not be read (the program goes on with what it has).
+// version file could not be read (the program goes on with what it has). Throws the
+// "{} could not be written: {}" of a download or unpacked file when the airport list is missing
+// because of it.
 bool gf_updateDataPacks();
 
 // The pack versions stored beside the unpacked data (input/datapacks.json); 0 when unknown.

@@ -163,6 +163,7 @@ void FinalExit(ExitReason reason, int seconds)
 
         subsystems.exitStep(ExitStep::CleanUp);
         gf_saveSettings();
+        gf_showWriteProblems(false);
         gf_resetPainted();
     } catch (const std::exception& e) {
         gf_logError("FinalExit: {}", e.what());

@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "app/exit.h"
+#include "app/startup.h"
 #include "app/subsystems.h"
 #include "app/window_commands.h"
 #include "foundation/format.h"
@@ -173,6 +174,7 @@ void lf_everyTick()
         subsystems.acceptTraffic(true);
         gf_log("{:%H:%M:%S} Flight resumed", std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
     }
+    gf_showWriteProblems(false);
     SecondWork work;
     // A blank selection text would only report an unknown callsign every second.
     work.selectAcByCallsign = !g_optCallsign2Objectid.value().empty();

@@ -193,11 +193,19 @@ bool RealSubsystems::requestUserAc(UserAcRequest request)
     return false;
 }
 
-bool RealSubsystems::login()
+LoginOutcome RealSubsystems::login()
 {
     g_trafficClient.resetSession();
     g_trafficClient.resetStop();
-    return gf_loginTrafficService();
+    switch (gf_loginTrafficService()) {
+    case ServiceLogin::LoggedIn:
+        return LoginOutcome::Session;
+    case ServiceLogin::NotAnswering:
+        return LoginOutcome::NotYet;
+    case ServiceLogin::Refused:
+        break;
+    }
+    return LoginOutcome::Refused;
 }
 
 void RealSubsystems::runSimClient(std::stop_token stop)
@@ -428,4 +436,6 @@ void gf_connectSubsystems()
     sink.handleBatch = [](TrafficClient& client, std::uint32_t delay) { gf_handleTrafficBatch(client, delay); };
     sink.nearestStandName = [](double lat, double lon) { return gf_nearestStandName(lat, lon); };
     sink.setErrorLine = [](std::string_view text) { gf_setErrorLine(text); };
+    sink.setStatusLine = [](std::string_view text) { gf_setStatusLine(text, true); };
+    sink.clearStatusLine = [](std::string_view text) { gf_clearStatusLineIf(text); };
 }

@@ -9,7 +9,7 @@ class RealSubsystems : public Subsystems {
 public:
     void startUpStep(StartUpStep step) override;
     bool requestUserAc(UserAcRequest request) override;
-    bool login() override;
+    LoginOutcome login() override;
     void runSimClient(std::stop_token stop) override;
     void runReader(Reader reader) override;
     bool ask(Question question) override;

@@ -37,6 +37,10 @@ std::thread g_startUpThread;
 std::jthread g_simClientThread;
 
 std::atomic<int> g_startUpCount{0};
+// The write problems of Log.txt and parameters.xml last shown on the error line.
+std::mutex g_writeProblemsMutex;
+std::string g_shownLogProblem;
+std::string g_shownSettingsProblem;
 // steady_clock time of the last logout in nanoseconds; 0 before any logout.
 std::atomic<std::int64_t> g_lastLogoutNs{0};
 
@@ -121,6 +125,27 @@ void lf_startReader(Reader reader, Question running, const char* name)
 
 }  // namespace
 
+void gf_showWriteProblems(bool again)
+{
+    const std::string log = gf_logProblem();
+    const std::string settings = gf_settingsWriteProblem();
+    std::lock_guard lock(g_writeProblemsMutex);
+    if (again) {
+        g_shownLogProblem.clear();
+        g_shownSettingsProblem.clear();
+    }
+    // Not logged again: the log has its own line of the problem, or cannot take one.
+    auto show = [](std::string& shown, const std::string& problem, const char* file) {
+        if (problem == shown)
+            return;
+        shown = problem;
+        if (!problem.empty())
+            gf_showErrorLine(tvx::format("{} cannot be written: {}", file, problem));
+    };
+    show(g_shownLogProblem, log, "Log.txt");
+    show(g_shownSettingsProblem, settings, "parameters.xml");
+}
+
 int gf_startUpCount()
 {
     return g_startUpCount.load();
@@ -158,6 +183,7 @@ bool lf_startUpTavix()
     g_startUpCount.fetch_add(1);
     gf_clearErrorLine();
     gf_clearStatusLine();
+    gf_showWriteProblems(true);
     gf_enableAllControls(false);
 
     if (!lf_checkOwnFolder())
@@ -166,6 +192,7 @@ bool lf_startUpTavix()
     subsystems.startUpStep(StartUpStep::SimulatorFolders);
     if (!gf_loadSettings())
         gf_setStatusLine("parameters.xml could not be used as it was, see Log.txt", true);
+    gf_showWriteProblems(false);
     lf_applyLoadedSettings();
     subsystems.startUpStep(StartUpStep::SelectedSimulator);
 
@@ -219,15 +246,19 @@ void lf_runReadersAndLoop()
     subsystems.acceptTraffic(false);
     subsystems.requestUserAc(UserAcRequest::State);
 
-    if (!subsystems.login()) {
+    const LoginOutcome login = subsystems.login();
+    if (login == LoginOutcome::Refused) {
         if (gf_errorLineText().empty())
             gf_setErrorLine("login to the traffic service failed");
     } else {
+        // A service that did not answer yet is asked again by the readers, as after an outage
+        // in mid-run; the status line tells when, and the traffic starts once it answers.
         lf_startReader(Reader::Weather, Question::WeatherReaderRunning, "gf_weatherReader");
         lf_startReader(Reader::Traffic, Question::TrafficReaderRunning, "gf_trafficReader");
         // Traffic is asked for around the user aircraft: without its position (no simulator, or no
         // flight yet) there is no region, and the status line keeps saying what the user must do.
-        if (!lf_waitSteps([] { return lf_ask(Question::FirstTrafficReceived); }, 150, 100ms) && !lf_exiting() &&
+        if (login == LoginOutcome::Session &&
+            !lf_waitSteps([] { return lf_ask(Question::FirstTrafficReceived); }, 150, 100ms) && !lf_exiting() &&
             lf_ask(Question::UserPositionSet))
             gf_setStatusLine("No traffic in this region?", true);
     }

@@ -31,6 +31,9 @@ int gf_serviceHoldSeconds();
 // Forgets the last logout (tests).
 void lf_resetServiceHold();
 
+// Shows on the error line that Log.txt or parameters.xml cannot be written, with the system's
+// reason, once for each new problem; again: the error line was cleared (a new start-up).
+void gf_showWriteProblems(bool again);
 // How many times lf_startUpTavix ran in this process (restart tests).
 int gf_startUpCount();
 // Back to no start-up yet (a fresh process inside the tests).

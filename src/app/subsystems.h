@@ -54,6 +54,13 @@ enum class UserAcRequest {
 
 enum class Reader { Weather, Traffic };
 
+// The start-up's login to the traffic service.
+enum class LoginOutcome {
+    Session,  // logged in
+    NotYet,   // the service did not answer: the readers run and log in once it answers
+    Refused,  // licence or key file refused, or the exit came: no readers
+};
+
 // The main loop's work that runs on a schedule.
 enum class Periodic {
     ClearReservedStand,      // every 5 s, while a stand is reserved
@@ -104,7 +111,7 @@ public:
     // Start-up thread.
     virtual void startUpStep(StartUpStep step) = 0;
     virtual bool requestUserAc(UserAcRequest request) = 0;
-    virtual bool login() = 0;
+    virtual LoginOutcome login() = 0;
     // Thread bodies: the simulator client (joinable, stopped through its token) and the readers
     // (detached).
     virtual void runSimClient(std::stop_token stop) = 0;

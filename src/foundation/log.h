@@ -12,11 +12,16 @@
 inline constexpr const char* g_productName = "Tavix";
 
 // Opens folder/Log.txt after keeping two earlier copies (Log.txt -> Log1.txt -> Log2.txt) and
-// writes the header "{} (utc) {} version {} for {}". False when the file cannot be opened.
+// writes the header "{} (utc) {} version {} for {}". False when the file cannot be opened or
+// written (see gf_logProblem).
 bool gf_openLog(const std::filesystem::path& folder, std::string_view versionText);
 void gf_closeLog();
 bool gf_logIsOpen();
 std::filesystem::path gf_logPath();
+// Why Log.txt cannot be opened or written, as the system says it ("No space left on device");
+// empty while it is written. The first failure is also said on standard error ("Tavix: Log.txt
+// cannot be written: {}"), once until a line is written again.
+std::string gf_logProblem();
 
 void gf_log(std::string_view text);
 void gf_logError(std::string_view text);     // "===> " + text

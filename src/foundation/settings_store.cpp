@@ -6,6 +6,7 @@
 
 #include <pugixml.hpp>
 
+#include <cerrno>
 #include <chrono>
 #include <mutex>
 #include <set>
@@ -23,6 +24,8 @@ bool g_storeLoaded = false;
 // Set when an unreadable parameters.xml could not be moved aside: the file is then never
 // written over, so the user's file survives whatever happens to it.
 bool g_storeBlocked = false;
+// Why the last write of parameters.xml failed, as the system says it; empty after one that worked.
+std::string g_writeProblem;
 
 constexpr const char* kFileName = "parameters.xml";
 
@@ -92,17 +95,21 @@ bool lf_writeDocument(pugi::xml_document& doc)
     std::error_code ec;
     // A folder deleted while the program ran is made again: the settings are not lost with it.
     std::filesystem::create_directories(g_appFolder, ec);
+    errno = 0;
     if (!doc.save_file(temporary.c_str())) {
-        gf_logError("{} could not be written", temporary.string());
+        g_writeProblem = errno != 0 ? std::generic_category().message(errno) : std::string("write error");
+        gf_logError("{} could not be written: {}", temporary.string(), g_writeProblem);
         std::filesystem::remove(temporary, ec);
         return false;
     }
     std::filesystem::rename(temporary, path, ec);
     if (ec) {
-        gf_logError("{} could not be replaced: {}", path.string(), ec.message());
+        g_writeProblem = ec.message();
+        gf_logError("{} could not be replaced: {}", path.string(), g_writeProblem);
         std::filesystem::remove(temporary, ec);
         return false;
     }
+    g_writeProblem.clear();
     return true;
 }
 
@@ -217,6 +224,7 @@ bool gf_loadSettings()
     bool changed = false;
     g_storeDoc.reset();
     g_storeBlocked = false;
+    g_writeProblem.clear();
     const auto path = gf_settingsPath();
     pugi::xml_parse_result result;
     if (g_appFolder.empty()) {
@@ -255,9 +263,17 @@ bool gf_loadSettings()
     }
     g_storeLoaded = true;
     g_rangeMeters.store(gf_rangeMetersOf(g_optLateralRange.value()));
-    if (changed && !lf_writeDocument(g_storeDoc))
-        ok = false;
+    // A file read as it was that cannot be written back is no fault of the file: the write problem
+    // tells (gf_settingsWriteProblem).
+    if (changed)
+        lf_writeDocument(g_storeDoc);
     return ok;
+}
+
+std::string gf_settingsWriteProblem()
+{
+    std::lock_guard lock(g_storeMutex);
+    return g_writeProblem;
 }
 
 bool gf_saveSettings()
@@ -280,6 +296,7 @@ void gf_resetSettingsStore()
     g_storeDoc.reset();
     g_storeLoaded = false;
     g_storeBlocked = false;
+    g_writeProblem.clear();
 }
 
 bool Parameter::save() const

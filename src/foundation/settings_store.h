@@ -19,10 +19,14 @@ class xml_document;
 // defaults, unknown ones removed, values outside their limits clamped (each logged). A file that
 // cannot be parsed is renamed aside (parameters.xml.corrupt, .corrupt1, ...) and logged, and the
 // defaults are used. The file is written back when anything was changed or added. Also sets
-// g_rangeMeters from LATERAL_RANGE. False when the file had to be set aside or cannot be written.
+// g_rangeMeters from LATERAL_RANGE. False when the file could not be used as it was (set aside,
+// not opened); a file that cannot be written back is said by gf_settingsWriteProblem.
 bool gf_loadSettings();
 // Writes every setting's current value into parameters.xml (at exit). False when it cannot.
 bool gf_saveSettings();
+// Why the last write of parameters.xml failed ("No space left on device"); empty after a write
+// that worked, and while none was tried or the file is left alone (not opened at the load).
+std::string gf_settingsWriteProblem();
 // The settings file: g_appFolder / "parameters.xml".
 std::filesystem::path gf_settingsPath();
 // Forgets the loaded document (tests; a restart loads again).

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <fstream>
 #include <system_error>
@@ -10,6 +11,11 @@
 #include "foundation/format.h"
 
 namespace {
+
+std::string lf_errorText(int error)
+{
+    return error != 0 ? std::generic_category().message(error) : std::string("write error");
+}
 
 // Files written on Windows end their lines with CR LF; the CR is no part of the line.
 void lf_dropCr(std::string& line)
@@ -105,27 +111,33 @@ std::FILE* gf_openFile(const std::filesystem::path& path, const char* mode)
 #endif
 }
 
-bool gf_replaceFile(const std::filesystem::path& path, std::string_view text)
+bool gf_replaceFile(const std::filesystem::path& path, std::string_view text, std::string* problem)
 {
     auto temporary = path;
     temporary += ".tmp";
     std::error_code ec;
-    {
-        std::ofstream out(temporary, std::ios::out | std::ios::trunc);
-        if (!out.is_open())
-            return false;
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.close();
-        if (!out) {
-            std::filesystem::remove(temporary, ec);
-            return false;
-        }
-    }
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) {
+    auto failed = [&](const std::string& reason) {
+        if (problem != nullptr)
+            *problem = reason;
         std::filesystem::remove(temporary, ec);
         return false;
-    }
+    };
+    errno = 0;
+    std::FILE* out = gf_openFile(temporary, "w");
+    if (out == nullptr)
+        return failed(lf_errorText(errno));
+    errno = 0;
+    const bool written = text.empty() || std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    int error = errno;
+    errno = 0;
+    const bool closed = std::fclose(out) == 0;
+    if (written && !closed)
+        error = errno;
+    if (!written || !closed)
+        return failed(lf_errorText(error));
+    std::filesystem::rename(temporary, path, ec);
+    if (ec)
+        return failed(ec.message());
     return true;
 }
 

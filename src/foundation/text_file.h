@@ -37,8 +37,9 @@ public:
 std::FILE* gf_openFile(const std::filesystem::path& path, const char* mode);
 // Replaces the file with the bytes through a temporary file beside it (path + ".tmp") that is
 // renamed over it once written whole: a full disk or a failed write leaves the old file as it was
-// (and no temporary). False when the file was not replaced.
-bool gf_replaceFile(const std::filesystem::path& path, std::string_view text);
+// (and no temporary). False when the file was not replaced; problem then gets the system's reason
+// ("No space left on device") when asked.
+bool gf_replaceFile(const std::filesystem::path& path, std::string_view text, std::string* problem = nullptr);
 // Writes the text, replacing the file (gf_replaceFile), with a line end when asked. False when it
 // was not written; the old file is then kept.
 bool gf_writeTextFile(std::string_view text, const std::filesystem::path& path, bool lineEnd);

@@ -5,9 +5,9 @@
 // target folder. No shared state besides g_serverBaseUrl, which is set before any thread starts.
 #include "frame/server_files.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <system_error>
 
 #include <zip.h>
@@ -24,6 +24,11 @@ std::string g_serverBaseUrl = "https://download.tavix.app/";
 
 namespace {
 
+std::string lf_errorText(int error)
+{
+    return error != 0 ? std::generic_category().message(error) : std::string("write error");
+}
+
 constexpr const char* g_defaultServerBase = "https://download.tavix.app/";
 
 // Each thread downloads on its own handle; its last failure is its own.
@@ -38,6 +43,7 @@ void lf_downloadFailed(std::string text)
 struct Transfer {
     std::FILE* file = nullptr;
     bool writeFailed = false;
+    int writeError = 0;  // errno of the failed write
     int flag = 0;
     std::string name;
     curl_off_t lastShownKb = -1;
@@ -47,8 +53,10 @@ size_t lf_writeChunk(char* data, size_t size, size_t count, void* user)
 {
     auto* transfer = static_cast<Transfer*>(user);
     const size_t bytes = size * count;
+    errno = 0;
     if (std::fwrite(data, 1, bytes, transfer->file) != bytes) {
         transfer->writeFailed = true;
+        transfer->writeError = errno;
         return 0;  // makes curl stop with a write error
     }
     return bytes;
@@ -68,32 +76,50 @@ int lf_progress(void* user, curl_off_t total, curl_off_t now, curl_off_t, curl_o
     return 0;
 }
 
-bool lf_extractEntry(zip_t* archive, zip_uint64_t index, const fs::path& target)
+// Writes one entry to target through target.part. False with the reason when it cannot.
+bool lf_extractEntry(zip_t* archive, zip_uint64_t index, const fs::path& target, std::string& problem)
 {
     zip_file_t* entry = zip_fopen_index(archive, index, 0);
-    if (entry == nullptr)
+    if (entry == nullptr) {
+        problem = "unreadable entry";
         return false;
+    }
     fs::path part = target;
     part += ".part";
-    bool ok = true;
-    {
-        std::ofstream out(part, std::ios::binary | std::ios::trunc);
-        ok = static_cast<bool>(out);
-        char buffer[65536];
-        while (ok) {
-            const zip_int64_t got = zip_fread(entry, buffer, sizeof(buffer));
-            if (got < 0)
-                ok = false;
-            if (got <= 0)
-                break;
-            out.write(buffer, got);
-            ok = static_cast<bool>(out);
+    errno = 0;
+    std::FILE* out = gf_openFile(part, "wb");
+    bool ok = out != nullptr;
+    if (!ok)
+        problem = lf_errorText(errno);
+    char buffer[65536];
+    while (ok) {
+        const zip_int64_t got = zip_fread(entry, buffer, sizeof(buffer));
+        if (got < 0) {
+            ok = false;
+            problem = "unreadable entry";
+        }
+        if (got <= 0)
+            break;
+        errno = 0;
+        if (std::fwrite(buffer, 1, static_cast<size_t>(got), out) != static_cast<size_t>(got)) {
+            ok = false;
+            problem = lf_errorText(errno);
+        }
+    }
+    if (out != nullptr) {
+        errno = 0;
+        if (std::fclose(out) != 0 && ok) {
+            ok = false;
+            problem = lf_errorText(errno);
         }
     }
     zip_fclose(entry);
     std::error_code ec;
-    if (ok)
+    if (ok) {
         fs::rename(part, target, ec);
+        if (ec)
+            problem = ec.message();
+    }
     if (!ok || ec) {
         fs::remove(part, ec);
         return false;
@@ -118,20 +144,31 @@ std::string gf_simServerUrl(bool forced)
     return g_serverBaseUrl + ((g_simIs2020.load() || forced) ? "MSFS/" : "MSFS2024/");
 }
 
-bool gf_download(CURL* handle, const std::string& url, const fs::path& dest, int flag)
+bool gf_download(CURL* handle, const std::string& url, const fs::path& dest, int flag, std::string* writeProblem)
 {
     if (handle == nullptr) {
         t_lastDownloadFailure = "download of " + url + " failed: no transfer handle";
         return false;
     }
+    // The file cannot be kept here (a full disk, no permission): the user must know, the download
+    // itself went well or was never tried.
+    auto cannotWrite = [&](std::string_view what, const std::string& reason) {
+        gf_logError("{}: {}: {}", what, dest.string(), reason);
+        const std::string problem = tvx::format("{} could not be written: {}", dest.string(), reason);
+        gf_showErrorLine(problem);
+        if (writeProblem != nullptr)
+            *writeProblem = problem;
+        t_lastDownloadFailure = problem;
+    };
     fs::path part = dest;
     part += ".part";
     Transfer transfer;
     transfer.flag = flag;
     transfer.name = dest.filename().string();
+    errno = 0;
     transfer.file = gf_openFile(part, "wb");
     if (transfer.file == nullptr) {
-        lf_downloadFailed(tvx::format("could not open output file: {}", dest.string()));
+        cannotWrite("could not open output file", lf_errorText(errno));
         return false;
     }
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
@@ -153,7 +190,10 @@ bool gf_download(CURL* handle, const std::string& url, const fs::path& dest, int
         curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 1L);
     }
     const CURLcode result = curl_easy_perform(handle);
+    errno = 0;
     const bool closed = std::fclose(transfer.file) == 0;
+    if (!closed && !transfer.writeFailed)
+        transfer.writeError = errno;
     // The handle belongs to the caller; leave no pointer to this frame's data in it.
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, nullptr);
     curl_easy_setopt(handle, CURLOPT_XFERINFODATA, nullptr);
@@ -161,16 +201,16 @@ bool gf_download(CURL* handle, const std::string& url, const fs::path& dest, int
 
     std::error_code ec;
     if (result != CURLE_OK || transfer.writeFailed || !closed) {
-        if (result != CURLE_OK)
-            lf_downloadFailed(tvx::format("download of {} failed: {}", url, curl_easy_strerror(result)));
+        if (transfer.writeFailed || (result == CURLE_OK && !closed))
+            cannotWrite("could not write output file", lf_errorText(transfer.writeError));
         else
-            lf_downloadFailed(tvx::format("could not write output file: {}", dest.string()));
+            lf_downloadFailed(tvx::format("download of {} failed: {}", url, curl_easy_strerror(result)));
         fs::remove(part, ec);
         return false;
     }
     fs::rename(part, dest, ec);
     if (ec) {
-        lf_downloadFailed(tvx::format("could not write output file: {}", dest.string()));
+        cannotWrite("could not write output file", ec.message());
         fs::remove(part, ec);
         return false;
     }
@@ -182,7 +222,7 @@ std::string gf_lastDownloadFailure()
     return t_lastDownloadFailure;
 }
 
-bool gf_unzip(const fs::path& zipFile, const fs::path& folder)
+bool gf_unzip(const fs::path& zipFile, const fs::path& folder, std::string* writeProblem)
 {
     int error = 0;
     zip_t* archive = zip_open(zipFile.string().c_str(), ZIP_RDONLY, &error);
@@ -210,8 +250,11 @@ bool gf_unzip(const fs::path& zipFile, const fs::path& folder)
             continue;
         }
         fs::create_directories(target.parent_path(), ec);
-        if (!lf_extractEntry(archive, static_cast<zip_uint64_t>(i), target)) {
-            gf_logError("archive {}: entry \"{}\" could not be extracted", zipFile.string(), name);
+        std::string problem;
+        if (!lf_extractEntry(archive, static_cast<zip_uint64_t>(i), target, problem)) {
+            gf_logError("archive {}: entry \"{}\" could not be extracted: {}", zipFile.string(), name, problem);
+            if (writeProblem != nullptr && writeProblem->empty())
+                *writeProblem = tvx::format("{} could not be written: {}", target.string(), problem);
             ok = false;
         }
     }

@@ -23,12 +23,18 @@ inline constexpr int g_downloadShowProgress = 1;  // progress on the status line
 // Downloads url into dest with the product name as user agent. True on success. False for a
 // missing handle, an output file that cannot be opened ("could not open output file: {}"), a
 // transfer error or an error status; the output file is then removed, and an existing file at
-// dest is only replaced by a complete download.
-bool gf_download(CURL* handle, const std::string& url, const std::filesystem::path& dest, int flag);
+// dest is only replaced by a complete download. A file that cannot be opened or written here is
+// logged with the system's reason and shown on the error line ("{} could not be written: {}",
+// also given in writeProblem when asked).
+bool gf_download(CURL* handle, const std::string& url, const std::filesystem::path& dest, int flag,
+                 std::string* writeProblem = nullptr);
 // Why the calling thread's last failed gf_download failed (the text it logged); empty before any.
 std::string gf_lastDownloadFailure();
 
 // Extracts every entry of the zip into folder. An entry with an absolute path or a ".." part is
 // refused (logged, nothing written for it) and makes the result false; other entries are still
-// extracted. False when the archive cannot be opened or an entry cannot be written.
-bool gf_unzip(const std::filesystem::path& zip, const std::filesystem::path& folder);
+// extracted. False when the archive cannot be opened or an entry cannot be written (logged with
+// the system's reason; the first such entry also in writeProblem when asked, "{} could not be
+// written: {}").
+bool gf_unzip(const std::filesystem::path& zip, const std::filesystem::path& folder,
+              std::string* writeProblem = nullptr);

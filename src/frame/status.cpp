@@ -43,6 +43,15 @@ void gf_clearStatusLine()
     lf_publish();
 }
 
+void gf_clearStatusLineIf(std::string_view text)
+{
+    std::lock_guard lock(g_statusLineMutex);
+    if (g_statusText != text)
+        return;
+    g_statusText.clear();
+    lf_publish();
+}
+
 void gf_setErrorLine(std::string_view text)
 {
     std::lock_guard lock(g_statusLineMutex);

@@ -10,6 +10,8 @@
 void gf_setStatusLine(std::string_view text, bool log = false);
 // Empties the status line (an error text stays).
 void gf_clearStatusLine();
+// Empties the status line when it shows the text (a later text of someone else stays).
+void gf_clearStatusLineIf(std::string_view text);
 // Shows "Error {}" with the text on the error line and logs it.
 void gf_setErrorLine(std::string_view text);
 // Shows "Error {}" with the text on the error line without logging it (the caller logged it).

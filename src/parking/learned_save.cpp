@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "foundation/format.h"
 #include "foundation/log.h"
 #include "foundation/text_file.h"
 #include "foundation/time_slots.h"
@@ -13,6 +14,7 @@
 #include "parking/park_read.h"
 #include "parking/parking_file.h"
 #include "parking/stand_schedule.h"
+#include "frame/status.h"
 
 namespace fs = std::filesystem;
 
@@ -73,14 +75,20 @@ void gf_saveParkFile()
         if (!error && !fs::is_directory(folder, error))
             error = std::make_error_code(std::errc::not_a_directory);
         // Not thrown: the exit saves the learned file on its way to the removals, which must go on.
+        // The stands learned here are lost: the user is told.
         if (error) {
             gf_logError("\"{}\" could not be saved: {}", pathText, error.message());
+            gf_showErrorLine(tvx::format("\"{}\" could not be saved: {}", pathText, error.message()));
             return;
         }
     }
 
-    if (!gf_writeApf(record, path, 0)) {
-        gf_log("{} saving \"{}\" did not succeed", gf_utcClockText(), pathText);
+    std::string problem;
+    if (!gf_writeApf(record, path, 0, &problem)) {
+        if (problem.empty())
+            problem = "the document could not be built";
+        gf_logError("{} saving \"{}\" did not succeed: {}", gf_utcClockText(), pathText, problem);
+        gf_showErrorLine(tvx::format("\"{}\" could not be saved: {}", pathText, problem));
         return;
     }
     gf_log("{}{} \"{}\" saved with {} update{} {}", gf_utcClockText(), handmade ? " handmade" : "", pathText,

@@ -87,11 +87,11 @@ pugi::xml_node lf_startApf(pugi::xml_document& doc, const ApfFileHeader& header,
 }
 
 // Replaced whole (a temporary file renamed over it): a full disk leaves the old file as it was.
-bool lf_saveApf(const pugi::xml_document& doc, const std::filesystem::path& path)
+bool lf_saveApf(const pugi::xml_document& doc, const std::filesystem::path& path, std::string* problem = nullptr)
 {
     std::ostringstream text;
     doc.save(text);
-    return gf_replaceFile(path, text.str());
+    return gf_replaceFile(path, text.str(), problem);
 }
 
 }  // namespace
@@ -194,7 +194,8 @@ void lf_writeParkPos(pugi::xml_node parkpositions, const ParkPos& stand, std::ui
         lf_writeOpt(parkpos, option);
 }
 
-bool gf_writeApf(const ApfRecord& record, const std::filesystem::path& path, std::uint32_t fromScan)
+bool gf_writeApf(const ApfRecord& record, const std::filesystem::path& path, std::uint32_t fromScan,
+                 std::string* problem)
 {
     pugi::xml_document doc;
     pugi::xml_node parkpositions = lf_startApf(doc, record, record.stands.size(), fromScan);
@@ -202,7 +203,7 @@ bool gf_writeApf(const ApfRecord& record, const std::filesystem::path& path, std
         return false;
     for (const ParkPos& stand : record.stands)
         lf_writeParkPos(parkpositions, stand, fromScan);
-    return lf_saveApf(doc, path);
+    return lf_saveApf(doc, path, problem);
 }
 
 namespace {

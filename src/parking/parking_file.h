@@ -71,8 +71,10 @@ struct OptIdentity {
 
 // Writes a complete parking file. fromScan = 1 for the add-on scan's files (header and stands in
 // full form, no settings, no options), 0 for learned files. True when the file was saved; a file
-// that cannot be written whole (a full disk) leaves the old one as it was.
-bool gf_writeApf(const ApfRecord& record, const std::filesystem::path& path, std::uint32_t fromScan);
+// that cannot be written whole (a full disk) leaves the old one as it was, and problem (when
+// asked) gets the system's reason.
+bool gf_writeApf(const ApfRecord& record, const std::filesystem::path& path, std::uint32_t fromScan,
+                 std::string* problem = nullptr);
 // The add-on scan's file of decoded stands: written as gf_writeApf writes it with fromScan = 1.
 bool gf_writeScannedApf(const ApfFileHeader& header, std::span<const ScannedStand> stands,
                         const std::filesystem::path& path);

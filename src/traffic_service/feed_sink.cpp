@@ -65,6 +65,18 @@ void gf_sinkSetErrorLine(std::string_view text)
         gf_logError("Error {}", text);
 }
 
+void gf_sinkSetStatusLine(std::string_view text)
+{
+    if (g_sink.setStatusLine)
+        g_sink.setStatusLine(text);
+}
+
+void gf_sinkClearStatusLine(std::string_view text)
+{
+    if (g_sink.clearStatusLine)
+        g_sink.clearStatusLine(text);
+}
+
 void gf_setTrafficQueryPosition(double lat, double lon, double altFeet)
 {
     const bool valid = std::isfinite(lat) && std::isfinite(lon) && std::isfinite(altFeet) && lat >= -90.0

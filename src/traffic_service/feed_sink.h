@@ -29,6 +29,10 @@ struct TrafficFeedSink {
     std::function<std::string(double lat, double lon)> nearestStandName;
     // gf_setErrorLine: shows "Error {}" with the text on the window's error line.
     std::function<void(std::string_view text)> setErrorLine;
+    // gf_setStatusLine: shows the text on the window's status line and logs it.
+    std::function<void(std::string_view text)> setStatusLine;
+    // Empties the status line when it still shows the text.
+    std::function<void(std::string_view text)> clearStatusLine;
 };
 
 // The calls. Set them at start-up; gf_resetFeedSink() unsets every one.
@@ -40,6 +44,8 @@ void gf_sinkHandleBatch(TrafficClient& client, std::uint32_t delay);
 void gf_sinkPostSimEvent(std::uint32_t kind, std::uint32_t objectId, std::uint32_t hexid);
 std::string gf_sinkNearestStandName(double lat, double lon);
 void gf_sinkSetErrorLine(std::string_view text);
+void gf_sinkSetStatusLine(std::string_view text);
+void gf_sinkClearStatusLine(std::string_view text);
 
 // ---- Values the readers read ----------------------------------------------------------------
 

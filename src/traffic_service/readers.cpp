@@ -71,7 +71,7 @@ void lf_readerLoop(const char* name, Poll poll)
 
 }  // namespace
 
-bool gf_loginTrafficService()
+ServiceLogin gf_loginTrafficService()
 {
     std::string licence;
     try {
@@ -80,14 +80,16 @@ bool gf_loginTrafficService()
     } catch (const std::exception& e) {
         gf_sinkSetErrorLine(e.what());
         gf_logError("{}", e.what());
-        return false;
+        return ServiceLogin::Refused;
     }
     g_trafficClient.setLicence(licence);
     if (g_trafficClient.login())
-        return true;
-    if (const std::string error = g_trafficClient.fatalError(); !error.empty())
+        return ServiceLogin::LoggedIn;
+    if (const std::string error = g_trafficClient.fatalError(); !error.empty()) {
         gf_sinkSetErrorLine(tvx::format("traffic service: {}", error));
-    return false;
+        return ServiceLogin::Refused;
+    }
+    return g_trafficClient.stopRequested() ? ServiceLogin::Refused : ServiceLogin::NotAnswering;
 }
 
 void gf_logoutTrafficService()

@@ -12,10 +12,14 @@
 
 #include <chrono>
 
+enum class ServiceLogin {
+    LoggedIn,
+    NotAnswering,  // the service did not answer: the readers log in with their first request
+    Refused,       // no licence, the service refuses it (error line shown), or the program stops
+};
 // Reads the licence from RealTraffic.lic in g_appFolder (writing the template when missing)
-// and logs in with g_trafficClient. False (error line shown) when there is no licence or the
-// service refuses it or the program is stopping.
-bool gf_loginTrafficService();
+// and logs in with g_trafficClient.
+ServiceLogin gf_loginTrafficService();
 void gf_logoutTrafficService();
 
 // Thread bodies.

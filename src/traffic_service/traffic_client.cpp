@@ -6,6 +6,9 @@
 //   401     the session is renewed (/auth) and the request sent once more
 //   402     licence expired: fatal, the readers stop and the error line says so
 //   405     (login) too many sessions: wait m_sessionRetryWait (10 s) and log in again
+//   no reply, another status (login): the next login waits 2, 4, 8, 16, 30, 30 ... s, whoever
+//           tries it, and the status line says so; after three such tries login() gives up, and
+//           the readers log in again with their next request
 //   406     request-rate violation: the next request of the class waits one more spacing,
 //           growing with each repeat (at most 10 s more)
 //   429     (login) too many failed logins: wait 5 minutes
@@ -34,7 +37,15 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int kSessionTries = 13;  // 13 × 10 s outlasts the service's 120 s session lifetime
+constexpr int kSessionTries = 13;  // 405: 13 × 10 s outlasts the service's 120 s session lifetime
+// A service that does not answer: the tries of one login() call, and the growing wait between two
+// tries (the readers go on trying while the program runs).
+constexpr int kOutageTries = 3;
+constexpr auto kLoginRetryFirst = 2000ms;
+constexpr auto kLoginRetryMax = 30000ms;
+// The exit waits for the logout before it removes the aircraft and saves the files: a service that
+// hangs holds it no longer than this (the session then ends with its lifetime on the service).
+constexpr auto kLogoutLimit = 3000ms;
 constexpr auto kLockoutWait = std::chrono::minutes(5);
 constexpr auto kMinRate = 100ms;
 constexpr auto kMaxRate = 60000ms;
@@ -174,6 +185,9 @@ void TrafficClient::resetSession()
         m_inFlight[0] = m_inFlight[1] = false;
         m_failures[0] = m_failures[1] = 0;
         m_station.clear();
+        m_loginFailures = 0;
+        m_nextLogin = {};
+        m_outageStatus.clear();
     }
     m_professional = false;
     m_trafficDataTime = 0.0;
@@ -255,7 +269,8 @@ bool TrafficClient::loggedIn() const
 
 // ---- Transport --------------------------------------------------------------------------------
 
-ServiceReply TrafficClient::lf_post(const std::string& endpoint, const FormFields& form, FeedReply* feed)
+ServiceReply TrafficClient::lf_post(const std::string& endpoint, const FormFields& form, FeedReply* feed,
+                                    std::chrono::milliseconds limit)
 {
     std::string url;
     TransportLimits limits;
@@ -263,6 +278,10 @@ ServiceReply TrafficClient::lf_post(const std::string& endpoint, const FormField
         std::lock_guard lock(m_mutex);
         url = m_apiBase + "/" + endpoint;
         limits = m_limits;
+    }
+    if (limit > 0ms) {
+        limits.connectTimeoutMs = std::min<long>(limits.connectTimeoutMs, static_cast<long>(limit.count()));
+        limits.transferTimeoutMs = std::min<long>(limits.transferTimeoutMs, static_cast<long>(limit.count()));
     }
     // A thread without a transport of its own (login, logout) uses one for this request.
     std::optional<WebTransport> oneShot;
@@ -344,67 +363,117 @@ bool TrafficClient::login()
     const bool token = licence.rfind("rt_", 0) == 0;
     const FormFields form = {{token ? "token" : "license", licence}, {"software", software}};
 
-    for (int attempt = 1; attempt <= kSessionTries; ++attempt) {
-        if (m_stop)
+    int tries = 0;    // 405 and 429 replies of this call
+    int outages = 0;  // tries of this call that the service did not answer
+    for (;;) {
+        if (!lf_waitForLoginTurn())
             return false;
         const ServiceReply reply = lf_post("auth", form, nullptr);
+        std::string outage;
         if (!reply.problem.empty()) {
-            gf_logError("traffic service login: {}", reply.problem);
-            if (!sleepFor(2000ms))
-                return false;
-            continue;
-        }
-        switch (reply.status) {
-        case 200: {
-            const auto guid = reply.json.find("GUID");
-            if (guid == reply.json.end() || !guid->is_string() || guid->get<std::string>().empty()) {
-                gf_logError("traffic service login: reply without GUID");
-                if (!sleepFor(2000ms))
+            outage = reply.problem;
+        } else {
+            switch (reply.status) {
+            case 200: {
+                const auto guid = reply.json.find("GUID");
+                if (guid == reply.json.end() || !guid->is_string() || guid->get<std::string>().empty()) {
+                    outage = "reply without GUID";
+                    break;
+                }
+                lf_readRateLimits(reply.json);
+                const int type = lf_jsonInt(reply.json, "type", 1);
+                m_professional = type == 2;
+                {
+                    std::lock_guard lock(m_mutex);
+                    m_guid = guid->get<std::string>();
+                }
+                lf_loginAnswered();
+                gf_log("traffic service: logged in, {} licence, rate limits {} ms / {} ms",
+                       type == 2 ? "professional" : "standard", rateLimit(RequestClass::Traffic).count(),
+                       rateLimit(RequestClass::Weather).count());
+                return true;
+            }
+            case 405:
+                lf_loginAnswered();
+                if (++tries >= kSessionTries) {
+                    gf_logError("traffic service: no session after {} tries", kSessionTries);
+                    return false;
+                }
+                gf_log("traffic service: too many sessions, login again in {} s (try {} of {})",
+                       retryWait.count() / 1000.0, tries, kSessionTries);
+                if (!sleepFor(retryWait))
                     return false;
                 continue;
+            case 429:
+                lf_loginAnswered();
+                gf_logError("traffic service: too many failed logins, waiting 5 minutes");
+                if (++tries >= kSessionTries || !sleepFor(kLockoutWait))
+                    return false;
+                continue;
+            case 402:
+                setFatalError(tvx::format("licence expired (status 402) {}", reply.message));
+                return false;
+            case 403:
+            case 404:
+                setFatalError(tvx::format("licence refused (status {}) {}", reply.status, reply.message));
+                return false;
+            case 400:
+                setFatalError(tvx::format("login refused (status 400) {}", reply.message));
+                return false;
+            default:
+                outage = tvx::format("status {} {}", reply.status, reply.message);
+                break;
             }
-            lf_readRateLimits(reply.json);
-            const int type = lf_jsonInt(reply.json, "type", 1);
-            m_professional = type == 2;
-            {
-                std::lock_guard lock(m_mutex);
-                m_guid = guid->get<std::string>();
-            }
-            gf_log("traffic service: logged in, {} licence, rate limits {} ms / {} ms",
-                   type == 2 ? "professional" : "standard", rateLimit(RequestClass::Traffic).count(),
-                   rateLimit(RequestClass::Weather).count());
-            return true;
         }
-        case 405:
-            gf_log("traffic service: too many sessions, login again in {} s (try {} of {})",
-                   retryWait.count() / 1000.0, attempt, kSessionTries);
-            if (!sleepFor(retryWait))
-                return false;
-            continue;
-        case 429:
-            gf_logError("traffic service: too many failed logins, waiting 5 minutes");
-            if (!sleepFor(kLockoutWait))
-                return false;
-            continue;
-        case 402:
-            setFatalError(tvx::format("licence expired (status 402) {}", reply.message));
+        if (m_stop)
             return false;
-        case 403:
-        case 404:
-            setFatalError(tvx::format("licence refused (status {}) {}", reply.status, reply.message));
+        gf_logError("traffic service login: {}", outage);
+        lf_loginFailed();
+        if (++outages >= kOutageTries)
             return false;
-        case 400:
-            setFatalError(tvx::format("login refused (status 400) {}", reply.message));
-            return false;
-        default:
-            gf_logError("traffic service login: status {} {}", reply.status, reply.message);
-            if (!sleepFor(2000ms))
-                return false;
-            continue;
-        }
     }
-    gf_logError("traffic service: no session after {} tries", kSessionTries);
-    return false;
+}
+
+bool TrafficClient::lf_waitForLoginTurn()
+{
+    Clock::time_point next;
+    {
+        std::lock_guard lock(m_mutex);
+        next = m_nextLogin;
+    }
+    const auto now = Clock::now();
+    if (next > now && !sleepFor(std::chrono::ceil<std::chrono::milliseconds>(next - now)))
+        return false;
+    return !m_stop;
+}
+
+void TrafficClient::lf_loginFailed()
+{
+    std::string status;
+    {
+        std::lock_guard lock(m_mutex);
+        m_loginFailures = std::min(m_loginFailures + 1, 16);
+        const auto wait = std::min<std::chrono::milliseconds>(kLoginRetryFirst * (1 << (m_loginFailures - 1)),
+                                                              kLoginRetryMax);
+        m_nextLogin = Clock::now() + wait;
+        m_outageStatus = tvx::format("Traffic service not answering, next login in {} seconds...",
+                                     std::chrono::ceil<std::chrono::seconds>(wait).count());
+        status = m_outageStatus;
+    }
+    gf_sinkSetStatusLine(status);
+}
+
+void TrafficClient::lf_loginAnswered()
+{
+    std::string status;
+    {
+        std::lock_guard lock(m_mutex);
+        m_loginFailures = 0;
+        m_nextLogin = {};
+        status.swap(m_outageStatus);
+    }
+    if (!status.empty())
+        gf_sinkClearStatusLine(status);
 }
 
 void TrafficClient::logout()
@@ -416,7 +485,7 @@ void TrafficClient::logout()
     }
     if (guid.empty())
         return;
-    const ServiceReply reply = lf_post("deauth", {{"GUID", guid}}, nullptr);
+    const ServiceReply reply = lf_post("deauth", {{"GUID", guid}}, nullptr, kLogoutLimit);
     if (!reply.problem.empty())
         gf_logError("traffic service logout: {}", reply.problem);
     else if (reply.status != 200)
@@ -434,7 +503,9 @@ bool TrafficClient::lf_renewSession(const std::string& failedGuid)
             return true;  // the other reader renewed it meanwhile
         m_guid.clear();
     }
-    gf_log("traffic service: session expired, logging in again");
+    // Without a session yet (the service did not answer the start-up's login) login() says why.
+    if (!failedGuid.empty())
+        gf_log("traffic service: session expired, logging in again");
     return login();
 }
 

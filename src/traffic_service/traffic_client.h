@@ -70,10 +70,12 @@ public:
     static constexpr int kBufferTime = 6;
 
     // ---- Session --------------------------------------------------------------------------
-    // /auth with the licence. False when stopped or refused; a refused licence also sets the
-    // fatal error (fatalError()).
+    // /auth with the licence. False when stopped or refused (a refused licence also sets the
+    // fatal error, fatalError()), and when the service did not answer three tries: the next login,
+    // whoever makes it, then waits a growing time (2 s doubling to 30 s) while the status line
+    // says so. An answer ends that wait and clears the line.
     bool login();
-    // /deauth when a session is open.
+    // /deauth when a session is open, given at most 3 s.
     void logout();
     bool loggedIn() const;
     // The professional account type (type 2 of the login reply).
@@ -175,8 +177,14 @@ private:
     void lf_afterRequest(RequestClass cls, const ServiceReply& reply);
     void lf_releaseSlot(RequestClass cls);  // a request that was never sent
     bool lf_renewSession(const std::string& failedGuid);
+    // The login's wait after tries the service did not answer; false when stopped meanwhile.
+    bool lf_waitForLoginTurn();
+    void lf_loginFailed();    // one more such try: the next waits longer, the status line says so
+    void lf_loginAnswered();  // the service answers: no more waiting, the line cleared
     void lf_readRateLimits(const nlohmann::json& body);
-    ServiceReply lf_post(const std::string& endpoint, const FormFields& form, FeedReply* feed);
+    // With a limit above 0, the connection and the whole transfer take no longer than it.
+    ServiceReply lf_post(const std::string& endpoint, const FormFields& form, FeedReply* feed,
+                         std::chrono::milliseconds limit = std::chrono::milliseconds(0));
     // Turns the live entries of one data object into g_liveRecords and hands them over with
     // delay 30; an empty batch sets the traffic data time to 0.
     void lf_receive(const FeedReply& reply, const FeedObject& data);
@@ -201,6 +209,9 @@ private:
     bool m_inFlight[2] = {false, false};
     int m_failures[2] = {0, 0};
     std::string m_fatal;
+    int m_loginFailures = 0;         // login tries in a row the service did not answer
+    Clock::time_point m_nextLogin{};  // no login try before this
+    std::string m_outageStatus;      // the status text shown for them, until the service answers
     std::optional<double> m_referenceElevation;
     std::optional<std::pair<double, double>> m_parkAirport;
     std::string m_station;

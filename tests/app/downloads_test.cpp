@@ -12,6 +12,7 @@
 #include "frame/status.h"
 #include "parking/park_read.h"
 #include "support/app_sandbox.h"
+#include "support/full_disk_folder.h"
 
 namespace {
 
@@ -255,6 +256,36 @@ TEST(Downloads, CarriedDataServeUntilTheServerAnswers)
     EXPECT_TRUE(fs::exists("input/regcodes/PH.xml"));
     EXPECT_TRUE(gf_downloadStockApf("BIKF", "BIKF.xml"));
     EXPECT_NE(readFile("BIKF.xml"), "carried stock file");
+}
+
+// A download that cannot be written (a full disk) says so, with the system's reason, on the error
+// line; the start-up's update, left without an airport list by it, ends naming it instead of the
+// list it would then miss ("File was not found").
+TEST(Downloads, AFullDiskIsNamedWhereTheDownloadIsWritten)
+{
+    AppSandbox box;
+    ASSERT_TRUE(gf_prepareDataFolders());
+    g_optMsfs2020.set(true);
+    g_serverBaseUrl = AppSandbox::fileUrl(buildRoot(box, 7));
+    auto handle = newHandle();
+    tvxtest::FullDiskFolder full(box.path() / "download");
+    const std::string expected = "download/version.json could not be written: " + full.cause();
+
+    std::string problem;
+    EXPECT_FALSE(gf_download(handle.get(), g_serverBaseUrl + "version.json", "download/version.json", 0, &problem));
+    EXPECT_EQ(problem, expected);
+    EXPECT_EQ(gf_errorLineText(), "Error " + expected);
+    EXPECT_FALSE(fs::exists("download/version.json"));
+    EXPECT_FALSE(fs::exists("download/version.json.part"));
+
+    gf_clearErrorLine();
+    try {
+        gf_updateDataPacks();
+        ADD_FAILURE() << "no airport list, and nothing said why";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), expected);
+    }
+    EXPECT_EQ(gf_errorLineText(), "Error " + expected);
 }
 
 }  // namespace

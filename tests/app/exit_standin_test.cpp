@@ -55,7 +55,7 @@ public:
             return;
         RealSubsystems::startUpStep(step);
     }
-    bool login() override { return false; }
+    LoginOutcome login() override { return LoginOutcome::Refused; }
     // The main loop learns the stand-in's own objects as placed aircraft when the test asks.
     void flightWake() override
     {

@@ -204,7 +204,7 @@ TEST(Exit, SimClientKeepsFlushingRemovalsUntilTheQueueIsEmpty)
     // Start the client the way the start-up does (exit raised at once: no readers, no main loop).
     subsystems.loginAnswer = [] {
         gf_exit(ExitReason::SIM_WAS_CLOSED, 0);
-        return false;
+        return LoginOutcome::Refused;
     };
     lf_runReadersAndLoop();
     ASSERT_TRUE(gf_waitFinalExitDone(10s));

@@ -14,6 +14,7 @@
 #include "frame/status.h"
 #include "frame/window_model.h"
 #include "support/app_sandbox.h"
+#include "support/full_disk_folder.h"
 #include "win32/window_model.h"
 
 namespace {
@@ -125,6 +126,34 @@ TEST(StartUp, HoldsForTheTrafficServiceAfterALogout)
     EXPECT_NE(box.logText().find("Holding for 2 seconds... (RT API cannnot be revisited within 2 seconds)"),
               std::string::npos);
     EXPECT_EQ(sleeps.count(1000), 2);
+}
+
+// The settings read well but cannot be written back (a full disk): the error line names the
+// reason; the file itself was usable (the status line said it was not).
+TEST(StartUp, SettingsThatCannotBeWrittenBackAreNamedOnTheErrorLine)
+{
+    AppSandbox box;
+    ASSERT_TRUE(gf_initAppFolder());
+    tvxtest::FullDiskFolder full(g_appFolder);
+    ASSERT_TRUE(lf_startUpTavix());
+    EXPECT_EQ(gf_errorLineText(), "Error parameters.xml cannot be written: " + full.cause());
+    EXPECT_EQ(gf_statusLineText().find("could not be used as it was"), std::string::npos) << gf_statusLineText();
+    if (full.mounted()) {
+        EXPECT_NE(box.logText().find("parameters.xml.tmp could not be written: " + full.cause()), std::string::npos)
+            << box.logText();
+    }
+}
+
+// A Log.txt that cannot be written is named on the error line at the start.
+TEST(StartUp, ALogThatCannotBeWrittenIsNamedOnTheErrorLine)
+{
+    AppSandbox box;
+    ASSERT_TRUE(gf_initAppFolder());
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(gf_openLog(box.path() / "gone", "1.0.0"));
+    testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(lf_startUpTavix());
+    EXPECT_EQ(gf_errorLineText(), "Error Log.txt cannot be written: " + std::generic_category().message(ENOENT));
 }
 
 TEST(StartUp, AirportListFailureEndsWithSystemError)

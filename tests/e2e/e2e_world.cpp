@@ -152,10 +152,12 @@ E2eWorld::E2eWorld(E2eSetup setup) : m_setup(std::move(setup))
         std::lock_guard lock(g_udpMutex);
         return !g_udpMessages.empty();
     });
-    // The traffic reader has a request due at every grid point once it runs and knows where to
-    // ask: the clock waits for it even while it still sleeps between its checks of the position.
+    // The traffic reader has a request due at every grid point once it runs, has a session and
+    // knows where to ask: the clock waits for it even while it still sleeps between its checks of
+    // the position, but not while the service is out of reach and the reader waits to log in.
     m_traffic->setReaderPolls([] {
-        return gf_readersRunning() >= 2 && !g_trafficClient.stopRequested() && gf_trafficQueryPosition().set;
+        return gf_readersRunning() >= 2 && !g_trafficClient.stopRequested() && g_trafficClient.loggedIn()
+            && gf_trafficQueryPosition().set;
     });
     if (!m_traffic->start(0, std::chrono::seconds(600)))
         throw std::runtime_error("traffic stand-in: cannot bind");

@@ -129,6 +129,35 @@ TEST(E2eFaults, LearnedFolderUnwritableAtTheExitLeavesNothingBehind)
     EXPECT_EQ(gf_otherErrorLines(log, {kCargoLearned, "could not be saved"}), std::vector<std::string>{});
 }
 
+// The service hangs on the logout at the exit: the logout gives up after 3 s, and the aircraft are
+// removed and the settings and the sightings saved right after (the exit waited the transfer's
+// 20 s before, the aircraft frozen in the simulator and nothing saved yet).
+TEST(E2eFaults, TrafficServiceHangsAtTheExitAndTheExitGoesOn)
+{
+    E2eWorld world(lf_keflavikSetup());
+    world.start();
+    lf_runToParkedTraffic(world);
+    ASSERT_GT(gf_createdObjects().size(), 3u) << world.logText();
+    ASSERT_FALSE(fs::exists(lf_learnedFile(world)));
+    fs::remove(lf_settingsFile(world));
+
+    world.traffic().setSlowMs(60000);
+    world.traffic().setFault(tvxstandin::StandinFault::Slow, 1, "deauth");
+    const auto closed = std::chrono::steady_clock::now();
+    world.closeWindow();
+    ASSERT_TRUE(world.waitEnded(60s)) << world.logText();
+    // The readers' stop, the 3 s pause before the logout, at most 3 s of logout, the removals.
+    EXPECT_LT(std::chrono::steady_clock::now() - closed, 12s);
+    EXPECT_EQ(world.exitCode(), 0);
+    gf_expectNothingLeft();
+    const std::string log = world.logText();
+    EXPECT_NE(log.find("===> traffic service logout: no reply from " + world.traffic().apiBase() + "/deauth"),
+              std::string::npos) << log;
+    EXPECT_NE(readFile(lf_learnedFile(world)).find("</parkpositions>"), std::string::npos) << log;
+    EXPECT_NE(readFile(lf_settingsFile(world)).find("name=\"LATERAL_RANGE\" value=\"5\""), std::string::npos);
+    EXPECT_EQ(gf_otherErrorLines(log, {kCargoLearned, "traffic service logout: no reply"}), std::vector<std::string>{});
+}
+
 TEST(E2eFaults, SettingsFolderDeletedWhileRunningIsMadeAgainAtTheExit)
 {
     E2eWorld world(lf_keflavikSetup());

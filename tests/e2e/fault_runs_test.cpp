@@ -6,9 +6,13 @@
 
 #include <algorithm>
 #include <set>
+#include <thread>
 
 #include "app/exit.h"
 #include "app/startup.h"
+#include "foundation/format.h"
+#include "frame/status.h"
+#include "traffic_service/traffic_client.h"
 #include "e2e/e2e_checks.h"
 #include "e2e/e2e_world.h"
 #include "simulator/ai_tick.h"
@@ -66,6 +70,53 @@ TEST(E2eFaults, TrafficServiceFailsForAWhileAndTheTrafficGoesOn)
     EXPECT_NE(log.find("===> traffic request: status 500"), std::string::npos) << log;
     EXPECT_NE(log.find("Exiting: USER CLOSED SIM"), std::string::npos);
     EXPECT_EQ(gf_otherErrorLines(log, {"traffic request: ", "entries dropped", "entry dropped"}),
+              std::vector<std::string>{});
+}
+
+// The service is out of reach for the first 35 s (nothing answers at its address): the start-up
+// goes on without a session, the status line tells when the next login comes, the logins come
+// further and further apart, and the traffic starts once the service answers, without a restart.
+TEST(E2eFaults, TrafficServiceOutOfReachAtStartUpAndTheTrafficStartsWhenItAnswers)
+{
+    E2eWorld world(lf_setup());
+    const std::string address = g_trafficClient.apiBase();
+    const std::string nowhere = "http://127.0.0.1:1/v5";
+    g_trafficClient.setApiBase(nowhere);
+    world.start();
+    const auto outageEnd = std::chrono::steady_clock::now() + 35s;
+    bool shown = false;
+    while (std::chrono::steady_clock::now() < outageEnd) {
+        shown = shown || gf_statusLineText().find("Traffic service not answering, next login in ") == 0;
+        std::this_thread::sleep_for(5ms);
+    }
+    g_trafficClient.setApiBase(address);
+    const std::string outageLog = world.logText();
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(world.traffic().stats().auth, 0);
+    // Tries at 0, 2, 6, 14 and 30 s, the waits after them growing, each on the status line.
+    std::size_t at = 0;
+    for (const char* wait : {"2", "4", "8", "16"}) {
+        at = outageLog.find(tvx::format("\nTraffic service not answering, next login in {} seconds...\n", wait), at);
+        ASSERT_NE(at, std::string::npos) << wait << "\n" << outageLog;
+    }
+    EXPECT_EQ(gf_errorLineText(), "");
+
+    ASSERT_TRUE(world.stepWhile([] { return gf_createdObjects().size() <= 3; }, 90s)) << world.logText();
+    EXPECT_EQ(gf_startUpCount(), 1);
+    EXPECT_EQ(world.traffic().stats().auth, 1);
+    EXPECT_EQ(gf_statusLineText().find("Traffic service not answering"), std::string::npos) << gf_statusLineText();
+    ASSERT_TRUE(world.runUntilSimSecond(world.simSeconds() + 30.0)) << world.logText();
+
+    world.closeWindow();
+    ASSERT_TRUE(world.waitEnded(60s)) << world.logText();
+    EXPECT_EQ(world.exitCode(), 0);
+    gf_expectNothingLeft();
+    const std::string log = world.logText();
+    EXPECT_NE(log.find("===> traffic service login: no reply from " + nowhere + "/auth"), std::string::npos) << log;
+    EXPECT_NE(log.find("traffic service: logged in"), std::string::npos) << log;
+    EXPECT_EQ(log.find("No traffic in this region?"), std::string::npos) << log;
+    // The readers' requests found no session while the logins failed.
+    EXPECT_EQ(gf_otherErrorLines(log, {"traffic service login: no reply from " + nowhere, ": no session"}),
               std::vector<std::string>{});
 }
 

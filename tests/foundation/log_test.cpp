@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/full_disk_folder.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -62,6 +63,41 @@ TEST(Log, EightThreadsNeverTearALine)
         EXPECT_EQ(line.substr(line.size() - 60), std::string(60, static_cast<char>('a' + t))) << line;
     }
     EXPECT_EQ(count, kThreads * kLines);
+}
+
+// A Log.txt that cannot be opened or written is said on standard error with the system's reason,
+// once, and the reason is kept for the window's error line.
+TEST(Log, ALogThatCannotBeWrittenIsSaid)
+{
+    tvxtest::TempFolder dir;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(gf_openLog(dir / "gone", "1.0.0"));
+    gf_log("nowhere");
+    const std::string noFolder = std::generic_category().message(ENOENT);
+    EXPECT_EQ(gf_logProblem(), noFolder);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Tavix: Log.txt cannot be written: " + noFolder + "\n");
+
+    // Opened on a full disk: the header already fails; each line tries again, said once. (The
+    // stand-in for a full disk without a mount fails the capture's file as well.)
+    {
+        tvxtest::FullDiskFolder full(dir / "full");
+        if (full.mounted())
+            testing::internal::CaptureStderr();
+        EXPECT_FALSE(gf_openLog(dir / "full", "1.0.0"));
+        gf_log("first");
+        gf_logError("second");
+        EXPECT_EQ(gf_logProblem(), full.cause());
+        if (full.mounted()) {
+            EXPECT_EQ(testing::internal::GetCapturedStderr(), "Tavix: Log.txt cannot be written: " + full.cause() + "\n");
+        }
+        gf_closeLog();
+    }
+
+    // Written again: no problem left.
+    ASSERT_TRUE(gf_openLog(dir.path(), "1.0.0"));
+    gf_log("here");
+    EXPECT_EQ(gf_logProblem(), "");
+    gf_closeLog();
 }
 
 }  // namespace

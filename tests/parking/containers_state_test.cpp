@@ -331,7 +331,10 @@ TEST_F(Containers, LeavingSavesOnlyWhatChanged)
     fs::create_directories(stock / "in the way");
     prepare("stock", 1, false);
     gf_leaveParkAirport();
-    EXPECT_NE(m_box.logText().find(" saving \"airports\\learned\\stock\\EHAM.xml\" did not succeed\n"), std::string::npos);
+    EXPECT_NE(m_box.logText().find(" saving \"airports\\learned\\stock\\EHAM.xml\" did not succeed: "
+                                   + std::generic_category().message(EISDIR) + "\n"),
+              std::string::npos)
+        << m_box.logText();
     EXPECT_EQ(g_parkAirport.code, "");
 }
 

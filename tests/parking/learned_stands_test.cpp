@@ -11,11 +11,13 @@
 #include "frame/status.h"
 #include "frame/window_model.h"
 #include "model/airport_list.h"
+#include "parking/learned_save.h"
 #include "parking/park_read.h"
 #include "parking/parking_file.h"
 #include "simulator/user_aircraft.h"
 #include "support/apf_files.h"
 #include "support/app_sandbox.h"
+#include "support/full_disk_folder.h"
 #include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -153,6 +155,29 @@ TEST_F(LearnedStands, MergeChangesOptionsAndManualStands)
           "Airport file read from \"" + kText + "\" for Schiphol"})
         EXPECT_NE(log.find(line), std::string::npos) << line;
     EXPECT_EQ(log.find("parking_percentage      : 30%"), std::string::npos) << "only without a learned file";
+}
+
+// The learned file cannot be saved (a full disk): a fault line and the error line name the reason,
+// and the file there is kept whole.
+TEST_F(LearnedStands, ASaveOntoAFullDiskIsNamedOnTheErrorLine)
+{
+    ASSERT_EQ(readApf(), "");
+    // Where the stands learned at this publisher's airport are kept.
+    const std::string kSaved = "airports\\learned\\thirdparty\\EHAM.xml";
+    const fs::path learned = gf_apfNativePath(kSaved);
+    tvxtest::FullDiskFolder full(learned.parent_path());
+    gf_clearErrorLine();
+    gf_saveParkFile();
+    EXPECT_EQ(gf_errorLineText(), "Error \"" + kSaved + "\" could not be saved: " + full.cause());
+    EXPECT_FALSE(fs::exists(learned));
+    if (full.mounted()) {
+        const std::string log = m_box.logText();
+        // A fault line: "===> hh:mm:ss saving ..."
+        const std::size_t at = log.find(" saving \"" + kSaved + "\" did not succeed: " + full.cause() + "\n");
+        ASSERT_NE(at, std::string::npos) << log;
+        ASSERT_GE(at, 14u);
+        EXPECT_EQ(log.substr(at - 14, 6), "\n===> ") << log;
+    }
 }
 
 TEST_F(LearnedStands, HandmadeFileReplacesStands)

@@ -93,7 +93,7 @@ bool RecordingSubsystems::requestUserAc(UserAcRequest request)
     return userAcAnswer ? userAcAnswer(request) : true;
 }
 
-bool RecordingSubsystems::login()
+LoginOutcome RecordingSubsystems::login()
 {
     {
         // A new start-up: its readers are yet to enter.
@@ -101,7 +101,7 @@ bool RecordingSubsystems::login()
         m_readerEntered[0] = m_readerEntered[1] = false;
     }
     call("login");
-    return loginAnswer ? loginAnswer() : true;
+    return loginAnswer ? loginAnswer() : LoginOutcome::Session;
 }
 
 void RecordingSubsystems::runSimClient(std::stop_token stop)

@@ -64,14 +64,14 @@ public:
     // Run after every recorded call, with its name.
     std::function<void(const std::string&)> onCall;
     std::map<Question, std::function<bool()>> answers;
-    std::function<bool()> loginAnswer;
+    std::function<LoginOutcome()> loginAnswer;
     std::function<bool(UserAcRequest)> userAcAnswer;
     std::function<void(std::stop_token)> simClient;  // body of the simulator client thread
     AutoRangeInput autoRange;
 
     void startUpStep(StartUpStep step) override;
     bool requestUserAc(UserAcRequest request) override;
-    bool login() override;
+    LoginOutcome login() override;
     void runSimClient(std::stop_token stop) override;
     void runReader(Reader reader) override;
     bool ask(Question question) override;

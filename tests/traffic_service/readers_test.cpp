@@ -135,20 +135,20 @@ TEST(TrafficReaders, LoginFromTheKeyFile)
     tvxtest::StandinSession session;
 
     // Missing: the template is written and the error line asks for the licence.
-    EXPECT_FALSE(gf_loginTrafficService());
+    EXPECT_EQ(gf_loginTrafficService(), ServiceLogin::Refused);
     EXPECT_EQ(tvxtest::readFile(folder / "RealTraffic.lic"), "{\n  \"License\": \"\"\n}\n");
     ASSERT_EQ(session.capture().errorLines().size(), 1u);
     EXPECT_NE(session.capture().errorLines()[0].find("RealTraffic.lic holds no licence yet"), std::string::npos);
 
     tvxtest::writeFile(folder / "RealTraffic.lic", "{\"License\": \"  TEST-1234-ABCD-5678\\n\"}");
-    EXPECT_TRUE(gf_loginTrafficService());
+    EXPECT_EQ(gf_loginTrafficService(), ServiceLogin::LoggedIn);
     EXPECT_EQ(session.standin().stats().auth, 1);
     gf_logoutTrafficService();
     EXPECT_EQ(session.standin().stats().deauth, 1);
 
     g_trafficClient.resetSession();
     tvxtest::writeFile(folder / "RealTraffic.lic", "{\"License\": \"ABCD-0000-0000-0000\"}");
-    EXPECT_FALSE(gf_loginTrafficService());
+    EXPECT_EQ(gf_loginTrafficService(), ServiceLogin::Refused);
     ASSERT_EQ(session.capture().errorLines().size(), 2u);
     EXPECT_EQ(session.capture().errorLines()[1], "traffic service: licence refused (status 404) License not found");
     g_appFolder = savedFolder;

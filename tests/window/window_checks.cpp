@@ -110,7 +110,7 @@ public:
             add("controls");
     }
     bool requestUserAc(UserAcRequest) override { return true; }
-    bool login() override { return true; }
+    LoginOutcome login() override { return LoginOutcome::Session; }
     void runSimClient(std::stop_token) override {}
     void runReader(Reader) override {}
     bool ask(Question question) override
