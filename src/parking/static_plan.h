@@ -2,8 +2,8 @@
 // be placed (taken from the back by the placement, one per call), built from the traffic service's
 // parked-traffic list and from the stand schedules, and adjusted every 15 seconds: what still
 // holds is kept, what no longer holds is removed, what is missing is planned. Owns the work list,
-// the removal, keep and live-stayer lists, the fit offsets shown in the window and the seen
-// callsign and hexid sets of the history buffers.
+// the removal, keep and live-stayer lists, the fit offsets shown in the window, the seen
+// callsign and hexid sets of the history buffers and the flights that just departed.
 //
 // Thread: the main loop only (the exit thread empties the lists after the main loop has ended).
 #pragma once

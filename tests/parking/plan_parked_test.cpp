@@ -515,6 +515,12 @@ TEST_F(Departures, ATakeOffIsLearnedButNotParkedAgainForThreeHalfHours)
     LiveAc taxiing = departing(0x406002, "EZY211", "G-EZTB", "EZY");
     gf_learnStandFromLiveAc(taxiing, true);
     EXPECT_FALSE(gf_flightDeparted("EZY211"));
+    // Without soft learning a take-off still keeps the flight (and its ghost) off the stands.
+    g_optLearnSoft.set(false);
+    taxiing.takeOff = 1;
+    gf_learnStandFromLiveAc(taxiing, true);
+    EXPECT_TRUE(gf_flightDeparted("EZY211_"));
+    EXPECT_TRUE(gf_airframeDeparted("G-EZTB"));
 }
 
 TEST_F(Departures, AnAircraftThatLeavesItsStandUnderItsNextFlightIsNotParkedAgain)
