@@ -36,6 +36,7 @@ void gf_resetParkingState()
     g_softPlanned = false;
     g_seenCallsigns.clear();
     g_seenHexids.clear();
+    g_departedFlights.clear();
     g_parkUpdates = 0;
     g_learnSoftAllowed = false;
 

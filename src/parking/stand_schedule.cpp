@@ -19,6 +19,7 @@
 #include "parking/park_choice.h"
 #include "parking/registration_lookup.h"
 #include "parking/stand_search.h"
+#include "parking/static_plan.h"
 #include "simulator/ai_tick.h"
 #include "simulator/removal.h"
 #include "win32/win_api.h"
@@ -219,10 +220,12 @@ bool lf_addRealParkPosOption(std::uint32_t standId, const AcData& ac, bool track
                              bool leaving)
 {
     return lf_guardSighting("lf_addRealParkPosOption", stamp, [&] {
-        if (g_parkPositions.empty() || ac.registration.empty() || ac.callsign.empty())
+        if (g_parkPositions.empty())
             return false;
         auto stand = lf_standById(standId);
-        if (stand == g_parkPositions.end())
+        if (leaving && stand != g_parkPositions.end())
+            gf_rememberDeparture(ac);
+        if (ac.registration.empty() || ac.callsign.empty() || stand == g_parkPositions.end())
             return false;
         auto& options = stand->options;
         const auto option = lf_findSightingOption(options, 1, stamp, ac.registration);
@@ -301,11 +304,17 @@ void lf_searchForCoupledCsAroundThisTime(DaySlot stamp, AcData& ac)
 
 void gf_learnStandFromLiveAc(LiveAc& ac, bool force)
 {
-    if (!g_optLearnSoft.value() || !g_learnSoftAllowed || g_parkAirport.code.empty())
+    if (g_parkAirport.code.empty())
         return;
     const double lat = ac.stream.empty() ? ac.sim.lat : ac.stream.back().lat;
     const double lon = ac.stream.empty() ? ac.sim.lon : ac.stream.back().lon;
     if (gf_distanceNm(lat, lon, g_parkAirport.lat, g_parkAirport.lon) > kLearnRadiusNm)
+        return;
+    // A take-off at the park airport: the plan keeps the flight off the stands for a while,
+    // whether or not its stand is learned below.
+    if (force && ac.takeOff != 0)
+        gf_rememberDeparture(ac);
+    if (!g_optLearnSoft.value() || !g_learnSoftAllowed)
         return;
     if (!force && ac.heightAboveGround >= kLearnHeightFt)
         return;

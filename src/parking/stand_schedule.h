@@ -21,7 +21,7 @@ void gf_countParkUpdate();
 
 // Records a real sighting of the aircraft at the stand; true when the schedule changed (then
 // g_parkUpdates was counted). trackGap fills gaps of 1..5 half-hours since the last sighting;
-// leaving forgets the sighting afterwards.
+// leaving forgets the sighting afterwards and remembers the flight as departed (gf_rememberDeparture).
 bool lf_addRealParkPosOption(std::uint32_t standId, const AcData& ac, bool trackGap, DaySlot stamp,
                              bool leaving);
 // The same for soft options (learned by choice).
@@ -45,7 +45,9 @@ void lf_searchForCoupledCsAroundThisTime(DaySlot stamp, AcData& ac);
 void gf_searchCoupledCallsignsOfNewLiveAc();
 
 // With LEARN_SOFT on and learning allowed: a live aircraft near the park airport without a stand
-// records a soft sighting at the stand that knows it or at the stand chosen for it.
+// records a soft sighting at the stand that knows it or at the stand chosen for it. A forced call
+// for an aircraft whose take-off has started near the park airport remembers the flight as
+// departed, LEARN_SOFT on or off.
 void gf_learnStandFromLiveAc(LiveAc& ac, bool force);
 
 // Half-hours from the stamp to now in the week order; 0 when now lies before the stamp.

@@ -165,6 +165,9 @@ bool lf_optionInUse(const ParkPosOption& o, const std::vector<StaticPlanEntry>& 
             return live.state != AcState::BeingRemoved && lf_sameText(live.registration, o.registration);
         }))
         return true;
+    // The airframe just left: an option under its other flight number would put it back.
+    if (gf_airframeDeparted(o.registration))
+        return true;
     for (const StaticAc& s : g_staticAc) {
         if (lf_sameText(s.coupledCallsign1, o.callsign) || lf_sameText(s.coupledCallsign1, o.callsign2) ||
             lf_sameText(s.registration, o.registration))

@@ -21,6 +21,7 @@
 #include "parking/max_park.h"
 #include "parking/park_choice.h"
 #include "parking/placement.h"
+#include "parking/stand_schedule.h"
 #include "parking/stand_search.h"
 #include "parking/traffic_containers.h"
 #include "simulator/ai_tick.h"
@@ -37,6 +38,7 @@ std::int32_t g_fitOffset = -1;
 bool g_softPlanned = false;
 std::set<std::string> g_seenCallsigns;
 std::set<std::uint32_t> g_seenHexids;
+std::vector<DepartedFlight> g_departedFlights;
 
 namespace {
 
@@ -205,10 +207,63 @@ const LiveAc* gf_liveAcFlying(const std::string& callsign)
     return it == g_liveAc.end() ? nullptr : &*it;
 }
 
+namespace {
+
+std::string lf_withoutGhostMark(std::string callsign)
+{
+    if (!callsign.empty() && callsign.back() == '_')
+        callsign.pop_back();
+    return callsign;
+}
+
+// Forgets the departures that lie kDepartedHalfHours or more back.
+void lf_forgetOldDepartures()
+{
+    const DaySlot now = g_nowDaySlot.load();
+    std::erase_if(g_departedFlights,
+                  [&](const DepartedFlight& d) { return lf_addParkedHalfHours(d.stamp, now) >= kDepartedHalfHours; });
+}
+
+}  // namespace
+
+void gf_rememberDeparture(const AcData& ac)
+{
+    std::string callsign = lf_withoutGhostMark(ac.callsign);
+    if (callsign.empty() && ac.registration.empty())
+        return;
+    const DaySlot now = g_nowDaySlot.load();
+    for (DepartedFlight& d : g_departedFlights) {
+        if (d.callsign == callsign && d.registration == ac.registration) {
+            d.stamp = now;
+            return;
+        }
+    }
+    g_departedFlights.push_back({std::move(callsign), ac.registration, now});
+}
+
+bool gf_flightDeparted(const std::string& callsign)
+{
+    const std::string flight = lf_withoutGhostMark(callsign);
+    if (flight.empty())
+        return false;
+    lf_forgetOldDepartures();
+    return std::any_of(g_departedFlights.begin(), g_departedFlights.end(),
+                       [&](const DepartedFlight& d) { return d.callsign == flight; });
+}
+
+bool gf_airframeDeparted(const std::string& registration)
+{
+    if (registration.empty())
+        return false;
+    lf_forgetOldDepartures();
+    return std::any_of(g_departedFlights.begin(), g_departedFlights.end(),
+                       [&](const DepartedFlight& d) { return d.registration == registration; });
+}
+
 bool gf_flightIsLive(const std::string& callsign)
 {
     return !callsign.empty() && (g_seenCallsigns.contains(callsign) || g_seenCallsigns.contains(callsign + "_") ||
-                                 gf_liveAcFlying(callsign) != nullptr);
+                                 gf_liveAcFlying(callsign) != nullptr || gf_flightDeparted(callsign));
 }
 
 // ---- stamps ------------------------------------------------------------------------------------

@@ -2,8 +2,8 @@
 // be placed (taken from the back by the placement, one per call), built from the traffic service's
 // parked-traffic list and from the stand schedules, and adjusted every 15 seconds: what still
 // holds is kept, what no longer holds is removed, what is missing is planned. Owns the work list,
-// the removal, keep and live-stayer lists, the fit offsets shown in the window and the seen
-// callsign and hexid sets of the history buffers.
+// the removal, keep and live-stayer lists, the fit offsets shown in the window, the seen
+// callsign and hexid sets of the history buffers and the flights that just departed.
 //
 // Thread: the main loop only (the exit thread empties the lists after the main loop has ended).
 #pragma once
@@ -71,13 +71,34 @@ extern bool g_softPlanned;             // the last soft plan found positions
 extern std::set<std::string> g_seenCallsigns;
 extern std::set<std::uint32_t> g_seenHexids;
 
+// A flight that left a stand or started its take-off at the park airport. Its stand's options
+// still hold the half-hour it left in (the schedule must learn that), but the aircraft is gone:
+// parked again from those options it would stand at its gate a minute after the user saw it leave.
+struct DepartedFlight {
+    std::string callsign;           // one trailing '_' dropped, as the options store it
+    std::string registration;
+    DaySlot stamp = 0;              // when it left
+};
+// Departures of the last half-hours (main loop; emptied with the other plan lists).
+extern std::vector<DepartedFlight> g_departedFlights;
+// Half-hours a departure keeps its flight off the stands: its own and the two after, the span in
+// which a sighting is also kept from being learned twice.
+constexpr std::uint32_t kDepartedHalfHours = 3;
+
+// Remembers the aircraft's flight as departed now (a later call for the same flight renews it).
+void gf_rememberDeparture(const AcData& ac);
+// The flight (callsign, one trailing '_' ignored) or the airframe (registration) departed in the
+// last kDepartedHalfHours half-hours; older departures are forgotten on the way.
+bool gf_flightDeparted(const std::string& callsign);
+bool gf_airframeDeparted(const std::string& registration);
+
 // The live aircraft (not being removed) that flies the flight, under its callsign or as its ghost
 // (callsign + "_"); null for an empty callsign or none.
 const LiveAc* gf_liveAcFlying(const std::string& callsign);
 // The flight flies or stands live now: seen in the history buffers (callsign or ghost) or flown by
 // one of the program's live aircraft. The buffers are one fetch's snapshot of the feed; a live
 // aircraft plays its records out behind the feed and may still be taxiing in after the feed has
-// stopped showing it.
+// stopped showing it. A flight that departed in the last half-hours counts too.
 bool gf_flightIsLive(const std::string& callsign);
 
 // Builds the plan from scratch (park airport set up or renewed).

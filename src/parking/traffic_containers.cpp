@@ -221,6 +221,7 @@ void gf_clearTrafficState()
     g_liveStayers.clear();
     g_seenCallsigns.clear();
     g_seenHexids.clear();
+    g_departedFlights.clear();
 
     // Empties the hand-over under g_udpMutex and forgets that the main loop had started.
     gf_resetFeedHandover();

@@ -10,6 +10,7 @@
 #include "foundation/time_slots.h"
 #include "frame/status.h"
 #include "parking/park_choice.h"
+#include "parking/stand_schedule.h"
 #include "parking/stand_search.h"
 #include "simulator/ai_tick.h"
 #include "simulator/removal.h"
@@ -450,6 +451,93 @@ TEST_F(Adjustment, TooManyLiveStayersAreRemovedLongestParkedFirst)
     EXPECT_EQ(g_removeRequests.size(), 2u);
     EXPECT_EQ(g_liveStayers.size(), 3u);
     EXPECT_TRUE(g_staticParkQueue.empty());
+}
+
+// A flight that leaves its stand or takes off is learned at that stand for the half-hour; once the
+// feed and the history buffers no longer show it, the plan must not park it there again.
+class Departures : public ScheduleTest {
+protected:
+    Departures()
+    {
+        g_nowDaySlot.store(gf_makeDaySlot(4, 20));
+        g_optParkingPercentage.setClamped(100);
+        g_optParkSoft.set(true);
+        g_optLearnSoft.set(true);
+        g_learnSoftAllowed = true;
+        g_parkAirport.code = "EGLL";
+        g_parkAirport.lat = kBaseLat;
+        g_parkAirport.lon = kBaseLon;
+        for (std::uint32_t i = 1; i <= 4; ++i)
+            addStand(i, "G" + std::to_string(i), 0, 200.0 * i);
+    }
+    static LiveAc departing(std::uint32_t hexid, const std::string& callsign, const std::string& registration,
+                            const std::string& airline)
+    {
+        LiveAc ac = makeLiveAc(hexid, callsign, {rec(latAt(-1500), lonAt(0), 0)}, SizeClass::Large,
+                               AcState::Placed, AcPhase::Taxiing);
+        static_cast<AcData&>(ac) = aircraft("B738", callsign, registration, hexid, airline);
+        return ac;
+    }
+    static std::vector<std::string> planned()
+    {
+        std::vector<std::string> callsigns;
+        for (const StaticPlanEntry& e : g_staticParkQueue)
+            callsigns.push_back(e.callsign);
+        return callsigns;
+    }
+    static std::size_t optionCount()
+    {
+        std::size_t n = 0;
+        for (const ParkPos& p : g_parkPositions)
+            n += p.options.size();
+        return n;
+    }
+};
+
+TEST_F(Departures, ATakeOffIsLearnedButNotParkedAgainForThreeHalfHours)
+{
+    LiveAc ac = departing(0x406001, "EZY210", "G-EZTA", "EZY");
+    ac.takeOff = 1;  // the take-off has started: learned with force
+    gf_learnStandFromLiveAc(ac, true);
+    ASSERT_EQ(optionCount(), 1u);
+    // The feed has ended and the history buffers no longer hold the flight.
+    gf_applyParkTrafficChanges(false);
+    EXPECT_TRUE(g_staticParkQueue.empty()) << testing::PrintToString(planned());
+    // The learned option is kept (the learned file writes it) and counts again later.
+    ASSERT_EQ(optionCount(), 1u);
+    g_nowDaySlot.store(gf_makeDaySlot(4, 22));
+    gf_applyParkTrafficChanges(false);
+    EXPECT_TRUE(g_staticParkQueue.empty()) << testing::PrintToString(planned());
+    g_nowDaySlot.store(gf_makeDaySlot(4, 23));
+    gf_applyParkTrafficChanges(false);
+    EXPECT_EQ(planned(), std::vector<std::string>({"EZY210"}));
+    // A feed that ends before the take-off is no departure.
+    LiveAc taxiing = departing(0x406002, "EZY211", "G-EZTB", "EZY");
+    gf_learnStandFromLiveAc(taxiing, true);
+    EXPECT_FALSE(gf_flightDeparted("EZY211"));
+    // Without soft learning a take-off still keeps the flight (and its ghost) off the stands.
+    g_optLearnSoft.set(false);
+    taxiing.takeOff = 1;
+    gf_learnStandFromLiveAc(taxiing, true);
+    EXPECT_TRUE(gf_flightDeparted("EZY211_"));
+    EXPECT_TRUE(gf_airframeDeparted("G-EZTB"));
+}
+
+TEST_F(Departures, AnAircraftThatLeavesItsStandUnderItsNextFlightIsNotParkedAgain)
+{
+    // Arrived as BAW167 and left in the same half-hour as BAW168: the option keeps the arrival's
+    // callsign and names the airframe by its registration only.
+    LiveAc ac = departing(0x406003, "BAW167", "G-XLEA", "BAW");
+    EXPECT_TRUE(lf_addRealParkPosOption(2, ac, false, g_nowDaySlot.load(), false));
+    ac.callsign = "BAW168";
+    lf_addRealParkPosOption(2, ac, true, g_nowDaySlot.load(), true);
+    ASSERT_EQ(standById(2).options.size(), 1u);
+    EXPECT_EQ(standById(2).options[0].callsign, "BAW167");
+    gf_applyParkTrafficChanges(false);
+    EXPECT_TRUE(g_staticParkQueue.empty()) << testing::PrintToString(planned());
+    g_nowDaySlot.store(gf_makeDaySlot(4, 23));
+    gf_applyParkTrafficChanges(false);
+    EXPECT_EQ(planned(), std::vector<std::string>({"BAW167"}));
 }
 
 }  // namespace

@@ -31,6 +31,7 @@ void resetScheduleState()
     g_liveStayers.clear();
     g_seenCallsigns.clear();
     g_seenHexids.clear();
+    g_departedFlights.clear();
     g_parkedTraffic.clear();
     g_realFitOffset = 0;
     g_fitOffset = -1;
