@@ -6,7 +6,9 @@ scenario second s is compared with the recording interpolated (linearly) at s - 
 distance, the altitude difference (in the air only: recorded ground altitudes are the last airborne
 value or none), jumps (a step between two writes of one object faster than the aircraft could
 move: faster than max(1.5 x, + 60 kt) the highest recorded ground speed within a minute, or of the
-fixes on each side of a longer gap, and longer than 5 m) and vertical jumps (over a second of
+fixes on each side of a longer gap, by more than 5 m: a simulator frame shows the ticks of the
+program's clock, three or four a frame and a late wake's made-up ticks in the next, a step up to twice
+the speed's and a few metres, no jump a user sees) and vertical jumps (over a second of
 writes, more than 100 ft at a vertical rate 1.5 times beyond both 8,000 ft/min, faster than any
 aircraft of the traffic climbs or descends, and the fastest the records give within a minute: their
 vertical rates and their altitudes over 10 s; a run of such writes counts once). The phase of a write is the recording's at s - 30: taxi (on the ground
@@ -70,6 +72,7 @@ STALE_KT, STALE_S = 60.0, 60.0
 FIELD_M = 10.0 * 1852.0  # an airport's field elevation holds within 10 nm of it
 TURN_RAD_S, ACCEL_MS2, NOISE_M = math.radians(6.0), 5.0, 50.0
 RECOVER_S = 5.0
+JUMP_M = 5.0  # a jump's step beyond the fastest the aircraft moves
 VJUMP_S, VJUMP_FT, VJUMP_RECORDS = 1.0, 100.0, 1.5
 SETTLE_S = 30.0  # an aircraft's first seconds, named apart beside the whole life's maximum
 FEET_PER_HPA = 27.0
@@ -476,7 +479,7 @@ def measure_object(writes, track):
         if prev is not None and s > prev[0]:
             step = dist_m(prev[1], prev[2], lat, lon)
             limit = max(1.5 * track.max_gs_near(at), track.max_gs_near(at) + 60.0) * KT
-            if step > 5.0 and step / (s - prev[0]) > limit:
+            if step > limit * (s - prev[0]) + JUMP_M:
                 res["jumps"] += 1
                 ph = track.phase(at)
                 if ph:

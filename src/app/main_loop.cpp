@@ -33,9 +33,19 @@
 WakeGrid::Clock::time_point WakeGrid::next(Clock::time_point now, Clock::duration period)
 {
     m_next += period;
-    if (m_next < now - kRestartAfter || m_next > now + period)
+    if (m_next < now - kRestartAfter || m_next > now + period) {
         m_next = now + period;
-    return std::max(m_next, now + period * 7 / 10);
+        m_pace = m_next;
+        return m_next;
+    }
+    if (m_next >= now) {  // on the grid
+        m_pace = m_next;
+        return m_next;
+    }
+    // Behind: the next wake 0.7 periods after the last one's planned end, already due when that wake
+    // came late, but never more than a period before now (a long stall is not made up at once).
+    m_pace = std::max(m_pace + period * 7 / 10, now - period);
+    return m_pace;
 }
 
 void (*g_mainLoopSleep)(std::chrono::milliseconds) = [](std::chrono::milliseconds wait) {

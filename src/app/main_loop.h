@@ -40,12 +40,14 @@ extern void (*g_mainLoopSleep)(std::chrono::milliseconds);
 // The wakes' grid: each wake ends a period after the last one's end, not a period after its own
 // work, because the AI tick counts one period per wake and the feed's play-out slots count in ticks
 // (a wake that sleeps 10 ms after 0.4 ms of work makes the 30 s delay 31.2 s; on a busy machine the
-// ticks ran 10-15 % slow). A late wake is made up by wakes of at least 0.7 periods, not by wakes
-// back to back, which would move the aircraft several ticks within one simulator frame (at most
-// 1.43 ticks a period keeps every frame's step within 1.5 times the aircraft's speed);
-// more than kRestartAfter behind the grid (a suspended machine), the grid starts afresh from now.
-// On a loaded machine the wakes come late again and again: restarted after 100 ms, each stall's
-// ticks were lost, and the aircraft played out 2-3 s behind the feed for minutes.
+// ticks ran 10-15 % slow). A late wake is made up by wakes planned 0.7 periods apart, each from the
+// last one's planned end, not from when it came: at most 1.43 ticks a period keeps every frame's
+// step within 1.5 times the aircraft's speed, and on a loaded machine, which wakes a thread
+// milliseconds late and stops it for a tenth of a second now and then, the make-up still gains
+// 0.3 periods a wake. Planned from when each wake came, it gained nothing there: the grid fell
+// behind, started afresh and dropped the ticks (2-3 % of the wall clock), and the aircraft played
+// out seconds late. More than kRestartAfter behind the grid (a suspended machine), the grid starts
+// afresh from now.
 class WakeGrid {
 public:
     using Clock = std::chrono::steady_clock;
@@ -54,5 +56,6 @@ public:
     Clock::time_point next(Clock::time_point now, Clock::duration period);
 
 private:
-    Clock::time_point m_next{};
+    Clock::time_point m_next{};  // the grid
+    Clock::time_point m_pace{};  // the last wake's planned end
 };

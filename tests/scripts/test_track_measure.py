@@ -3,6 +3,7 @@ leaves out, the phase split, the jump, vertical jump and stuck counts, the compa
 time, the recording gaps counted apart, the datum, the last line; and the replay's exit status when
 it measured nothing. Run by scripts/test: python3 -m unittest discover -s tests/scripts."""
 import json
+import math
 import os
 import re
 import subprocess
@@ -188,6 +189,23 @@ class Counts(unittest.TestCase):
         self.assertEqual(res["jumps"], 1)
         self.assertEqual(res["phases"]["taxi"]["jumps"], 1)
         self.assertEqual(tm.measure_object(writes_on(track, frames(40.0, 100.0)), track)["jumps"], 0)
+
+    def test_a_frame_of_made_up_ticks_is_no_jump(self):
+        # 250 kt in the air; each simulator frame (30 a second) shows the program's 10 ms ticks, and
+        # every tenth frame a wake 20 ms late, whose ticks the next frame makes up: 7.7 m in a frame
+        # where the aircraft flies 6.4 m at 1.5 times its speed. No jump; 15 m aside is one.
+        track = tm.Track("a", "A", "A320", [east(t, 250.0, 5000.0) for t in range(0, 200)])
+        writes = []
+        for k in range(30 * 60):
+            s = 40.0 + k / 30.0
+            tick = math.floor((s - (0.02 if k % 10 == 5 else 0.0)) * 100.0) / 100.0
+            fix = track.at(tick - tm.DELAY)
+            writes.append((s, fix[0], fix[1], fix[2]))
+        steps = [tm.dist_m(a[1], a[2], b[1], b[2]) for a, b in zip(writes, writes[1:])]
+        self.assertGreater(max(steps), 1.5 * 250.0 * tm.KT / 30.0 + 1.0)
+        self.assertEqual(tm.measure_object(writes, track)["jumps"], 0)
+        aside = [(s, lat + (15.0 / M_PER_DEG if s >= 70.0 else 0.0), lon, alt) for s, lat, lon, alt in writes]
+        self.assertEqual(tm.measure_object(aside, track)["jumps"], 1)
 
     def test_stuck_while_the_recording_moves_on_also_past_its_end(self):
         track = tm.Track("a", "A", "A320", [east(t, 20.0, 0.0, True) for t in range(0, 100)])
