@@ -9,6 +9,7 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
@@ -399,17 +400,96 @@ void lf_readOptIdentity(const OptAttributes& attributes, const std::string& regi
     }
 }
 
+// pugixml's bool rule: true when the text begins with 1, t, T, y or Y.
+bool lf_xmlBool(const char* text)
+{
+    const char c = text[0];
+    return c == '1' || c == 't' || c == 'T' || c == 'y' || c == 'Y';
+}
+
+// pugixml's as_uint, read straight for the writer's plain decimals of up to nine digits.
+std::uint32_t lf_xmlUint(const pugi::xml_attribute& attribute, const char* text)
+{
+    std::uint32_t value = 0;
+    std::size_t digits = 0;
+    for (; text[digits] >= '0' && text[digits] <= '9'; ++digits)
+        value = value * 10 + static_cast<std::uint32_t>(text[digits] - '0');
+    if (text[digits] == '\0' && digits > 0 && digits <= 9)
+        return value;
+    return attribute.as_uint();
+}
+
+// One opt element, its attributes walked once in document order (the first of a repeated name
+// counts, as a look-up by name would give), the texts taken where the document holds them.
 void lf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t source, ParkPosOption& option)
 {
-    const OptAttributes attributes(opt);
-    option.registration = attributes.at[OptAttributes::kReg].as_string();
-    lf_readOptIdentity(attributes, option.registration, option.callsign, option.callsign2, option.airline,
-                       option.type);
-    option.slots = lf_hours2bitset(attributes.at[OptAttributes::kHh].as_string());
+    enum : unsigned { kCs = 1, kReg = 2, kAirl = 4, kType = 8, kHh = 16, kDay = 32, kSoft = 64 };
+    std::string_view cs, reg, airl, type, hh;
+    std::uint32_t weekday = 0;
+    bool soft = false;
+    unsigned seen = 0;
+    const auto take = [&seen](unsigned bit) {
+        const bool first = (seen & bit) == 0;
+        seen |= bit;
+        return first;
+    };
+    for (pugi::xml_attribute a = opt.first_attribute(); a; a = a.next_attribute()) {
+        const char* n = a.name();
+        switch (n[0]) {
+        case 'c':
+            if (n[1] == 's' && n[2] == '\0' && take(kCs))
+                cs = a.value();
+            break;
+        case 'r':
+            if (n[1] == 'e' && n[2] == 'g' && n[3] == '\0' && take(kReg))
+                reg = a.value();
+            break;
+        case 'a':
+            if (std::strcmp(n, "airl") == 0 && take(kAirl))
+                airl = a.value();
+            break;
+        case 't':
+            if (std::strcmp(n, "type") == 0 && take(kType))
+                type = a.value();
+            break;
+        case 'h':
+            if (n[1] == 'h' && n[2] == '\0' && take(kHh))
+                hh = a.value();
+            break;
+        case 'd':
+            if (n[1] == 'a' && n[2] == 'y' && n[3] == '\0' && take(kDay))
+                weekday = lf_xmlUint(a, a.value());
+            break;
+        case 's':
+            if (std::strcmp(n, "soft") == 0 && take(kSoft))
+                soft = lf_xmlBool(a.value());
+            break;
+        default:
+            break;
+        }
+    }
+
+    option.registration.assign(reg);
+    const std::size_t colon = cs.find(':');
+    option.callsign.assign(cs.substr(0, colon));
+    // Only "A:B" carries a second callsign; "A:B:C" is damaged and keeps the first part alone.
+    if (colon != std::string_view::npos && cs.find(':', colon + 1) == std::string_view::npos)
+        option.callsign2.assign(cs.substr(colon + 1));
+    std::optional<RegistrationIdentity> known;
+    if (!reg.empty())
+        known = gf_registrationIdentity(option.registration);
+    if (known) {
+        option.airline = std::move(known->airline);
+        option.type = std::move(known->type);
+    } else {
+        option.airline.assign(airl);
+        option.type.assign(type);
+    }
+    option.slots = lf_hours2bitset(hh);
     option.number = number;
-    option.weekday = attributes.at[OptAttributes::kDay].as_uint();
+    option.weekday = weekday;
     option.source = source;
-    option.real = attributes.at[OptAttributes::kSoft].as_bool() ? 0 : 1;
+    option.real = soft ? 0 : 1;
 }
 
 // The parkpos attributes reading uses.
