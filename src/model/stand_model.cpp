@@ -282,7 +282,7 @@ void gf_computeOverlappingStands()
         std::vector<double> cosLat(stands.size());
         for (std::size_t i = 0; i < stands.size(); ++i)
             cosLat[i] = std::cos(stands[i].lat * kDegToRad);
-        std::vector<std::uint32_t> candidates;
+        std::vector<std::uint32_t> candidates, found;
         for (std::uint32_t i = 0; i < stands.size(); ++i) {
             candidates.clear();
             const Cell& own = byIndex[i];
@@ -294,6 +294,7 @@ void gf_computeOverlappingStands()
                     candidates.push_back(c->index);
             }
             std::sort(candidates.begin(), candidates.end());
+            found.clear();
             ParkPos& a = stands[i];
             const double phiA = a.lat * kDegToRad;
             for (const std::uint32_t j : candidates) {
@@ -315,13 +316,15 @@ void gf_computeOverlappingStands()
                     if (1.1 * flat > reach * 1.001)
                         continue;
                     if (1.1 * flat < reach * 0.999) {
-                        a.overlapping.push_back(b.standId);
+                        found.push_back(b.standId);
                         continue;
                     }
                 }
                 if (lf_overlaps(a, b))
-                    a.overlapping.push_back(b.standId);
+                    found.push_back(b.standId);
             }
+            // The list at its size in one allocation.
+            a.overlapping = std::vector<std::uint32_t>(found.begin(), found.end());
         }
     }
     for (auto& a : stands)

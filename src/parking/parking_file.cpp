@@ -9,7 +9,6 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
@@ -419,12 +418,41 @@ std::uint32_t lf_xmlUint(const pugi::xml_attribute& attribute, const char* text)
     return attribute.as_uint();
 }
 
+// The writer's hh ("5,8,11,14": slots of one or two digits below 48 between commas) read where the
+// document holds it; any other text goes to lf_hours2bitset, which reads it the same way or logs it.
+SlotSet lf_readHours(const char* text)
+{
+    std::uint64_t bits = 0;
+    unsigned value = 0, digits = 0;
+    const char* p = text;
+    for (;; ++p) {
+        const char c = *p;
+        if (c >= '0' && c <= '9') {
+            if (++digits > 2)
+                break;
+            value = value * 10 + static_cast<unsigned>(c - '0');
+        } else if ((c == ',' || c == '\0') && value < 48) {
+            if (c == ',' && digits == 0)
+                break;
+            if (digits > 0)
+                bits |= std::uint64_t{1} << value;
+            if (c == '\0')
+                return SlotSet(bits);
+            value = digits = 0;
+        } else {
+            break;
+        }
+    }
+    return lf_hours2bitset(text);
+}
+
 // One opt element, its attributes walked once in document order (the first of a repeated name
 // counts, as a look-up by name would give), the texts taken where the document holds them.
 void lf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t source, ParkPosOption& option)
 {
     enum : unsigned { kCs = 1, kReg = 2, kAirl = 4, kType = 8, kHh = 16, kDay = 32, kSoft = 64 };
-    std::string_view cs, reg, airl, type, hh;
+    std::string_view cs, reg, airl, type;
+    const char* hh = "";
     std::uint32_t weekday = 0;
     bool soft = false;
     unsigned seen = 0;
@@ -445,11 +473,11 @@ void lf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t s
                 reg = a.value();
             break;
         case 'a':
-            if (std::strcmp(n, "airl") == 0 && take(kAirl))
+            if (n[1] == 'i' && n[2] == 'r' && n[3] == 'l' && n[4] == '\0' && take(kAirl))
                 airl = a.value();
             break;
         case 't':
-            if (std::strcmp(n, "type") == 0 && take(kType))
+            if (n[1] == 'y' && n[2] == 'p' && n[3] == 'e' && n[4] == '\0' && take(kType))
                 type = a.value();
             break;
         case 'h':
@@ -461,7 +489,7 @@ void lf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t s
                 weekday = lf_xmlUint(a, a.value());
             break;
         case 's':
-            if (std::strcmp(n, "soft") == 0 && take(kSoft))
+            if (n[1] == 'o' && n[2] == 'f' && n[3] == 't' && n[4] == '\0' && take(kSoft))
                 soft = lf_xmlBool(a.value());
             break;
         default:
@@ -485,7 +513,7 @@ void lf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t s
         option.airline.assign(airl);
         option.type.assign(type);
     }
-    option.slots = lf_hours2bitset(hh);
+    option.slots = lf_readHours(hh);
     option.number = number;
     option.weekday = weekday;
     option.source = source;
@@ -506,11 +534,9 @@ struct ParkPosAttributes {
 // As gf_xmlAttributeAsDouble: 0 when absent, the number of its text otherwise (throws when none).
 // The writer's plain decimals ("-22.605600") are read without the general reading; both round
 // correctly, so the value is the same.
-double lf_asDouble(const pugi::xml_attribute& attribute)
+// The writer's plain decimal read straight; false for any other text.
+bool lf_plainDouble(const char* text, double& value)
 {
-    if (!attribute)
-        return 0.0;
-    const char* text = attribute.as_string();
     const char* p = text + (*text == '-' ? 1 : 0);
     const char* digits = p;
     while (*p >= '0' && *p <= '9')
@@ -523,12 +549,29 @@ double lf_asDouble(const pugi::xml_attribute& attribute)
         plain = p != fraction;
     }
     if (plain && *p == '\0' && p - text <= 32) {
-        double value = 0.0;
         const auto [end, ec] = std::from_chars(text, p, value);
-        if (ec == std::errc() && end == p)
-            return value;
+        return ec == std::errc() && end == p;
     }
-    return tvx::stod(text);
+    return false;
+}
+
+double lf_asDouble(const pugi::xml_attribute& attribute)
+{
+    if (!attribute)
+        return 0.0;
+    const char* text = attribute.as_string();
+    double value = 0.0;
+    return lf_plainDouble(text, value) ? value : tvx::stod(text);
+}
+
+// As pugixml's as_double (0 when absent); a plain decimal, which both read correctly rounded,
+// without it.
+double lf_asXmlDouble(const pugi::xml_attribute& attribute)
+{
+    if (!attribute)
+        return 0.0;
+    double value = 0.0;
+    return lf_plainDouble(attribute.as_string(), value) ? value : attribute.as_double();
 }
 
 }  // namespace
@@ -549,14 +592,14 @@ ParkPosOption gf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::u
     return option;
 }
 
-void gf_readParkPos(const pugi::xml_node& parkpos, const std::string& name, std::uint32_t source)
+void gf_readParkPos(const pugi::xml_node& parkpos, std::string name, std::uint32_t source)
 {
     using A = ParkPosAttributes;
     const A attributes(parkpos);
     const double lat = lf_asDouble(attributes.at[A::kLatitude]);
     const double lon = lf_asDouble(attributes.at[A::kLongitude]);
     const double radiusMetres = lf_asDouble(attributes.at[A::kRadius]);
-    const double headingDeg = attributes.at[A::kHeading].as_double();
+    const double headingDeg = lf_asXmlDouble(attributes.at[A::kHeading]);
     // A stand that is no place on the world ("nan" included) is refused like a number that is none.
     if (!(std::abs(lat) <= 90.0 && std::abs(lon) <= 180.0 && radiusMetres >= 0.0 && std::isfinite(radiusMetres)
           && std::isfinite(headingDeg)))
@@ -587,7 +630,7 @@ void gf_readParkPos(const pugi::xml_node& parkpos, const std::string& name, std:
     const bool ramp = attributes.at[A::kRamp].as_bool();
     const bool cargo = attributes.at[A::kCargo].as_bool();
     const double heading = headingDeg * kDegToRad;
-    g_parkPositions.emplace_back(name, std::move(options), lat, lon, heading, radiusMetres, cargo, ramp, heli);
+    g_parkPositions.emplace_back(std::move(name), std::move(options), lat, lon, heading, radiusMetres, cargo, ramp, heli);
 }
 
 void gf_readParkPositions(const pugi::xml_document& doc, std::uint32_t source)
@@ -599,10 +642,9 @@ void gf_readParkPositions(const pugi::xml_document& doc, std::uint32_t source)
     g_parkPositions.reserve(g_parkPositions.size() + count);
     for (const pugi::xml_node parkpos : parkpositions) {
         const std::string_view id = parkpos.attribute("id").as_string();
-        const std::string name(id);
         if (!names.insert(id).second)
-            throw tvx::UserErrorException(94, "Parking position " + name + " appears more than once?");
-        gf_readParkPos(parkpos, name, source);
+            throw tvx::UserErrorException(94, "Parking position " + std::string(id) + " appears more than once?");
+        gf_readParkPos(parkpos, std::string(id), source);
     }
 }
 
