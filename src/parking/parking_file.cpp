@@ -497,12 +497,14 @@ void lf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t s
         }
     }
 
-    option.registration.assign(reg);
+    // Built and moved in: an option's texts fit the string's own buffer, which an assign into
+    // the empty field fills more slowly.
+    option.registration = std::string(reg);
     const std::size_t colon = cs.find(':');
-    option.callsign.assign(cs.substr(0, colon));
+    option.callsign = std::string(cs.substr(0, colon));
     // Only "A:B" carries a second callsign; "A:B:C" is damaged and keeps the first part alone.
     if (colon != std::string_view::npos && cs.find(':', colon + 1) == std::string_view::npos)
-        option.callsign2.assign(cs.substr(colon + 1));
+        option.callsign2 = std::string(cs.substr(colon + 1));
     std::optional<RegistrationIdentity> known;
     if (!reg.empty())
         known = gf_registrationIdentity(option.registration);
@@ -510,8 +512,8 @@ void lf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t s
         option.airline = std::move(known->airline);
         option.type = std::move(known->type);
     } else {
-        option.airline.assign(airl);
-        option.type.assign(type);
+        option.airline = std::string(airl);
+        option.type = std::string(type);
     }
     option.slots = lf_readHours(hh);
     option.number = number;
