@@ -279,7 +279,10 @@ void gf_computeOverlappingStands()
                          static_cast<std::int64_t>(std::floor((stands[i].lon - cells->lonMin) / cells->lonSize)), i};
         std::vector<Cell> byIndex = sorted;
         std::sort(sorted.begin(), sorted.end());
-        std::vector<std::uint32_t> candidates;
+        std::vector<double> cosLat(stands.size());
+        for (std::size_t i = 0; i < stands.size(); ++i)
+            cosLat[i] = std::cos(stands[i].lat * kDegToRad);
+        std::vector<std::uint32_t> candidates, found;
         for (std::uint32_t i = 0; i < stands.size(); ++i) {
             candidates.clear();
             const Cell& own = byIndex[i];
@@ -291,17 +294,37 @@ void gf_computeOverlappingStands()
                     candidates.push_back(c->index);
             }
             std::sort(candidates.begin(), candidates.end());
+            found.clear();
             ParkPos& a = stands[i];
             const double phiA = a.lat * kDegToRad;
             for (const std::uint32_t j : candidates) {
                 // Two stands whose latitudes alone lie further apart than their radii allow do not
                 // overlap (the distance is at least the latitudes' arc; a 1 % margin for rounding).
                 const ParkPos& b = stands[j];
-                if (std::abs(b.lat * kDegToRad - phiA) * kEarthRadiusNm * 1.1 > (a.radius + b.radius) * 1.01)
+                const double reach = a.radius + b.radius;
+                const double dPhi = b.lat * kDegToRad - phiA;
+                if (std::abs(dPhi) * kEarthRadiusNm * 1.1 > reach * 1.01)
                     continue;
+                // Within 0.01 rad the flat distance sqrt(dPhi² + cosA cosB dLambda²) is the great
+                // circle's to better than 1e-4 (the haversine's sines taken for their angles): a pair
+                // clearly apart or clearly overlapping by a 1e-3 margin needs no trigonometry; the
+                // pairs in between take the exact test.
+                const double dLambda = (b.lon - a.lon) * kDegToRad;
+                if (std::abs(dPhi) < 0.01 && std::abs(dLambda) < 0.01 && b.standId != a.standId) {
+                    const double flat =
+                        kEarthRadiusNm * std::sqrt(dPhi * dPhi + cosLat[i] * cosLat[j] * dLambda * dLambda);
+                    if (1.1 * flat > reach * 1.001)
+                        continue;
+                    if (1.1 * flat < reach * 0.999) {
+                        found.push_back(b.standId);
+                        continue;
+                    }
+                }
                 if (lf_overlaps(a, b))
-                    a.overlapping.push_back(b.standId);
+                    found.push_back(b.standId);
             }
+            // The list at its size in one allocation.
+            a.overlapping = std::vector<std::uint32_t>(found.begin(), found.end());
         }
     }
     for (auto& a : stands)

@@ -400,17 +400,127 @@ void lf_readOptIdentity(const OptAttributes& attributes, const std::string& regi
     }
 }
 
+// pugixml's bool rule: true when the text begins with 1, t, T, y or Y.
+bool lf_xmlBool(const char* text)
+{
+    const char c = text[0];
+    return c == '1' || c == 't' || c == 'T' || c == 'y' || c == 'Y';
+}
+
+// pugixml's as_uint, read straight for the writer's plain decimals of up to nine digits.
+std::uint32_t lf_xmlUint(const pugi::xml_attribute& attribute, const char* text)
+{
+    std::uint32_t value = 0;
+    std::size_t digits = 0;
+    for (; text[digits] >= '0' && text[digits] <= '9'; ++digits)
+        value = value * 10 + static_cast<std::uint32_t>(text[digits] - '0');
+    if (text[digits] == '\0' && digits > 0 && digits <= 9)
+        return value;
+    return attribute.as_uint();
+}
+
+// The writer's hh ("5,8,11,14": slots of one or two digits below 48 between commas) read where the
+// document holds it; any other text goes to lf_hours2bitset, which reads it the same way or logs it.
+SlotSet lf_readHours(const char* text)
+{
+    std::uint64_t bits = 0;
+    unsigned value = 0, digits = 0;
+    const char* p = text;
+    for (;; ++p) {
+        const char c = *p;
+        if (c >= '0' && c <= '9') {
+            if (++digits > 2)
+                break;
+            value = value * 10 + static_cast<unsigned>(c - '0');
+        } else if ((c == ',' || c == '\0') && value < 48) {
+            if (c == ',' && digits == 0)
+                break;
+            if (digits > 0)
+                bits |= std::uint64_t{1} << value;
+            if (c == '\0')
+                return SlotSet(bits);
+            value = digits = 0;
+        } else {
+            break;
+        }
+    }
+    return lf_hours2bitset(text);
+}
+
+// One opt element, its attributes walked once in document order (the first of a repeated name
+// counts, as a look-up by name would give), the texts taken where the document holds them.
 void lf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t source, ParkPosOption& option)
 {
-    const OptAttributes attributes(opt);
-    option.registration = attributes.at[OptAttributes::kReg].as_string();
-    lf_readOptIdentity(attributes, option.registration, option.callsign, option.callsign2, option.airline,
-                       option.type);
-    option.slots = lf_hours2bitset(attributes.at[OptAttributes::kHh].as_string());
+    enum : unsigned { kCs = 1, kReg = 2, kAirl = 4, kType = 8, kHh = 16, kDay = 32, kSoft = 64 };
+    std::string_view cs, reg, airl, type;
+    const char* hh = "";
+    std::uint32_t weekday = 0;
+    bool soft = false;
+    unsigned seen = 0;
+    const auto take = [&seen](unsigned bit) {
+        const bool first = (seen & bit) == 0;
+        seen |= bit;
+        return first;
+    };
+    for (pugi::xml_attribute a = opt.first_attribute(); a; a = a.next_attribute()) {
+        const char* n = a.name();
+        switch (n[0]) {
+        case 'c':
+            if (n[1] == 's' && n[2] == '\0' && take(kCs))
+                cs = a.value();
+            break;
+        case 'r':
+            if (n[1] == 'e' && n[2] == 'g' && n[3] == '\0' && take(kReg))
+                reg = a.value();
+            break;
+        case 'a':
+            if (n[1] == 'i' && n[2] == 'r' && n[3] == 'l' && n[4] == '\0' && take(kAirl))
+                airl = a.value();
+            break;
+        case 't':
+            if (n[1] == 'y' && n[2] == 'p' && n[3] == 'e' && n[4] == '\0' && take(kType))
+                type = a.value();
+            break;
+        case 'h':
+            if (n[1] == 'h' && n[2] == '\0' && take(kHh))
+                hh = a.value();
+            break;
+        case 'd':
+            if (n[1] == 'a' && n[2] == 'y' && n[3] == '\0' && take(kDay))
+                weekday = lf_xmlUint(a, a.value());
+            break;
+        case 's':
+            if (n[1] == 'o' && n[2] == 'f' && n[3] == 't' && n[4] == '\0' && take(kSoft))
+                soft = lf_xmlBool(a.value());
+            break;
+        default:
+            break;
+        }
+    }
+
+    // Built and moved in: an option's texts fit the string's own buffer, which an assign into
+    // the empty field fills more slowly.
+    option.registration = std::string(reg);
+    const std::size_t colon = cs.find(':');
+    option.callsign = std::string(cs.substr(0, colon));
+    // Only "A:B" carries a second callsign; "A:B:C" is damaged and keeps the first part alone.
+    if (colon != std::string_view::npos && cs.find(':', colon + 1) == std::string_view::npos)
+        option.callsign2 = std::string(cs.substr(colon + 1));
+    std::optional<RegistrationIdentity> known;
+    if (!reg.empty())
+        known = gf_registrationIdentity(option.registration);
+    if (known) {
+        option.airline = std::move(known->airline);
+        option.type = std::move(known->type);
+    } else {
+        option.airline = std::string(airl);
+        option.type = std::string(type);
+    }
+    option.slots = lf_readHours(hh);
     option.number = number;
-    option.weekday = attributes.at[OptAttributes::kDay].as_uint();
+    option.weekday = weekday;
     option.source = source;
-    option.real = attributes.at[OptAttributes::kSoft].as_bool() ? 0 : 1;
+    option.real = soft ? 0 : 1;
 }
 
 // The parkpos attributes reading uses.
@@ -427,11 +537,9 @@ struct ParkPosAttributes {
 // As gf_xmlAttributeAsDouble: 0 when absent, the number of its text otherwise (throws when none).
 // The writer's plain decimals ("-22.605600") are read without the general reading; both round
 // correctly, so the value is the same.
-double lf_asDouble(const pugi::xml_attribute& attribute)
+// The writer's plain decimal read straight; false for any other text.
+bool lf_plainDouble(const char* text, double& value)
 {
-    if (!attribute)
-        return 0.0;
-    const char* text = attribute.as_string();
     const char* p = text + (*text == '-' ? 1 : 0);
     const char* digits = p;
     while (*p >= '0' && *p <= '9')
@@ -444,12 +552,29 @@ double lf_asDouble(const pugi::xml_attribute& attribute)
         plain = p != fraction;
     }
     if (plain && *p == '\0' && p - text <= 32) {
-        double value = 0.0;
         const auto [end, ec] = std::from_chars(text, p, value);
-        if (ec == std::errc() && end == p)
-            return value;
+        return ec == std::errc() && end == p;
     }
-    return tvx::stod(text);
+    return false;
+}
+
+double lf_asDouble(const pugi::xml_attribute& attribute)
+{
+    if (!attribute)
+        return 0.0;
+    const char* text = attribute.as_string();
+    double value = 0.0;
+    return lf_plainDouble(text, value) ? value : tvx::stod(text);
+}
+
+// As pugixml's as_double (0 when absent); a plain decimal, which both read correctly rounded,
+// without it.
+double lf_asXmlDouble(const pugi::xml_attribute& attribute)
+{
+    if (!attribute)
+        return 0.0;
+    double value = 0.0;
+    return lf_plainDouble(attribute.as_string(), value) ? value : attribute.as_double();
 }
 
 }  // namespace
@@ -470,14 +595,14 @@ ParkPosOption gf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::u
     return option;
 }
 
-void gf_readParkPos(const pugi::xml_node& parkpos, const std::string& name, std::uint32_t source)
+void gf_readParkPos(const pugi::xml_node& parkpos, std::string name, std::uint32_t source)
 {
     using A = ParkPosAttributes;
     const A attributes(parkpos);
     const double lat = lf_asDouble(attributes.at[A::kLatitude]);
     const double lon = lf_asDouble(attributes.at[A::kLongitude]);
     const double radiusMetres = lf_asDouble(attributes.at[A::kRadius]);
-    const double headingDeg = attributes.at[A::kHeading].as_double();
+    const double headingDeg = lf_asXmlDouble(attributes.at[A::kHeading]);
     // A stand that is no place on the world ("nan" included) is refused like a number that is none.
     if (!(std::abs(lat) <= 90.0 && std::abs(lon) <= 180.0 && radiusMetres >= 0.0 && std::isfinite(radiusMetres)
           && std::isfinite(headingDeg)))
@@ -508,7 +633,7 @@ void gf_readParkPos(const pugi::xml_node& parkpos, const std::string& name, std:
     const bool ramp = attributes.at[A::kRamp].as_bool();
     const bool cargo = attributes.at[A::kCargo].as_bool();
     const double heading = headingDeg * kDegToRad;
-    g_parkPositions.emplace_back(name, std::move(options), lat, lon, heading, radiusMetres, cargo, ramp, heli);
+    g_parkPositions.emplace_back(std::move(name), std::move(options), lat, lon, heading, radiusMetres, cargo, ramp, heli);
 }
 
 void gf_readParkPositions(const pugi::xml_document& doc, std::uint32_t source)
@@ -520,10 +645,9 @@ void gf_readParkPositions(const pugi::xml_document& doc, std::uint32_t source)
     g_parkPositions.reserve(g_parkPositions.size() + count);
     for (const pugi::xml_node parkpos : parkpositions) {
         const std::string_view id = parkpos.attribute("id").as_string();
-        const std::string name(id);
         if (!names.insert(id).second)
-            throw tvx::UserErrorException(94, "Parking position " + name + " appears more than once?");
-        gf_readParkPos(parkpos, name, source);
+            throw tvx::UserErrorException(94, "Parking position " + std::string(id) + " appears more than once?");
+        gf_readParkPos(parkpos, std::string(id), source);
     }
 }
 

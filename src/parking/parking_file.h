@@ -93,7 +93,7 @@ bool gf_addUintParameter(pugi::xml_document& doc, std::string_view name, std::ui
 
 // Parses one parkpos element with its options and appends the stand to g_parkPositions. The
 // caller gives the stand's name (the id attribute) and the source value of its options.
-void gf_readParkPos(const pugi::xml_node& parkpos, const std::string& name, std::uint32_t source);
+void gf_readParkPos(const pugi::xml_node& parkpos, std::string name, std::uint32_t source);
 
 // One opt element as a parking option with the given number and source: identity as
 // lf_readOptIdentity gives it, reg, the slots of hh, day, and real unless soft is true.
