@@ -115,13 +115,16 @@ scenario = json.load(open(sys.argv[1]))
 scenario.setdefault("failures", {})["quitAfterSeconds"] = float(sys.argv[3])
 json.dump(scenario, open(sys.argv[2], "w"), indent=1)
 EOF
+# The aircraft of the service's parked list are not in the live feed (the service lists aircraft
+# silent for ten minutes or more), as in the demo.
 python3 - standins/scenarios/demo_bikf_traffic.json "$work/traffic-scenario.json" 200 <<'EOF'
 import json, sys
 scenario, shift = json.load(open(sys.argv[1])), float(sys.argv[3])
 scenario["start"] += shift
+parked = {p["hex"] for p in scenario["parked"]}
 for track in scenario["tracks"]:
     track["points"] = [dict(p, t=p["t"] - shift) for p in track["points"] if p["t"] >= shift]
-scenario["tracks"] = [t for t in scenario["tracks"] if t["points"]]
+scenario["tracks"] = [t for t in scenario["tracks"] if t["points"] and t["hex"] not in parked]
 json.dump(scenario, open(sys.argv[2], "w"))
 EOF
 
