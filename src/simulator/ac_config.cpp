@@ -135,8 +135,8 @@ void lf_airAltitudeStep(LiveAc& ac, double i, const AirportEntry* airport)
         liveac::setClimbStep(ac);
     } else if (a0 && a1) {
         if (ac.landing) {
-            if (head.alt == second.alt && ac.heightAboveGround <= 1000.0 && head.vertRate + second.vertRate <= 100.0
-                && lf_comesDownAhead(ac))
+            if (head.alt == second.alt && ac.heightAboveGround <= kApproachStartHeightFt &&
+                head.vertRate + second.vertRate <= kApproachLevelFpm && lf_comesDownAhead(ac))
                 lf_setApproachRate(ac, liveac::approachVerticalSpeed(ac));
             else
                 ac.altStep = std::min((second.alt - ac.sim.alt) / i, lf_recordedClimbCap(ac));
@@ -153,7 +153,7 @@ void lf_airAltitudeStep(LiveAc& ac, double i, const AirportEntry* airport)
         if (!std::isnan(ground) && qnh <= kStandardQnh)
             ac.altStep = (ground - ac.sim.alt) / i;
         else
-            lf_setApproachRate(ac, qnh > kStandardQnh ? liveac::approachVerticalSpeed(ac) : -601.0);
+            lf_setApproachRate(ac, qnh > kStandardQnh ? liveac::approachVerticalSpeed(ac) : -kApproachFpm);
         gf_setGear(ac, true);
     } else {
         liveac::groundRecordsInAir(ac);
@@ -473,7 +473,7 @@ double approachVerticalSpeed(const LiveAc& ac)
     if (ac.heightAboveGround <= 100.0)
         return -600.0;
     const double mean = (gf_rec(ac.stream, 0).vertRate + gf_rec(ac.stream, 1).vertRate) / 2.0;
-    return std::min(-601.0, mean - (g_qnh.load() - kStandardQnh) * 6.0);
+    return std::min(-kApproachFpm, mean - (g_qnh.load() - kStandardQnh) * 6.0);
 }
 
 void setBankStep(LiveAc& ac, double turn, std::int32_t ticks)
@@ -501,7 +501,7 @@ void groundRecordsInAir(LiveAc& ac)
                 return;
             }
         }
-        lf_setApproachRate(ac, std::max(gf_rec(ac.stream, 1).vertRate, 601.0));
+        lf_setApproachRate(ac, std::max(gf_rec(ac.stream, 1).vertRate, kApproachFpm));
         gf_setGear(ac, true);
         return;
     }
@@ -579,7 +579,7 @@ void flare(LiveAc& ac)
         if (std::min(agl, h) <= cg + 30.0) {
             ac.pitchStep = ac.flareTicks > 0 ? (kFlarePitch - ac.sim.pitch) / ac.flareTicks : 0.0;
             ac.altStep = -0.1;
-            head.vertRate = -601.0;
+            head.vertRate = -kApproachFpm;
             m.flareStage = 1;
         }
         break;

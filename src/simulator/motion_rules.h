@@ -203,6 +203,13 @@ inline constexpr double kCornerPaceMarginKnots = 10.0;
 
 // The standard pressure (hPa): above it recorded pressure altitudes read low.
 inline constexpr std::int32_t kStandardQnh = 1013;
+// The gentlest descent of an approach (ft/min): about a 3-degree glide path at 115 kt, the
+// slowest approach of the traffic.
+inline constexpr double kApproachFpm = 601.0;
+// A landing aircraft starts its approach descent only this close above the ground (ft), and only
+// while its records hold level within this much a minute (ft/min, the two rates summed).
+inline constexpr double kApproachStartHeightFt = 1000.0;
+inline constexpr double kApproachLevelFpm = 100.0;
 
 // Near an airport: within this distance (nm).
 inline constexpr double kTenNm = 10.0;
