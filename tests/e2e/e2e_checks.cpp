@@ -5,12 +5,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <sstream>
 
 #include "simulator/ai_tick.h"
+#include "support/temp_folder.h"
 #include "simulator/command_queues.h"
 #include "simulator/feed_handover.h"
 
@@ -272,6 +274,40 @@ std::size_t gf_positionWritesAfter(std::uint64_t frame)
     for (const auto& call : simstandin::sim().calls(simstandin::Call::SetDataOnSimObject))
         n += call.frame > frame ? 1 : 0;
     return n;
+}
+
+ReplayRun runReplayScript(const std::filesystem::path& recording, const std::string& args,
+                          const std::filesystem::path& work)
+{
+    namespace fs = std::filesystem;
+    ReplayRun run;
+    const char* source = std::getenv("TAVIX_SOURCE_DIR");
+    if (!source) {
+        run.skip = "TAVIX_SOURCE_DIR not set";
+        return run;
+    }
+    if (recording.empty() || !fs::exists(recording)) {
+        run.skip = "recording not found beside the project (../shared/testdata): " + recording.string();
+        return run;
+    }
+    // The build folder holds this program in tests/ and the replay driver in standins/replay/.
+    const fs::path build = fs::canonical("/proc/self/exe").parent_path().parent_path();
+    if (!fs::exists(build / "standins" / "replay" / "tavix-replay")) {
+        run.skip = "tavix-replay not built in " + build.string();
+        return run;
+    }
+    if (std::system("python3 -c '' > /dev/null 2>&1") != 0) {
+        run.skip = "python3 not found";
+        return run;
+    }
+    const fs::path out = work / "replay.txt";
+    const std::string cmd = "TAVIX_BUILD_DIR='" + build.string() + "' python3 '" + source + "/scripts/replay' '" +
+                            recording.string() + "' " + args + " --no-build --work '" + (work / "run").string() +
+                            "' > '" + out.string() + "' 2>&1";
+    run.status = std::system(cmd.c_str());
+    run.text = readFile(out);
+    EXPECT_EQ(run.status, 0) << run.text;
+    return run;
 }
 
 }  // namespace tvxtest

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -69,5 +70,16 @@ std::vector<std::string> gf_otherErrorLines(const std::string& log, const std::v
 std::size_t gf_createdAfter(std::uint64_t frame);
 // Position writes the simulator received after the frame.
 std::size_t gf_positionWritesAfter(std::uint64_t frame);
+
+// Runs scripts/replay on RECORDING with the extra arguments, the run in WORK/run, against this
+// test program's build folder. skip says why it cannot run here (then nothing ran); otherwise
+// status is the replay's exit status (checked 0) and text its output.
+struct ReplayRun {
+    std::string skip;
+    int status = 0;
+    std::string text;
+};
+ReplayRun runReplayScript(const std::filesystem::path& recording, const std::string& args,
+                          const std::filesystem::path& work);
 
 }  // namespace tvxtest

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/e2e_checks.h"
 #include "e2e_world.h"
 #include "support/temp_folder.h"
 #include "traffic_service/traffic_scenario.h"
@@ -132,33 +133,11 @@ void lf_measure(const fs::path& work, WholeLife& f)
 WholeLife lf_replayWholeLife(const fs::path& recording, const std::string& args = {})
 {
     WholeLife f;
-    const char* source = std::getenv("TAVIX_SOURCE_DIR");
-    if (!source) {
-        f.skip = "TAVIX_SOURCE_DIR not set";
-        return f;
-    }
-    if (recording.empty() || !fs::exists(recording)) {
-        f.skip = "recording not found beside the project (../shared/testdata)";
-        return f;
-    }
-    const fs::path build = fs::canonical("/proc/self/exe").parent_path().parent_path();
-    if (!fs::exists(build / "standins" / "replay" / "tavix-replay")) {
-        f.skip = "tavix-replay not built in " + build.string();
-        return f;
-    }
-    if (std::system("python3 -c '' > /dev/null 2>&1") != 0) {
-        f.skip = "python3 not found";
-        return f;
-    }
     tvxtest::TempFolder work;
-    const fs::path out = work / "replay.txt";
-    const std::string cmd = "TAVIX_BUILD_DIR='" + build.string() + "' python3 '" + source + "/scripts/replay' '" +
-                            recording.string() + "' " + args + " --no-build --work '" + (work / "run").string() +
-                            "' > '" + out.string() + "' 2>&1";
-    const int rc = std::system(cmd.c_str());
-    f.text = tvxtest::readFile(out);
-    EXPECT_EQ(rc, 0) << f.text;
-    if (rc == 0)
+    tvxtest::ReplayRun run = tvxtest::runReplayScript(recording, args, work.path());
+    f.skip = std::move(run.skip);
+    f.text = std::move(run.text);
+    if (f.skip.empty() && run.status == 0)
         lf_measure(work / "run", f);
     return f;
 }

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "e2e/e2e_checks.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -52,27 +53,12 @@ bool lf_parseSummary(const std::string& text, Figures& f)
 std::string lf_replay(const std::string& name, std::string& text, const std::string& args = {})
 {
     const char* source = std::getenv("TAVIX_SOURCE_DIR");
-    if (!source)
-        return "TAVIX_SOURCE_DIR not set";
-    const fs::path recording = fs::path(source) / ".." / "shared" / "testdata" / "adsb_tracks" / name;
-    if (!fs::exists(recording))
-        return "recorded tracks not found beside the project (../shared/testdata/adsb_tracks)";
-    // The build folder holds this program in tests/ and the replay driver in standins/replay/.
-    const fs::path build = fs::canonical("/proc/self/exe").parent_path().parent_path();
-    if (!fs::exists(build / "standins" / "replay" / "tavix-replay"))
-        return "tavix-replay not built in " + build.string();
-    if (std::system("python3 -c '' > /dev/null 2>&1") != 0)
-        return "python3 not found";
-
+    const fs::path recording =
+        source ? fs::path(source) / ".." / "shared" / "testdata" / "adsb_tracks" / name : fs::path();
     tvxtest::TempFolder work;
-    const fs::path out = work / "replay.txt";
-    const std::string cmd = "TAVIX_BUILD_DIR='" + build.string() + "' python3 '" + source + "/scripts/replay' '" +
-                            recording.string() + "' " + args + " --no-build --work '" + (work / "run").string() +
-                            "' > '" + out.string() + "' 2>&1";
-    const int rc = std::system(cmd.c_str());
-    text = tvxtest::readFile(out);
-    EXPECT_EQ(rc, 0) << text;
-    return {};
+    tvxtest::ReplayRun run = tvxtest::runReplayScript(recording, args, work.path());
+    text = std::move(run.text);
+    return run.skip;
 }
 
 // The figures of one replay (see lf_replay); a replay without its last line fails the test.
