@@ -50,8 +50,11 @@ bool s_mainLoopStarted = false;
 // Lock-free view of s_mainLoopStarted for the main loop's per-tick check (written under the lock).
 std::atomic<bool> s_mainLoopStartedSeen{false};
 
-// Guarded by g_udpMutex: the service's clock against the AI tick's.
+// Guarded by g_udpMutex: the service's clock against the AI tick's, and the request whose reply it
+// took last (its send time): the batches of one reply, its history buffers and its live part, give
+// the clock that reply once.
 ServiceClock s_serviceClock;
+std::optional<std::chrono::steady_clock::time_point> s_clockRequest;
 
 // Main loop only: history records taken out of s_historyWaiting, applied front first.
 std::deque<TrafficRecord> s_historyBacklog;
@@ -76,22 +79,29 @@ void lf_dropUntimedRecords(std::vector<TrafficRecord>& records)
         gf_logError("! {} feed record{} without a valid time dropped", dropped, dropped == 1 ? "" : "s");
 }
 
-// The request side of a live reply: the seconds since its request went out (0: taken at once),
-// and, set by the stamping, where the next live request is to go to read the service's clock.
+// The request side of a reply: when its request went out (nothing when the batch came from no
+// request: each batch is then a reply of its own), the seconds since then (0: taken at once), and,
+// set by the stamping, where the next live request is to go to read the service's clock.
 struct ReplyTiming {
+    std::optional<std::chrono::steady_clock::time_point> request;
     double roundTrip = 0.0;
     std::optional<std::chrono::steady_clock::time_point> placeNext;
 };
 
 // The service's "now" at this tick, from the reply's data time (the service's second with its
 // fraction dropped) and its request's round trip (see ServiceClock); also places the next request.
+// A reply whose first batch the clock has taken is not taken again: the same interval twice would
+// tell nothing, and the wall clock's step between them (none of the ticks') would misjudge whether
+// the program's clock keeps the wall clock's pace.
 double lf_serviceNow(double dataTime, std::int32_t tick, ReplyTiming& timing)
 {
     const double arrived = static_cast<double>(tick) / kTicksPerSecond;
     const auto wall = std::chrono::steady_clock::now();
     std::lock_guard lock(g_udpMutex);
-    s_serviceClock.addReply(dataTime, arrived - timing.roundTrip, arrived,
-                            std::chrono::duration<double>(wall.time_since_epoch()).count());
+    if (!timing.request || timing.request != s_clockRequest)
+        s_serviceClock.addReply(dataTime, arrived - timing.roundTrip, arrived,
+                                std::chrono::duration<double>(wall.time_since_epoch()).count());
+    s_clockRequest = timing.request;
     const double place = s_serviceClock.placement(arrived, timing.roundTrip);
     if (std::isfinite(place))
         timing.placeNext = wall + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
@@ -99,12 +109,15 @@ double lf_serviceNow(double dataTime, std::int32_t tick, ReplyTiming& timing)
     return arrived + s_serviceClock.offset();
 }
 
-// A live batch plays each record out the delay after its own feed time on this program's clock:
-// the service's "now" at arrival comes from the data times (never earlier than the newest record),
-// so a record that arrives 2 s old plays out 2 s sooner. Without a data time,
-// for history buffers, and when even the newest record is older than the delay by the data time
-// (a data time off the records' clock: stamped from it, the whole batch would play out at once),
-// the batch's median feed time stands for the arrival.
+// Every record plays out the live delay after its own feed time on this program's clock: the
+// service's "now" at arrival comes from the data times (never earlier than the newest record), so a
+// record that arrives 2 s old plays out 2 s sooner. A history buffer is a snapshot of the service's
+// past that came with the reply: its records too play out the live delay after their own feed
+// times, so an aircraft already in the feed at the start keeps the delay of one that comes later.
+// Without a data time, and when even the newest record is older than the live delay by the data
+// time (a data time off the records' clock: stamped from it, the whole batch would play out at
+// once), the batch's median feed time stands for the arrival and the batch plays out its own delay
+// after it.
 void lf_stamp(std::vector<TrafficRecord>& records, std::uint32_t delay, double dataTime, ReplyTiming& timing)
 {
     std::vector<double> times;
@@ -112,13 +125,14 @@ void lf_stamp(std::vector<TrafficRecord>& records, std::uint32_t delay, double d
     for (const auto& r : records)
         times.push_back(r.time);
     std::sort(times.begin(), times.end());
-    const bool dated = delay == kLiveDelay && std::isfinite(dataTime) && dataTime > 0.0 &&
+    const bool dated = std::isfinite(dataTime) && dataTime > 0.0 &&
                        dataTime - times.back() <= static_cast<double>(kLiveDelay);
     const std::int32_t tick = g_tick.load();
     const double reference =
         dated ? std::max(lf_serviceNow(dataTime, tick, timing), times.back()) : times[times.size() / 2];
+    const std::uint32_t playOut = dated ? kLiveDelay : delay;
     for (auto& r : records)
-        r.pos.slot = lf_playOutSlot(delay, tick, r.time, reference);
+        r.pos.slot = lf_playOutSlot(playOut, tick, r.time, reference);
 }
 
 // Many feeds give no ground speed (none or 0) on the ground, also while the aircraft rolls for its
@@ -452,6 +466,7 @@ void gf_resetFeedHandover()
     s_historyBacklog.clear();
     s_notCreatedTypes.clear();
     s_serviceClock.reset();
+    s_clockRequest.reset();
 }
 
 std::size_t gf_pendingHistoryRecords()
@@ -630,13 +645,18 @@ void lf_createLiveAc(TrafficRecord& record)
 void gf_handleTrafficBatch(TrafficClient& client, std::uint32_t delay)
 {
     if (client.liveRecords().empty()) {
-        client.setTrafficDataTime(0.0);
+        // An empty history buffer (a snapshot before any aircraft was in range) says nothing of the
+        // reply's data time, which its other buffers are stamped from.
+        if (delay == kLiveDelay)
+            client.setTrafficDataTime(0.0);
         return;
     }
     ReplyTiming timing;
-    if (const auto sent = client.liveRequestSentAt(); sent != std::chrono::steady_clock::time_point{})
+    if (const auto sent = client.liveRequestSentAt(); sent != std::chrono::steady_clock::time_point{}) {
+        timing.request = sent;
         timing.roundTrip =
             std::max(std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count(), 0.0);
+    }
     lf_handleTrafficBatch(client.liveRecords(), delay, client.trafficDataTime(), timing);
     if (delay == kLiveDelay)
         client.placeLiveRequest(timing.placeNext);

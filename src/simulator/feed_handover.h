@@ -42,12 +42,12 @@ void gf_acceptUdpMessages(bool accept);
 // times 6 for the history buffers. A live batch is moved whole into g_udpMessages when the
 // hand-over is open and empty, otherwise dropped whole; the records vector is left empty either
 // way. Records whose feed time is not a finite number are dropped (logged with their count).
-// dataTime is the reply's data time (Unix seconds, 0 when unknown): a live record plays out the
-// delay after its own feed time, counted from the arrival at that data time.
+// dataTime is the reply's data time (Unix seconds, 0 when unknown): a record, live or history,
+// plays out the live delay after its own feed time, counted from the arrival at that data time.
 void gf_handleTrafficBatch(std::vector<TrafficRecord>& records, std::uint32_t delay, double dataTime = 0.0);
 // The same for the client's record vector with the client's traffic data time and the time its
 // request went out; a live batch also tells the client where to place its next live request (to
-// read the service's clock). An empty batch sets the traffic data time to 0.
+// read the service's clock). An empty live batch sets the traffic data time to 0.
 void gf_handleTrafficBatch(TrafficClient& client, std::uint32_t delay);
 
 // Main loop, once per tick: the waiting history records, then at most two live records (newest

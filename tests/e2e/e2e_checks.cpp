@@ -175,11 +175,7 @@ std::array<Deviation, 3> gf_largestDeviations(const E2eWorld& world)
             continue;
         // Each traced position against the track every 0.2 s of its window.
         for (const TracePosition& p : positions->second) {
-            // The first minute plays the history buffers of the first reply, whose records play
-            // out 0 to 24 s after their arrival: the 30 s delay holds from then on.
             const double replaySecond = world.scenarioSecondAt(static_cast<double>(p.frame) / 50.0);
-            if (replaySecond < world.replayStart() + 60.0)
-                continue;
             const double feedSecond = replaySecond - 30.0;
             double best = -1.0;
             for (double s = feedSecond - 5.0; s <= feedSecond + kLeadSeconds; s += 0.2)

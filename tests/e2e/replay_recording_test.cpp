@@ -227,6 +227,10 @@ TEST(E2eReplay, RealTouchAndGoRejoinsTheTrackAfterAPositionJump)
 // last record taken (the others being too close to it) it passed for a steep climb and the aircraft
 // rose 459 ft above the recording. A row 300 ft below the row 0.9 s before it is the recording's
 // (306 ft while the measure took only steps of more than 300 ft for the recording's).
+// The aircraft is in the feed when the program starts, so its first records come through the
+// service's history buffers: each buffer played out its own delay (0 to 24 s) after the buffer's
+// median, a snapshot's records 24 s after it, 6 s early against the live 30 s (air p99 73 m and
+// max 459 m in its first seconds, 29 m after them). Now they keep the live delay from the first.
 TEST(E2eReplay, RealApproachDoesNotClimbToABrokenAltitudeOfARepeatedPosition)
 {
     const Figures f = lf_replayFigures("noisy_landing.json.gz");
@@ -234,7 +238,8 @@ TEST(E2eReplay, RealApproachDoesNotClimbToABrokenAltitudeOfARepeatedPosition)
         GTEST_SKIP() << f.skip;
     lf_expectOneSteadyAircraft(f);
     EXPECT_LT(f.altMax, 260.0) << f.text;
-    EXPECT_LT(f.airSettled, 50.0) << f.text;
+    EXPECT_LT(f.airP99, 50.0) << f.text;
+    EXPECT_LT(f.airMax, 50.0) << f.text;
 }
 
 // The readsb trace's arrival into Denver from 126 nm: the traffic query is a box, so its first

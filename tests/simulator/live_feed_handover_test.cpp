@@ -108,6 +108,32 @@ TEST_F(FeedHandover, StampsLivePlayOutSlotsFromTheReplysDataTime)
     EXPECT_EQ(g_liveAc[0].stream.front().slot, 1000 + 1200);
 }
 
+// A history buffer plays out like a live reply: each record the live delay after its own feed time
+// by the reply's data time, not its buffer's delay after the buffer's median. The second oldest of
+// five buffers (delay 6) holds a snapshot 18 s before the data time 103: records of 85 and 83.5
+// play out 12 and 10.5 s after the arrival (by the median, 6 and 4.5 s: 24 s after the snapshot).
+// The empty oldest buffer before it (no aircraft in range yet) keeps the reply's data time.
+TEST_F(FeedHandover, HistoryBuffersPlayOutTheLiveDelayAfterTheirFeedTimes)
+{
+    gf_resetFeedHandover();  // start-up: applied at once on this thread
+    g_tick.store(1000);
+    TrafficClient client;
+    client.setTrafficDataTime(103.0);
+    client.liveRecords().clear();
+    gf_handleTrafficBatch(client, 0);
+    EXPECT_EQ(client.trafficDataTime(), 103.0);
+    client.liveRecords() = {liveRecord(0x100001, "A1", "B738", 85.0), liveRecord(0x100002, "A2", "B738", 83.5)};
+    gf_handleTrafficBatch(client, 6);
+    ASSERT_EQ(g_liveAc.size(), 2u);
+    EXPECT_EQ(g_liveAc[0].stream.front().slot, 1000 + 3000 - 1800);
+    EXPECT_EQ(g_liveAc[1].stream.front().slot, 1000 + 3000 - 1950);
+    // The newest buffer plays out as the live part of the same reply would.
+    client.liveRecords() = {liveRecord(0x100003, "A3", "B738", 102.0)};
+    gf_handleTrafficBatch(client, 24);
+    ASSERT_EQ(g_liveAc.size(), 3u);
+    EXPECT_EQ(g_liveAc[2].stream.front().slot, 1000 + 3000 - 100);
+}
+
 // The data time drops the service's fraction of a second. A reply taken at once at tick 1000 that
 // says 103 puts the service's clock 93 to 94 s ahead of the tick's; alone it tells nothing of the
 // fraction, so its record of 103 plays out 30 s on. One at tick 1250 that says 105 narrows that to
