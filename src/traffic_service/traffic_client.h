@@ -108,8 +108,8 @@ public:
     // The records of the reply being handed over (g_liveRecords): gf_handleTrafficBatch takes
     // them from here, by moving the vector or copying; what is left is cleared after the call.
     std::vector<TrafficRecord>& liveRecords() { return m_liveRecords; }
-    // When the request of the live reply being handed over went out (steady clock; its epoch when
-    // the reply came from no request, as in tests).
+    // When the request of the reply being handed over (live or history) went out (steady clock;
+    // its epoch when the reply came from no request, as in tests).
     std::chrono::steady_clock::time_point liveRequestSentAt() const { return m_liveSentAt; }
     // Where the feed hand-over wants the next live request, to read the service's clock (see
     // request()'s placeAt); nothing: at its turn.
@@ -141,7 +141,8 @@ public:
     // ---- State read by the live traffic and the parking -------------------------------------
     // True once a traffic reply has been handled since the login (the start-up waits for it).
     bool hasFirstReply() const { return m_firstReply.load(); }
-    // Unix seconds of the last traffic data; 0 after an empty batch.
+    // Unix seconds of the last traffic data; 0 after an empty live batch (an empty history buffer
+    // keeps it).
     double trafficDataTime() const { return m_trafficDataTime.load(); }
     void setTrafficDataTime(double t);
     // Park-airport elevation in feet, for ground entries near the park airport.
