@@ -25,8 +25,6 @@ std::atomic<double> g_trafficDataTime{0.0};
 std::atomic<double> g_lastTrafficDataTime{0.0};
 std::atomic<bool> g_timeShift{false};
 
-constexpr std::int64_t kSecondsPerDay = 86400;
-
 // Broken-down UTC time without the C library's shared buffers: days since 1970 to a civil date
 // (proleptic Gregorian calendar).
 struct UtcParts {

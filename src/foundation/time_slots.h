@@ -15,6 +15,9 @@
 #include <string>
 #include <string_view>
 
+// Seconds of a day (Unix time counts no leap seconds).
+inline constexpr std::int64_t kSecondsPerDay = 86400;
+
 // The 48 half-hour slots of a day.
 using SlotSet = std::bitset<48>;
 // A packed weekday/slot stamp.

@@ -9,6 +9,9 @@
 inline constexpr double kPi = std::numbers::pi;
 inline constexpr double kDegToRad = kPi / 180.0;   // 0.017453292519943295
 inline constexpr double kRadToDeg = 180.0 / kPi;   // 57.29577951308232
+// Degrees in half and in a whole circle: headings and longitudes wrap at them.
+inline constexpr double kHalfCircleDeg = 180.0;
+inline constexpr double kFullCircleDeg = 360.0;
 
 inline constexpr double kMetresPerNm = 1852.0;
 inline constexpr double kNmPerMetre = 0.0005399568034557236;  // 1 / 1852

@@ -41,6 +41,9 @@ struct ExitRequest {
 // and hands the request to the exit thread. A restart reason (RESTART, RESTART_IPP) restarts in
 // the same process after the given seconds; any other reason ends the program.
 void gf_exit(ExitReason reason, int seconds);
+// The restart delay (s) after the simulator loaded a new flight or file, or the user aircraft
+// jumped: the simulator builds the new scene meanwhile.
+inline constexpr int kNewSceneRestartSeconds = 45;
 // The request gf_exit took in this run; nothing while the program runs on.
 std::optional<ExitRequest> gf_exitRequest();
 

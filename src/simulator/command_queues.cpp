@@ -25,6 +25,11 @@ std::vector<std::uint32_t> g_addedObjectIds;
 namespace {
 
 constexpr std::size_t kReserve = 256;
+// The fields of definition 402 at the head of a position update (doubles).
+constexpr std::size_t kAiPositionFields = 8;
+// At this simulator frame rate (fps) or lower a busy lock drops the tick's position updates rather
+// than hold the slow simulator up further.
+constexpr float kDropUpdatesFrameRate = 50.0f;
 
 // What the flush learned under the lock and reports after unlocking: posting takes
 // g_simEventMutex, which must never be taken inside g_simConnectMutex.
@@ -86,7 +91,7 @@ void lf_sendPositions()
             continue;
         // The first eight fields are the 64 bytes of definition 402.
         SimConnect_SetDataOnSimObject(g_hSimConnect, simid::DEF_AI_POSITION, update.objectId, 0, 0,
-                                      8 * sizeof(double), &update);
+                                      kAiPositionFields * sizeof(double), &update);
     }
     g_acPosUpdates.send.clear();
 }
@@ -198,7 +203,7 @@ void gf_exchangePosUpdates()
 {
     std::unique_lock lock(g_simConnectMutex, std::try_to_lock);
     if (!lock.owns_lock()) {
-        if (g_frameRate.load() <= 50.0f) {
+        if (g_frameRate.load() <= kDropUpdatesFrameRate) {
             g_acPosUpdates.write.clear();
             return;
         }

@@ -76,6 +76,14 @@ extern std::vector<std::uint32_t> g_addedObjectIds;      // SimConnect thread
 // nothing. Out-of-table indexes give no value.
 inline constexpr std::array<std::uint32_t, 5> g_flapsValues{0, 3072, 10240, 16383, 0};
 inline constexpr std::array<std::uint32_t, 5> g_throttleValues{0, 4914, 8191, 11468, 16383};
+// The throttle steps by name: the climb's, full (take-off, and always a rotorcraft's), none sent.
+inline constexpr std::uint32_t kThrottleClimb = 3;
+inline constexpr std::uint32_t kThrottleFull = 4;
+inline constexpr std::uint32_t kThrottleNone = 5;
+// The flaps step of an aircraft none was sent to yet (its value retracts the flaps like step 0).
+inline constexpr std::uint32_t kFlapsNone = 4;
+// A lever event's full position (SPOILERS_SET 16383: the spoilers out).
+inline constexpr std::uint32_t kEventFull = 16383;
 std::optional<std::uint32_t> gf_flapsEventData(int index);
 std::optional<std::uint32_t> gf_throttleEventData(int index);
 

@@ -28,6 +28,10 @@
 
 namespace {
 
+// Once pushed back, the farthest fix from the stand so far is set beyond any (nm): from then on
+// only a fix kPushedBackFarSizes away ends the pushback.
+constexpr double kBeyondAnyFixNm = 900.0;
+
 std::int32_t lf_now()
 {
     return g_tick.load();
@@ -101,11 +105,11 @@ void lf_phasePushback(LiveAc& ac)
         } else {
             if (ac.pushbackTurnSide != 0 && m.pushbackSpareSet)
                 gf_last(ac.stream) = m.pushbackSpare;
-            if (ac.stream.size() >= 3) {
+            if (ac.stream.size() >= kFollowingLegRecords) {
                 liveac::setCurve(ac);
-                const double k = std::max(1.0, std::round(90.0 / ac.turnRate / 100.0));
+                const double k = std::max(1.0, std::round(kPushbackTurnDeg / ac.turnRate / 100.0));
                 m.curveStep = 1.0 / k;
-                m.curveTurnAngle = 90.0;
+                m.curveTurnAngle = kPushbackTurnDeg;
             }
         }
         m.pushbackSpareSet = 0;
@@ -119,7 +123,7 @@ void lf_phasePushback(LiveAc& ac)
         gf_setFlaps(ac, 1);
         gf_setPhase(ac, AcPhase::PushedBack);
         ac.pushbackStep = 1;
-        ac.farthestStandDist = 900.0;
+        ac.farthestStandDist = kBeyondAnyFixNm;
         ac.holdCounter = 0;
         m.movingOff = 0;
     }
@@ -133,7 +137,7 @@ void lf_phaseParked(LiveAc& ac)
     const PosRecord& last = gf_last(ac.stream);
     const double c = gf_initialCourse(LatLon{ac.standLat, ac.standLon}, LatLon{last.lat, last.lon});
     const double delta = std::round(gf_angleDiff(ac.standHeading, c) * kRadToDeg);
-    if (std::fabs(delta) < 90.0)
+    if (std::fabs(delta) < kBehindDeg)
         liveac::pullOut(ac);
     else
         liveac::pushback(ac);
@@ -185,7 +189,7 @@ void lf_planTaxiLeg(LiveAc& ac)
     LiveMotion& m = ac.motion;
     if (gf_rec(ac.stream, 1).stop)
         return;
-    if (ac.stream.size() >= 3 && !gf_rec(ac.stream, 2).stop) {
+    if (ac.stream.size() >= kFollowingLegRecords && !gf_rec(ac.stream, 2).stop) {
         const double a = std::fabs(liveac::turnToFollowingLeg(ac)) * kRadToDeg;
         const PosRecord& head = gf_rec(ac.stream, 0);
         const PosRecord& second = gf_rec(ac.stream, 1);
@@ -207,7 +211,7 @@ void lf_planTaxiLeg(LiveAc& ac)
         } else {
             liveac::smoothSpeedChange(ac);
         }
-    } else if (ac.stream.size() >= 3) {
+    } else if (ac.stream.size() >= kFollowingLegRecords) {
         liveac::smoothSpeedChange(ac);
     } else if (ac.holdCounter <= 0) {
         liveac::smoothSpeedChange(ac);
@@ -298,8 +302,8 @@ void groundLegTiming(LiveAc& ac)
             const double k = std::max(1.0, std::round(a / ac.turnRate / 100.0));
             const double r = static_cast<double>(n) / k;
             if (a != 0.0 && d > 0.0) {
-                if (a <= 45.0) {
-                    if (r >= 1.2) {
+                if (a <= kSharpTurnDeg) {
+                    if (r >= kSpreadTurnShare) {
                         const double z = std::min({r * 10.0 / a, r * 30.0 * kNmPerMetre / d, r});
                         if (z != 0.0)
                             ac.turnRate /= z;
@@ -307,8 +311,8 @@ void groundLegTiming(LiveAc& ac)
                         ac.turnRate /= r;
                     }
                 } else {
-                    ac.turnRate *= std::min(r, std::min(a, 90.0) / 30.0);
-                    if (a >= 90.0) {
+                    ac.turnRate *= std::min(r, std::min(a, kRaisedTurnCapDeg) / kRaisedTurnStepDeg);
+                    if (a >= kWideTurnDeg) {
                         ac.earlyLimit = std::max(ac.earlyLimit, kTurnLimitTicks);
                         ac.lateLimit = std::max(ac.lateLimit, kTurnLimitTicks);
                     }
@@ -357,10 +361,10 @@ void insertMidpoint(LiveAc& ac)
     PosRecord mid = head;
     mid.lat = (head.lat + second.lat) / 2.0;
     mid.lon = head.lon + lf_lonDiff(head.lon, second.lon) / 2.0;
-    if (mid.lon > 180.0)
-        mid.lon -= 360.0;
-    else if (mid.lon <= -180.0)
-        mid.lon += 360.0;
+    if (mid.lon > kHalfCircleDeg)
+        mid.lon -= kFullCircleDeg;
+    else if (mid.lon <= -kHalfCircleDeg)
+        mid.lon += kFullCircleDeg;
     mid.speed = (head.speed + second.speed) / 2.0;
     mid.alt = (head.alt + second.alt) / 2.0;
     mid.slot = static_cast<std::int32_t>((static_cast<std::int64_t>(head.slot) + second.slot) / 2);

@@ -25,6 +25,8 @@
 namespace {
 
 constexpr double kTwoMetresNm = 0.0010799136069114472;
+// The stop record on a stand is due this many ticks (half a second) after the roll onto it ends.
+constexpr std::int64_t kStandStopAfterTicks = 50;
 
 // The aircraft's stand; nullptr for id 0 (no stand).
 ParkPos* lf_stand(std::uint32_t standId)
@@ -71,7 +73,7 @@ void addStopRecord(LiveAc& ac, double standLat, double standLon, double standHea
     stop.speed = 0.0;
     stop.tas = 0.0;
     stop.stop = 1;
-    stop.slot = gf_addTicks(head.slot, 50 + static_cast<std::int64_t>(n));
+    stop.slot = gf_addTicks(head.slot, kStandStopAfterTicks + static_cast<std::int64_t>(n));
 
     ac.stream.push_back(approach);
     ac.stream.push_back(stop);

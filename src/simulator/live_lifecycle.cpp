@@ -39,6 +39,9 @@ std::unordered_map<std::uint32_t, std::string_view> g_liveryCache;
 
 namespace {
 
+// Object ids below this are no AI aircraft the program created.
+constexpr std::uint32_t kFirstAiObjectId = 3;
+
 bool lf_endsInUnderscore(const std::string& text)
 {
     return !text.empty() && text.back() == '_';
@@ -94,8 +97,8 @@ bool lf_heldNearUser(LiveAc& ac)
     if (g_userOnGround.load()) {
         const double d = gf_distanceNm(head.lat, head.lon, user.latitude, user.longitude);
         if (ac.heldNearUser) {
-            if (user.groundVelocity > 8.0 || (headOnGround && head.speed > 8.0)
-                || (headOnGround && d * kMetresPerNm < 500.0)) {
+            if (user.groundVelocity > kUserMovingKnots || (headOnGround && head.speed > kUserMovingKnots)
+                || (headOnGround && d * kMetresPerNm < kHeldNearUserMetres)) {
                 lf_dropHead(ac);
                 return true;
             }
@@ -128,10 +131,10 @@ bool lf_heldNearUser(LiveAc& ac)
         lon = head.lon;
     }
     const double d = gf_distanceNm(user.latitude, user.longitude, lat, lon);
-    if (d <= 1.5 && user.altAboveGround < 1000.0) {
+    if (d <= kUserRunwayNm && user.altAboveGround < kUserLowFt) {
         const double toAc = gf_initialCourse(LatLon{user.latitude, user.longitude}, LatLon{lat, lon});
         const double off = std::fabs(gf_angleDiff(user.heading, toAc));
-        if (std::sin(off) * d * kFeetPerNm <= 500.0) {
+        if (std::sin(off) * d * kFeetPerNm <= kUserRunwayAcrossFt) {
             ac.heldNearUser = 1;
             lf_dropHead(ac);
             return true;
@@ -174,7 +177,7 @@ StandClaim lf_claimStandAtSpawn(LiveAc& ac)
                      && gf_distanceNm(head.lat, head.lon, g_parkAirport.lat, g_parkAirport.lon) <= kFiveNm;
     LatLon search = lf_pos(head);
     if (candidate && !head.stop) {
-        candidate = second.speed <= 5.0 && gf_recDistance(last, head) <= kStillNm;
+        candidate = second.speed <= kStandClaimKnots && gf_recDistance(last, head) <= kStillNm;
         search = lf_pos(last);
     }
     if (!candidate) {
@@ -420,7 +423,7 @@ void spawnLiveAc(LiveAc& ac)
         if (h.airborne) {
             ac.sim.pitch = gf_flightPitch(h.vertRate);
         } else {
-            ac.sim.pitch = kPi / 300.0;
+            ac.sim.pitch = kNewGroundPitch;
         }
         double heading;
         if (ac.forcedHeadingSet)
@@ -483,7 +486,7 @@ void checkStandOrExcludedIsOccupiedByStaticAndRemove(LiveAc& ac, ParkPos& stand)
             for (StaticAc& st : g_staticAc) {
                 if (st.state != AcState::Placed || st.standId != overlapId)
                     continue;
-                if ((st.size + ac.size) * 1.1 >= d) {
+                if ((st.size + ac.size) * kOverlapSizes >= d) {
                     if (g_optLog.value())
                         gf_log("{:8}: {:8} removed by {} parking at adjacent stand {}",
                                other ? other->name : gf_standName(overlapId), st.callsign, ac.callsign, stand.name);
@@ -522,7 +525,7 @@ bool cachedLivery(LiveAc& ac)
 
 bool objectCreated(LiveAc& ac, const SimEvent& event)
 {
-    if (event.objectId < 3)
+    if (event.objectId < kFirstAiObjectId)
         return false;
     ac.objectId = event.objectId;
     ac.heightAboveGround = event.value2;
@@ -581,7 +584,7 @@ void initialConfiguration(LiveAc& ac)
             lf_queueEvent(ac, simid::SPOILERS_SET, 0);
         const std::uint8_t low = ac.sim.alt <= kLightsAltitudeFt ? 1 : 0;
         gf_queueLights(ac.objectId,
-                       LightSet{1, 1, low, 0, 1, low, static_cast<std::uint8_t>(ac.heightAboveGround >= 2000.0)});
+                       LightSet{1, 1, low, 0, 1, low, static_cast<std::uint8_t>(ac.heightAboveGround >= kCabinLightsHeightFt)});
     } else {
         const bool parked = ac.phase == AcPhase::Parked;
         if (!rotorcraft)
@@ -590,7 +593,7 @@ void initialConfiguration(LiveAc& ac)
         const std::uint8_t nav = parked ? (g_optNavLightsWhileParked.value() ? 1 : 0) : 1;
         gf_queueLights(ac.objectId, LightSet{nav, static_cast<std::uint8_t>(parked ? 0 : 1), 0,
                                              static_cast<std::uint8_t>(ac.phase == AcPhase::Taxiing), 0, 1, 1});
-        gf_setThrottle(ac, rotorcraft ? 4 : 0);
+        gf_setThrottle(ac, rotorcraft ? kThrottleFull : 0);
         gf_setFlaps(ac, ac.phase == AcPhase::Taxiing ? 1 : 0);
     }
     ac.state = AcState::Placed;
@@ -608,7 +611,7 @@ void setOnGroundSlots(LiveAc& ac)
         ac.landing = 0;
         m.landed = 1;
         if (ac.sizeClass != SizeClass::Rotorcraft)
-            lf_queueEvent(ac, simid::SPOILERS_SET, 16383);
+            lf_queueEvent(ac, simid::SPOILERS_SET, kEventFull);
         if (ac.sizeClass != SizeClass::Light) {
             const double lever = ac.fsltl ? -100.0 : 100.0;
             SpoilerThrottleData data{100.0, lever, lever};

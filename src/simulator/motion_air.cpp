@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <iterator>
+#include <limits>
+#include <optional>
 
 #include "foundation/geo.h"
 #include "foundation/log.h"
@@ -16,6 +19,7 @@
 #include "model/stand_model.h"
 #include "simulator/ac_config.h"
 #include "simulator/ai_tick.h"
+#include "simulator/command_queues.h"
 #include "simulator/ground_motion.h"
 #include "simulator/ground_stand.h"
 #include "simulator/motion_math.h"
@@ -28,11 +32,26 @@ namespace {
 
 constexpr double kHalfDegree = 0.5 * kDegToRad;
 constexpr double kFlarePitch = kFlarePitchDeg * kDegToRad;
+// The curve parameter stays just short of the curve's end (1) until the leg's arrival takes the
+// curve down: the aircraft stays on the curve meanwhile.
+constexpr double kCurveLastT = 0.999999;
 
 std::int32_t lf_now()
 {
     return g_tick.load();
 }
+
+// The climb's build-up after the lift-off, a step a second: from this rotation counter on, this
+// share of the altitude step is climbed.
+struct ClimbShareStep {
+    std::int32_t fromCounter;
+    double share;
+};
+constexpr ClimbShareStep kClimbShareSteps[] = {
+    {-99, 0.1},
+    {-199, 0.2},
+    {-299, 0.5},
+};
 
 // The share of the altitude step climbed at a take-off's rotation counter: none while rotating,
 // then the climb builds up for three seconds.
@@ -40,12 +59,9 @@ double lf_takeOffClimbShare(std::int32_t counter)
 {
     if (counter >= 0)
         return 0.0;
-    if (counter >= -99)
-        return 0.1;
-    if (counter >= -199)
-        return 0.2;
-    if (counter >= -299)
-        return 0.5;
+    for (const ClimbShareStep& step : kClimbShareSteps)
+        if (counter >= step.fromCounter)
+            return step.share;
     return 1.0;
 }
 
@@ -65,14 +81,14 @@ void lf_turnToward(LiveAc& ac, double target)
     const double h = gf_wrap2Pi(ac.sim.heading) * kRadToDeg;
     const double g = gf_wrap2Pi(target) * kRadToDeg;
     bool positive;
-    if (h <= 180.0)
-        positive = h < g && g < h + 180.0;
+    if (h <= kHalfCircleDeg)
+        positive = h < g && g < h + kHalfCircleDeg;
     else
-        positive = !(h - 180.0 < g && g < h);
+        positive = !(h - kHalfCircleDeg < g && g < h);
     ac.sim.heading = gf_wrap2Pi(ac.sim.heading + (positive ? ac.turnRate : -ac.turnRate));
 }
 
-// Another placed live aircraft taxiing on the ground within 1.2 times both sizes.
+// Another placed live aircraft taxiing on the ground within kTaxiNeighbourSizes times both sizes.
 bool lf_taxiingNeighbour(const LiveAc& ac)
 {
     for (const LiveAc& other : g_liveAc) {
@@ -81,7 +97,7 @@ bool lf_taxiingNeighbour(const LiveAc& ac)
         if (!other.onGround || other.phase != AcPhase::Taxiing || other.state != AcState::Placed)
             continue;
         const double d = gf_distanceNm(ac.sim.lat, ac.sim.lon, other.sim.lat, other.sim.lon);
-        if (d <= 1.2 * (ac.size + other.size))
+        if (d <= kTaxiNeighbourSizes * (ac.size + other.size))
             return true;
     }
     return false;
@@ -95,38 +111,58 @@ void lf_freeStand(std::uint32_t standId)
         stand->occupied = false;
 }
 
+// The extension records of a take-off roll: at a head speed up to the first figure (kt) the
+// record runs at the second (kt) and, from rotation speeds on, climbs at the third (ft/min; none:
+// the head's rate). Above the last bound the last row holds.
+struct TakeOffExtensionStep {
+    double upToKnots;
+    double speedKnots;
+    std::optional<double> vertRateFpm;
+};
+constexpr TakeOffExtensionStep kTakeOffExtensionSteps[] = {
+    {30.0, 40.0, std::nullopt},
+    {60.0, 80.0, std::nullopt},
+    {100.0, 110.0, std::nullopt},
+    {140.0, 150.0, 600.0},
+    {160.0, 170.0, 1200.0},
+    {std::numeric_limits<double>::infinity(), 180.0, 2400.0},
+};
+
+// The extension records of a landing roll-out: from a head speed of the first figure (kt) on the
+// record runs at the second (kt); slower, at the last.
+struct RollOutExtensionStep {
+    double fromKnots;
+    double speedKnots;
+};
+constexpr RollOutExtensionStep kRollOutExtensionSteps[] = {
+    {140.0, 100.0},
+    {100.0, 80.0},
+    {80.0, 60.0},
+    {60.0, 30.0},
+};
+constexpr double kRollOutExtensionSlowestKnots = 20.0;
+
 // Speed of an extension record on the ground while the take-off runs (knots, feet per minute).
 void lf_takeOffExtension(PosRecord& r, double v)
 {
-    if (v <= 30) {
-        r.speed = 40;
-    } else if (v <= 60) {
-        r.speed = 80;
-    } else if (v <= 100) {
-        r.speed = 110;
-    } else if (v <= 140) {
-        r.speed = 150;
-        r.vertRate = 600;
-    } else if (v <= 160) {
-        r.speed = 170;
-        r.vertRate = 1200;
-    } else {
-        r.speed = 180;
-        r.vertRate = 2400;
+    const TakeOffExtensionStep* step = &kTakeOffExtensionSteps[std::size(kTakeOffExtensionSteps) - 1];
+    for (const TakeOffExtensionStep& row : kTakeOffExtensionSteps) {
+        if (v <= row.upToKnots) {
+            step = &row;
+            break;
+        }
     }
+    r.speed = step->speedKnots;
+    if (step->vertRateFpm)
+        r.vertRate = *step->vertRateFpm;
 }
 
 double lf_rollOutExtension(double v)
 {
-    if (v >= 140)
-        return 100;
-    if (v >= 100)
-        return 80;
-    if (v >= 80)
-        return 60;
-    if (v >= 60)
-        return 30;
-    return 20;
+    for (const RollOutExtensionStep& row : kRollOutExtensionSteps)
+        if (v >= row.fromKnots)
+            return row.speedKnots;
+    return kRollOutExtensionSlowestKnots;
 }
 
 }  // namespace
@@ -266,7 +302,7 @@ void setArrivalTick(LiveAc& ac, std::int32_t n)
     // fix (a velocity repeated from the fix before): a faster record after the leg sets the pace.
     double pace = kCatchUpFactor;
     const double v = legSpeed(ac);
-    if (ac.stream.size() >= 3 && !second.stop && !gf_rec(ac.stream, 2).stop && v > 0.0)
+    if (ac.stream.size() >= kFollowingLegRecords && !second.stop && !gf_rec(ac.stream, 2).stop && v > 0.0)
         pace *= std::clamp(gf_rec(ac.stream, 2).speed / v, 1.0, kTrailingSpeedFactor);
     // At approach speeds 1.2 times is only 20 kt more: after fixes that trailed the recorded speed
     // and then jumped ahead, the aircraft took 25 s to rejoin the settled track.
@@ -292,7 +328,7 @@ void setArrivalTick(LiveAc& ac, std::int32_t n)
 
 double turnToFollowingLeg(const LiveAc& ac)
 {
-    if (ac.stream.size() < 3)
+    if (ac.stream.size() < kFollowingLegRecords)
         return 0.0;
     const double c = gf_initialCourse(lf_pos(gf_rec(ac.stream, 1)), lf_pos(gf_rec(ac.stream, 2)));
     return gf_angleDiff(ac.sim.heading, c);
@@ -425,10 +461,10 @@ bool endOfStream(LiveAc& ac)
     if (!ac.onGround) {
         if (g_autoRangeGround.load())
             return false;
-        extendStream(ac, 8);
+        extendStream(ac, kAirExtensionRecords);
         return true;
     }
-    extendStream(ac, ac.phase == AcPhase::Parked ? 1 : 10);
+    extendStream(ac, ac.phase == AcPhase::Parked ? 1 : kGroundExtensionRecords);
     return true;
 }
 
@@ -459,7 +495,8 @@ void extendStream(LiveAc& ac, std::int32_t count)
         // it fell a kilometre behind the next fix across a minute's gap at cruise.
         const double v = head.speed;
         if (ac.landing)
-            r.speed = count < 4 ? v : std::max(1.0, v * 90.0 / 100.0);
+            r.speed = count < kLandingExtensionKeptRecords ? v
+                                                           : std::max(1.0, v * kLandingExtensionSpeedPercent / 100.0);
         else
             r.speed = std::max(1.0, v);
     }
@@ -475,12 +512,12 @@ void extendStream(LiveAc& ac, std::int32_t count)
             r.stop = 1;
         bool altitudeSet = false;
         if (ac.landing && m.flareStage == 0) {
-            r.vertRate = -667.0;
-            r.alt = head.alt - s * 10.005;
+            r.vertRate = kLandingExtensionFpm;
+            r.alt = head.alt - s * kLandingExtensionFeetPerSecond;
             altitudeSet = true;
         } else if (ac.phase == AcPhase::TakeOff) {
-            r.vertRate = 1500.0;
-            r.alt = head.alt + s * 25.0;
+            r.vertRate = kTakeOffExtensionFpm;
+            r.alt = head.alt + s * kTakeOffExtensionFeetPerSecond;
             altitudeSet = true;
         } else if (ac.phase == AcPhase::Airborne && !ac.onGround) {
             // And climbs or descends on at the feed's vertical rate (levelled off, it was hundreds
@@ -529,7 +566,7 @@ void stepTick(LiveAc& ac)
     const bool curveSet = !std::isnan(ac.curve[0]);
     if (curveSet) {
         const bool pastCorner = m.curveCorner > 0.0 && ac.curveT >= m.curveCorner;
-        ac.curveT = std::min(ac.curveT + (pastCorner ? m.curveStepAfter : m.curveStep), 0.999999);
+        ac.curveT = std::min(ac.curveT + (pastCorner ? m.curveStepAfter : m.curveStep), kCurveLastT);
         GeoPos p{ac.sim.lat, ac.sim.lon};
         double curveHeading = 0.0;
         if (!gf_curvePosition(ac.curve, ac.curveT, p, curveHeading)) {
@@ -580,7 +617,7 @@ void stepTick(LiveAc& ac)
                 if (ac.sim.pitch <= ac.climbPitch)
                     ac.pitchStep = 0.0;
                 if (ac.heightAboveGround >= kClimbOutDoneFt) {
-                    gf_setThrottle(ac, ac.sizeClass == SizeClass::Rotorcraft ? 4 : 3);
+                    gf_setThrottle(ac, ac.sizeClass == SizeClass::Rotorcraft ? kThrottleFull : kThrottleClimb);
                     gf_setPhase(ac, AcPhase::Airborne);
                     ac.rotationTickCounter = 1;
                 }
@@ -617,10 +654,10 @@ void stepTick(LiveAc& ac)
         }
     }
 
-    if (ac.sim.lon > 180.0)
-        ac.sim.lon -= 360.0;
-    else if (ac.sim.lon < -180.0)
-        ac.sim.lon += 360.0;
+    if (ac.sim.lon > kHalfCircleDeg)
+        ac.sim.lon -= kFullCircleDeg;
+    else if (ac.sim.lon < -kHalfCircleDeg)
+        ac.sim.lon += kFullCircleDeg;
 }
 
 bool passesUser(const LiveAc& ac)

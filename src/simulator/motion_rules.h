@@ -126,7 +126,8 @@ inline constexpr double kRollRepeatKnots = 30.0;
 // A flying aircraft resuming after a stop does not turn back further than this (degrees).
 inline constexpr double kResumeTurnDeg = 100.0;
 // On the ground a fix this far off the course (degrees) lies behind the aircraft: a landing's
-// first roll-out fix is dropped, a leg's end is taken back.
+// first roll-out fix is dropped, a leg's end is taken back, a parked aircraft whose fixes leave
+// behind its nose is pushed back.
 inline constexpr double kBehindDeg = 90.0;
 // A fix this far off the heading (degrees) turns a taxiing aircraft round where it stands.
 inline constexpr double kTurnRoundDeg = 150.0;
@@ -147,6 +148,13 @@ inline constexpr std::uint32_t kRecedingFixes = 3;
 // A stop of 15 s or more followed by a move of more than 22 m is kept (a real stop).
 inline constexpr double kStopKeepNm = 0.011879049676025918;  // 22 m
 inline constexpr std::int32_t kStopKeepTicks = 15 * kTicksPerSecond;
+// A following leg needs three records: the head, the leg's end and the next leg's end. With them
+// the turn onto the next leg is known (a curve, a split leg), and a fix behind takes back two.
+inline constexpr std::size_t kFollowingLegRecords = 3;
+// A run of stop records at the stream's end is checked from the last moving record before it,
+// looked for 2 to 6 records back (n from 3 to 7 counting the new record): a stop of up to five.
+inline constexpr std::size_t kStopRunFirstRecords = 3;
+inline constexpr std::size_t kStopRunLastRecords = 7;
 
 // ---- Motion in the air --------------------------------------------------------------------------
 
@@ -176,11 +184,26 @@ inline constexpr double kFlareHeightFt = 400.0;
 inline constexpr double kFlarePitchDeg = -4.0;
 // An aircraft standing at the end of its data waits in steps of 3 s.
 inline constexpr std::int32_t kHoldStepTicks = 3 * kTicksPerSecond;
+// An aircraft at the end of its data gets this many extension records in the air (8 × 8 s) and on
+// the ground (10 × 3 s), counted down; then its data has ended.
+inline constexpr std::int32_t kAirExtensionRecords = 8;
+inline constexpr std::int32_t kGroundExtensionRecords = 10;
+// A landing aircraft's extension records each slow to this share of the speed before (percent),
+// the last three (counted down below 4) keep it: an approach slows down.
+inline constexpr std::int32_t kLandingExtensionKeptRecords = 4;
+inline constexpr double kLandingExtensionSpeedPercent = 90.0;
+// A landing aircraft's extension records carry this descent rate (ft/min) and fall by this much a
+// second of their spacing (ft/s: about 600 ft/min, a 3-degree glide path at 115 kt); a take-off's
+// carry its climb rate and climb by it.
+inline constexpr double kLandingExtensionFpm = -667.0;
+inline constexpr double kLandingExtensionFeetPerSecond = 10.005;
+inline constexpr double kTakeOffExtensionFpm = 1500.0;
+inline constexpr double kTakeOffExtensionFeetPerSecond = kTakeOffExtensionFpm / 60.0;
 
 // ---- Motion on the ground -----------------------------------------------------------------------
 
 // A slow, long leg (longer than 50 m, at least 6 s) before a turn sharper than this (degrees) is
-// split at its middle.
+// split at its middle; a turn up to it is spread over its leg, a sharper one taken faster.
 inline constexpr double kSharpTurnDeg = 45.0;
 inline constexpr double kFiftyMetresNm = 0.02699784017278618;
 inline constexpr std::int32_t kSlowLegTicks = 6 * kTicksPerSecond;
@@ -198,6 +221,22 @@ inline constexpr double kSpeedChangeLegMetres = 100.0;
 // speed times this, plus the margin (kt).
 inline constexpr double kCornerPaceFactor = 1.5;
 inline constexpr double kCornerPaceMarginKnots = 10.0;
+// A pushback's turn off the stand: a right angle (degrees).
+inline constexpr double kPushbackTurnDeg = 90.0;
+// An aircraft standing at the end of its data does not wait there while another taxies within
+// this many times both sizes of it: it would stand in the other's way.
+inline constexpr double kTaxiNeighbourSizes = 1.2;
+// A gentle turn (up to kSharpTurnDeg) is spread over its leg when the leg lasts at least this many
+// times its turn at the base rate (the leg's ticks over the turn's steps).
+inline constexpr double kSpreadTurnShare = 1.2;
+// A sharper turn is taken faster: the base rate times its angle over this (degrees), up to a
+// right angle's three times; from the second angle on the timing limits widen to kTurnLimitTicks.
+inline constexpr double kRaisedTurnStepDeg = 30.0;
+inline constexpr double kRaisedTurnCapDeg = 90.0;
+inline constexpr double kWideTurnDeg = 90.0;
+// A new aircraft on the ground stands at this pitch until the simulator reports its own (radians,
+// positive is nose down: 0.6 degrees).
+inline constexpr double kNewGroundPitch = kPi / 300.0;
 
 // ---- Configuration ------------------------------------------------------------------------------
 
@@ -237,6 +276,9 @@ inline double gf_flightPitch(double vertRateFpm)
     return (-3.0 - g / 600.0 * 2.2) * kDegToRad;
 }
 
+// A flying aircraft created this high above the ground (ft) or higher has its cabin lights on.
+inline constexpr double kCabinLightsHeightFt = 2000.0;
+
 // ---- Lifecycle ----------------------------------------------------------------------------------
 
 // Five nautical miles: the user's neighbourhood.
@@ -253,3 +295,14 @@ inline constexpr std::size_t kCreationBacklog = 11;
 inline constexpr double kPassNm = 6.0;
 inline constexpr double kPassAltitudeFt = 3000.0;
 inline constexpr double kPassAcrossFt = 4000.0;
+// The user or a held ground aircraft faster than this (kt) is on the move: the held aircraft's
+// records keep being dropped, as are those within 500 m of the standing user.
+inline constexpr double kUserMovingKnots = 8.0;
+inline constexpr double kHeldNearUserMetres = 500.0;
+// A ground aircraft appearing within 1.5 nm of a user below 1000 ft above the ground, within
+// 500 ft across the user's heading (on the user's runway), is held.
+inline constexpr double kUserRunwayNm = 1.5;
+inline constexpr double kUserLowFt = 1000.0;
+inline constexpr double kUserRunwayAcrossFt = 500.0;
+// A parked aircraft at an overlapping stand within this many times both sizes is removed.
+inline constexpr double kOverlapSizes = 1.1;

@@ -32,8 +32,11 @@ namespace {
 constexpr std::uint32_t kSlotsPerDay = 48;
 constexpr std::uint32_t kGateSlots = 3;
 constexpr double kFartherMarginNm = 0.1;
-constexpr std::uint32_t kThrottleNone = 5;
 constexpr std::int32_t kCountdownAfterParking = 19;
+// An airport of up to this many stands gets one parked aircraft, unless at least this share of
+// its stands is wanted (percent).
+constexpr std::size_t kFewStands = 3;
+constexpr std::int32_t kFewStandsFullPercentage = 50;
 
 void lf_repaint() { InvalidateRect(g_hWnd, nullptr, TRUE); }
 
@@ -262,7 +265,7 @@ int gf_wantedParkedCount()
     const std::size_t stands = g_parkPositions.size();
 
     int wanted = 1;
-    if (stands > 1 && (stands > 3 || percentage >= 50))
+    if (stands > 1 && (stands > kFewStands || percentage >= kFewStandsFullPercentage))
         wanted = static_cast<int>(std::lround(percentage * static_cast<double>(stands) / 100.0));
 
     std::int32_t shownPercentage = percentage;

@@ -50,6 +50,10 @@ bool gf_onSimClientThread()
 
 namespace {
 
+// At this many SimConnect request errors the program restarts, after this delay (s).
+constexpr std::uint32_t kSimErrorsForRestart = 3;
+constexpr int kSimErrorRestartSeconds = 10;
+
 std::mutex g_simTextMutex;  // innermost; guards g_simulatorText
 std::string g_simulatorText;
 
@@ -216,7 +220,7 @@ void SimClient(std::stop_token stopToken)
 void gf_simConnectError()
 {
     const std::uint32_t count = ++g_simErrorCount;
-    if (count < 3)
+    if (count < kSimErrorsForRestart)
         return;
     gf_setStatusLine(tvx::format("SimConnect request error {}, see Log.txt", count), true);
     g_simConnectFailed = true;
@@ -226,5 +230,5 @@ void gf_simConnectError()
 void gf_exitOnSimConnectErrors()
 {
     if (g_simErrorExitDue.exchange(false))
-        gf_exit(ExitReason::RESTART, 10);
+        gf_exit(ExitReason::RESTART, kSimErrorRestartSeconds);
 }

@@ -30,6 +30,11 @@ namespace {
 
 constexpr std::uint32_t kMaxStaticHexid = 10000;
 constexpr std::size_t kDataOffset = 40;  // start of the data block (dwData)
+// Aircraft in range up to this height above the ground (ft) have their ground data posted: only
+// those near the ground need the ground's altitude.
+constexpr double kGroundDataHeightFt = 2500.0;
+// The simulator's frame rate is published every this many frames.
+constexpr std::uint32_t kFrameRateFrames = 30;
 
 // The record as type T when the buffer holds all of it, else nullptr.
 template <typename T>
@@ -165,7 +170,7 @@ void lf_onSimEvent(const SIMCONNECT_RECV_EVENT& event)
     } else if (event.uEventID == simid::EVENT_FLIGHT_LOADED) {
         gf_logError("Flight loaded");
         lf_checkUserStand();
-        gf_exit(ExitReason::RESTART, 45);
+        gf_exit(ExitReason::RESTART, kNewSceneRestartSeconds);
     }
 }
 
@@ -248,7 +253,7 @@ void lf_onSimObjectDataByType(const SIMCONNECT_RECV_SIMOBJECT_DATA& data, DWORD 
         }
         return;
     }
-    if (ac.altAboveGround <= 2500.0 && (atcId.empty() || atcId.back() != '*'))
+    if (ac.altAboveGround <= kGroundDataHeightFt && (atcId.empty() || atcId.back() != '*'))
         gf_postSimEvent(SimEvent{objectId, ac.onGround ? 1u : 0u, 0, SIM_EVENT_GROUND_DATA,
                                  ac.groundAltitude, ac.altAboveGround});
 }
@@ -264,7 +269,7 @@ std::string lf_wrongSimMessage()
 void lf_onSimFrame(const SIMCONNECT_RECV_EVENT_FRAME& frame)
 {
     lf_flushSimQueues();
-    if (++g_frameCount >= 30) {
+    if (++g_frameCount >= kFrameRateFrames) {
         g_frameCount = 0;
         g_frameRate = frame.fFrameRate;
     }
@@ -303,7 +308,7 @@ void CALLBACK lf_simConnectDispatch(SIMCONNECT_RECV* data, DWORD size, void* /*c
     case SIMCONNECT_RECV_ID_EVENT_FILENAME:
         gf_logError("New file loaded");
         lf_checkUserStand();
-        gf_exit(ExitReason::RESTART, 45);
+        gf_exit(ExitReason::RESTART, kNewSceneRestartSeconds);
         break;
     case SIMCONNECT_RECV_ID_EVENT_FRAME:
         if (const auto* frame = lf_as<SIMCONNECT_RECV_EVENT_FRAME>(data, size))

@@ -30,6 +30,12 @@ namespace {
 
 constexpr std::uint32_t kMaxStaticHexid = 10000;
 constexpr std::int32_t kLightsCycleTicks = 200;
+// A new live object's lights are all toggled twice within the cycle: half a second and a second in.
+constexpr std::int32_t kLightsToggleFirstTicks = 50;
+constexpr std::int32_t kLightsToggleSecondTicks = 100;
+// A static CG height the simulator reports outside these (ft) is taken for wrong and logged.
+constexpr double kLowestStaticCgFt = 1.0;
+constexpr double kHighestStaticCgFt = 35.0;
 constexpr double kPitchLowLimit = -0.017453292519943295;  // -1 degree
 constexpr double kPitchHighLimit = 0.04363323129985824;   // 2.5 degrees
 constexpr double kPitchDefault = 0.012217304763960306;    // 0.7 degrees
@@ -85,8 +91,8 @@ void lf_deleteFlightPlanFile(std::uint32_t objectId)
         LiveAc& ac = g_liveAc[static_cast<std::size_t>(live)];
         if (ac.state == AcState::Respawning) {
             ac.state = AcState::Buffering;
-            ac.throttleIndex = 5;
-            ac.flapsIndex = 4;
+            ac.throttleIndex = kThrottleNone;
+            ac.flapsIndex = kFlapsNone;
             ac.objectId = 0;
             return;
         }
@@ -186,7 +192,7 @@ void lf_onStaticGround(const SimEvent& event)
     if (i < 0)
         return;
     LiveAc& ac = g_liveAc[static_cast<std::size_t>(i)];
-    if (event.value1 >= 1.0 && event.value1 <= 35.0)
+    if (event.value1 >= kLowestStaticCgFt && event.value1 <= kHighestStaticCgFt)
         ac.staticCgHeight = event.value1;
     else if (g_optLog.value())
         gf_logError("{}: static CG {:.1F}ft wrong?", gf_acText(ac), event.value1);
@@ -301,7 +307,7 @@ void gf_allLightsToggle(bool& finished, SimEvent& pending)
     }
     if (pending.tickCount < kLightsCycleTicks) {
         ++pending.tickCount;
-        if (pending.tickCount == 50 || pending.tickCount == 100)
+        if (pending.tickCount == kLightsToggleFirstTicks || pending.tickCount == kLightsToggleSecondTicks)
             lf_sendAllLightsToggle(pending.objectId);
         return;
     }

@@ -97,9 +97,9 @@ void lf_goAround(LiveAc& ac, LiveMotion& m)
 {
     gf_setPhase(ac, AcPhase::Taxiing);
     ac.takeOff = 1;
-    gf_setThrottle(ac, 3);
+    gf_setThrottle(ac, kThrottleClimb);
     if (ac.sizeClass != SizeClass::Rotorcraft)
-        gf_queueClientEvent(ac.objectId, simid::SPOILERS_SET, 16383);
+        gf_queueClientEvent(ac.objectId, simid::SPOILERS_SET, kEventFull);
     gf_takeOffConfiguration(ac, m);
 }
 
@@ -303,7 +303,7 @@ bool checkGroundCourse(LiveAc& ac, PosRecord& r)
         const std::size_t held = ac.stream.size();
         if (lf_legCourseOff(ac, r) >= kBehindDeg) {
             ac.stream.pop_back();
-            if (held >= 3 && lf_legCourseOff(ac, r) >= kBehindDeg)
+            if (held >= kFollowingLegRecords && lf_legCourseOff(ac, r) >= kBehindDeg)
                 ac.stream.pop_back();
         }
     }
@@ -414,7 +414,7 @@ void leaveStand(LiveAc& ac)
 void removeSmallStop(LiveAc& ac, const PosRecord& r)
 {
     try {
-        for (std::size_t n = 3; n <= 7 && ac.stream.size() >= n; ++n) {
+        for (std::size_t n = kStopRunFirstRecords; n <= kStopRunLastRecords && ac.stream.size() >= n; ++n) {
             if (!gf_rec(ac.stream, ac.stream.size() - n + 1).stop) {
                 checkStops(ac, n - 1, r);
                 return;

@@ -11,6 +11,7 @@
 
 #include "foundation/geo.h"
 #include "foundation/log.h"
+#include "foundation/time_slots.h"
 #include "foundation/units.h"
 #include "frame/exit_request.h"
 #include "frame/status.h"
@@ -37,6 +38,21 @@ namespace {
 constexpr std::size_t kMaxTitleBytes = 48;
 constexpr double kTeleportNm = 10.0;
 constexpr std::size_t kDataOffset = 40;  // start of the data block (dwData)
+// Without a flight the simulator holds the user aircraft just north-east of 0°N 0°E, within
+// these degrees.
+constexpr double kNoFlightLatDeg = 0.0009;
+constexpr double kNoFlightLonDeg = 0.05;
+// The simulator's date is taken between these years (the first the Unix epoch's); the days of a
+// common and a leap year.
+constexpr std::int64_t kEpochYear = 1970;
+constexpr std::int64_t kLastYear = 9999;
+constexpr std::int64_t kDaysPerYear = 365;
+constexpr std::int64_t kDaysPerLeapYear = 366;
+// An ICAO type designator is 2 to 4 characters long; a model text may carry one after this
+// prefix.
+constexpr unsigned kShortestTypeCode = 2;
+constexpr unsigned kLongestTypeCode = 4;
+constexpr std::string_view kTypeCodePrefix = "$$:";
 
 // Guards every text and state below; innermost, nothing is called while it is held.
 std::mutex g_userMutex;
@@ -79,7 +95,7 @@ void lf_setUserAcText(const std::string& text)
 
 bool gf_isNoFlightPosition(double latitude, double longitude)
 {
-    return latitude >= 0.0 && latitude <= 0.0009 && longitude >= 0.0 && longitude <= 0.05;
+    return latitude >= 0.0 && latitude <= kNoFlightLatDeg && longitude >= 0.0 && longitude <= kNoFlightLonDeg;
 }
 
 UserAcState gf_userAc()
@@ -193,14 +209,14 @@ double gf_initialCourse(LatLon from, LatLon to)
 
 std::optional<std::int64_t> gf_daysSinceEpoch(std::int64_t year, std::int64_t dayOfYear)
 {
-    if (year < 1970 || year > 9999)
+    if (year < kEpochYear || year > kLastYear)
         return std::nullopt;
     const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    if (dayOfYear < 1 || dayOfYear > (leap ? 366 : 365))
+    if (dayOfYear < 1 || dayOfYear > (leap ? kDaysPerLeapYear : kDaysPerYear))
         return std::nullopt;
     const std::int64_t y = year - 1;
     const auto leapsBefore = [](std::int64_t n) { return n / 4 - n / 100 + n / 400; };
-    return (year - 1970) * 365 + (leapsBefore(y) - leapsBefore(1969)) + dayOfYear - 1;
+    return (year - kEpochYear) * kDaysPerYear + (leapsBefore(y) - leapsBefore(kEpochYear - 1)) + dayOfYear - 1;
 }
 
 std::string lf_cutUtf8(std::string_view text, std::size_t maxBytes)
@@ -225,7 +241,7 @@ std::string lf_rewriteModel(std::string_view model, std::string_view title)
     if (model == "A330-200 (RR)")
         return "A332";
     if (const auto pos = model.find(".0.text"); pos != std::string_view::npos) {
-        for (std::size_t n : {4u, 3u, 2u}) {
+        for (std::size_t n : {kLongestTypeCode, kLongestTypeCode - 1, kShortestTypeCode}) {  // longest first
             if (pos < n)
                 continue;  // the candidate would start before the text
             const std::string candidate(model.substr(pos - n, n));
@@ -234,8 +250,8 @@ std::string lf_rewriteModel(std::string_view model, std::string_view title)
         }
         return std::string(model);
     }
-    if (model.size() >= 5 && model.starts_with("$$:"))
-        return std::string(model.substr(3));
+    if (model.size() >= kTypeCodePrefix.size() + kShortestTypeCode && model.starts_with(kTypeCodePrefix))
+        return std::string(model.substr(kTypeCodePrefix.size()));
     if (model == "737") {
         static constexpr std::pair<std::string_view, std::string_view> kDg[] = {
             {"DG 737-800", "B738"}, {"DG 737-700", "B737"}, {"DG 737-600", "B736"}, {"DG 737-900", "B739"}};
@@ -270,7 +286,7 @@ void lf_onUserAcState(const SIMCONNECT_RECV_SIMOBJECT_DATA& data)
     if (!gf_isNoFlightPosition(prev.latitude, prev.longitude) &&
         gf_distanceNm(prev.latitude, prev.longitude, state.latitude, state.longitude) > kTeleportNm) {
         gf_log("Teleport");
-        gf_exit(ExitReason::RESTART, 45);
+        gf_exit(ExitReason::RESTART, kNewSceneRestartSeconds);
     }
 
     const std::string name = lf_nearestStandName(state.latitude, state.longitude);
@@ -285,8 +301,8 @@ void lf_onUserAcState(const SIMCONNECT_RECV_SIMOBJECT_DATA& data)
     if (lf_professionalAccount()) {
         // The simulator's date is checked before use: a nonsense year or day leaves the time.
         if (const auto days = gf_daysSinceEpoch(state.zuluYear, state.zuluDayOfYear);
-            days && state.zuluTime >= 0 && state.zuluTime < 86400)
-            g_simUtcTime = *days * 86400 + state.zuluTime;
+            days && state.zuluTime >= 0 && state.zuluTime < kSecondsPerDay)
+            g_simUtcTime = *days * kSecondsPerDay + state.zuluTime;
     }
     g_minObjectId = data.dwObjectID;
 }
@@ -353,17 +369,18 @@ void lf_onUserAcModel(const SIMCONNECT_RECV_SIMOBJECT_DATA& data)
         g_userModel = model;
         return;
     }
-    double span = model.size() <= 4 ? gf_wingspan(model) : largest;
+    double span = model.size() <= kLongestTypeCode ? gf_wingspan(model) : largest;
     g_userHalfSpanValid = true;
     bool known = true;
     if (span == largest) {
         static constexpr std::pair<std::string_view, std::string_view> kTitles[] = {
             {"Aerosoft A319", "A319"}, {"Aerosoft A320", "A320"}, {"Aerosoft A321", "A321"}};
+        constexpr std::size_t kTitleKeyLength = kTitles[0].first.size();  // each key's length
         const std::string title = gf_userTitle();
         known = false;
-        if (title.size() >= 13) {
+        if (title.size() >= kTitleKeyLength) {
             for (const auto& [key, type] : kTitles) {
-                if (std::string_view(title).substr(0, 13) != key)
+                if (std::string_view(title).substr(0, kTitleKeyLength) != key)
                     continue;
                 model = type;
                 report = "SimConnect: User aircraft model deduced from title: " + model;
