@@ -9,11 +9,11 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <functional>
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
 #include <string_view>
-#include <unordered_set>
 #include <utility>
 
 #include "foundation/errors.h"
@@ -447,9 +447,18 @@ SlotSet lf_readHours(const char* text)
     return lf_hours2bitset(text);
 }
 
+// A text of the document that becomes a string field where the field is built: no temporary
+// string moved into it.
+struct DocumentText {
+    std::string_view text;
+    operator std::string() const { return std::string(text); }
+};
+
 // One opt element, its attributes walked once in document order (the first of a repeated name
 // counts, as a look-up by name would give), the texts taken where the document holds them.
-void lf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t source, ParkPosOption& option)
+// Appended to the options in place, every field written once.
+void lf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t source,
+                std::vector<ParkPosOption>& options)
 {
     enum : unsigned { kCs = 1, kReg = 2, kAirl = 4, kType = 8, kHh = 16, kDay = 32, kSoft = 64 };
     std::string_view cs, reg, airl, type;
@@ -498,29 +507,22 @@ void lf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t s
         }
     }
 
-    // Built and moved in: an option's texts fit the string's own buffer, which an assign into
-    // the empty field fills more slowly.
-    option.registration = std::string(reg);
     const std::size_t colon = cs.find(':');
-    option.callsign = std::string(cs.substr(0, colon));
     // Only "A:B" carries a second callsign; "A:B:C" is damaged and keeps the first part alone.
-    if (colon != std::string_view::npos && cs.find(':', colon + 1) == std::string_view::npos)
-        option.callsign2 = std::string(cs.substr(colon + 1));
+    const bool second = colon != std::string_view::npos && cs.find(':', colon + 1) == std::string_view::npos;
     std::optional<RegistrationIdentity> known;
     if (!reg.empty())
-        known = gf_registrationIdentity(option.registration);
-    if (known) {
-        option.airline = std::move(known->airline);
-        option.type = std::move(known->type);
-    } else {
-        option.airline = std::string(airl);
-        option.type = std::string(type);
-    }
-    option.slots = lf_readHours(hh);
-    option.number = number;
-    option.weekday = weekday;
-    option.source = source;
-    option.real = soft ? 0 : 1;
+        known = gf_registrationIdentity(std::string(reg));
+    const std::string_view callsign = cs.substr(0, colon);
+    const std::string_view callsign2 = second ? cs.substr(colon + 1) : std::string_view();
+    const SlotSet slots = lf_readHours(hh);
+    const std::uint32_t real = soft ? 0 : 1;
+    if (known)
+        options.emplace_back(std::move(known->airline), std::move(known->type), DocumentText{reg},
+                             DocumentText{callsign}, DocumentText{callsign2}, slots, number, weekday, source, real);
+    else
+        options.emplace_back(DocumentText{airl}, DocumentText{type}, DocumentText{reg}, DocumentText{callsign},
+                             DocumentText{callsign2}, slots, number, weekday, source, real);
 }
 
 // The parkpos attributes reading uses.
@@ -590,9 +592,9 @@ OptIdentity lf_readOptIdentity(const pugi::xml_node& opt)
 
 ParkPosOption gf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t source)
 {
-    ParkPosOption option;
-    lf_readOpt(opt, number, source, option);
-    return option;
+    std::vector<ParkPosOption> one;
+    lf_readOpt(opt, number, source, one);
+    return std::move(one.front());
 }
 
 void gf_readParkPos(const pugi::xml_node& parkpos, std::string name, std::uint32_t source)
@@ -621,13 +623,12 @@ void gf_readParkPos(const pugi::xml_node& parkpos, std::string name, std::uint32
     std::size_t count = 0;
     for (pugi::xml_node child = parkpos.first_child(); child; child = child.next_sibling())
         count += isOpt(child) ? 1 : 0;
-    std::vector<ParkPosOption> options(count);
+    std::vector<ParkPosOption> options;
+    options.reserve(count);
     std::uint32_t number = 0;
     for (pugi::xml_node child = parkpos.first_child(); child; child = child.next_sibling())
-        if (isOpt(child)) {
-            lf_readOpt(child, number + 1, source, options[number]);
-            ++number;
-        }
+        if (isOpt(child))
+            lf_readOpt(child, ++number, source, options);
 
     const bool heli = attributes.at[A::kHeli].as_bool();
     const bool ramp = attributes.at[A::kRamp].as_bool();
@@ -638,15 +639,20 @@ void gf_readParkPos(const pugi::xml_node& parkpos, std::string name, std::uint32
 
 void gf_readParkPositions(const pugi::xml_document& doc, std::uint32_t source)
 {
-    // The names point into the document, which outlives the loop.
+    // The names point into the document, which outlives the loop. The set of names seen is one
+    // flat table of twice the stands or more (open addressing): no allocation a name.
     const auto parkpositions = doc.child("parkpositions").children("parkpos");
     const auto count = static_cast<std::size_t>(std::distance(parkpositions.begin(), parkpositions.end()));
-    std::unordered_set<std::string_view> names(count);
+    const std::size_t mask = std::bit_ceil(2 * count + 1) - 1;
+    std::vector<std::string_view> names(mask + 1);  // a null data() marks a free slot
     g_parkPositions.reserve(g_parkPositions.size() + count);
     for (const pugi::xml_node parkpos : parkpositions) {
         const std::string_view id = parkpos.attribute("id").as_string();
-        if (!names.insert(id).second)
-            throw tvx::UserErrorException(94, "Parking position " + std::string(id) + " appears more than once?");
+        std::size_t slot = std::hash<std::string_view>{}(id) & mask;
+        for (; names[slot].data() != nullptr; slot = (slot + 1) & mask)
+            if (names[slot] == id)
+                throw tvx::UserErrorException(94, "Parking position " + std::string(id) + " appears more than once?");
+        names[slot] = id;
         gf_readParkPos(parkpos, std::string(id), source);
     }
 }
