@@ -32,10 +32,16 @@ std::atomic<bool> g_handmadeOverruled{false};
 namespace {
 
 
-// The parameter element of the key under the top-level parameters element, or a null node.
+// The parameter element of the key under the top-level parameters element, or a null node: the
+// first in document order whose (first) name attribute is the key, as the path
+// /parameters/parameter[@name='key'] selects it, walked without compiling the path.
 pugi::xml_node lf_findParameter(const pugi::xml_document& doc, std::string_view name)
 {
-    return doc.select_node(gf_parameterXPath(name).c_str()).node();
+    for (const pugi::xml_node parameters : doc.children("parameters"))
+        for (const pugi::xml_node parameter : parameters.children("parameter"))
+            if (const pugi::xml_attribute key = parameter.attribute("name"); key && key.value() == name)
+                return parameter;
+    return {};
 }
 
 bool lf_addBool(pugi::xml_document& doc, std::string_view key, bool value)
