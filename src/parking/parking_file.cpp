@@ -545,21 +545,38 @@ struct ParkPosAttributes {
 // As gf_xmlAttributeAsDouble: 0 when absent, the number of its text otherwise (throws when none).
 // The writer's plain decimals ("-22.605600") are read without the general reading; both round
 // correctly, so the value is the same.
-// The writer's plain decimal read straight; false for any other text.
+// The writer's plain decimal read straight; false for any other text. Up to 15 digits make a
+// whole number that a double holds exactly, and a power of ten up to 1e22 is exact too: their
+// quotient, rounded once by the division, is the correctly rounded value (what from_chars gives).
 bool lf_plainDouble(const char* text, double& value)
 {
-    const char* p = text + (*text == '-' ? 1 : 0);
+    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const bool negative = *text == '-';
+    const char* p = text + (negative ? 1 : 0);
     const char* digits = p;
-    while (*p >= '0' && *p <= '9')
-        ++p;
-    bool plain = p != digits;
+    std::uint64_t whole = 0;
+    for (; *p >= '0' && *p <= '9'; ++p)
+        whole = whole * 10 + static_cast<std::uint64_t>(*p - '0');
+    std::size_t count = static_cast<std::size_t>(p - digits);
+    bool plain = count != 0;
+    std::size_t fractionDigits = 0;
     if (plain && *p == '.') {
         const char* fraction = ++p;
-        while (*p >= '0' && *p <= '9')
-            ++p;
-        plain = p != fraction;
+        for (; *p >= '0' && *p <= '9'; ++p)
+            whole = whole * 10 + static_cast<std::uint64_t>(*p - '0');
+        fractionDigits = static_cast<std::size_t>(p - fraction);
+        plain = fractionDigits != 0;
+        count += fractionDigits;
     }
-    if (plain && *p == '\0' && p - text <= 32) {
+    if (!plain || *p != '\0')
+        return false;
+    if (count <= 15) {
+        const double quotient = static_cast<double>(whole) / kPowers[fractionDigits];
+        value = negative ? -quotient : quotient;
+        return true;
+    }
+    if (p - text <= 32) {
         const auto [end, ec] = std::from_chars(text, p, value);
         return ec == std::errc() && end == p;
     }
