@@ -332,14 +332,15 @@ void gf_computeOverlappingStands()
                     // Within 0.01 rad the flat distance sqrt(dPhi² + cosA cosB dLambda²) is the
                     // great circle's to better than 1e-4 (the haversine's sines taken for their
                     // angles): a pair clearly apart or clearly overlapping by a 1e-3 margin needs no
-                    // trigonometry; the pairs in between take the exact test.
+                    // trigonometry, and is told by the squares; the pairs in between take the exact
+                    // test.
                     const double dLambda = (b.lon - a.lon) * kDegToRad;
                     if (std::abs(dPhi) < 0.01 && std::abs(dLambda) < 0.01 && b.standId != a.standId) {
-                        const double flat =
-                            kEarthRadiusNm * std::sqrt(dPhi * dPhi + a.cosLat * b.cosLat * dLambda * dLambda);
-                        if (1.1 * flat > reach * 1.001)
+                        const double flat2 = kEarthRadiusNm * kEarthRadiusNm * 1.21 *
+                                             (dPhi * dPhi + a.cosLat * b.cosLat * dLambda * dLambda);
+                        if (flat2 > reach * reach * (1.001 * 1.001))
                             continue;
-                        if (1.1 * flat < reach * 0.999) {
+                        if (flat2 < reach * reach * (0.999 * 0.999)) {
                             found.push_back(b.index);
                             continue;
                         }

@@ -638,20 +638,21 @@ void gf_readParkPos(const pugi::xml_node& parkpos, std::string name, std::uint32
                                                 attributes.at[A::kHeading].as_string(),
                                                 attributes.at[A::kRadius].as_string()));
 
-    // The opt children, as children("opt") gives them, counted first for one allocation.
+    // The opt children, as children("opt") gives them, gathered first for one allocation.
     const auto isOpt = [](const pugi::xml_node& node) {
         const char* n = node.name();
         return n[0] == 'o' && n[1] == 'p' && n[2] == 't' && n[3] == '\0';
     };
-    std::size_t count = 0;
-    for (pugi::xml_node child = parkpos.first_child(); child; child = child.next_sibling())
-        count += isOpt(child) ? 1 : 0;
-    std::vector<ParkPosOption> options;
-    options.reserve(count);
-    std::uint32_t number = 0;
+    thread_local std::vector<pugi::xml_node> opts;
+    opts.clear();
     for (pugi::xml_node child = parkpos.first_child(); child; child = child.next_sibling())
         if (isOpt(child))
-            lf_readOpt(child, ++number, source, options);
+            opts.push_back(child);
+    std::vector<ParkPosOption> options;
+    options.reserve(opts.size());
+    std::uint32_t number = 0;
+    for (const pugi::xml_node& opt : opts)
+        lf_readOpt(opt, ++number, source, options);
 
     const bool heli = attributes.at[A::kHeli].as_bool();
     const bool ramp = attributes.at[A::kRamp].as_bool();
