@@ -157,14 +157,26 @@ LiveryScanStats gf_scanLiveries(const std::vector<fs::path>& roots)
     stats.files = files.size();
     std::vector<ParsedFile> parsed = lf_parseAll(files);
 
-    // A livery-only package takes the type of the model folder it builds on.
+    // A livery-only package takes the type of the model folder it builds on. Tables are sized
+    // for the tree up front: no rehash walks them again as the tree grows.
+    std::size_t liveryCount = 0;
+    for (const ParsedFile& p : parsed)
+        liveryCount += p.ok ? p.cfg.liveries.size() : 0;
     std::unordered_map<std::string, std::string> typeOfFolder;
+    typeOfFolder.reserve(files.size());
     for (std::size_t i = 0; i < files.size(); ++i)
         if (parsed[i].ok && !parsed[i].cfg.acType.empty())
             typeOfFolder.emplace(lf_modelFolderKey(files[i].path), parsed[i].cfg.acType);
 
     std::vector<LiveryData> liveries;
-    std::unordered_set<std::string> titles;
+    liveries.reserve(liveryCount);
+    // The titles seen, viewed where the parsed files hold them: a livery is moved into the table
+    // only once every title is in the set, so that no view points into a moved string.
+    std::unordered_set<std::string_view> titles;
+    titles.reserve(liveryCount);
+    std::vector<std::pair<LiveryData*, const std::string*>> kept;  // the livery and its type
+    kept.reserve(liveryCount);
+    std::vector<std::string> types(files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
         ParsedFile& p = parsed[i];
         if (!p.ok) {
@@ -176,7 +188,8 @@ LiveryScanStats gf_scanLiveries(const std::vector<fs::path>& roots)
         if (p.cfg.badTitles > 0)
             gf_logError("aircraft.cfg {}: {} titles that are not valid UTF-8 skipped",
                         files[i].path.string(), p.cfg.badTitles);
-        std::string type = p.cfg.acType;
+        std::string& type = types[i];
+        type = p.cfg.acType;
         if (type.empty()) {
             const std::string key = p.cfg.baseContainer.empty()
                                         ? lf_modelFolderKey(files[i].path)
@@ -193,10 +206,13 @@ LiveryScanStats gf_scanLiveries(const std::vector<fs::path>& roots)
                 ++stats.duplicateTitles;
                 continue;
             }
-            l.acType = type;
             l.folderOrder = files[i].folderOrder;
-            liveries.push_back(std::move(l));
+            kept.emplace_back(&l, &type);
         }
+    }
+    for (const auto& [l, type] : kept) {
+        l->acType = *type;
+        liveries.push_back(std::move(*l));
     }
     stats.liveries = liveries.size();
     gf_setLiveries(std::move(liveries));

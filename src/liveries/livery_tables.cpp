@@ -56,6 +56,9 @@ void gf_rebuildLiveryIndex()
     g_index.span.reserve(table.size());
     g_index.sizeClass.reserve(table.size());
     g_index.title.reserve(table.size());
+    // Sized once for the table: no rehash walks the maps again as they fill.
+    g_byTitle.reserve(table.size());
+    g_index.byAtcId.reserve(table.size());
     for (std::uint32_t i = 0; i < table.size(); ++i) {
         const LiveryData& l = table[i];
         const SizeClass cls = gf_sizeClassOfType(l.acType);

@@ -266,65 +266,95 @@ void gf_computeOverlappingStands()
                 if (lf_overlaps(a, b))
                     a.overlapping.push_back(b.standId);
     } else {
-        // Each stand's cell (row, column) beside its index, sorted: a row's three neighbouring
-        // cells are one run. The candidates are tested in list order, as the pairwise test does.
-        struct Cell {
-            std::int64_t row, column;
-            std::uint32_t index;
-            auto operator<=>(const Cell&) const = default;
+        // A dense grid of rows x columns cells, no more cells than about four times the stands (cells
+        // are made larger when the smallest would be more: a cell only needs to be at least the
+        // overlap reach). The stands are placed cell by cell (a counting sort, each cell in list
+        // order) with what the test needs side by side; a stand's candidates are the three runs of
+        // its own and the neighbouring rows, each three cells wide.
+        double latSize = cells->latSize, lonSize = cells->lonSize;
+        double latSpan = 0.0, lonSpan = 0.0;
+        for (const ParkPos& s : stands) {
+            latSpan = std::max(latSpan, s.lat - cells->latMin);
+            lonSpan = std::max(lonSpan, s.lon - cells->lonMin);
+        }
+        const double limit = 4.0 * static_cast<double>(stands.size()) + 64.0;
+        double rows = std::floor(latSpan / latSize) + 1.0, columns = std::floor(lonSpan / lonSize) + 1.0;
+        while (rows * columns > limit) {
+            const double grow = std::sqrt(rows * columns / limit) * 1.01;
+            latSize *= grow;
+            lonSize *= grow;
+            rows = std::floor(latSpan / latSize) + 1.0;
+            columns = std::floor(lonSpan / lonSize) + 1.0;
+        }
+        const auto rowCount = static_cast<std::size_t>(rows), columnCount = static_cast<std::size_t>(columns);
+        struct Placed {
+            double lat, lon, radius, phi, cosLat;
+            std::uint32_t index, standId;
         };
-        std::vector<Cell> sorted(stands.size());
-        for (std::uint32_t i = 0; i < stands.size(); ++i)
-            sorted[i] = {static_cast<std::int64_t>(std::floor((stands[i].lat - cells->latMin) / cells->latSize)),
-                         static_cast<std::int64_t>(std::floor((stands[i].lon - cells->lonMin) / cells->lonSize)), i};
-        std::vector<Cell> byIndex = sorted;
-        std::sort(sorted.begin(), sorted.end());
-        std::vector<double> cosLat(stands.size());
-        for (std::size_t i = 0; i < stands.size(); ++i)
-            cosLat[i] = std::cos(stands[i].lat * kDegToRad);
-        std::vector<std::uint32_t> candidates, found;
-        for (std::uint32_t i = 0; i < stands.size(); ++i) {
-            candidates.clear();
-            const Cell& own = byIndex[i];
-            for (std::int64_t row = own.row - 1; row <= own.row + 1; ++row) {
-                const auto first = std::lower_bound(sorted.begin(), sorted.end(), Cell{row, own.column - 1, 0});
-                const auto last = std::upper_bound(first, sorted.end(),
-                                                   Cell{row, own.column + 1, std::numeric_limits<std::uint32_t>::max()});
-                for (auto c = first; c != last; ++c)
-                    candidates.push_back(c->index);
+        std::vector<std::uint32_t> cellOf(stands.size());
+        std::vector<std::uint32_t> cellStart(rowCount * columnCount + 1, 0);
+        for (std::size_t i = 0; i < stands.size(); ++i) {
+            const auto row = std::min(static_cast<std::size_t>((stands[i].lat - cells->latMin) / latSize), rowCount - 1);
+            const auto column =
+                std::min(static_cast<std::size_t>((stands[i].lon - cells->lonMin) / lonSize), columnCount - 1);
+            cellOf[i] = static_cast<std::uint32_t>(row * columnCount + column);
+            ++cellStart[cellOf[i] + 1];
+        }
+        for (std::size_t c = 1; c < cellStart.size(); ++c)
+            cellStart[c] += cellStart[c - 1];
+        std::vector<Placed> placed(stands.size());
+        {
+            std::vector<std::uint32_t> next(cellStart.begin(), cellStart.end() - 1);
+            for (std::uint32_t i = 0; i < stands.size(); ++i) {
+                const ParkPos& s = stands[i];
+                const double phi = s.lat * kDegToRad;
+                placed[next[cellOf[i]]++] = {s.lat, s.lon, s.radius, phi, std::cos(phi), i, s.standId};
             }
-            std::sort(candidates.begin(), candidates.end());
+        }
+        std::vector<std::uint32_t> found;
+        for (const Placed& a : placed) {
             found.clear();
-            ParkPos& a = stands[i];
-            const double phiA = a.lat * kDegToRad;
-            for (const std::uint32_t j : candidates) {
-                // Two stands whose latitudes alone lie further apart than their radii allow do not
-                // overlap (the distance is at least the latitudes' arc; a 1 % margin for rounding).
-                const ParkPos& b = stands[j];
-                const double reach = a.radius + b.radius;
-                const double dPhi = b.lat * kDegToRad - phiA;
-                if (std::abs(dPhi) * kEarthRadiusNm * 1.1 > reach * 1.01)
-                    continue;
-                // Within 0.01 rad the flat distance sqrt(dPhi² + cosA cosB dLambda²) is the great
-                // circle's to better than 1e-4 (the haversine's sines taken for their angles): a pair
-                // clearly apart or clearly overlapping by a 1e-3 margin needs no trigonometry; the
-                // pairs in between take the exact test.
-                const double dLambda = (b.lon - a.lon) * kDegToRad;
-                if (std::abs(dPhi) < 0.01 && std::abs(dLambda) < 0.01 && b.standId != a.standId) {
-                    const double flat =
-                        kEarthRadiusNm * std::sqrt(dPhi * dPhi + cosLat[i] * cosLat[j] * dLambda * dLambda);
-                    if (1.1 * flat > reach * 1.001)
+            const std::size_t row = cellOf[a.index] / columnCount, column = cellOf[a.index] % columnCount;
+            const std::size_t firstColumn = column == 0 ? 0 : column - 1;
+            const std::size_t lastColumn = std::min(column + 1, columnCount - 1);
+            for (std::size_t r = row == 0 ? 0 : row - 1; r <= std::min(row + 1, rowCount - 1); ++r) {
+                const std::uint32_t from = cellStart[r * columnCount + firstColumn];
+                const std::uint32_t to = cellStart[r * columnCount + lastColumn + 1];
+                for (std::uint32_t k = from; k < to; ++k) {
+                    // Two stands whose latitudes alone lie further apart than their radii allow do
+                    // not overlap (the distance is at least the latitudes' arc; a 1 % margin for
+                    // rounding).
+                    const Placed& b = placed[k];
+                    const double reach = a.radius + b.radius;
+                    const double dPhi = b.phi - a.phi;
+                    if (std::abs(dPhi) * kEarthRadiusNm * 1.1 > reach * 1.01)
                         continue;
-                    if (1.1 * flat < reach * 0.999) {
-                        found.push_back(b.standId);
-                        continue;
+                    // Within 0.01 rad the flat distance sqrt(dPhi² + cosA cosB dLambda²) is the
+                    // great circle's to better than 1e-4 (the haversine's sines taken for their
+                    // angles): a pair clearly apart or clearly overlapping by a 1e-3 margin needs no
+                    // trigonometry, and is told by the squares; the pairs in between take the exact
+                    // test.
+                    const double dLambda = (b.lon - a.lon) * kDegToRad;
+                    if (std::abs(dPhi) < 0.01 && std::abs(dLambda) < 0.01 && b.standId != a.standId) {
+                        const double flat2 = kEarthRadiusNm * kEarthRadiusNm * 1.21 *
+                                             (dPhi * dPhi + a.cosLat * b.cosLat * dLambda * dLambda);
+                        if (flat2 > reach * reach * (1.001 * 1.001))
+                            continue;
+                        if (flat2 < reach * reach * (0.999 * 0.999)) {
+                            found.push_back(b.index);
+                            continue;
+                        }
                     }
+                    if (lf_overlaps(stands[a.index], stands[b.index]))
+                        found.push_back(b.index);
                 }
-                if (lf_overlaps(a, b))
-                    found.push_back(b.standId);
             }
-            // The list at its size in one allocation.
-            a.overlapping = std::vector<std::uint32_t>(found.begin(), found.end());
+            // In list order, the list at its size in one allocation.
+            std::sort(found.begin(), found.end());
+            std::vector<std::uint32_t>& list = stands[a.index].overlapping;
+            list.reserve(found.size());
+            for (const std::uint32_t j : found)
+                list.push_back(stands[j].standId);
         }
     }
     for (auto& a : stands)

@@ -9,11 +9,11 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <functional>
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
 #include <string_view>
-#include <unordered_set>
 #include <utility>
 
 #include "foundation/errors.h"
@@ -32,10 +32,16 @@ std::atomic<bool> g_handmadeOverruled{false};
 namespace {
 
 
-// The parameter element of the key under the top-level parameters element, or a null node.
+// The parameter element of the key under the top-level parameters element, or a null node: the
+// first in document order whose (first) name attribute is the key, as the path
+// /parameters/parameter[@name='key'] selects it, walked without compiling the path.
 pugi::xml_node lf_findParameter(const pugi::xml_document& doc, std::string_view name)
 {
-    return doc.select_node(gf_parameterXPath(name).c_str()).node();
+    for (const pugi::xml_node parameters : doc.children("parameters"))
+        for (const pugi::xml_node parameter : parameters.children("parameter"))
+            if (const pugi::xml_attribute key = parameter.attribute("name"); key && key.value() == name)
+                return parameter;
+    return {};
 }
 
 bool lf_addBool(pugi::xml_document& doc, std::string_view key, bool value)
@@ -447,9 +453,18 @@ SlotSet lf_readHours(const char* text)
     return lf_hours2bitset(text);
 }
 
+// A text of the document that becomes a string field where the field is built: no temporary
+// string moved into it.
+struct DocumentText {
+    std::string_view text;
+    operator std::string() const { return std::string(text); }
+};
+
 // One opt element, its attributes walked once in document order (the first of a repeated name
 // counts, as a look-up by name would give), the texts taken where the document holds them.
-void lf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t source, ParkPosOption& option)
+// Appended to the options in place, every field written once.
+void lf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t source,
+                std::vector<ParkPosOption>& options)
 {
     enum : unsigned { kCs = 1, kReg = 2, kAirl = 4, kType = 8, kHh = 16, kDay = 32, kSoft = 64 };
     std::string_view cs, reg, airl, type;
@@ -498,29 +513,22 @@ void lf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t s
         }
     }
 
-    // Built and moved in: an option's texts fit the string's own buffer, which an assign into
-    // the empty field fills more slowly.
-    option.registration = std::string(reg);
     const std::size_t colon = cs.find(':');
-    option.callsign = std::string(cs.substr(0, colon));
     // Only "A:B" carries a second callsign; "A:B:C" is damaged and keeps the first part alone.
-    if (colon != std::string_view::npos && cs.find(':', colon + 1) == std::string_view::npos)
-        option.callsign2 = std::string(cs.substr(colon + 1));
+    const bool second = colon != std::string_view::npos && cs.find(':', colon + 1) == std::string_view::npos;
     std::optional<RegistrationIdentity> known;
     if (!reg.empty())
-        known = gf_registrationIdentity(option.registration);
-    if (known) {
-        option.airline = std::move(known->airline);
-        option.type = std::move(known->type);
-    } else {
-        option.airline = std::string(airl);
-        option.type = std::string(type);
-    }
-    option.slots = lf_readHours(hh);
-    option.number = number;
-    option.weekday = weekday;
-    option.source = source;
-    option.real = soft ? 0 : 1;
+        known = gf_registrationIdentity(std::string(reg));
+    const std::string_view callsign = cs.substr(0, colon);
+    const std::string_view callsign2 = second ? cs.substr(colon + 1) : std::string_view();
+    const SlotSet slots = lf_readHours(hh);
+    const std::uint32_t real = soft ? 0 : 1;
+    if (known)
+        options.emplace_back(std::move(known->airline), std::move(known->type), DocumentText{reg},
+                             DocumentText{callsign}, DocumentText{callsign2}, slots, number, weekday, source, real);
+    else
+        options.emplace_back(DocumentText{airl}, DocumentText{type}, DocumentText{reg}, DocumentText{callsign},
+                             DocumentText{callsign2}, slots, number, weekday, source, real);
 }
 
 // The parkpos attributes reading uses.
@@ -537,21 +545,38 @@ struct ParkPosAttributes {
 // As gf_xmlAttributeAsDouble: 0 when absent, the number of its text otherwise (throws when none).
 // The writer's plain decimals ("-22.605600") are read without the general reading; both round
 // correctly, so the value is the same.
-// The writer's plain decimal read straight; false for any other text.
+// The writer's plain decimal read straight; false for any other text. Up to 15 digits make a
+// whole number that a double holds exactly, and a power of ten up to 1e22 is exact too: their
+// quotient, rounded once by the division, is the correctly rounded value (what from_chars gives).
 bool lf_plainDouble(const char* text, double& value)
 {
-    const char* p = text + (*text == '-' ? 1 : 0);
+    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const bool negative = *text == '-';
+    const char* p = text + (negative ? 1 : 0);
     const char* digits = p;
-    while (*p >= '0' && *p <= '9')
-        ++p;
-    bool plain = p != digits;
+    std::uint64_t whole = 0;
+    for (; *p >= '0' && *p <= '9'; ++p)
+        whole = whole * 10 + static_cast<std::uint64_t>(*p - '0');
+    std::size_t count = static_cast<std::size_t>(p - digits);
+    bool plain = count != 0;
+    std::size_t fractionDigits = 0;
     if (plain && *p == '.') {
         const char* fraction = ++p;
-        while (*p >= '0' && *p <= '9')
-            ++p;
-        plain = p != fraction;
+        for (; *p >= '0' && *p <= '9'; ++p)
+            whole = whole * 10 + static_cast<std::uint64_t>(*p - '0');
+        fractionDigits = static_cast<std::size_t>(p - fraction);
+        plain = fractionDigits != 0;
+        count += fractionDigits;
     }
-    if (plain && *p == '\0' && p - text <= 32) {
+    if (!plain || *p != '\0')
+        return false;
+    if (count <= 15) {
+        const double quotient = static_cast<double>(whole) / kPowers[fractionDigits];
+        value = negative ? -quotient : quotient;
+        return true;
+    }
+    if (p - text <= 32) {
         const auto [end, ec] = std::from_chars(text, p, value);
         return ec == std::errc() && end == p;
     }
@@ -590,9 +615,9 @@ OptIdentity lf_readOptIdentity(const pugi::xml_node& opt)
 
 ParkPosOption gf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t source)
 {
-    ParkPosOption option;
-    lf_readOpt(opt, number, source, option);
-    return option;
+    std::vector<ParkPosOption> one;
+    lf_readOpt(opt, number, source, one);
+    return std::move(one.front());
 }
 
 void gf_readParkPos(const pugi::xml_node& parkpos, std::string name, std::uint32_t source)
@@ -613,21 +638,21 @@ void gf_readParkPos(const pugi::xml_node& parkpos, std::string name, std::uint32
                                                 attributes.at[A::kHeading].as_string(),
                                                 attributes.at[A::kRadius].as_string()));
 
-    // The opt children, as children("opt") gives them, counted first for one allocation.
+    // The opt children, as children("opt") gives them, gathered first for one allocation.
     const auto isOpt = [](const pugi::xml_node& node) {
         const char* n = node.name();
         return n[0] == 'o' && n[1] == 'p' && n[2] == 't' && n[3] == '\0';
     };
-    std::size_t count = 0;
+    thread_local std::vector<pugi::xml_node> opts;
+    opts.clear();
     for (pugi::xml_node child = parkpos.first_child(); child; child = child.next_sibling())
-        count += isOpt(child) ? 1 : 0;
-    std::vector<ParkPosOption> options(count);
+        if (isOpt(child))
+            opts.push_back(child);
+    std::vector<ParkPosOption> options;
+    options.reserve(opts.size());
     std::uint32_t number = 0;
-    for (pugi::xml_node child = parkpos.first_child(); child; child = child.next_sibling())
-        if (isOpt(child)) {
-            lf_readOpt(child, number + 1, source, options[number]);
-            ++number;
-        }
+    for (const pugi::xml_node& opt : opts)
+        lf_readOpt(opt, ++number, source, options);
 
     const bool heli = attributes.at[A::kHeli].as_bool();
     const bool ramp = attributes.at[A::kRamp].as_bool();
@@ -638,15 +663,20 @@ void gf_readParkPos(const pugi::xml_node& parkpos, std::string name, std::uint32
 
 void gf_readParkPositions(const pugi::xml_document& doc, std::uint32_t source)
 {
-    // The names point into the document, which outlives the loop.
+    // The names point into the document, which outlives the loop. The set of names seen is one
+    // flat table of twice the stands or more (open addressing): no allocation a name.
     const auto parkpositions = doc.child("parkpositions").children("parkpos");
     const auto count = static_cast<std::size_t>(std::distance(parkpositions.begin(), parkpositions.end()));
-    std::unordered_set<std::string_view> names(count);
+    const std::size_t mask = std::bit_ceil(2 * count + 1) - 1;
+    std::vector<std::string_view> names(mask + 1);  // a null data() marks a free slot
     g_parkPositions.reserve(g_parkPositions.size() + count);
     for (const pugi::xml_node parkpos : parkpositions) {
         const std::string_view id = parkpos.attribute("id").as_string();
-        if (!names.insert(id).second)
-            throw tvx::UserErrorException(94, "Parking position " + std::string(id) + " appears more than once?");
+        std::size_t slot = std::hash<std::string_view>{}(id) & mask;
+        for (; names[slot].data() != nullptr; slot = (slot + 1) & mask)
+            if (names[slot] == id)
+                throw tvx::UserErrorException(94, "Parking position " + std::string(id) + " appears more than once?");
+        names[slot] = id;
         gf_readParkPos(parkpos, std::string(id), source);
     }
 }
