@@ -50,7 +50,9 @@ WakeGrid::Clock::time_point WakeGrid::next(Clock::time_point now, Clock::duratio
 
 void (*g_mainLoopSleep)(std::chrono::milliseconds) = [](std::chrono::milliseconds wait) {
     static WakeGrid grid;  // the main-loop thread's
-    std::this_thread::sleep_until(grid.next(WakeGrid::Clock::now(), wait));
+    const auto end = grid.next(WakeGrid::Clock::now(), wait);
+    gf_setNextWakeDue(grid.due());  // the feed reader times replies by the ticks owed too
+    std::this_thread::sleep_until(end);
 };
 
 namespace {
@@ -124,6 +126,7 @@ void mainLoop()
         lf_handleException("mainLoop", std::current_exception());
     }
     timeEndPeriod(1);
+    gf_setNextWakeDue(SteadyTime::max());
     gf_clearMainLoopThread();
     gf_markMainLoopEnded();
 }

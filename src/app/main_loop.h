@@ -54,6 +54,8 @@ public:
     static constexpr std::chrono::milliseconds kRestartAfter{2000};
     // The end of the wake that began its sleep at now.
     Clock::time_point next(Clock::time_point now, Clock::duration period);
+    // The grid's time of the next wake: a wake behind it is owed (on time, the next wake's end).
+    Clock::time_point due() const { return m_next; }
 
 private:
     Clock::time_point m_next{};  // the grid

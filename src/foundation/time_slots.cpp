@@ -19,6 +19,8 @@ namespace {
 std::atomic<bool> g_clockFixed{false};
 std::atomic<std::int64_t> g_fixedSeconds{0};
 std::atomic<SteadyTime (*)()> g_steadySource{nullptr};
+// The main loop's next wake on its grid, as steady-clock ticks since its epoch.
+std::atomic<SteadyTime::rep> g_nextWakeDue{SteadyTime::max().time_since_epoch().count()};
 std::atomic<double> g_trafficDataTime{0.0};
 // The last time the service gave (0 stands for "no traffic in the reply"): the schedule clock of
 // time-shift mode goes by it, not by 1970-01-01 while the feed is quiet.
@@ -92,6 +94,14 @@ SteadyTime gf_steadyNow()
 }
 
 void gf_setSteadySource(SteadyTime (*source)()) { g_steadySource.store(source); }
+
+void gf_setNextWakeDue(SteadyTime due) { g_nextWakeDue.store(due.time_since_epoch().count()); }
+
+double gf_wakesOwedSeconds(SteadyTime now)
+{
+    const SteadyTime due{SteadyTime::duration{g_nextWakeDue.load()}};
+    return now > due ? std::chrono::duration<double>(now - due).count() : 0.0;
+}
 
 void gf_setTrafficDataTime(double utcSeconds)
 {

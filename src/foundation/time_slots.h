@@ -45,6 +45,12 @@ void gf_releaseClock();
 using SteadyTime = std::chrono::steady_clock::time_point;
 SteadyTime gf_steadyNow();
 void gf_setSteadySource(SteadyTime (*source)());
+// When the main loop's next wake is due on its grid of wakes (std::chrono::steady_clock), stored
+// by the main loop at every wake; SteadyTime::max() before the first and after the last. A wake
+// not come by then is owed: the main loop makes it up, and its tick with it.
+void gf_setNextWakeDue(SteadyTime due);
+// Seconds the main loop is behind its grid at now (the steady clock): 0 while it is on time.
+double gf_wakesOwedSeconds(SteadyTime now);
 
 // ---- Time-shift mode ----------------------------------------------------------------------
 // The traffic client sets the UTC time of the traffic data it receives (seconds since 1970; 0 after

@@ -19,6 +19,7 @@
 #include "foundation/lock_order.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
+#include "foundation/time_slots.h"
 #include "foundation/units.h"
 #include "liveries/aircraft_db.h"
 #include "liveries/regcodes.h"
@@ -93,10 +94,15 @@ struct ReplyTiming {
 // A reply whose first batch the clock has taken is not taken again: the same interval twice would
 // tell nothing, and the wall clock's step between them (none of the ticks') would misjudge whether
 // the program's clock keeps the wall clock's pace.
+// The reply arrived at the tick count and the ticks the main loop owes: a loaded machine wakes it
+// late and the make-up reaches them soon. Timed by the tick count alone, such a reply put the
+// service's second up to the lateness early, its interval missed the held one, and the estimate
+// started afresh up to a second off: every aircraft played out that much late or early.
 double lf_serviceNow(double dataTime, std::int32_t tick, ReplyTiming& timing)
 {
-    const double arrived = static_cast<double>(tick) / kTicksPerSecond;
+    const double ticked = static_cast<double>(tick) / kTicksPerSecond;
     const auto wall = std::chrono::steady_clock::now();
+    const double arrived = ticked + gf_wakesOwedSeconds(wall);
     std::lock_guard lock(g_udpMutex);
     if (!timing.request || timing.request != s_clockRequest)
         s_serviceClock.addReply(dataTime, arrived - timing.roundTrip, arrived,
@@ -106,7 +112,7 @@ double lf_serviceNow(double dataTime, std::int32_t tick, ReplyTiming& timing)
     if (std::isfinite(place))
         timing.placeNext = wall + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                       std::chrono::duration<double>(place - arrived));
-    return arrived + s_serviceClock.offset();
+    return ticked + s_serviceClock.offset();
 }
 
 // Every record plays out the live delay after its own feed time on this program's clock: the

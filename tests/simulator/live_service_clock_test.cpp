@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/time_slots.h"
 #include "live_fixture.h"
 #include "traffic_service/feed_sink.h"
 #include "traffic_service/traffic_client.h"
@@ -51,9 +52,15 @@ protected:
         gf_setTrafficQueryRangeNm(40.0);
         gf_feedSink().handleBatch = [](TrafficClient& c, std::uint32_t delay) { gf_handleTrafficBatch(c, delay); };
         gf_acceptUdpMessages(true);
+        // The main loop's ticks on the wall clock, and its next wake on their grid; a stalled loop
+        // (m_stalled) neither ticks nor plans its next wake.
         m_ticker = std::thread([this] {
             while (!m_stop) {
-                g_tick.store(static_cast<std::int32_t>((Clock::now() - m_t0) / 10ms));
+                if (!m_stalled) {
+                    const auto tick = (Clock::now() - m_t0) / 10ms;
+                    g_tick.store(static_cast<std::int32_t>(tick));
+                    gf_setNextWakeDue(m_t0 + (tick + 1) * 10ms);
+                }
                 std::this_thread::sleep_for(1ms);
             }
         });
@@ -65,6 +72,7 @@ protected:
         if (m_ticker.joinable())
             m_ticker.join();
         gf_resetFeedSink();
+        gf_setNextWakeDue(SteadyTime::max());
         if (m_server)
             m_server->stop();
         LiveTrafficTest::TearDown();
@@ -105,6 +113,7 @@ protected:
     TrafficClient m_client;
     const Clock::time_point m_t0 = Clock::now();
     std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_stalled{false};
     std::thread m_ticker;
 };
 
@@ -128,6 +137,28 @@ TEST_F(ServiceClockOnTheWallClock, RepliesAtOneFractionSettleWithinATenthAndALat
     waitForFraction(0.8);
     EXPECT_LT(std::fabs(poll(400)), 0.1);
     EXPECT_LT(std::fabs(poll()), 0.1);
+}
+
+// A loaded machine stops the main loop for 0.4 s: a reply made 0.1 s into the service's second
+// arrives while the tick count stands 0.4 s behind (the loop makes the ticks up afterwards). Timed by
+// the tick count, the service's second began 0.3 s later than the held estimate allowed: the
+// estimate started afresh 0.3 s off, and the replies after it, whose true intervals no longer met
+// it, moved it up to a second off (every aircraft played out that much early or late). Timed with
+// the ticks owed, the estimate stays.
+TEST_F(ServiceClockOnTheWallClock, AReplyWhileTheMainLoopIsBehindMovesNothing)
+{
+    waitForFraction(0.25);
+    for (int i = 0; i < 8; ++i)
+        poll();
+    std::this_thread::sleep_for(1s);
+    waitForFraction(0.7);
+    m_stalled = true;
+    std::this_thread::sleep_for(400ms);
+    const double behind = poll();
+    m_stalled = false;
+    EXPECT_LT(std::fabs(behind), 0.1);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_LT(std::fabs(poll()), 0.1) << "reply " << i + 1 << " after it";
 }
 
 // Replies held 50-250 ms, each differently (a real service): within 0.15 s by the eighth reply.
