@@ -9,7 +9,8 @@
 //     "user":     {"lat": 50.0333, "lon": 8.5706, "altFt": 364, "headingDeg": 250,
 //                  "onGround": true, "title": "...", "model": "A20N", "atcId": "D-USER"},
 //     "userPath": [{"lat": .., "lon": .., "altFt": .., "seconds": 0}, ...],  // linear in between
-//     "terrainFt": 364,                          // constant terrain elevation
+//     "terrainFt": 364,                          // constant terrain elevation, or
+//     "terrainFields": [{"lat": .., "lon": .., "elevFt": ..}, ...],  // the nearest field's elevation
 //     "titles":   "any" | ["Title A", {"title": "Title B", "cgFt": 9.5, "pitchRad": -0.02,
 //                                       "type": "aircraft" | "helicopter", "model": "B738"}],
 //     "refused":  ["Title C"],
@@ -27,6 +28,7 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <vector>
 
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
@@ -136,6 +138,48 @@ void lf_readUser(World& w, const ScenarioReader& r, const json& u)
     }
     if (std::fabs(w.user.pos.latDeg) > 90 || std::fabs(w.user.pos.lonDeg) > 180)
         r.fail("user", "position outside latitude +-90 / longitude +-180");
+}
+
+// The ground of a run over several airports: at every point the elevation of the nearest field
+// (by the flat-earth distance, scaled by the cosine of the latitude), as a simulator's ground
+// lies at its airports' elevation around them.
+void lf_readTerrainFields(World& w, const ScenarioReader& r, const json& t)
+{
+    struct Field {
+        double lat, lon, elevFt;
+    };
+    r.array(t, "terrainFields");
+    if (t.empty())
+        r.fail("terrainFields", "expected at least one field");
+    std::vector<Field> fields;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const std::string m = fmt::format("terrainFields[{}]", i);
+        const json& f = r.object(t[i], m);
+        for (const char* need : {"lat", "lon", "elevFt"})
+            if (!f.contains(need))
+                r.fail(m, fmt::format("missing \"{}\"", need));
+        const Field field{r.number(f["lat"], m + ".lat"), r.number(f["lon"], m + ".lon"),
+                          r.number(f["elevFt"], m + ".elevFt")};
+        if (std::fabs(field.lat) > 90 || std::fabs(field.lon) > 180)
+            r.fail(m, "position outside latitude +-90 / longitude +-180");
+        fields.push_back(field);
+    }
+    w.terrain = [fields = std::move(fields)](double lat, double lon) {
+        const double scale = std::cos(lat * 3.14159265358979323846 / 180.0);
+        double best = 1e300;
+        double elevation = fields.front().elevFt;
+        for (const Field& f : fields) {
+            double dLon = std::fabs(f.lon - lon);
+            if (dLon > 180)
+                dLon = 360 - dLon;
+            const double d = (f.lat - lat) * (f.lat - lat) + dLon * dLon * scale * scale;
+            if (d < best) {
+                best = d;
+                elevation = f.elevFt;
+            }
+        }
+        return elevation;
+    };
 }
 
 void lf_readTitles(World& w, const ScenarioReader& r, const json& t)
@@ -254,8 +298,12 @@ void gf_loadScenarioLocked(World& w, const std::string& path)
             w.userPath = std::move(path);
             w.userPathStart = w.simSeconds();
         } else if (key == "terrainFt") {
+            if (j.contains("terrainFields"))
+                r.fail("terrainFt", "give \"terrainFt\" or \"terrainFields\", not both");
             const double elevation = r.number(value, "terrainFt");
             w.terrain = [elevation](double, double) { return elevation; };
+        } else if (key == "terrainFields") {
+            lf_readTerrainFields(w, r, value);
         } else if (key == "titles") {
             lf_readTitles(w, r, value);
         } else if (key == "refused") {

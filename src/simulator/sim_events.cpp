@@ -171,6 +171,28 @@ void lf_onLiveObject(const SimEvent& event)
         g_pendingObjects.push_back(event);
 }
 
+// Reported on its wheels while flying out, not landing, toward higher airborne records: created
+// just after its lift-off where the simulator's ground lies above the recorded altitude. That is
+// no touch-down (as one it stood on the ground for a leg, 10 s, and then rolled into a take-off
+// while its records climbed away): it stays in the air, raised to the ground, and climbs on with
+// its records.
+bool lf_climbsOutOverTheGround(LiveAc& ac, double groundFt)
+{
+    if (ac.phase != AcPhase::Airborne || ac.landing || ac.motion.flareStage != 0 || ac.stream.empty())
+        return false;
+    // The record it flies to, or, created and not yet moving, the one after the record it stands on.
+    const PosRecord& head = gf_rec(ac.stream, 0);
+    const bool climbs = head.airborne
+        && (head.alt > ac.sim.alt
+            || (ac.stream.size() > 1 && gf_rec(ac.stream, 1).airborne && gf_rec(ac.stream, 1).alt > ac.sim.alt));
+    if (!climbs)
+        return false;
+    ac.motion.groundAlt = ac.staticCgHeight + groundFt;
+    ac.motion.groundAltKnown = 1;
+    ac.sim.alt = std::max(ac.sim.alt, ac.motion.groundAlt);
+    return true;
+}
+
 void lf_onGroundData(const SimEvent& event)
 {
     const auto i =
@@ -178,7 +200,8 @@ void lf_onGroundData(const SimEvent& event)
     if (i < 0)
         return;
     LiveAc& ac = g_liveAc[static_cast<std::size_t>(i)];
-    if (event.hexid == 1 && !ac.onGround && ac.rotationTickCounter <= 1)
+    if (event.hexid == 1 && !ac.onGround && ac.rotationTickCounter <= 1
+        && !lf_climbsOutOverTheGround(ac, event.value1))
         liveac::setOnGroundSlots(ac);
     ac.heightAboveGround = event.value2;
     if (ac.onGround || ac.rotationTickCounter >= 2)

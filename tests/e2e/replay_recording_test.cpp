@@ -324,3 +324,19 @@ TEST(E2eReplay, RealCruiseIgnoresAFixThrownBehindTheAircraft)
     EXPECT_EQ(f.objects, 1) << f.text;
     EXPECT_LT(f.airSettled, 50.0) << f.text;
 }
+
+// The B350 of the London recording is first heard just after its lift-off at Southend, at 75 ft,
+// climbing 15 ft a second. Where the simulator's ground at that point lies above the recorded
+// altitude (here the place's 90 ft) the new object stands on its wheels there; taken as a
+// touch-down, the aircraft stood on the ground for its first leg (10 s, at 98 ft) and then rolled
+// into a take-off while its records climbed away: 134 ft below them. Raised to the ground, it
+// climbs on with its records.
+TEST(E2eReplay, RealCreationJustAfterTheLiftOffClimbsWithItsRecords)
+{
+    const Figures f =
+        lf_replayFigures("london_heathrow.json.gz", "--type B350 --to 150 --airport 51.5650,0.6812,90");
+    if (!f.skip.empty())
+        GTEST_SKIP() << f.skip;
+    lf_expectOneSteadyAircraft(f);
+    EXPECT_LT(f.altMax, 50.0) << f.text;
+}

@@ -132,6 +132,9 @@ TEST_F(SimScenario, MalformedFilesNameTheFileAndMember)
         {"{\"userPath\": [{\"lat\": 1, \"lon\": 2, \"altFt\": 3}]}", "missing \"seconds\""},
         {"{\"app\": {\"version\": [1, -2]}}", "member \"app.version\""},
         {"{\"fps\": 30,", "not JSON"},
+        {"{\"terrainFields\": [{\"lat\": 51, \"lon\": 0}]}", "member \"terrainFields[0]\": missing \"elevFt\""},
+        {"{\"terrainFields\": []}", "member \"terrainFields\": expected at least one field"},
+        {"{\"terrainFt\": 3, \"terrainFields\": [{\"lat\": 51, \"lon\": 0, \"elevFt\": 3}]}", "not both"},
     };
     for (const auto& r : rows) {
         tvxtest::writeFile(tmp / "bad.json", r.text);
@@ -157,6 +160,33 @@ TEST_F(SimScenario, MalformedFilesNameTheFileAndMember)
     sim().loadScenario((tmp / "extra.json").string());
     ASSERT_EQ(sim().warnings().size(), 1u);
     EXPECT_NE(sim().warnings()[0].find("unknown member \"weather\""), std::string::npos);
+}
+
+// A replay over several airports: an aircraft created below the ground (a recorded pressure
+// altitude just after its lift-off) stands on the ground of the field nearest to it, not on the
+// user's field (before, one elevation held everywhere: a lift-off 40 nm from Heathrow at 75 ft
+// met Heathrow's 83 ft instead of Southend's 49 ft).
+TEST_F(SimScenario, TerrainFieldsGiveTheNearestFieldsGround)
+{
+    tvxtest::writeFile(tmp / "fields.json", R"({
+      "flight": "running",
+      "terrainFields": [{"lat": 51.4706, "lon": -0.461941, "elevFt": 83},
+                        {"lat": 51.5714, "lon": 0.695556, "elevFt": 49}],
+      "titles": [{"title": "Light Title", "cgFt": 5}]
+    })");
+    sim().loadScenario((tmp / "fields.json").string());
+    SimProbe p;
+    ASSERT_TRUE(p.opened());
+    SIMCONNECT_DATA_INITPOSITION southend{51.565, 0.681, 0.0, 0, 0, 0, 0, 90};
+    SIMCONNECT_DATA_INITPOSITION heathrow{51.47, -0.45, 0.0, 0, 0, 0, 0, 90};
+    SimConnect_AICreateNonATCAircraft(p.handle(), "Light Title", "S1", southend, 104);
+    SimConnect_AICreateNonATCAircraft(p.handle(), "Light Title", "H1", heathrow, 105);
+    ASSERT_TRUE(sim().frame());
+    const auto s1 = sim().objectByAtcId("S1");
+    const auto h1 = sim().objectByAtcId("H1");
+    ASSERT_TRUE(s1 && h1);
+    EXPECT_DOUBLE_EQ(s1->pos.altFt, 54.0);  // Southend's 49 ft + the title's CG
+    EXPECT_DOUBLE_EQ(h1->pos.altFt, 88.0);  // Heathrow's 83 ft + CG
 }
 
 TEST_F(SimScenario, TraceFiles)
