@@ -26,6 +26,7 @@
 #include "model/airport_list.h"
 #include "simulator/ac_config.h"
 #include "simulator/ai_tick.h"
+#include "simulator/heard_altitudes.h"
 #include "simulator/live_lifecycle.h"
 #include "simulator/motion_math.h"
 #include "simulator/motion_rules.h"
@@ -520,12 +521,18 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
         const PosRecord& pos = record.pos;
         // Altitudes are judged from the newest record heard, also one swallowed as too close to
         // the last: a broken altitude a second after a good one is plain, while six seconds
-        // after the last record taken it may pass for a steep descent.
+        // after the last record taken it may pass for a steep descent. Its altitude is that of
+        // the rows heard before it (gf_heardAltitude): judged from a row off by the altitude
+        // coding noise, the good row after it was out of reach.
         const bool altitudeOut = pos.airborne && sinceLast < kBrokenAltitudeSeconds &&
                                  lf_altitudeOutOfReach(ac.heard, pos, record.time - ac.heardTime);
+        if (!altitudeOut)
+            ac.heardAltitudes.hear(record.time, pos);
         if (!altitudeOut && record.time >= ac.heardTime) {
             ac.heard = pos;
             ac.heardTime = record.time;
+            if (pos.airborne)
+                ac.heard.alt = gf_heardAltitude(ac.heardAltitudes, record.time, pos);
         }
         const Candidate candidate = lf_candidate(ac, pos, record.time, sinceLast, altitudeOut);
         for (const StreamRule& rule : kStreamRules) {
@@ -556,6 +563,10 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
     ac.lastFeedLat = record.pos.lat;
     ac.lastFeedLon = record.pos.lon;
     ac.lastFeedSpeed = feedSpeed;
+    // A flying record's altitude from the rows of the last seconds: one row off by the feed's
+    // altitude coding noise, kept as a record, was flown to.
+    if (record.pos.airborne)
+        record.pos.alt = gf_heardAltitude(ac.heardAltitudes, record.time, record.pos);
     liveac::appendRecord(ac, record.pos);
     return true;
 }

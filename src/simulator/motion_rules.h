@@ -95,6 +95,13 @@ inline constexpr double kAltitudeMarginFt = 300.0;
 inline constexpr double kGroundAltitudeMarginFt = 1000.0;
 // Off the altitude the feed's own vertical rates give by more than this rate (ft/min).
 inline constexpr double kRateChangeFpm = 4000.0;
+// A flying record's altitude is the median of the altitudes heard over this many seconds (s), each
+// carried to the record's time along its own and the record's vertical rate (their mean: exact for
+// a rate that changes evenly). Real feeds send rows 150-250 ft off a steady climb or descent, now
+// and then several in a row, within the margin above; one of them taken as a record, the aircraft
+// dived or climbed toward it. Eight rows of a feed of one a second outvote three broken ones, and
+// the rates carry each row to the record's time, so a climb or descent is not flown late.
+inline constexpr double kAltitudeMedianSeconds = 8.0;
 // A flying aircraft faster than this (kt) reported again at the same position: a stale fix.
 inline constexpr double kStaleAirKnots = 60.0;
 // A buffered aircraft's new fix farther than twice its speed, or this many knots more: a jump.
