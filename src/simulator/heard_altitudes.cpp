@@ -37,7 +37,6 @@ double gf_heardAltitude(const HeardAltitudes& heard, double time, const PosRecor
         return pos.alt;
     const auto mid = at.begin() + static_cast<std::ptrdiff_t>(n / 2);
     std::nth_element(at.begin(), mid, at.begin() + static_cast<std::ptrdiff_t>(n));
-    if (n % 2 == 1)
-        return *mid;
-    return (*mid + *std::max_element(at.begin(), mid)) / 2.0;
+    const double line = n % 2 == 1 ? *mid : (*mid + *std::max_element(at.begin(), mid)) / 2.0;
+    return std::fabs(pos.alt - line) <= kAltitudeCodingFt / 2.0 ? pos.alt : line;
 }

@@ -5,7 +5,10 @@
 #include "model/ac_records.h"
 
 // The median of the rows heard within kAltitudeMedianSeconds before `time` (up to `time`), each
-// carried to `time` along the mean of its vertical rate and pos's (a row without a rate: pos's).
+// carried to `time` along the mean of its vertical rate and pos's (a row without a rate: pos's),
+// where pos's own altitude lies farther from it than the coarsest altitude coding rounds a row
+// (half of kAltitudeCodingFt); nearer, pos's own (a level altitude stays exactly as the feed gives
+// it: the approach rules compare records' altitudes).
 // pos's own altitude when no row lies in that time or when neither pos nor any row there carries a
 // vertical rate (a feed without rates: a median of the bare altitudes would lag a climb).
 double gf_heardAltitude(const HeardAltitudes& heard, double time, const PosRecord& pos);

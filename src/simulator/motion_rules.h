@@ -100,7 +100,8 @@ inline constexpr double kRateChangeFpm = 4000.0;
 // a rate that changes evenly). Real feeds send rows 150-250 ft off a steady climb or descent, now
 // and then several in a row, within the margin above; one of them taken as a record, the aircraft
 // dived or climbed toward it. Eight rows of a feed of one a second outvote three broken ones, and
-// the rates carry each row to the record's time, so a climb or descent is not flown late.
+// the rates carry each row to the record's time, so a climb or descent is not flown late. A record
+// within half the coarsest altitude coding (kAltitudeCodingFt) of that line keeps its own altitude.
 inline constexpr double kAltitudeMedianSeconds = 8.0;
 // A flying aircraft faster than this (kt) reported again at the same position: a stale fix.
 inline constexpr double kStaleAirKnots = 60.0;

@@ -560,6 +560,9 @@ TEST_F(FeedHandover, FlyingRecordsTakeTheAltitudeOfTheRowsHeardBeforeThem)
     EXPECT_EQ(gf_swallowedBy(SwallowRule::AltitudeOutOfReach), 0u);
     EXPECT_EQ(ac.heardTime, 109.7);
     EXPECT_EQ(ac.stream.size(), 3u);  // 100, 103.6 and 107.6 s
+    // 103.6 s: 19.5 ft above its rows' line (8516.5 ft), within the altitude coding's rounding: as
+    // the feed gives it.
+    EXPECT_EQ(ac.stream[1].alt, 8536.0);
 }
 
 TEST_F(FeedHandover, StalePositionsInTheAirAreSwallowed)
