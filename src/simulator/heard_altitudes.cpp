@@ -33,7 +33,7 @@ double gf_heardAltitude(const HeardAltitudes& heard, double time, const PosRecor
         rated = rated || own != 0.0;
         at[n++] = row.alt + ((own != 0.0 ? own : rate) + rate) / 2.0 / kSecondsPerMinute * dt;
     }
-    if (n == 0 || !rated)
+    if (n < kAltitudeMedianRows || !rated)
         return pos.alt;
     const auto mid = at.begin() + static_cast<std::ptrdiff_t>(n / 2);
     std::nth_element(at.begin(), mid, at.begin() + static_cast<std::ptrdiff_t>(n));

@@ -9,6 +9,7 @@
 // where pos's own altitude lies farther from it than the coarsest altitude coding rounds a row
 // (half of kAltitudeCodingFt); nearer, pos's own (a level altitude stays exactly as the feed gives
 // it: the approach rules compare records' altitudes).
-// pos's own altitude when no row lies in that time or when neither pos nor any row there carries a
-// vertical rate (a feed without rates: a median of the bare altitudes would lag a climb).
+// pos's own altitude when fewer than kAltitudeMedianRows rows lie in that time or when neither pos
+// nor any row there carries a vertical rate (a feed without rates: a median of the bare altitudes
+// would lag a climb).
 double gf_heardAltitude(const HeardAltitudes& heard, double time, const PosRecord& pos);

@@ -103,6 +103,11 @@ inline constexpr double kRateChangeFpm = 4000.0;
 // the rates carry each row to the record's time, so a climb or descent is not flown late. A record
 // within half the coarsest altitude coding (kAltitudeCodingFt) of that line keeps its own altitude.
 inline constexpr double kAltitudeMedianSeconds = 8.0;
+// Fewer rows than this in those seconds (a feed of a row every 5 s gives two) outvote nothing: the
+// record keeps its own altitude. Two rows' mean carried along rates that disagree with their
+// altitudes (an interpolated trail low over the field, 1100-2100 ft/min while it rose 75 ft/min)
+// put a touch-and-go 150 ft above its rows.
+inline constexpr std::size_t kAltitudeMedianRows = 3;
 // A flying aircraft faster than this (kt) reported again at the same position: a stale fix.
 inline constexpr double kStaleAirKnots = 60.0;
 // A buffered aircraft's new fix farther than twice its speed, or this many knots more: a jump.
