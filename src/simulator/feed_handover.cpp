@@ -175,6 +175,17 @@ bool lf_altitudeOutOfReach(const PosRecord& last, const PosRecord& pos, double s
     return std::fabs(pos.alt - expected) > kAltitudeMarginFt + dt * rate;
 }
 
+// A flying row higher than a threshold crossing above the field of an airport near it (any height
+// away from airports). Lower, over the runway, the rows tell a lift-off or a touch-down as they
+// are: on a touch-and-go the feed's rates read 1100-2100 ft/min while its altitudes rose 75 ft/min
+// below the field; taken from the rows before along those rates, the aircraft rose 150 ft above
+// them.
+bool lf_aboveTheField(const PosRecord& pos)
+{
+    const double field = gf_airportElevationNear(pos.lat, pos.lon);
+    return pos.airborne && (std::isnan(field) || pos.alt > field + kThresholdHeightFt);
+}
+
 // Degrees between two tracks the short way round: 359.5 against 0.5 is one degree (as plain
 // numbers a track through north never counted as straight). A track that is no number stays no
 // number, so that it never counts as straight.
@@ -531,7 +542,7 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
         if (!altitudeOut && record.time >= ac.heardTime) {
             ac.heard = pos;
             ac.heardTime = record.time;
-            if (pos.airborne)
+            if (lf_aboveTheField(pos))
                 ac.heard.alt = gf_heardAltitude(ac.heardAltitudes, record.time, pos);
         }
         const Candidate candidate = lf_candidate(ac, pos, record.time, sinceLast, altitudeOut);
@@ -565,7 +576,7 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
     ac.lastFeedSpeed = feedSpeed;
     // A flying record's altitude from the rows of the last seconds: one row off by the feed's
     // altitude coding noise, kept as a record, was flown to.
-    if (record.pos.airborne)
+    if (lf_aboveTheField(record.pos))
         record.pos.alt = gf_heardAltitude(ac.heardAltitudes, record.time, record.pos);
     liveac::appendRecord(ac, record.pos);
     return true;
