@@ -567,6 +567,28 @@ TEST_F(FeedHandover, FlyingRecordsTakeTheAltitudeOfTheRowsHeardBeforeThem)
     // 103.6 s: 19.5 ft above its rows' line (8516.5 ft), within the altitude coding's rounding: as
     // the feed gives it.
     EXPECT_EQ(ac.stream[1].alt, 8536.0);
+
+    // Over the runway (london_heathrow's touch-and-go below its 83 ft field): rates of 1130-2112
+    // ft/min while the altitudes rise 25 ft in 8 s. Carried along the rates the rows gave 186 ft;
+    // each record keeps its own altitude.
+    const auto airports = g_airports;
+    g_airports = {{"EGLL", "LHR", 47.0, 8.0, 83.0}};
+    const Row runway[] = {{200.0, 50.0, 1130.0}, {202.0, 56.0, 1376.0}, {204.0, 62.0, 1621.0},
+                          {206.0, 68.0, 1866.0}, {208.0, 75.0, 2112.0}};
+    auto slow = [&](const Row& row) {
+        TrafficRecord r = liveRecord(0x3946e5, "AFR182L", "A320", row.time, row.alt, 115.0, 0.0);
+        r.pos.lat += (row.time - runway[0].time) * 115.0 / 3600.0 / 60.0;
+        r.pos.vertRate = row.vertRate;
+        return r;
+    };
+    LiveAc& touchAndGo = addLiveAc(slow(runway[0]), AcState::Placed);
+    for (std::size_t i = 1; i < std::size(runway); ++i) {
+        TrafficRecord r = slow(runway[i]);
+        EXPECT_TRUE(liveac::acceptRecord(touchAndGo, r));
+    }
+    g_airports = airports;
+    EXPECT_EQ(touchAndGo.lastRecordTime, 208.0);
+    EXPECT_EQ(touchAndGo.stream.back().alt, 75.0);
 }
 
 TEST_F(FeedHandover, StalePositionsInTheAirAreSwallowed)
