@@ -42,6 +42,11 @@ take up the track again), counted and named in the table:
   and 1,000 ft (the datum of a pressure altitude on the field: a QNH far from standard); ground
   rows carry no altitude of their own (0 ft where the feed has none); rows repeating a position
   bring their own altitudes; left out of the altitude figures only.
+Altitude noise, found alike and named on the last line: a flying fix more than 100 ft (the coarsest
+altitude coding) off the line its neighbours within 8 s on both sides give (the median of their
+altitudes carried to its time along their vertical rates) is measured at that line: a reference
+through it charged the program with the feed's altitude coding noise (rows 150-400 ft off a climb
+a second apart, each step within the altitude rule above).
 THRESHOLDS below gives each limit with the program's own where it has one, and why they differ.
 Altitudes are judged on the program's datum: the recording's pressure altitudes corrected by
 (QNH - 1013) x 27 ft for the QNH the program flies by (alt_shift_ft, the demo; the replay corrects
@@ -75,6 +80,9 @@ RECOVER_S = 5.0
 JUMP_M = 5.0  # a jump's step beyond the fastest the aircraft moves
 VJUMP_S, VJUMP_FT, VJUMP_RECORDS = 1.0, 100.0, 1.5
 SETTLE_S = 30.0  # an aircraft's first seconds, named apart beside the whole life's maximum
+# An altitude-noise point: off its neighbours' line (within 8 s, at least 2 on each side) by more
+# than the coarsest altitude coding.
+NOISE_S, NOISE_SIDE = 8.0, 2
 FEET_PER_HPA = 27.0
 # The program's earth: 2 x 3437.75 nm (60 nm a degree of arc), in metres; every script measures with it.
 EARTH_DIAMETER_M = 6875.493541569878 * 1852.0
@@ -142,16 +150,17 @@ def _merged(spans):
 class Track:
     """One recorded aircraft: points (t, lat, lon, alt, gs, gnd) in scenario seconds, ascending."""
 
-    def __init__(self, hexid, callsign, actype, points, rows=None, fields=None, rates=None):
+    def __init__(self, hexid, callsign, actype, points, rows=None, fields=None, rates=None, climbs=None):
         """rows: every row's (time, position time, alt, gnd), where rows repeat a position with
         their own altitudes; default the points. fields: the airport list's (lat, lon, elevation
         ft), to lift flying fixes below a field to it. rates: the recorded vertical rates (time,
-        ft/min)."""
+        ft/min). climbs: {point time: signed vertical rate ft/min} of the points (none: 0)."""
         self.hex, self.callsign, self.type = hexid, callsign, actype
         self.pts = sorted(points, key=lambda p: p[0])
         self._field_at = {}  # the field elevation under each ground fix within 10 nm of one, by time
         self.below_field = self._lift_to_fields(fields or [])
         self.rows = sorted(rows) if rows else [(p[0], p[0], p[3], p[5]) for p in self.pts]
+        self.noise = self._mend_altitude_noise(climbs or {})
         self.times = [p[0] for p in self.pts]
         self._rates = sorted(rates or [])
         self.gaps = [(a[0], b[0]) for a, b in zip(self.pts, self.pts[1:]) if b[0] - a[0] > DELAY]
@@ -167,7 +176,7 @@ class Track:
         repeated in later rows counts once, with its first row's values. alt_shift_ft is added to
         the flying rows' altitudes: the program flies a pressure altitude corrected to the QNH it
         read, (QNH - 1013) x 27 ft."""
-        pts, seen, rows, rates = [], set(), [], []
+        pts, seen, rows, rates, climbs = [], set(), [], [], {}
         for p in track["points"]:
             t = p.get("seen", p["t"])
             gnd = bool(p.get("gnd", 0))
@@ -179,7 +188,36 @@ class Track:
                 continue
             seen.add(t)
             pts.append((t, p["lat"], p["lon"], alt, p.get("gs", 0.0), gnd))
-        return Track(track["hex"], track.get("callsign", ""), track.get("type", ""), pts, rows, fields, rates)
+            climbs[t] = p.get("vr", 0.0) or 0.0
+        return Track(track["hex"], track.get("callsign", ""), track.get("type", ""), pts, rows, fields, rates,
+                     climbs)
+
+    def _mend_altitude_noise(self, climbs):
+        """Flying points whose altitude lies more than the coarsest altitude coding off the line
+        their neighbours within NOISE_S on both sides (as far on each) give (the median of the neighbours' altitudes,
+        each carried to the point's time along the mean of its and the point's vertical rate; a
+        point without a rate takes the other's) take that line's altitude; their count. Judged with
+        at least NOISE_SIDE neighbours on each side only."""
+        flying = [(k, p) for k, p in enumerate(self.pts) if not p[5]]
+        times = [p[0] for _, p in flying]
+        mended = []
+        for i, (k, p) in enumerate(flying):
+            rate = climbs.get(p[0], 0.0)
+            # As far on each side: a steady climb whose rows give no rates lies on the median then.
+            half = min(NOISE_S, p[0] - times[0], times[-1] - p[0])
+            lo, hi = bisect.bisect_left(times, p[0] - half), bisect.bisect_right(times, p[0] + half)
+            near = [q for j, (_, q) in enumerate(flying[lo:hi], lo) if j != i]
+            if sum(q[0] < p[0] for q in near) < NOISE_SIDE or sum(q[0] > p[0] for q in near) < NOISE_SIDE:
+                continue
+            at = [q[3] + ((climbs.get(q[0], 0.0) or rate) + (rate or climbs.get(q[0], 0.0))) / 2.0 *
+                  (p[0] - q[0]) / 60.0 for q in near]
+            line = statistics.median(at)
+            if abs(p[3] - line) > ALT_CODING_FT:
+                mended.append((k, line))
+        for k, line in mended:
+            p = self.pts[k]
+            self.pts[k] = (p[0], p[1], p[2], line, p[4], p[5])
+        return len(mended)
 
     def _find_bad_spans(self):
         """[(start, end, text)]: one position repeated at speed."""
@@ -307,6 +345,9 @@ class Track:
                 lines.append(f"{self.hex} {self.callsign}: recording fault: {n} {text}; "
                              f"{self.fault_seconds(kind):.0f} s left out "
                              f"of the {'altitude' if kind == 'altitude' else 'distance'} figures")
+        if self.noise:
+            lines.append(f"{self.hex} {self.callsign}: {self.noise} flying fixes more than {ALT_CODING_FT:.0f} ft off "
+                         f"the line of their neighbours within {NOISE_S:.0f} s (altitude noise), measured at that line")
         if self.below_field:
             lines.append(f"{self.hex} {self.callsign}: {self.below_field} flying fixes below the field elevation "
                          "of an airport within 10 nm, measured at the field elevation")
@@ -576,6 +617,7 @@ def summary_line(results, aircraft=None, created=None):
     gap_s = sum(t.gap_seconds() for t in measured)
     gap_writes = sum(r[3]["gap"] for r in results)
     gap_max = max((r[3]["gap_max"] for r in results), default=0.0)
+    noise = sum(t.noise for t in measured)
     head = f"created {created} of {n} tracks" if created is not None else f"{n} aircraft"
     after = f"after each aircraft's first {SETTLE_S:.0f} s"
     return (f"replay: {head}, air p99 {percentile(air, 0.99):.0f} m, max {air_max:.0f} m ({settled['air']:.0f} m "
@@ -583,7 +625,8 @@ def summary_line(results, aircraft=None, created=None):
             f"({settled['ground']:.0f} m {after}, median {median(ground):.0f}), "
             f"altitude max {alt_max:.0f} ft, vertical jumps {vjumps}, stuck {stuck}, jumps {jumps}; "
             "left out as recording faults: " + ", ".join(f"{k} {v:.0f} s" for k, v in left.items()) +
-            f"; apart, {gap_writes} writes in recording gaps over {DELAY:.0f} s ({gap_s:.0f} s), max {gap_max:.0f} m")
+            f"; apart, {gap_writes} writes in recording gaps over {DELAY:.0f} s ({gap_s:.0f} s), max {gap_max:.0f} m"
+            f"; altitude noise: {noise} fixes over {ALT_CODING_FT:.0f} ft off their neighbours' line, measured at it")
 
 
 def table(results, tracks):

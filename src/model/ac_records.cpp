@@ -4,6 +4,7 @@
 // the read-only size-class name table.
 #include "model/ac_records.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -40,12 +41,25 @@ StaticAc::StaticAc(const AcData& data, std::uint32_t standId_, double lat, doubl
 {
 }
 
+void HeardAltitudes::hear(double time, const PosRecord& pos)
+{
+    if (!pos.airborne) {
+        count = 0;
+        next = 0;
+        return;
+    }
+    rows[next] = Row{time, pos.alt, pos.vertRate};
+    next = static_cast<std::uint32_t>((next + 1) % kRows);
+    count = std::min<std::uint32_t>(count + 1, kRows);
+}
+
 LiveAc::LiveAc(const PosRecord& first, const AcData& data, double firstTime)
     : lastRecordTime(firstTime), lastFeedLat(first.lat), lastFeedLon(first.lon), lastFeedSpeed(first.speed),
       heard(first), heardTime(firstTime)
 {
     static_cast<AcData&>(*this) = data;
     stream.push_back(first);
+    heardAltitudes.hear(firstTime, first);
 }
 
 // ---- Stream access and phase ---------------------------------------------------------------

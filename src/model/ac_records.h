@@ -9,6 +9,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <limits>
@@ -145,6 +146,24 @@ struct LiveMotion {
     std::int32_t rotationTick = 0;  // take-off roll: the tick its rotation starts (0: none planned)
 };
 
+// The newest flying altitudes heard from the feed, taken or swallowed, oldest overwritten first (a
+// flying record's altitude is taken from those of the last seconds; cleared by a ground row).
+struct HeardAltitudes {
+    // More than a feed of one row a second gives over the seconds the altitude is taken from.
+    static constexpr std::size_t kRows = 16;
+    struct Row {
+        double time = 0.0;      // feed seconds
+        double alt = 0.0;       // feet
+        double vertRate = 0.0;  // feet per minute (0: level or none given)
+    };
+    std::array<Row, kRows> rows{};
+    std::uint32_t count = 0;  // rows held
+    std::uint32_t next = 0;   // the slot the next row goes to
+
+    // Keeps a flying row's altitude and vertical rate; a ground row clears the rows.
+    void hear(double time, const PosRecord& pos);
+};
+
 // A live aircraft: a StaticAc following its stream of feed positions.
 struct LiveAc : StaticAc {
     AcSimState sim;
@@ -158,6 +177,7 @@ struct LiveAc : StaticAc {
     double olderFeedLon = 0.0;
     PosRecord heard{};                 // the newest feed record heard whose altitude was in reach,
     double heardTime = 0.0;            // taken or swallowed: the next altitude is judged from it
+    HeardAltitudes heardAltitudes;     // the flying altitudes heard in the last seconds
     std::chrono::steady_clock::time_point parkingTime{};
     std::int32_t holdCounter = 0;      // >0 extensions allowed, 0 none, -1 used up
     std::uint32_t waitingStartTick = 0;

@@ -27,6 +27,7 @@
 #include "model/airport_list.h"
 #include "simulator/ac_config.h"
 #include "simulator/ai_tick.h"
+#include "simulator/heard_altitudes.h"
 #include "simulator/live_lifecycle.h"
 #include "simulator/motion_math.h"
 #include "simulator/motion_rules.h"
@@ -192,6 +193,17 @@ bool lf_altitudeOutOfReach(const PosRecord& last, const PosRecord& pos, double s
     const double expected = rated ? from + (last.vertRate + pos.vertRate) / 2.0 / 60.0 * dt : from;
     const double rate = rated ? kRateChangeFeetPerSecond : kMaxFeetPerSecond;
     return std::fabs(pos.alt - expected) > kAltitudeMarginFt + dt * rate;
+}
+
+// A flying row higher than a threshold crossing above the field of an airport near it (any height
+// away from airports). Lower, over the runway, the rows tell a lift-off or a touch-down as they
+// are: on a touch-and-go the feed's rates read 1100-2100 ft/min while its altitudes rose 75 ft/min
+// below the field; taken from the rows before along those rates, the aircraft rose 150 ft above
+// them.
+bool lf_aboveTheField(const PosRecord& pos)
+{
+    const double field = gf_airportElevationNear(pos.lat, pos.lon);
+    return pos.airborne && (std::isnan(field) || pos.alt > field + kThresholdHeightFt);
 }
 
 // Degrees between two tracks the short way round: 359.5 against 0.5 is one degree (as plain
@@ -541,12 +553,18 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
         const PosRecord& pos = record.pos;
         // Altitudes are judged from the newest record heard, also one swallowed as too close to
         // the last: a broken altitude a second after a good one is plain, while six seconds
-        // after the last record taken it may pass for a steep descent.
+        // after the last record taken it may pass for a steep descent. Its altitude is that of
+        // the rows heard before it (gf_heardAltitude): judged from a row off by the altitude
+        // coding noise, the good row after it was out of reach.
         const bool altitudeOut = pos.airborne && sinceLast < kBrokenAltitudeSeconds &&
                                  lf_altitudeOutOfReach(ac.heard, pos, record.time - ac.heardTime);
+        if (!altitudeOut)
+            ac.heardAltitudes.hear(record.time, pos);
         if (!altitudeOut && record.time >= ac.heardTime) {
             ac.heard = pos;
             ac.heardTime = record.time;
+            if (lf_aboveTheField(pos))
+                ac.heard.alt = gf_heardAltitude(ac.heardAltitudes, record.time, pos);
         }
         const Candidate candidate = lf_candidate(ac, pos, record.time, sinceLast, altitudeOut);
         for (const StreamRule& rule : kStreamRules) {
@@ -577,6 +595,10 @@ bool liveac::acceptRecord(LiveAc& ac, TrafficRecord& record)
     ac.lastFeedLat = record.pos.lat;
     ac.lastFeedLon = record.pos.lon;
     ac.lastFeedSpeed = feedSpeed;
+    // A flying record's altitude from the rows of the last seconds: one row off by the feed's
+    // altitude coding noise, kept as a record, was flown to.
+    if (lf_aboveTheField(record.pos))
+        record.pos.alt = gf_heardAltitude(ac.heardAltitudes, record.time, record.pos);
     liveac::appendRecord(ac, record.pos);
     return true;
 }

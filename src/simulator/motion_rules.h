@@ -95,6 +95,19 @@ inline constexpr double kAltitudeMarginFt = 300.0;
 inline constexpr double kGroundAltitudeMarginFt = 1000.0;
 // Off the altitude the feed's own vertical rates give by more than this rate (ft/min).
 inline constexpr double kRateChangeFpm = 4000.0;
+// A flying record's altitude is the median of the altitudes heard over this many seconds (s), each
+// carried to the record's time along its own and the record's vertical rate (their mean: exact for
+// a rate that changes evenly). Real feeds send rows 150-250 ft off a steady climb or descent, now
+// and then several in a row, within the margin above; one of them taken as a record, the aircraft
+// dived or climbed toward it. Eight rows of a feed of one a second outvote three broken ones, and
+// the rates carry each row to the record's time, so a climb or descent is not flown late. A record
+// within half the coarsest altitude coding (kAltitudeCodingFt) of that line keeps its own altitude.
+inline constexpr double kAltitudeMedianSeconds = 8.0;
+// Fewer rows than this in those seconds (a feed of a row every 5 s gives two) outvote nothing: the
+// record keeps its own altitude. Two rows' mean carried along rates that disagree with their
+// altitudes (an interpolated trail low over the field, 1100-2100 ft/min while it rose 75 ft/min)
+// put a touch-and-go 150 ft above its rows.
+inline constexpr std::size_t kAltitudeMedianRows = 3;
 // A flying aircraft faster than this (kt) reported again at the same position: a stale fix.
 inline constexpr double kStaleAirKnots = 60.0;
 // A buffered aircraft's new fix farther than twice its speed, or this many knots more: a jump.

@@ -553,6 +553,70 @@ TEST_F(FeedHandover, BrokenAltitudesAreSwallowedForAMinuteAtMost)
     EXPECT_EQ(gf_swallowedBy(SwallowRule::AltitudeOutOfReach), 4u);  // spike, low, dip, high
 }
 
+// Rows of a real climb at 3000 ft/min (noisy_takeoff at 8300-8900 ft, as the program heard them, 2 s
+// apart) where three of six lie 150-400 ft under the climb: a kept record flies at the median of the
+// rows of the last 8 s carried along their rates, not at its own low row, and the good row after it
+// is judged from that line, not swallowed as out of reach of the low row.
+TEST_F(FeedHandover, FlyingRecordsTakeTheAltitudeOfTheRowsHeardBeforeThem)
+{
+    struct Row {
+        double time, alt, vertRate;
+    };
+    const Row rows[] = {{100.0, 8336.0, 3008.0}, {102.0, 8311.0, 2816.0}, {103.6, 8536.0, 3008.0},
+                        {105.5, 8336.0, 3008.0}, {107.6, 8261.0, 2944.0}, {109.7, 8836.0, 3072.0}};
+    constexpr double kDegPerSecond = 252.0 / 3600.0 / 60.0;  // 252 kt due north
+    auto record = [&](const Row& row) {
+        TrafficRecord r = liveRecord(0x3946e4, "AFR181L", "A320", row.time, row.alt, 252.0, 0.0);
+        r.pos.lat += (row.time - rows[0].time) * kDegPerSecond;
+        r.pos.vertRate = row.vertRate;
+        return r;
+    };
+    LiveAc& ac = addLiveAc(record(rows[0]), AcState::Placed);
+    for (std::size_t i = 1; i < std::size(rows); ++i) {
+        TrafficRecord r = record(rows[i]);
+        EXPECT_TRUE(liveac::acceptRecord(ac, r));
+        // Two rows outvote nothing: the row at 102 s is judged from as the feed gives it.
+        if (rows[i].time == 102.0) {
+            EXPECT_EQ(ac.heard.alt, 8311.0);
+        }
+        if (rows[i].time == 107.6) {
+            // Kept (4 s after the last record): 8261 ft raw; the rows carried to 107.6 s give
+            // 8713.0, 8579.8, 8734.4, 8440.2 and 8261 ft.
+            EXPECT_EQ(ac.lastRecordTime, 107.6);
+            EXPECT_NEAR(ac.stream.back().alt, 8579.8, 0.01);
+        }
+    }
+    // The last row heard, swallowed only as adding nothing 2.1 s after the last record.
+    EXPECT_EQ(gf_swallowedBy(SwallowRule::AltitudeOutOfReach), 0u);
+    EXPECT_EQ(ac.heardTime, 109.7);
+    EXPECT_EQ(ac.stream.size(), 3u);  // 100, 103.6 and 107.6 s
+    // 103.6 s: 19.5 ft above its rows' line (8516.5 ft), within the altitude coding's rounding: as
+    // the feed gives it.
+    EXPECT_EQ(ac.stream[1].alt, 8536.0);
+
+    // Over the runway (london_heathrow's touch-and-go below its 83 ft field): rates of 1130-2112
+    // ft/min while the altitudes rise 25 ft in 8 s. Carried along the rates the rows gave 186 ft;
+    // each record keeps its own altitude.
+    const auto airports = g_airports;
+    g_airports = {{"EGLL", "LHR", 47.0, 8.0, 83.0}};
+    const Row runway[] = {{200.0, 50.0, 1130.0}, {202.0, 56.0, 1376.0}, {204.0, 62.0, 1621.0},
+                          {206.0, 68.0, 1866.0}, {208.0, 75.0, 2112.0}};
+    auto slow = [&](const Row& row) {
+        TrafficRecord r = liveRecord(0x3946e5, "AFR182L", "A320", row.time, row.alt, 115.0, 0.0);
+        r.pos.lat += (row.time - runway[0].time) * 115.0 / 3600.0 / 60.0;
+        r.pos.vertRate = row.vertRate;
+        return r;
+    };
+    LiveAc& touchAndGo = addLiveAc(slow(runway[0]), AcState::Placed);
+    for (std::size_t i = 1; i < std::size(runway); ++i) {
+        TrafficRecord r = slow(runway[i]);
+        EXPECT_TRUE(liveac::acceptRecord(touchAndGo, r));
+    }
+    g_airports = airports;
+    EXPECT_EQ(touchAndGo.lastRecordTime, 208.0);
+    EXPECT_EQ(touchAndGo.stream.back().alt, 75.0);
+}
+
 TEST_F(FeedHandover, StalePositionsInTheAirAreSwallowed)
 {
     LiveAc& ac = addLiveAc(liveRecord(0x4b1912, "SWR44", "B738", 100.0, 36000.0, 450.0), AcState::Placed);
