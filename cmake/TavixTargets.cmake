@@ -70,6 +70,8 @@ function(tavix_test folder)
   endif()
   set(name test_${folder})
   add_executable(${name} ${srcs})
+  # The test framework's headers, parsed once a program rather than once a file.
+  target_precompile_headers(${name} PRIVATE <gtest/gtest.h> <gmock/gmock.h>)
   target_link_libraries(${name} PRIVATE tvx_test_support ${ARG_DEPS} GTest::gmock GTest::gtest_main)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
