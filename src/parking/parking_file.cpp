@@ -523,12 +523,15 @@ void lf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t s
     const std::string_view callsign2 = second ? cs.substr(colon + 1) : std::string_view();
     const SlotSet slots = lf_readHours(hh);
     const std::uint32_t real = soft ? 0 : 1;
+    // Braced: a parenthesised aggregate initialisation (as emplace_back's) is not in every compiler.
     if (known)
-        options.emplace_back(std::move(known->airline), std::move(known->type), DocumentText{reg},
-                             DocumentText{callsign}, DocumentText{callsign2}, slots, number, weekday, source, real);
+        options.push_back(ParkPosOption{std::move(known->airline), std::move(known->type), DocumentText{reg},
+                                        DocumentText{callsign}, DocumentText{callsign2}, slots, number, weekday,
+                                        source, real});
     else
-        options.emplace_back(DocumentText{airl}, DocumentText{type}, DocumentText{reg}, DocumentText{callsign},
-                             DocumentText{callsign2}, slots, number, weekday, source, real);
+        options.push_back(ParkPosOption{DocumentText{airl}, DocumentText{type}, DocumentText{reg},
+                                        DocumentText{callsign}, DocumentText{callsign2}, slots, number, weekday,
+                                        source, real});
 }
 
 // The parkpos attributes reading uses.
