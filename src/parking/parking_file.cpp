@@ -453,11 +453,18 @@ SlotSet lf_readHours(const char* text)
     return lf_hours2bitset(text);
 }
 
-// A text of the document that becomes a string field where the field is built: no temporary
-// string moved into it.
-struct DocumentText {
-    std::string_view text;
-    operator std::string() const { return std::string(text); }
+// An option's fields as the document holds them, made into the option where the vector places it
+// (its conversion's result is the element itself: no temporary option moved in, no field assigned
+// twice; a parenthesised aggregate initialisation would do the same but is not in every compiler).
+struct OptionInPlace {
+    std::string_view airline, type, registration, callsign, callsign2;
+    SlotSet slots;
+    std::uint32_t number, weekday, source, real;
+    operator ParkPosOption() const
+    {
+        return ParkPosOption{std::string(airline), std::string(type), std::string(registration),
+                             std::string(callsign), std::string(callsign2), slots, number, weekday, source, real};
+    }
 };
 
 // One opt element, its attributes walked once in document order (the first of a repeated name
@@ -523,16 +530,12 @@ void lf_readOpt(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t s
     const std::string_view callsign2 = second ? cs.substr(colon + 1) : std::string_view();
     const SlotSet slots = lf_readHours(hh);
     const std::uint32_t real = soft ? 0 : 1;
-    // Braced: a parenthesised aggregate initialisation (as emplace_back's) is not in every compiler.
     if (known)
-        options.push_back(ParkPosOption{std::move(known->airline), std::move(known->type), DocumentText{reg},
-                                        DocumentText{callsign}, DocumentText{callsign2}, slots, number, weekday,
-                                        source, real});
+        options.emplace_back(OptionInPlace{known->airline, known->type, reg, callsign, callsign2, slots, number,
+                                           weekday, source, real});
     else
-        options.push_back(ParkPosOption{DocumentText{airl}, DocumentText{type}, DocumentText{reg},
-                                        DocumentText{callsign}, DocumentText{callsign2}, slots, number, weekday,
-                                        source, real});
-}
+        options.emplace_back(OptionInPlace{airl, type, reg, callsign, callsign2, slots, number, weekday, source,
+                                           real});}
 
 // The parkpos attributes reading uses.
 struct ParkPosAttributes {
